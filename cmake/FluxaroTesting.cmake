@@ -1,0 +1,26 @@
+# fluxaro_add_test(NAME SOURCES <files...> [LIBS <targets...>] [ENV <VAR=value...>]
+#                  [TIMEOUT <seconds>] [LABELS <labels...>])
+# One GoogleTest program per unit, registered with CTest test by test.
+function(fluxaro_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
+  if(NOT T_SOURCES MATCHES "test_main")
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    FLUXARO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    FLUXARO_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    FLUXARO_RESOURCE_DIR="${FLUXARO_RESOURCE_DIR}"
+    FLUXARO_TOOLS_DIR="${FLUXARO_TOOLS_DIR}"
+    FLUXARO_BIN_DIR="${FLUXARO_BIN_DIR}")
+  fluxaro_warnings(${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(env QT_QPA_PLATFORM=offscreen ${T_ENV})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${T_LABELS}")
+endfunction()
