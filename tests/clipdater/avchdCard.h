@@ -1,0 +1,236 @@
+// Builds AVCHD card folders and playlist files from the byte layout that clipdater reads, and
+// runs programs as child processes. Plain C++ (POSIX), shared by the clipdater tests and the
+// clipdater benchmark.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+namespace avchd {
+
+namespace fs = std::filesystem;
+
+using Bytes = std::string;
+
+/// One clip record: the clip number (00000 to 25599) and the six BCD date bytes
+/// (year within the century, month, day, hour, minute, second).
+struct ClipRecord {
+    int clip = 0;
+    std::array<unsigned char, 6> date{};
+};
+
+inline constexpr unsigned char kStartMarker[] = {0xFF, 0xFF, 0x1E, 0x20};
+
+/// The two clip-number bytes: the number's hundreds and its last two digits, which clipdater
+/// prints as "%03d%02d".
+inline unsigned char clipHigh(int clip) {
+    return static_cast<unsigned char>(clip / 100);
+}
+inline unsigned char clipLow(int clip) {
+    return static_cast<unsigned char>(clip % 100);
+}
+
+/// Twelve bytes of one record: A, two filler bytes, B, the record marker 1E 20, the date.
+inline Bytes recordBytes(const ClipRecord &record) {
+    Bytes bytes;
+    bytes += static_cast<char>(clipHigh(record.clip));
+    bytes += '\0';
+    bytes += '\0';
+    bytes += static_cast<char>(clipLow(record.clip));
+    bytes += '\x1E';
+    bytes += '\x20';
+    for (const unsigned char b : record.date) {
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+/// A playlist file: a header without markers, the start marker, the records (each followed by
+/// four filler bytes) and a short tail.
+inline Bytes playlistBytes(const std::vector<ClipRecord> &records) {
+    Bytes bytes = "MPLS0100";
+    bytes += Bytes(24, '\0');
+    bytes.append(reinterpret_cast<const char *>(kStartMarker), sizeof kStartMarker);
+    for (const ClipRecord &record : records) {
+        bytes += recordBytes(record);
+        bytes += Bytes(4, '\0');
+    }
+    bytes += Bytes(6, '\x01');
+    return bytes;
+}
+
+/// The line clipdater prints for a record.
+inline std::string expectedLine(const ClipRecord &record) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%03d%02d : clip-20%02X-%02X-%02X %02X;%02X;%02X\n",
+                  record.clip / 100, record.clip % 100, record.date[0], record.date[1],
+                  record.date[2], record.date[3], record.date[4], record.date[5]);
+    return line;
+}
+
+inline std::string expectedLines(const std::vector<ClipRecord> &records) {
+    std::string lines;
+    for (const ClipRecord &record : records) {
+        lines += expectedLine(record);
+    }
+    return lines;
+}
+
+inline void writeFile(const fs::path &path, const Bytes &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes readFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Where the card keeps its BDMV folder.
+enum class CardForm {
+    Bdmv,        // <card>/BDMV/
+    PrivateAvchd // <card>/PRIVATE/AVCHD/BDMV/
+};
+
+inline fs::path bdmvFolder(const fs::path &card, CardForm form) {
+    return form == CardForm::Bdmv ? card / "BDMV" : card / "PRIVATE" / "AVCHD" / "BDMV";
+}
+
+/// Makes the card's BDMV folder with PLAYLIST, CLIPINF and STREAM (an empty stream file per
+/// listed clip) and answers the PLAYLIST folder.
+inline fs::path makeCard(const fs::path &card, CardForm form) {
+    const fs::path bdmv = bdmvFolder(card, form);
+    fs::create_directories(bdmv / "PLAYLIST");
+    fs::create_directories(bdmv / "CLIPINF");
+    fs::create_directories(bdmv / "STREAM");
+    writeFile(bdmv / "INDEX.BDM", "INDX0100");
+    writeFile(bdmv / "MOVIEOBJ.BDM", "MOBJ0100");
+    return bdmv / "PLAYLIST";
+}
+
+inline std::string streamName(int clip) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%05d.MTS", clip);
+    return name;
+}
+
+/// Writes a playlist into the card's PLAYLIST folder and an empty stream file for each clip.
+inline void addPlaylist(const fs::path &playlistFolder, const std::string &name,
+                        const std::vector<ClipRecord> &records) {
+    writeFile(playlistFolder / name, playlistBytes(records));
+    for (const ClipRecord &record : records) {
+        const fs::path stream = playlistFolder.parent_path() / "STREAM" / streamName(record.clip);
+        if (!fs::exists(stream)) {
+            writeFile(stream, Bytes());
+        }
+    }
+}
+
+/// A fresh folder under /tmp (short, so a socket path fits), removed with its contents.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/clipdater-XXXXXX";
+        const char *made = mkdtemp(pattern);
+        path_ = made != nullptr ? fs::path(made) : fs::path();
+    }
+    ~TempDir() {
+        std::error_code error;
+        if (!path_.empty()) {
+            // Give back any permission a test took away, so everything can be removed.
+            for (auto it = fs::recursive_directory_iterator(
+                     path_, fs::directory_options::skip_permission_denied, error);
+                 !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+                if (!it->is_symlink(error)) {
+                    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+                }
+            }
+            fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+            fs::remove_all(path_, error);
+        }
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const fs::path &path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+/// What a child process left: its standard output and error, and its exit status (-1 when it
+/// did not exit normally, e.g. killed by a signal).
+struct RunResult {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+/// Runs `program` with the argument vector `argv` (argv[0] as given, which need not be the
+/// program's path) and the extra environment entries, and waits for it. Standard output and
+/// error are captured through files in `scratch`.
+inline RunResult runProgram(const std::string &program, const std::vector<std::string> &argv,
+                            const fs::path &scratch,
+                            const std::vector<std::string> &extraEnv = {}) {
+    RunResult result;
+    const fs::path outPath = scratch / "stdout.txt";
+    const fs::path errPath = scratch / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    std::vector<char *> args;
+    for (const std::string &arg : argv) {
+        args.push_back(const_cast<char *>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    std::vector<char *> env;
+    for (char **e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    for (const std::string &entry : extraEnv) {
+        env.push_back(const_cast<char *>(entry.c_str()));
+    }
+    env.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return result;
+    }
+    int waitStatus = 0;
+    pid_t waited = 0;
+    do {
+        waited = waitpid(pid, &waitStatus, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited == pid && WIFEXITED(waitStatus)) {
+        result.status = WEXITSTATUS(waitStatus);
+    }
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+}
+
+} // namespace avchd
