@@ -1,0 +1,149 @@
+#include "taskParsers.h"
+
+#include <charconv>
+#include <string>
+
+namespace {
+
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
+}
+
+void appendDigits(const QString &text, qsizetype &i, std::string &out) {
+    while (i < text.size() && isAsciiDigit(text[i])) {
+        out.push_back(static_cast<char>(text[i].unicode()));
+        ++i;
+    }
+}
+
+// Reads an unsigned decimal number at `pos`: digits, an optional "." with decimals and an
+// optional exponent, "." whatever the locale. On success stores the value, moves `pos` past
+// the number and returns true.
+bool readUnsigned(const QString &text, qsizetype &pos, double &value) {
+    qsizetype i = pos;
+    std::string number;
+    appendDigits(text, i, number);
+    if (i < text.size() && text[i] == QLatin1Char('.')) {
+        qsizetype j = i + 1;
+        std::string decimals;
+        appendDigits(text, j, decimals);
+        if (!number.empty() || !decimals.empty()) {
+            number += '.';
+            number += decimals;
+            i = j;
+        }
+    }
+    if (number.empty() || number == ".") {
+        return false;
+    }
+    if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) {
+            exponent.push_back(static_cast<char>(text[j].unicode()));
+            ++j;
+        }
+        const std::size_t before = exponent.size();
+        appendDigits(text, j, exponent);
+        if (exponent.size() > before) {
+            number += exponent;
+            i = j;
+        }
+    }
+    double parsed = 0.0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
+    if (result.ec != std::errc()) {
+        // Out of range: the tool printed nonsense; no position can be read from it.
+        return false;
+    }
+    value = parsed;
+    pos = i;
+    return true;
+}
+
+// Position right after the first occurrence of the marker with the blanks skipped, and the sign
+// read; -1 when the marker is absent.
+qsizetype numberStart(const QString &chunk, const QString &marker, double &sign) {
+    if (chunk.isEmpty() || marker.isEmpty()) {
+        return -1;
+    }
+    const qsizetype found = chunk.indexOf(marker);
+    if (found < 0) {
+        return -1;
+    }
+    qsizetype pos = found + marker.size();
+    while (pos < chunk.size() && isBlank(chunk[pos])) {
+        ++pos;
+    }
+    sign = 1.0;
+    if (pos < chunk.size() && (chunk[pos] == QLatin1Char('+') || chunk[pos] == QLatin1Char('-'))) {
+        sign = chunk[pos] == QLatin1Char('-') ? -1.0 : 1.0;
+        ++pos;
+    }
+    return pos;
+}
+
+} // namespace
+
+float progresses(const QString &chunk, const QString &marker) {
+    double sign = 1.0;
+    qsizetype pos = numberStart(chunk, marker, sign);
+    double value = 0.0;
+    if (pos < 0 || !readUnsigned(chunk, pos, value)) {
+        return 0.0f;
+    }
+    return static_cast<float>(sign * value);
+}
+
+float progressFfmpeg(const QString &chunk) {
+    double sign = 1.0;
+    qsizetype pos = numberStart(chunk, QStringLiteral("time="), sign);
+    double value = 0.0;
+    if (pos < 0 || !readUnsigned(chunk, pos, value)) {
+        return 0.0f;
+    }
+    // "HH:MM:SS.cc" (or "MM:SS.cc"): each ":" followed by a number shifts the units by 60.
+    double total = value;
+    while (pos + 1 < chunk.size() && chunk[pos] == QLatin1Char(':') &&
+           isAsciiDigit(chunk[pos + 1])) {
+        ++pos;
+        double part = 0.0;
+        if (!readUnsigned(chunk, pos, part)) {
+            break;
+        }
+        total = total * 60.0 + part;
+    }
+    return static_cast<float>(sign * total);
+}
+
+float progressMov2wavMux2mov(const QString &chunk) {
+    return progresses(chunk, QStringLiteral("pourcentage    : "));
+}
+
+float progressNormalize(const QString &chunk) {
+    return progresses(chunk, QStringLiteral("(batch "));
+}
+
+float progressMovencoder(const QString &chunk) {
+    return progresses(chunk, QStringLiteral("Processing ("));
+}
+
+float progressForParser(int parserNumber, const QString &chunk) {
+    switch (parserNumber) {
+    case 0:
+        return progressFfmpeg(chunk);
+    case 2:
+        return progressMov2wavMux2mov(chunk);
+    case 3:
+        return progressNormalize(chunk);
+    case 4:
+        return progressMovencoder(chunk);
+    default:
+        return 0.0f;
+    }
+}
