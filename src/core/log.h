@@ -13,3 +13,34 @@ void logStr(const QString &line);
 
 /// Writes one log line only when the debug flag (getDEBUG) is on.
 void logDebug(const QString &line);
+
+#include <optional>
+
+/// The logs folder: "$XDG_STATE_HOME/<name>" (default "~/.local/state/<name>"), no final "/".
+QString logFolderPathStr();
+/// The detailed log, "<logs folder>/Details.log".
+QString logDetailsPathStr();
+/// The summary log, "<logs folder>/Resume.log".
+QString logResumePathStr();
+
+/// Creates the logs folder and renames "Resume.log" and "Details.log" to their "Previous-" names
+/// in it, replacing older ones, so exactly one previous pair is kept. False when the folder
+/// can't be created or a rename fails.
+bool logRotate();
+
+/// Appends to the summary log. A missing log is first created with the UTF-8 byte-order mark and
+/// "start date    : <date>" (no line break after it); then the text, when given, is appended as
+/// is (callers bring their own line breaks). False when the log can't be created or written
+/// ("Impossible to create destination file !" on standard error).
+bool logResume(const std::optional<QString> &text = std::nullopt);
+
+/// Sends everything written to the process's standard output and error from now on (by this
+/// process and by the child processes it starts) to the end of `path`, each line prefixed with
+/// the date, the application's name and the process id. With `teeToTerminal`, each line also goes
+/// on, unprefixed, to the stream it was written to (the headless front's terminal). Once per
+/// run: a second call only logs "if (newStdout || newStderr)" and returns false. False when the
+/// file can't be opened (the streams then stay where they were).
+bool redirectLogs2File(const QString &path, bool teeToTerminal = false);
+/// Ends the redirection: writes out what is pending and puts the original streams back. Runs by
+/// itself at exit; harmless when there is no redirection.
+void logStopRedirect();

@@ -1,0 +1,61 @@
+// The order in which the core is set up when the application starts (the steps that need no
+// window) and torn down when it quits.
+#pragma once
+
+#include <QString>
+
+/// Why start-up refused to go on; the front shows a critical alert with the localized title and
+/// message keys, then quits.
+enum class StartupStatus {
+    Ok,
+    OldProcessor,    ///< "D_check_CPU" / "DL_loi_2"
+    AlreadyRunning,  ///< "D_appAlreadyOpened_1" / "D_appAlreadyOpened_2"
+    BadResourcePath, ///< "D_appAlreadyOpened_3" / "D_FXpref_ouvert_2"
+};
+
+/// The localized title key and message key of the alert for a refusal (empty for Ok).
+QString startupAlertTitleKey(StartupStatus status);
+QString startupAlertMessageKey(StartupStatus status);
+
+struct StartupOptions {
+    /// Send standard output and error to "Details.log" (off only in tests).
+    bool redirectLogs = true;
+    /// Also keep the log lines on the terminal (headless front).
+    bool teeToTerminal = false;
+    /// Translation language ("fr", "en"); empty: the system's.
+    QString language;
+};
+
+/// The start-up of the core, in order: processor check, single instance, resource path check,
+/// OPENPERM and translations, logs (rotation, summary log, redirection), temporary folder,
+/// system facts, the toolbox's per-user folder, the codec checks, the preferences sweep and
+/// defaults. Needs a QCoreApplication. Stops at the first refusal and returns it.
+StartupStatus startupRun(const StartupOptions &options = {});
+
+/// Single instance: takes the per-user lock "<identifier>.lock" in the runtime folder
+/// ($XDG_RUNTIME_DIR, else the temporary folder) and keeps it for the life of the process.
+/// False when another running instance holds it. Calling it again after success returns true.
+bool startupSingleInstance();
+/// Lets the lock go (tests, and quitting).
+void startupReleaseSingleInstance();
+
+/// Step 6: TMPFOLDER becomes "<system temporary folder>/<name>/", deleted with its contents and
+/// created again; when that fails, TMPFOLDER is cleared and its fallback created. Logged
+/// "TMPFOLDER           : <path>". Returns the folder in use.
+QString startupTmpFolder();
+
+/// Step 7: logs the machine (architecture, processors, system, media libraries, graphics) and
+/// "app                 : <name> - <short version> (<build version>)".
+void startupLogSystem();
+
+/// The toolbox's per-user folder: "$XDG_DATA_HOME/<name>/QuickTime".
+QString startupToolboxUserFolderStr();
+
+/// Steps 9 and 10, the codec checks: to set getAIC, getPRORESdec, getMTS and getPRORES from the
+/// component registry of the movie toolbox. Until that registry exists it sets nothing (every
+/// codec counts as unavailable).
+void startupCodecChecks();
+
+/// Quitting, after the front has stopped any running tool and emptied the batch: deletes the
+/// temporary folder, writes the preferences store out, lets the single-instance lock go.
+void quitCleanup();
