@@ -1,0 +1,234 @@
+#include "recordingDate.h"
+
+#include "avchdCard.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include <gtest/gtest.h>
+
+using namespace avchd;
+
+namespace {
+
+QString q(const fs::path &path) {
+    return QString::fromStdString(path.string());
+}
+
+// Sets TZ for the scope of one test and puts the previous value back.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char *zone) {
+        if (const char *old = std::getenv("TZ")) {
+            old_ = old;
+            hadOld_ = true;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (hadOld_) {
+            setenv("TZ", old_.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone &) = delete;
+    ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
+
+private:
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+constexpr std::int64_t k20110615At123005Utc = 1308141005;
+
+const ClipRecord kClip3{3, {0x11, 0x06, 0x15, 0x14, 0x30, 0x05}};
+const QString kClip3Name = QStringLiteral("clip-2011-06-15 14;30;05-00003");
+
+void setModificationTime(const fs::path &path, std::int64_t seconds) {
+    timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// The creation-date name the source must get: "clip-<date without a + zone>-<base>", ":" -> ";".
+QString creationDateName(const fs::path &source, const QString &base) {
+    QString date = dateCreation(q(source)).value_or(QString());
+    const qsizetype plus = date.indexOf(QStringLiteral(" +"));
+    if (plus >= 0) {
+        date.truncate(plus);
+    }
+    QString name = QStringLiteral("clip-") + date + QLatin1Char('-') + base;
+    return name.replace(QLatin1Char(':'), QLatin1Char(';'));
+}
+
+class RecordingDate : public ::testing::Test {
+protected:
+    TempDir tmp;
+    ScopedTimeZone zone{"FLX-02"}; // two hours east of Greenwich, no daylight saving
+
+    // A card with STREAM/00003.MTS and one playlist; answers the stream's path.
+    fs::path cardWithClip3(const fs::path &card, CardForm form,
+                           const std::vector<ClipRecord> &records) {
+        const fs::path playlists = makeCard(card, form);
+        addPlaylist(playlists, "00000.MPL", records);
+        const fs::path stream = playlists.parent_path() / "STREAM" / "00003.MTS";
+        writeFile(stream, "not really a stream");
+        return stream;
+    }
+};
+
+} // namespace
+
+TEST(EyetvBundle, FileDirectlyInsideABundleStandsForIt) {
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/Recording.mpg")),
+              QStringLiteral("/v/Recording.eyetv"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/sub/file.mpg")),
+              QStringLiteral("/v/Recording.eyetv/sub/file.mpg"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.mpg")), QStringLiteral("/v/Recording.mpg"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv")),
+              QStringLiteral("/v/Recording.eyetv"));
+    EXPECT_EQ(EyetvBundle(QString()), std::nullopt);
+}
+
+TEST(DateCreationText, LocalTimeWithZoneOffset) {
+    {
+        ScopedTimeZone east("FLX-02");
+        EXPECT_EQ(dateCreationText(k20110615At123005Utc), "2011-06-15 14:30:05 +0200");
+    }
+    {
+        ScopedTimeZone west("FLX+05");
+        EXPECT_EQ(dateCreationText(k20110615At123005Utc), "2011-06-15 07:30:05 -0500");
+    }
+    {
+        ScopedTimeZone halfHour("FLX-05:30");
+        EXPECT_EQ(dateCreationText(k20110615At123005Utc), "2011-06-15 18:00:05 +0530");
+    }
+    ScopedTimeZone utc("UTC0");
+    EXPECT_EQ(dateCreationText(0), "1970-01-01 00:00:00 +0000");
+}
+
+TEST_F(RecordingDate, CreationDateIsBirthTimeWhereRecordedElseModificationTime) {
+    const fs::path file = tmp.path() / "holiday.mov";
+    writeFile(file, "movie");
+    setModificationTime(file, k20110615At123005Utc);
+    struct statx status {};
+    ASSERT_EQ(statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME | STATX_MTIME, &status), 0);
+    const QString expected = (status.stx_mask & STATX_BTIME) != 0
+                                 ? dateCreationText(status.stx_btime.tv_sec)
+                                 : QStringLiteral("2011-06-15 14:30:05 +0200");
+    EXPECT_EQ(dateCreation(q(file)), expected);
+    if ((status.stx_mask & STATX_BTIME) != 0) {
+        // The birth time is now, not the modification time that was set back.
+        EXPECT_NE(dateCreation(q(file)), QStringLiteral("2011-06-15 14:30:05 +0200"));
+    }
+
+    // Links are followed: through a link the target's date; a dangling link has none.
+    const fs::path link = tmp.path() / "link.mov";
+    fs::create_symlink(file, link);
+    EXPECT_EQ(dateCreation(q(link)), expected);
+    fs::create_symlink(tmp.path() / "gone", tmp.path() / "dangling.mov");
+    EXPECT_EQ(dateCreation(q(tmp.path() / "dangling.mov")), std::nullopt);
+    EXPECT_EQ(dateCreation(q(tmp.path() / "missing.mov")), std::nullopt);
+    EXPECT_EQ(dateCreation(QString()), std::nullopt);
+    // "." and ".." are resolved, "~" expanded.
+    EXPECT_EQ(dateCreation(q(tmp.path() / "x" / ".." / "." / "holiday.mov")), expected);
+    EXPECT_TRUE(dateCreation(QStringLiteral("~")).has_value());
+}
+
+TEST_F(RecordingDate, ClipListedInThePlaylistsTakesItsRecordedDate) {
+    for (const CardForm form : {CardForm::Bdmv, CardForm::PrivateAvchd}) {
+        const fs::path stream =
+            cardWithClip3(tmp.path() / (form == CardForm::Bdmv ? "a" : "b"), form,
+                          {ClipRecord{1, {0x10, 1, 1, 1, 1, 1}}, kClip3,
+                           // The same clip again with another date: the first line wins.
+                           ClipRecord{3, {0x12, 2, 2, 2, 2, 2}}});
+        EXPECT_EQ(dateCreation2iMovieName(q(stream)), kClip3Name);
+    }
+}
+
+TEST_F(RecordingDate, ClipNotListedTakesItsCreationDate) {
+    const fs::path stream =
+        cardWithClip3(tmp.path() / "card", CardForm::Bdmv,
+                      {ClipRecord{1, {0x11, 1, 1, 1, 1, 1}}, ClipRecord{2, {0x11, 2, 2, 2, 2, 2}},
+                       // 00030 is no match for 00003
+                       ClipRecord{30, {0x11, 3, 3, 3, 3, 3}}});
+    const std::optional<QString> name = dateCreation2iMovieName(q(stream));
+    EXPECT_EQ(name, creationDateName(stream, QStringLiteral("00003")));
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^clip-\\d{4}-\\d\\d-\\d\\d \\d\\d;\\d\\d;\\d\\d-00003$"))
+            .match(name.value_or(QString()))
+            .hasMatch())
+        << name.value_or(QString()).toStdString();
+
+    // A stream whose number has other digits than the playlist's does not match either.
+    const fs::path short3 = stream.parent_path() / "0003.MTS";
+    writeFile(short3, "x");
+    EXPECT_EQ(dateCreation2iMovieName(q(short3)), creationDateName(short3, QStringLiteral("0003")));
+}
+
+TEST_F(RecordingDate, OtherMovieTakesItsCreationDateAndKeepsAWesternZone) {
+    const fs::path folder = tmp.path() / "movies" / "summer";
+    fs::create_directories(folder);
+    const fs::path movie = folder / "holiday.mov";
+    writeFile(movie, "movie");
+    const QString date = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d;\\d\\d;\\d\\d");
+    const QString east = dateCreation2iMovieName(q(movie)).value_or(QString());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^clip-") + date + QStringLiteral("-holiday$"))
+                    .match(east)
+                    .hasMatch())
+        << east.toStdString();
+    EXPECT_EQ(east, creationDateName(movie, QStringLiteral("holiday")));
+
+    ScopedTimeZone west("FLX+05");
+    const QString westName = dateCreation2iMovieName(q(movie)).value_or(QString());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^clip-") + date + QStringLiteral(" -0500-holiday$"))
+            .match(westName)
+            .hasMatch())
+        << westName.toStdString();
+    EXPECT_FALSE(westName.contains(QLatin1Char(':')));
+}
+
+TEST_F(RecordingDate, QuotesAndShellTextInThePathAreHarmless) {
+    const fs::path card = tmp.path() / "it's \"a\" $(touch pwned) `touch pwned2` card";
+    const fs::path stream = cardWithClip3(card, CardForm::PrivateAvchd, {kClip3});
+    EXPECT_EQ(dateCreation2iMovieName(q(stream)), kClip3Name);
+    EXPECT_FALSE(fs::exists("pwned"));
+    EXPECT_FALSE(fs::exists("pwned2"));
+}
+
+TEST_F(RecordingDate, RecordingFolderNamedWithPlaylistMatchesEveryEntry) {
+    // Every entry of ".../PLAYLIST card/BDMV" contains "PLAYLIST": clipdater runs for each of
+    // them on the same folder and the first matching line still wins.
+    const fs::path stream = cardWithClip3(tmp.path() / "PLAYLIST card", CardForm::Bdmv, {kClip3});
+    EXPECT_EQ(dateCreation2iMovieName(q(stream)), kClip3Name);
+}
+
+TEST_F(RecordingDate, MissingToolOrSourceFallsBack) {
+    const fs::path stream = cardWithClip3(tmp.path() / "card", CardForm::Bdmv, {kClip3});
+    {
+        // Without clipdater in the tools folder the creation date names the clip.
+        const QByteArray resources = qgetenv("FLUXARO_RESOURCE_DIR");
+        const fs::path empty = tmp.path() / "no resources";
+        fs::create_directories(empty / "tools");
+        qputenv("FLUXARO_RESOURCE_DIR", QFile::encodeName(q(empty)));
+        EXPECT_EQ(dateCreation2iMovieName(q(stream)),
+                  creationDateName(stream, QStringLiteral("00003")));
+        qputenv("FLUXARO_RESOURCE_DIR", resources);
+    }
+    // A source that is gone but listed still gets its recorded date; one that is not listed
+    // has no date at all and keeps its file name.
+    fs::remove(stream);
+    EXPECT_EQ(dateCreation2iMovieName(q(stream)), kClip3Name);
+    EXPECT_EQ(dateCreation2iMovieName(q(tmp.path() / "gone" / "lost.MTS")),
+              QStringLiteral("lost.MTS"));
+    EXPECT_EQ(dateCreation2iMovieName(QString()), std::nullopt);
+}
