@@ -1,0 +1,871 @@
+#include "movieExport.h"
+
+#include "components.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace toolbox {
+
+namespace {
+
+// Owners of the libav handles: nothing is freed by hand on a return path.
+struct CodecContextFree {
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
+};
+struct PacketFree {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+struct SwsFree {
+    void operator()(SwsContext *s) const { sws_freeContext(s); }
+};
+struct SwrFree {
+    void operator()(SwrContext *s) const { swr_free(&s); }
+};
+struct BufferPoolFree {
+    void operator()(AVBufferPool *p) const { av_buffer_pool_uninit(&p); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFree>;
+using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolFree>;
+
+std::string avErrorText(int err) {
+    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+    av_strerror(err, text.data(), text.size());
+    return text.data();
+}
+
+MovieStatus writeFailed(const std::string &path, int err) {
+    return MovieStatus::failure(MovieError::WriteFailed,
+                                "Cannot write " + path + ": " + avErrorText(err));
+}
+
+MovieStatus codecFailed(const std::string &what, int err) {
+    return MovieStatus::failure(MovieError::Unsupported, what + ": " + avErrorText(err));
+}
+
+// The output file, written under a hidden temporary name beside the destination and renamed
+// onto it by finish(). Until then the destination is untouched; on failure the temporary file
+// is deleted.
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+    ~OutputFile() { discard(); }
+
+    MovieStatus open(const std::string &path, const char *formatName) {
+        namespace fs = std::filesystem;
+        path_ = path;
+        const fs::path target(path);
+        fs::path folder = target.parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            return MovieStatus::failure(MovieError::WriteFailed,
+                                        "No such folder: " + folder.string());
+        std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0)
+            return writeFailed(path, AVERROR(errno));
+        ::close(fd);
+        tempPath_ = pattern;
+        int err = avformat_alloc_output_context2(&context_, nullptr, formatName, nullptr);
+        if (err < 0)
+            return writeFailed(path, err);
+        err = avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE);
+        if (err < 0)
+            return writeFailed(path, err);
+        return MovieStatus::success();
+    }
+
+    [[nodiscard]] AVFormatContext *context() const { return context_; }
+
+    MovieStatus writeHeader() {
+        const int err = avformat_write_header(context_, nullptr);
+        if (err < 0)
+            return writeFailed(path_, err);
+        return MovieStatus::success();
+    }
+
+    MovieStatus writePacket(AVPacket *packet) {
+        const int err = av_interleaved_write_frame(context_, packet);
+        if (err < 0)
+            return writeFailed(path_, err);
+        if (context_->pb->error < 0)
+            return writeFailed(path_, context_->pb->error);
+        return MovieStatus::success();
+    }
+
+    // Writes the trailer, closes the file and renames it onto the destination.
+    MovieStatus finish() {
+        int err = av_write_trailer(context_);
+        if (err < 0)
+            return writeFailed(path_, err);
+        avio_flush(context_->pb);
+        if (context_->pb->error < 0)
+            return writeFailed(path_, context_->pb->error);
+        err = avio_closep(&context_->pb);
+        if (err < 0)
+            return writeFailed(path_, err);
+        if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
+            return writeFailed(path_, AVERROR(errno));
+        tempPath_.clear();
+        return MovieStatus::success();
+    }
+
+private:
+    void discard() {
+        if (context_) {
+            if (context_->pb)
+                avio_closep(&context_->pb);
+            avformat_free_context(context_);
+            context_ = nullptr;
+        }
+        if (!tempPath_.empty()) {
+            std::remove(tempPath_.c_str());
+            tempPath_.clear();
+        }
+    }
+
+    std::string path_;
+    std::string tempPath_;
+    AVFormatContext *context_ = nullptr;
+};
+
+// Frames per second for a 16.16 rate: the NTSC rates come back as their exact fractions.
+AVRational rateFromFixed(std::int32_t fixed) {
+    const double fps = fixedToFrameRate(fixed);
+    for (int base : {24, 30, 48, 60, 120}) {
+        const AVRational ntsc{base * 1000, 1001};
+        if (std::fabs(fps - av_q2d(ntsc)) < 0.005)
+            return ntsc;
+    }
+    return av_d2q(fps, 1000000);
+}
+
+AVCodecID soundCodecFor(OSType format, int bits) {
+    switch (format) {
+    case fourCharCode("twos"):
+        return bits == 8    ? AV_CODEC_ID_PCM_S8
+               : bits == 24 ? AV_CODEC_ID_PCM_S24BE
+               : bits == 32 ? AV_CODEC_ID_PCM_S32BE
+               : bits == 16 ? AV_CODEC_ID_PCM_S16BE
+                            : AV_CODEC_ID_NONE;
+    case fourCharCode("sowt"):
+        return bits == 24   ? AV_CODEC_ID_PCM_S24LE
+               : bits == 32 ? AV_CODEC_ID_PCM_S32LE
+               : bits == 16 ? AV_CODEC_ID_PCM_S16LE
+                            : AV_CODEC_ID_NONE;
+    case fourCharCode("in24"):
+        return AV_CODEC_ID_PCM_S24BE;
+    case fourCharCode("in32"):
+        return AV_CODEC_ID_PCM_S32BE;
+    case fourCharCode("fl32"):
+        return AV_CODEC_ID_PCM_F32BE;
+    case fourCharCode("fl64"):
+        return AV_CODEC_ID_PCM_F64BE;
+    case fourCharCode("raw "):
+        return AV_CODEC_ID_PCM_U8;
+    default:
+        return AV_CODEC_ID_NONE;
+    }
+}
+
+CodecContextPtr openDecoder(const AVStream *stream, MovieStatus &status) {
+    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        status = MovieStatus::failure(MovieError::Unsupported,
+                                      std::string("No decoder for ") +
+                                          avcodec_get_name(stream->codecpar->codec_id));
+        return nullptr;
+    }
+    CodecContextPtr dec(avcodec_alloc_context3(codec));
+    int err = avcodec_parameters_to_context(dec.get(), stream->codecpar);
+    dec->pkt_timebase = stream->time_base;
+    dec->thread_count = 0; // as many as the machine has, as the ffmpeg program does
+    if (err >= 0)
+        err = avcodec_open2(dec.get(), codec, nullptr);
+    if (err < 0) {
+        status = codecFailed(std::string("Cannot open the decoder ") + codec->name, err);
+        return nullptr;
+    }
+    return dec;
+}
+
+// Sends frame (or nullptr to flush) to the encoder and writes every packet it gives back.
+MovieStatus encode(AVCodecContext *enc, AVStream *out, AVFrame *frame, OutputFile &file,
+                   AVPacket *packet) {
+    int err = avcodec_send_frame(enc, frame);
+    if (err < 0 && err != AVERROR_EOF)
+        return codecFailed("Encoding failed", err);
+    for (;;) {
+        err = avcodec_receive_packet(enc, packet);
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return MovieStatus::success();
+        if (err < 0)
+            return codecFailed("Encoding failed", err);
+        av_packet_rescale_ts(packet, enc->time_base, out->time_base);
+        packet->stream_index = out->index;
+        if (MovieStatus s = file.writePacket(packet); !s)
+            return s;
+    }
+}
+
+// Decodes into frame, giving each frame to handle; stops at EAGAIN/EOF.
+template <typename Handler>
+MovieStatus decode(AVCodecContext *dec, const AVPacket *packet, AVFrame *frame, Handler &&handle) {
+    int err = avcodec_send_packet(dec, packet);
+    // Damaged packets are skipped, as the ffmpeg program does; the next key frame recovers.
+    if (err < 0 && err != AVERROR_INVALIDDATA && err != AVERROR_EOF)
+        return codecFailed("Decoding failed", err);
+    for (;;) {
+        err = avcodec_receive_frame(dec, frame);
+        if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
+            return MovieStatus::success();
+        if (err == AVERROR_INVALIDDATA)
+            continue;
+        if (err < 0)
+            return codecFailed("Decoding failed", err);
+        MovieStatus s = handle(frame);
+        av_frame_unref(frame);
+        if (!s)
+            return s;
+    }
+}
+
+double frameSeconds(const AVFrame *frame, AVRational timeBase) {
+    std::int64_t ts = frame->best_effort_timestamp;
+    if (ts == AV_NOPTS_VALUE)
+        ts = frame->pts;
+    return ts == AV_NOPTS_VALUE ? 0.0 : double(ts) * av_q2d(timeBase);
+}
+
+// ---- video ------------------------------------------------------------------------------
+
+struct VideoPipe {
+    std::size_t track = 0;
+    AVStream *in = nullptr;
+    AVStream *out = nullptr;
+    CodecContextPtr dec;
+    CodecContextPtr enc;
+    SwsPtr sws;
+    BufferPoolPtr pool;
+    FramePtr last; // the last picture sent, repeated to fill gaps
+    AVRational rate{25, 1};
+    AVPixelFormat outFormat = AV_PIX_FMT_NONE;
+    int outWidth = 0;
+    int outHeight = 0;
+    // Where the picture lies inside the frame (the whole frame unless letterboxed).
+    int innerX = 0, innerY = 0, innerWidth = 0, innerHeight = 0;
+    bool letterbox = false;
+    bool started = false;
+    std::int64_t nextSlot = 0;
+    std::int64_t endSlot = INT64_MAX;
+};
+
+int evenAtLeast2(double value) {
+    return std::max(2, static_cast<int>(std::lround(value / 2)) * 2);
+}
+
+AVPixelFormat chooseVideoFormat(const AVCodec *codec, const Component &compressor,
+                                AVPixelFormat source, int depth) {
+    const AVPixFmtDescriptor *desc = av_pix_fmt_desc_get(source);
+    const bool alpha = desc && (desc->flags & AV_PIX_FMT_FLAG_ALPHA);
+    if (compressor.profile >= 0 && std::string_view(codec->name) == "prores_ks") {
+        if (compressor.profile <= 3)
+            return AV_PIX_FMT_YUV422P10LE;
+        return depth == 32 && alpha ? AV_PIX_FMT_YUVA444P10LE : AV_PIX_FMT_YUV444P10LE;
+    }
+    if (!codec->pix_fmts)
+        return source == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV420P : source;
+    return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, source, alpha && depth == 32,
+                                             nullptr);
+}
+
+MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettings &settings,
+                       AVFormatContext *output) {
+    MovieStatus status;
+    v.dec = openDecoder(v.in, status);
+    if (!v.dec)
+        return status;
+    const Component *compressor = findImageCompressor(settings.codecType);
+    const AVCodec *codec =
+        compressor ? avcodec_find_encoder_by_name(compressor->implementation.c_str()) : nullptr;
+    if (!codec)
+        return MovieStatus::failure(MovieError::Unsupported,
+                                    "No compressor for " + fourCharCodeString(settings.codecType));
+
+    // Frame rate: the settings', or the source's.
+    if (settings.frameRate > 0)
+        v.rate = rateFromFixed(settings.frameRate);
+    else if (v.in->avg_frame_rate.num > 0 && v.in->avg_frame_rate.den > 0)
+        v.rate = v.in->avg_frame_rate;
+    else if (v.in->r_frame_rate.num > 0 && v.in->r_frame_rate.den > 0)
+        v.rate = v.in->r_frame_rate;
+    const MovieTrack &track = movie.track(v.track);
+    const TimeRange range = track.range();
+    const double endSeconds = double(range.start + range.duration) / range.timeScale;
+    if (endSeconds > 0)
+        v.endSlot = std::llround(endSeconds * av_q2d(v.rate));
+
+    // Picture size and pixel aspect ratio.
+    const int srcWidth = v.dec->width;
+    const int srcHeight = v.dec->height;
+    if (srcWidth <= 0 || srcHeight <= 0)
+        return MovieStatus::failure(MovieError::Unsupported, "Video track without picture size");
+    AVRational srcSar = v.in->codecpar->sample_aspect_ratio;
+    if (srcSar.num <= 0 || srcSar.den <= 0)
+        srcSar = {1, 1};
+    const double srcDar = double(srcWidth) * av_q2d(srcSar) / srcHeight;
+    AVRational outSar = srcSar;
+    if (settings.width > 0 && settings.height > 0) {
+        v.outWidth = static_cast<int>(settings.width);
+        v.outHeight = static_cast<int>(settings.height);
+        if (settings.fit == FrameFit::Letterbox) {
+            // Square pixels; the picture's display shape fits inside, centred.
+            v.letterbox = true;
+            outSar = {1, 1};
+            if (srcDar > double(v.outWidth) / v.outHeight) {
+                v.innerWidth = v.outWidth;
+                v.innerHeight = std::min(v.outHeight, evenAtLeast2(v.outWidth / srcDar));
+            } else {
+                v.innerHeight = v.outHeight;
+                v.innerWidth = std::min(v.outWidth, evenAtLeast2(v.outHeight * srcDar));
+            }
+            v.innerX = (v.outWidth - v.innerWidth) / 4 * 2;
+            v.innerY = (v.outHeight - v.innerHeight) / 4 * 2;
+        } else {
+            // Scaled to the size; the pixel aspect ratio keeps the picture's display shape.
+            outSar = av_d2q(srcDar * v.outHeight / v.outWidth, 10000);
+        }
+    } else {
+        // The source's size through the track's and the movie's matrices (the movie box).
+        const double sx = track.matrix()[0] / 65536.0 * (movie.matrix()[0] / 65536.0);
+        const double sy = track.matrix()[4] / 65536.0 * (movie.matrix()[4] / 65536.0);
+        v.outWidth = sx > 0 ? evenAtLeast2(srcWidth * sx) : srcWidth;
+        v.outHeight = sy > 0 ? evenAtLeast2(srcHeight * sy) : srcHeight;
+    }
+    if (!v.letterbox) {
+        v.innerWidth = v.outWidth;
+        v.innerHeight = v.outHeight;
+    }
+
+    const auto sourceFormat = static_cast<AVPixelFormat>(v.in->codecpar->format);
+    v.outFormat = chooseVideoFormat(codec, *compressor, sourceFormat, settings.depth);
+
+    v.enc.reset(avcodec_alloc_context3(codec));
+    AVCodecContext *enc = v.enc.get();
+    enc->width = v.outWidth;
+    enc->height = v.outHeight;
+    enc->sample_aspect_ratio = outSar;
+    enc->pix_fmt = v.outFormat;
+    enc->time_base = av_inv_q(v.rate);
+    enc->framerate = v.rate;
+    enc->color_range = v.in->codecpar->color_range;
+    enc->color_primaries = v.in->codecpar->color_primaries;
+    enc->color_trc = v.in->codecpar->color_trc;
+    enc->colorspace = v.in->codecpar->color_space;
+    enc->field_order = AV_FIELD_PROGRESSIVE;
+    enc->thread_count = 0; // frame or slice threads on every core, as the ffmpeg program does
+    if (settings.keyFrameRate > 0)
+        enc->gop_size = static_cast<int>(settings.keyFrameRate);
+    if (settings.dataRate > 0)
+        enc->bit_rate = std::int64_t{settings.dataRate} * 8;
+    if (compressor->profile >= 0) {
+        enc->profile = compressor->profile;
+        av_opt_set_int(enc->priv_data, "profile", compressor->profile, 0);
+    } else if (settings.dataRate == 0 && (codec->capabilities & AV_CODEC_CAP_LOSSLESS) == 0) {
+        // Spatial quality 0..1024 as a quantiser 31..1 for the encoders that take one.
+        const int q =
+            1 + static_cast<int>((kCodecLosslessQuality -
+                                  std::min(settings.spatialQuality, kCodecLosslessQuality)) *
+                                 30 / kCodecLosslessQuality);
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = FF_QP2LAMBDA * q;
+    }
+    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int err = avcodec_open2(enc, codec, nullptr);
+    if (err < 0)
+        return codecFailed(std::string("Cannot open the encoder ") + codec->name, err);
+
+    v.out = avformat_new_stream(output, nullptr);
+    if (!v.out)
+        return codecFailed("Cannot add the video stream", AVERROR(ENOMEM));
+    err = avcodec_parameters_from_context(v.out->codecpar, enc);
+    if (err < 0)
+        return codecFailed("Cannot add the video stream", err);
+    v.out->time_base = enc->time_base;
+    v.out->avg_frame_rate = v.rate;
+    v.out->sample_aspect_ratio = outSar;
+
+    const int size = av_image_get_buffer_size(v.outFormat, v.outWidth, v.outHeight, 64);
+    if (size < 0)
+        return codecFailed("Bad picture size", size);
+    v.pool.reset(av_buffer_pool_init(static_cast<std::size_t>(size), av_buffer_alloc));
+    return MovieStatus::success();
+}
+
+// A frame of the output format from the pool (the encoder may keep it while its threads work).
+FramePtr poolFrame(VideoPipe &v) {
+    FramePtr frame(av_frame_alloc());
+    frame->buf[0] = av_buffer_pool_get(v.pool.get());
+    if (!frame->buf[0])
+        return nullptr;
+    av_image_fill_arrays(frame->data, frame->linesize, frame->buf[0]->data, v.outFormat, v.outWidth,
+                         v.outHeight, 64);
+    frame->format = v.outFormat;
+    frame->width = v.outWidth;
+    frame->height = v.outHeight;
+    return frame;
+}
+
+FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
+    FramePtr out = poolFrame(v);
+    if (!out)
+        return nullptr;
+    v.sws.reset(sws_getCachedContext(
+        v.sws.release(), in->width, in->height, static_cast<AVPixelFormat>(in->format),
+        v.innerWidth, v.innerHeight, v.outFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!v.sws)
+        return nullptr;
+    std::array<std::uint8_t *, 4> dst{};
+    if (v.letterbox) {
+        const std::array<std::ptrdiff_t, 4> lines{out->linesize[0], out->linesize[1],
+                                                  out->linesize[2], out->linesize[3]};
+        av_image_fill_black(out->data, lines.data(), v.outFormat, v.enc->color_range, v.outWidth,
+                            v.outHeight);
+        const AVPixFmtDescriptor *desc = av_pix_fmt_desc_get(v.outFormat);
+        for (int plane = 0; plane < 4 && out->data[plane]; ++plane) {
+            int step = 1;
+            for (int c = 0; c < desc->nb_components; ++c)
+                if (desc->comp[c].plane == plane)
+                    step = desc->comp[c].step;
+            const bool chroma = plane == 1 || plane == 2;
+            const int x = chroma ? v.innerX >> desc->log2_chroma_w : v.innerX;
+            const int y = chroma ? v.innerY >> desc->log2_chroma_h : v.innerY;
+            dst[static_cast<std::size_t>(plane)] =
+                out->data[plane] + std::ptrdiff_t{y} * out->linesize[plane] + x * step;
+        }
+    } else {
+        for (std::size_t plane = 0; plane < 4; ++plane)
+            dst[plane] = out->data[plane];
+    }
+    sws_scale(v.sws.get(), in->data, in->linesize, 0, in->height, dst.data(), out->linesize);
+    out->sample_aspect_ratio = v.enc->sample_aspect_ratio;
+    out->color_range = v.enc->color_range;
+    return out;
+}
+
+MovieStatus sendPicture(VideoPipe &v, const AVFrame *picture, OutputFile &file, AVPacket *packet) {
+    FramePtr copy(av_frame_alloc());
+    av_frame_ref(copy.get(), picture);
+    copy->pts = v.nextSlot++;
+    copy->pict_type = AV_PICTURE_TYPE_NONE;
+    return encode(v.enc.get(), v.out, copy.get(), file, packet);
+}
+
+// Places a decoded picture on the constant-rate time line: gaps are filled by repeating the
+// previous picture, a picture that falls on an already filled slot is dropped.
+MovieStatus takePicture(VideoPipe &v, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
+    const double seconds = frameSeconds(frame, v.in->time_base);
+    // The small bias makes a rate halving keep the pictures on even slots.
+    const std::int64_t slot = std::llround(seconds * av_q2d(v.rate) - 1e-6);
+    if (!v.started) {
+        v.started = true;
+        v.nextSlot = std::max<std::int64_t>(slot, 0);
+    }
+    while (v.last && v.nextSlot < slot && v.nextSlot < v.endSlot)
+        if (MovieStatus s = sendPicture(v, v.last.get(), file, packet); !s)
+            return s;
+    if (slot < v.nextSlot || v.nextSlot >= v.endSlot)
+        return MovieStatus::success();
+    FramePtr picture = convertPicture(v, frame);
+    if (!picture)
+        return MovieStatus::failure(MovieError::Unsupported, "Cannot convert the picture");
+    v.last = std::move(picture);
+    return sendPicture(v, v.last.get(), file, packet);
+}
+
+MovieStatus finishVideo(VideoPipe &v, OutputFile &file, AVPacket *packet, AVFrame *frame) {
+    MovieStatus s = decode(v.dec.get(), nullptr, frame,
+                           [&](AVFrame *f) { return takePicture(v, f, file, packet); });
+    if (!s)
+        return s;
+    while (v.last && v.endSlot != INT64_MAX && v.nextSlot < v.endSlot)
+        if (s = sendPicture(v, v.last.get(), file, packet); !s)
+            return s;
+    v.last.reset();
+    return encode(v.enc.get(), v.out, nullptr, file, packet);
+}
+
+// ---- sound ------------------------------------------------------------------------------
+
+struct SoundPipe {
+    std::size_t track = 0;
+    AVStream *in = nullptr;
+    AVStream *out = nullptr;
+    CodecContextPtr dec;
+    CodecContextPtr enc;
+    SwrPtr swr;
+    int swrFormat = -1;
+    int swrRate = 0;
+    AVChannelLayout swrLayout{};
+    bool started = false;
+    std::int64_t nextSample = 0;
+};
+
+MovieStatus setUpSound(SoundPipe &a, AVCodecID codecId, int sampleRate, int channels,
+                       AVFormatContext *output) {
+    MovieStatus status;
+    a.dec = openDecoder(a.in, status);
+    if (!a.dec)
+        return status;
+    const AVCodec *codec = avcodec_find_encoder(codecId);
+    if (!codec)
+        return MovieStatus::failure(MovieError::Unsupported,
+                                    std::string("No encoder for ") + avcodec_get_name(codecId));
+    a.enc.reset(avcodec_alloc_context3(codec));
+    AVCodecContext *enc = a.enc.get();
+    enc->sample_rate = sampleRate > 0 ? sampleRate : a.dec->sample_rate;
+    const int count = channels > 0 ? channels : a.dec->ch_layout.nb_channels;
+    if (enc->sample_rate <= 0 || count <= 0)
+        return MovieStatus::failure(MovieError::Unsupported, "Sound track without format");
+    if (channels > 0 || a.dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&enc->ch_layout, count);
+    else
+        av_channel_layout_copy(&enc->ch_layout, &a.dec->ch_layout);
+    enc->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    enc->time_base = {1, enc->sample_rate};
+    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int err = avcodec_open2(enc, codec, nullptr);
+    if (err < 0)
+        return codecFailed(std::string("Cannot open the encoder ") + codec->name, err);
+    a.out = avformat_new_stream(output, nullptr);
+    if (!a.out)
+        return codecFailed("Cannot add the sound stream", AVERROR(ENOMEM));
+    err = avcodec_parameters_from_context(a.out->codecpar, enc);
+    if (err < 0)
+        return codecFailed("Cannot add the sound stream", err);
+    a.out->time_base = enc->time_base;
+    return MovieStatus::success();
+}
+
+MovieStatus sendSamples(SoundPipe &a, const AVFrame *in, int silence, OutputFile &file,
+                        AVPacket *packet) {
+    AVCodecContext *enc = a.enc.get();
+    FramePtr out(av_frame_alloc());
+    out->format = enc->sample_fmt;
+    out->sample_rate = enc->sample_rate;
+    av_channel_layout_copy(&out->ch_layout, &enc->ch_layout);
+    const int room =
+        in || silence == 0 ? swr_get_out_samples(a.swr.get(), in ? in->nb_samples : 0) : silence;
+    if (room <= 0)
+        return MovieStatus::success();
+    out->nb_samples = room;
+    int err = av_frame_get_buffer(out.get(), 0);
+    if (err < 0)
+        return codecFailed("Out of memory", err);
+    int produced = room;
+    if (silence > 0) {
+        av_samples_set_silence(out->extended_data, 0, room, enc->ch_layout.nb_channels,
+                               enc->sample_fmt);
+    } else {
+        produced = swr_convert(a.swr.get(), out->extended_data, room,
+                               in ? const_cast<const std::uint8_t **>(in->extended_data) : nullptr,
+                               in ? in->nb_samples : 0);
+        if (produced < 0)
+            return codecFailed("Sound conversion failed", produced);
+    }
+    if (produced == 0)
+        return MovieStatus::success();
+    out->nb_samples = produced;
+    out->pts = a.nextSample;
+    a.nextSample += produced;
+    return encode(enc, a.out, out.get(), file, packet);
+}
+
+MovieStatus takeSamples(SoundPipe &a, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
+    if (!a.swr || a.swrFormat != frame->format || a.swrRate != frame->sample_rate ||
+        av_channel_layout_compare(&a.swrLayout, &frame->ch_layout) != 0) {
+        if (a.swr)
+            if (MovieStatus s = sendSamples(a, nullptr, 0, file, packet); !s)
+                return s;
+        SwrContext *swr = nullptr;
+        int err = swr_alloc_set_opts2(
+            &swr, &a.enc->ch_layout, a.enc->sample_fmt, a.enc->sample_rate,
+            const_cast<AVChannelLayout *>(&frame->ch_layout),
+            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+        a.swr.reset(swr);
+        if (err >= 0)
+            err = swr_init(swr);
+        if (err < 0)
+            return codecFailed("Cannot convert the sound", err);
+        a.swrFormat = frame->format;
+        a.swrRate = frame->sample_rate;
+        av_channel_layout_uninit(&a.swrLayout);
+        av_channel_layout_copy(&a.swrLayout, &frame->ch_layout);
+    }
+    const std::int64_t at = std::llround(frameSeconds(frame, a.in->time_base) * a.enc->sample_rate);
+    if (!a.started) {
+        a.started = true;
+        a.nextSample = std::max<std::int64_t>(at, 0);
+    } else if (at - a.nextSample > a.enc->sample_rate / 100) {
+        // A hole in the sound (an empty edit): silence keeps what follows in sync.
+        std::int64_t missing = at - a.nextSample;
+        while (missing > 0) {
+            const int chunk = static_cast<int>(std::min<std::int64_t>(missing, 48000));
+            if (MovieStatus s = sendSamples(a, nullptr, chunk, file, packet); !s)
+                return s;
+            missing -= chunk;
+        }
+    }
+    return sendSamples(a, frame, 0, file, packet);
+}
+
+MovieStatus finishSound(SoundPipe &a, OutputFile &file, AVPacket *packet, AVFrame *frame) {
+    MovieStatus s = decode(a.dec.get(), nullptr, frame,
+                           [&](AVFrame *f) { return takeSamples(a, f, file, packet); });
+    if (!s)
+        return s;
+    if (a.swr)
+        if (s = sendSamples(a, nullptr, 0, file, packet); !s)
+            return s;
+    av_channel_layout_uninit(&a.swrLayout);
+    return encode(a.enc.get(), a.out, nullptr, file, packet);
+}
+
+// ---- the export loop --------------------------------------------------------------------
+
+// Reports fractions that grow by at least half a percent, and never 1.0 before the end.
+class ProgressReporter {
+public:
+    ProgressReporter(const MovieProgressProc &proc, double durationSeconds)
+        : proc_(proc), duration_(durationSeconds) {}
+    void start() { report(0, true); }
+    void at(double seconds) {
+        if (duration_ <= 0)
+            return;
+        const double fraction = std::clamp(seconds / duration_, 0.0, 1.0);
+        report(
+            std::min<std::int32_t>(static_cast<std::int32_t>(fraction * kFixedOne), kFixedOne - 1),
+            false);
+    }
+    void done() { report(kFixedOne, true); }
+
+private:
+    void report(std::int32_t value, bool always) {
+        if (!proc_)
+            return;
+        if (!always && value < last_ + kFixedOne / 200)
+            return;
+        if (value < last_)
+            return;
+        last_ = value;
+        proc_(value);
+    }
+    const MovieProgressProc &proc_;
+    double duration_;
+    std::int32_t last_ = 0;
+};
+
+struct ExportJob {
+    std::optional<std::size_t> videoTrack;
+    std::vector<std::size_t> soundTracks;
+    const char *formatName = "mov";
+    const MovieExportSettings *settings = nullptr; // null: WAVE
+};
+
+MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJob &job,
+                      const MovieProgressProc &progressProc) {
+    if (!job.videoTrack && job.soundTracks.empty())
+        return MovieStatus::failure(MovieError::NoTracks,
+                                    job.settings ? "Nothing to export: no video or sound track"
+                                                 : "Nothing to export: no sound track");
+    MovieStatus status;
+    std::unique_ptr<MovieReader> reader = MovieReader::open(movie, &status);
+    if (!reader)
+        return status;
+
+    OutputFile file;
+    if (status = file.open(path, job.formatName); !status)
+        return status;
+    AVFormatContext *output = file.context();
+
+    std::optional<VideoPipe> video;
+    std::vector<SoundPipe> sounds;
+    std::vector<int> pipeOfTrack(movie.trackCount(), -2); // -1 video, >= 0 sound, -2 none
+    if (job.videoTrack) {
+        video.emplace();
+        video->track = *job.videoTrack;
+        video->in = reader->stream(video->track);
+        if (!video->in)
+            return MovieStatus::failure(MovieError::ReadFailed, "Video track cannot be read");
+        if (status = setUpVideo(*video, movie, *job.settings, output); !status)
+            return status;
+        pipeOfTrack[video->track] = -1;
+    }
+    sounds.resize(job.soundTracks.size());
+    for (std::size_t i = 0; i < job.soundTracks.size(); ++i) {
+        SoundPipe &a = sounds[i];
+        a.track = job.soundTracks[i];
+        a.in = reader->stream(a.track);
+        if (!a.in)
+            return MovieStatus::failure(MovieError::ReadFailed, "Sound track cannot be read");
+        const AVCodecID codecId =
+            job.settings ? soundCodecFor(job.settings->soundFormat, job.settings->sampleBits)
+                         : AV_CODEC_ID_PCM_S16LE;
+        const int rate = job.settings ? static_cast<int>(job.settings->sampleRate) : 0;
+        const int channels = job.settings ? job.settings->channels : 0;
+        if (status = setUpSound(a, codecId, rate, channels, output); !status)
+            return status;
+        pipeOfTrack[a.track] = static_cast<int>(i);
+    }
+    // Tracks that are not exported are not read at all.
+    AVFormatContext *input = reader->formatContext();
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const int track = reader->trackIndexOfStream(static_cast<int>(i));
+        if (track < 0 || pipeOfTrack[static_cast<std::size_t>(track)] == -2)
+            input->streams[i]->discard = AVDISCARD_ALL;
+    }
+
+    if (status = file.writeHeader(); !status)
+        return status;
+    ProgressReporter progress(progressProc, movie.durationSeconds());
+    progress.start();
+
+    PacketPtr packet(av_packet_alloc());
+    PacketPtr outPacket(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    for (;;) {
+        std::size_t track = 0;
+        const int err = reader->readPacket(packet.get(), &track);
+        if (err == AVERROR_EOF)
+            break;
+        if (err < 0)
+            return MovieStatus::failure(MovieError::ReadFailed,
+                                        "Cannot read " + movie.path() + ": " + avErrorText(err));
+        if (track >= pipeOfTrack.size() || pipeOfTrack[track] == -2)
+            continue;
+        const int pipe = pipeOfTrack[track];
+        const AVStream *in = pipe < 0 ? video->in : sounds[static_cast<std::size_t>(pipe)].in;
+        if (packet->dts != AV_NOPTS_VALUE)
+            progress.at(double(packet->dts) * av_q2d(in->time_base));
+        if (pipe < 0)
+            status = decode(video->dec.get(), packet.get(), frame.get(), [&](AVFrame *f) {
+                return takePicture(*video, f, file, outPacket.get());
+            });
+        else
+            status = decode(sounds[static_cast<std::size_t>(pipe)].dec.get(), packet.get(),
+                            frame.get(), [&](AVFrame *f) {
+                                return takeSamples(sounds[static_cast<std::size_t>(pipe)], f, file,
+                                                   outPacket.get());
+                            });
+        av_packet_unref(packet.get());
+        if (!status)
+            return status;
+    }
+    if (video)
+        if (status = finishVideo(*video, file, outPacket.get(), frame.get()); !status)
+            return status;
+    for (SoundPipe &a : sounds)
+        if (status = finishSound(a, file, outPacket.get(), frame.get()); !status)
+            return status;
+    if (status = file.finish(); !status)
+        return status;
+    progress.done();
+    return MovieStatus::success();
+}
+
+std::optional<std::size_t> firstEnabledTrack(const Movie &movie, OSType type) {
+    for (std::size_t index : movie.tracksOfMediaType(type))
+        if (movie.track(index).enabled())
+            return index;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool movieExportSettingsSupported(const MovieExportSettings &settings, std::string *error) {
+    if (settings.videoEnabled) {
+        const Component *compressor = findImageCompressor(settings.codecType);
+        if (!compressor || !avcodec_find_encoder_by_name(compressor->implementation.c_str())) {
+            if (error)
+                *error = "no compressor for '" + fourCharCodeString(settings.codecType) + "'";
+            return false;
+        }
+    }
+    if (settings.soundEnabled) {
+        const AVCodecID id = soundCodecFor(settings.soundFormat, settings.sampleBits);
+        const AVOutputFormat *mov = av_guess_format("mov", nullptr, nullptr);
+        if (id == AV_CODEC_ID_NONE || !avcodec_find_encoder(id) || !mov ||
+            avformat_query_codec(mov, id, FF_COMPLIANCE_NORMAL) != 1) {
+            if (error)
+                *error = "unsupported sound format '" + fourCharCodeString(settings.soundFormat) +
+                         "' of " + std::to_string(settings.sampleBits) + " bits";
+            return false;
+        }
+    }
+    if (!settings.videoEnabled && !settings.soundEnabled) {
+        if (error)
+            *error = "neither video nor sound exported";
+        return false;
+    }
+    return true;
+}
+
+MovieStatus exportMovieAsQuickTime(const Movie &movie, const std::string &path,
+                                   const MovieExportSettings &settings,
+                                   const MovieProgressProc &progress) {
+    if (std::string why; !movieExportSettingsSupported(settings, &why))
+        return MovieStatus::failure(MovieError::InvalidArgument, "Export settings: " + why);
+    ExportJob job;
+    job.settings = &settings;
+    job.formatName = "mov";
+    if (settings.videoEnabled)
+        job.videoTrack = firstEnabledTrack(movie, kVideoMediaType);
+    if (settings.soundEnabled)
+        for (std::size_t index : movie.tracksOfMediaType(kSoundMediaType))
+            if (movie.track(index).enabled())
+                job.soundTracks.push_back(index);
+    return runExport(movie, path, job, progress);
+}
+
+MovieStatus exportMovieAsWave(const Movie &movie, const std::string &path,
+                              const MovieProgressProc &progress) {
+    ExportJob job;
+    job.formatName = "wav";
+    if (auto sound = firstEnabledTrack(movie, kSoundMediaType))
+        job.soundTracks.push_back(*sound);
+    return runExport(movie, path, job, progress);
+}
+
+} // namespace toolbox
