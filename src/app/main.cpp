@@ -1,11 +1,46 @@
+// fluxaro: runs the start-up of the core and quits. With --facts it prints the machine facts
+// and where the logs, the settings and the temporary folder are.
 #include "constants.h"
 #include "log.h"
+#include "prefs.h"
+#include "resources.h"
+#include "startup.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+void printFacts() {
+    const QString facts =
+        QStringLiteral("logs                : %1\n"
+                       "settings            : %2\n"
+                       "temporary folder    : %3\n"
+                       "resources           : %4\n")
+            .arg(logFolderPathStr(), prefFilePathStr(), getTMPFOLDER(), resourcePathStr());
+    std::fputs(facts.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(appNameStr());
-    logStr(QStringLiteral("app                 : %1").arg(appNameStr()));
+    const bool facts = QCoreApplication::arguments().contains(QStringLiteral("--facts"));
+
+    StartupOptions options;
+    options.teeToTerminal = facts;
+    const StartupStatus status = startupRun(options);
+    if (status != StartupStatus::Ok) {
+        logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
+        return 1;
+    }
+    if (facts) {
+        printFacts();
+    }
+    quitCleanup();
     return 0;
 }

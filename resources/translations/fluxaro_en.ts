@@ -1,0 +1,219 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>Localized</name>
+    <message>
+        <source>D_Langue</source>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>D_check_CPU</source>
+        <translation>Unsupported processor</translation>
+    </message>
+    <message>
+        <source>DL_loi_2</source>
+        <translation>This processor is too old to convert these movies. Fluxaro will quit.</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_1</source>
+        <translation>Fluxaro is already running</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_2</source>
+        <translation>Another copy of Fluxaro is running for this user. Use that one; this copy will quit.</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_3</source>
+        <translation>Fluxaro can't run from this folder</translation>
+    </message>
+    <message>
+        <source>D_FXpref_ouvert_2</source>
+        <translation>The path of Fluxaro's folder contains a backslash (\). Move Fluxaro to a folder whose path has none, then open it again.</translation>
+    </message>
+    <message>
+        <source>D_Annuler</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>D_oui</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>D_keep</source>
+        <translation>Keep</translation>
+    </message>
+    <message>
+        <source>D_replace</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>D_applyToAll</source>
+        <translation>Apply to all</translation>
+    </message>
+    <message>
+        <source>D_quit_1</source>
+        <translation>A conversion is running</translation>
+    </message>
+    <message>
+        <source>D_quit_2</source>
+        <translation>Quitting now stops the conversion and its movie will be incomplete. Quit anyway?</translation>
+    </message>
+    <message>
+        <source>menuQuit</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>menuDebug0</source>
+        <translation>Debug mode: on</translation>
+    </message>
+    <message>
+        <source>menuDebug1</source>
+        <translation>Debug mode: off</translation>
+    </message>
+    <message>
+        <source>menuHelp</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>menuBugreport</source>
+        <translation>Report a problem</translation>
+    </message>
+    <message>
+        <source>D_action_pause</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>D_action_stop</source>
+        <translation>The conversion was stopped.</translation>
+    </message>
+    <message>
+        <source>D_batch_1</source>
+        <translation>This source is being converted and can't be removed now.</translation>
+    </message>
+    <message>
+        <source>D_batch_4</source>
+        <translation>Empty the list?</translation>
+    </message>
+    <message>
+        <source>D_batch_5</source>
+        <translation>Every source will be removed from the list.</translation>
+    </message>
+    <message>
+        <source>D_fin_GUI</source>
+        <translation>The conversion is finished.</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination1</source>
+        <translation>Destination folder</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination3</source>
+        <translation>Choose the folder where the converted movies go.</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination4Bis</source>
+        <translation>This file already exists:</translation>
+    </message>
+    <message>
+        <source>D_go_echec_disque4</source>
+        <translation>There is not enough free space on the destination disk for this movie. It is skipped.</translation>
+    </message>
+    <message>
+        <source>D_go_echec_disque5</source>
+        <translation>Destination disk full</translation>
+    </message>
+    <message>
+        <source>D_go_source3</source>
+        <translation>None of these files is a movie Fluxaro can convert.</translation>
+    </message>
+    <message>
+        <source>dndNonCompliantFolderFilesTitle</source>
+        <translation>Files not accepted</translation>
+    </message>
+    <message>
+        <source>selectFileStr</source>
+        <translation>Choose a movie to convert</translation>
+    </message>
+    <message>
+        <source>codecNo</source>
+        <translation>not available</translation>
+    </message>
+    <message>
+        <source>VERSION</source>
+        <translation>version</translation>
+    </message>
+    <message>
+        <source>prefCaption0</source>
+        <translation>Rewrap: the video is kept as it is</translation>
+    </message>
+    <message>
+        <source>prefCaption1</source>
+        <translation>Apple Intermediate Codec: for editing</translation>
+    </message>
+    <message>
+        <source>prefCaption2</source>
+        <translation>ProRes: for editing, best quality</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption0</source>
+        <translation>Normal speed</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption1</source>
+        <translation>Half frame rate</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption2</source>
+        <translation>Slow motion</translation>
+    </message>
+    <message>
+        <source>DL_upToDate</source>
+        <translation>Fluxaro %@ is the latest version.</translation>
+    </message>
+    <message>
+        <source>D_echec_1</source>
+        <translation>Update check failed</translation>
+    </message>
+    <message>
+        <source>D_echec_2</source>
+        <translation>The web site could not be reached.</translation>
+    </message>
+    <message>
+        <source>D_echec_2bis</source>
+        <translation>Check the network connection and try again later.</translation>
+    </message>
+    <message>
+        <source>dlNInstallPostStr</source>
+        <translation>Download finished; installing…</translation>
+    </message>
+    <message>
+        <source>dlNInstallFailure</source>
+        <translation>The download failed.</translation>
+    </message>
+    <message>
+        <source>D_bugreport_alert</source>
+        <translation>Your mail program opens a message to the support; the log folder is shown so you can attach its files.</translation>
+    </message>
+    <message>
+        <source>D_bugreport_mail</source>
+        <translation>Please describe the problem and attach Details.log and Resume.log:
+</translation>
+    </message>
+</context>
+<context>
+    <name>fields</name>
+    <message>
+        <source>TFF</source>
+        <translation>top field first</translation>
+    </message>
+    <message>
+        <source>BFF</source>
+        <translation>bottom field first</translation>
+    </message>
+    <message>
+        <source>PFF</source>
+        <translation>progressive</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,219 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr_FR">
+<context>
+    <name>Localized</name>
+    <message>
+        <source>D_Langue</source>
+        <translation>fr</translation>
+    </message>
+    <message>
+        <source>D_check_CPU</source>
+        <translation>Processeur non pris en charge</translation>
+    </message>
+    <message>
+        <source>DL_loi_2</source>
+        <translation>Ce processeur est trop ancien pour convertir ces films. Fluxaro va quitter.</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_1</source>
+        <translation>Fluxaro est déjà ouvert</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_2</source>
+        <translation>Une autre copie de Fluxaro tourne déjà pour cet utilisateur. Utilisez-la ; cette copie va quitter.</translation>
+    </message>
+    <message>
+        <source>D_appAlreadyOpened_3</source>
+        <translation>Fluxaro ne peut pas tourner depuis ce dossier</translation>
+    </message>
+    <message>
+        <source>D_FXpref_ouvert_2</source>
+        <translation>Le chemin du dossier de Fluxaro contient une barre oblique inversée (\). Déplacez Fluxaro dans un dossier dont le chemin n'en a pas, puis rouvrez-le.</translation>
+    </message>
+    <message>
+        <source>D_Annuler</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>D_oui</source>
+        <translation>Oui</translation>
+    </message>
+    <message>
+        <source>D_keep</source>
+        <translation>Garder</translation>
+    </message>
+    <message>
+        <source>D_replace</source>
+        <translation>Remplacer</translation>
+    </message>
+    <message>
+        <source>D_applyToAll</source>
+        <translation>Appliquer à tous</translation>
+    </message>
+    <message>
+        <source>D_quit_1</source>
+        <translation>Une conversion est en cours</translation>
+    </message>
+    <message>
+        <source>D_quit_2</source>
+        <translation>Quitter maintenant arrête la conversion et son film sera incomplet. Quitter quand même ?</translation>
+    </message>
+    <message>
+        <source>menuQuit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>menuDebug0</source>
+        <translation>Mode débogage : activé</translation>
+    </message>
+    <message>
+        <source>menuDebug1</source>
+        <translation>Mode débogage : désactivé</translation>
+    </message>
+    <message>
+        <source>menuHelp</source>
+        <translation>Aide</translation>
+    </message>
+    <message>
+        <source>menuBugreport</source>
+        <translation>Signaler un problème</translation>
+    </message>
+    <message>
+        <source>D_action_pause</source>
+        <translation>En pause</translation>
+    </message>
+    <message>
+        <source>D_action_stop</source>
+        <translation>La conversion a été arrêtée.</translation>
+    </message>
+    <message>
+        <source>D_batch_1</source>
+        <translation>Cette source est en cours de conversion et ne peut pas être retirée maintenant.</translation>
+    </message>
+    <message>
+        <source>D_batch_4</source>
+        <translation>Vider la liste ?</translation>
+    </message>
+    <message>
+        <source>D_batch_5</source>
+        <translation>Toutes les sources seront retirées de la liste.</translation>
+    </message>
+    <message>
+        <source>D_fin_GUI</source>
+        <translation>La conversion est terminée.</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination1</source>
+        <translation>Dossier de destination</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination3</source>
+        <translation>Choisissez le dossier où iront les films convertis.</translation>
+    </message>
+    <message>
+        <source>D_go_dossier_destination4Bis</source>
+        <translation>Ce fichier existe déjà :</translation>
+    </message>
+    <message>
+        <source>D_go_echec_disque4</source>
+        <translation>Il n'y a pas assez d'espace libre sur le disque de destination pour ce film. Il est ignoré.</translation>
+    </message>
+    <message>
+        <source>D_go_echec_disque5</source>
+        <translation>Disque de destination plein</translation>
+    </message>
+    <message>
+        <source>D_go_source3</source>
+        <translation>Aucun de ces fichiers n'est un film que Fluxaro peut convertir.</translation>
+    </message>
+    <message>
+        <source>dndNonCompliantFolderFilesTitle</source>
+        <translation>Fichiers refusés</translation>
+    </message>
+    <message>
+        <source>selectFileStr</source>
+        <translation>Choisissez un film à convertir</translation>
+    </message>
+    <message>
+        <source>codecNo</source>
+        <translation>non disponible</translation>
+    </message>
+    <message>
+        <source>VERSION</source>
+        <translation>version</translation>
+    </message>
+    <message>
+        <source>prefCaption0</source>
+        <translation>Ré-emballage : la vidéo est gardée telle quelle</translation>
+    </message>
+    <message>
+        <source>prefCaption1</source>
+        <translation>Apple Intermediate Codec : pour le montage</translation>
+    </message>
+    <message>
+        <source>prefCaption2</source>
+        <translation>ProRes : pour le montage, meilleure qualité</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption0</source>
+        <translation>Vitesse normale</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption1</source>
+        <translation>Demi-cadence</translation>
+    </message>
+    <message>
+        <source>prefSpeedCaption2</source>
+        <translation>Ralenti</translation>
+    </message>
+    <message>
+        <source>DL_upToDate</source>
+        <translation>Fluxaro %@ est la dernière version.</translation>
+    </message>
+    <message>
+        <source>D_echec_1</source>
+        <translation>Échec de la recherche de mise à jour</translation>
+    </message>
+    <message>
+        <source>D_echec_2</source>
+        <translation>Le site web n'a pas pu être joint.</translation>
+    </message>
+    <message>
+        <source>D_echec_2bis</source>
+        <translation>Vérifiez la connexion réseau et réessayez plus tard.</translation>
+    </message>
+    <message>
+        <source>dlNInstallPostStr</source>
+        <translation>Téléchargement terminé ; installation…</translation>
+    </message>
+    <message>
+        <source>dlNInstallFailure</source>
+        <translation>Le téléchargement a échoué.</translation>
+    </message>
+    <message>
+        <source>D_bugreport_alert</source>
+        <translation>Votre messagerie ouvre un message pour le support ; le dossier des journaux est affiché pour que vous puissiez joindre ses fichiers.</translation>
+    </message>
+    <message>
+        <source>D_bugreport_mail</source>
+        <translation>Merci de décrire le problème et de joindre Details.log et Resume.log :
+</translation>
+    </message>
+</context>
+<context>
+    <name>fields</name>
+    <message>
+        <source>TFF</source>
+        <translation>trame haute en premier</translation>
+    </message>
+    <message>
+        <source>BFF</source>
+        <translation>trame basse en premier</translation>
+    </message>
+    <message>
+        <source>PFF</source>
+        <translation>progressif</translation>
+    </message>
+</context>
+</TS>
