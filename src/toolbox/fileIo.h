@@ -1,0 +1,67 @@
+// Plain POSIX file access for the writers: whole reads and writes at offsets, and an output
+// written under a temporary name that becomes the destination only when complete.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace toolbox {
+
+/// An open file descriptor, closed by the destructor.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File &&other) noexcept;
+    File &operator=(File &&other) noexcept;
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+
+    /// Opens for reading (readWrite false) or reading and writing; false with errno set.
+    bool open(const std::string &path, bool readWrite = false);
+    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+    [[nodiscard]] int fd() const { return fd_; }
+    /// The size in bytes, -1 on failure.
+    [[nodiscard]] std::int64_t size() const;
+    /// Reads exactly data.size() bytes at offset; false on error or early end of file.
+    bool readAt(std::uint64_t offset, std::span<std::uint8_t> data) const;
+    /// Writes all of data at offset; false on error (errno set, ENOSPC for a full disk).
+    bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> data);
+    bool sync();
+    bool truncate(std::uint64_t size);
+    void close();
+    void adopt(int fd) { close(), fd_ = fd; }
+
+private:
+    int fd_ = -1;
+};
+
+/// A file being written beside its destination under a hidden temporary name. commit() renames
+/// it into place; without commit the destructor deletes it, so an interrupted or failed write
+/// leaves no file that looks like a finished one.
+class TemporaryOutput {
+public:
+    ~TemporaryOutput();
+    /// Creates the temporary file in the destination's folder; false with a message when that
+    /// folder is missing or not writable.
+    bool create(const std::string &destination, std::string *error);
+    File &file() { return file_; }
+    [[nodiscard]] const std::string &temporaryPath() const { return temporaryPath_; }
+    /// Flushes the file to disk and renames it onto the destination.
+    bool commit(std::string *error);
+
+private:
+    File file_;
+    std::string destination_;
+    std::string temporaryPath_;
+    bool committed_ = false;
+};
+
+/// The text of errno for messages.
+std::string errnoText();
+
+/// The absolute, normalised form of a path (symbolic links resolved where the file exists).
+std::string absolutePath(const std::string &path);
+
+} // namespace toolbox

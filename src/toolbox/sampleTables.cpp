@@ -1,0 +1,211 @@
+#include "sampleTables.h"
+
+#include "atoms.h"
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace toolbox {
+namespace {
+
+constexpr std::size_t kStsdEntriesStart = 16; // atom header 8, version/flags 4, count 4
+
+} // namespace
+
+std::span<const std::uint8_t> sampleTableAtom(const MovieMedia &media, OSType type) {
+    for (const auto &atom : media.sampleTableAtoms) {
+        AtomReader in(atom);
+        in.skip(4);
+        if (in.u32() == type)
+            return atom;
+    }
+    return {};
+}
+
+bool chunkByteSizes(const MovieMedia &media, std::vector<std::uint64_t> &sizes) {
+    sizes.clear();
+    const auto stsc = sampleTableAtom(media, fourCharCode("stsc"));
+    const auto stsz = sampleTableAtom(media, fourCharCode("stsz"));
+    if (stsz.size() < 20)
+        return media.chunkOffsets.empty();
+    if (stsc.size() < 16)
+        return false;
+    AtomReader runs(stsc.subspan(12));
+    const auto runCount = runs.u32();
+    if (runCount == 0 || runCount > runs.remaining() / 12)
+        return false;
+    AtomReader table(stsz.subspan(12));
+    const auto uniformSize = table.u32();
+    const auto sampleCount = table.u32();
+    if (!uniformSize && sampleCount > table.remaining() / 4)
+        return false;
+    if (media.chunkOffsets.empty())
+        return sampleCount == 0;
+
+    std::uint32_t run = 0;
+    runs.skip(4); // first chunk of the first run: 1
+    std::uint32_t samplesPerChunk = runs.u32();
+    runs.skip(4);
+    std::uint32_t nextFirst = runCount > 1 ? runs.u32() : std::numeric_limits<std::uint32_t>::max();
+    std::uint64_t sample = 0;
+    sizes.reserve(media.chunkOffsets.size());
+    for (std::uint64_t chunk = 1; chunk <= media.chunkOffsets.size(); ++chunk) {
+        while (chunk >= nextFirst && run + 1 < runCount) {
+            ++run;
+            samplesPerChunk = runs.u32();
+            runs.skip(4);
+            nextFirst = run + 1 < runCount ? runs.u32() : std::numeric_limits<std::uint32_t>::max();
+        }
+        std::uint64_t bytes = 0;
+        for (std::uint32_t i = 0; i < samplesPerChunk; ++i, ++sample) {
+            if (sample >= sampleCount)
+                return false;
+            bytes += uniformSize ? uniformSize : table.u32();
+        }
+        sizes.push_back(bytes);
+    }
+    // Samples that no chunk holds: the tables were cut or damaged.
+    return sample == sampleCount && !runs.failed() && !table.failed();
+}
+
+std::int64_t sampleBytesInRanges(const MovieMedia &media,
+                                 const std::vector<std::pair<std::int64_t, std::int64_t>> &ranges) {
+    const auto stts = sampleTableAtom(media, fourCharCode("stts"));
+    const auto stsz = sampleTableAtom(media, fourCharCode("stsz"));
+    if (stts.size() < 16 || stsz.size() < 20)
+        return media.chunkOffsets.empty() ? 0 : -1;
+    AtomReader times(stts.subspan(12));
+    auto entries = times.u32();
+    AtomReader table(stsz.subspan(12));
+    const auto uniformSize = table.u32();
+    const auto sampleCount = table.u32();
+    std::int64_t total = 0;
+    std::int64_t time = 0;
+    std::uint32_t left = 0, delta = 0;
+    for (std::uint32_t sample = 0; sample < sampleCount; ++sample) {
+        while (left == 0 && entries > 0) {
+            left = times.u32();
+            delta = times.u32();
+            --entries;
+        }
+        const std::int64_t size = uniformSize ? uniformSize : table.u32();
+        const std::int64_t end = time + std::max<std::int64_t>(delta, 1);
+        for (const auto &[start, stop] : ranges)
+            if (time < stop && end > start) {
+                total += size;
+                break;
+            }
+        time += delta;
+        if (left > 0)
+            --left;
+    }
+    return times.failed() || table.failed() ? -1 : total;
+}
+
+double soundSampleRate(const MovieMedia &media) {
+    const auto stsd = sampleTableAtom(media, fourCharCode("stsd"));
+    if (media.mediaType != kSoundMediaType || stsd.size() < kStsdEntriesStart + 36)
+        return 0;
+    AtomReader in(stsd.subspan(kStsdEntriesStart));
+    in.skip(16);
+    const auto version = in.u16();
+    in.skip(14);
+    const double rate16 = in.u32() / 65536.0;
+    if (version == 2) {
+        in.skip(4);
+        return std::bit_cast<double>(in.u64());
+    }
+    return rate16;
+}
+
+bool isUncompressedSound(const MovieMedia &media) {
+    const auto stsd = sampleTableAtom(media, fourCharCode("stsd"));
+    if (media.mediaType != kSoundMediaType || stsd.size() < kStsdEntriesStart + 8)
+        return false;
+    AtomReader in(stsd.subspan(kStsdEntriesStart + 4));
+    const auto format = in.u32();
+    for (const char *code :
+         {"lpcm", "sowt", "twos", "raw ", "NONE", "in24", "in32", "fl32", "fl64", "ulaw", "alaw"})
+        if (format == fourCharCode(code))
+            return true;
+    return false;
+}
+
+std::vector<std::uint8_t> multiplyTimeTable(std::span<const std::uint8_t> atom,
+                                            std::uint32_t factor) {
+    AtomReader in(atom);
+    AtomWriter out;
+    const auto position = out.beginAtom((in.skip(4), in.u32()));
+    const auto version = in.u8();
+    const auto flagsHigh = in.u8();
+    const auto flagsLow = in.u16();
+    out.u8(version);
+    out.u8(flagsHigh);
+    out.u16(flagsLow);
+    const auto count = in.u32();
+    out.u32(count);
+    if (count > in.remaining() / 8)
+        return {};
+    const bool isOffsetTable = atom.size() >= 8 && fourCharCode("ctts") == [&] {
+        AtomReader type(atom.subspan(4));
+        return type.u32();
+    }();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        out.u32(in.u32());
+        if (isOffsetTable && version == 1) {
+            const std::int64_t value = std::int64_t(in.s32()) * factor;
+            if (value > std::numeric_limits<std::int32_t>::max() ||
+                value < std::numeric_limits<std::int32_t>::min())
+                return {};
+            out.s32(static_cast<std::int32_t>(value));
+        } else {
+            const std::uint64_t value = std::uint64_t(in.u32()) * factor;
+            if (value > std::numeric_limits<std::uint32_t>::max())
+                return {};
+            out.u32(static_cast<std::uint32_t>(value));
+        }
+    }
+    if (in.failed())
+        return {};
+    out.endAtom(position);
+    return out.take();
+}
+
+std::vector<std::uint8_t> withSoundSampleRate(std::span<const std::uint8_t> stsd, double rate) {
+    std::vector<std::uint8_t> bytes(stsd.begin(), stsd.end());
+    if (bytes.size() < kStsdEntriesStart)
+        return {};
+    AtomReader header(std::span<const std::uint8_t>(bytes).subspan(12));
+    const auto count = header.u32();
+    std::size_t position = kStsdEntriesStart;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (position + 36 > bytes.size())
+            return {};
+        AtomReader entry(std::span<const std::uint8_t>(bytes).subspan(position));
+        const auto entrySize = entry.u32();
+        entry.skip(12);
+        const auto version = entry.u16();
+        auto put32 = [&](std::size_t at, std::uint32_t value) {
+            for (int b = 0; b < 4; ++b)
+                bytes[at + b] = static_cast<std::uint8_t>(value >> (24 - 8 * b));
+        };
+        if (version == 2) {
+            if (position + 48 > bytes.size())
+                return {};
+            const auto bits = std::bit_cast<std::uint64_t>(rate);
+            put32(position + 40, static_cast<std::uint32_t>(bits >> 32));
+            put32(position + 44, static_cast<std::uint32_t>(bits));
+        } else {
+            if (rate >= 65536.0 || rate <= 0)
+                return {};
+            put32(position + 32, static_cast<std::uint32_t>(std::llround(rate * 65536.0)));
+        }
+        if (entrySize < 36)
+            return {};
+        position += entrySize;
+    }
+    return bytes;
+}
+
+} // namespace toolbox

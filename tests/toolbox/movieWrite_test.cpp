@@ -1,0 +1,247 @@
+// Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
+// are compared, by checksum, with the frames of its source.
+#include "movie.h"
+
+#include "mediaFixture.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace toolbox {
+namespace {
+
+namespace fs = std::filesystem;
+using test::clips;
+
+std::vector<std::string> slice(const std::vector<std::string> &all, std::size_t from,
+                               std::size_t to) {
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())),
+            all.begin() + static_cast<std::ptrdiff_t>(std::min(to, all.size()))};
+}
+
+std::size_t filesIn(const std::string &folder) {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto &entry : fs::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+TEST(ReferenceMovie, DecodesToTheSameFramesAsItsSourceAndCopiesNoSample) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().av);
+    ASSERT_TRUE(movie);
+    const auto path = folder.file("reference.mov");
+    ASSERT_TRUE(movie->writeReference(path));
+    EXPECT_LT(test::fileSize(path), 8000u); // a header, no samples
+
+    const std::string drefs = "-enable_drefs 1";
+    const auto sourceVideo = test::frameChecksums(clips().av, "v:0");
+    ASSERT_EQ(sourceVideo.size(), 100u);
+    EXPECT_EQ(test::frameChecksums(path, "v:0", drefs), sourceVideo);
+    EXPECT_EQ(test::soundChecksum(path, {}, drefs), test::soundChecksum(clips().av));
+
+    // Read back by the toolbox: the same tracks, over the source's samples.
+    MovieStatus status;
+    auto back = Movie::open(path, &status);
+    ASSERT_TRUE(back) << status.message;
+    ASSERT_EQ(back->trackCount(), 2u);
+    EXPECT_EQ(fs::path(back->track(0).sourcePath()), fs::path(clips().av));
+    EXPECT_EQ(back->track(0).streamIndex(), movie->track(0).streamIndex());
+    EXPECT_FALSE(back->isSelfContainedQuickTime());
+
+    // Refused: a reference movie over its own media, and media that is no QuickTime file.
+    EXPECT_EQ(movie->writeReference(clips().av).error, MovieError::InvalidArgument);
+    auto transport = Movie::open(clips().transport);
+    ASSERT_TRUE(transport);
+    EXPECT_EQ(transport->writeReference(folder.file("ts.mov")).error, MovieError::Unsupported);
+    EXPECT_FALSE(fs::exists(folder.file("ts.mov")));
+}
+
+// The pipeline's trim: picture starts 0.48 s after sound; removing those 0.48 s from every
+// track must start both at 0 with the sound moved by exactly 0.48 s of samples.
+void expectTrimmedInSync(const std::string &path) {
+    EXPECT_NEAR(test::probeNumber(path, "", "duration"), 4.0, 0.03);
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().lateVideo, "v:0"));
+    EXPECT_EQ(test::soundChecksum(path),
+              test::soundChecksum(clips().lateVideo, "atrim=start_sample=23040"));
+    EXPECT_NEAR(test::probeNumber(path, "v:0", "start_time"), 0.0, 0.001);
+    EXPECT_NEAR(test::probeNumber(path, "a:0", "start_time"), 0.0, 0.001);
+}
+
+TEST(SelfContainedMovie, TrimmedBesideTheSourceKeepsSoundAndPictureInSync) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().lateVideo);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(0, 480, 1000));
+    const auto path = folder.file("trimmed.mov");
+    std::vector<std::int32_t> fractions;
+    ASSERT_TRUE(movie->writeSelfContained(path, [&](std::int32_t f) { fractions.push_back(f); }));
+    expectTrimmedInSync(path);
+    ASSERT_FALSE(fractions.empty());
+    EXPECT_EQ(fractions.back(), kFixedOne);
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    EXPECT_EQ(std::count(fractions.begin(), fractions.end(), kFixedOne), 1);
+    EXPECT_EQ(filesIn(folder.path()), 1u); // no temporary file left beside it
+}
+
+TEST(SelfContainedMovie, TrimmedInPlaceRewritesOnlyTheHeader) {
+    test::TemporaryFolder folder;
+    const auto path = folder.file("in place.mov");
+    fs::copy_file(clips().lateVideo, path);
+    const auto before = test::fileSize(path);
+    auto movie = Movie::open(path);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->isSelfContainedQuickTime());
+    ASSERT_TRUE(movie->deleteSegment(0, 480, 1000));
+    std::vector<std::int32_t> fractions;
+    ASSERT_TRUE(movie->writeSelfContained(path, [&](std::int32_t f) { fractions.push_back(f); }));
+    EXPECT_EQ(fractions.back(), kFixedOne);
+    // One new header appended; the samples stayed where they were.
+    EXPECT_GT(test::fileSize(path), before);
+    EXPECT_LT(test::fileSize(path), before + 4096);
+    expectTrimmedInSync(path);
+
+    // And again on the rewritten file: the new header is the one read.
+    auto again = Movie::open(path);
+    ASSERT_TRUE(again);
+    EXPECT_NEAR(again->durationSeconds(), 4.0, 0.03);
+    ASSERT_TRUE(again->deleteSegment(0, 1000, 1000));
+    ASSERT_TRUE(again->writeSelfContained(path));
+    EXPECT_NEAR(test::probeNumber(path, "", "duration"), 3.0, 0.03);
+}
+
+TEST(SelfContainedMovie, MiddleCutKeepsTheFramesAroundIt) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().av);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(1000, 1000, 1000)); // 1 s to 2 s
+    const auto path = folder.file("cut.mov");
+    ASSERT_TRUE(movie->writeSelfContained(path));
+    const auto source = test::frameChecksums(clips().av, "v:0");
+    auto expected = slice(source, 0, 25);
+    const auto after = slice(source, 50, 100);
+    expected.insert(expected.end(), after.begin(), after.end());
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), expected);
+    EXPECT_NEAR(test::probeNumber(path, "", "duration"), 3.0, 0.03);
+    auto back = Movie::open(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->track(0).edits().size(), 2u);
+}
+
+// Slow motion as the pipeline asks for it: time scale 5000 re-timed to 2500.
+TEST(SelfContainedMovie, ScalingFromFiveThousandToTwentyFiveHundredDoublesTheDuration) {
+    test::TemporaryFolder folder;
+    const auto path = folder.file("slow.mov");
+    fs::copy_file(clips().av, path);
+    auto movie = Movie::open(path);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->setTimeScale(5000));
+    const auto duration = movie->duration();
+    ASSERT_TRUE(movie->setTimeScale(2500));
+    ASSERT_TRUE(
+        movie->scaleSegment(0, duration, duration * 5000 / 2500 * 5000 / 5000 / 2 * 2, 5000).ok());
+    // The whole movie now lasts twice as long.
+    EXPECT_NEAR(movie->durationSeconds(), 8.0, 0.01);
+    const auto size = test::fileSize(path);
+    ASSERT_TRUE(movie->writeSelfContained(path)); // in place: a header only
+    EXPECT_LT(test::fileSize(path), size + 4096);
+    EXPECT_NEAR(test::probeNumber(path, "", "duration"), 8.0, 0.05);
+    EXPECT_NEAR(test::probeNumber(path, "v:0", "duration"), 8.0, 0.05);
+    EXPECT_EQ(test::probe(path, "a:0", "sample_rate"), "24000");
+    EXPECT_EQ(test::probe(path, "v:0", "r_frame_rate"), "25/2");
+    // Every frame and every sound sample is still there, only slower.
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().av, "v:0"));
+    EXPECT_EQ(test::soundChecksum(path, "asetrate=48000"), test::soundChecksum(clips().av));
+}
+
+TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().transport);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(0, 1000, 1000));
+    const auto path = folder.file("from ts.mov");
+    std::int32_t last = 0;
+    MovieStatus status = movie->writeSelfContained(path, [&](std::int32_t f) { last = f; });
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(last, kFixedOne);
+    EXPECT_EQ(test::probe(path, "", "format_name"), "mov,mp4,m4a,3gp,3g2,mj2");
+    EXPECT_NEAR(test::probeNumber(path, "", "duration"), 3.0, 0.1);
+    const auto source = test::frameChecksums(clips().transport, "v:0");
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), slice(source, 25, 100));
+    EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+TEST(SelfContainedMovie, FailedWritesLeaveNothingBehind) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().av);
+    ASSERT_TRUE(movie);
+    auto status = movie->writeSelfContained(folder.file("missing/out.mov"));
+    EXPECT_EQ(status.error, MovieError::WriteFailed);
+    EXPECT_EQ(movie->writeReference(folder.file("missing/ref.mov")).error, MovieError::WriteFailed);
+
+    // A disk that fills up during the write: a file size limit makes writes fail the same way.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 100 * 1024;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    status = movie->writeSelfContained(folder.file("full.mov"));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(status.error, MovieError::WriteFailed);
+    EXPECT_EQ(filesIn(folder.path()), 0u);
+}
+
+// What a re-encoder gets: every frame of the edited movie in order, once.
+TEST(MovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
+    auto movie = Movie::open(clips().av);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(1000, 1000, 1000));
+    MovieStatus status;
+    auto reader = MovieReader::open(*movie, &status);
+    ASSERT_TRUE(reader) << status.message;
+    const auto video = movie->tracksOfMediaType(kVideoMediaType)[0];
+    AVStream *stream = reader->stream(video);
+    ASSERT_TRUE(stream);
+    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    ASSERT_TRUE(codec);
+    AVCodecContext *context = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(context, stream->codecpar);
+    ASSERT_EQ(avcodec_open2(context, codec, nullptr), 0);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    int frames = 0;
+    std::int64_t firstPts = AV_NOPTS_VALUE;
+    std::size_t track = 0;
+    auto drain = [&] {
+        while (avcodec_receive_frame(context, frame) == 0) {
+            if (firstPts == AV_NOPTS_VALUE)
+                firstPts = frame->pts;
+            ++frames;
+        }
+    };
+    while (reader->readPacket(packet, &track) == 0) {
+        if (track != video)
+            continue;
+        avcodec_send_packet(context, packet);
+        drain();
+    }
+    avcodec_send_packet(context, nullptr);
+    drain();
+    EXPECT_EQ(frames, 75);
+    EXPECT_EQ(firstPts, 0);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+}
+
+} // namespace
+} // namespace toolbox
