@@ -64,6 +64,22 @@ TEST(ReferenceMovie, DecodesToTheSameFramesAsItsSourceAndCopiesNoSample) {
     EXPECT_FALSE(fs::exists(folder.file("ts.mov")));
 }
 
+TEST(ReferenceMovie, RealMovieWithDelayedSoundKeepsItsTiming) {
+    const auto source = test::realTestFile("awesome movie.mov");
+    if (source.empty())
+        GTEST_SKIP() << "shared test data absent";
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(source);
+    ASSERT_TRUE(movie);
+    const auto path = folder.file("reference.mov");
+    ASSERT_TRUE(movie->writeReference(path));
+    const std::string drefs = "-enable_drefs 1";
+    EXPECT_EQ(test::frameChecksums(path, "v:0", drefs), test::frameChecksums(source, "v:0"));
+    EXPECT_EQ(test::frameChecksums(path, "a:0", drefs), test::frameChecksums(source, "a:0"));
+    EXPECT_EQ(test::probe(path, "a:0", "start_time", drefs),
+              test::probe(source, "a:0", "start_time"));
+}
+
 // The pipeline's trim: picture starts 0.48 s after sound; removing those 0.48 s from every
 // track must start both at 0 with the sound moved by exactly 0.48 s of samples.
 void expectTrimmedInSync(const std::string &path) {
@@ -115,6 +131,36 @@ TEST(SelfContainedMovie, TrimmedInPlaceRewritesOnlyTheHeader) {
     ASSERT_TRUE(again->deleteSegment(0, 1000, 1000));
     ASSERT_TRUE(again->writeSelfContained(path));
     EXPECT_NEAR(test::probeNumber(path, "", "duration"), 3.0, 0.03);
+}
+
+// A header at the front (fast start) is rewritten at the end; readers skip the old one.
+TEST(SelfContainedMovie, InPlaceOnAMovieWithItsHeaderFirst) {
+    test::TemporaryFolder folder;
+    const auto path = folder.file("fast.mov");
+    ASSERT_TRUE(test::makeClip(path, "-i " + test::quoted(clips().lateVideo),
+                               "-c copy -movflags +faststart"));
+    auto movie = Movie::open(path);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(0, 480, 1000));
+    ASSERT_TRUE(movie->writeSelfContained(path));
+    expectTrimmedInSync(path);
+}
+
+// What trakmill does with -t: a new movie made of a source's tracks, one of them removed;
+// only the kept track's samples are copied.
+TEST(SelfContainedMovie, NewMovieOfSelectedTracksCopiesOnlyTheirSamples) {
+    test::TemporaryFolder folder;
+    auto source = Movie::open(clips().av);
+    ASSERT_TRUE(source);
+    auto movie = Movie::newMovie();
+    ASSERT_TRUE(movie->insertMovieSegment(*source, 0, source->duration(), 0));
+    ASSERT_TRUE(movie->removeTrack(movie->tracksOfMediaType(kVideoMediaType)[0]));
+    const auto path = folder.file("sound.mov");
+    ASSERT_TRUE(movie->writeSelfContained(path));
+    EXPECT_EQ(test::probe(path, "v", "codec_type"), "");
+    EXPECT_EQ(test::probe(path, "a:0", "codec_name"), "pcm_s16le");
+    EXPECT_LT(test::fileSize(path), 4u * 48000 * 2 + 8000);
+    EXPECT_EQ(test::soundChecksum(path), test::soundChecksum(clips().av));
 }
 
 TEST(SelfContainedMovie, MiddleCutKeepsTheFramesAroundIt) {
