@@ -103,7 +103,10 @@ QStringList codecsStartupWanted() {
 
 void codecsStartupCheck() {
     const QList<int> answers = codecsCheck(codecsStartupWanted());
-    setAIC(answers.value(2, 0));
+    // The Apple Intermediate Codec is an output format: it counts only with an encoder. The
+    // registry lists FFmpeg's AIC decoder, which answers the check but writes nothing.
+    const bool aicEncoder = toolbox::findImageCompressor(toolbox::fourCharCode("icod")) != nullptr;
+    setAIC(answers.value(2, 0) != 0 && aicEncoder ? 1 : 0);
     setPRORESdec(answers.value(3, 0));
     if (answers.size() > 5) {
         setMTS(answers.at(5));

@@ -31,7 +31,8 @@ std::optional<QStringList> codecsProresCheckIn(const QList<QTCompDesc> &componen
 /// The codes of the start-up codec check, in the order of its answers.
 QStringList codecsStartupWanted();
 
-/// Start-up's codec checks: sets getAIC (answer for "ICOD"), getPRORESdec ("APCH"), getMTS (a
+/// Start-up's codec checks: sets getAIC (answer for "ICOD", and only when an encoder for it
+/// exists: a decoder can't make the output), getPRORESdec ("APCH"), getMTS (a
 /// sixth answer, when there is one) and getPRORES (ProRes encoders found), logs them, and keeps
 /// the ProRes encoder texts for the ProRes choice of the preferences (codecsProresChoices).
 void codecsStartupCheck();
