@@ -119,23 +119,47 @@ std::string realTestFile(const std::string &name) {
 
 namespace toolbox::test {
 
-const Clips &clips() {
+namespace {
+
+const std::string kPicture = "-f lavfi -i testsrc=size=160x120:rate=25:duration=4";
+const std::string kSound = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=4";
+
+std::string clipFolder() {
     static TemporaryFolder folder;
-    static const Clips made = [] {
-        Clips c;
-        c.folder = folder.path();
-        c.av = folder.file("av.mov");
-        c.lateVideo = folder.file("late video.mov");
-        c.transport = folder.file("av.ts");
-        const std::string picture = "-f lavfi -i testsrc=size=160x120:rate=25:duration=4";
-        const std::string sound = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=4";
-        makeClip(c.av, picture + " " + sound, "-c:v libx264 -g 12 -c:a pcm_s16le");
-        makeClip(c.lateVideo, "-itsoffset 0.48 " + picture + " " + sound,
-                 "-fps_mode passthrough -c:v libx264 -g 12 -c:a pcm_s16le");
-        makeClip(c.transport, picture + " " + sound, "-c:v libx264 -g 12 -c:a mp2 -f mpegts");
-        return c;
-    }();
+    return folder.path();
+}
+
+std::string madeClip(const std::string &name, const std::string &inputs,
+                     const std::string &outputs) {
+    const auto path = clipFolder() + "/" + name;
+    makeClip(path, inputs, outputs);
+    return path;
+}
+
+} // namespace
+
+const Clips &clips() {
+    static const Clips made;
     return made;
+}
+
+const std::string &Clips::av() const {
+    static const auto path =
+        madeClip("av.mov", kPicture + " " + kSound, "-c:v libx264 -g 12 -c:a pcm_s16le");
+    return path;
+}
+
+const std::string &Clips::lateVideo() const {
+    static const auto path =
+        madeClip("late video.mov", "-itsoffset 0.48 " + kPicture + " " + kSound,
+                 "-fps_mode passthrough -c:v libx264 -g 12 -c:a pcm_s16le");
+    return path;
+}
+
+const std::string &Clips::transport() const {
+    static const auto path =
+        madeClip("av.ts", kPicture + " " + kSound, "-c:v libx264 -g 12 -c:a mp2 -f mpegts");
+    return path;
 }
 
 } // namespace toolbox::test

@@ -58,12 +58,15 @@ std::string realTestFile(const std::string &name);
 
 namespace toolbox::test {
 
-/// The clips shared by the tests of one program, made once on first use.
+/// The clips shared by the tests of one program, each made on first use (ctest runs every
+/// test in its own process, so a test makes only the clips it uses).
 struct Clips {
-    std::string folder;
-    std::string av;        ///< 4 s: H.264 160x120 25 fps (key frame every 12) + 48 kHz PCM
-    std::string lateVideo; ///< the same, its picture starting 0.48 s after its sound
-    std::string transport; ///< 4 s of H.264 and MP2 in MPEG-TS
+    /// 4 s: H.264 160x120 25 fps (key frame every 12) + 48 kHz PCM.
+    [[nodiscard]] const std::string &av() const;
+    /// The same, its picture starting 0.48 s after its sound.
+    [[nodiscard]] const std::string &lateVideo() const;
+    /// 4 s of H.264 and MP2 in MPEG-TS.
+    [[nodiscard]] const std::string &transport() const;
 };
 const Clips &clips();
 

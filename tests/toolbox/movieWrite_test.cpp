@@ -35,30 +35,30 @@ std::size_t filesIn(const std::string &folder) {
 
 TEST(ReferenceMovie, DecodesToTheSameFramesAsItsSourceAndCopiesNoSample) {
     test::TemporaryFolder folder;
-    auto movie = Movie::open(clips().av);
+    auto movie = Movie::open(clips().av());
     ASSERT_TRUE(movie);
     const auto path = folder.file("reference.mov");
     ASSERT_TRUE(movie->writeReference(path));
     EXPECT_LT(test::fileSize(path), 8000u); // a header, no samples
 
     const std::string drefs = "-enable_drefs 1";
-    const auto sourceVideo = test::frameChecksums(clips().av, "v:0");
+    const auto sourceVideo = test::frameChecksums(clips().av(), "v:0");
     ASSERT_EQ(sourceVideo.size(), 100u);
     EXPECT_EQ(test::frameChecksums(path, "v:0", drefs), sourceVideo);
-    EXPECT_EQ(test::soundChecksum(path, {}, drefs), test::soundChecksum(clips().av));
+    EXPECT_EQ(test::soundChecksum(path, {}, drefs), test::soundChecksum(clips().av()));
 
     // Read back by the toolbox: the same tracks, over the source's samples.
     MovieStatus status;
     auto back = Movie::open(path, &status);
     ASSERT_TRUE(back) << status.message;
     ASSERT_EQ(back->trackCount(), 2u);
-    EXPECT_EQ(fs::path(back->track(0).sourcePath()), fs::path(clips().av));
+    EXPECT_EQ(fs::path(back->track(0).sourcePath()), fs::path(clips().av()));
     EXPECT_EQ(back->track(0).streamIndex(), movie->track(0).streamIndex());
     EXPECT_FALSE(back->isSelfContainedQuickTime());
 
     // Refused: a reference movie over its own media, and media that is no QuickTime file.
-    EXPECT_EQ(movie->writeReference(clips().av).error, MovieError::InvalidArgument);
-    auto transport = Movie::open(clips().transport);
+    EXPECT_EQ(movie->writeReference(clips().av()).error, MovieError::InvalidArgument);
+    auto transport = Movie::open(clips().transport());
     ASSERT_TRUE(transport);
     EXPECT_EQ(transport->writeReference(folder.file("ts.mov")).error, MovieError::Unsupported);
     EXPECT_FALSE(fs::exists(folder.file("ts.mov")));
@@ -84,16 +84,16 @@ TEST(ReferenceMovie, RealMovieWithDelayedSoundKeepsItsTiming) {
 // track must start both at 0 with the sound moved by exactly 0.48 s of samples.
 void expectTrimmedInSync(const std::string &path) {
     EXPECT_NEAR(test::probeNumber(path, "", "duration"), 4.0, 0.03);
-    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().lateVideo, "v:0"));
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().lateVideo(), "v:0"));
     EXPECT_EQ(test::soundChecksum(path),
-              test::soundChecksum(clips().lateVideo, "atrim=start_sample=23040"));
+              test::soundChecksum(clips().lateVideo(), "atrim=start_sample=23040"));
     EXPECT_NEAR(test::probeNumber(path, "v:0", "start_time"), 0.0, 0.001);
     EXPECT_NEAR(test::probeNumber(path, "a:0", "start_time"), 0.0, 0.001);
 }
 
 TEST(SelfContainedMovie, TrimmedBesideTheSourceKeepsSoundAndPictureInSync) {
     test::TemporaryFolder folder;
-    auto movie = Movie::open(clips().lateVideo);
+    auto movie = Movie::open(clips().lateVideo());
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->deleteSegment(0, 480, 1000));
     const auto path = folder.file("trimmed.mov");
@@ -110,7 +110,7 @@ TEST(SelfContainedMovie, TrimmedBesideTheSourceKeepsSoundAndPictureInSync) {
 TEST(SelfContainedMovie, TrimmedInPlaceRewritesOnlyTheHeader) {
     test::TemporaryFolder folder;
     const auto path = folder.file("in place.mov");
-    fs::copy_file(clips().lateVideo, path);
+    fs::copy_file(clips().lateVideo(), path);
     const auto before = test::fileSize(path);
     auto movie = Movie::open(path);
     ASSERT_TRUE(movie);
@@ -137,7 +137,7 @@ TEST(SelfContainedMovie, TrimmedInPlaceRewritesOnlyTheHeader) {
 TEST(SelfContainedMovie, InPlaceOnAMovieWithItsHeaderFirst) {
     test::TemporaryFolder folder;
     const auto path = folder.file("fast.mov");
-    ASSERT_TRUE(test::makeClip(path, "-i " + test::quoted(clips().lateVideo),
+    ASSERT_TRUE(test::makeClip(path, "-i " + test::quoted(clips().lateVideo()),
                                "-c copy -movflags +faststart"));
     auto movie = Movie::open(path);
     ASSERT_TRUE(movie);
@@ -150,7 +150,7 @@ TEST(SelfContainedMovie, InPlaceOnAMovieWithItsHeaderFirst) {
 // only the kept track's samples are copied.
 TEST(SelfContainedMovie, NewMovieOfSelectedTracksCopiesOnlyTheirSamples) {
     test::TemporaryFolder folder;
-    auto source = Movie::open(clips().av);
+    auto source = Movie::open(clips().av());
     ASSERT_TRUE(source);
     auto movie = Movie::newMovie();
     ASSERT_TRUE(movie->insertMovieSegment(*source, 0, source->duration(), 0));
@@ -160,17 +160,17 @@ TEST(SelfContainedMovie, NewMovieOfSelectedTracksCopiesOnlyTheirSamples) {
     EXPECT_EQ(test::probe(path, "v", "codec_type"), "");
     EXPECT_EQ(test::probe(path, "a:0", "codec_name"), "pcm_s16le");
     EXPECT_LT(test::fileSize(path), 4u * 48000 * 2 + 8000);
-    EXPECT_EQ(test::soundChecksum(path), test::soundChecksum(clips().av));
+    EXPECT_EQ(test::soundChecksum(path), test::soundChecksum(clips().av()));
 }
 
 TEST(SelfContainedMovie, MiddleCutKeepsTheFramesAroundIt) {
     test::TemporaryFolder folder;
-    auto movie = Movie::open(clips().av);
+    auto movie = Movie::open(clips().av());
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->deleteSegment(1000, 1000, 1000)); // 1 s to 2 s
     const auto path = folder.file("cut.mov");
     ASSERT_TRUE(movie->writeSelfContained(path));
-    const auto source = test::frameChecksums(clips().av, "v:0");
+    const auto source = test::frameChecksums(clips().av(), "v:0");
     auto expected = slice(source, 0, 25);
     const auto after = slice(source, 50, 100);
     expected.insert(expected.end(), after.begin(), after.end());
@@ -185,7 +185,7 @@ TEST(SelfContainedMovie, MiddleCutKeepsTheFramesAroundIt) {
 TEST(SelfContainedMovie, ScalingFromFiveThousandToTwentyFiveHundredDoublesTheDuration) {
     test::TemporaryFolder folder;
     const auto path = folder.file("slow.mov");
-    fs::copy_file(clips().av, path);
+    fs::copy_file(clips().av(), path);
     auto movie = Movie::open(path);
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->setTimeScale(5000));
@@ -203,13 +203,13 @@ TEST(SelfContainedMovie, ScalingFromFiveThousandToTwentyFiveHundredDoublesTheDur
     EXPECT_EQ(test::probe(path, "a:0", "sample_rate"), "24000");
     EXPECT_EQ(test::probe(path, "v:0", "r_frame_rate"), "25/2");
     // Every frame and every sound sample is still there, only slower.
-    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().av, "v:0"));
-    EXPECT_EQ(test::soundChecksum(path, "asetrate=48000"), test::soundChecksum(clips().av));
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().av(), "v:0"));
+    EXPECT_EQ(test::soundChecksum(path, "asetrate=48000"), test::soundChecksum(clips().av()));
 }
 
 TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
     test::TemporaryFolder folder;
-    auto movie = Movie::open(clips().transport);
+    auto movie = Movie::open(clips().transport());
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->deleteSegment(0, 1000, 1000));
     const auto path = folder.file("from ts.mov");
@@ -219,14 +219,14 @@ TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
     EXPECT_EQ(last, kFixedOne);
     EXPECT_EQ(test::probe(path, "", "format_name"), "mov,mp4,m4a,3gp,3g2,mj2");
     EXPECT_NEAR(test::probeNumber(path, "", "duration"), 3.0, 0.1);
-    const auto source = test::frameChecksums(clips().transport, "v:0");
+    const auto source = test::frameChecksums(clips().transport(), "v:0");
     EXPECT_EQ(test::frameChecksums(path, "v:0"), slice(source, 25, 100));
     EXPECT_EQ(filesIn(folder.path()), 1u);
 }
 
 TEST(SelfContainedMovie, FailedWritesLeaveNothingBehind) {
     test::TemporaryFolder folder;
-    auto movie = Movie::open(clips().av);
+    auto movie = Movie::open(clips().av());
     ASSERT_TRUE(movie);
     auto status = movie->writeSelfContained(folder.file("missing/out.mov"));
     EXPECT_EQ(status.error, MovieError::WriteFailed);
@@ -248,7 +248,7 @@ TEST(SelfContainedMovie, FailedWritesLeaveNothingBehind) {
 
 // What a re-encoder gets: every frame of the edited movie in order, once.
 TEST(MovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
-    auto movie = Movie::open(clips().av);
+    auto movie = Movie::open(clips().av());
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->deleteSegment(1000, 1000, 1000));
     MovieStatus status;

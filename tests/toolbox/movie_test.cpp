@@ -19,7 +19,7 @@ using test::clips;
 
 TEST(MovieOpen, QuickTimeTracksRangesTimeScalesAndBox) {
     MovieStatus status;
-    auto movie = Movie::open(clips().lateVideo, &status);
+    auto movie = Movie::open(clips().lateVideo(), &status);
     ASSERT_TRUE(movie) << status.message;
     ASSERT_EQ(movie->trackCount(), 2u);
     const auto video = movie->tracksOfMediaType(kVideoMediaType);
@@ -31,7 +31,7 @@ TEST(MovieOpen, QuickTimeTracksRangesTimeScalesAndBox) {
     EXPECT_NEAR(picture.range().startSeconds(), 0.48, 0.001);
     EXPECT_NEAR(picture.range().durationSeconds(), 4.0, 0.05);
     EXPECT_EQ(picture.codecParameters()->codec_id, AV_CODEC_ID_H264);
-    EXPECT_EQ(picture.sourcePath(), clips().lateVideo);
+    EXPECT_EQ(picture.sourcePath(), clips().lateVideo());
     EXPECT_GE(picture.streamIndex(), 0);
     EXPECT_GT(picture.dataSize(), 0);
 
@@ -50,7 +50,7 @@ TEST(MovieOpen, QuickTimeTracksRangesTimeScalesAndBox) {
 
 TEST(MovieOpen, OtherContainersThroughLibavformat) {
     MovieStatus status;
-    auto movie = Movie::open(clips().transport, &status);
+    auto movie = Movie::open(clips().transport(), &status);
     ASSERT_TRUE(movie) << status.message;
     ASSERT_EQ(movie->trackCount(), 2u);
     EXPECT_EQ(movie->tracksOfMediaType(kVideoMediaType).size(), 1u);
@@ -72,13 +72,13 @@ TEST(MovieOpen, CleanFailuresOnMissingGarbageAndTruncatedFiles) {
 
     // ffmpeg writes the header at the end: cut in half, the file has samples but no header.
     namespace fs = std::filesystem;
-    fs::copy_file(clips().av, folder.file("half.mov"));
-    fs::resize_file(folder.file("half.mov"), test::fileSize(clips().av) / 2);
+    fs::copy_file(clips().av(), folder.file("half.mov"));
+    fs::resize_file(folder.file("half.mov"), test::fileSize(clips().av()) / 2);
     EXPECT_FALSE(Movie::open(folder.file("half.mov"), &status));
     EXPECT_EQ(status.error, MovieError::Truncated);
 
     // Header first: cut in half, the header points at samples beyond the end.
-    ASSERT_TRUE(test::makeClip(folder.file("fast.mov"), "-i " + test::quoted(clips().av),
+    ASSERT_TRUE(test::makeClip(folder.file("fast.mov"), "-i " + test::quoted(clips().av()),
                                "-c copy -movflags +faststart"));
     fs::resize_file(folder.file("fast.mov"), test::fileSize(folder.file("fast.mov")) / 2);
     EXPECT_FALSE(Movie::open(folder.file("fast.mov"), &status));
@@ -123,7 +123,7 @@ TEST(MovieOpen, RealMovieWithDelayedSound) {
 }
 
 TEST(MovieEditing, TrackRemovalInsertionAndTimeScale) {
-    auto source = Movie::open(clips().lateVideo);
+    auto source = Movie::open(clips().lateVideo());
     ASSERT_TRUE(source);
     auto movie = Movie::newMovie(600);
     ASSERT_TRUE(movie->insertMovieSegment(*source, 0, source->duration(), 0));
