@@ -1,7 +1,6 @@
 #include "taskParsers.h"
 
-#include <charconv>
-#include <string>
+#include "reportText.h"
 
 namespace {
 
@@ -12,58 +11,6 @@ bool isAsciiDigit(QChar c) {
 bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
            c == QLatin1Char('\r') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
-}
-
-void appendDigits(const QString &text, qsizetype &i, std::string &out) {
-    while (i < text.size() && isAsciiDigit(text[i])) {
-        out.push_back(static_cast<char>(text[i].unicode()));
-        ++i;
-    }
-}
-
-// Reads an unsigned decimal number at `pos`: digits, an optional "." with decimals and an
-// optional exponent, "." whatever the locale. On success stores the value, moves `pos` past
-// the number and returns true.
-bool readUnsigned(const QString &text, qsizetype &pos, double &value) {
-    qsizetype i = pos;
-    std::string number;
-    appendDigits(text, i, number);
-    if (i < text.size() && text[i] == QLatin1Char('.')) {
-        qsizetype j = i + 1;
-        std::string decimals;
-        appendDigits(text, j, decimals);
-        if (!number.empty() || !decimals.empty()) {
-            number += '.';
-            number += decimals;
-            i = j;
-        }
-    }
-    if (number.empty() || number == ".") {
-        return false;
-    }
-    if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-        qsizetype j = i + 1;
-        std::string exponent = "e";
-        if (j < text.size() && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) {
-            exponent.push_back(static_cast<char>(text[j].unicode()));
-            ++j;
-        }
-        const std::size_t before = exponent.size();
-        appendDigits(text, j, exponent);
-        if (exponent.size() > before) {
-            number += exponent;
-            i = j;
-        }
-    }
-    double parsed = 0.0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), parsed);
-    if (result.ec != std::errc()) {
-        // Out of range: the tool printed nonsense; no position can be read from it.
-        return false;
-    }
-    value = parsed;
-    pos = i;
-    return true;
 }
 
 // Position right after the first occurrence of the marker with the blanks skipped, and the sign
@@ -94,7 +41,7 @@ float progresses(const QString &chunk, const QString &marker) {
     double sign = 1.0;
     qsizetype pos = numberStart(chunk, marker, sign);
     double value = 0.0;
-    if (pos < 0 || !readUnsigned(chunk, pos, value)) {
+    if (pos < 0 || !reportText::readDecimal(chunk, pos, value)) {
         return 0.0f;
     }
     return static_cast<float>(sign * value);
@@ -104,7 +51,7 @@ float progressFfmpeg(const QString &chunk) {
     double sign = 1.0;
     qsizetype pos = numberStart(chunk, QStringLiteral("time="), sign);
     double value = 0.0;
-    if (pos < 0 || !readUnsigned(chunk, pos, value)) {
+    if (pos < 0 || !reportText::readDecimal(chunk, pos, value)) {
         return 0.0f;
     }
     // "HH:MM:SS.cc" (or "MM:SS.cc"): each ":" followed by a number shifts the units by 60.
@@ -113,7 +60,7 @@ float progressFfmpeg(const QString &chunk) {
            isAsciiDigit(chunk[pos + 1])) {
         ++pos;
         double part = 0.0;
-        if (!readUnsigned(chunk, pos, part)) {
+        if (!reportText::readDecimal(chunk, pos, part)) {
             break;
         }
         total = total * 60.0 + part;

@@ -1,0 +1,139 @@
+#include "clips.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+
+namespace clips {
+
+namespace {
+
+QString clipFolder() {
+    const QString folder = QStringLiteral(FLUXARO_BINARY_DIR "/tests/ffmpeg-clips");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QStringList recipe(const QString &name) {
+    const QStringList h264 = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+    const QStringList small = {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=1"};
+    const QStringList tone = {"-f", "lavfi", "-i",
+                              "sine=frequency=440:sample_rate=48000:duration=1"};
+    if (name == "ts1080p50") {
+        return QStringList{"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=50:duration=1"} +
+               tone + h264 + QStringList{"-b:v", "300k", "-ac",  "2",  "-c:a",
+                                         "ac3",  "-b:a", "192k", "-f", "mpegts"};
+    }
+    if (name == "surround") {
+        return small + tone + h264 +
+               QStringList{"-af",  "pan=5.1(side)|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0",
+                           "-c:a", "ac3",
+                           "-b:a", "192k",
+                           "-f",   "mpegts"};
+    }
+    if (name == "aac96") {
+        return small +
+               QStringList{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=96000:duration=1"} +
+               h264 + QStringList{"-c:a", "aac", "-ar", "96000", "-ac", "2", "-f", "mpegts"};
+    }
+    if (name == "audioEarly") {
+        // The sound input is moved 50 ms earlier than the picture.
+        return small + QStringList{"-itsoffset", "-0.05"} + tone + h264 +
+               QStringList{"-c:a", "ac3", "-f", "mpegts"};
+    }
+    if (name == "movSubtitle") {
+        const QString srt = clipFolder() + "/subtitle.srt";
+        QFile file(srt);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write("1\n00:00:00,000 --> 00:00:00,900\nHello\n");
+        }
+        return small + tone + QStringList{"-i", srt, "-map", "0", "-map", "1", "-map", "2"} + h264 +
+               QStringList{"-c:a",         "aac", "-c:s", "mov_text", "-metadata:s:a:0",
+                           "language=fra", "-f",  "mov"};
+    }
+    if (name == "movie") {
+        return QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=10:duration=1"} + tone +
+               h264 + QStringList{"-c:a", "aac", "-f", "mov"};
+    }
+    return {};
+}
+
+QString extension(const QString &name) {
+    return name.startsWith("mov") ? QStringLiteral(".mov") : QStringLiteral(".mts");
+}
+
+} // namespace
+
+QString clip(const QString &name) {
+    const QString path = clipFolder() + "/" + name + extension(name);
+    if (QFileInfo(path).size() > 0) {
+        return path;
+    }
+    // Made under a private name, then renamed: test processes running side by side never see a
+    // half-written clip.
+    const QString partial =
+        path + QStringLiteral(".part%1").arg(QRandomGenerator::global()->generate());
+    if (name == "notAMovie") {
+        QFile file(partial);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        QByteArray bytes(8192, '\0');
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
+        }
+        file.write(bytes);
+    } else {
+        const QStringList arguments = recipe(name);
+        if (arguments.isEmpty()) {
+            return {};
+        }
+        QProcess ffmpeg;
+        ffmpeg.setStandardInputFile(QProcess::nullDevice());
+        ffmpeg.start("/usr/bin/ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} +
+                                            arguments + QStringList{partial});
+        if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
+            QFile::remove(partial);
+            return {};
+        }
+    }
+    QFile::remove(path);
+    if (!QFile::rename(partial, path)) {
+        QFile::remove(partial);
+    }
+    return QFileInfo(path).size() > 0 ? path : QString();
+}
+
+QStringList probingArguments(const QString &ffmpeg, const QString &source,
+                             const QString &framePath) {
+    return {ffmpeg,     "-loglevel", "debug", "-fdebug",      "ts", "-i",      source,
+            "-vframes", "10",        "-vf",   "showinfo",     "-s", "640x480", "-pix_fmt",
+            "yuv420p",  "-an",       "-f",    "yuv4mpegpipe", "-y", framePath};
+}
+
+QString runFfmpeg(const QStringList &arguments) {
+    QProcess ffmpeg;
+    ffmpeg.setStandardInputFile(QProcess::nullDevice());
+    ffmpeg.start("/usr/bin/ffmpeg", arguments);
+    ffmpeg.waitForFinished(120000);
+    return QString::fromUtf8(ffmpeg.readAllStandardError());
+}
+
+QString fixture(const QString &name) {
+    QFile file(QStringLiteral(FLUXARO_SOURCE_DIR "/tests/ffmpeg/fixtures/") + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+QString oldReportsFolder() {
+    const QString folder =
+        QStringLiteral(FLUXARO_SOURCE_DIR "/../shared/testdata/real/ffmpeg-reports-old");
+    return QFileInfo(folder).isDir() ? QDir(folder).absolutePath() : QString();
+}
+
+} // namespace clips
