@@ -303,6 +303,12 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
     std::vector<AtomView> children;
     if (!listAtoms(body, children))
         return MovieStatus::failure(MovieError::Truncated, "damaged movie header");
+    if (!findAtom(children, fourCharCode("mvex")).whole.empty()) {
+        // Fragmented: the samples are described in fragments after the header, which the
+        // atom-level model does not hold. libavformat reads such files.
+        isQuickTime = false;
+        return MovieStatus::failure(MovieError::Unsupported, "fragmented movie");
+    }
     const auto mvhd = findAtom(children, fourCharCode("mvhd"));
     if (mvhd.whole.empty())
         return MovieStatus::failure(MovieError::NotAMovie, "no movie header atom");

@@ -224,6 +224,23 @@ TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
     EXPECT_EQ(filesIn(folder.path()), 1u);
 }
 
+// Fragmented files describe their samples after the header: they are read through
+// libavformat, and a self-contained write copies every sample.
+TEST(SelfContainedMovie, FragmentedMoviesAreCopiedWhole) {
+    test::TemporaryFolder folder;
+    const auto source = folder.file("fragments.mp4");
+    ASSERT_TRUE(test::makeClip(source, "-i " + test::quoted(clips().av()),
+                               "-c:v copy -c:a aac -movflags frag_keyframe+empty_moov"));
+    auto movie = Movie::open(source);
+    ASSERT_TRUE(movie);
+    EXPECT_NEAR(movie->durationSeconds(), 4.0, 0.1);
+    EXPECT_FALSE(movie->isSelfContainedQuickTime());
+    const auto path = folder.file("whole.mov");
+    const auto status = movie->writeSelfContained(path);
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().av(), "v:0"));
+}
+
 TEST(SelfContainedMovie, FailedWritesLeaveNothingBehind) {
     test::TemporaryFolder folder;
     auto movie = Movie::open(clips().av());
