@@ -1,0 +1,10 @@
+// The tests run ffmpeg and ffprobe as child processes: every test runs under one QCoreApplication.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
