@@ -200,6 +200,29 @@ TEST(TaskLauncher, ChainPipesEachCommandIntoTheNext) {
     EXPECT_EQ(launcher.terminationStatus(), 5);
 }
 
+// Only the last command's streams are captured; an earlier command's errors go where the
+// application's own go.
+TEST(TaskLauncher, OnlyTheLastCommandIsCaptured) {
+    recorder r;
+    taskLauncher launcher;
+    launcher.setDelegate(&r);
+    ASSERT_EQ(launcher.launchTasksWithArguments(QStringList{
+                  "/bin/sh", "-c", "echo upstream-error >&2; echo data", "|", "/bin/cat"}),
+              0);
+    ASSERT_TRUE(waitForEnd(r));
+    EXPECT_EQ(r.text(), "data\n");
+}
+
+// A last process killed by a signal ends the chain with the signal's number as its status.
+TEST(TaskLauncher, SignalledLastProcessReportsTheSignal) {
+    recorder r;
+    taskLauncher launcher;
+    launcher.setDelegate(&r);
+    ASSERT_EQ(launcher.launchTasksWithArguments(QStringList{"/bin/sh", "-c", "kill -9 $$"}), 0);
+    ASSERT_TRUE(waitForEnd(r));
+    EXPECT_EQ(launcher.terminationStatus(), 9);
+}
+
 TEST(TaskLauncher, LastCommandEndingKillsTheEarlierOnes) {
     recorder r;
     taskLauncher launcher;
