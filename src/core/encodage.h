@@ -1,0 +1,42 @@
+// The conversion's command lines and estimates: the ffmpeg argument vector that rewraps a source
+// into a QuickTime movie, the output's extension and expected size, and the preparation of the
+// trakmill export that re-encodes the converted movie with a stored export setting.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <optional>
+
+/// The ffmpeg argument vector (first item the executable "<resources>/tools/ffmpeg") that copies
+/// the video of the job record's "srcPathStr" into a QuickTime movie at its "dstPathStr", turns
+/// the first audio stream into 48 kHz 16-bit PCM ('sowt') and drops subtitles.
+///
+/// H.264 video ("v0_codec" "h264") gets the 'avc1' tag, and the Annex B bitstream filter unless
+/// the "wrapper" begins with "mov" or "avi". Any other video is copied with the tag the
+/// QuickTime muxer gives its codec: forcing 'avc1' or the H.264 filter on MPEG-2, Motion JPEG or
+/// ProRes makes ffmpeg refuse the run. Audio arguments only when "a0_id" is present; a decoder
+/// forced before the input when "a0_force" and "a0_codec" are; the source's channel count kept
+/// when "prefSurrond" is on and it has 3 or more channels, else stereo.
+/// Nothing when the record has no "srcPathStr" or no "dstPathStr".
+std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico);
+
+/// The output file's extension: always "mov".
+QString encDstExtensionStr(int32_t outInt, const QString &videoCodec);
+
+/// Estimated output size in MB: rewrap (0) duration x 0.18333 MB/s of PCM plus the source size;
+/// format 1 duration x 6; any other duration x 9.
+float encDstPoidsEstimatif(float durationSeconds, double srcSizeMB, int32_t outInt);
+
+/// The settings name used when none was chosen: letterbox for 4:3 pictures.
+QString encDefaultSettingsName(float aspectRatio);
+
+/// Prepares the export of the working movie: moves it aside to its "_MASTER" sibling and gives
+/// the trakmill vector "<resources>/tools/trakmill -s <resources>/presetQt/<settings> -i MASTER
+/// -y -o WORKING". Records the working path as "dstPathStr" and the master as "purgePathStr1"
+/// in "processEncDico". Nothing when the volume's free space is known and smaller than the
+/// export's estimate (duration x 9 MB), or when the movie can't be moved aside.
+std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
+                                        float aspectRatio, const QString &settingsName);

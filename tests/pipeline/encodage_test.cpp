@@ -1,0 +1,185 @@
+// The ffmpeg argument vector, the size estimates and the export preparation.
+#include "encodage.h"
+
+#include "prefs.h"
+#include "resources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QVariantMap tsRecord() {
+    return QVariantMap{{QStringLiteral("srcPathStr"), QStringLiteral("/cards/00001.MTS")},
+                       {QStringLiteral("dstPathStr"), QStringLiteral("/out/clip.mov")},
+                       {QStringLiteral("wrapper"), QStringLiteral("mpegts")},
+                       {QStringLiteral("v0_codec"), QStringLiteral("h264")},
+                       {QStringLiteral("a0_id"), 1},
+                       {QStringLiteral("a0_codec"), QStringLiteral("ac3")},
+                       {QStringLiteral("a0_channels"), 2}};
+}
+
+QStringList valueAfter(const QStringList &args, const QString &option) {
+    QStringList values;
+    for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == option) {
+            values << args[i + 1];
+        }
+    }
+    return values;
+}
+
+} // namespace
+
+// The stereo transport stream vector must stay exactly as editors and the progress parser expect.
+TEST(encodage, stereoTransportStreamGivesTheFullVector) {
+    const auto args = encodage(0, tsRecord());
+    ASSERT_TRUE(args);
+    const QStringList expected{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
+                               "-loglevel",
+                               "info",
+                               "-i",
+                               "/cards/00001.MTS",
+                               "-vcodec",
+                               "copy",
+                               "-vbsf",
+                               "h264_mp4toannexb",
+                               "-vtag",
+                               "avc1",
+                               "-async",
+                               "-3000",
+                               "-acodec",
+                               "pcm_s16le",
+                               "-ac",
+                               "2",
+                               "-ar",
+                               "48000",
+                               "-atag",
+                               "sowt",
+                               "-sn",
+                               "-y",
+                               "/out/clip.mov"};
+    EXPECT_EQ(*args, expected);
+}
+
+TEST(encodage, quickTimeFamilyHasNoBitstreamFilter) {
+    for (const char *wrapper : {"mov,mp4,m4a,3gp,3g2,mj2", "avi", "MOV"}) {
+        QVariantMap record = tsRecord();
+        record[QStringLiteral("wrapper")] = QString::fromLatin1(wrapper);
+        const auto args = encodage(2, record);
+        ASSERT_TRUE(args);
+        EXPECT_FALSE(args->contains(QStringLiteral("-vbsf"))) << wrapper;
+        EXPECT_EQ(valueAfter(*args, QStringLiteral("-vtag")), QStringList{"avc1"}) << wrapper;
+    }
+}
+
+// Other video codecs are copied with their own tag: forcing avc1 or the H.264 filter on them
+// makes ffmpeg refuse the run.
+TEST(encodage, nonH264VideoKeepsItsOwnTag) {
+    for (const char *codec : {"mpeg2video", "mjpeg", "prores", "aic", ""}) {
+        QVariantMap record = tsRecord();
+        record[QStringLiteral("v0_codec")] = QString::fromLatin1(codec);
+        const auto args = encodage(0, record);
+        ASSERT_TRUE(args);
+        EXPECT_FALSE(args->contains(QStringLiteral("-vbsf"))) << codec;
+        EXPECT_FALSE(args->contains(QStringLiteral("-vtag"))) << codec;
+        EXPECT_EQ(valueAfter(*args, QStringLiteral("-vcodec")), QStringList{"copy"});
+    }
+}
+
+TEST(encodage, audioArguments) {
+    QVariantMap silent = tsRecord();
+    silent.remove(QStringLiteral("a0_id"));
+    const auto noAudio = encodage(0, silent);
+    ASSERT_TRUE(noAudio);
+    EXPECT_FALSE(noAudio->contains(QStringLiteral("-async")));
+    EXPECT_FALSE(noAudio->contains(QStringLiteral("-acodec")));
+    EXPECT_FALSE(noAudio->contains(QStringLiteral("-ac")));
+
+    QVariantMap surround = tsRecord();
+    surround[QStringLiteral("a0_channels")] = 6;
+    surround[QStringLiteral("prefSurrond")] = 1;
+    EXPECT_EQ(valueAfter(*encodage(0, surround), QStringLiteral("-ac")), QStringList{"6"});
+    surround[QStringLiteral("prefSurrond")] = 0;
+    EXPECT_EQ(valueAfter(*encodage(0, surround), QStringLiteral("-ac")), QStringList{"2"});
+    QVariantMap stereoSurround = tsRecord();
+    stereoSurround[QStringLiteral("prefSurrond")] = 1;
+    EXPECT_EQ(valueAfter(*encodage(0, stereoSurround), QStringLiteral("-ac")), QStringList{"2"});
+}
+
+TEST(encodage, forcedDecoderStandsBeforeTheInput) {
+    QVariantMap record = tsRecord();
+    record[QStringLiteral("a0_force")] = 1;
+    record[QStringLiteral("a0_codec")] = QStringLiteral("pcm_bluray");
+    const auto args = encodage(0, record);
+    ASSERT_TRUE(args);
+    const qsizetype input = args->indexOf(QStringLiteral("-i"));
+    EXPECT_EQ(args->indexOf(QStringLiteral("-acodec")), input - 2);
+    EXPECT_EQ(args->value(input - 1), QStringLiteral("pcm_bluray"));
+    EXPECT_EQ(valueAfter(*args, QStringLiteral("-acodec")),
+              (QStringList{"pcm_bluray", "pcm_s16le"}));
+
+    record.remove(QStringLiteral("a0_codec"));
+    const auto noCodec = encodage(0, record);
+    EXPECT_GT(noCodec->indexOf(QStringLiteral("-acodec")), noCodec->indexOf(QStringLiteral("-i")));
+}
+
+TEST(encodage, missingPathsGiveNothing) {
+    QVariantMap record = tsRecord();
+    record.remove(QStringLiteral("dstPathStr"));
+    EXPECT_FALSE(encodage(0, record));
+    EXPECT_FALSE(encodage(0, QVariantMap{}));
+}
+
+TEST(encDstPoidsEstimatif, ratesPerFormat) {
+    EXPECT_NEAR(encDstPoidsEstimatif(120, 50, 0), 72.0, 1e-4);
+    EXPECT_FLOAT_EQ(encDstPoidsEstimatif(120, 50, 1), 720.0F);
+    EXPECT_FLOAT_EQ(encDstPoidsEstimatif(120, 50, 2), 1080.0F);
+    EXPECT_FLOAT_EQ(encDstPoidsEstimatif(60, 0, 3), 540.0F);
+    EXPECT_EQ(encDstExtensionStr(2, QStringLiteral("mpeg2video")), QStringLiteral("mov"));
+}
+
+TEST(encPostQtEnc, defaultSettingsByAspectRatio) {
+    EXPECT_EQ(encDefaultSettingsName(1.3333F), QStringLiteral("1280x720pLetterbox"));
+    EXPECT_EQ(encDefaultSettingsName(1.7778F), QStringLiteral("1280x720p"));
+}
+
+// The movie is set aside as its master and the vector names master, settings and output; the
+// step machine later finds both paths in the running job record.
+TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    prefReload();
+    QTemporaryDir dir;
+    const QString working = dir.path() + QStringLiteral("/clip 'it' 100%.mov");
+    QFile file(working);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("movie");
+    file.close();
+
+    const auto args = encPostQtEnc(working, 1, 1.3333F, QString());
+    ASSERT_TRUE(args);
+    const QString master = dir.path() + QStringLiteral("/clip 'it' 100%_MASTER.mov");
+    EXPECT_FALSE(QFile::exists(working));
+    EXPECT_TRUE(QFile::exists(master));
+    const QStringList expected{toolsPathStr() + "/trakmill",
+                               "-s",
+                               resourcePathStr() + "/presetQt/1280x720pLetterbox",
+                               "-i",
+                               master,
+                               "-y",
+                               "-o",
+                               working};
+    EXPECT_EQ(*args, expected);
+    EXPECT_EQ(prefReadChildDico("processEncDico", "dstPathStr").toString(), working);
+    EXPECT_EQ(prefReadChildDico("processEncDico", "purgePathStr1").toString(), master);
+
+    // A need beyond any disk: the vector is refused, the master stays for the end step.
+    ASSERT_TRUE(QFile::rename(master, working));
+    EXPECT_FALSE(encPostQtEnc(working, 1.0e9F, 1.77F, QStringLiteral("prHdv1080p25")));
+    EXPECT_TRUE(QFile::exists(master));
+    prefDelete("processEncDico");
+}
