@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <cstdio>
+
 namespace clips {
 
 namespace {
@@ -100,8 +102,9 @@ QString clip(const QString &name) {
             return {};
         }
     }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
+    // rename() replaces atomically: a clip another process is using never disappears.
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) !=
+        0) {
         QFile::remove(partial);
     }
     return QFileInfo(path).size() > 0 ? path : QString();
