@@ -1,0 +1,189 @@
+// Re-encoding export of movies: what lands in the file, how edits and settings shape it, and
+// that a failed export leaves nothing behind.
+#include "movieExport.h"
+#include "movieExporter.h"
+#include "testMedia.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <filesystem>
+
+using namespace toolbox;
+using namespace testmedia;
+
+namespace {
+
+class MovieExport : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        av_log_set_level(AV_LOG_ERROR);
+        media = new TempDir;
+        // 4:3 picture at 50 frames per second with stereo sound, 2 s.
+        ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=320x240:rate=50:duration=2 "
+                           "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
+                           "-c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p "
+                           "-c:a pcm_s16le -ac 2",
+                           *media / "av50.mov"));
+        ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg",
+                           *media / "silent.mov"));
+    }
+    static void TearDownTestSuite() {
+        delete media;
+        media = nullptr;
+    }
+    static std::unique_ptr<Movie> open(const char *name) {
+        MovieStatus status;
+        auto movie = Movie::open(*media / name, &status);
+        EXPECT_TRUE(movie) << status.message;
+        return movie;
+    }
+    static MovieExportSettings prores(const char *type) {
+        MovieExportSettings s;
+        s.codecType = fourCharCode(type);
+        return s;
+    }
+    std::size_t filesInWork() const {
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(work.path()), {}));
+    }
+
+    static TempDir *media;
+    TempDir work;
+};
+
+TempDir *MovieExport::media = nullptr;
+
+} // namespace
+
+TEST_F(MovieExport, ProResProfileRateChangeAndProgress) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    MovieExportSettings s = prores("apcs");
+    s.frameRate = frameRateToFixed(25);
+    std::vector<std::int32_t> fractions;
+    const std::string out = work / "lt25.mov";
+    const MovieStatus status =
+        exportMovieAsQuickTime(*movie, out, s, [&](std::int32_t f) { fractions.push_back(f); });
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(out, "v:0", "stream=codec_tag_string,width,height,r_frame_rate"),
+              "codec_tag_string=apcs|width=320|height=240|r_frame_rate=25/1");
+    // Half the frames, the same length; the sound resampled to 48 kHz.
+    EXPECT_EQ(countFrames(out, "v:0"), 50);
+    EXPECT_EQ(probe(out, "a:0", "stream=codec_tag_string,sample_rate"),
+              "codec_tag_string=twos|sample_rate=48000");
+    EXPECT_NEAR(streamDuration(out, "a:0"), 2.0, 0.03);
+    // Progress: starts at 0, never goes back, ends with exactly 1.0.
+    ASSERT_GE(fractions.size(), 2u);
+    EXPECT_EQ(fractions.front(), 0);
+    EXPECT_EQ(fractions.back(), kFixedOne);
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    EXPECT_EQ(std::count(fractions.begin(), fractions.end(), kFixedOne), 1);
+}
+
+TEST_F(MovieExport, FrameSizeScaledOrLetterboxed) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    MovieExportSettings s = prores("apco");
+    s.width = 1280;
+    s.height = 720;
+    s.soundEnabled = false;
+    s.frameRate = frameRateToFixed(5); // ten pictures are enough to look at
+    // Scaled: the pixel aspect ratio keeps the 4:3 picture's shape.
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "scaled.mov", s));
+    EXPECT_EQ(probe(work / "scaled.mov", "v:0", "stream=width,height,sample_aspect_ratio"),
+              "width=1280|height=720|sample_aspect_ratio=3:4");
+    EXPECT_EQ(probe(work / "scaled.mov", "a", "stream=index"), "");
+    // Letterbox: square pixels, the picture 960 wide in the middle, black bars at the sides.
+    s.fit = FrameFit::Letterbox;
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "box.mov", s));
+    EXPECT_EQ(probe(work / "box.mov", "v:0", "stream=width,height"), "width=1280|height=720");
+    ASSERT_TRUE(ffmpeg("-i '" + work / "box.mov" + "' -frames:v 1 -f rawvideo -pix_fmt gray",
+                       work / "frame.gray"));
+    std::FILE *f = std::fopen((work / "frame.gray").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<unsigned char> gray(1280 * 720);
+    ASSERT_EQ(std::fread(gray.data(), 1, gray.size(), f), gray.size());
+    std::fclose(f);
+    int barMax = 0, pictureMax = 0;
+    for (int y = 0; y < 720; ++y) {
+        barMax = std::max({barMax, int(gray[y * 1280 + 40]), int(gray[y * 1280 + 1240])});
+        pictureMax = std::max(pictureMax, int(gray[y * 1280 + 400]));
+    }
+    EXPECT_LE(barMax, 20);
+    EXPECT_GE(pictureMax, 100);
+}
+
+TEST_F(MovieExport, EditsAreHonoured) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    // The first 0.48 s go: 76 of the 100 frames remain, and as much sound.
+    ASSERT_TRUE(movie->deleteSegment(0, 480, 1000));
+    MovieExportSettings s = prores("apch");
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "cut.mov", s));
+    EXPECT_EQ(countFrames(work / "cut.mov", "v:0"), 76);
+    EXPECT_NEAR(streamDuration(work / "cut.mov", "v:0"), 1.52, 0.021);
+    EXPECT_NEAR(streamDuration(work / "cut.mov", "a:0"), 1.52, 0.03);
+}
+
+TEST_F(MovieExport, WaveHoldsTheSoundAndNeedsSome) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(exportMovieAsWave(*movie, work / "sound.wav"));
+    EXPECT_EQ(probe(work / "sound.wav", "a:0", "stream=codec_name,sample_rate,channels"),
+              "codec_name=pcm_s16le|sample_rate=44100|channels=2");
+    EXPECT_NEAR(streamDuration(work / "sound.wav", "a:0"), 2.0, 0.03);
+
+    auto silent = open("silent.mov");
+    ASSERT_TRUE(silent);
+    const MovieStatus status = exportMovieAsWave(*silent, work / "none.wav");
+    EXPECT_EQ(status.error, MovieError::NoTracks);
+    EXPECT_EQ(filesInWork(), 1u); // sound.wav only
+}
+
+TEST_F(MovieExport, FailuresLeaveNoFile) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    MovieStatus status = exportMovieAsQuickTime(*movie, work / "missing/out.mov", prores("apch"));
+    EXPECT_EQ(status.error, MovieError::WriteFailed);
+    // No encoder for the Apple Intermediate Codec.
+    status = exportMovieAsQuickTime(*movie, work / "aic.mov", prores("icod"));
+    EXPECT_FALSE(status);
+    // A movie whose tracks were all removed.
+    auto empty = open("silent.mov");
+    ASSERT_TRUE(empty->removeTrack(0));
+    status = exportMovieAsQuickTime(*empty, work / "empty.mov", prores("apch"));
+    EXPECT_EQ(status.error, MovieError::NoTracks);
+    EXPECT_EQ(filesInWork(), 0u);
+}
+
+TEST(MovieExporter, OpensExportersOnlyAndGuardsItsSettings) {
+    EXPECT_FALSE(MovieExporter::open(nullptr));
+    EXPECT_FALSE(MovieExporter::open(findImageCompressor(fourCharCode("apch"))));
+    const Component *moov =
+        findNextComponent(nullptr, {kMovieExportType, fourCharCode("MooV"), 0, 0, 0});
+    auto exporter = MovieExporter::open(moov);
+    ASSERT_TRUE(exporter);
+
+    MovieExportSettings s;
+    s.codecType = fourCharCode("apcn");
+    s.width = 1920;
+    s.height = 1080;
+    s.frameRate = frameRateToFixed(50);
+    ASSERT_TRUE(exporter->setSettingsFromAtomContainer(movieExportSettingsToAtomContainer(s)));
+    EXPECT_EQ(exporter->settings(), s);
+    EXPECT_EQ(exporter->getSettingsAsAtomContainer(), movieExportSettingsToAtomContainer(s));
+    // Refused settings leave the current ones in place.
+    const std::vector<std::uint8_t> garbage{1, 2, 3, 4, 5};
+    std::string why;
+    EXPECT_FALSE(exporter->setSettingsFromAtomContainer(garbage, &why));
+    EXPECT_FALSE(why.empty());
+    MovieExportSettings pcm8 = s;
+    pcm8.soundFormat = fourCharCode("twos");
+    pcm8.sampleBits = 12;
+    EXPECT_FALSE(exporter->setSettingsFromAtomContainer(movieExportSettingsToAtomContainer(pcm8)));
+    EXPECT_EQ(exporter->settings(), s);
+}
