@@ -1,6 +1,8 @@
 // fluxaro: runs the start-up of the core and quits. With --facts it prints the machine facts
-// and where the logs, the settings and the temporary folder are.
+// and where the logs, the settings and the temporary folder are. With --batch it converts the
+// sources given on the command line (the headless front).
 #include "constants.h"
+#include "headlessFront.h"
 #include "log.h"
 #include "prefs.h"
 #include "resources.h"
@@ -10,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -30,9 +33,20 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(appNameStr());
     const bool facts = QCoreApplication::arguments().contains(QStringLiteral("--facts"));
+    const bool batch = QCoreApplication::arguments().contains(QStringLiteral("--batch"));
+    std::optional<headlessOptions> batchOptions;
+    if (batch) {
+        QString error;
+        batchOptions = headlessParseArguments(QCoreApplication::arguments(), &error);
+        if (!batchOptions) {
+            std::fprintf(stderr, "fluxaro: %s\n%s\n", error.toUtf8().constData(),
+                         headlessUsageStr().toUtf8().constData());
+            return 2;
+        }
+    }
 
     StartupOptions options;
-    options.teeToTerminal = facts;
+    options.teeToTerminal = facts || batch;
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
         logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
@@ -41,6 +55,7 @@ int main(int argc, char *argv[]) {
     if (facts) {
         printFacts();
     }
+    const int exitStatus = batchOptions ? headlessBatchRun(*batchOptions) : 0;
     quitCleanup();
-    return 0;
+    return exitStatus;
 }

@@ -1,0 +1,190 @@
+// The application controller: the batch list, the conversion step machine, the events of the
+// conversion's tool runs (progress, pause, play, stop) and the analysis of new sources. It knows
+// no widget: it drives the window through the controls of appControls and shows messages through
+// the alert functions (alerts.h), so the graphical and the headless front run the same machines.
+//
+// Work that spans tool runs is a step machine whose markers live in the preferences store:
+// `enc` for the conversion (steps "encBatch", "encDeb", "encV", "encQtEnc", "encFin", dispatcher
+// "encProcesses") and `analysis` for new sources. Each step either starts one child process and
+// returns, or hands over to the next step; the end of a run re-enters the machine. At most one
+// conversion run and one analysis run exist at a time. Everything runs on the main thread's event
+// loop.
+#pragma once
+
+#include "appControls.h"
+#include "batchList.h"
+#include "taskLauncher.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+/// What the fronts may observe beyond the controls. Every hook is optional.
+struct appControllerHooks {
+    /// Shows a folder in the file browser (default: revealInFinder).
+    std::function<void(const QString &folder)> revealFolder;
+    /// The system beep after a refused launch (default: nothing).
+    std::function<void()> beep;
+    /// The title of the chosen ProRes item; default: from the stored "prefProres" type.
+    std::function<QString()> proresItemTitle;
+    /// The analysis of a source ended: accepted (a row was appended) or not, and why not.
+    std::function<void(const QString &src, bool accepted, const QString &reason)> analysisVerdict;
+    /// The analysis of every queued source is over.
+    std::function<void()> analysisEnded;
+    /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
+    /// row's status ("puceSuccess" or "puceFailure").
+    std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
+    /// The batch is over (every row done, the list empty, or stopped).
+    std::function<void()> batchEnded;
+};
+
+class appController : public QObject, public taskLauncherDelegate {
+    Q_OBJECT
+
+public:
+    explicit appController(const appControls &controls, QObject *parent = nullptr);
+    ~appController() override;
+    appController(const appController &) = delete;
+    appController &operator=(const appController &) = delete;
+
+    appControllerHooks hooks;
+
+    /// The batch list (the table's model).
+    batchList *whichArrayController() { return &list_; }
+    const appControls &controls() const { return c_; }
+
+    // Batch list --------------------------------------------------------------------------
+
+    /// The common entry for new sources: filters them (accepted extensions, not yet listed; a
+    /// first path that is a folder stands for every file below it), pauses a running conversion,
+    /// queues them and starts the analysis.
+    void draggedFiles(const QStringList &paths);
+    /// The Open menu command: an open panel for files and folders, then draggedFiles.
+    void iba_menuOpen();
+    /// Removes the selected row; from the remove button, refuses the row being converted.
+    void encBatchRemove(bool fromRemoveButton);
+    /// Removes every row (from the button: after a confirmation), except the one being converted.
+    void encBatchRemoveAll(bool fromRemoveAllButton);
+    /// Index of the row being converted, found by its source path, or -1.
+    int32_t encBatchInprogressRowIdentification() const;
+    /// Brings the selected row's format and mode back to what the system and source allow.
+    void iba_outSpeedCell();
+    /// The Go button: checks the destination and starts the batch.
+    void iba_batchGoBt();
+    enum class revealSender { batchView, preferences, other };
+    /// Reveals the destination (its events folder when it exists) or the default destination.
+    void iba_OpenFolder(revealSender sender);
+    /// The accepted source extensions, each also in upper case and capitalised.
+    static QStringList acceptedExtensions();
+
+    // Conversion step machine -------------------------------------------------------------
+
+    /// Hands a step to the machine on the next turn of the event loop.
+    void encSend(const QString &step);
+    /// The machine: performs the given step ("encBatch", "encProcesses"...).
+    void enc(const QString &step);
+    /// "encBatch", "encDeb", "encV", "encQtEnc", "encFin".
+    static QStringList encArray();
+    /// True from Go until the batch ends.
+    bool isBatchRunning() const;
+
+    // Tool runs of the conversion ---------------------------------------------------------
+
+    /// Starts one conversion run with its progress maximum and parser; the controls default to
+    /// the batch view's. False (after handing over to the machine) when it can't start.
+    bool taskLauncherEncStart(const QStringList &args, float progressMaxValue, int32_t parseInt,
+                              uiProgressBar *progressBar = nullptr,
+                              uiTextField *verboseField = nullptr, uiSegmented *stopBt = nullptr);
+    /// The end handling of a conversion run: releases it and re-enters the machine.
+    void taskLauncherDone();
+    /// The pause/play/stop control: acts on its selected segment by the segment's image name.
+    void iba_taskStopBt(uiSegmented *control);
+    /// Terminates the runs (quitting).
+    void terminateRuns();
+
+    void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
+    void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
+    void taskLauncherTaskDidSuspend(taskLauncher *launcher) override;
+    void taskLauncherTaskDidResume(taskLauncher *launcher) override;
+
+    // Analysis ----------------------------------------------------------------------------
+
+    /// Performs the due analysis step.
+    void analysis();
+    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegResult", "analysisFfmpegParse",
+    /// "analysisDico", "analysisFin".
+    static QStringList analysisArray();
+    /// Asks the analysis to stop at its next step.
+    void iba_analysisStopBt();
+    bool taskLauncherAnalysisStart(const QStringList &args);
+    /// The media info dictionary of a probing report with its start offsets; nothing when the
+    /// report or label is missing or the report has no stream section.
+    static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
+                                                 const std::optional<QString> &label);
+    bool isAnalysing() const { return analysing_; }
+
+    /// The seek point of the thumbnail for a duration in seconds.
+    static QString thumbnailSeekPoint(const QVariant &duration);
+    /// The field-order letter of a yuv4mpeg header line (after its first " I"), or the whole
+    /// line when it has no " I"; nothing without a line.
+    static std::optional<QString> fieldOrderLetter(const std::optional<QString> &headerLine);
+
+private:
+    // Batch list helpers.
+    void restoreDropArea();
+    void selectFolderForDestination();
+    // Step machine helpers.
+    void encBatchStep();
+    void encDebStep(int32_t outInt);
+    void encVStep();
+    void encQtEncStep(int32_t outInt, int32_t fpsInt);
+    void encFinStep(const QString &step);
+    void encPendingScan();
+    void encSkipJob();
+    void encBatchOver();
+    QString eventsFolderPathStr() const;
+    bool launchRecord(const QStringList &args, float maximum, int32_t parser);
+    bool outputIsReadableMovie(const QString &path) const;
+    void resetProgressDisplay();
+    // Analysis helpers.
+    void analysisStepFfmpeg(const QString &src);
+    void analysisStepParse();
+    void analysisStepDico(const QString &src);
+    void analysisStepFin(const QString &src);
+    void analysisOver();
+    void analysisToggleConversion();
+
+    appControls c_;
+    batchList list_;
+
+    // Conversion run.
+    std::unique_ptr<taskLauncher> taskClass_;
+    uiSegmented *taskStopBt_ = nullptr;
+    uiProgressBar *taskProgress_ = nullptr;
+    uiTextField *taskProgressPercent_ = nullptr;
+    float taskProgressMaxValue_ = 0;
+    int32_t taskParseInt_ = 1;
+    float taskPreviousTime_ = 0;
+    std::optional<QString> progressActionStrBeforePause_;
+    QStringList taskArgsVArray_;
+    int64_t taskStartInt_ = 0;
+    int32_t encStopInt_ = 0;
+    bool batchRunning_ = false;
+    /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
+    bool pausedForAnalysis_ = false;
+
+    // Analysis run.
+    std::unique_ptr<taskLauncher> analysisTaskClass_;
+    std::optional<QString> analysisTaskVerboseMStr_;
+    std::optional<QString> analysisRetainedStr_;
+    int32_t analysisStopInt_ = 0;
+    int32_t analysisTotal_ = 0;
+    int32_t analysisDone_ = 0;
+    bool analysing_ = false;
+};

@@ -1,0 +1,395 @@
+// The analysis of new sources: one probing run of ffmpeg per source, the media info dictionary
+// and start offsets from its report, the field-order test, a thumbnail, and the batch row.
+#include "appController.h"
+#include "constants.h"
+#include "ffmpeg.h"
+#include "localisation.h"
+#include "log.h"
+#include "prefs.h"
+#include "resources.h"
+#include "utilsFile.h"
+#include "utilsStr.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cmath>
+
+namespace {
+
+QString analysisFfmpegPathStr() {
+    return resourcePathStr() + QStringLiteral("/tools/ffmpeg");
+}
+
+bool markerSet(const QString &key) {
+    return prefRead2(key).toInt() != 0;
+}
+
+/// True when the file starts like a JPEG or PNG picture.
+bool holdsPicture(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(8);
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG");
+}
+
+} // namespace
+
+QStringList appController::analysisArray() {
+    return {QStringLiteral("analysisDeb"),          QStringLiteral("analysisFfmpeg"),
+            QStringLiteral("analysisFfmpegResult"), QStringLiteral("analysisFfmpegParse"),
+            QStringLiteral("analysisDico"),         QStringLiteral("analysisFin")};
+}
+
+void appController::iba_analysisStopBt() {
+    analysisStopInt_ = 1;
+}
+
+std::optional<QVariantMap> appController::analysisFf(const std::optional<QString> &report,
+                                                     const std::optional<QString> &label) {
+    if (!report || !label) {
+        return std::nullopt;
+    }
+    std::optional<QVariantMap> dico = ffInfos(std::nullopt, report);
+    if (!dico) {
+        return std::nullopt;
+    }
+    if (const std::optional<QVariantMap> offsets = ptsDtsOffsetMs(report)) {
+        for (auto it = offsets->cbegin(); it != offsets->cend(); ++it) {
+            dico->insert(it.key(), it.value());
+        }
+    }
+    const float intra = intraOffset(report);
+    if (intra > 0) {
+        dico->insert(QStringLiteral("intraOffset"), intra);
+    }
+    return dico;
+}
+
+QString appController::thumbnailSeekPoint(const QVariant &duration) {
+    if (!duration.isValid() || duration.isNull()) {
+        return QStringLiteral("0");
+    }
+    const double d = duration.toDouble();
+    if (d > 120) {
+        return QStringLiteral("120");
+    }
+    if (d > 60) {
+        return QStringLiteral("60");
+    }
+    if (d > 10) {
+        return QStringLiteral("10");
+    }
+    return QStringLiteral("0");
+}
+
+std::optional<QString> appController::fieldOrderLetter(const std::optional<QString> &headerLine) {
+    if (!headerLine) {
+        return std::nullopt;
+    }
+    const qsizetype at = headerLine->indexOf(QStringLiteral(" I"));
+    if (at < 0) {
+        return *headerLine;
+    }
+    if (at + 2 >= headerLine->size()) {
+        return std::nullopt;
+    }
+    return headerLine->mid(at + 2, 1);
+}
+
+bool appController::taskLauncherAnalysisStart(const QStringList &args) {
+    if (args.isEmpty()) {
+        return false;
+    }
+    if (analysisTaskClass_) {
+        logDebug(QStringLiteral("forget to release previous task? (analysisTaskClass)"));
+        analysisTaskClass_->setDelegate(nullptr);
+        analysisTaskClass_->terminate();
+        analysisTaskClass_.release()->deleteLater();
+    }
+    analysisTaskVerboseMStr_ = QString();
+    analysisTaskClass_ = std::make_unique<taskLauncher>();
+    analysisTaskClass_->setDelegate(this);
+    const int32_t result = analysisTaskClass_->launchTasksWithArguments(args);
+    if (result != taskLauncher::launchOk) {
+        analysisTaskClass_.reset();
+        if (hooks.beep) {
+            hooks.beep();
+        }
+        logStr(QStringLiteral("Erreur au lancement = %1").arg(result));
+        logStr(QStringLiteral("args str            : %1").arg(array2Str(args)));
+        return false;
+    }
+    return true;
+}
+
+void appController::analysis() {
+    if (analysisStopInt_ != 0) {
+        logStr(QStringLiteral("analysis stop = 1"));
+        analysisStopInt_ = 0;
+        const QStringList steps = analysisArray();
+        for (const QString &key : steps.mid(1, steps.size() - 2)) {
+            prefDelete(key);
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        prefWrite(QStringLiteral("analysisSrcPathStr"), QStringLiteral("cancel"));
+    }
+
+    QVariantMap waiting =
+        prefReadDico(QStringLiteral("analysisSrcPathesDico")).value_or(QVariantMap{});
+    QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    if (src.isEmpty() && waiting.contains(QStringLiteral("0"))) {
+        src = waiting.value(QStringLiteral("0")).toString();
+        logStr(QStringLiteral("analysis new file   : %1").arg(src));
+        waiting.remove(QStringLiteral("0"));
+        for (int32_t k = 1; k < 12345 && waiting.contains(QString::number(k)); ++k) {
+            waiting.insert(QString::number(k - 1), waiting.take(QString::number(k)));
+        }
+        prefWrite(QStringLiteral("analysisSrcPathStr"), src);
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        if (!waiting.isEmpty()) {
+            prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
+        }
+    }
+    if (c_.analysisCaptionStr != nullptr) {
+        c_.analysisCaptionStr->setText(
+            QStringLiteral("%1/%2").arg(analysisDone_).arg(std::max(analysisTotal_, 1)));
+    }
+    if (markerSet(QStringLiteral("analysisDeb"))) {
+        prefDelete(QStringLiteral("analysisDeb"));
+        prefWrite(QStringLiteral("analysisFfmpeg"), 1);
+    }
+    if (markerSet(QStringLiteral("analysisFfmpeg"))) {
+        analysisStepFfmpeg(src);
+    } else if (markerSet(QStringLiteral("analysisFfmpegParse"))) {
+        analysisStepParse();
+    } else if (markerSet(QStringLiteral("analysisDico"))) {
+        analysisStepDico(src);
+    } else if (markerSet(QStringLiteral("analysisFin"))) {
+        analysisStepFin(src);
+    }
+}
+
+void appController::analysisStepFfmpeg(const QString &src) {
+    prefDelete(QStringLiteral("analysisFfmpeg"));
+    QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
+                     QStringLiteral("-loglevel"), QStringLiteral("debug"),
+                     QStringLiteral("-fdebug"),   QStringLiteral("ts")};
+    const QString force = prefRead(QStringLiteral("ffFileForceFormatStr"));
+    if (!force.isEmpty()) {
+        args << QStringLiteral("-f") << force;
+    }
+    args << QStringLiteral("-i") << src << QStringLiteral("-vframes") << QStringLiteral("10")
+         << QStringLiteral("-vf") << QStringLiteral("showinfo") << QStringLiteral("-s")
+         << QStringLiteral("640x480") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+         << QStringLiteral("-an") << QStringLiteral("-f") << QStringLiteral("yuv4mpegpipe")
+         << QStringLiteral("-y") << getTMPFOLDER() + QStringLiteral("frame.yuv");
+    prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
+    if (!taskLauncherAnalysisStart(args)) {
+        // Without a probing run there is nothing to analyse: the analysis ends as it does when
+        // no source is left, rather than leaving the drop area refused.
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false,
+                                  QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
+        }
+        prefDelete(QStringLiteral("analysisFfmpegParse"));
+        prefDelete(QStringLiteral("analysisSrcPathStr"));
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        analysisOver();
+    }
+}
+
+void appController::analysisStepParse() {
+    prefDelete(QStringLiteral("analysisFfmpegParse"));
+    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    if (!analysisTaskVerboseMStr_) {
+        logStr(QStringLiteral("analysisTaskVerboseM: nil :-("));
+        prefWrite(QStringLiteral("analysisFin"), 1);
+    } else if (analysisTaskVerboseMStr_->isEmpty() ||
+               *analysisTaskVerboseMStr_ == QStringLiteral(" ")) {
+        analysisTaskVerboseMStr_.reset();
+        prefWrite(QStringLiteral("analysisFin"), 1);
+    } else {
+        analysisRetainedStr_ = analysisTaskVerboseMStr_;
+        analysisTaskVerboseMStr_.reset();
+        if (ffmpegSuccess(analysisRetainedStr_)) {
+            prefWrite(QStringLiteral("analysisDico"), 1);
+        } else {
+            logStr(QStringLiteral("Source illisible via ffmpeg :-( échec analyse"));
+            if (hooks.analysisVerdict) {
+                hooks.analysisVerdict(src, false, QStringLiteral("ffmpeg can't read it"));
+            }
+            prefWrite(QStringLiteral("analysisFin"), 1);
+        }
+    }
+    analysis();
+}
+
+void appController::analysisStepDico(const QString &src) {
+    prefDelete(QStringLiteral("analysisDico"));
+    const QString framePath = getTMPFOLDER() + QStringLiteral("frame.yuv");
+    std::optional<QString> letter;
+    if (QFileInfo::exists(framePath)) {
+        letter = fieldOrderLetter(readContentsTxtC(framePath, 100));
+        rmCocoa(framePath);
+    }
+    const QString label = interlacedYuvheaders2dudStr(letter);
+    logStr(QStringLiteral("interlacingStr      : '%1'").arg(label));
+    std::optional<QVariantMap> dico = analysisFf(analysisRetainedStr_, label);
+    if (label != fieldsStr(QStringLiteral("PFF")) || !dico || dico->isEmpty()) {
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false,
+                                  dico && !dico->isEmpty()
+                                      ? QStringLiteral("interlaced (%1)").arg(label)
+                                      : QStringLiteral("no movie streams"));
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        analysis();
+        return;
+    }
+    const QString name =
+        findAndReplace(QFileInfo(src).fileName(), QStringLiteral("%"), QStringLiteral("_"), false);
+    QString img = getTMPFOLDER() + name + QStringLiteral(".jpg");
+    while (QFileInfo::exists(img)) {
+        img = QStringLiteral("%1_%2.jpg")
+                  .arg(getTMPFOLDER() + name)
+                  .arg(QRandomGenerator::global()->bounded(0x7fffffff));
+    }
+    prefWrite(QStringLiteral("imgPathStr"), img);
+
+    float ratio = 1.77F;
+    if (dico->contains(QStringLiteral("v0_dar"))) {
+        ratio = fractionStr2Float(dico->value(QStringLiteral("v0_dar")));
+    } else if (dico->contains(QStringLiteral("v0_width")) &&
+               dico->contains(QStringLiteral("v0_height"))) {
+        const float w = dico->value(QStringLiteral("v0_width")).toFloat();
+        const float h = dico->value(QStringLiteral("v0_height")).toFloat();
+        const float r = h > 0 ? nbTrimmed(w / h, 2) : 1.77F;
+        ratio = std::fabs(r - 1.7F) < 0.1F ? 1.77F : (std::fabs(r - 1.3F) < 0.1F ? 1.33F : r);
+    }
+    dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
+    dico->insert(QStringLiteral("v0_fields"), label);
+    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *dico);
+
+    const QString seek = thumbnailSeekPoint(dico->value(QStringLiteral("w_duration")));
+    const QString scale = std::fabs(ratio - 1.77F) < 0.1F ? QStringLiteral("scale=160:90")
+                                                          : QStringLiteral("scale=120:90");
+    const QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
+                           QStringLiteral("-loglevel"), QStringLiteral("info"),
+                           QStringLiteral("-ss"),       seek,
+                           QStringLiteral("-vframes"),  QStringLiteral("1"),
+                           QStringLiteral("-i"),        src,
+                           QStringLiteral("-vf"),       scale,
+                           QStringLiteral("-an"),       QStringLiteral("-sn"),
+                           QStringLiteral("-y"),        img};
+    prefWrite(QStringLiteral("analysisFin"), 1);
+    if (!taskLauncherAnalysisStart(args)) {
+        analysis();
+    }
+}
+
+void appController::analysisStepFin(const QString &src) {
+    prefDelete(QStringLiteral("analysisFin"));
+    analysisTaskVerboseMStr_.reset();
+    analysisRetainedStr_.reset();
+    if (analysisTaskClass_) {
+        analysisTaskClass_->setDelegate(nullptr);
+        analysisTaskClass_.release()->deleteLater();
+    }
+    std::optional<QVariantMap> job = prefReadDico(QStringLiteral("analysisSrcCurrentDico"));
+    prefDelete(QStringLiteral("analysisSrcCurrentDico"));
+    // A source whose analysis was stopped is not appended.
+    if (job && src != QStringLiteral("cancel") && !src.isEmpty()) {
+        job->insert(QStringLiteral("srcPathStr"), src);
+        const QString img = prefRead(QStringLiteral("imgPathStr"));
+        if (!img.isEmpty() && QFileInfo::exists(img)) {
+            job->insert(QStringLiteral("imgPathStr"), img);
+        }
+        job->insert(QStringLiteral("prefSurrond"),
+                    c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn() ? 1 : 0);
+        QVariantMap row;
+        row.insert(QStringLiteral("order"), list_.count() + 1);
+        row.insert(QStringLiteral("src"), QFileInfo(src).fileName());
+        row.insert(QStringLiteral("resultat"), QStringLiteral("puce"));
+        row.insert(QStringLiteral("out"),
+                   c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0);
+        row.insert(QStringLiteral("fpsSrc"),
+                   static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
+        row.insert(QStringLiteral("fps"),
+                   c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
+        row.insert(QStringLiteral("dico"), *job);
+        if (job->contains(QStringLiteral("imgPathStr")) &&
+            holdsPicture(job->value(QStringLiteral("imgPathStr")).toString())) {
+            row.insert(QStringLiteral("img"), job->value(QStringLiteral("imgPathStr")));
+        }
+        list_.append(row);
+        list_.setSelectedIndex(list_.count() - 1);
+        iba_outSpeedCell();
+        if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->open();
+        }
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, true, QString());
+        }
+    } else if (job && hooks.analysisVerdict) {
+        hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));
+    }
+    prefDelete(QStringLiteral("imgPathStr"));
+    prefDelete(QStringLiteral("analysisSrcPathStr"));
+    ++analysisDone_;
+    const std::optional<QVariantMap> waiting =
+        prefReadDico(QStringLiteral("analysisSrcPathesDico"));
+    if (waiting && !waiting->isEmpty() && analysisStopInt_ != 1) {
+        logStr(QStringLiteral("analysis            - fin (src current)"));
+        prefWrite(QStringLiteral("analysisDeb"), 1);
+        analysis();
+        return;
+    }
+    analysisOver();
+}
+
+void appController::analysisOver() {
+    prefDelete(QStringLiteral("analysisSrcPathesDico"));
+    if (c_.analysisCaptionStr != nullptr) {
+        c_.analysisCaptionStr->setText(QString());
+    }
+    if (c_.analysisStopBt != nullptr) {
+        c_.analysisStopBt->setHidden(true);
+    }
+    analysisStopInt_ = 0;
+    if (c_.analysisWheelProgInd != nullptr) {
+        c_.analysisWheelProgInd->setAnimating(false);
+    }
+    setOPENPERM(true);
+    restoreDropArea();
+    analysisToggleConversion();
+    if (!list_.isEmpty()) {
+        if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->open();
+        }
+        if (c_.batchEncGoBt != nullptr && !c_.batchEncGoBt->isOn()) {
+            c_.batchEncGoBt->setEnabled(true);
+        }
+    }
+    analysing_ = false;
+    logStr(QStringLiteral("analysis            - fin (all src)"));
+    if (hooks.analysisEnded) {
+        hooks.analysisEnded();
+    }
+}
+
+void appController::analysisToggleConversion() {
+    if (taskStopBt_ != nullptr) {
+        taskStopBt_->setEnabled(true);
+    }
+    if (pausedForAnalysis_ && taskStopBt_ != nullptr && taskClass_ && taskClass_->isSuspended()) {
+        taskStopBt_->setSelectedSegment(0);
+        iba_taskStopBt(taskStopBt_);
+    }
+    pausedForAnalysis_ = false;
+}
