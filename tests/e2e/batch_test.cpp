@@ -1,0 +1,249 @@
+// fluxaro --batch from sources to outputs: the real program, ffmpeg, clipdater and trakmill on
+// generated clips, each run in a private home. Clips are small and short; every output is
+// checked with ffprobe.
+#include "e2eMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+/// No intermediate file of the pipeline is left next to the outputs.
+void expectNoIntermediates(const sandbox &box) {
+    for (const QString &name : box.eventsFiles()) {
+        EXPECT_FALSE(name.startsWith(QStringLiteral("offset"))) << name.toStdString();
+        EXPECT_FALSE(name.startsWith(QStringLiteral("slow"))) << name.toStdString();
+        EXPECT_FALSE(name.contains(QStringLiteral("_MASTER"))) << name.toStdString();
+    }
+}
+
+std::string show(const runResult &run) {
+    return (run.out + QStringLiteral("\n--- stderr tail ---\n") + run.err.right(3000))
+        .toStdString();
+}
+
+/// A rate "n/d" as a number.
+double rateOf(const QString &fraction) {
+    const double d = fraction.section(QLatin1Char('/'), 1, 1).toDouble();
+    return d > 0 ? fraction.section(QLatin1Char('/'), 0, 0).toDouble() / d : 0;
+}
+
+bool proresAvailable(const runResult &run) {
+    return !run.out.contains(QStringLiteral("no ProRes encoder"));
+}
+
+} // namespace
+
+// The card's clips are named after the playlist's recording dates, the H.264 video is copied
+// and the sound becomes 48 kHz PCM; the summary log gets one block per job and the sources stay
+// as they were.
+TEST(batch, cardRewrapNamesByRecordingDate) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream = makeCard(card, {{"640x360", 50}, {"640x360", 25}, {"640x360", 100}}, 2);
+    QMap<QString, QByteArray> before;
+    for (const QString &name : QDir(stream).entryList(QDir::Files)) {
+        before.insert(name, fingerprint(stream + QLatin1Char('/') + name));
+    }
+
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(2), cardClipName(3)}));
+    for (int clip = 1; clip <= 3; ++clip) {
+        const QString out = box.events() + QLatin1Char('/') + cardClipName(clip);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("converted: ")));
+        const auto video = probeStream(out, "v");
+        EXPECT_EQ(video.value("codec_name"), "h264");
+        EXPECT_EQ(video.value("codec_tag_string"), "avc1");
+        const auto audio = probeStream(out, "a");
+        EXPECT_EQ(audio.value("codec_name"), "pcm_s16le");
+        EXPECT_EQ(audio.value("sample_rate"), "48000");
+        EXPECT_GE(QFileInfo(out).size(), 200 * 1024);
+    }
+    // The first clip's sound started 0.4 s before its picture: the output starts at the picture.
+    const QString first = box.events() + QLatin1Char('/') + cardClipName(1);
+    EXPECT_LT(probeDuration(first), 2.2);
+    expectNoIntermediates(box);
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        EXPECT_EQ(fingerprint(stream + QLatin1Char('/') + it.key()), it.value());
+    }
+
+    QFile resume(box.resumeLog());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(resume.readAll());
+    EXPECT_EQ(log.count(QStringLiteral("\n----------\n\nsource              : ")), 3);
+    EXPECT_EQ(log.count(QStringLiteral("   Total speed      : real time / ")), 3);
+    EXPECT_TRUE(log.contains(QStringLiteral("destination         : ") + box.events() +
+                             QLatin1Char('/') + cardClipName(2)));
+    // Progress is shown by tenths, not for every line ffmpeg prints.
+    EXPECT_LE(run.out.count(QStringLiteral(" %\n")), 3 * 2 * 11);
+}
+
+// A 100 fps clip in slow motion is delivered at 25 fps and lasts four times as long.
+TEST(batch, slowMotionHundredFramesPerSecond) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/fast.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 100, 1.0));
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "slow"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    EXPECT_TRUE(out.endsWith(QStringLiteral("-fast.mov"))) << out.toStdString();
+    EXPECT_NEAR(rateOf(probeStream(out, "v").value("r_frame_rate")), 25.0, 0.05);
+    EXPECT_NEAR(probeStream(out, "v").value("duration").toDouble(), 4.0, 0.2);
+    expectNoIntermediates(box);
+}
+
+// Each available format in each frame-rate mode, on one 50 fps clip: the delivered rate
+// follows the mode, ProRes HQ outputs carry 'apch'.
+TEST(batch, formatsTimesModes) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/fifty.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 50, 1.0));
+    const struct {
+        const char *format;
+        const char *mode;
+        double rate;
+    } cases[] = {{"rewrap", "normal", 50}, {"rewrap", "half", 50}, {"rewrap", "slow", 25},
+                 {"prores", "normal", 50}, {"prores", "half", 25}, {"prores", "slow", 25}};
+    for (const auto &c : cases) {
+        QDir(box.events()).removeRecursively();
+        const runResult run =
+            box.batch({src, "--format", c.format, "--mode", c.mode, "--prores", "hq", "--replace"});
+        if (QString::fromLatin1(c.format) == "prores" && !proresAvailable(run)) {
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << c.format << " " << c.mode << show(run);
+        ASSERT_EQ(box.eventsFiles().size(), 1) << c.format << " " << c.mode;
+        const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+        const auto video = probeStream(out, "v");
+        EXPECT_NEAR(rateOf(video.value("r_frame_rate")), c.rate, 0.05) << c.format << " " << c.mode;
+        if (QString::fromLatin1(c.format) == "prores") {
+            EXPECT_EQ(video.value("codec_tag_string"), "apch");
+            // The export keeps the sound as 48 kHz PCM (its own byte order).
+            if (QString::fromLatin1(c.mode) != "slow") {
+                const auto audio = probeStream(out, "a");
+                EXPECT_TRUE(audio.value("codec_name").startsWith("pcm_s16")) << c.mode;
+                EXPECT_EQ(audio.value("sample_rate"), "48000") << c.mode;
+            }
+        }
+        expectNoIntermediates(box);
+    }
+}
+
+// Interlaced material and files that are no movie are refused; the rest is converted; the exit
+// status tells that not everything was.
+TEST(batch, refusedSourcesAndExitStatus) {
+    sandbox box;
+    const QString interlaced = box.root() + QStringLiteral("/interlaced.ts");
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
+                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    const QString fake = box.root() + QStringLiteral("/notamovie.mts");
+    QFile file(fake);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    const QString good = box.root() + QStringLiteral("/good.ts");
+    ASSERT_TRUE(makeClip(good, "640x360", 25, 1.0));
+    const QString text = box.root() + QStringLiteral("/notes.txt");
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("x");
+    notes.close();
+
+    const runResult run = box.batch({interlaced, fake, good, text, "--format", "rewrap"});
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + interlaced)) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + fake));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + text));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("accepted: ") + good));
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    EXPECT_TRUE(box.eventsFiles().first().endsWith(QStringLiteral("-good.mov")));
+
+    EXPECT_EQ(box.batch({"--format", "gif", good}).status, 2);
+    EXPECT_EQ(box.batch({}).status, 2);
+}
+
+// An existing output is kept (by default, as after the question's time-out, or with --keep) or
+// replaced with --replace.
+TEST(batch, replaceOrKeepExistingOutputs) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    ASSERT_EQ(box.batch({src, "--format", "rewrap"}).status, 0);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    const QByteArray first = fingerprint(out);
+
+    const runResult kept = box.batch({src, "--format", "rewrap"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_TRUE(kept.out.contains(QStringLiteral("kept the existing output"))) << show(kept);
+    EXPECT_EQ(box.batch({src, "--keep"}).status, 1);
+    EXPECT_EQ(fingerprint(out), first);
+
+    const runResult replaced = box.batch({src, "--format", "rewrap", "--replace"});
+    EXPECT_EQ(replaced.status, 0) << show(replaced);
+    EXPECT_NE(fingerprint(out), first);
+    EXPECT_EQ(box.eventsFiles().size(), 1);
+}
+
+// Quotes, "%", blanks and accented letters in folder and file names go through every command.
+TEST(batch, awkwardNames) {
+    sandbox box;
+    const QString folder = box.root() + QStringLiteral("/Vidéos d'été 100%");
+    QDir().mkpath(folder);
+    const QString src = folder + QStringLiteral("/l'été à 50% $(x) \"ok\".ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString dest = box.root() + QStringLiteral("/Dést 'out' %d");
+    QDir().mkpath(dest);
+    const runResult run = box.batch({folder, "--dest", dest, "--format", "prores"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    const QStringList files = QDir(dest + "/fluxaro events").entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files.first().endsWith(QStringLiteral("-l'été à 50% $(x) \"ok\".mov")))
+        << files.first().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QDir::currentPath() + QStringLiteral("/x")));
+}
+
+// Without ffmpeg in the resource folder every source fails with a clear message, and quickly.
+TEST(batch, missingFfmpegFailsCleanly) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString resources = box.root() + QStringLiteral("/resources");
+    QDir().mkpath(resources + QStringLiteral("/tools"));
+    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
+                resources + QStringLiteral("/Info.plist"));
+    const runResult run =
+        box.batch({src}, 60000, {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("ffmpeg can't be started"))) << show(run);
+}
+
+// Without trakmill the export fails cleanly: no output, no master file left behind.
+TEST(batch, missingTrakmillFailsCleanly) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString resources = box.root() + QStringLiteral("/resources");
+    QDir().mkpath(resources + QStringLiteral("/tools"));
+    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
+                resources + QStringLiteral("/Info.plist"));
+    QFile::link(QStringLiteral("/usr/bin/ffmpeg"), resources + QStringLiteral("/tools/ffmpeg"));
+    QFile::link(QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater"),
+                resources + QStringLiteral("/tools/clipdater"));
+    const runResult run = box.batch({src, "--format", "prores"}, 120000,
+                                    {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
+    if (!proresAvailable(run)) {
+        GTEST_SKIP() << "no ProRes encoder";
+    }
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}

@@ -1,0 +1,65 @@
+// Media and runs for the end-to-end tests: short clips made with the ffmpeg program, AVCHD card
+// folders with their playlist, the fluxaro program run headless in a private environment, and
+// ffprobe queries on its outputs.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace e2e {
+
+/// Makes a clip with /usr/bin/ffmpeg: H.264 (+ AC-3 stereo unless `silent`) in an MPEG transport
+/// stream, or the container of the extension. `extra` goes before the output (e.g. interlacing).
+bool makeClip(const QString &path, const QString &size, int rate, double seconds,
+              const QStringList &extra = {}, bool silent = false, double videoDelay = 0);
+
+/// A card folder <card>/PRIVATE/AVCHD/BDMV with a playlist listing clips 1..n recorded on
+/// 2024-05-18 at 10:15:30, 10:20:05, 10:31:44 (and later minutes), and their stream files made by
+/// `clips` (size, rate pairs). Answers the STREAM folder.
+QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds);
+
+/// The expected output name of clip n of makeCard.
+QString cardClipName(int clip);
+
+struct runResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+/// A private home for fluxaro runs: configuration, state, runtime and temporary folders.
+class sandbox {
+public:
+    sandbox();
+    QString root() const { return dir_.path(); }
+    QString dest() const { return dir_.path() + QStringLiteral("/dest"); }
+    QString events() const { return dest() + QStringLiteral("/fluxaro events"); }
+    QString resumeLog() const;
+    QString detailsLog() const;
+    QProcessEnvironment environment() const;
+    /// Runs `fluxaro --batch` with the arguments (destination added when none is given).
+    runResult batch(const QStringList &args, int timeoutMs = 240000,
+                    const QMap<QString, QString> &extraEnv = {}) const;
+    /// The names in the events folder, sorted.
+    QStringList eventsFiles() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+/// ffprobe's "key=value" lines for the first stream of a kind ("v" or "a") of the file.
+QMap<QString, QString> probeStream(const QString &path, const QString &kind);
+/// The container's duration in seconds (0 when unreadable).
+double probeDuration(const QString &path);
+
+/// A fingerprint of the file (size, modification time and content hash).
+QByteArray fingerprint(const QString &path);
+
+} // namespace e2e
