@@ -2,6 +2,7 @@
 
 #include "atoms.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -58,10 +59,15 @@ bool chunkByteSizes(const MovieMedia &media, std::vector<std::uint64_t> &sizes) 
             nextFirst = run + 1 < runCount ? runs.u32() : std::numeric_limits<std::uint32_t>::max();
         }
         std::uint64_t bytes = 0;
-        for (std::uint32_t i = 0; i < samplesPerChunk; ++i, ++sample) {
-            if (sample >= sampleCount)
-                return false;
-            bytes += uniformSize ? uniformSize : table.u32();
+        if (sample + samplesPerChunk > sampleCount)
+            return false;
+        if (uniformSize) {
+            // Uncompressed sound has one "sample" per sound sample: no loop over millions.
+            bytes = std::uint64_t(samplesPerChunk) * uniformSize;
+            sample += samplesPerChunk;
+        } else {
+            for (std::uint32_t i = 0; i < samplesPerChunk; ++i, ++sample)
+                bytes += table.u32();
         }
         sizes.push_back(bytes);
     }
@@ -75,30 +81,60 @@ std::int64_t sampleBytesInRanges(const MovieMedia &media,
     const auto stsz = sampleTableAtom(media, fourCharCode("stsz"));
     if (stts.size() < 16 || stsz.size() < 20)
         return media.chunkOffsets.empty() ? 0 : -1;
+    // The ranges sorted and merged, so that a sample played twice counts once.
+    auto merged = ranges;
+    std::sort(merged.begin(), merged.end());
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+    for (const auto &range : merged) {
+        if (range.second <= range.first)
+            continue;
+        if (!spans.empty() && range.first <= spans.back().second)
+            spans.back().second = std::max(spans.back().second, range.second);
+        else
+            spans.push_back(range);
+    }
     AtomReader times(stts.subspan(12));
-    auto entries = times.u32();
+    const auto entries = times.u32();
     AtomReader table(stsz.subspan(12));
     const auto uniformSize = table.u32();
     const auto sampleCount = table.u32();
+    if (entries > times.remaining() / 8 || (!uniformSize && sampleCount > table.remaining() / 4))
+        return -1;
     std::int64_t total = 0;
     std::int64_t time = 0;
-    std::uint32_t left = 0, delta = 0;
-    for (std::uint32_t sample = 0; sample < sampleCount; ++sample) {
-        while (left == 0 && entries > 0) {
-            left = times.u32();
-            delta = times.u32();
-            --entries;
-        }
-        const std::int64_t size = uniformSize ? uniformSize : table.u32();
-        const std::int64_t end = time + std::max<std::int64_t>(delta, 1);
-        for (const auto &[start, stop] : ranges)
-            if (time < stop && end > start) {
-                total += size;
-                break;
+    std::uint64_t sample = 0;
+    for (std::uint32_t entry = 0; entry < entries && sample < sampleCount; ++entry) {
+        const std::int64_t count = std::min<std::uint64_t>(times.u32(), sampleCount - sample);
+        const std::int64_t delta = times.u32();
+        if (uniformSize) {
+            // Samples k of the run cover [time + k delta, time + (k + 1) delta).
+            std::int64_t played = 0;
+            for (const auto &[start, end] : spans) {
+                if (delta == 0) {
+                    played = (time >= start && time < end) ? count : played;
+                    continue;
+                }
+                const auto first =
+                    std::max<std::int64_t>(0, start <= time ? 0 : (start - time) / delta);
+                const auto last = std::min<std::int64_t>(
+                    count, end <= time ? 0 : (end - time + delta - 1) / delta);
+                played += std::max<std::int64_t>(0, last - first);
             }
-        time += delta;
-        if (left > 0)
-            --left;
+            total += std::min(played, count) * std::int64_t(uniformSize);
+        } else {
+            for (std::int64_t k = 0; k < count; ++k) {
+                const std::int64_t size = table.u32();
+                const auto begin = time + k * delta;
+                const auto finish = begin + std::max<std::int64_t>(delta, 1);
+                for (const auto &[start, end] : spans)
+                    if (begin < end && finish > start) {
+                        total += size;
+                        break;
+                    }
+            }
+        }
+        time += count * delta;
+        sample += static_cast<std::uint64_t>(count);
     }
     return times.failed() || table.failed() ? -1 : total;
 }
