@@ -138,8 +138,8 @@ int main(int argc, char **argv) {
                           {"trim 0.48 s, in place", trimInPlace},
                           {"slow motion 5000->2500, in place", slowMotionInPlace},
                           {"trim 0.48 s, to a new file", trimToNewFile}};
-    std::printf("\n%-34s %12s %12s %12s %12s %9s %9s\n", "case (time of the operation)", "small s",
-                "large s", "small KiB", "large KiB", "time x", "memory x");
+    std::printf("\n%-34s %12s %12s %12s %12s %9s %9s\n", "case (time of the operation)", "small ms",
+                "large ms", "small KiB", "large KiB", "time x", "memory x");
     for (const auto &c : cases) {
         Figures figures[2];
         for (int i = 0; i < 2; ++i) {
