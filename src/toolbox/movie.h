@@ -261,8 +261,10 @@ private:
 
 /// Reads a movie's packets in movie order, its edit lists applied, for a re-encoder.
 ///
-/// Behind it is libavformat reading the movie (an unedited movie from the source file itself,
-/// an edited one through a temporary reference movie, deleted once opened). Guarantees:
+/// Behind it is libavformat reading the movie: an unedited movie from the source file itself,
+/// an edited one over QuickTime media through a temporary reference movie, an edited one over
+/// another container through a temporary self-contained copy (its samples copied once);
+/// temporary files are deleted once open. Guarantees:
 ///  - one AVStream per track, in track order (trackIndexOfStream maps them);
 ///  - timestamps in the stream's time base, movie time 0 at timestamp 0 (or earlier for
 ///    packets that only prime a decoder);
@@ -295,6 +297,7 @@ public:
 
 private:
     MovieReader() = default;
+    static std::unique_ptr<MovieReader> openThroughCopy(const Movie &movie, MovieStatus *status);
     struct FormatCloser {
         void operator()(AVFormatContext *context) const;
     };

@@ -32,7 +32,42 @@ bool playsWholeStream(const MovieTrack &track) {
     return true;
 }
 
+/// A temporary file name in the system's temporary folder.
+std::string temporaryMoviePath() {
+    std::string path = (fs::temp_directory_path() / "fluxaro-reader-XXXXXX.mov").string();
+    const int fd = mkstemps(path.data(), 4);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return path;
+}
+
 } // namespace
+
+std::unique_ptr<MovieReader> MovieReader::openThroughCopy(const Movie &movie, MovieStatus *status) {
+    // An edited movie over a file that is no QuickTime file: its samples are copied once into
+    // a temporary QuickTime movie, read as QuickTime media, and the copy deleted once open
+    // (libavformat keeps its own handle on it).
+    const auto path = temporaryMoviePath();
+    if (path.empty()) {
+        fail(status, MovieError::WriteFailed, "no temporary file: " + errnoText());
+        return nullptr;
+    }
+    auto reader = [&]() -> std::unique_ptr<MovieReader> {
+        const auto written = movie.writeSelfContained(path);
+        if (!written) {
+            if (status)
+                *status = written;
+            return nullptr;
+        }
+        auto copy = Movie::open(path, status);
+        return copy ? open(*copy, status) : nullptr;
+    }();
+    ::unlink(path.c_str());
+    if (reader)
+        reader->durationSeconds_ = movie.durationSeconds();
+    return reader;
+}
 
 void MovieReader::FormatCloser::operator()(AVFormatContext *context) const {
     avformat_close_input(&context);
@@ -59,13 +94,11 @@ std::unique_ptr<MovieReader> MovieReader::open(const Movie &movie, MovieStatus *
     AVFormatContext *raw = nullptr;
     if (quickTime) {
         // libavformat applies the edit lists of a reference movie to the files it points at.
-        std::string temporary = (fs::temp_directory_path() / "fluxaro-reader-XXXXXX.mov").string();
-        const int fd = mkstemps(temporary.data(), 4);
-        if (fd < 0) {
+        const auto temporary = temporaryMoviePath();
+        if (temporary.empty()) {
             fail(status, MovieError::WriteFailed, "no temporary file: " + errnoText());
             return nullptr;
         }
-        ::close(fd);
         const auto written = movie.writeReference(temporary);
         if (!written) {
             ::unlink(temporary.c_str());
@@ -97,12 +130,8 @@ std::unique_ptr<MovieReader> MovieReader::open(const Movie &movie, MovieStatus *
         const auto &path = movie.track(0).sourcePath();
         for (std::size_t t = 0; t < movie.trackCount(); ++t) {
             const auto &track = movie.track(t);
-            if (track.sourcePath() != path || !playsWholeStream(track)) {
-                fail(status, MovieError::Unsupported,
-                     "an edited movie over \"" + path +
-                         "\" is read after writing it self-contained");
-                return nullptr;
-            }
+            if (track.sourcePath() != path || !playsWholeStream(track))
+                return openThroughCopy(movie, status);
             reader->streamOfTrack_[t] = track.streamIndex();
         }
         if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {

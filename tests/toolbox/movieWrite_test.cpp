@@ -264,8 +264,10 @@ TEST(SelfContainedMovie, FailedWritesLeaveNothingBehind) {
 }
 
 // What a re-encoder gets: every frame of the edited movie in order, once.
-TEST(MovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
-    auto movie = Movie::open(clips().av());
+class EditedMovieReader : public testing::TestWithParam<bool> {};
+
+TEST_P(EditedMovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
+    auto movie = Movie::open(GetParam() ? clips().transport() : clips().av());
     ASSERT_TRUE(movie);
     ASSERT_TRUE(movie->deleteSegment(1000, 1000, 1000));
     MovieStatus status;
@@ -300,11 +302,18 @@ TEST(MovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
     avcodec_send_packet(context, nullptr);
     drain();
     EXPECT_EQ(frames, 75);
-    EXPECT_EQ(firstPts, 0);
+    // The first frame shows where the picture starts in the movie (after any lead-in).
+    const auto range = movie->track(video).range();
+    const auto expected =
+        av_rescale_q(range.start, AVRational{1, range.timeScale}, stream->time_base);
+    EXPECT_NEAR(double(firstPts), double(expected), stream->time_base.den / 1000.0);
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&context);
 }
+
+// QuickTime media (through a reference movie) and MPEG-TS media (through a copy).
+INSTANTIATE_TEST_SUITE_P(MovieReader, EditedMovieReader, testing::Bool());
 
 } // namespace
 } // namespace toolbox
