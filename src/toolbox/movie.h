@@ -169,7 +169,8 @@ public:
     /// lists, matrices, and 'alis' data references resolved relative then absolute); any other
     /// file through libavformat. Gives null with the reason in status: FileNotFound,
     /// NotAMovie, Truncated (movie header or samples beyond the end of the file), ReadFailed.
-    /// A QuickTime file whose movie has no track opens as a movie with no tracks.
+    /// A QuickTime file whose movie has no track opens as a movie with no tracks; a fragmented
+    /// one is read through libavformat.
     static std::unique_ptr<Movie> open(const std::string &path, MovieStatus *status = nullptr);
 
     /// A new, empty movie with the given time scale.
@@ -240,7 +241,8 @@ public:
     ///  - path is the movie's own file and isSelfContainedQuickTime(): only a new movie
     ///    header is appended and the old one turned into 'free' space; time does not grow with
     ///    the file's size. On failure the file is cut back to its former length.
-    ///  - QuickTime media otherwise: the chunks of the kept tracks are copied in file order.
+    ///  - QuickTime media otherwise: every chunk of the kept tracks (also those outside their
+    ///    edits) is copied once, in the order of the source files.
     ///  - other containers: the samples are copied once through libavformat into a new
     ///    QuickTime file, whose header is then rewritten with the edits.
     /// A new file is written under a temporary name in the destination folder and renamed
