@@ -276,6 +276,8 @@ bool redirectLogs2File(const QString &path, bool teeToTerminal) {
         }
     }
     // A pipe would make stdout fully buffered; lines must reach the log as they are written.
+    // (This takes effect when nothing was printed on stdout yet, as at start-up; later
+    // callers flush stdout themselves.)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     r->reader = std::thread(readerLoop, r);
     gRedirection = r;

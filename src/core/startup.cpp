@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "QTCodecs.h"
 #include "appPrefs.h"
 #include "constants.h"
 #include "infoPlist.h"
@@ -92,10 +93,8 @@ QString startupTmpFolder() {
     }
     setTMPFOLDER(QStringLiteral("%1%2/").arg(tmp, appNameStr()));
     const QString folder = getTMPFOLDER();
-    if (QFileInfo::exists(folder)) {
-        rmCocoa(folder);
-    }
-    if (QFileInfo::exists(folder) || !mkdirCocoa(folder)) {
+    rmCocoa(folder);
+    if (!mkdirCocoa(folder)) {
         setTMPFOLDER(QString());
         rmCocoa(getTMPFOLDER());
         mkdirCocoa(getTMPFOLDER());
@@ -122,9 +121,7 @@ QString startupToolboxUserFolderStr() {
 }
 
 void startupCodecChecks() {
-    // Filled in with the movie toolbox's component registry: AIC ("ICOD"), ProRes decoder
-    // ("APCH"), and the ProRes encoders. Until then nothing is set: every codec counts as
-    // unavailable.
+    codecsStartupCheck();
 }
 
 StartupStatus startupRun(const StartupOptions &options) {

@@ -51,9 +51,8 @@ void startupLogSystem();
 /// The toolbox's per-user folder: "$XDG_DATA_HOME/<name>/QuickTime".
 QString startupToolboxUserFolderStr();
 
-/// Steps 9 and 10, the codec checks: to set getAIC, getPRORESdec, getMTS and getPRORES from the
-/// component registry of the movie toolbox. Until that registry exists it sets nothing (every
-/// codec counts as unavailable).
+/// Steps 9 and 10, the codec checks: sets getAIC, getPRORESdec, getMTS and getPRORES from the
+/// component registry of the movie toolbox and logs them (codecsStartupCheck, QTCodecs.h).
 void startupCodecChecks();
 
 /// Quitting, after the front has stopped any running tool and emptied the batch: deletes the

@@ -405,6 +405,11 @@ bool droitsAcces(const QString &rawPath) {
     if (!folder.endsWith(kSlash)) {
         folder.append(kSlash);
     }
+    // A folder that is not there has no room for anything; probing it would create it.
+    if (!QFileInfo(folder).isDir()) {
+        logStr(QStringLiteral("droitsAcces         ? 0"));
+        return false;
+    }
     const QString probe =
         folder + QStringLiteral("_FXdir%1").arg(QRandomGenerator::global()->bounded(1000000000));
     const bool made = mkdirCocoa(probe);

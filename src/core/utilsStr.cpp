@@ -126,15 +126,10 @@ QString findAndReplace(const QString &text, const QString &search, const QString
     }
     QString result = text;
     result.replace(search, replacement);
-    if (repeat) {
-        // Stops when the search no longer occurs, or when a pass does not shorten the text
-        // (a replacement holding the search would otherwise loop for ever).
+    // A replacement holding the search would be replaced again for ever: one pass then.
+    if (repeat && !replacement.contains(search)) {
         while (result.contains(search)) {
-            const qsizetype before = result.size();
             result.replace(search, replacement);
-            if (result.size() >= before) {
-                break;
-            }
         }
     }
     return result;

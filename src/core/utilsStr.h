@@ -12,8 +12,8 @@
 #include <optional>
 
 /// Replaces every occurrence of `search` (case-sensitive, left to right, no overlap). With
-/// `repeat`, replaces again until `search` no longer occurs (callers never let `replacement`
-/// contain `search` then; the loop also stops when the text stops shrinking).
+/// `repeat`, replaces again until `search` no longer occurs (a `replacement` that contains
+/// `search` gets one pass only, which is all that can end).
 QString findAndReplace(const QString &text, const QString &search, const QString &replacement,
                        bool repeat);
 

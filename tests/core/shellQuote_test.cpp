@@ -1,5 +1,7 @@
 #include "shellQuote.h"
 
+#include "testEnv.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStringList>

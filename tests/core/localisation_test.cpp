@@ -1,0 +1,91 @@
+#include "localisation.h"
+
+#include "testEnv.h"
+
+#include <QFile>
+#include <QMap>
+#include <QSet>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The keys of each context of a translation source file.
+QMap<QString, QSet<QString>> keysOf(const QString &tsPath) {
+    QMap<QString, QSet<QString>> keys;
+    QFile file(tsPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return keys;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("source")) {
+            keys[context].insert(xml.readElementText());
+        }
+    }
+    return keys;
+}
+
+} // namespace
+
+TEST(Localisation, LookupsInBothLanguages) {
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_Annuler")), QStringLiteral("Annuler"));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_Langue")), QStringLiteral("fr"));
+    EXPECT_EQ(fieldsStr(QStringLiteral("PFF")), QStringLiteral("progressif"));
+    // A key of one table is not a key of the other; a key without translation is itself.
+    EXPECT_EQ(fieldsStr(QStringLiteral("D_Annuler")), QStringLiteral("D_Annuler"));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_no_such_key")), QStringLiteral("D_no_such_key"));
+
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_Annuler")), QStringLiteral("Cancel"));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_Langue")), QStringLiteral("en"));
+    EXPECT_FALSE(loadTranslations(QStringLiteral("xx")));
+    EXPECT_EQ(localizedStr(QStringLiteral("D_Annuler")), QStringLiteral("Cancel"));
+}
+
+TEST(Localisation, BothLanguagesCarryTheSameKeys) {
+    const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
+    const auto en = keysOf(dir + QStringLiteral("fluxaro_en.ts"));
+    const auto fr = keysOf(dir + QStringLiteral("fluxaro_fr.ts"));
+    EXPECT_FALSE(en.value(QStringLiteral("Localized")).isEmpty());
+    EXPECT_EQ(en.value(QStringLiteral("fields")),
+              (QSet<QString>{QStringLiteral("TFF"), QStringLiteral("BFF"), QStringLiteral("PFF")}));
+    EXPECT_EQ(en, fr);
+}
+
+TEST(Localisation, FillingValues) {
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    EXPECT_EQ(fillFormatValues(QStringLiteral("%@ and %@ at 100%%"), {QStringLiteral("a")}),
+              QStringLiteral("a and %@ at 100%"));
+    EXPECT_EQ(LocalisationString(QStringLiteral("DL_upToDate"), QString(), QStringLiteral("1.0"),
+                                 {}, QStringLiteral("ignored after an empty value")),
+              QStringLiteral("Fluxaro 1.0 is the latest version."));
+    // With an empty first value the translation is answered unchanged, %@ included.
+    EXPECT_EQ(LocalisationString(QStringLiteral("DL_upToDate"), QString()),
+              QStringLiteral("Fluxaro %@ is the latest version."));
+    // No table: the default table, where the key has no translation.
+    EXPECT_EQ(LocalisationString(QStringLiteral("DL_upToDate"), std::nullopt),
+              QStringLiteral("DL_upToDate"));
+    EXPECT_EQ(LocalisationString(QStringLiteral("PFF"), QStringLiteral("fields")),
+              QStringLiteral("progressive"));
+}
+
+TEST(Localisation, WindowTextsWithThePrefix) {
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    FVAutoLocalizeSetBundle(false);
+    FVAutoLocalizeSetName(QStringLiteral("Localized"));
+    EXPECT_EQ(FVAutoLocalizeTableStr(), QStringLiteral("Localizable"));
+    FVAutoLocalizeSetBundle(true);
+    EXPECT_EQ(FVAutoLocalizeTableStr(), QStringLiteral("Localized"));
+    EXPECT_EQ(FVAutoLocalizeStrings({QStringLiteral("@@D_oui"), QStringLiteral("plain"),
+                                     QStringLiteral("@@D_unknown")}),
+              (QStringList{QStringLiteral("Oui"), QStringLiteral("D_unknown")}));
+    FVAutoLocalizeSetName(std::nullopt);
+    EXPECT_EQ(FVAutoLocalizeTableStr(), QStringLiteral("Localizable"));
+}

@@ -1,0 +1,41 @@
+// What the core's test programs share: the temporary folder that stands in for the user's
+// folders (see test_main.cpp) and small file helpers.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <ostream>
+
+/// Test failures show texts as text.
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+/// The temporary root of this test run: HOME is <root>/users/me, XDG_CONFIG_HOME <root>/config,
+/// XDG_STATE_HOME <root>/state, XDG_DATA_HOME <root>/data, TMPDIR <root>/tmp.
+QString testRootStr();
+
+/// A fresh empty folder <root>/work/<name>.
+inline QString freshWorkDir(const QString &name) {
+    const QString dir = testRootStr() + QStringLiteral("/work/") + name;
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readBytes(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
