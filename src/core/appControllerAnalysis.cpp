@@ -279,11 +279,12 @@ void appController::analysisStepDico(const QString &src) {
     const QString seek = thumbnailSeekPoint(dico->value(QStringLiteral("w_duration")));
     const QString scale = std::fabs(ratio - 1.77F) < 0.1F ? QStringLiteral("scale=160:90")
                                                           : QStringLiteral("scale=120:90");
+    // "-vframes" stands after the input: ffmpeg 5.1 refuses it as an input option.
     const QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
                            QStringLiteral("-loglevel"), QStringLiteral("info"),
                            QStringLiteral("-ss"),       seek,
-                           QStringLiteral("-vframes"),  QStringLiteral("1"),
                            QStringLiteral("-i"),        src,
+                           QStringLiteral("-vframes"),  QStringLiteral("1"),
                            QStringLiteral("-vf"),       scale,
                            QStringLiteral("-an"),       QStringLiteral("-sn"),
                            QStringLiteral("-y"),        img};

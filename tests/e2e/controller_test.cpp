@@ -1,0 +1,330 @@
+// The application controller in process, with plain controls and a scripted alert presenter:
+// the batch list rules, progress from a tool's output, the replace question with its
+// apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
+// disappears before its turn.
+#include "alerts.h"
+#include "appController.h"
+#include "constants.h"
+#include "e2eMedia.h"
+#include "prefs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+class scriptedPresenter : public alertPresenter {
+public:
+    std::function<alertOutcome(const alertPlan &)> answer;
+    QList<alertPlan> shown;
+    alertOutcome present(const alertPlan &plan) override {
+        shown << plan;
+        return answer ? answer(plan) : alertOutcome{};
+    }
+};
+
+/// Runs the event loop until the condition holds or the time is up; false on time-out.
+bool spinUntil(const std::function<bool()> &condition, int timeoutMs = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class controller : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("XDG_CONFIG_HOME", (box.root() + "/config").toUtf8());
+        qputenv("XDG_STATE_HOME", (box.root() + "/state").toUtf8());
+        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
+        prefReload();
+        setTMPFOLDER(box.root() + "/tmp/");
+        setOPENPERM(true);
+        setPRORES(1);
+        setAlertPresenter(&presenter);
+        plain.destination.setText(box.dest());
+        app = std::make_unique<appController>(plain.controls());
+        app->hooks.revealFolder = [](const QString &) {};
+        app->hooks.analysisEnded = [this] { ++analysesEnded; };
+        app->hooks.batchEnded = [this] { ++batchesEnded; };
+    }
+    void TearDown() override {
+        app.reset();
+        setAlertPresenter(nullptr);
+    }
+
+    /// Drops the sources and waits for their analysis.
+    void addSources(const QStringList &paths) {
+        const int before = analysesEnded;
+        app->draggedFiles(paths);
+        ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    }
+    void goAndWait(int timeoutMs = 120000) {
+        const int before = batchesEnded;
+        app->iba_batchGoBt();
+        ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, timeoutMs));
+    }
+    QStringList statuses() const {
+        QStringList all;
+        for (const QVariantMap &row : app->whichArrayController()->rows()) {
+            all << row.value("resultat").toString();
+        }
+        return all;
+    }
+    QString clip(const QString &name, int rate = 25, double seconds = 1.0) {
+        const QString path = box.root() + "/" + name;
+        makeClip(path, "640x360", rate, seconds);
+        return path;
+    }
+
+    sandbox box;
+    scriptedPresenter presenter;
+    plainAppControls plain;
+    std::unique_ptr<appController> app;
+    int analysesEnded = 0;
+    int batchesEnded = 0;
+};
+
+} // namespace
+
+// Rows are appended in drop order; a second drop of the same file adds nothing and says
+// nothing; extensions match as given, in upper case or capitalised only; removal renumbers.
+TEST_F(controller, dropsFiltersAndRemoval) {
+    const QString a = clip("a.ts");
+    const QString b = clip("b.TS");
+    const QString c = clip("c.Ts");
+    const QString odd = box.root() + "/d.tS";
+    QFile::copy(a, odd);
+    addSources({a, b, c, odd});
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->row(0).value("src"), "a.ts");
+    EXPECT_EQ(list->row(2).value("order"), 3);
+    EXPECT_EQ(list->row(1).value("fpsSrc"), 25);
+    // A 25 fps row can't be slowed down nor halved: its mode falls back to normal.
+    EXPECT_EQ(list->row(1).value("fps"), 0);
+    EXPECT_TRUE(QFileInfo::exists(list->dico(0).value("imgPathStr").toString()));
+    EXPECT_TRUE(plain.goBt.isEnabled());
+    EXPECT_TRUE(getOPENPERM());
+
+    presenter.shown.clear();
+    addSources({b});
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_TRUE(presenter.shown.isEmpty());
+    addSources({odd});
+    EXPECT_EQ(presenter.shown.size(), 1);
+
+    const QString thumb = list->dico(0).value("imgPathStr").toString();
+    list->setSelectedIndex(0);
+    app->encBatchRemove(true);
+    EXPECT_FALSE(QFileInfo::exists(thumb));
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->row(0).value("src"), "b.TS");
+    EXPECT_EQ(list->row(0).value("order"), 1);
+    EXPECT_EQ(list->row(1).value("order"), 2);
+}
+
+// A ProRes row on a system without ProRes becomes a rewrap; half rate needs a fast source and
+// an export.
+TEST_F(controller, rowNormalisation) {
+    setPRORES(0);
+    plain.checkMatrix.setSelectedSegment(2);
+    plain.speed.setSelectedSegment(1);
+    addSources({clip("fast.ts", 50)});
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->row(0).value("out"), 0);
+    EXPECT_EQ(list->row(0).value("fps"), 0);
+    setPRORES(1);
+    list->setValue(0, "out", 2);
+    list->setValue(0, "fps", 1);
+    app->iba_outSpeedCell();
+    EXPECT_EQ(list->row(0).value("out"), 2);
+    EXPECT_EQ(list->row(0).value("fps"), 1);
+}
+
+// The bar follows whole seconds forward only; a position past the end clears the text.
+TEST_F(controller, progressMovesForwardOnly) {
+    QStringList texts;
+    plain.percent.changed = [&] { texts << plain.percent.text(); };
+    const bool started = app->taskLauncherEncStart(
+        {"/bin/sh", "-c",
+         "for t in 12.7 12.9 13.1 12.0 70.0; do printf 'frame= 1 time=%s bitrate=\\r' $t >&2; "
+         "sleep 0.3; done"},
+        60, 0);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.isHidden(); }));
+    texts.removeAll(QString());
+    EXPECT_EQ(texts, (QStringList{"21 %", "22 %"}));
+    EXPECT_DOUBLE_EQ(plain.progress.value(), plain.progress.maxValue());
+}
+
+// The replace question: unanswered it keeps the file; answered "replace" with the box ticked it
+// is not asked again in the batch, and the answer is forgotten when the batch ends.
+TEST_F(controller, replaceQuestionAndApplyToAll) {
+    addSources({clip("one.ts"), clip("two.ts")});
+    goAndWait();
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    const QStringList outputs = box.eventsFiles();
+    ASSERT_EQ(outputs.size(), 2);
+    const QByteArray first = fingerprint(box.events() + "/" + outputs[0]);
+
+    presenter.shown.clear();
+    goAndWait();
+    const auto questions = [&] {
+        QList<alertPlan> asked;
+        for (const alertPlan &plan : presenter.shown) {
+            if (plan.checkbox) {
+                asked << plan;
+            }
+        }
+        return asked;
+    };
+    ASSERT_EQ(questions().size(), 2);
+    EXPECT_DOUBLE_EQ(questions().first().timeoutSeconds, 10);
+    EXPECT_EQ(statuses(), (QStringList{"puceFailure", "puceFailure"}));
+    EXPECT_EQ(fingerprint(box.events() + "/" + outputs[0]), first);
+
+    presenter.shown.clear();
+    presenter.answer = [](const alertPlan &plan) {
+        return plan.checkbox ? alertOutcome{1, true} : alertOutcome{};
+    };
+    goAndWait();
+    EXPECT_EQ(questions().size(), 1);
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    EXPECT_NE(fingerprint(box.events() + "/" + outputs[0]), first);
+    EXPECT_TRUE(prefRead2("replaceFilesCheck").isNull());
+}
+
+// A source deleted after it was listed is removed from the list when its turn comes; the
+// batch goes on with the next one.
+TEST_F(controller, sourceGoneBeforeItsTurn) {
+    const QString gone = clip("gone.ts");
+    addSources({clip("first.ts"), gone, clip("third.ts")});
+    QFile::remove(gone);
+    goAndWait();
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->row(1).value("src"), "third.ts");
+    EXPECT_EQ(list->row(1).value("order"), 2);
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+}
+
+// Pause keeps the run stopped and shows the pause text; play restores the text; stop ends the
+// batch, marks the row failed and leaves no partial or intermediate file. Checked during ffmpeg
+// (a long clip) and during trakmill.
+TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
+    addSources({clip("long.ts", 25, 20.0), clip("next.ts")});
+    QString actionBeforePause;
+    bool paused = false;
+    plain.action.changed = [&] {
+        if (!paused && plain.action.text() == "long.ts") {
+            paused = true;
+            actionBeforePause = plain.action.text();
+            QTimer::singleShot(0, [&] {
+                plain.stopBt.setSelectedSegment(0);
+                app->iba_taskStopBt(&plain.stopBt);
+            });
+        }
+    };
+    const int before = batchesEnded;
+    app->iba_batchGoBt();
+    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.imageName(0) == "btPlay"; }));
+    EXPECT_EQ(plain.action.text(), "D_action_pause");
+    // Paused: the output doesn't grow.
+    const QString out = box.events() + "/" + box.eventsFiles().value(0);
+    const qint64 size = QFileInfo(out).size();
+    spinUntil([] { return false; }, 600);
+    EXPECT_EQ(QFileInfo(out).size(), size);
+
+    plain.stopBt.setSelectedSegment(0);
+    app->iba_taskStopBt(&plain.stopBt);
+    EXPECT_EQ(plain.action.text(), actionBeforePause);
+    EXPECT_EQ(plain.stopBt.imageName(0), "btPause");
+
+    plain.stopBt.setSelectedSegment(1);
+    app->iba_taskStopBt(&plain.stopBt);
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }));
+    EXPECT_EQ(statuses(), (QStringList{"puceFailure", "puce"}));
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+    EXPECT_FALSE(plain.goBt.isOn());
+    EXPECT_TRUE(plain.goBt.isEnabled());
+
+    // The next Go starts again from the first row.
+    plain.action.changed = nullptr;
+    goAndWait();
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+}
+
+TEST_F(controller, stopDuringTrakmill) {
+    plain.checkMatrix.setSelectedSegment(2);
+    plain.speed.setSelectedSegment(0);
+    addSources({clip("export.ts", 25, 4.0)});
+    ASSERT_EQ(app->whichArrayController()->value(0, "out"), 2);
+    const int before = batchesEnded;
+    app->iba_batchGoBt();
+    // trakmill runs once the master file sits next to the output.
+    ASSERT_TRUE(spinUntil([&] {
+        for (const QString &name : box.eventsFiles()) {
+            if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    plain.stopBt.setSelectedSegment(1);
+    app->iba_taskStopBt(&plain.stopBt);
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }));
+    EXPECT_EQ(statuses(), QStringList{"puceFailure"});
+    spinUntil([] { return false; }, 300);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
+// Remove-all while a row is being converted keeps only that row, numbered 1.
+TEST_F(controller, removeAllKeepsTheRowBeingConverted) {
+    addSources({clip("r1.ts"), clip("r2.ts"), clip("r3.ts", 25, 20.0), clip("r4.ts")});
+    bool removed = false;
+    plain.action.changed = [&] {
+        if (!removed && plain.action.text() == "r3.ts") {
+            removed = true;
+            QTimer::singleShot(0, [&] { app->encBatchRemoveAll(false); });
+        }
+    };
+    goAndWait();
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->row(0).value("src"), "r3.ts");
+    EXPECT_EQ(list->row(0).value("order"), 1);
+}
+
+// The analysis helpers: seek points and field-order letters.
+TEST(analysisHelpers, seekPointsAndFieldOrder) {
+    EXPECT_EQ(appController::thumbnailSeekPoint(45), "10");
+    EXPECT_EQ(appController::thumbnailSeekPoint(5), "0");
+    EXPECT_EQ(appController::thumbnailSeekPoint(61), "60");
+    EXPECT_EQ(appController::thumbnailSeekPoint(120), "60");
+    EXPECT_EQ(appController::thumbnailSeekPoint(121), "120");
+    EXPECT_EQ(appController::thumbnailSeekPoint(QVariant()), "0");
+    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 H480 F25:1 It A1:1")), "t");
+    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 Ip")), "p");
+    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 H480")),
+              "YUV4MPEG2 W640 H480");
+    EXPECT_FALSE(appController::fieldOrderLetter(QString("YUV4MPEG2 I")));
+    EXPECT_FALSE(appController::fieldOrderLetter(std::nullopt));
+}
