@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -94,14 +95,15 @@ RunResult run(const std::string &program, const std::vector<std::string> &argume
         return result;
     int terminal = -1;
     pid_t pid = 0;
-    if (options.stdoutIsTerminal)
+    if (options.stdoutIsTerminal || options.stdinIsTerminal)
         pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     else
         pid = fork();
     if (pid < 0)
         return result;
     if (pid == 0) {
-        dup2(in[0], STDIN_FILENO);
+        if (!options.stdinIsTerminal)
+            dup2(in[0], STDIN_FILENO);
         if (!options.stdoutIsTerminal)
             dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
@@ -127,7 +129,8 @@ RunResult run(const std::string &program, const std::vector<std::string> &argume
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    if (!options.input.empty() && write(in[1], options.input.data(), options.input.size()) < 0) {
+    const int inputFd = options.stdinIsTerminal ? terminal : in[1];
+    if (!options.input.empty() && write(inputFd, options.input.data(), options.input.size()) < 0) {
         // The program may not read its input; that is no failure of the run.
     }
     close(in[1]);
@@ -135,8 +138,14 @@ RunResult run(const std::string &program, const std::vector<std::string> &argume
     std::array<pollfd, 2> fds{{{outFd, POLLIN, 0}, {err[0], POLLIN, 0}}};
     std::array<std::string *, 2> sinks{&result.out, &result.err};
     int open = 2;
+    // A program that waits for input it never gets is killed rather than hanging the suite.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(4);
     while (open > 0) {
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR)
             break;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))

@@ -52,6 +52,7 @@ struct RunOptions {
     std::string input;             ///< written to standard input (a pipe)
     std::string folder;            ///< working folder, when not empty
     bool stdoutIsTerminal = false; ///< standard output a pseudo-terminal
+    bool stdinIsTerminal = false;  ///< standard input a pseudo-terminal fed with input
     long long fileSizeLimit = -1;  ///< RLIMIT_FSIZE in bytes (a disk that fills)
 };
 

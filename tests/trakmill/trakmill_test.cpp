@@ -227,6 +227,23 @@ TEST_F(Trakmill, SettingsDialogNeedsOutputAndATerminal) {
     EXPECT_FALSE(std::filesystem::exists(work / "settings.bin"));
 }
 
+TEST_F(Trakmill, SettingsDialogOnATerminalWritesSettingsThatExport) {
+    RunOptions options;
+    options.stdinIsTerminal = true;
+    options.input = "apco\n160x120\n10\npcm16\n";
+    RunResult r = trakmill({"-y", "-o", "./settings.bin", "-q"}, options);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(std::filesystem::exists(work / "settings.bin"));
+    if (supportsUserXattr(work.path().string())) {
+        EXPECT_EQ(xattr(work / "settings.bin", "user.mime_type"), "video/quicktime");
+    }
+    r = trakmill({"-s", "settings.bin", "-i", source("av.mov"), "-y", "-o", "./out.mov"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(work / "out.mov", "v:0", "stream=codec_tag_string,width,height,r_frame_rate"),
+              "codec_tag_string=apco|width=160|height=120|r_frame_rate=10/1");
+    EXPECT_EQ(probe(work / "out.mov", "a:0", "stream=sample_rate"), "sample_rate=48000");
+}
+
 TEST_F(Trakmill, ComponentListEndsTheRun) {
     RunResult r = trakmill({"-p", "-i", source("av.mov")});
     EXPECT_EQ(r.status, 0);
