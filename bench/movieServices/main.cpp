@@ -2,7 +2,9 @@
 // against 1920x1080 uncompressed video), with the video starting 0.48 s after the sound:
 //  - trimming with mode 0 writes a reference movie beside the source;
 //  - trimming with mode -1 gives the source a new movie header in place;
-//  - slow-motion re-timing (5000 -> 2500) writes the re-timed movie beside the source.
+//  - slow-motion re-timing (5000 -> 2500) writes the re-timed movie beside the source, from the
+//    self-contained movie (a rewrap job) or from the reference movie of a mode-0 trim (an export
+//    job).
 // None of them copies samples, so their times stay flat while a plain copy of the file
 // (cp, shown for scale) grows with its size.
 //
@@ -117,6 +119,16 @@ int main(int argc, char **argv) {
          [](const QString &p) {
              return QTMOVIEinstantiate(p) &&
                     movieRescalePreExport(getQTMOVIE(), 5000, 2500, p + QStringLiteral(".mov"));
+         }},
+        {"trim 0, then slow motion",
+         [](const QString &p) {
+             const QString cut = p + QStringLiteral(".mov");
+             const bool ok =
+                 isDebMovieTrimmedToVideoTrack(p, 0) && QTMOVIEinstantiate(cut) &&
+                 movieRescalePreExport(getQTMOVIE(), 5000, 2500, cut + QStringLiteral(".mov"));
+             QTMOVIErelease();
+             QFile::remove(cut + QStringLiteral(".mov"));
+             return ok;
          }},
         {"plain copy (cp)",
          [&dir](const QString &p) {

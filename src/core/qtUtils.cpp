@@ -90,6 +90,22 @@ std::optional<bool> writeHeaderBeside(QTMovie *movie, const QString &dstPath) {
     return true;
 }
 
+// A reference movie: every track plays samples of another file.
+bool isReferenceMovie(const toolbox::Movie &movie) {
+    if (movie.trackCount() == 0 || movie.path().empty()) {
+        return false;
+    }
+    const QString own = QFileInfo(QString::fromStdString(movie.path())).canonicalFilePath();
+    for (std::size_t i = 0; i < movie.trackCount(); ++i) {
+        const QString source =
+            QFileInfo(QString::fromStdString(movie.track(i).sourcePath())).canonicalFilePath();
+        if (source.isEmpty() || source == own) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool qtIsVideoMediaType(const QString &mediaType) {
@@ -309,6 +325,12 @@ bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
     logStr(QStringLiteral("dstDuration         : %1").arg(timeText(m.duration(), m.timeScale())));
     if (const std::optional<bool> written = writeHeaderBeside(movie, dstPath)) {
         return *written;
+    }
+    // A reference movie (the trimmed movie of an export job) stays one: its samples stay in the
+    // file it points at, which lives until the job ends, and flattening it would copy them all
+    // on the main thread.
+    if (isReferenceMovie(m) && qtExport(movie, dstPath, kQtWriteReference)) {
+        return true;
     }
     return qtExport(movie, dstPath, kQtWriteFlatten);
 }

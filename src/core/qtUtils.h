@@ -84,8 +84,9 @@ bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode);
 /// to dstPath. When the movie is a self-contained QuickTime file in the same file system, the
 /// re-timing costs a new movie header, not a copy of the samples: the movie's own file gets the
 /// new header and dstPath becomes a second name of that file (so the movie's own path then holds
-/// the re-timed movie too; the pipeline deletes it). False for a missing or zero argument or a
-/// failed write.
+/// the re-timed movie too; the pipeline deletes it). A reference movie is written as a reference
+/// movie to the same samples (no copy either). False for a missing or zero argument or a failed
+/// write.
 bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
                            const QString &dstPath);
 

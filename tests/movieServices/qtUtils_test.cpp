@@ -227,6 +227,26 @@ TEST_F(MovieServices, RescaleHalfTheTimeScaleDoublesTheDuration) {
     EXPECT_NEAR(probeNumber(out, QString(), QStringLiteral("duration")), 4.0, 0.1);
 }
 
+TEST_F(MovieServices, RescaleOfAReferenceMovieStaysAReferenceMovie) {
+    // An export job's trimmed movie is a reference movie into the offset file.
+    const QString offset = path(QStringLiteral("offset3.mov"));
+    ASSERT_TRUE(makeClip(offset, 1.52, 2.0, 0.48));
+    ASSERT_TRUE(isDebMovieTrimmedToVideoTrack(offset, 0));
+    const QString slow = offset + QStringLiteral(".mov");
+    ASSERT_TRUE(QTMOVIEinstantiate(slow));
+    const QString out = slow + QStringLiteral(".mov");
+    ASSERT_TRUE(movieRescalePreExport(getQTMOVIE(), 5000, 2500, out));
+    QTMOVIErelease();
+    EXPECT_LT(QFileInfo(out).size(), QFileInfo(offset).size() / 4);
+    const auto back = reopen(out);
+    ASSERT_TRUE(back);
+    EXPECT_NEAR(back->durationSeconds(), 3.04, 0.1);
+    const auto *video = firstTrack(*back, toolbox::kVideoMediaType);
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(video->sourcePath())).fileName(),
+              QStringLiteral("offset3.mov"));
+}
+
 TEST_F(MovieServices, RescaleOfAnotherContainerCopiesIntoAQuickTimeMovie) {
     const QString src = path(QStringLiteral("clip.mkv"));
     ASSERT_TRUE(makeClip(src, 2.0, 0));
