@@ -220,11 +220,16 @@ bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode) {
         logStr(QStringLiteral("export              ? %1").arg(written ? 1 : 0));
     }
     QTMOVIErelease();
+    // Only a file written here counts: something already lying at the ".mov" path is neither
+    // the answer nor moved onto the source.
+    if (!written) {
+        return false;
+    }
     if (mode == kQtWriteReference) {
         return testPresenceCocoa(besidePath);
     }
     if (inPlace) {
-        return written;
+        return true;
     }
     return mvCocoa(besidePath, srcPath, QStringLiteral("y"));
 }

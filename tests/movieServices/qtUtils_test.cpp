@@ -6,6 +6,7 @@
 
 #include "movie.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -127,7 +128,7 @@ TEST_F(MovieServices, MovieWithoutSoundOrVideoIsLeftUntouched) {
     }
 }
 
-TEST_F(MovieServices, UnreadableOrMissingMovieFailsTrimming) {
+TEST_F(MovieServices, TrimmingFailures) {
     const QString text = path(QStringLiteral("notes.mov"));
     QFile file(text);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -137,6 +138,15 @@ TEST_F(MovieServices, UnreadableOrMissingMovieFailsTrimming) {
     EXPECT_FALSE(isDebMovieTrimmedToVideoTrack(path(QStringLiteral("missing.mov")), 0));
     EXPECT_FALSE(isDebMovieTrimmedToVideoTrack(QString(), 0));
     EXPECT_EQ(getQTMOVIE(), nullptr);
+
+    // The cut movie can't be written (a folder holds its name): failure, even though something
+    // exists at the ".mov" path, and the source stays as it was.
+    const QString src = path(QStringLiteral("blocked.mov"));
+    ASSERT_TRUE(makeClip(src, 0.6, 1.0, 0.4));
+    ASSERT_TRUE(QDir().mkdir(src + QStringLiteral(".mov")));
+    const QString before = fileMd5(src);
+    EXPECT_FALSE(isDebMovieTrimmedToVideoTrack(src, 0));
+    EXPECT_EQ(fileMd5(src), before);
 }
 
 TEST_F(MovieServices, SamePathIsOpenedOnceAnotherPathReplacesTheMovie) {
