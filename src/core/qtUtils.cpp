@@ -79,8 +79,10 @@ std::optional<bool> writeHeaderBeside(QTMovie *movie, const QString &dstPath) {
         return std::nullopt;
     }
     if (!qtExport(movie, own, kQtWriteFlatten)) {
+        // The failed header write left the file as it was (a read-only source, say): a copy
+        // may still be possible.
         ::unlink(nativePath(linkPath).c_str());
-        return false;
+        return std::nullopt;
     }
     if (::rename(nativePath(linkPath).c_str(), nativePath(dstPath).c_str()) != 0) {
         logStr(QStringLiteral("rename              :-( %1").arg(qt_error_string(errno)));
