@@ -2,6 +2,7 @@
 
 #include "constants.h"
 #include "log.h"
+#include "recordingDate.h"
 #include "shellQuote.h"
 #include "utilsStr.h"
 #include "utilsTools.h"
@@ -48,19 +49,6 @@ QString parentOf(const QString &cleanPath) {
         return cleanPath;
     }
     return QFileInfo(cleanPath).path();
-}
-
-// A path inside a recording bundle ("<name>.eyetv/<file>") stands for the bundle.
-QString recordingBundlePath(const QString &path) {
-    if (!path.contains(QLatin1String(".eyetv/"))) {
-        return path;
-    }
-    const int32_t cut = static_cast<int32_t>(path.lastIndexOf(kSlash));
-    const QString parent = cut > 0 ? path.left(cut) : path;
-    if (parent.endsWith(QLatin1String(".eyetv"))) {
-        return parent;
-    }
-    return path;
 }
 
 QString userNameStr() {
@@ -437,7 +425,7 @@ QString fichier_dirname(const QString &rawPath) {
     if (path.contains(QLatin1String(".iMovieProject/Shared Movies/iDVD"))) {
         path.chop(33);
     }
-    path = withoutFinalSlash(recordingBundlePath(path));
+    path = withoutFinalSlash(EyetvBundle(path).value_or(path));
     QString parent = parentOf(path);
     if (!parent.endsWith(kSlash)) {
         parent.append(kSlash);
