@@ -30,8 +30,9 @@ QString firstLine(const QString &text) {
 
 QString ffmpegPathStr() {
     const QString name = QStringLiteral("ffmpeg");
-    QStringList candidates = {toolsPathStr() + QLatin1Char('/') + name,
-                              resourcePathStr() + QLatin1Char('/') + name};
+    // A program put straight into the resource folder wins over the shipped link in "tools".
+    QStringList candidates = {resourcePathStr() + QLatin1Char('/') + name,
+                              toolsPathStr() + QLatin1Char('/') + name};
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!dataHome.isEmpty()) {
         candidates.append(dataHome + QLatin1Char('/') + appNameStr() + QLatin1Char('/') + name);

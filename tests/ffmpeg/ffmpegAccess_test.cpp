@@ -81,7 +81,7 @@ TEST(FfmpegAccess, RevisionOfTheShippedFfmpeg) {
     EXPECT_EQ(ffRevisionInt(), match.captured(1).toInt());
 }
 
-TEST(FfmpegAccess, PathPrefersTheToolsLinkThenTheOtherPlaces) {
+TEST(FfmpegAccess, PathPrefersTheResourceFolderThenTheToolsLinkThenTheOtherPlaces) {
     QTemporaryDir root;
     const QString resources = root.filePath("share/fluxaro");
     const QString dataHome = root.filePath("data");
@@ -94,14 +94,14 @@ TEST(FfmpegAccess, PathPrefersTheToolsLinkThenTheOtherPlaces) {
 
     makeExecutable(dataHome + "/Fluxaro/ffmpeg");
     EXPECT_EQ(ffmpegPathStr(), dataHome + "/Fluxaro/ffmpeg");
-    makeExecutable(resources + "/ffmpeg");
-    EXPECT_EQ(ffmpegPathStr(), resources + "/ffmpeg");
     makeExecutable(resources + "/tools/ffmpeg");
     EXPECT_EQ(ffmpegPathStr(), resources + "/tools/ffmpeg");
+    makeExecutable(resources + "/ffmpeg");
+    EXPECT_EQ(ffmpegPathStr(), resources + "/ffmpeg");
 
     // A file that can't be run is not a program.
-    QFile::setPermissions(resources + "/tools/ffmpeg", QFileDevice::ReadOwner);
-    EXPECT_EQ(ffmpegPathStr(), resources + "/ffmpeg");
+    QFile::setPermissions(resources + "/ffmpeg", QFileDevice::ReadOwner);
+    EXPECT_EQ(ffmpegPathStr(), resources + "/tools/ffmpeg");
 }
 
 TEST(FfmpegAccess, SuccessIsTheAbsenceOfFailurePhrases) {
