@@ -72,7 +72,11 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
 
 void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) {
     if (launcher != nullptr && launcher == analysisTaskClass_.get()) {
-        analysisTaskVerboseMStr_ = analysisTaskVerboseMStr_.value_or(QString()) + chunk;
+        // Appended in place: a probing report runs to hundreds of kilobytes in many chunks.
+        if (!analysisTaskVerboseMStr_) {
+            analysisTaskVerboseMStr_.emplace();
+        }
+        analysisTaskVerboseMStr_->append(chunk);
         return;
     }
     if (launcher != taskClass_.get()) {
