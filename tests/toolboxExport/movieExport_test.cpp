@@ -129,6 +129,21 @@ TEST_F(MovieExport, EditsAreHonoured) {
     EXPECT_NEAR(streamDuration(work / "cut.mov", "a:0"), 1.52, 0.03);
 }
 
+TEST_F(MovieExport, TransportStreamClockIsNotMovieTime) {
+    // MPEG-TS timestamps start near 1.4 s; the export must start at movie time 0 anyway.
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                       "-f lavfi -i sine=sample_rate=48000:duration=2 "
+                       "-c:v libx264 -preset ultrafast -c:a ac3",
+                       work / "src.ts"));
+    MovieStatus status;
+    auto movie = Movie::open(work / "src.ts", &status);
+    ASSERT_TRUE(movie) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "ts.mov", prores("apco")));
+    EXPECT_EQ(countFrames(work / "ts.mov", "v:0"), 50);
+    EXPECT_NEAR(streamDuration(work / "ts.mov", "v:0"), 2.0, 0.041);
+    EXPECT_NEAR(streamDuration(work / "ts.mov", "a:0"), 2.0, 0.05);
+}
+
 TEST_F(MovieExport, WaveHoldsTheSoundAndNeedsSome) {
     auto movie = open("av50.mov");
     ASSERT_TRUE(movie);
