@@ -2,8 +2,10 @@
 
 #include "testEnv.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamReader>
 
@@ -88,4 +90,31 @@ TEST(Localisation, WindowTextsWithThePrefix) {
               (QStringList{QStringLiteral("Oui"), QStringLiteral("D_unknown")}));
     FVAutoLocalizeSetName(std::nullopt);
     EXPECT_EQ(FVAutoLocalizeTableStr(), QStringLiteral("Localizable"));
+}
+
+// Every key the code looks up by name has a translation in both languages.
+TEST(Localisation, EveryKeyUsedInTheCodeIsTranslated) {
+    const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
+    const auto en = keysOf(dir + QStringLiteral("fluxaro_en.ts"));
+    const QRegularExpression lookup(QStringLiteral(
+        "\\b(localizedStr|fieldsStr)\\(\\s*QStringLiteral\\(\\s*\"([^\"]+)\"\\s*\\)"));
+    int found = 0;
+    QDirIterator it(QStringLiteral(FLUXARO_SOURCE_DIR "/src"), {QStringLiteral("*.cpp")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString code = QString::fromUtf8(file.readAll());
+        for (auto m = lookup.globalMatch(code); m.hasNext();) {
+            const QRegularExpressionMatch match = m.next();
+            const QString context = match.captured(1) == QLatin1String("localizedStr")
+                                        ? QStringLiteral("Localized")
+                                        : QStringLiteral("fields");
+            EXPECT_TRUE(en.value(context).contains(match.captured(2)))
+                << match.captured(2).toStdString() << " in " << path.toStdString();
+            ++found;
+        }
+    }
+    EXPECT_GT(found, 0);
 }
