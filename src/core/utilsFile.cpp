@@ -141,11 +141,14 @@ QStringList rmCocoaGuardedParents() {
     if (!user.isEmpty()) {
         parents.append(QStringLiteral("/run/media/") + user);
     }
-    // The siblings of the home folder are other users' homes, wherever homes live.
+    // The siblings of the home folder are other users' homes, wherever homes live (unless the
+    // home sits in the temporary folder, whose children are the application's to delete).
     const QString home = withoutFinalSlash(QDir::cleanPath(QDir::homePath()));
     if (home != QLatin1String("/")) {
         const QString homeParent = parentOf(home);
-        if (!parents.contains(homeParent)) {
+        const bool inTemporary = homeParent == QLatin1String("/tmp") ||
+                                 homeParent == withoutFinalSlash(QDir::cleanPath(QDir::tempPath()));
+        if (!inTemporary && !parents.contains(homeParent)) {
             parents.append(homeParent);
         }
     }

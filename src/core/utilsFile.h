@@ -24,7 +24,8 @@ bool rmCocoa(const QString &path);
 /// the home folder and the videos folder, each without a final "/".
 QStringList rmCocoaGuardedPaths();
 /// Folders whose direct children rmCocoa never deletes: "/", "/Volumes", "/Users", "/home",
-/// "/media", "/mnt" and "/run/media/<user>", each without a final "/" (except "/").
+/// "/media", "/mnt", "/run/media", "/run/media/<user>" and the home folder's parent (unless that
+/// is the temporary folder), each without a final "/" (except "/").
 QStringList rmCocoaGuardedParents();
 /// True when rmCocoa refuses the path (tilde already expanded or not): the guard alone, nothing
 /// is touched.
