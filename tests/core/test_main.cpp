@@ -2,6 +2,7 @@
 // data, runtime, temporary files) points into one fresh temporary folder before Qt looks at
 // them, so no test ever reads or writes the real ones. A QCoreApplication runs for the event
 // loop and the translations.
+#include "prefs.h"
 #include "testEnv.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
+    // The store writes itself out when the program ends: let it do so before the folder goes.
+    prefReload();
     QDir(QString::fromStdString(gRoot)).removeRecursively();
     return result;
 }
