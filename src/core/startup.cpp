@@ -162,6 +162,7 @@ StartupStatus startupRun(const StartupOptions &options) {
 
 void quitCleanup() {
     rmCocoa(getTMPFOLDER());
-    prefSynchronize();
+    // Written out and closed now rather than by a static destructor at exit.
+    prefReload();
     startupReleaseSingleInstance();
 }
