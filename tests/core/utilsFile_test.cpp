@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -317,4 +318,24 @@ TEST(FileOps, ReadingText) {
     ASSERT_TRUE(writeBytes(empty, QByteArray()));
     EXPECT_FALSE(readContentsTxtC(empty, 100).has_value());
     EXPECT_FALSE(readContentsTxtC(work + QStringLiteral("/missing"), 100).has_value());
+}
+
+// Across file systems a move is a copy, and the source goes only once the copy is whole.
+TEST(FileOps, MvCocoaAcrossFileSystems) {
+    struct stat shm {};
+    struct stat work {};
+    const QString here = freshWorkDir(QStringLiteral("mv-xdev"));
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(QFile::encodeName(here).constData(), &work) != 0 ||
+        shm.st_dev == work.st_dev || ::access("/dev/shm", W_OK) != 0) {
+        GTEST_SKIP() << "no second writable file system";
+    }
+    const QString other = QStringLiteral("/dev/shm/fluxaro-core-test-%1").arg(::getpid());
+    ASSERT_TRUE(mkdirCocoa(other + QStringLiteral("/folder/sub")));
+    ASSERT_TRUE(touch(other + QStringLiteral("/folder/sub/clip.mts"), "frames"));
+    ASSERT_TRUE(ln_sCocoa(QStringLiteral("clip.mts"), other + QStringLiteral("/folder/sub/link")));
+    EXPECT_TRUE(mvCocoa(other + QStringLiteral("/folder"), here + QStringLiteral("/folder")));
+    EXPECT_EQ(readBytes(here + QStringLiteral("/folder/sub/clip.mts")), QByteArray("frames"));
+    EXPECT_TRUE(QFileInfo(here + QStringLiteral("/folder/sub/link")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(other + QStringLiteral("/folder")));
+    QDir(other).removeRecursively();
 }
