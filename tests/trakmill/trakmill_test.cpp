@@ -331,6 +331,29 @@ TEST_F(Trakmill, FullDiskFailsWithStatusOneAndLeavesNothing) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.path()), {}), 0);
 }
 
+TEST_F(Trakmill, FailedReferenceMovieIsAFailure) {
+    // A transport stream has no QuickTime sample tables to refer to: status 1, a message, and
+    // no empty file left at the output path.
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video",
+                       work / "src.ts"));
+    RunResult r = trakmill({"-i", work / "src.ts", "-r", "-y", "-o", "./ref.mov"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Unable to create reference movie: ")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "ref.mov"));
+}
+
+TEST_F(Trakmill, SourceRewrittenInPlaceKeepsItsSamples) {
+    // The output is the source itself: it must not be emptied before it is read.
+    std::filesystem::copy_file(source("av.mov"), work / "self.mov");
+    RunResult r = trakmill({"-i", "./self.mov", "-y", "-o", "./self.mov"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(countFrames(work / "self.mov", "v:0"), 50);
+    EXPECT_NEAR(streamDuration(work / "self.mov", "a:0"), 2.0, 0.03);
+    int status = 0;
+    shell("ffmpeg -v error -i '" + work / "self.mov" + "' -f null - 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
 TEST_F(Trakmill, TrackSelectionKeepsTheListedTracks) {
     // -t 0.1: the sound track alone, in the default (self-contained) mode.
     RunResult r = trakmill({"-i", source("av.mov"), "-t", "0.1", "-y", "-o", "./sound.mov"});
