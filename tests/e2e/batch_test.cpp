@@ -81,6 +81,10 @@ TEST(batch, cardRewrapNamesByRecordingDate) {
     EXPECT_EQ(log.count(QStringLiteral("   Total speed      : real time / ")), 3);
     EXPECT_TRUE(log.contains(QStringLiteral("destination         : ") + box.events() +
                              QLatin1Char('/') + cardClipName(2)));
+    // What the terminal shows also goes to the detailed log.
+    QFile details(box.detailsLog());
+    ASSERT_TRUE(details.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(details.readAll()).contains(QStringLiteral("converted: ")));
     // Progress is shown by tenths, not for every line ffmpeg prints.
     EXPECT_LE(run.out.count(QStringLiteral(" %\n")), 3 * 2 * 11);
 }
@@ -94,7 +98,12 @@ TEST(batch, slowMotionHundredFramesPerSecond) {
     ASSERT_EQ(run.status, 0) << show(run);
     ASSERT_EQ(box.eventsFiles().size(), 1);
     const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
-    EXPECT_TRUE(out.endsWith(QStringLiteral("-fast.mov"))) << out.toStdString();
+    // Not from a card: named after the file's creation date and its base name.
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("/clip-\\d{4}-\\d\\d-\\d\\d \\d\\d;\\d\\d;\\d\\d-fast\\.mov$"))
+                    .match(out)
+                    .hasMatch())
+        << out.toStdString();
     EXPECT_NEAR(rateOf(probeStream(out, "v").value("r_frame_rate")), 25.0, 0.05);
     EXPECT_NEAR(probeStream(out, "v").value("duration").toDouble(), 4.0, 0.2);
     expectNoIntermediates(box);
@@ -246,4 +255,25 @@ TEST(batch, missingTrakmillFailsCleanly) {
     EXPECT_EQ(run.status, 1) << show(run);
     EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
+// Several folders in one run: each stands for the movie files below it, in the order given.
+TEST(batch, severalFolders) {
+    sandbox box;
+    for (const char *name : {"b-day", "a-day/sub"}) {
+        QDir().mkpath(box.root() + "/" + name);
+    }
+    ASSERT_TRUE(makeClip(box.root() + "/b-day/one.ts", "640x360", 25, 1.0));
+    ASSERT_TRUE(makeClip(box.root() + "/a-day/sub/two.ts", "640x360", 25, 1.0));
+    QFile notes(box.root() + "/a-day/readme.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a movie");
+    notes.close();
+    const runResult run =
+        box.batch({box.root() + "/b-day", box.root() + "/a-day", "--format", "rewrap"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_LT(run.out.indexOf(QStringLiteral("accepted: ") + box.root() + "/b-day/one.ts"),
+              run.out.indexOf(QStringLiteral("accepted: ") + box.root() + "/a-day/sub/two.ts"));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("readme.txt")));
+    EXPECT_EQ(box.eventsFiles().size(), 2);
 }

@@ -140,6 +140,16 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     EXPECT_EQ(list->row(1).value("order"), 2);
 }
 
+// A dropped folder stands for every file below it; the other paths of the drop are ignored.
+TEST_F(controller, droppedFolderReplacesTheDrop) {
+    QDir().mkpath(box.root() + "/card/deep");
+    const QString inside = box.root() + "/card/deep/in.ts";
+    makeClip(inside, "640x360", 25, 1.0);
+    addSources({box.root() + "/card", clip("outside.ts")});
+    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
+}
+
 // A ProRes row on a system without ProRes becomes a rewrap; half rate needs a fast source and
 // an export.
 TEST_F(controller, rowNormalisation) {
