@@ -12,9 +12,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +49,17 @@ public:
         return {};
     }
 };
+
+// SIGINT and SIGTERM reach the event loop through a pipe, so an interrupted run stops its batch
+// like the stop button does and leaves no partial or intermediate file.
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char byte = 1;
+    if (write(signalPipe[1], &byte, 1) < 0) {
+        // Nothing can be done inside a signal handler; the signal is then lost.
+    }
+}
 
 int32_t indexOf(const QString &value, const QStringList &names) {
     return static_cast<int32_t>(names.indexOf(value));
@@ -198,6 +214,7 @@ int headlessBatchRun(const headlessOptions &options) {
     int32_t converted = 0;
     int32_t failed = 0;
     bool started = false;
+    bool interrupted = false;
 
     controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
                                            const QString &reason) {
@@ -254,6 +271,10 @@ int headlessBatchRun(const headlessOptions &options) {
             return;
         }
         started = true;
+        if (interrupted) {
+            QCoreApplication::exit(1);
+            return;
+        }
         if (controller.whichArrayController()->isEmpty()) {
             out(QStringLiteral("nothing to convert"));
             QCoreApplication::exit(1);
@@ -284,6 +305,37 @@ int headlessBatchRun(const headlessOptions &options) {
         QCoreApplication::exit(converted == total && refused == 0 && failed == 0 ? 0 : 1);
     };
 
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &controller, [&] {
+            char byte = 0;
+            while (read(signalPipe[0], &byte, 1) > 0) {
+            }
+            if (interrupted) {
+                // A second signal: no more waiting for the stop to finish.
+                controller.terminateRuns();
+                QCoreApplication::exit(1);
+                return;
+            }
+            interrupted = true;
+            out(QStringLiteral("fluxaro: interrupted: stopping"));
+            if (controller.isAnalysing()) {
+                controller.iba_analysisStopBt();
+            } else if (controller.isBatchRunning()) {
+                plain.stopBt.setSelectedSegment(1);
+                controller.iba_taskStopBt(&plain.stopBt);
+            } else {
+                QCoreApplication::exit(1);
+            }
+        });
+    }
+
     QTimer::singleShot(0, &controller, [&] {
         if (sources.isEmpty()) {
             out(QStringLiteral("nothing to convert"));
@@ -293,6 +345,11 @@ int headlessBatchRun(const headlessOptions &options) {
         controller.draggedFiles(sources);
     });
     const int status = QCoreApplication::exec();
+    if (signalNotifier) {
+        signalNotifier.reset();
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
     controller.terminateRuns();
     controller.whichArrayController()->clear();
     setAlertPresenter(previous);

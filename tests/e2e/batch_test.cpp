@@ -4,8 +4,10 @@
 #include "e2eMedia.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -276,4 +278,36 @@ TEST(batch, severalFolders) {
               run.out.indexOf(QStringLiteral("accepted: ") + box.root() + "/a-day/sub/two.ts"));
     EXPECT_FALSE(run.out.contains(QStringLiteral("readme.txt")));
     EXPECT_EQ(box.eventsFiles().size(), 2);
+}
+
+// An interrupted run stops like the stop button: the job fails, the exit status is 1, and
+// neither the partial output nor an intermediate file stays behind.
+TEST(batch, interruptedRunCleansUp) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/long.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 6.0));
+    QProcess process;
+    process.setProcessEnvironment(box.environment());
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(process.waitForStarted());
+    // Wait for the export (its master file) or the end of the run.
+    QElapsedTimer timer;
+    timer.start();
+    bool exporting = false;
+    while (!exporting && process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForFinished(50);
+        for (const QString &name : box.eventsFiles()) {
+            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
+        }
+    }
+    if (!exporting) {
+        GTEST_SKIP() << "no export ran";
+    }
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(
+        QString::fromUtf8(process.readAllStandardOutput()).contains(QStringLiteral("interrupted")));
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
