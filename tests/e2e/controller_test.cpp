@@ -150,6 +150,30 @@ TEST_F(controller, droppedFolderReplacesTheDrop) {
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
 }
 
+// While sources are analysed further drops are refused; a stop drops the source being probed
+// and the waiting ones, and the window returns to idle.
+TEST_F(controller, dropsDuringAnalysisAndAnalysisStop) {
+    const QString a = clip("a.ts");
+    const QString b = clip("b.ts");
+    const QString c = clip("c.ts");
+    const int before = analysesEnded;
+    app->draggedFiles({a});
+    EXPECT_FALSE(getOPENPERM());
+    app->draggedFiles({b});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    EXPECT_EQ(app->whichArrayController()->count(), 1);
+
+    const int again = analysesEnded;
+    app->draggedFiles({b, c});
+    app->iba_analysisStopBt();
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > again; }));
+    EXPECT_EQ(app->whichArrayController()->count(), 1);
+    EXPECT_TRUE(getOPENPERM());
+    EXPECT_EQ(plain.dropArea.imageName(), "dndSd");
+    EXPECT_TRUE(plain.analysisStop.isHidden());
+    EXPECT_FALSE(prefReadDico("analysisSrcPathesDico").has_value());
+}
+
 // A ProRes row on a system without ProRes becomes a rewrap; half rate needs a fast source and
 // an export.
 TEST_F(controller, rowNormalisation) {
