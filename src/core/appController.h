@@ -105,8 +105,12 @@ public:
     void taskLauncherDone();
     /// The pause/play/stop control: acts on its selected segment by the segment's image name.
     void iba_taskStopBt(uiSegmented *control);
-    /// Terminates the runs (quitting).
+    /// Terminates the runs without handing over to the step machine.
     void terminateRuns();
+    /// The Quit command: while a conversion tool runs, asks first (20 s, default "cancel");
+    /// then ends the runs, deletes the running job's partial files and empties the list. True
+    /// when the front may quit (it then runs quitCleanup).
+    bool iba_menuQuit();
 
     void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
     void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
@@ -152,6 +156,9 @@ private:
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     bool outputIsReadableMovie(const QString &path) const;
     void resetProgressDisplay();
+    /// The running job's output and intermediate files (as recorded in "processEncDico").
+    static QStringList jobFilesToDelete();
+    static void deleteFiles(const QStringList &paths);
     // Analysis helpers.
     void analysisStepFfmpeg(const QString &src);
     void analysisStepParse();

@@ -209,23 +209,11 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         if (row >= 0) {
             list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
         }
-        // The partial output and every intermediate file of the job go now: the run is killed
-        // below and the end step will not run for a stopped batch.
+        // The partial output and every intermediate file of the job go after the kill below (so
+        // no tool writes them again): the end step doesn't run for a stopped batch.
+        const QStringList doomed = jobFilesToDelete();
         const QVariantMap job =
             prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
-        const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-        QStringList doomed;
-        if (!dst.isEmpty()) {
-            doomed << dst << oldSrcPathStr2DstPathStr(dst);
-        }
-        for (const QString &key :
-             {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
-              QStringLiteral("workPathStr")}) {
-            const QString path = job.value(key).toString();
-            if (!path.isEmpty()) {
-                doomed << path;
-            }
-        }
         for (const QString &key : encArray()) {
             if (job.contains(key) || !prefRead2(key).isNull()) {
                 logStr(QStringLiteral("[a objectAtIndex:i] : %1").arg(key));
@@ -243,13 +231,58 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         } else {
             encSend(QStringLiteral("encProcesses"));
         }
-        // After the kill, so no tool writes the file again behind the deletion.
-        for (const QString &path : doomed) {
-            if (QFileInfo::exists(path) && QFileInfo(path).isFile()) {
-                rmCocoa(path);
-            }
+        deleteFiles(doomed);
+    }
+}
+
+QStringList appController::jobFilesToDelete() {
+    const QVariantMap job = prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
+    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+    QStringList paths;
+    if (!dst.isEmpty()) {
+        paths << dst << oldSrcPathStr2DstPathStr(dst);
+    }
+    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
+                               QStringLiteral("workPathStr")}) {
+        const QString path = job.value(key).toString();
+        if (!path.isEmpty()) {
+            paths << path << path + QStringLiteral(".mov");
         }
     }
+    return paths;
+}
+
+void appController::deleteFiles(const QStringList &paths) {
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isFile()) {
+            rmCocoa(path);
+        }
+    }
+}
+
+bool appController::iba_menuQuit() {
+    if (taskClass_ && taskClass_->isRunning()) {
+        const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
+        const QString answer = displayAlertDelayed(
+            localizedStr(QStringLiteral("D_quit_1")), localizedStr(QStringLiteral("D_quit_2")),
+            cancel, localizedStr(QStringLiteral("menuQuit")), std::nullopt, 0, 20);
+        if (answer == cancel) {
+            return false;
+        }
+        // The run ends without handing over to the step machine, so no next tool starts while
+        // the application quits; the job's partial files go as after a stop.
+        const QStringList doomed = jobFilesToDelete();
+        terminateRuns();
+        deleteFiles(doomed);
+    } else {
+        terminateRuns();
+    }
+    batchRunning_ = false;
+    prefDelete(QStringLiteral("encCurrentProcessingFile"));
+    prefDelete(QStringLiteral("processEncDico"));
+    prefDelete(QStringLiteral("encFin"));
+    encBatchRemoveAll(false);
+    return true;
 }
 
 void appController::terminateRuns() {

@@ -362,3 +362,30 @@ TEST(analysisHelpers, seekPointsAndFieldOrder) {
     EXPECT_FALSE(appController::fieldOrderLetter(QString("YUV4MPEG2 I")));
     EXPECT_FALSE(appController::fieldOrderLetter(std::nullopt));
 }
+
+// Quitting during a run asks first; "cancel" (also the answer after the time-out) keeps the run,
+// confirming ends it, deletes the job's partial files and empties the list.
+TEST_F(controller, quitDuringConversion) {
+    plain.checkMatrix.setSelectedSegment(2);
+    plain.speed.setSelectedSegment(0);
+    addSources({clip("quit.ts", 25, 4.0), clip("later.ts")});
+    app->iba_batchGoBt();
+    ASSERT_TRUE(spinUntil([&] {
+        for (const QString &name : box.eventsFiles()) {
+            if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    EXPECT_FALSE(app->iba_menuQuit());
+    EXPECT_TRUE(app->isBatchRunning());
+    EXPECT_EQ(presenter.shown.last().buttons.size(), 2);
+    EXPECT_DOUBLE_EQ(presenter.shown.last().timeoutSeconds, 20);
+
+    presenter.answer = [](const alertPlan &) { return alertOutcome{1, false}; };
+    EXPECT_TRUE(app->iba_menuQuit());
+    EXPECT_TRUE(app->whichArrayController()->isEmpty());
+    spinUntil([] { return false; }, 300);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
