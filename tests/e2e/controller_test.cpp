@@ -322,6 +322,10 @@ TEST_F(controller, stopDuringTrakmill) {
         }
         return false;
     }));
+    // Stopped while paused: the termination resumes the run to end it.
+    plain.stopBt.setSelectedSegment(0);
+    app->iba_taskStopBt(&plain.stopBt);
+    EXPECT_EQ(plain.stopBt.imageName(0), "btPlay");
     plain.stopBt.setSelectedSegment(1);
     app->iba_taskStopBt(&plain.stopBt);
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }));
@@ -388,4 +392,23 @@ TEST_F(controller, quitDuringConversion) {
     EXPECT_TRUE(app->whichArrayController()->isEmpty());
     spinUntil([] { return false; }, 300);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
+// A control drawn in the "Hud" look keeps that look when it toggles; play puts back exactly the
+// action text shown before the pause.
+TEST_F(controller, pausePlayKeepsTheLookAndTheText) {
+    plainSegmented hud({"btPauseHud", "btStopHud"});
+    plain.action.setText("l'été 100%.mts");
+    hud.setSelectedSegment(0);
+    app->iba_taskStopBt(&hud);
+    EXPECT_EQ(hud.imageName(0), "btPlayHud");
+    EXPECT_EQ(hud.selectedSegment(), -1);
+    EXPECT_NE(plain.action.text(), "l'été 100%.mts");
+    hud.setSelectedSegment(0);
+    app->iba_taskStopBt(&hud);
+    EXPECT_EQ(hud.imageName(0), "btPauseHud");
+    EXPECT_EQ(plain.action.text(), "l'été 100%.mts");
+    // No selected segment: nothing happens.
+    app->iba_taskStopBt(&hud);
+    EXPECT_EQ(hud.imageName(0), "btPauseHud");
 }
