@@ -22,6 +22,7 @@ extern "C" {
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace toolbox {
@@ -94,6 +95,10 @@ public:
         const int fd = mkstemp(pattern.data());
         if (fd < 0)
             return writeFailed(path, AVERROR(errno));
+        // mkstemp makes the file private; the movie gets the permissions of any new file.
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
         ::close(fd);
         tempPath_ = pattern;
         int err = avformat_alloc_output_context2(&context_, nullptr, formatName, nullptr);

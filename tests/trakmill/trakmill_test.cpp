@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace testmedia;
 
@@ -296,6 +297,10 @@ TEST_F(Trakmill, FluxaroExportIsProResHqWithTheSourcesSizeAndRate) {
     EXPECT_EQ(probe(out, "a:0", "stream=codec_name,sample_rate,channels"),
               "codec_name=pcm_s16be|sample_rate=48000|channels=2");
     EXPECT_EQ(countFrames(out, "v:0"), 50);
+    // The permissions of any new file, not those of a private temporary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(out).permissions()), 0666 & ~mask);
     if (supportsUserXattr(work.path().string())) {
         EXPECT_EQ(xattr(out, "user.mime_type"), "video/quicktime");
     }
