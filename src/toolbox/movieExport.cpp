@@ -119,7 +119,10 @@ public:
         return MovieStatus::success();
     }
 
+    [[nodiscard]] std::int64_t packetsWritten() const { return packets_; }
+
     MovieStatus writePacket(AVPacket *packet) {
+        ++packets_;
         const int err = av_interleaved_write_frame(context_, packet);
         if (err < 0)
             return writeFailed(path_, err);
@@ -162,6 +165,7 @@ private:
     std::string path_;
     std::string tempPath_;
     AVFormatContext *context_ = nullptr;
+    std::int64_t packets_ = 0;
 };
 
 // Frames per second for a 16.16 rate: the NTSC rates come back as their exact fractions.
@@ -621,6 +625,9 @@ MovieStatus sendSamples(SoundPipe &a, const AVFrame *in, int silence, OutputFile
 }
 
 MovieStatus takeSamples(SoundPipe &a, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
+    // A damaged packet can decode to a frame without a format: it holds no sound to keep.
+    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 || frame->nb_samples <= 0)
+        return MovieStatus::success();
     if (!a.swr || a.swrFormat != frame->format || a.swrRate != frame->sample_rate ||
         av_channel_layout_compare(&a.swrLayout, &frame->ch_layout) != 0) {
         if (a.swr)
@@ -803,7 +810,7 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
             break;
         if (err < 0)
             return MovieStatus::failure(MovieError::ReadFailed,
-                                        "Cannot read " + movie.path() + ": " + avErrorText(err));
+                                        "Cannot read the movie's samples: " + avErrorText(err));
         if (track >= pipeOfTrack.size() || pipeOfTrack[track] == -2)
             continue;
         const int pipe = pipeOfTrack[track];
@@ -830,6 +837,10 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
     for (SoundPipe &a : sounds)
         if (status = finishSound(a, file, outPacket.get(), frame.get()); !status)
             return status;
+    // A movie without a single picture or sound sample would pass for a finished export.
+    if (file.packetsWritten() == 0)
+        return MovieStatus::failure(MovieError::ReadFailed,
+                                    "Nothing could be decoded from the movie's tracks");
     if (status = file.finish(); !status)
         return status;
     progress.done();

@@ -359,6 +359,17 @@ TEST_F(Trakmill, SourceRewrittenInPlaceKeepsItsSamples) {
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(Trakmill, UndecodableSourceExportsNothing) {
+    // A camcorder clip cut after its first packets: nothing decodes, so there is no movie.
+    const std::string clip = FLUXARO_SOURCE_DIR "/../shared/testdata/real/canon-truncated.mts";
+    if (!std::filesystem::exists(clip))
+        GTEST_SKIP() << "no real test files here";
+    RunResult r = trakmill({"-s", source("apch.settings"), "-i", clip, "-y", "-o", "./ct.mov"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Export failed: Nothing could be decoded")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "ct.mov"));
+}
+
 TEST_F(Trakmill, TrackSelectionKeepsTheListedTracks) {
     // -t 0.1: the sound track alone, in the default (self-contained) mode.
     RunResult r = trakmill({"-i", source("av.mov"), "-t", "0.1", "-y", "-o", "./sound.mov"});
