@@ -313,6 +313,12 @@ AVPixelFormat chooseVideoFormat(const AVCodec *codec, const Component &compresso
             return AV_PIX_FMT_YUV422P10LE;
         return depth == 32 && alpha ? AV_PIX_FMT_YUVA444P10LE : AV_PIX_FMT_YUV444P10LE;
     }
+    if (codec->id == AV_CODEC_ID_MJPEG) {
+        // Motion JPEG is full range: the J formats tell swscale to expand the levels.
+        static const AVPixelFormat jpeg[] = {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
+                                             AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_NONE};
+        return avcodec_find_best_pix_fmt_of_list(jpeg, source, false, nullptr);
+    }
     if (!codec->pix_fmts)
         return source == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV420P : source;
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, source, alpha && depth == 32,
@@ -399,6 +405,9 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     enc->time_base = av_inv_q(v.rate);
     enc->framerate = v.rate;
     enc->color_range = v.in->codecpar->color_range;
+    if (const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(v.outFormat);
+        d && std::string_view(d->name).starts_with("yuvj"))
+        enc->color_range = AVCOL_RANGE_JPEG;
     enc->color_primaries = v.in->codecpar->color_primaries;
     enc->color_trc = v.in->codecpar->color_trc;
     enc->colorspace = v.in->codecpar->color_space;
