@@ -405,6 +405,13 @@ TEST_F(Trakmill, MovieBoxScalesTheExportedPicture) {
                             "-y", "-o", "./small.mov"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(probe(work / "small.mov", "v:0", "stream=width,height"), "width=160|height=120");
+    // The video track need not come first: here the sound track is track 0.
+    ASSERT_TRUE(
+        ffmpeg("-i '" + source("av.mov") + "' -map 0:a -map 0:v -c copy", work / "soundfirst.mov"));
+    r = trakmill({"-s", source("apch.settings"), "-i", work / "soundfirst.mov", "-b", "640:480",
+                  "-y", "-o", "./large.mov"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(work / "large.mov", "v:0", "stream=width,height"), "width=640|height=480");
 }
 
 TEST_F(Trakmill, ReferenceMovieReadsBackThroughTheSource) {
