@@ -65,6 +65,11 @@ public:
     /// first path that is a folder stands for every file below it), pauses a running conversion,
     /// queues them and starts the analysis.
     void draggedFiles(const QStringList &paths);
+    /// A drop on the window's drop area.
+    void dragNDropPerformDrag(const QStringList &paths);
+    /// Files dropped on the application's icon or opened through the system: handed to
+    /// draggedFiles on the next turn of the event loop.
+    void applicationOpenFiles(const QStringList &paths);
     /// The Open menu command: an open panel for files and folders, then draggedFiles.
     void iba_menuOpen();
     /// Removes the selected row; from the remove button, refuses the row being converted.
@@ -127,6 +132,8 @@ public:
     /// Asks the analysis to stop at its next step.
     void iba_analysisStopBt();
     bool taskLauncherAnalysisStart(const QStringList &args);
+    /// Diagnostic: an open panel for one source, whose media info dictionary is logged.
+    void iba_selectFileBt();
     /// The media info dictionary of a probing report with its start offsets; nothing when the
     /// report or label is missing or the report has no stream section.
     static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,

@@ -1,8 +1,10 @@
 // The analysis of new sources: one probing run of ffmpeg per source, the media info dictionary
 // and start offsets from its report, the field-order test, a thumbnail, and the batch row.
+#include "alerts.h"
 #include "appController.h"
 #include "constants.h"
 #include "ffmpeg.h"
+#include "infoPlist.h"
 #include "localisation.h"
 #include "log.h"
 #include "prefs.h"
@@ -98,6 +100,21 @@ std::optional<QString> appController::fieldOrderLetter(const std::optional<QStri
         return std::nullopt;
     }
     return headerLine->mid(at + 2, 1);
+}
+
+void appController::iba_selectFileBt() {
+    const std::optional<QString> path = selectFile(
+        localizedStr(QStringLiteral("D_go_dossier_destination3")), infoPlistExtensions());
+    if (!path) {
+        return;
+    }
+    const std::optional<QVariantMap> md = ffInfos(*path, std::nullopt);
+    const QVariantMap values = md.value_or(QVariantMap{});
+    QStringList entries;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        entries << QStringLiteral("%1 = %2").arg(it.key(), it.value().toString());
+    }
+    logStr(QStringLiteral("md = %1").arg(md ? entries.join(QStringLiteral("; ")) : "(null)"));
 }
 
 bool appController::taskLauncherAnalysisStart(const QStringList &args) {

@@ -170,6 +170,18 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     }
 }
 
+void appController::dragNDropPerformDrag(const QStringList &paths) {
+    logStr(QStringLiteral("drag'n'drop(imgView)…"));
+    draggedFiles(paths);
+}
+
+void appController::applicationOpenFiles(const QStringList &paths) {
+    QTimer::singleShot(0, this, [this, paths] {
+        logStr(QStringLiteral("drag'n'drop onto icon…"));
+        draggedFiles(paths);
+    });
+}
+
 void appController::iba_menuOpen() {
     logStr(QStringLiteral("(drag'n'drop) menu open…"));
     if (!getOPENPERM()) {

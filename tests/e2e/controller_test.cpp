@@ -140,6 +140,17 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     EXPECT_EQ(list->row(1).value("order"), 2);
 }
 
+// Files opened through the system reach the list on the next turn of the event loop, like a drop.
+TEST_F(controller, openedFilesAreAddedLikeADrop) {
+    const QString path = clip("opened.ts");
+    const int before = analysesEnded;
+    app->applicationOpenFiles({path});
+    EXPECT_TRUE(getOPENPERM());
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), path);
+}
+
 // A dropped folder stands for every file below it; the other paths of the drop are ignored.
 TEST_F(controller, droppedFolderReplacesTheDrop) {
     QDir().mkpath(box.root() + "/card/deep");
