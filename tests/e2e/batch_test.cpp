@@ -311,3 +311,17 @@ TEST(batch, interruptedRunCleansUp) {
         QString::fromUtf8(process.readAllStandardOutput()).contains(QStringLiteral("interrupted")));
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
+
+// Multichannel sound is kept only when asked for; otherwise it is mixed down to stereo.
+TEST(batch, surroundSound) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/surround.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0, {}, false, 0, 6));
+    const runResult surround = box.batch({src, "--format", "rewrap", "--surround"});
+    ASSERT_EQ(surround.status, 0) << show(surround);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().value(0);
+    EXPECT_EQ(probeStream(out, "a").value("channels"), "6");
+    const runResult stereo = box.batch({src, "--format", "rewrap", "--replace"});
+    ASSERT_EQ(stereo.status, 0) << show(stereo);
+    EXPECT_EQ(probeStream(out, "a").value("channels"), "2");
+}

@@ -28,7 +28,7 @@ QByteArray bcd(int value) {
 } // namespace
 
 bool makeClip(const QString &path, const QString &size, int rate, double seconds,
-              const QStringList &extra, bool silent, double videoDelay) {
+              const QStringList &extra, bool silent, double videoDelay, int channels) {
     QStringList args{"-nostdin", "-v", "error", "-y"};
     if (!silent) {
         args << "-f"
@@ -50,9 +50,8 @@ bool makeClip(const QString &path, const QString &size, int rate, double seconds
              << "-c:a"
              << "ac3"
              << "-b:a"
-             << "192k"
-             << "-ac"
-             << "2";
+             << "384k"
+             << "-ac" << QString::number(channels);
     }
     args << "-c:v"
          << "libx264"

@@ -18,7 +18,8 @@ namespace e2e {
 /// Makes a clip with /usr/bin/ffmpeg: H.264 (+ AC-3 stereo unless `silent`) in an MPEG transport
 /// stream, or the container of the extension. `extra` goes before the output (e.g. interlacing).
 bool makeClip(const QString &path, const QString &size, int rate, double seconds,
-              const QStringList &extra = {}, bool silent = false, double videoDelay = 0);
+              const QStringList &extra = {}, bool silent = false, double videoDelay = 0,
+              int channels = 2);
 
 /// A card folder <card>/PRIVATE/AVCHD/BDMV with a playlist listing clips 1..n recorded on
 /// 2024-05-18 at 10:15:30, 10:20:05, 10:31:44 (and later minutes), and their stream files made by
