@@ -19,6 +19,7 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -70,9 +71,10 @@ MovieStatus codecFailed(const std::string &what, int err) {
     return MovieStatus::failure(MovieError::Unsupported, what + ": " + avErrorText(err));
 }
 
-// The output file, written under a hidden temporary name beside the destination and renamed
-// onto it by finish(). Until then the destination is untouched; on failure the temporary file
-// is deleted.
+// The output file. It is written as an unnamed file in the destination folder (O_TMPFILE)
+// and given its name by finish() once complete, so even a killed export leaves nothing behind.
+// Where the file system has no unnamed files, a hidden temporary name is used instead and
+// deleted on failure.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -84,27 +86,34 @@ public:
         namespace fs = std::filesystem;
         path_ = path;
         const fs::path target(path);
-        fs::path folder = target.parent_path();
-        if (folder.empty())
-            folder = ".";
+        folder_ = target.parent_path();
+        if (folder_.empty())
+            folder_ = ".";
         std::error_code ec;
-        if (!fs::is_directory(folder, ec))
+        if (!fs::is_directory(folder_, ec))
             return MovieStatus::failure(MovieError::WriteFailed,
-                                        "No such folder: " + folder.string());
-        std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0)
-            return writeFailed(path, AVERROR(errno));
-        // mkstemp makes the file private; the movie gets the permissions of any new file.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        ::close(fd);
-        tempPath_ = pattern;
+                                        "No such folder: " + folder_.string());
+        std::string url;
+        unnamedFd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (unnamedFd_ >= 0) {
+            url = "file:/proc/self/fd/" + std::to_string(unnamedFd_);
+        } else {
+            std::string pattern = hiddenPattern();
+            const int fd = mkstemp(pattern.data());
+            if (fd < 0)
+                return writeFailed(path, AVERROR(errno));
+            // mkstemp makes the file private; the movie gets the permissions of any new file.
+            const mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);
+            ::close(fd);
+            tempPath_ = pattern;
+            url = "file:" + tempPath_;
+        }
         int err = avformat_alloc_output_context2(&context_, nullptr, formatName, nullptr);
         if (err < 0)
             return writeFailed(path, err);
-        err = avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE);
+        err = avio_open(&context_->pb, url.c_str(), AVIO_FLAG_WRITE);
         if (err < 0)
             return writeFailed(path, err);
         return MovieStatus::success();
@@ -131,7 +140,7 @@ public:
         return MovieStatus::success();
     }
 
-    // Writes the trailer, closes the file and renames it onto the destination.
+    // Writes the trailer, closes the file and gives it the destination's name.
     MovieStatus finish() {
         int err = av_write_trailer(context_);
         if (err < 0)
@@ -142,6 +151,21 @@ public:
         err = avio_closep(&context_->pb);
         if (err < 0)
             return writeFailed(path_, err);
+        if (unnamedFd_ >= 0) {
+            // A link under a hidden name first: linkat cannot replace an existing file.
+            const std::string procPath = "/proc/self/fd/" + std::to_string(unnamedFd_);
+            for (int attempt = 0; attempt < 100 && tempPath_.empty(); ++attempt) {
+                std::string name = hiddenPattern();
+                name.replace(name.size() - 6, 6, std::to_string(100000 + std::rand() % 900000));
+                if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
+                    0)
+                    tempPath_ = name;
+                else if (errno != EEXIST)
+                    return writeFailed(path_, AVERROR(errno));
+            }
+            if (tempPath_.empty())
+                return writeFailed(path_, AVERROR(EEXIST));
+        }
         if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
             return writeFailed(path_, AVERROR(errno));
         tempPath_.clear();
@@ -149,6 +173,11 @@ public:
     }
 
 private:
+    [[nodiscard]] std::string hiddenPattern() const {
+        return (folder_ / ("." + std::filesystem::path(path_).filename().string() + ".XXXXXX"))
+            .string();
+    }
+
     void discard() {
         if (context_) {
             if (context_->pb)
@@ -160,10 +189,16 @@ private:
             std::remove(tempPath_.c_str());
             tempPath_.clear();
         }
+        if (unnamedFd_ >= 0) {
+            ::close(unnamedFd_);
+            unnamedFd_ = -1;
+        }
     }
 
     std::string path_;
+    std::filesystem::path folder_;
     std::string tempPath_;
+    int unnamedFd_ = -1;
     AVFormatContext *context_ = nullptr;
     std::int64_t packets_ = 0;
 };

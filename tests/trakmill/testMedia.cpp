@@ -154,6 +154,9 @@ RunResult run(const std::string &program, const std::vector<std::string> &argume
             const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
             if (got > 0) {
                 sinks[i]->append(buffer.data(), static_cast<std::size_t>(got));
+                if (!options.killWhenErrContains.empty() &&
+                    result.err.find(options.killWhenErrContains) != std::string::npos)
+                    kill(pid, SIGKILL);
             } else {
                 fds[i].fd = -1;
                 --open;

@@ -49,11 +49,12 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::string input;             ///< written to standard input (a pipe)
-    std::string folder;            ///< working folder, when not empty
-    bool stdoutIsTerminal = false; ///< standard output a pseudo-terminal
-    bool stdinIsTerminal = false;  ///< standard input a pseudo-terminal fed with input
-    long long fileSizeLimit = -1;  ///< RLIMIT_FSIZE in bytes (a disk that fills)
+    std::string input;               ///< written to standard input (a pipe)
+    std::string folder;              ///< working folder, when not empty
+    bool stdoutIsTerminal = false;   ///< standard output a pseudo-terminal
+    bool stdinIsTerminal = false;    ///< standard input a pseudo-terminal fed with input
+    std::string killWhenErrContains; ///< SIGKILL once standard error holds this text
+    long long fileSizeLimit = -1;    ///< RLIMIT_FSIZE in bytes (a disk that fills)
 };
 
 /// Runs program with arguments (argv[1]...), standard output and error captured apart.

@@ -370,6 +370,20 @@ TEST_F(Trakmill, UndecodableSourceExportsNothing) {
     EXPECT_FALSE(std::filesystem::exists(work / "ct.mov"));
 }
 
+TEST_F(Trakmill, KilledExportLeavesNoPartialMovie) {
+    // Fluxaro stops a run with SIGKILL: no half-written movie may stay in the destination,
+    // only the empty file trakmill makes at the output path before it writes.
+    RunOptions options;
+    options.killWhenErrContains = "pourcentage    : ";
+    RunResult r = trakmill(
+        {"-s", source("apch.settings"), "-i", source("av.mov"), "-y", "-o", "./out.mov"}, options);
+    EXPECT_EQ(r.status, -1); // killed
+    std::vector<std::string> left;
+    for (const auto &entry : std::filesystem::directory_iterator(work.path()))
+        left.push_back(entry.path().filename().string() + ":" + std::to_string(entry.file_size()));
+    EXPECT_EQ(left, std::vector<std::string>{"out.mov:0"});
+}
+
 TEST_F(Trakmill, TrackSelectionKeepsTheListedTracks) {
     // -t 0.1: the sound track alone, in the default (self-contained) mode.
     RunResult r = trakmill({"-i", source("av.mov"), "-t", "0.1", "-y", "-o", "./sound.mov"});
