@@ -205,8 +205,11 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         }
         encStopInt_ = 1;
         control->setHidden(true);
+        // Between two jobs the last finished row still counts as in progress: only a row that
+        // is really being converted fails.
         const int32_t row = encBatchInprogressRowIdentification();
-        if (row >= 0) {
+        if (row >= 0 && list_.value(row, QStringLiteral("resultat")).toString() ==
+                            QStringLiteral("puceCurrent")) {
             list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
         }
         // The partial output and every intermediate file of the job go after the kill below (so

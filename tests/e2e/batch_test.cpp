@@ -285,7 +285,7 @@ TEST(batch, severalFolders) {
 TEST(batch, interruptedRunCleansUp) {
     sandbox box;
     const QString src = box.root() + QStringLiteral("/long.ts");
-    ASSERT_TRUE(makeClip(src, "640x360", 25, 6.0));
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 12.0));
     QProcess process;
     process.setProcessEnvironment(box.environment());
     process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
