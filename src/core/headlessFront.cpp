@@ -289,7 +289,14 @@ int headlessBatchRun(const headlessOptions &options) {
             QCoreApplication::exit(1);
         }
     };
+    bool finished = false;
     controller.hooks.batchEnded = [&] {
+        // A stop between two jobs ends the batch twice (the next job's choice and the stop's own
+        // end step both see it): the summary is given once.
+        if (finished) {
+            return;
+        }
+        finished = true;
         for (const QVariantMap &row : controller.whichArrayController()->rows()) {
             if (row.value(QStringLiteral("resultat")).toString() == QStringLiteral("puce")) {
                 ++failed;
