@@ -96,6 +96,9 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         paths = files;
     }
 
+    // The same path twice in one drop would make two rows that the step machine can't tell
+    // apart (it finds its row by source path).
+    paths.removeDuplicates();
     logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
     if (!list_.isEmpty()) {
         QStringList kept;

@@ -111,7 +111,7 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     const QString c = clip("c.Ts");
     const QString odd = box.root() + "/d.tS";
     QFile::copy(a, odd);
-    addSources({a, b, c, odd});
+    addSources({a, b, a, c, odd});
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(list->row(0).value("src"), "a.ts");
