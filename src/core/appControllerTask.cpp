@@ -59,6 +59,9 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         logStr(QStringLiteral("tLEncStart - fin    : Converting next step/file"));
         return true;
     }
+    // Recorded before the end handling hands over: the job's end tells why it failed.
+    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("skipReason"),
+                       QStringLiteral("%1 can't be started").arg(args.first()));
     taskLauncherDone();
     if (hooks.beep) {
         hooks.beep();

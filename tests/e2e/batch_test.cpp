@@ -255,7 +255,9 @@ TEST(batch, missingTrakmillFailsCleanly) {
         GTEST_SKIP() << "no ProRes encoder";
     }
     EXPECT_EQ(run.status, 1) << show(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src + QStringLiteral(" (") +
+                                 resources + QStringLiteral("/tools/trakmill can't be started)")))
+        << show(run);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
 
