@@ -405,8 +405,9 @@ MovieStatus Movie::scaleSegment(std::int64_t start, std::int64_t duration, std::
     if (to <= from || newTo <= from)
         return MovieStatus::failure(MovieError::InvalidArgument,
                                     "segment shorter than the movie's time unit");
+    const double rateFactor = double(duration) / double(newDuration);
     for (auto &track : tracks_)
-        scaleEdits(track.edits_, from, to - from, newTo - from, track.media_->timeScale,
+        scaleEdits(track.edits_, from, to - from, newTo - from, rateFactor, track.media_->timeScale,
                    timeScale_);
     return MovieStatus::success();
 }

@@ -48,21 +48,20 @@ void deleteEdits(EditList &edits, std::int64_t start, std::int64_t duration,
 }
 
 void scaleEdits(EditList &edits, std::int64_t start, std::int64_t duration,
-                std::int64_t newDuration, std::int32_t mediaTimeScale,
+                std::int64_t newDuration, double rateFactor, std::int32_t mediaTimeScale,
                 std::int32_t movieTimeScale) {
     const auto first = splitEdits(edits, start, mediaTimeScale, movieTimeScale);
     const auto last = splitEdits(edits, start + duration, mediaTimeScale, movieTimeScale);
     // Boundaries are mapped from the segment's start, so rounding never accumulates.
     std::int64_t oldOffset = 0;
     std::int64_t newOffset = 0;
-    const double factor = double(duration) / double(newDuration);
     for (auto i = first; i < last; ++i) {
         oldOffset += edits[i].movieDuration;
         const auto boundary = av_rescale(oldOffset, newDuration, duration);
         edits[i].movieDuration = boundary - newOffset;
         newOffset = boundary;
         if (edits[i].mediaTime >= 0)
-            edits[i].rate *= factor;
+            edits[i].rate *= rateFactor;
     }
     tidyEdits(edits);
 }

@@ -23,10 +23,13 @@ std::size_t splitEdits(EditList &edits, std::int64_t at, std::int32_t mediaTimeS
 void deleteEdits(EditList &edits, std::int64_t start, std::int64_t duration,
                  std::int32_t mediaTimeScale, std::int32_t movieTimeScale);
 
-/// Stretches [start, start + duration) to newDuration; rates are multiplied by
-/// duration / newDuration.
+/// Stretches [start, start + duration) to newDuration; rates are multiplied by rateFactor.
+/// The caller gives the factor from its own exact durations: the movie-time values here may be
+/// rounded to the movie's time scale, and a factor taken from them would drift (a 4x slow
+/// motion becoming 4.0001x, PCM at 12001 Hz instead of 12000).
 void scaleEdits(EditList &edits, std::int64_t start, std::int64_t duration,
-                std::int64_t newDuration, std::int32_t mediaTimeScale, std::int32_t movieTimeScale);
+                std::int64_t newDuration, double rateFactor, std::int32_t mediaTimeScale,
+                std::int32_t movieTimeScale);
 
 /// Inserts an empty stretch of movie time at `at` (nothing when `at` is past the end).
 void insertEmptyEdit(EditList &edits, std::int64_t at, std::int64_t duration,

@@ -52,12 +52,12 @@ TEST(MovieEdits, MiddleCutLeavesTwoEditsAndCutsOfTheEndLeaveNoTrailingGap) {
 
 TEST(MovieEdits, ScalingStretchesDurationsAndSlowsTheRate) {
     EditList edits{{480, -1, 1.0}, {3520, 0, 1.0}};
-    scaleEdits(edits, 0, 4000, 8000, 12800, 1000);
+    scaleEdits(edits, 0, 4000, 8000, 0.5, 12800, 1000);
     EXPECT_TRUE(sameEdits(edits, {{960, -1, 1.0}, {7040, 0, 0.5}}));
 
     // A segment inside a single edit splits it; the media after it keeps its rate.
     EditList middle{{3000, 0, 1.0}};
-    scaleEdits(middle, 1000, 1000, 3000, 1000, 1000);
+    scaleEdits(middle, 1000, 1000, 3000, 1.0 / 3, 1000, 1000);
     EXPECT_TRUE(sameEdits(middle, {{1000, 0, 1.0}, {3000, 1000, 1.0 / 3}, {1000, 2000, 1.0}}));
 }
 

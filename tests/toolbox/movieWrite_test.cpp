@@ -207,6 +207,32 @@ TEST(SelfContainedMovie, ScalingFromFiveThousandToTwentyFiveHundredDoublesTheDur
     EXPECT_EQ(test::soundChecksum(path, "asetrate=48000"), test::soundChecksum(clips().av()));
 }
 
+// A movie whose length does not divide evenly into the new time scale: the stretch must still be
+// exactly four times, or the written sound rate and frame rate drift (12001 Hz, 25.0025 fps).
+TEST(SelfContainedMovie, SlowMotionRateIsExactWhenTheMovieTimeScaleRounds) {
+    test::TemporaryFolder folder;
+    const auto path = folder.file("slow4.mov");
+    fs::copy_file(clips().av(), path);
+    auto movie = Movie::open(path);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->setTimeScale(10000));
+    ASSERT_TRUE(movie->deleteSegment(0, 3, 10000).ok());
+    const auto duration = movie->duration();
+    ASSERT_NE(duration % 4, 0);
+    ASSERT_TRUE(movie->setTimeScale(2500));
+    ASSERT_TRUE(movie->scaleSegment(0, duration, duration * 4, 10000).ok());
+    for (std::size_t i = 0; i < movie->trackCount(); ++i) {
+        for (const auto &edit : movie->track(i).edits()) {
+            if (edit.mediaStart >= 0) {
+                EXPECT_DOUBLE_EQ(edit.rate, 0.25);
+            }
+        }
+    }
+    ASSERT_TRUE(movie->writeSelfContained(path));
+    EXPECT_EQ(test::probe(path, "a:0", "sample_rate"), "12000");
+    EXPECT_EQ(test::probe(path, "v:0", "r_frame_rate"), "25/4");
+}
+
 TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
     test::TemporaryFolder folder;
     auto movie = Movie::open(clips().transport());
