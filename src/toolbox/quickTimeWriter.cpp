@@ -282,6 +282,21 @@ MovieStatus planTrackTiming(const MovieTrack &track, TrackTiming &timing) {
         return MovieStatus::success();
     if (rate < 0)
         return MovieStatus::failure(MovieError::Unsupported, "a track played backwards");
+    if (isUncompressedSound(media) && std::llround(soundSampleRate(media)) == media.timeScale) {
+        // PCM counts one time unit per sample. Keep it that way at a whole number of samples per
+        // second: readers take the sample rate from the sound description, and a fractional one
+        // with a huge time scale and long sample durations made the sound unreadable (a
+        // re-encoder then dropped it). Rounding moves the rate by less than half a sample per
+        // second.
+        const auto newRate = std::llround(double(media.timeScale) * rate);
+        if (newRate <= 0 || newRate > std::numeric_limits<std::int32_t>::max())
+            return MovieStatus::failure(MovieError::Unsupported,
+                                        "the new sample rate of a re-timed track does not fit");
+        timing.mediaTimeScale = static_cast<std::int32_t>(newRate);
+        timing.durationFactor = 1;
+        timing.soundSampleRate = double(newRate);
+        return MovieStatus::success();
+    }
     const AVRational fraction = av_d2q(rate, 1 << 20);
     const std::int64_t numerator = std::int64_t(media.timeScale) * fraction.num;
     const std::int64_t divisor = std::gcd(numerator, std::int64_t(fraction.den));

@@ -202,3 +202,30 @@ TEST(MovieExporter, OpensExportersOnlyAndGuardsItsSettings) {
     EXPECT_FALSE(exporter->setSettingsFromAtomContainer(movieExportSettingsToAtomContainer(pcm8)));
     EXPECT_EQ(exporter->settings(), s);
 }
+
+// A re-timed reference movie whose sound rate is no whole number of samples per second (a
+// stretch of slightly more than four times) still exports its sound: no track is dropped.
+TEST_F(MovieExport, SoundOfAnInexactlyRetimedReferenceMovieIsKept) {
+    auto movie = open("av50.mov");
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->setTimeScale(10000));
+    ASSERT_TRUE(movie->deleteSegment(0, 50, 10000).ok());
+    const std::string trimmed = work / "trimmed.mov";
+    ASSERT_TRUE(movie->writeReference(trimmed));
+    MovieStatus status;
+    auto slow = Movie::open(trimmed, &status);
+    ASSERT_TRUE(slow) << status.message;
+    ASSERT_TRUE(slow->setTimeScale(10000));
+    const auto duration = slow->duration();
+    ASSERT_TRUE(slow->setTimeScale(2500));
+    ASSERT_TRUE(slow->scaleSegment(0, duration, duration * 4 + 3, 10000).ok());
+    const std::string retimed = work / "retimed.mov";
+    ASSERT_TRUE(slow->writeReference(retimed));
+    auto again = Movie::open(retimed, &status);
+    ASSERT_TRUE(again) << status.message;
+    const std::string out = work / "slow.mov";
+    status = exportMovieAsQuickTime(*again, out, prores("apch"));
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(out, "a:0", "stream=sample_rate"), "sample_rate=48000");
+    EXPECT_NEAR(streamDuration(out, "a:0"), streamDuration(out, "v:0"), 0.1);
+}
