@@ -8,15 +8,6 @@ namespace reportText {
 
 namespace {
 
-bool isAsciiDigit(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
-}
-
 void appendDigits(QStringView text, qsizetype &i, std::string &out) {
     while (i < text.size() && isAsciiDigit(text[i])) {
         out.push_back(static_cast<char>(text[i].unicode()));

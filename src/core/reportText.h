@@ -10,6 +10,17 @@
 
 namespace reportText {
 
+/// A decimal digit 0-9 (not the other digits Unicode knows).
+inline bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+/// A blank between words of a report: space, tab, line and page breaks.
+inline bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
+}
+
 /// Reads an unsigned decimal number at `pos`: digits, an optional "." with decimals and an
 /// optional exponent, "." whatever the locale (no "inf" or "nan"). On success stores the value,
 /// moves `pos` past the number and returns true.

@@ -2,16 +2,10 @@
 
 #include "reportText.h"
 
+using reportText::isAsciiDigit;
+using reportText::isBlank;
+
 namespace {
-
-bool isAsciiDigit(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
-}
 
 // Position right after the first occurrence of the marker with the blanks skipped, and the sign
 // read; -1 when the marker is absent.
