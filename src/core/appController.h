@@ -35,8 +35,11 @@ struct appControllerHooks {
     std::function<QString()> proresItemTitle;
     /// The analysis of a source ended: accepted (a row was appended) or not, and why not.
     std::function<void(const QString &src, bool accepted, const QString &reason)> analysisVerdict;
-    /// The analysis of every queued source is over.
+    /// The analysis of every queued source is over. Thumbnails may still be on their way.
     std::function<void()> analysisEnded;
+    /// A row's thumbnail was written to img (its row's "img" is then set), or could not be
+    /// (img empty).
+    std::function<void(const QString &src, const QString &img)> thumbnailMade;
     /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
     /// row's status ("puceSuccess" or "puceFailure").
     std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
@@ -139,6 +142,10 @@ public:
     static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
                                                  const std::optional<QString> &label);
     bool isAnalysing() const { return analysing_; }
+    /// True while a thumbnail is being made or waits its turn.
+    bool thumbnailsPending() const {
+        return thumbnailCurrent_.has_value() || !thumbnailQueue_.isEmpty();
+    }
 
     /// The seek point of the thumbnail for a duration in seconds.
     static QString thumbnailSeekPoint(const QVariant &duration);
@@ -173,6 +180,16 @@ private:
     void analysisStepFin(const QString &src);
     void analysisOver();
     void analysisToggleConversion();
+    // Thumbnails, made one after another beside the analysis and the conversion.
+    struct thumbnailJob {
+        QString src;
+        QString img;
+        QStringList args;
+    };
+    bool thumbnailPathTaken(const QString &img) const;
+    void thumbnailEnqueue(thumbnailJob job);
+    void thumbnailNext();
+    void thumbnailEnded();
 
     appControls c_;
     batchList list_;
@@ -201,4 +218,9 @@ private:
     int32_t analysisTotal_ = 0;
     int32_t analysisDone_ = 0;
     bool analysing_ = false;
+
+    // Thumbnail runs.
+    std::unique_ptr<taskLauncher> thumbnailTaskClass_;
+    std::optional<thumbnailJob> thumbnailCurrent_;
+    QList<thumbnailJob> thumbnailQueue_;
 };

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -272,7 +273,7 @@ void appController::analysisStepDico(const QString &src) {
     const QString name =
         findAndReplace(QFileInfo(src).fileName(), QStringLiteral("%"), QStringLiteral("_"), false);
     QString img = getTMPFOLDER() + name + QStringLiteral(".jpg");
-    while (QFileInfo::exists(img)) {
+    while (thumbnailPathTaken(img)) {
         img = QStringLiteral("%1_%2.jpg")
                   .arg(getTMPFOLDER() + name)
                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
@@ -305,10 +306,11 @@ void appController::analysisStepDico(const QString &src) {
                            QStringLiteral("-vf"),       scale,
                            QStringLiteral("-an"),       QStringLiteral("-sn"),
                            QStringLiteral("-y"),        img};
+    // The thumbnail is made beside what follows (the next source's analysis, the conversion):
+    // the row does not wait for it, and takes it when it is there.
+    thumbnailEnqueue({src, img, args});
     prefWrite(QStringLiteral("analysisFin"), 1);
-    if (!taskLauncherAnalysisStart(args)) {
-        analysis();
-    }
+    analysis();
 }
 
 void appController::analysisStepFin(const QString &src) {
@@ -325,7 +327,7 @@ void appController::analysisStepFin(const QString &src) {
     if (job && src != QStringLiteral("cancel") && !src.isEmpty()) {
         job->insert(QStringLiteral("srcPathStr"), src);
         const QString img = prefRead(QStringLiteral("imgPathStr"));
-        if (!img.isEmpty() && QFileInfo::exists(img)) {
+        if (!img.isEmpty()) {
             job->insert(QStringLiteral("imgPathStr"), img);
         }
         job->insert(QStringLiteral("prefSurrond"),
@@ -340,11 +342,8 @@ void appController::analysisStepFin(const QString &src) {
                    static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
         row.insert(QStringLiteral("fps"),
                    c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
+        // "img" comes with the thumbnail (thumbnailEnded).
         row.insert(QStringLiteral("dico"), *job);
-        if (job->contains(QStringLiteral("imgPathStr")) &&
-            holdsPicture(job->value(QStringLiteral("imgPathStr")).toString())) {
-            row.insert(QStringLiteral("img"), job->value(QStringLiteral("imgPathStr")));
-        }
         list_.append(row);
         list_.setSelectedIndex(list_.count() - 1);
         iba_outSpeedCell();
@@ -399,6 +398,71 @@ void appController::analysisOver() {
     if (hooks.analysisEnded) {
         hooks.analysisEnded();
     }
+}
+
+bool appController::thumbnailPathTaken(const QString &img) const {
+    if (QFileInfo::exists(img) || (thumbnailCurrent_ && thumbnailCurrent_->img == img)) {
+        return true;
+    }
+    return std::any_of(thumbnailQueue_.cbegin(), thumbnailQueue_.cend(),
+                       [&](const thumbnailJob &job) { return job.img == img; });
+}
+
+void appController::thumbnailEnqueue(thumbnailJob job) {
+    thumbnailQueue_.append(std::move(job));
+    if (!thumbnailCurrent_) {
+        thumbnailNext();
+    }
+}
+
+void appController::thumbnailNext() {
+    while (!thumbnailCurrent_ && !thumbnailQueue_.isEmpty()) {
+        thumbnailJob job = thumbnailQueue_.takeFirst();
+        auto launcher = std::make_unique<taskLauncher>();
+        launcher->setDelegate(this);
+        launcher->setBackground(true);
+        if (launcher->launchTasksWithArguments(job.args) == taskLauncher::launchOk) {
+            thumbnailTaskClass_ = std::move(launcher);
+            thumbnailCurrent_ = std::move(job);
+            return;
+        }
+        logStr(QStringLiteral("thumbnail           :-( can't start %1").arg(job.args.first()));
+        if (hooks.thumbnailMade) {
+            hooks.thumbnailMade(job.src, QString());
+        }
+    }
+}
+
+void appController::thumbnailEnded() {
+    if (thumbnailTaskClass_) {
+        // The launcher is reporting its end right now: deleted on the next turn of the loop.
+        thumbnailTaskClass_->setDelegate(nullptr);
+        thumbnailTaskClass_.release()->deleteLater();
+    }
+    if (!thumbnailCurrent_) {
+        return;
+    }
+    const thumbnailJob done = std::move(*thumbnailCurrent_);
+    thumbnailCurrent_.reset();
+    const bool made = holdsPicture(done.img);
+    bool kept = false;
+    for (int32_t row = 0; row < list_.count(); ++row) {
+        if (list_.dico(row).value(QStringLiteral("imgPathStr")).toString() == done.img) {
+            kept = made;
+            if (made) {
+                list_.setValue(row, QStringLiteral("img"), done.img);
+            }
+        }
+    }
+    // A picture whose row is gone (removed, or its analysis stopped), or a broken one, is not
+    // left in the temporary folder.
+    if (!kept && QFileInfo::exists(done.img)) {
+        rmCocoa(done.img);
+    }
+    if (hooks.thumbnailMade) {
+        hooks.thumbnailMade(done.src, kept ? done.img : QString());
+    }
+    thumbnailNext();
 }
 
 void appController::analysisToggleConversion() {

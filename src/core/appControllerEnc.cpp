@@ -7,18 +7,19 @@
 #include "exportPreset.h"
 #include "localisation.h"
 #include "log.h"
+#include "pictureCheck.h"
 #include "prefs.h"
 #include "qt.h"
 #include "qtUtils.h"
 #include "recordingDate.h"
 #include "resources.h"
-#include "shellQuote.h"
 #include "utilsFile.h"
 #include "utilsStr.h"
 #include "utilsTools.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -331,7 +332,10 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     if (mvCocoa(working, offsetPath, QStringLiteral("y"))) {
         prefWriteChildDico(kJob, QStringLiteral("postProcessPurge"), offsetPath);
         const int32_t mode = outInt > 0 ? 0 : -1;
-        const bool trimmed = isDebMovieTrimmedToVideoTrack(offsetPath, mode);
+        // Working files: the system flushes them in its own time, as it does ffmpeg's output;
+        // a flush here would wait for every byte ffmpeg wrote.
+        const bool trimmed =
+            isDebMovieTrimmedToVideoTrack(offsetPath, mode, toolbox::WriteSync::Deferred);
         logStr(
             QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)").arg(trimmed ? 1 : 0).arg(mode));
         const QString cut = offsetPath + QStringLiteral(".mov");
@@ -360,7 +364,8 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
                 retimeOpened = true;
                 const QString retimed = slowPath + QStringLiteral(".mov");
                 const bool ok = movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale,
-                                                      preset.retimeToScale, retimed);
+                                                      preset.retimeToScale, retimed,
+                                                      toolbox::WriteSync::Deferred);
                 logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
                 QTMOVIErelease();
                 if (ok && QFileInfo::exists(retimed)) {
@@ -405,17 +410,16 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
 }
 
 bool appController::outputIsReadableMovie(const QString &path) const {
-    // The output must hold a video stream that ffmpeg decodes: a truncated or empty movie
-    // is not a conversion, whatever its size.
-    QString ffmpeg = resourcePathStr() + QStringLiteral("/tools/ffmpeg");
-    if (!QFileInfo(ffmpeg).isExecutable()) {
-        ffmpeg = QStringLiteral("/usr/bin/ffmpeg");
+    // The output must hold a video stream whose pictures decode: a truncated or empty movie is
+    // not a conversion, whatever its size. FFmpeg's own libraries read it in this process,
+    // sparing the start of another program at the end of every job.
+    const toolbox::MovieStatus status =
+        toolbox::decodeFirstPicture(QFile::encodeName(path).toStdString());
+    if (!status.ok()) {
+        logStr(
+            QStringLiteral("output unreadable   : %1").arg(QString::fromStdString(status.message)));
     }
-    const std::optional<QString> out = taskWithStrBasic(
-        shellQuote(ffmpeg) + QStringLiteral(" -nostdin -v error -i ") + shellQuote(path) +
-        QStringLiteral(" -map 0:v:0 -frames:v 1 -f null - >/dev/null 2>&1 && "
-                       "echo readable"));
-    return out && out->trimmed() == QStringLiteral("readable");
+    return status.ok();
 }
 
 void appController::resetProgressDisplay() {

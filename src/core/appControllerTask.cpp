@@ -111,6 +111,10 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
 }
 
 void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
+    if (launcher != nullptr && launcher == thumbnailTaskClass_.get()) {
+        thumbnailEnded();
+        return;
+    }
     if (launcher != nullptr && launcher == analysisTaskClass_.get()) {
         const int32_t status = launcher->terminationStatus();
         if (status != 0) {
@@ -301,5 +305,12 @@ void appController::terminateRuns() {
         analysisTaskClass_->setDelegate(nullptr);
         analysisTaskClass_->terminate();
         analysisTaskClass_.reset();
+    }
+    thumbnailQueue_.clear();
+    thumbnailCurrent_.reset();
+    if (thumbnailTaskClass_) {
+        thumbnailTaskClass_->setDelegate(nullptr);
+        thumbnailTaskClass_->terminate();
+        thumbnailTaskClass_.reset();
     }
 }

@@ -60,14 +60,15 @@ toolbox::MovieStatus exportThrough(const toolbox::Movie &movie, const QString &d
 // dstPath becomes a second name of the movie's own file, which then gets the new movie header.
 // Nothing when that can't be done here (another kind of movie, another file system, a file
 // system without hard links): the caller then writes a full copy.
-std::optional<bool> writeHeaderBeside(QTMovie *movie, const QString &dstPath) {
+std::optional<bool> writeHeaderBeside(QTMovie *movie, const QString &dstPath,
+                                      toolbox::WriteSync sync) {
     toolbox::Movie &m = movie->movie();
     if (!m.isSelfContainedQuickTime()) {
         return std::nullopt;
     }
     const QString own = QString::fromStdString(m.path());
     if (QFileInfo(own).canonicalFilePath() == QFileInfo(dstPath).canonicalFilePath()) {
-        return qtExport(movie, dstPath, kQtWriteFlatten);
+        return qtExport(movie, dstPath, kQtWriteFlatten, sync);
     }
     // A new name in the destination's folder first, renamed over dstPath once the header is
     // written: a failure leaves dstPath as it was.
@@ -78,7 +79,7 @@ std::optional<bool> writeHeaderBeside(QTMovie *movie, const QString &dstPath) {
         logDebug(QStringLiteral("link                :-/ %1").arg(qt_error_string(errno)));
         return std::nullopt;
     }
-    if (!qtExport(movie, own, kQtWriteFlatten)) {
+    if (!qtExport(movie, own, kQtWriteFlatten, sync)) {
         // The failed header write left the file as it was (a read-only source, say): a copy
         // may still be possible.
         ::unlink(nativePath(linkPath).c_str());
@@ -169,7 +170,8 @@ QList<QtTrackStart> qtTrackStarts(const QTMovie &movie) {
     return starts;
 }
 
-bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode) {
+bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode,
+                                   toolbox::WriteSync sync) {
     logStr(QStringLiteral("isDebMovieTrimmedToV- deb"));
     const QString srcPath = expandTilde(rawSrcPath);
     logDebug(QStringLiteral("srcPathStr          : %1").arg(srcPath));
@@ -218,7 +220,7 @@ bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode) {
         // In place of a self-contained QuickTime source, the cut is a new movie header; no
         // sample moves, whatever the file's size.
         inPlace = mode == kQtWriteFlatten && movie->movie().isSelfContainedQuickTime();
-        written = qtExport(movie, inPlace ? srcPath : besidePath, mode);
+        written = qtExport(movie, inPlace ? srcPath : besidePath, mode, sync);
         logStr(QStringLiteral("export              ? %1").arg(written ? 1 : 0));
     }
     QTMOVIErelease();
@@ -262,7 +264,7 @@ bool movieCut(QTMovie *movie, int64_t start, int64_t end, int32_t scale) {
     return status.ok() && std::fabs(double(srcDuration) - (dstDuration + cut)) <= 1.0;
 }
 
-bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode) {
+bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode, toolbox::WriteSync sync) {
     logStr(QStringLiteral("QTKit Export:       - debut"));
     logStr(QStringLiteral("exportInt           = %1, dst=%2").arg(mode).arg(dstPath));
     logDebug(QStringLiteral("dstPathStr          : %1").arg(dstPath));
@@ -279,7 +281,7 @@ bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode) {
             exportThrough(m, dstPath, toolbox::fourCharCode("MooV"), toolbox::kAppleManufacturer);
         break;
     case kQtWriteFlatten:
-        status = m.writeSelfContained(nativePath(dstPath));
+        status = m.writeSelfContained(nativePath(dstPath), {}, sync);
         break;
     case kQtWriteWave:
         status =
@@ -306,7 +308,7 @@ bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode) {
 }
 
 bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
-                           const QString &dstPath) {
+                           const QString &dstPath, toolbox::WriteSync sync) {
     if (movie == nullptr || srcScale <= 0 || dstScale <= 0 || dstPath.isEmpty()) {
         return false;
     }
@@ -330,7 +332,7 @@ bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
         return false;
     }
     logStr(QStringLiteral("dstDuration         : %1").arg(timeText(m.duration(), m.timeScale())));
-    if (const std::optional<bool> written = writeHeaderBeside(movie, dstPath)) {
+    if (const std::optional<bool> written = writeHeaderBeside(movie, dstPath, sync)) {
         return *written;
     }
     // A reference movie (the trimmed movie of an export job) stays one: its samples stay in the
@@ -339,7 +341,7 @@ bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
     if (isReferenceMovie(m) && qtExport(movie, dstPath, kQtWriteReference)) {
         return true;
     }
-    return qtExport(movie, dstPath, kQtWriteFlatten);
+    return qtExport(movie, dstPath, kQtWriteFlatten, sync);
 }
 
 std::optional<std::vector<toolbox::MovieTrack *>> movieTracks(QTMovie *movie) {

@@ -10,6 +10,7 @@
 //   any other value: the default write, a reference movie
 #pragma once
 
+#include "movie.h"
 #include "qt.h"
 
 #include <QList>
@@ -18,10 +19,6 @@
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-namespace toolbox {
-class MovieTrack;
-}
 
 inline constexpr int32_t kQtWriteReference = 0;
 inline constexpr int32_t kQtWriteExport = 1;
@@ -68,7 +65,9 @@ QList<QtTrackStart> qtTrackStarts(const QTMovie &movie);
 /// the source: a self-contained QuickTime source gets a new movie header (no sample is copied);
 /// any other source is written self-contained beside it and moved onto it. True also when there
 /// was nothing to cut (no sound, no video, video from 0). Leaves no current movie behind.
-bool isDebMovieTrimmedToVideoTrack(const QString &srcPath, int32_t mode);
+/// sync Deferred leaves the flush to the system (working files of a conversion).
+bool isDebMovieTrimmedToVideoTrack(const QString &srcPath, int32_t mode,
+                                   toolbox::WriteSync sync = toolbox::WriteSync::Durable);
 
 /// Removes [start, end) (values in units of scale per second) from every track of an editable
 /// movie. True when the movie became shorter by the cut length, within one second.
@@ -76,8 +75,10 @@ bool movieCut(QTMovie *movie, int64_t start, int64_t end, int32_t scale);
 
 /// Writes the movie to dstPath in a write mode (see above): true when the file was written.
 /// Named qtExport because "export" is a C++ keyword. A reference write onto a file that holds
-/// the movie's own samples is refused (it would destroy them).
-bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode);
+/// the movie's own samples is refused (it would destroy them). sync applies to self-contained
+/// writes.
+bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode,
+              toolbox::WriteSync sync = toolbox::WriteSync::Durable);
 
 /// Stretches the whole movie in time for slow motion: played at srcScale and delivered at
 /// dstScale, a movie of duration D lasts D × srcScale ÷ dstScale. Then writes it self-contained
@@ -88,7 +89,8 @@ bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode);
 /// movie to the same samples (no copy either). False for a missing or zero argument or a failed
 /// write.
 bool movieRescalePreExport(QTMovie *movie, int32_t srcScale, int32_t dstScale,
-                           const QString &dstPath);
+                           const QString &dstPath,
+                           toolbox::WriteSync sync = toolbox::WriteSync::Durable);
 
 /// The movie's tracks in order, or nothing when it has none.
 std::optional<std::vector<toolbox::MovieTrack *>> movieTracks(QTMovie *movie);

@@ -119,8 +119,8 @@ bool TemporaryOutput::create(const std::string &destination, std::string *error)
     return true;
 }
 
-bool TemporaryOutput::commit(std::string *error) {
-    if (!file_.sync()) {
+bool TemporaryOutput::commit(std::string *error, bool flush) {
+    if (flush && !file_.sync()) {
         *error = "cannot write \"" + destination_ + "\": " + errnoText();
         return false;
     }

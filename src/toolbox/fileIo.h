@@ -48,8 +48,8 @@ public:
     bool create(const std::string &destination, std::string *error);
     File &file() { return file_; }
     [[nodiscard]] const std::string &temporaryPath() const { return temporaryPath_; }
-    /// Flushes the file to disk and renames it onto the destination.
-    bool commit(std::string *error);
+    /// Renames the file onto the destination, after flushing it to disk unless flush is false.
+    bool commit(std::string *error, bool flush = true);
 
 private:
     File file_;

@@ -37,6 +37,16 @@ struct CodecParametersFreer {
 };
 using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersFreer>;
 
+struct CodecContextFreer {
+    void operator()(AVCodecContext *context) const { avcodec_free_context(&context); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+
+struct FrameFreer {
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+
 struct DictionaryFreer {
     void operator()(AVDictionary *dictionary) const { av_dict_free(&dictionary); }
 };

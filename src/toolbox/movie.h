@@ -68,6 +68,14 @@ inline constexpr std::int32_t kFixedOne = 0x10000;
 /// Fractions never decrease, and the last call of a successful write is exactly 0x10000.
 using MovieProgressProc = std::function<void(std::int32_t fraction16_16)>;
 
+/// Whether a write waits until its data is on the disk before it reports success.
+/// Durable: flushed before a new file is renamed into place, and a new movie header flushed
+/// before the old one is given up, so a crash leaves the old movie or the new one.
+/// Deferred: the system writes the data back in its own time, as the ffmpeg program does; for
+/// working files a crash makes worthless anyway, where a flush would wait for every byte
+/// written to the file before (hundreds of megabytes after a rewrap).
+enum class WriteSync { Durable, Deferred };
+
 /// A stretch of time: start and duration in units of timeScale per second.
 struct TimeRange {
     std::int64_t start = 0;
@@ -248,8 +256,8 @@ public:
     /// A new file is written under a temporary name in the destination folder and renamed
     /// into place when complete; a failed write leaves nothing behind. Memory does not grow
     /// with the number of samples copied (only with the size of the movie header).
-    MovieStatus writeSelfContained(const std::string &path,
-                                   const MovieProgressProc &progress = {}) const;
+    MovieStatus writeSelfContained(const std::string &path, const MovieProgressProc &progress = {},
+                                   WriteSync sync = WriteSync::Durable) const;
 
 private:
     Movie() = default;

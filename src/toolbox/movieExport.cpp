@@ -1,6 +1,7 @@
 #include "movieExport.h"
 
 #include "components.h"
+#include "libavHandles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -31,15 +32,6 @@ namespace toolbox {
 namespace {
 
 // Owners of the libav handles: nothing is freed by hand on a return path.
-struct CodecContextFree {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
 struct SwsFree {
     void operator()(SwsContext *s) const { sws_freeContext(s); }
 };
@@ -49,18 +41,9 @@ struct SwrFree {
 struct BufferPoolFree {
     void operator()(AVBufferPool *p) const { av_buffer_pool_uninit(&p); }
 };
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFree>;
 using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolFree>;
-
-std::string avErrorText(int err) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(err, text.data(), text.size());
-    return text.data();
-}
 
 MovieStatus writeFailed(const std::string &path, int err) {
     return MovieStatus::failure(MovieError::WriteFailed,

@@ -60,8 +60,10 @@ bool samePath(const std::string &a, const std::string &b) {
 
 /// Appends a new movie header to a QuickTime file and turns its old one into free space.
 /// A crash between the two steps leaves the old movie readable (readers take the first
-/// header); a failure cuts the file back to its former length.
-MovieStatus replaceMovieHeader(const std::string &path, const std::vector<std::uint8_t> &moov) {
+/// header) when sync is Durable; a failure cuts the file back to its former length.
+MovieStatus replaceMovieHeader(const std::string &path, const std::vector<std::uint8_t> &moov,
+                               WriteSync sync) {
+    const auto flush = [&](File &file) { return sync == WriteSync::Deferred || file.sync(); };
     TopLevelAtom old;
     if (!findMovieAtom(path, old))
         return MovieStatus::failure(MovieError::ReadFailed,
@@ -73,13 +75,13 @@ MovieStatus replaceMovieHeader(const std::string &path, const std::vector<std::u
     if (size < 0)
         return writeFailure(path, errnoText());
     const auto originalSize = static_cast<std::uint64_t>(size);
-    if (!file.writeAt(originalSize, moov) || !file.sync()) {
+    if (!file.writeAt(originalSize, moov) || !flush(file)) {
         const auto why = errnoText();
         file.truncate(originalSize);
         return writeFailure(path, why);
     }
     const std::uint8_t freeType[4] = {'f', 'r', 'e', 'e'};
-    if (!file.writeAt(old.offset + 4, freeType) || !file.sync()) {
+    if (!file.writeAt(old.offset + 4, freeType) || !flush(file)) {
         const auto why = errnoText();
         file.truncate(originalSize);
         return writeFailure(path, why);
@@ -96,7 +98,7 @@ struct ChunkCopy {
 };
 
 MovieStatus writeQuickTimeMedia(const Movie &movie, const std::string &path,
-                                const MovieProgressProc &progressProc) {
+                                const MovieProgressProc &progressProc, WriteSync sync) {
     Progress progress(progressProc);
     progress.report(0, 1);
     TemporaryOutput output;
@@ -194,7 +196,7 @@ MovieStatus writeQuickTimeMedia(const Movie &movie, const std::string &path,
         return status;
     if (!out.writeAt(position, moov))
         return writeFailure(path, errnoText());
-    if (!output.commit(&error))
+    if (!output.commit(&error, sync == WriteSync::Durable))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     progress.finish();
     return MovieStatus::success();
@@ -203,7 +205,7 @@ MovieStatus writeQuickTimeMedia(const Movie &movie, const std::string &path,
 /// Copies the streams behind the movie's tracks from a file libavformat reads into a new
 /// QuickTime file through libavformat's muxer, then writes the movie's edits as its header.
 MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
-                            const MovieProgressProc &progressProc) {
+                            const MovieProgressProc &progressProc, WriteSync sync) {
     const auto &sourcePath = MovieAccess::media(movie.track(0)).path;
     std::vector<int> streams; // source stream of each output stream
     std::vector<int> outputOfTrack(movie.trackCount(), -1);
@@ -314,9 +316,10 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     std::vector<std::uint8_t> moov;
     if (auto status = buildMovieAtom(movie, outputs, absolutePath(path), moov); !status)
         return status;
-    if (auto status = replaceMovieHeader(output.temporaryPath(), moov); !status)
+    if (auto status = replaceMovieHeader(output.temporaryPath(), moov, sync); !status)
         return status;
-    if (!output.file().open(output.temporaryPath(), true) || !output.commit(&error))
+    if (!output.file().open(output.temporaryPath(), true) ||
+        !output.commit(&error, sync == WriteSync::Durable))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     progress.finish();
     return MovieStatus::success();
@@ -361,7 +364,7 @@ MovieStatus Movie::writeReference(const std::string &path,
 }
 
 MovieStatus Movie::writeSelfContained(const std::string &path,
-                                      const MovieProgressProc &progressProc) const {
+                                      const MovieProgressProc &progressProc, WriteSync sync) const {
     if (path.empty())
         return MovieStatus::failure(MovieError::InvalidArgument, "no destination path");
     if (!path_.empty() && samePath(path, path_) && isSelfContainedQuickTime()) {
@@ -373,7 +376,7 @@ MovieStatus Movie::writeSelfContained(const std::string &path,
         std::vector<std::uint8_t> moov;
         if (auto status = buildMovieAtom(*this, outputs, absolutePath(path), moov); !status)
             return status;
-        if (auto status = replaceMovieHeader(path, moov); !status)
+        if (auto status = replaceMovieHeader(path, moov, sync); !status)
             return status;
         progress.finish();
         return MovieStatus::success();
@@ -382,8 +385,8 @@ MovieStatus Movie::writeSelfContained(const std::string &path,
     for (const auto &track : tracks_)
         anyLibav = anyLibav || MovieAccess::media(track).storage == MovieMedia::Storage::Libav;
     if (anyLibav)
-        return writeLibavMedia(*this, path, progressProc);
-    return writeQuickTimeMedia(*this, path, progressProc);
+        return writeLibavMedia(*this, path, progressProc, sync);
+    return writeQuickTimeMedia(*this, path, progressProc, sync);
 }
 
 } // namespace toolbox

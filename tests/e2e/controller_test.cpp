@@ -69,11 +69,12 @@ protected:
         setAlertPresenter(nullptr);
     }
 
-    /// Drops the sources and waits for their analysis.
+    /// Drops the sources and waits for their analysis and thumbnails.
     void addSources(const QStringList &paths) {
         const int before = analysesEnded;
         app->draggedFiles(paths);
         ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+        ASSERT_TRUE(spinUntil([&] { return !app->thumbnailsPending(); }));
     }
     void goAndWait(int timeoutMs = 120000) {
         const int before = batchesEnded;
