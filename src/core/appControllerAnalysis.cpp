@@ -420,7 +420,6 @@ void appController::thumbnailNext() {
         thumbnailJob job = thumbnailQueue_.takeFirst();
         auto launcher = std::make_unique<taskLauncher>();
         launcher->setDelegate(this);
-        launcher->setBackground(true);
         if (launcher->launchTasksWithArguments(job.args) == taskLauncher::launchOk) {
             thumbnailTaskClass_ = std::move(launcher);
             thumbnailCurrent_ = std::move(job);

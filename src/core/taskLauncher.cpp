@@ -13,7 +13,6 @@
 
 #include <pwd.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/types.h>
 
 namespace {
@@ -142,10 +141,6 @@ int32_t taskLauncher::launchTasksWithArguments(const QVariantList &arguments) {
         auto process = std::make_unique<QProcess>();
         process->setProgram(executables.at(i));
         process->setArguments(commands.at(i).mid(1));
-        if (background_) {
-            // Runs in the child between fork and exec: a plain system call, nothing more.
-            process->setChildProcessModifier([] { (void)::setpriority(PRIO_PROCESS, 0, 19); });
-        }
         tasks_.push_back(std::move(process));
     }
     // Wire the pipes: each command feeds the next one's standard input. The first reads from

@@ -104,10 +104,6 @@ public:
     /// When set before the launch, chunks are delivered raw (taskLauncherDidReceiveNewData).
     void dontConvertDataToString(bool raw) { convert_ = raw; }
 
-    /// When set before the launch, the processes run at the lowest scheduling priority (nice
-    /// 19): work nobody waits for gives way to the work somebody does.
-    void setBackground(bool background) { background_ = background; }
-
     /// Identifier for the broadcast control. The first call sets it to the current time in
     /// seconds and subscribes the launcher to "fabKillTasks" (terminate), "fabPauseTasks"
     /// (suspend) and "fabResumeTasks" (resume) posted on the default notification centre with
@@ -141,7 +137,6 @@ private:
     bool isSuspended_ = false;
     bool terminateNoAbort_ = false;
     bool convert_ = false;
-    bool background_ = false;
     int32_t uid_ = 0;
     std::shared_ptr<const int32_t> nuid_;
 
