@@ -141,6 +141,50 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     EXPECT_EQ(list->row(1).value("order"), 2);
 }
 
+// Thumbnails come after their rows, beside what follows: two sources of the same name get two
+// pictures, and a row removed before its picture is made leaves no picture behind.
+TEST_F(controller, thumbnailsFollowTheirRows) {
+    QDir().mkpath(box.root() + "/one");
+    QDir().mkpath(box.root() + "/two");
+    makeClip(box.root() + "/one/same.ts", "640x360", 25, 1.0);
+    makeClip(box.root() + "/two/same.ts", "640x360", 25, 1.0);
+    QStringList made;
+    app->hooks.thumbnailMade = [&](const QString &, const QString &img) { made << img; };
+    bool pendingAtEnd = false;
+    app->hooks.analysisEnded = [&] {
+        ++analysesEnded;
+        pendingAtEnd = app->thumbnailsPending();
+    };
+    addSources({box.root() + "/one/same.ts", box.root() + "/two/same.ts"});
+    EXPECT_TRUE(pendingAtEnd);
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 2);
+    ASSERT_EQ(made.size(), 2);
+    const QString first = list->row(0).value("img").toString();
+    const QString second = list->row(1).value("img").toString();
+    EXPECT_EQ(first, list->dico(0).value("imgPathStr").toString());
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(QFileInfo::exists(first));
+    EXPECT_TRUE(QFileInfo::exists(second));
+    EXPECT_EQ(made, QStringList({first, second}));
+
+    // Removed while its picture is on its way.
+    const QString late = clip("late.ts");
+    made.clear();
+    app->hooks.analysisEnded = [&] {
+        ++analysesEnded;
+        list->setSelectedIndex(list->count() - 1);
+        app->encBatchRemove(true);
+    };
+    addSources({late});
+    ASSERT_EQ(list->count(), 2);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(made.first().isEmpty());
+    const QStringList pictures =
+        QDir(box.root() + "/tmp").entryList({QStringLiteral("*.jpg")}, QDir::Files);
+    EXPECT_EQ(pictures.size(), 2) << pictures.join(' ').toStdString();
+}
+
 // Files opened through the system reach the list on the next turn of the event loop, like a drop.
 TEST_F(controller, openedFilesAreAddedLikeADrop) {
     const QString path = clip("opened.ts");
