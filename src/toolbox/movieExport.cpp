@@ -265,19 +265,36 @@ MovieStatus encode(AVCodecContext *enc, AVStream *out, AVFrame *frame, OutputFil
     }
 }
 
-// Decodes into frame, giving each frame to handle; stops at EAGAIN/EOF.
+// Whether a decoding error only concerns the packet at hand: the next packet (or key frame)
+// recovers. With a damage counter every error but a lack of memory counts as such, as the
+// ffmpeg program goes on after any decoding error: some decoders report damage in codes of
+// their own (AC-3's sync errors). The caller then judges by the count.
+bool skippable(int err, const std::int64_t *damaged) {
+    return err == AVERROR_INVALIDDATA || (damaged && err != AVERROR(ENOMEM));
+}
+
+// Decodes into frame, giving each frame to handle; stops at EAGAIN/EOF. Damaged packets and
+// frames are counted in *damaged when given.
 template <typename Handler>
-MovieStatus decode(AVCodecContext *dec, const AVPacket *packet, AVFrame *frame, Handler &&handle) {
+MovieStatus decode(AVCodecContext *dec, const AVPacket *packet, AVFrame *frame, Handler &&handle,
+                   std::int64_t *damaged = nullptr) {
     int err = avcodec_send_packet(dec, packet);
     // Damaged packets are skipped, as the ffmpeg program does; the next key frame recovers.
-    if (err < 0 && err != AVERROR_INVALIDDATA && err != AVERROR_EOF)
-        return codecFailed("Decoding failed", err);
+    if (err < 0 && err != AVERROR_EOF) {
+        if (!skippable(err, damaged))
+            return codecFailed("Decoding failed", err);
+        if (damaged)
+            ++*damaged;
+    }
     for (;;) {
         err = avcodec_receive_frame(dec, frame);
         if (err == AVERROR(EAGAIN) || err == AVERROR_EOF)
             return MovieStatus::success();
-        if (err == AVERROR_INVALIDDATA)
+        if (err < 0 && skippable(err, damaged)) {
+            if (damaged)
+                ++*damaged;
             continue;
+        }
         if (err < 0)
             return codecFailed("Decoding failed", err);
         MovieStatus s = handle(frame);
@@ -578,6 +595,10 @@ struct SoundPipe {
     double offsetSeconds = 0; ///< reader timestamp of movie time 0
     bool started = false;
     std::int64_t nextSample = 0;
+    // What the decoder made of the track, to tell a lost track from a few damaged packets.
+    std::int64_t packets = 0; ///< packets sent to the decoder
+    std::int64_t damaged = 0; ///< packets or frames that held no usable sound
+    std::int64_t frames = 0;  ///< frames whose sound was kept
 };
 
 MovieStatus setUpSound(SoundPipe &a, AVCodecID codecId, int sampleRate, int channels,
@@ -653,8 +674,11 @@ MovieStatus sendSamples(SoundPipe &a, const AVFrame *in, int silence, OutputFile
 
 MovieStatus takeSamples(SoundPipe &a, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
     // A damaged packet can decode to a frame without a format: it holds no sound to keep.
-    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 || frame->nb_samples <= 0)
+    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 || frame->nb_samples <= 0) {
+        ++a.damaged;
         return MovieStatus::success();
+    }
+    ++a.frames;
     if (!a.swr || a.swrFormat != frame->format || a.swrRate != frame->sample_rate ||
         av_channel_layout_compare(&a.swrLayout, &frame->ch_layout) != 0) {
         if (a.swr)
@@ -694,8 +718,9 @@ MovieStatus takeSamples(SoundPipe &a, const AVFrame *frame, OutputFile &file, AV
 }
 
 MovieStatus finishSound(SoundPipe &a, OutputFile &file, AVPacket *packet, AVFrame *frame) {
-    MovieStatus s = decode(a.dec.get(), nullptr, frame,
-                           [&](AVFrame *f) { return takeSamples(a, f, file, packet); });
+    MovieStatus s = decode(
+        a.dec.get(), nullptr, frame, [&](AVFrame *f) { return takeSamples(a, f, file, packet); },
+        &a.damaged);
     if (!s)
         return s;
     if (a.swr)
@@ -703,6 +728,28 @@ MovieStatus finishSound(SoundPipe &a, OutputFile &file, AVPacket *packet, AVFram
             return s;
     av_channel_layout_uninit(&a.swrLayout);
     return encode(a.enc.get(), a.out, nullptr, file, packet);
+}
+
+// Whether the sound of a track came through: skipping a damaged packet now and then is
+// normal, but a track that gave no sound at all, or lost most of it, would leave an export
+// without its sound (or full of holes) that still looks finished.
+MovieStatus checkSoundKept(const SoundPipe &a, const Movie &movie) {
+    const std::string name = "Sound track " + std::to_string(a.track + 1) + " (" +
+                             avcodec_get_name(a.in->codecpar->codec_id) + ")";
+    if (a.frames == 0) {
+        if (a.packets == 0 && movie.track(a.track).range().duration <= 0)
+            return MovieStatus::success(); // plays nothing in the movie: nothing to lose
+        return MovieStatus::failure(
+            MovieError::ReadFailed,
+            name + ": no sound could be decoded from its " + std::to_string(a.packets) +
+                " packets (damaged samples, or not the sound its description announces)");
+    }
+    if (a.damaged > a.frames)
+        return MovieStatus::failure(MovieError::ReadFailed,
+                                    name + ": most of its sound could not be decoded (" +
+                                        std::to_string(a.damaged) + " damaged, " +
+                                        std::to_string(a.frames) + " kept)");
+    return MovieStatus::success();
 }
 
 // ---- the export loop --------------------------------------------------------------------
@@ -848,12 +895,13 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
             status = decode(video->dec.get(), packet.get(), frame.get(), [&](AVFrame *f) {
                 return takePicture(*video, f, file, outPacket.get());
             });
-        else
-            status = decode(sounds[static_cast<std::size_t>(pipe)].dec.get(), packet.get(),
-                            frame.get(), [&](AVFrame *f) {
-                                return takeSamples(sounds[static_cast<std::size_t>(pipe)], f, file,
-                                                   outPacket.get());
-                            });
+        else {
+            SoundPipe &a = sounds[static_cast<std::size_t>(pipe)];
+            ++a.packets;
+            status = decode(
+                a.dec.get(), packet.get(), frame.get(),
+                [&](AVFrame *f) { return takeSamples(a, f, file, outPacket.get()); }, &a.damaged);
+        }
         av_packet_unref(packet.get());
         if (!status)
             return status;
@@ -868,6 +916,9 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
     if (file.packetsWritten() == 0)
         return MovieStatus::failure(MovieError::ReadFailed,
                                     "Nothing could be decoded from the movie's tracks");
+    for (const SoundPipe &a : sounds)
+        if (status = checkSoundKept(a, movie); !status)
+            return status;
     if (status = file.finish(); !status)
         return status;
     progress.done();

@@ -10,7 +10,11 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
 
 using namespace toolbox;
 using namespace testmedia;
@@ -228,4 +232,89 @@ TEST_F(MovieExport, SoundOfAnInexactlyRetimedReferenceMovieIsKept) {
     ASSERT_TRUE(status) << status.message;
     EXPECT_EQ(probe(out, "a:0", "stream=sample_rate"), "sample_rate=48000");
     EXPECT_NEAR(streamDuration(out, "a:0"), streamDuration(out, "v:0"), 0.1);
+}
+
+namespace {
+
+// Overwrites the samples of the packets of a stream with noise, all but one packet in
+// `keepEvery` (0: every packet), as a damaged recording or a sound description that does not
+// match its samples looks to a decoder. The file keeps its size and its sample tables.
+void damagePackets(const std::string &path, const std::string &stream, int keepEvery) {
+    std::istringstream lines(probe(path, stream, "packet=pos,size"));
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_TRUE(file);
+    std::mt19937 noise(7);
+    int index = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty())
+            continue;
+        const auto value = [&](const char *key) {
+            const auto at = line.find(key);
+            return at == std::string::npos ? -1 : std::atoll(line.c_str() + at + std::strlen(key));
+        };
+        const long long pos = value("pos="), size = value("size=");
+        ASSERT_TRUE(pos >= 0 && size > 0) << line;
+        if (keepEvery > 0 && index++ % keepEvery == 0)
+            continue;
+        index += keepEvery > 0 ? 0 : 1;
+        file.seekp(pos);
+        for (long long i = 0; i < size; ++i)
+            file.put(static_cast<char>(noise()));
+    }
+    ASSERT_GT(index, 10);
+}
+
+} // namespace
+
+// A sound track that decodes to nothing, or mostly to nothing, fails the export (naming the
+// track) instead of giving a movie without its sound; a single damaged packet does not.
+TEST_F(MovieExport, LostSoundFailsTheExport) {
+    const std::string source = work / "source.mov";
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                       "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mjpeg -c:a aac",
+                       source));
+    struct Case {
+        const char *name;
+        int keepEvery;   // -1: one packet damaged
+        const char *why; // in the failure's message; null: the export succeeds
+    };
+    for (const Case c :
+         {Case{"all", 0, "no sound could be decoded"},
+          Case{"most", 4, "most of its sound could not be decoded"}, Case{"one", -1, nullptr}}) {
+        SCOPED_TRACE(c.name);
+        const std::string damaged = work / (std::string(c.name) + ".mov");
+        std::filesystem::copy_file(source, damaged);
+        if (c.keepEvery >= 0) {
+            damagePackets(damaged, "a:0", c.keepEvery);
+        } else {
+            // The fifth packet only: noise over its first bytes.
+            std::istringstream lines(probe(damaged, "a:0", "packet=pos"));
+            std::string line;
+            for (int i = 0; i < 5;)
+                if (std::getline(lines, line) && !line.empty())
+                    ++i;
+            std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(std::stoll(line.substr(4)));
+            file << "garbage, no sound in here";
+        }
+        MovieStatus status;
+        auto movie = Movie::open(damaged, &status);
+        ASSERT_TRUE(movie) << status.message;
+        const std::string out = work / (std::string(c.name) + "-out.mov");
+        status = exportMovieAsQuickTime(*movie, out, prores("apco"));
+        const MovieStatus wave = exportMovieAsWave(*movie, work / (std::string(c.name) + ".wav"));
+        if (!c.why) {
+            EXPECT_TRUE(status) << status.message;
+            EXPECT_NEAR(streamDuration(out, "a:0"), 2.0, 0.05);
+            EXPECT_TRUE(wave) << wave.message;
+            continue;
+        }
+        EXPECT_EQ(status.error, MovieError::ReadFailed);
+        EXPECT_NE(status.message.find("Sound track 2 ("), std::string::npos) << status.message;
+        EXPECT_NE(status.message.find(c.why), std::string::npos) << status.message;
+        EXPECT_EQ(wave.error, MovieError::ReadFailed);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    // Only the sources and the single good export and sound file: nothing half-written.
+    EXPECT_EQ(filesInWork(), 6u);
 }
