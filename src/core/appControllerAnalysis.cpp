@@ -458,6 +458,8 @@ void appController::thumbnailEnded() {
     if (!kept && QFileInfo::exists(done.img)) {
         rmCocoa(done.img);
     }
+    logStr(kept ? QStringLiteral("thumbnail           : %1").arg(done.img)
+                : QStringLiteral("thumbnail           :-( none for %1").arg(done.src));
     if (hooks.thumbnailMade) {
         hooks.thumbnailMade(done.src, kept ? done.img : QString());
     }
