@@ -1,9 +1,12 @@
 #include "fileIo.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,13 +87,32 @@ void File::close() {
     fd_ = -1;
 }
 
+namespace {
+
+// The process's umask, read without changing it (umask() would race with other threads
+// creating files); 022 where /proc does not say.
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 022;
+}
+
+std::string hiddenName(const std::string &folder, const std::string &name, const char *suffix) {
+    return (std::filesystem::path(folder) / ("." + name + ".part-" + suffix)).string();
+}
+
+} // namespace
+
 TemporaryOutput::~TemporaryOutput() {
     file_.close();
     if (!committed_ && !temporaryPath_.empty())
         ::unlink(temporaryPath_.c_str());
 }
 
-bool TemporaryOutput::create(const std::string &destination, std::string *error) {
+bool TemporaryOutput::create(const std::string &destination, std::string *error,
+                             TemporaryName naming) {
     namespace fs = std::filesystem;
     destination_ = destination;
     const fs::path target(destination);
@@ -101,28 +123,71 @@ bool TemporaryOutput::create(const std::string &destination, std::string *error)
     fs::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
+    folder_ = folder.string();
     std::error_code code;
     if (!fs::is_directory(folder, code)) {
-        *error = "no folder \"" + folder.string() + "\" for \"" + destination + "\"";
+        *error = "no folder \"" + folder_ + "\" for \"" + destination + "\"";
         return false;
+    }
+    if (naming == TemporaryName::Unnamed) {
+        // open applies the umask to the mode of an unnamed file as to any new file.
+        const int fd = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file_.adopt(fd);
+            return true;
+        }
+        // Some file systems have no unnamed files: a hidden name then.
     }
     // Hidden and marked as partial: never mistaken for a finished movie.
-    std::string pattern = (folder / ("." + target.filename().string() + ".part-XXXXXX")).string();
+    std::string pattern = hiddenName(folder_, target.filename().string(), "XXXXXX");
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
-        *error = "cannot create a file in \"" + folder.string() + "\": " + errnoText();
+        *error = "cannot create a file in \"" + folder_ + "\": " + errnoText();
         return false;
     }
-    fchmod(fd, 0644);
+    // mkostemp makes the file private; the finished file gets the permissions of a new file.
+    fchmod(fd, 0666 & ~currentUmask());
     file_.adopt(fd);
     temporaryPath_ = pattern;
     return true;
+}
+
+std::string TemporaryOutput::writePath() const {
+    if (!temporaryPath_.empty() || !file_.isOpen())
+        return temporaryPath_;
+    return "/proc/self/fd/" + std::to_string(file_.fd());
 }
 
 bool TemporaryOutput::commit(std::string *error, bool flush) {
     if (flush && !file_.sync()) {
         *error = "cannot write \"" + destination_ + "\": " + errnoText();
         return false;
+    }
+    if (temporaryPath_.empty()) {
+        if (!file_.isOpen()) {
+            *error = "no file to move onto \"" + destination_ + "\"";
+            return false;
+        }
+        // The unnamed file gets a hidden name first: linkat cannot replace an existing file,
+        // rename can, in one step.
+        const std::string self = writePath();
+        const std::string name = std::filesystem::path(destination_).filename().string();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && temporaryPath_.empty(); ++attempt) {
+            const std::string candidate =
+                hiddenName(folder_, name, std::to_string(random() % 1000000000u).c_str());
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) ==
+                0)
+                temporaryPath_ = candidate;
+            else if (errno != EEXIST) {
+                *error = "cannot name the new file \"" + destination_ + "\": " + errnoText();
+                return false;
+            }
+        }
+        if (temporaryPath_.empty()) {
+            *error = "cannot name the new file \"" + destination_ + "\": no free name";
+            return false;
+        }
     }
     file_.close();
     if (std::rename(temporaryPath_.c_str(), destination_.c_str()) != 0) {

@@ -37,23 +37,44 @@ private:
     int fd_ = -1;
 };
 
-/// A file being written beside its destination under a hidden temporary name. commit() renames
-/// it into place; without commit the destructor deletes it, so an interrupted or failed write
-/// leaves no file that looks like a finished one.
+/// How a TemporaryOutput's file exists until commit.
+enum class TemporaryName {
+    /// A hidden name beside the destination (".name.part-XXXXXX"), deleted by the destructor:
+    /// the file can be closed and reopened by that name while it is written.
+    Hidden,
+    /// No name at all (O_TMPFILE) where the file system allows it, else a hidden name: the
+    /// file lives only as long as file() is open, so even a killed process leaves nothing.
+    Unnamed,
+};
+
+/// A file being written beside its destination, that becomes the destination only when
+/// complete: commit() renames it into place in one step; without commit the destructor deletes
+/// it, so an interrupted or failed write leaves no file that looks like a finished one.
+/// The file gets the permissions of any new file (0666 less the umask).
 class TemporaryOutput {
 public:
+    TemporaryOutput() = default;
+    TemporaryOutput(const TemporaryOutput &) = delete;
+    TemporaryOutput &operator=(const TemporaryOutput &) = delete;
     ~TemporaryOutput();
     /// Creates the temporary file in the destination's folder; false with a message when that
     /// folder is missing or not writable.
-    bool create(const std::string &destination, std::string *error);
+    bool create(const std::string &destination, std::string *error,
+                TemporaryName naming = TemporaryName::Hidden);
     File &file() { return file_; }
+    /// The hidden name of the file; empty while the file has no name (TemporaryName::Unnamed).
     [[nodiscard]] const std::string &temporaryPath() const { return temporaryPath_; }
+    /// A path this process can open the file by for writing (libavformat, say): the hidden
+    /// name, or /proc/self/fd/N for an unnamed file. Valid until commit.
+    [[nodiscard]] std::string writePath() const;
     /// Renames the file onto the destination, after flushing it to disk unless flush is false.
+    /// An unnamed file is given a hidden name first (a link cannot replace a file).
     bool commit(std::string *error, bool flush = true);
 
 private:
     File file_;
     std::string destination_;
+    std::string folder_;
     std::string temporaryPath_;
     bool committed_ = false;
 };

@@ -1,6 +1,7 @@
 #include "movieExport.h"
 
 #include "components.h"
+#include "fileIo.h"
 #include "libavHandles.h"
 
 extern "C" {
@@ -18,14 +19,8 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace toolbox {
 
@@ -54,10 +49,9 @@ MovieStatus codecFailed(const std::string &what, int err) {
     return MovieStatus::failure(MovieError::Unsupported, what + ": " + avErrorText(err));
 }
 
-// The output file. It is written as an unnamed file in the destination folder (O_TMPFILE)
-// and given its name by finish() once complete, so even a killed export leaves nothing behind.
-// Where the file system has no unnamed files, a hidden temporary name is used instead and
-// deleted on failure.
+// The output file: a TemporaryOutput without a name (O_TMPFILE) in the destination folder,
+// written by libavformat through its /proc/self/fd path and given the destination's name by
+// finish() once complete, so even a killed export leaves nothing behind.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -66,37 +60,15 @@ public:
     ~OutputFile() { discard(); }
 
     MovieStatus open(const std::string &path, const char *formatName) {
-        namespace fs = std::filesystem;
         path_ = path;
-        const fs::path target(path);
-        folder_ = target.parent_path();
-        if (folder_.empty())
-            folder_ = ".";
-        std::error_code ec;
-        if (!fs::is_directory(folder_, ec))
+        if (std::string error; !output_.create(path, &error, TemporaryName::Unnamed))
             return MovieStatus::failure(MovieError::WriteFailed,
-                                        "No such folder: " + folder_.string());
-        std::string url;
-        unnamedFd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (unnamedFd_ >= 0) {
-            url = "file:/proc/self/fd/" + std::to_string(unnamedFd_);
-        } else {
-            std::string pattern = hiddenPattern();
-            const int fd = mkstemp(pattern.data());
-            if (fd < 0)
-                return writeFailed(path, AVERROR(errno));
-            // mkstemp makes the file private; the movie gets the permissions of any new file.
-            const mode_t mask = umask(0);
-            umask(mask);
-            fchmod(fd, 0666 & ~mask);
-            ::close(fd);
-            tempPath_ = pattern;
-            url = "file:" + tempPath_;
-        }
+                                        "Cannot write " + path + ": " + error);
         int err = avformat_alloc_output_context2(&context_, nullptr, formatName, nullptr);
         if (err < 0)
             return writeFailed(path, err);
-        err = avio_open(&context_->pb, url.c_str(), AVIO_FLAG_WRITE);
+        // "file:" so that no part of the path is taken for another protocol.
+        err = avio_open(&context_->pb, ("file:" + output_.writePath()).c_str(), AVIO_FLAG_WRITE);
         if (err < 0)
             return writeFailed(path, err);
         return MovieStatus::success();
@@ -123,7 +95,8 @@ public:
         return MovieStatus::success();
     }
 
-    // Writes the trailer, closes the file and gives it the destination's name.
+    // Writes the trailer, closes libavformat's handle and gives the file the destination's
+    // name. Not flushed to disk: movies are large and the rename alone keeps them whole.
     MovieStatus finish() {
         int err = av_write_trailer(context_);
         if (err < 0)
@@ -134,33 +107,14 @@ public:
         err = avio_closep(&context_->pb);
         if (err < 0)
             return writeFailed(path_, err);
-        if (unnamedFd_ >= 0) {
-            // A link under a hidden name first: linkat cannot replace an existing file.
-            const std::string procPath = "/proc/self/fd/" + std::to_string(unnamedFd_);
-            for (int attempt = 0; attempt < 100 && tempPath_.empty(); ++attempt) {
-                std::string name = hiddenPattern();
-                name.replace(name.size() - 6, 6, std::to_string(100000 + std::rand() % 900000));
-                if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
-                    0)
-                    tempPath_ = name;
-                else if (errno != EEXIST)
-                    return writeFailed(path_, AVERROR(errno));
-            }
-            if (tempPath_.empty())
-                return writeFailed(path_, AVERROR(EEXIST));
-        }
-        if (std::rename(tempPath_.c_str(), path_.c_str()) != 0)
-            return writeFailed(path_, AVERROR(errno));
-        tempPath_.clear();
+        if (std::string error; !output_.commit(&error, false))
+            return MovieStatus::failure(MovieError::WriteFailed,
+                                        "Cannot write " + path_ + ": " + error);
         return MovieStatus::success();
     }
 
 private:
-    [[nodiscard]] std::string hiddenPattern() const {
-        return (folder_ / ("." + std::filesystem::path(path_).filename().string() + ".XXXXXX"))
-            .string();
-    }
-
+    // libavformat's handle goes first; the TemporaryOutput then deletes an uncommitted file.
     void discard() {
         if (context_) {
             if (context_->pb)
@@ -168,20 +122,10 @@ private:
             avformat_free_context(context_);
             context_ = nullptr;
         }
-        if (!tempPath_.empty()) {
-            std::remove(tempPath_.c_str());
-            tempPath_.clear();
-        }
-        if (unnamedFd_ >= 0) {
-            ::close(unnamedFd_);
-            unnamedFd_ = -1;
-        }
     }
 
     std::string path_;
-    std::filesystem::path folder_;
-    std::string tempPath_;
-    int unnamedFd_ = -1;
+    TemporaryOutput output_;
     AVFormatContext *context_ = nullptr;
     std::int64_t packets_ = 0;
 };

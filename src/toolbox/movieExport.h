@@ -3,9 +3,9 @@
 //
 // Both read the movie through MovieReader (edit lists applied), decode, convert (swscale,
 // swresample), encode through libavcodec and mux through libavformat, packet by packet: memory
-// does not grow with the movie's length. The file is written under a temporary name in the
-// destination folder and renamed onto the path only when complete, so a failed export (full
-// disk, unreadable source...) leaves no file that looks like a finished movie.
+// does not grow with the movie's length. The file is written without a name in the
+// destination folder (a TemporaryOutput) and named only when complete, so a failed or killed
+// export (full disk, unreadable source...) leaves no file that looks like a finished movie.
 #pragma once
 
 #include "exportSettings.h"
