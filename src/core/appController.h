@@ -186,8 +186,16 @@ private:
         QString img;
         QStringList args;
     };
+    /// The picture's aspect ratio from a media info dictionary ("v0_dar", else the size).
+    static float analysisAspectRatio(const QVariantMap &dico);
+    /// The thumbnail run of a source: a free picture path and the ffmpeg arguments.
+    thumbnailJob thumbnailJobFor(const QString &src, const QVariantMap &dico) const;
+    /// Starts the thumbnail of the source being probed as soon as the probe has described it.
+    void analysisThumbnailEarly();
     bool thumbnailPathTaken(const QString &img) const;
     void thumbnailEnqueue(thumbnailJob job);
+    /// Drops a queued thumbnail or stops the one being made (its picture is then deleted).
+    void thumbnailCancel(const QString &img);
     void thumbnailNext();
     void thumbnailEnded();
 
@@ -220,6 +228,11 @@ private:
     bool analysing_ = false;
 
     // Thumbnail runs.
+    /// The thumbnail started during the probe of the source being analysed, until its row
+    /// takes it (or the source is refused and it is cancelled).
+    std::optional<thumbnailJob> analysisThumbnail_;
+    bool analysisThumbnailTried_ = false;
+    qsizetype analysisReportScanned_ = 0;
     std::unique_ptr<taskLauncher> thumbnailTaskClass_;
     std::optional<thumbnailJob> thumbnailCurrent_;
     QList<thumbnailJob> thumbnailQueue_;

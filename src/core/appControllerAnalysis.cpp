@@ -207,6 +207,8 @@ void appController::analysisStepFfmpeg(const QString &src) {
          << QStringLiteral("-an") << QStringLiteral("-f") << QStringLiteral("yuv4mpegpipe")
          << QStringLiteral("-y") << getTMPFOLDER() + QStringLiteral("frame.yuv");
     prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
+    analysisThumbnailTried_ = false;
+    analysisReportScanned_ = 0;
     if (!taskLauncherAnalysisStart(args)) {
         // Without a probing run there is nothing to analyse: the analysis ends as it does when
         // no source is left, rather than leaving the drop area refused.
@@ -270,6 +272,44 @@ void appController::analysisStepDico(const QString &src) {
         analysis();
         return;
     }
+    const float ratio = analysisAspectRatio(*dico);
+    dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
+    dico->insert(QStringLiteral("v0_fields"), label);
+    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *dico);
+
+    // The thumbnail is made beside what follows (the rest of this analysis, the next source's,
+    // the conversion): the row does not wait for it, and takes it when it is there. Usually it
+    // was started from the probe's first lines already.
+    QString img;
+    if (analysisThumbnail_ && analysisThumbnail_->src == src) {
+        img = analysisThumbnail_->img;
+        analysisThumbnail_.reset();
+    } else {
+        const thumbnailJob job = thumbnailJobFor(src, *dico);
+        img = job.img;
+        thumbnailEnqueue(job);
+    }
+    prefWrite(QStringLiteral("imgPathStr"), img);
+    prefWrite(QStringLiteral("analysisFin"), 1);
+    analysis();
+}
+
+float appController::analysisAspectRatio(const QVariantMap &dico) {
+    float ratio = 1.77F;
+    if (dico.contains(QStringLiteral("v0_dar"))) {
+        ratio = fractionStr2Float(dico.value(QStringLiteral("v0_dar")));
+    } else if (dico.contains(QStringLiteral("v0_width")) &&
+               dico.contains(QStringLiteral("v0_height"))) {
+        const float w = dico.value(QStringLiteral("v0_width")).toFloat();
+        const float h = dico.value(QStringLiteral("v0_height")).toFloat();
+        const float r = h > 0 ? nbTrimmed(w / h, 2) : 1.77F;
+        ratio = std::fabs(r - 1.7F) < 0.1F ? 1.77F : (std::fabs(r - 1.3F) < 0.1F ? 1.33F : r);
+    }
+    return ratio;
+}
+
+appController::thumbnailJob appController::thumbnailJobFor(const QString &src,
+                                                           const QVariantMap &dico) const {
     const QString name =
         findAndReplace(QFileInfo(src).fileName(), QStringLiteral("%"), QStringLiteral("_"), false);
     QString img = getTMPFOLDER() + name + QStringLiteral(".jpg");
@@ -278,25 +318,10 @@ void appController::analysisStepDico(const QString &src) {
                   .arg(getTMPFOLDER() + name)
                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
     }
-    prefWrite(QStringLiteral("imgPathStr"), img);
-
-    float ratio = 1.77F;
-    if (dico->contains(QStringLiteral("v0_dar"))) {
-        ratio = fractionStr2Float(dico->value(QStringLiteral("v0_dar")));
-    } else if (dico->contains(QStringLiteral("v0_width")) &&
-               dico->contains(QStringLiteral("v0_height"))) {
-        const float w = dico->value(QStringLiteral("v0_width")).toFloat();
-        const float h = dico->value(QStringLiteral("v0_height")).toFloat();
-        const float r = h > 0 ? nbTrimmed(w / h, 2) : 1.77F;
-        ratio = std::fabs(r - 1.7F) < 0.1F ? 1.77F : (std::fabs(r - 1.3F) < 0.1F ? 1.33F : r);
-    }
-    dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
-    dico->insert(QStringLiteral("v0_fields"), label);
-    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *dico);
-
-    const QString seek = thumbnailSeekPoint(dico->value(QStringLiteral("w_duration")));
-    const QString scale = std::fabs(ratio - 1.77F) < 0.1F ? QStringLiteral("scale=160:90")
-                                                          : QStringLiteral("scale=120:90");
+    const QString seek = thumbnailSeekPoint(dico.value(QStringLiteral("w_duration")));
+    const QString scale = std::fabs(analysisAspectRatio(dico) - 1.77F) < 0.1F
+                              ? QStringLiteral("scale=160:90")
+                              : QStringLiteral("scale=120:90");
     // "-vframes" stands after the input: ffmpeg 5.1 refuses it as an input option.
     const QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
                            QStringLiteral("-loglevel"), QStringLiteral("info"),
@@ -306,15 +331,48 @@ void appController::analysisStepDico(const QString &src) {
                            QStringLiteral("-vf"),       scale,
                            QStringLiteral("-an"),       QStringLiteral("-sn"),
                            QStringLiteral("-y"),        img};
-    // The thumbnail is made beside what follows (the next source's analysis, the conversion):
-    // the row does not wait for it, and takes it when it is there.
-    thumbnailEnqueue({src, img, args});
-    prefWrite(QStringLiteral("analysisFin"), 1);
-    analysis();
+    return {src, img, args};
+}
+
+void appController::analysisThumbnailEarly() {
+    if (analysisThumbnailTried_ || !analysisTaskVerboseMStr_) {
+        return;
+    }
+    // ffmpeg prints its stream mapping once the input is described (duration, picture size)
+    // and before it decodes a frame: the thumbnail can start while the probe goes on. The mark
+    // starts a line, which no metadata value of the source can do.
+    const qsizetype from = std::max<qsizetype>(0, analysisReportScanned_ - 16);
+    analysisReportScanned_ = analysisTaskVerboseMStr_->size();
+    if (analysisTaskVerboseMStr_->indexOf(QStringLiteral("\nStream mapping:"), from) < 0) {
+        return;
+    }
+    analysisThumbnailTried_ = true;
+    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    const std::optional<QVariantMap> dico = ffInfos(std::nullopt, analysisTaskVerboseMStr_);
+    if (src.isEmpty() || src == QStringLiteral("cancel") || !dico ||
+        !dico->contains(QStringLiteral("v0_codec"))) {
+        return;
+    }
+    thumbnailJob job = thumbnailJobFor(src, *dico);
+    analysisThumbnail_ = job;
+    thumbnailEnqueue(std::move(job));
+}
+
+void appController::thumbnailCancel(const QString &img) {
+    thumbnailQueue_.removeIf([&](const thumbnailJob &job) { return job.img == img; });
+    if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailTaskClass_) {
+        // Its end is reported as any other: with no row to take it, the picture is deleted.
+        thumbnailTaskClass_->terminate();
+    }
 }
 
 void appController::analysisStepFin(const QString &src) {
     prefDelete(QStringLiteral("analysisFin"));
+    // A thumbnail started for a source that gets no row is not wanted any more.
+    if (analysisThumbnail_) {
+        thumbnailCancel(analysisThumbnail_->img);
+        analysisThumbnail_.reset();
+    }
     analysisTaskVerboseMStr_.reset();
     analysisRetainedStr_.reset();
     if (analysisTaskClass_) {

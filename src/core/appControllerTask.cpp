@@ -80,6 +80,7 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
             analysisTaskVerboseMStr_.emplace();
         }
         analysisTaskVerboseMStr_->append(chunk);
+        analysisThumbnailEarly();
         return;
     }
     if (launcher != taskClass_.get()) {
@@ -306,6 +307,7 @@ void appController::terminateRuns() {
         analysisTaskClass_->terminate();
         analysisTaskClass_.reset();
     }
+    analysisThumbnail_.reset();
     thumbnailQueue_.clear();
     thumbnailCurrent_.reset();
     if (thumbnailTaskClass_) {

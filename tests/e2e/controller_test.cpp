@@ -142,7 +142,8 @@ TEST_F(controller, dropsFiltersAndRemoval) {
 }
 
 // Thumbnails come after their rows, beside what follows: two sources of the same name get two
-// pictures, and a row removed before its picture is made leaves no picture behind.
+// pictures, and a row removed before its picture is made, or a source refused after its
+// thumbnail started, leaves no picture behind.
 TEST_F(controller, thumbnailsFollowTheirRows) {
     QDir().mkpath(box.root() + "/one");
     QDir().mkpath(box.root() + "/two");
@@ -180,6 +181,14 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
     ASSERT_EQ(list->count(), 2);
     ASSERT_EQ(made.size(), 1);
     EXPECT_TRUE(made.first().isEmpty());
+
+    // Refused after its thumbnail was started from the probe's first lines.
+    const QString interlaced = box.root() + "/interlaced.ts";
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
+                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    app->hooks.analysisEnded = [&] { ++analysesEnded; };
+    addSources({interlaced});
+    EXPECT_EQ(list->count(), 2);
     const QStringList pictures =
         QDir(box.root() + "/tmp").entryList({QStringLiteral("*.jpg")}, QDir::Files);
     EXPECT_EQ(pictures.size(), 2) << pictures.join(' ').toStdString();
