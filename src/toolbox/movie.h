@@ -277,7 +277,9 @@ private:
 /// temporary files are deleted once open. Guarantees:
 ///  - one AVStream per track, in track order (trackIndexOfStream maps them);
 ///  - timestamps in the stream's time base, movie time 0 at timestamp 0 (or earlier for
-///    packets that only prime a decoder);
+///    packets that only prime a decoder), whatever clock the container keeps (a transport
+///    stream's starts near 1.4 s): readPacket rebases them, so an AVStream's start_time and
+///    the container's own fields still tell that clock;
 ///  - packets before an edit's start (from the previous key frame) carry AV_PKT_FLAG_DISCARD,
 ///    and libavcodec drops the frames they decode to; sound trims carry skip-samples side
 ///    data that libavcodec honours: decoding every packet gives exactly the movie's frames;
@@ -314,6 +316,7 @@ private:
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::vector<int> trackOfStream_;
     std::vector<int> streamOfTrack_;
+    std::vector<std::int64_t> shiftOfStream_; ///< subtracted from timestamps (stream time base)
     double durationSeconds_ = 0;
 };
 

@@ -273,7 +273,6 @@ struct VideoPipe {
     // Where the picture lies inside the frame (the whole frame unless letterboxed).
     int innerX = 0, innerY = 0, innerWidth = 0, innerHeight = 0;
     bool letterbox = false;
-    double offsetSeconds = 0; ///< reader timestamp of movie time 0
     bool started = false;
     std::int64_t nextSlot = 0;
     std::int64_t endSlot = INT64_MAX;
@@ -493,7 +492,7 @@ MovieStatus sendPicture(VideoPipe &v, const AVFrame *picture, OutputFile &file, 
 // Places a decoded picture on the constant-rate time line: gaps are filled by repeating the
 // previous picture, a picture that falls on an already filled slot is dropped.
 MovieStatus takePicture(VideoPipe &v, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
-    const double seconds = frameSeconds(frame, v.in->time_base) - v.offsetSeconds;
+    const double seconds = frameSeconds(frame, v.in->time_base);
     // The small bias makes a rate halving keep the pictures on even slots.
     const std::int64_t slot = std::llround(seconds * av_q2d(v.rate) - 1e-6);
     if (!v.started) {
@@ -536,7 +535,6 @@ struct SoundPipe {
     int swrFormat = -1;
     int swrRate = 0;
     AVChannelLayout swrLayout{};
-    double offsetSeconds = 0; ///< reader timestamp of movie time 0
     bool started = false;
     std::int64_t nextSample = 0;
     // What the decoder made of the track, to tell a lost track from a few damaged packets.
@@ -643,8 +641,7 @@ MovieStatus takeSamples(SoundPipe &a, const AVFrame *frame, OutputFile &file, AV
         av_channel_layout_uninit(&a.swrLayout);
         av_channel_layout_copy(&a.swrLayout, &frame->ch_layout);
     }
-    const std::int64_t at =
-        std::llround((frameSeconds(frame, a.in->time_base) - a.offsetSeconds) * a.enc->sample_rate);
+    const std::int64_t at = std::llround(frameSeconds(frame, a.in->time_base) * a.enc->sample_rate);
     if (!a.started) {
         a.started = true;
         a.nextSample = std::max<std::int64_t>(at, 0);
@@ -782,29 +779,6 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
             return status;
         pipeOfTrack[a.track] = static_cast<int>(i);
     }
-    // Where movie time 0 lies in the reader's timestamps: a source read as it is (an MPEG-TS
-    // stream starting at 1.4 s, say) keeps its container's clock. One offset for all
-    // streams keeps them in sync.
-    double offsetSeconds = 0;
-    bool haveOffset = false;
-    auto considerOffset = [&](const AVStream *in, std::size_t track) {
-        if (in->start_time == AV_NOPTS_VALUE)
-            return;
-        const double offset = double(in->start_time) * av_q2d(in->time_base) -
-                              movie.track(track).range().startSeconds();
-        offsetSeconds = haveOffset ? std::min(offsetSeconds, offset) : offset;
-        haveOffset = true;
-    };
-    if (video)
-        considerOffset(video->in, video->track);
-    for (const SoundPipe &a : sounds)
-        considerOffset(a.in, a.track);
-    offsetSeconds = std::max(offsetSeconds, 0.0);
-    if (video)
-        video->offsetSeconds = offsetSeconds;
-    for (SoundPipe &a : sounds)
-        a.offsetSeconds = offsetSeconds;
-
     // Tracks that are not exported are not read at all.
     AVFormatContext *input = reader->formatContext();
     for (unsigned i = 0; i < input->nb_streams; ++i) {
@@ -834,7 +808,7 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
         const int pipe = pipeOfTrack[track];
         const AVStream *in = pipe < 0 ? video->in : sounds[static_cast<std::size_t>(pipe)].in;
         if (packet->dts != AV_NOPTS_VALUE)
-            progress.at(double(packet->dts) * av_q2d(in->time_base) - offsetSeconds);
+            progress.at(double(packet->dts) * av_q2d(in->time_base));
         if (pipe < 0)
             status = decode(video->dec.get(), packet.get(), frame.get(), [&](AVFrame *f) {
                 return takePicture(*video, f, file, outPacket.get());

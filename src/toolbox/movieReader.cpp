@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace toolbox {
@@ -30,6 +31,23 @@ bool playsWholeStream(const MovieTrack &track) {
             return false;
     }
     return true;
+}
+
+/// The timestamp of movie time 0 in the clock of an unedited libav source, in time base *unit:
+/// taken from the track that starts first in the movie (its first timestamp less its lead-in,
+/// exact for the track the movie starts with), so every stream keeps its place beside the
+/// others as the container has it.
+std::int64_t movieOrigin(const Movie &movie, AVRational *unit) {
+    std::optional<std::size_t> first;
+    for (std::size_t t = 0; t < movie.trackCount(); ++t) {
+        const auto range = movie.track(t).range();
+        if (!first || range.startSeconds() < movie.track(*first).range().startSeconds())
+            first = t;
+    }
+    const auto &media = MovieAccess::media(movie.track(*first));
+    const auto range = movie.track(*first).range();
+    *unit = media.timeBase;
+    return media.startTime - av_rescale_q(range.start, AVRational{1, range.timeScale}, *unit);
 }
 
 /// A temporary file name in the system's temporary folder.
@@ -153,6 +171,16 @@ std::unique_ptr<MovieReader> MovieReader::open(const Movie &movie, MovieStatus *
     for (unsigned i = 0; i < reader->format_->nb_streams; ++i)
         if (reader->trackOfStream_[i] < 0)
             reader->format_->streams[i]->discard = AVDISCARD_ALL;
+    // Media read through a QuickTime movie is in movie time already; an unedited source is
+    // read on its container's clock, which is moved to start with the movie.
+    reader->shiftOfStream_.assign(reader->format_->nb_streams, 0);
+    if (!quickTime) {
+        AVRational unit{1, 1};
+        const std::int64_t origin = movieOrigin(movie, &unit);
+        for (unsigned i = 0; i < reader->format_->nb_streams; ++i)
+            reader->shiftOfStream_[i] =
+                av_rescale_q(origin, unit, reader->format_->streams[i]->time_base);
+    }
     return reader;
 }
 
@@ -176,6 +204,12 @@ int MovieReader::readPacket(AVPacket *packet, std::size_t *trackIndex) {
             return result;
         const int track = trackIndexOfStream(packet->stream_index);
         if (track >= 0) {
+            const std::int64_t shift =
+                shiftOfStream_[static_cast<std::size_t>(packet->stream_index)];
+            if (packet->pts != AV_NOPTS_VALUE)
+                packet->pts -= shift;
+            if (packet->dts != AV_NOPTS_VALUE)
+                packet->dts -= shift;
             if (trackIndex)
                 *trackIndex = static_cast<std::size_t>(track);
             return 0;

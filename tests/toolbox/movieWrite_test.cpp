@@ -343,5 +343,39 @@ TEST_P(EditedMovieReader, DecodesExactlyTheFramesOfAnEditedMovie) {
 // QuickTime media (through a reference movie) and MPEG-TS media (through a copy).
 INSTANTIATE_TEST_SUITE_P(MovieReader, EditedMovieReader, testing::Bool());
 
+// An unedited transport stream is read from the file itself, whose clock starts near 1.4 s:
+// the reader hands out movie time all the same, every track at its place in the movie (the
+// picture of the second clip starts 0.48 s after its sound).
+TEST(MovieReaderClock, UneditedTransportStreamIsReadInMovieTime) {
+    test::TemporaryFolder folder;
+    const auto late = folder.file("late video.ts");
+    ASSERT_TRUE(
+        test::makeClip(late,
+                       "-itsoffset 0.48 -f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                       "-f lavfi -i sine=sample_rate=48000:duration=2",
+                       "-c:v libx264 -g 12 -c:a mp2 -f mpegts"));
+    for (const auto &path : {clips().transport(), late}) {
+        SCOPED_TRACE(path);
+        ASSERT_GT(test::probeNumber(path, "", "start_time"), 1.0); // the container's clock
+        auto movie = Movie::open(path);
+        ASSERT_TRUE(movie);
+        MovieStatus status;
+        auto reader = MovieReader::open(*movie, &status);
+        ASSERT_TRUE(reader) << status.message;
+        std::vector<double> first(movie->trackCount(), 1e9);
+        AVPacket *packet = av_packet_alloc();
+        std::size_t track = 0;
+        while (reader->readPacket(packet, &track) == 0)
+            if (packet->pts != AV_NOPTS_VALUE)
+                first[track] = std::min(first[track], double(packet->pts) *
+                                                          av_q2d(reader->stream(track)->time_base));
+        av_packet_free(&packet);
+        for (std::size_t t = 0; t < movie->trackCount(); ++t)
+            EXPECT_NEAR(first[t], movie->track(t).range().startSeconds(), 0.001) << "track " << t;
+        EXPECT_NEAR(*std::min_element(first.begin(), first.end()), 0.0, 0.001);
+    }
+    EXPECT_NEAR(Movie::open(late)->track(0).range().startSeconds(), 0.48, 0.03);
+}
+
 } // namespace
 } // namespace toolbox

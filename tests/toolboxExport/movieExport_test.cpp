@@ -134,18 +134,34 @@ TEST_F(MovieExport, EditsAreHonoured) {
 }
 
 TEST_F(MovieExport, TransportStreamClockIsNotMovieTime) {
-    // MPEG-TS timestamps start near 1.4 s; the export must start at movie time 0 anyway.
+    // MPEG-TS timestamps start near 1.4 s; the export starts at movie time 0 anyway, keeps the
+    // length, and keeps picture and sound where they are beside each other (the second clip's
+    // picture starts 0.48 s after its sound, as camcorder clips can).
     ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
                        "-f lavfi -i sine=sample_rate=48000:duration=2 "
                        "-c:v libx264 -preset ultrafast -c:a ac3",
                        work / "src.ts"));
-    MovieStatus status;
-    auto movie = Movie::open(work / "src.ts", &status);
-    ASSERT_TRUE(movie) << status.message;
-    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "ts.mov", prores("apco")));
-    EXPECT_EQ(countFrames(work / "ts.mov", "v:0"), 50);
-    EXPECT_NEAR(streamDuration(work / "ts.mov", "v:0"), 2.0, 0.041);
-    EXPECT_NEAR(streamDuration(work / "ts.mov", "a:0"), 2.0, 0.05);
+    ASSERT_TRUE(ffmpeg("-itsoffset 0.48 -f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                       "-f lavfi -i sine=sample_rate=48000:duration=2 "
+                       "-c:v libx264 -preset ultrafast -c:a ac3",
+                       work / "late.ts"));
+    const auto startOf = [](const std::string &path, const char *stream) {
+        return std::stod(probe(path, stream, "stream=start_time").substr(11));
+    };
+    for (const auto &[source, videoStart] : {std::pair{"src.ts", 0.0}, {"late.ts", 0.48}}) {
+        SCOPED_TRACE(source);
+        MovieStatus status;
+        auto movie = Movie::open(work / source, &status);
+        ASSERT_TRUE(movie) << status.message;
+        const std::string out = work / (std::string(source) + ".mov");
+        status = exportMovieAsQuickTime(*movie, out, prores("apco"));
+        ASSERT_TRUE(status) << status.message;
+        EXPECT_EQ(countFrames(out, "v:0"), 50);
+        EXPECT_NEAR(streamDuration(out, "v:0"), 2.0, 0.041);
+        EXPECT_NEAR(streamDuration(out, "a:0"), 2.0, 0.05);
+        EXPECT_NEAR(startOf(out, "a:0"), 0.0, 0.001);
+        EXPECT_NEAR(startOf(out, "v:0"), videoStart, 0.04); // within one frame
+    }
 }
 
 TEST_F(MovieExport, WaveHoldsTheSoundAndNeedsSome) {
