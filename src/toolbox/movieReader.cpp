@@ -29,6 +29,12 @@ bool playsWholeStream(const MovieTrack &track) {
             continue;
         if (++played > 1 || edit.mediaStart != 0 || edit.rate != 1.0)
             return false;
+        // The whole stream, to within the unit of movie time the edit was rounded to: an edit
+        // cut short ends the track before the stream does, which reading the file would not.
+        const auto movieScale = track.range().timeScale;
+        const auto whole = av_rescale(track.mediaDuration(), movieScale, track.mediaTimeScale());
+        if (std::llabs(edit.movieDuration - whole) > 1)
+            return false;
     }
     return true;
 }

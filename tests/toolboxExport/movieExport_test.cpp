@@ -164,6 +164,24 @@ TEST_F(MovieExport, TransportStreamClockIsNotMovieTime) {
     }
 }
 
+TEST_F(MovieExport, CutEndOfATransportStreamIsLeftOut) {
+    // Only the end cut: the edit still starts the stream at its beginning, but the sound must
+    // stop where the movie does, as the picture does.
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                       "-f lavfi -i sine=sample_rate=48000:duration=2 "
+                       "-c:v libx264 -preset ultrafast -c:a mp2",
+                       work / "src.ts"));
+    MovieStatus status;
+    auto movie = Movie::open(work / "src.ts", &status);
+    ASSERT_TRUE(movie) << status.message;
+    ASSERT_TRUE(movie->setTimeScale(1000));
+    ASSERT_TRUE(movie->deleteSegment(1000, movie->duration() - 1000, 1000));
+    status = exportMovieAsQuickTime(*movie, work / "cut.mov", prores("apco"));
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(countFrames(work / "cut.mov", "v:0"), 25);
+    EXPECT_NEAR(streamDuration(work / "cut.mov", "a:0"), 1.0, 0.03);
+}
+
 TEST_F(MovieExport, WaveHoldsTheSoundAndNeedsSome) {
     auto movie = open("av50.mov");
     ASSERT_TRUE(movie);
