@@ -834,6 +834,12 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
     if (file.packetsWritten() == 0)
         return MovieStatus::failure(MovieError::ReadFailed,
                                     "Nothing could be decoded from the movie's tracks");
+    // Likewise a picture track that gave not one picture: the movie would have sound only.
+    if (video && !video->started && movie.track(video->track).range().duration > 0)
+        return MovieStatus::failure(MovieError::ReadFailed,
+                                    "Video track " + std::to_string(video->track + 1) + " (" +
+                                        avcodec_get_name(video->in->codecpar->codec_id) +
+                                        "): no picture could be decoded");
     for (const SoundPipe &a : sounds)
         if (status = checkSoundKept(a, movie); !status)
             return status;

@@ -25,7 +25,8 @@ namespace toolbox {
 ///    sampleRate and channels (0 keeps the source's).
 ///  - Other tracks are left out.
 /// Damaged packets are skipped, but a sound track that decodes to no sound, or loses more of
-/// its frames than it keeps, fails the export (ReadFailed, the track named in the message).
+/// its frames than it keeps, or a video track that gives no picture, fails the export
+/// (ReadFailed, the track named in the message).
 /// Progress: fractions from 0 to 1.0 (0x10000), the last one once the file is in place.
 MovieStatus exportMovieAsQuickTime(const Movie &movie, const std::string &path,
                                    const MovieExportSettings &settings,

@@ -301,8 +301,9 @@ void damagePackets(const std::string &path, const std::string &stream, int keepE
 } // namespace
 
 // A sound track that decodes to nothing, or mostly to nothing, fails the export (naming the
-// track) instead of giving a movie without its sound; a single damaged packet does not.
-TEST_F(MovieExport, LostSoundFailsTheExport) {
+// track) instead of giving a movie without its sound; a single damaged packet does not. A
+// picture track without a single picture fails it too.
+TEST_F(MovieExport, LostSoundOrPictureFailsTheExport) {
     const std::string source = work / "source.mov";
     ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
                        "-f lavfi -i sine=sample_rate=48000:duration=2 -c:v mjpeg -c:a aac",
@@ -351,4 +352,16 @@ TEST_F(MovieExport, LostSoundFailsTheExport) {
     }
     // Only the sources and the single good export and sound file: nothing half-written.
     EXPECT_EQ(filesInWork(), 6u);
+
+    // The same for a picture track that gives not one picture: the sound alone is no export.
+    const std::string noPicture = work / "no picture.mov";
+    std::filesystem::copy_file(source, noPicture);
+    damagePackets(noPicture, "v:0", 0);
+    MovieStatus status;
+    auto movie = Movie::open(noPicture, &status);
+    ASSERT_TRUE(movie) << status.message;
+    status = exportMovieAsQuickTime(*movie, work / "no picture out.mov", prores("apco"));
+    EXPECT_EQ(status.error, MovieError::ReadFailed);
+    EXPECT_NE(status.message.find("Video track 1 ("), std::string::npos) << status.message;
+    EXPECT_EQ(filesInWork(), 7u);
 }
