@@ -10,7 +10,7 @@
 //   analysis: the controller's analysis of the clip (probe, offsets, field order, thumbnail)
 //             against `ffprobe CLIP` plus `ffmpeg -ss 60 -i CLIP -frames:v 1 -vf scale=160:90
 //             THUMB.jpg`.
-// and prints each time and ratio. Each fluxaro run has a private home. Each command runs three
+// and prints each time and ratio. Each fluxaro run has a private home. Each command runs five
 // times, alternating with its counterpart, after the disk has been given what earlier runs
 // wrote; the best time of each counts, so a burst of disk write-back does not decide a ratio.
 #include "alerts.h"
@@ -161,8 +161,11 @@ pair bestOf(int runs, const std::function<double()> &fluxaro,
             const std::function<double()> &plain) {
     pair best;
     for (int i = 0; i < runs; ++i) {
-        best.plain = std::min(best.plain, plain());
-        best.fluxaro = std::min(best.fluxaro, fluxaro());
+        const double p = plain();
+        const double f = fluxaro();
+        std::printf("  run %d: fluxaro %.2f s, plain %.2f s\n", i + 1, f, p);
+        best.plain = std::min(best.plain, p);
+        best.fluxaro = std::min(best.fluxaro, f);
     }
     return best;
 }
@@ -174,7 +177,7 @@ int main(int argc, char *argv[]) {
     const int rewrapSeconds = argc > 1 ? std::atoi(argv[1]) : 120;
     const int proresSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
     const int mbits = argc > 3 ? std::atoi(argv[3]) : 28;
-    constexpr int kRuns = 3;
+    constexpr int kRuns = 5;
     QTemporaryDir dir;
     const QString root = dir.path();
     const QString clip = root + "/long clip.ts";
