@@ -78,7 +78,8 @@ std::unique_ptr<MovieReader> MovieReader::openThroughCopy(const Movie &movie, Mo
         return nullptr;
     }
     auto reader = [&]() -> std::unique_ptr<MovieReader> {
-        const auto written = movie.writeSelfContained(path);
+        // A scratch copy, deleted once open: not worth waiting for the disk.
+        const auto written = movie.writeSelfContained(path, {}, WriteSync::Deferred);
         if (!written) {
             if (status)
                 *status = written;
