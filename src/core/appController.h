@@ -193,6 +193,8 @@ private:
     /// Starts the thumbnail of the source being probed as soon as the probe has described it.
     void analysisThumbnailEarly();
     bool thumbnailPathTaken(const QString &img) const;
+    /// True while the thumbnail for img is being made or waits its turn.
+    bool thumbnailPending(const QString &img) const;
     void thumbnailEnqueue(thumbnailJob job);
     /// Drops a queued thumbnail or stops the one being made (its picture is then deleted).
     void thumbnailCancel(const QString &img);

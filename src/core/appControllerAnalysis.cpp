@@ -358,11 +358,20 @@ void appController::analysisThumbnailEarly() {
     thumbnailEnqueue(std::move(job));
 }
 
+bool appController::thumbnailPending(const QString &img) const {
+    return (thumbnailCurrent_ && thumbnailCurrent_->img == img) ||
+           std::any_of(thumbnailQueue_.cbegin(), thumbnailQueue_.cend(),
+                       [&](const thumbnailJob &job) { return job.img == img; });
+}
+
 void appController::thumbnailCancel(const QString &img) {
     thumbnailQueue_.removeIf([&](const thumbnailJob &job) { return job.img == img; });
     if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailTaskClass_) {
         // Its end is reported as any other: with no row to take it, the picture is deleted.
         thumbnailTaskClass_->terminate();
+    } else if (QFileInfo::exists(img)) {
+        // Made already, while the source was still being probed.
+        rmCocoa(img);
     }
 }
 
@@ -370,8 +379,9 @@ void appController::analysisStepFin(const QString &src) {
     prefDelete(QStringLiteral("analysisFin"));
     // A thumbnail started for a source that gets no row is not wanted any more.
     if (analysisThumbnail_) {
-        thumbnailCancel(analysisThumbnail_->img);
+        const QString unwanted = analysisThumbnail_->img;
         analysisThumbnail_.reset();
+        thumbnailCancel(unwanted);
     }
     analysisTaskVerboseMStr_.reset();
     analysisRetainedStr_.reset();
@@ -400,8 +410,12 @@ void appController::analysisStepFin(const QString &src) {
                    static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
         row.insert(QStringLiteral("fps"),
                    c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
-        // "img" comes with the thumbnail (thumbnailEnded).
+        // "img" comes with the thumbnail (thumbnailEnded), unless the picture was made while
+        // the source was still being probed.
         row.insert(QStringLiteral("dico"), *job);
+        if (!img.isEmpty() && !thumbnailPending(img) && holdsPicture(img)) {
+            row.insert(QStringLiteral("img"), img);
+        }
         list_.append(row);
         list_.setSelectedIndex(list_.count() - 1);
         iba_outSpeedCell();
@@ -459,11 +473,7 @@ void appController::analysisOver() {
 }
 
 bool appController::thumbnailPathTaken(const QString &img) const {
-    if (QFileInfo::exists(img) || (thumbnailCurrent_ && thumbnailCurrent_->img == img)) {
-        return true;
-    }
-    return std::any_of(thumbnailQueue_.cbegin(), thumbnailQueue_.cend(),
-                       [&](const thumbnailJob &job) { return job.img == img; });
+    return QFileInfo::exists(img) || thumbnailPending(img);
 }
 
 void appController::thumbnailEnqueue(thumbnailJob job) {
@@ -502,7 +512,8 @@ void appController::thumbnailEnded() {
     const thumbnailJob done = std::move(*thumbnailCurrent_);
     thumbnailCurrent_.reset();
     const bool made = holdsPicture(done.img);
-    bool kept = false;
+    // The source being analysed: its row comes when the probe is over and takes the picture.
+    bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == done.img;
     for (int32_t row = 0; row < list_.count(); ++row) {
         if (list_.dico(row).value(QStringLiteral("imgPathStr")).toString() == done.img) {
             kept = made;

@@ -194,6 +194,58 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
     EXPECT_EQ(pictures.size(), 2) << pictures.join(' ').toStdString();
 }
 
+// A thumbnail may be made before the probe is over: the row then takes it when it comes, and a
+// source refused afterwards leaves no picture. The probe is slowed by a wrapper that holds its
+// report for a moment after the source is described.
+TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
+    const QString resources = box.root() + "/resources";
+    QDir().mkpath(resources + "/tools");
+    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"), resources + "/Info.plist");
+    QFile wrapper(resources + "/tools/ffmpeg");
+    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write("#!/bin/sh\n"
+                  "case \" $* \" in\n"
+                  "*\" -fdebug \"*)\n"
+                  "  /usr/bin/ffmpeg \"$@\" 2>&1 | while IFS= read -r line; do\n"
+                  "    printf '%s\\n' \"$line\"\n"
+                  "    case \"$line\" in \"Stream mapping:\"*) sleep 1.5 ;; esac\n"
+                  "  done\n"
+                  "  exit 0 ;;\n"
+                  "esac\n"
+                  "exec /usr/bin/ffmpeg \"$@\"\n");
+    wrapper.close();
+    wrapper.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ExeOwner);
+    qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
+
+    QStringList events;
+    app->hooks.thumbnailMade = [&](const QString &, const QString &img) {
+        events << (img.isEmpty() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail"));
+    };
+    app->hooks.analysisVerdict = [&](const QString &, bool accepted, const QString &) {
+        events << (accepted ? QStringLiteral("accepted") : QStringLiteral("refused"));
+    };
+    addSources({clip("slow probe.ts")});
+    EXPECT_EQ(events, QStringList({"thumbnail", "accepted"})) << events.join(", ").toStdString();
+    batchList *list = app->whichArrayController();
+    ASSERT_EQ(list->count(), 1);
+    const QString img = list->row(0).value("img").toString();
+    EXPECT_EQ(img, list->dico(0).value("imgPathStr").toString()) << img.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(img)) << img.toStdString();
+
+    events.clear();
+    const QString interlaced = box.root() + "/interlaced.ts";
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
+                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    addSources({interlaced});
+    EXPECT_EQ(events, QStringList({"thumbnail", "refused"})) << events.join(", ").toStdString();
+    EXPECT_EQ(list->count(), 1);
+    const QStringList pictures =
+        QDir(box.root() + "/tmp").entryList({QStringLiteral("*.jpg")}, QDir::Files);
+    EXPECT_EQ(pictures, QStringList({QFileInfo(img).fileName()}))
+        << pictures.join(", ").toStdString();
+}
+
 // Files opened through the system reach the list on the next turn of the event loop, like a drop.
 TEST_F(controller, openedFilesAreAddedLikeADrop) {
     const QString path = clip("opened.ts");
