@@ -101,9 +101,10 @@ MovieStatus writeQuickTimeMedia(const Movie &movie, const std::string &path,
                                 const MovieProgressProc &progressProc, WriteSync sync) {
     Progress progress(progressProc);
     progress.report(0, 1);
+    // Without a name until complete: even a killed process leaves nothing in the folder.
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error))
+    if (!output.create(path, &error, TemporaryName::Unnamed))
         return MovieStatus::failure(MovieError::WriteFailed, error);
 
     // Every chunk of every track, copied in the order of the source files.
@@ -222,11 +223,13 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     }
     Progress progress(progressProc);
     progress.report(0, 1);
+    // Without a name until complete; libavformat and the header rewrite reach it through
+    // writePath(), and file() stays open, which keeps an unnamed file alive.
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error))
+    if (!output.create(path, &error, TemporaryName::Unnamed))
         return MovieStatus::failure(MovieError::WriteFailed, error);
-    output.file().close();
+    const std::string scratch = output.writePath();
 
     AVFormatContext *raw = nullptr;
     if (avformat_open_input(&raw, sourcePath.c_str(), nullptr, nullptr) < 0)
@@ -235,8 +238,7 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     if (avformat_find_stream_info(input.get(), nullptr) < 0)
         return MovieStatus::failure(MovieError::ReadFailed, "cannot read \"" + sourcePath + "\"");
     AVFormatContext *rawOutput = nullptr;
-    if (avformat_alloc_output_context2(&rawOutput, nullptr, "mov", output.temporaryPath().c_str()) <
-        0)
+    if (avformat_alloc_output_context2(&rawOutput, nullptr, "mov", scratch.c_str()) < 0)
         return writeFailure(path, "no QuickTime muxer");
     OutputFormatPtr muxer(rawOutput);
     std::vector<int> outputOfStream(input->nb_streams, -1);
@@ -249,7 +251,7 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
         out->time_base = in->time_base;
         outputOfStream[streams[i]] = static_cast<int>(i);
     }
-    int result = avio_open(&muxer->pb, output.temporaryPath().c_str(), AVIO_FLAG_WRITE);
+    int result = avio_open(&muxer->pb, ("file:" + scratch).c_str(), AVIO_FLAG_WRITE);
     if (result < 0)
         return writeFailure(path, avErrorText(result));
     if ((result = avformat_write_header(muxer.get(), nullptr)) < 0)
@@ -282,7 +284,7 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     // The copied file's tracks, carrying this movie's edits in their own media time.
     ParsedMovie copied;
     bool isQuickTime = false;
-    if (auto status = readQuickTimeMovie(output.temporaryPath(), copied, isQuickTime); !status)
+    if (auto status = readQuickTimeMovie(scratch, copied, isQuickTime); !status)
         return status;
     if (copied.tracks.size() != streams.size())
         return writeFailure(path, "the copied movie lost a track");
@@ -316,10 +318,9 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     std::vector<std::uint8_t> moov;
     if (auto status = buildMovieAtom(movie, outputs, absolutePath(path), moov); !status)
         return status;
-    if (auto status = replaceMovieHeader(output.temporaryPath(), moov, sync); !status)
+    if (auto status = replaceMovieHeader(scratch, moov, sync); !status)
         return status;
-    if (!output.file().open(output.temporaryPath(), true) ||
-        !output.commit(&error, sync == WriteSync::Durable))
+    if (!output.commit(&error, sync == WriteSync::Durable))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     progress.finish();
     return MovieStatus::success();
@@ -352,7 +353,7 @@ MovieStatus Movie::writeReference(const std::string &path,
         return status;
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error))
+    if (!output.create(path, &error, TemporaryName::Unnamed))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     const auto fileType = quickTimeFileType();
     if (!output.file().writeAt(0, fileType) || !output.file().writeAt(fileType.size(), moov))

@@ -252,6 +252,31 @@ TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {
     EXPECT_EQ(filesIn(folder.path()), 1u);
 }
 
+// While a movie is written its folder shows nothing new: the file has no name until it is
+// complete, so a process killed during a long copy leaves nothing behind. Both copies: the
+// QuickTime chunk copy and the libavformat remux of another container.
+TEST(SelfContainedMovie, NothingAppearsInTheFolderUntilTheMovieIsComplete) {
+    for (const auto &source : {clips().av(), clips().transport()}) {
+        test::TemporaryFolder folder;
+        auto movie = Movie::open(source);
+        ASSERT_TRUE(movie);
+        const auto path = folder.file("out.mov");
+        bool midway = false;
+        std::size_t seen = 0;
+        const auto status = movie->writeSelfContained(path, [&](std::int32_t fraction) {
+            if (fraction > 0 && fraction < kFixedOne) {
+                midway = true;
+                seen = std::max(seen, filesIn(folder.path()));
+            }
+        });
+        ASSERT_TRUE(status) << status.message;
+        EXPECT_TRUE(midway) << source;
+        EXPECT_EQ(seen, 0u) << source;
+        EXPECT_EQ(filesIn(folder.path()), 1u) << source;
+        EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(source, "v:0"));
+    }
+}
+
 // Fragmented files describe their samples after the header: they are read through
 // libavformat, and a self-contained write copies every sample.
 TEST(SelfContainedMovie, FragmentedMoviesAreCopiedWhole) {
