@@ -235,6 +235,39 @@ TEST(batch, missingFfmpegFailsCleanly) {
     EXPECT_TRUE(run.out.contains(QStringLiteral("ffmpeg can't be started"))) << show(run);
 }
 
+// An output of the right size that is not a movie is a failure, and is not left behind: the
+// conversion's ffmpeg is replaced by a script that writes 300 KB of zeros where the movie
+// should go (the probe and the thumbnail still run the real ffmpeg).
+TEST(batch, largeButUnreadableOutputFails) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString resources = box.root() + QStringLiteral("/resources");
+    QDir().mkpath(resources + QStringLiteral("/tools"));
+    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
+                resources + QStringLiteral("/Info.plist"));
+    QFile::link(QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater"),
+                resources + QStringLiteral("/tools/clipdater"));
+    QFile script(resources + QStringLiteral("/tools/ffmpeg"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n"
+                 "case \" $* \" in\n"
+                 "*\" -vcodec copy \"*)\n"
+                 "  for last; do :; done\n"
+                 "  head -c 307200 /dev/zero > \"$last\"\n"
+                 "  exit 0 ;;\n"
+                 "esac\n"
+                 "exec /usr/bin/ffmpeg \"$@\"\n");
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000,
+                                    {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
+    EXPECT_FALSE(run.out.contains(QStringLiteral("converted: "))) << show(run);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
 // Without trakmill the export fails cleanly: no output, no master file left behind.
 TEST(batch, missingTrakmillFailsCleanly) {
     sandbox box;
