@@ -67,6 +67,9 @@ protected:
     void TearDown() override {
         app.reset();
         setAlertPresenter(nullptr);
+        // The store writes its file now, while the sandbox is there, not at exit into a
+        // folder it would create again.
+        prefReload();
     }
 
     /// Drops the sources and waits for their analysis and thumbnails.
