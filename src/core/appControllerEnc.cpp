@@ -448,7 +448,7 @@ void appController::resetProgressDisplay() {
 void appController::encFinStep(const QString &step) {
     prefDelete(QStringLiteral("encFin"));
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
-    const QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
+    QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
     const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
     for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr")}) {
         const QString purge = job.value(key).toString();
@@ -489,13 +489,27 @@ void appController::encFinStep(const QString &step) {
         const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile();
         const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
         // At least 200 KB that ffmpeg reads as a movie; a size that can't be read is no proof.
-        const bool success = sizeKB >= kMinimumOutputKB && outputIsReadableMovie(dst);
+        QString why;
+        if (!exists) {
+            why = QStringLiteral("no output");
+        } else if (sizeKB < 0) {
+            why = QStringLiteral("the output's size can't be read");
+        } else if (sizeKB < kMinimumOutputKB) {
+            why = QStringLiteral("output too small (%1 KB)").arg(sizeKB, 0, 'f', 0);
+        } else if (!outputIsReadableMovie(dst)) {
+            why = QStringLiteral("output is not a readable movie");
+        }
+        const bool success = why.isEmpty();
         list_.setValue(row, QStringLiteral("resultat"),
                        success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
         if (!success) {
             logStr(QStringLiteral("output              :-( %1 KB '%2'").arg(sizeKB).arg(dst));
             if (exists) {
                 rmCocoa(dst);
+            }
+            // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
+            if (job.value(QStringLiteral("skipReason")).toString().isEmpty()) {
+                job.insert(QStringLiteral("skipReason"), why);
             }
         }
     }

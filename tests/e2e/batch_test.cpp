@@ -263,8 +263,24 @@ TEST(batch, largeButUnreadableOutputFails) {
     const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000,
                                     {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
     EXPECT_EQ(run.status, 1) << show(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src +
+                                 QStringLiteral(" (output is not a readable movie)")))
+        << show(run);
     EXPECT_FALSE(run.out.contains(QStringLiteral("converted: "))) << show(run);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
+// A conversion under 200 KB does not count: the job fails with its reason and the small file
+// is not left behind.
+TEST(batch, tinyOutputFails) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/tiny.ts");
+    ASSERT_TRUE(makeClip(src, "160x90", 25, 0.2));
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src +
+                                 QStringLiteral(" (output too small (")))
+        << show(run);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
 
