@@ -37,8 +37,8 @@ struct appControllerHooks {
     std::function<void(const QString &src, bool accepted, const QString &reason)> analysisVerdict;
     /// The analysis of every queued source is over. Thumbnails may still be on their way.
     std::function<void()> analysisEnded;
-    /// A row's thumbnail was written to img (its row's "img" is then set), or could not be
-    /// (img empty).
+    /// A source's thumbnail was written to img (its row's "img" is set now, or when the row is
+    /// appended after a probe that outlasted the thumbnail), or could not be (img empty).
     std::function<void(const QString &src, const QString &img)> thumbnailMade;
     /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
     /// row's status ("puceSuccess" or "puceFailure").
