@@ -226,9 +226,7 @@ TEST(batch, missingFfmpegFailsCleanly) {
     const QString src = box.root() + QStringLiteral("/clip.ts");
     ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
     const QString resources = box.root() + QStringLiteral("/resources");
-    QDir().mkpath(resources + QStringLiteral("/tools"));
-    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
-                resources + QStringLiteral("/Info.plist"));
+    ASSERT_TRUE(makeResourceFolder(resources, {}));
     const runResult run =
         box.batch({src}, 60000, {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
     EXPECT_EQ(run.status, 1) << show(run);
@@ -243,23 +241,17 @@ TEST(batch, largeButUnreadableOutputFails) {
     const QString src = box.root() + QStringLiteral("/clip.ts");
     ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
     const QString resources = box.root() + QStringLiteral("/resources");
-    QDir().mkpath(resources + QStringLiteral("/tools"));
-    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
-                resources + QStringLiteral("/Info.plist"));
-    QFile::link(QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater"),
-                resources + QStringLiteral("/tools/clipdater"));
-    QFile script(resources + QStringLiteral("/tools/ffmpeg"));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\n"
-                 "case \" $* \" in\n"
-                 "*\" -vcodec copy \"*)\n"
-                 "  for last; do :; done\n"
-                 "  head -c 307200 /dev/zero > \"$last\"\n"
-                 "  exit 0 ;;\n"
-                 "esac\n"
-                 "exec /usr/bin/ffmpeg \"$@\"\n");
-    script.close();
-    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(makeResourceFolder(
+        resources,
+        {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
+         {QStringLiteral("ffmpeg"), QStringLiteral("#!/bin/sh\n"
+                                                   "case \" $* \" in\n"
+                                                   "*\" -vcodec copy \"*)\n"
+                                                   "  for last; do :; done\n"
+                                                   "  head -c 307200 /dev/zero > \"$last\"\n"
+                                                   "  exit 0 ;;\n"
+                                                   "esac\n"
+                                                   "exec /usr/bin/ffmpeg \"$@\"\n")}}));
     const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000,
                                     {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
     EXPECT_EQ(run.status, 1) << show(run);
@@ -290,12 +282,10 @@ TEST(batch, missingTrakmillFailsCleanly) {
     const QString src = box.root() + QStringLiteral("/clip.ts");
     ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
     const QString resources = box.root() + QStringLiteral("/resources");
-    QDir().mkpath(resources + QStringLiteral("/tools"));
-    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
-                resources + QStringLiteral("/Info.plist"));
-    QFile::link(QStringLiteral("/usr/bin/ffmpeg"), resources + QStringLiteral("/tools/ffmpeg"));
-    QFile::link(QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater"),
-                resources + QStringLiteral("/tools/clipdater"));
+    ASSERT_TRUE(makeResourceFolder(
+        resources,
+        {{QStringLiteral("ffmpeg"), QStringLiteral("/usr/bin/ffmpeg")},
+         {QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")}}));
     const runResult run = box.batch({src, "--format", "prores"}, 120000,
                                     {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
     if (!proresAvailable(run)) {

@@ -202,23 +202,17 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
 // report for a moment after the source is described.
 TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
     const QString resources = box.root() + "/resources";
-    QDir().mkpath(resources + "/tools");
-    QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"), resources + "/Info.plist");
-    QFile wrapper(resources + "/tools/ffmpeg");
-    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
-    wrapper.write("#!/bin/sh\n"
-                  "case \" $* \" in\n"
-                  "*\" -fdebug \"*)\n"
-                  "  /usr/bin/ffmpeg \"$@\" 2>&1 | while IFS= read -r line; do\n"
-                  "    printf '%s\\n' \"$line\"\n"
-                  "    case \"$line\" in \"Stream mapping:\"*) sleep 1.5 ;; esac\n"
-                  "  done\n"
-                  "  exit 0 ;;\n"
-                  "esac\n"
-                  "exec /usr/bin/ffmpeg \"$@\"\n");
-    wrapper.close();
-    wrapper.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ExeOwner);
+    ASSERT_TRUE(makeResourceFolder(
+        resources, {{"ffmpeg", "#!/bin/sh\n"
+                               "case \" $* \" in\n"
+                               "*\" -fdebug \"*)\n"
+                               "  /usr/bin/ffmpeg \"$@\" 2>&1 | while IFS= read -r line; do\n"
+                               "    printf '%s\\n' \"$line\"\n"
+                               "    case \"$line\" in \"Stream mapping:\"*) sleep 1.5 ;; esac\n"
+                               "  done\n"
+                               "  exit 0 ;;\n"
+                               "esac\n"
+                               "exec /usr/bin/ffmpeg \"$@\"\n"}}));
     qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
 
     QStringList events;

@@ -202,4 +202,31 @@ QByteArray fingerprint(const QString &path) {
            hash.result().toHex();
 }
 
+bool makeResourceFolder(const QString &folder, const QMap<QString, QString> &tools) {
+    if (!QDir().mkpath(folder + QStringLiteral("/tools")) ||
+        !QFile::copy(QStringLiteral(FLUXARO_RESOURCE_DIR "/Info.plist"),
+                     folder + QStringLiteral("/Info.plist"))) {
+        return false;
+    }
+    for (auto it = tools.cbegin(); it != tools.cend(); ++it) {
+        const QString path = folder + QStringLiteral("/tools/") + it.key();
+        if (!it.value().startsWith(QStringLiteral("#!"))) {
+            if (!QFile::link(it.value(), path)) {
+                return false;
+            }
+            continue;
+        }
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly) || script.write(it.value().toUtf8()) < 0) {
+            return false;
+        }
+        script.close();
+        if (!script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                   QFileDevice::ExeOwner)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace e2e

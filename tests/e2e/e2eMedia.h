@@ -63,4 +63,10 @@ double probeDuration(const QString &path);
 /// A fingerprint of the file (size, modification time and content hash).
 QByteArray fingerprint(const QString &path);
 
+/// A resource folder of its own at folder (for FLUXARO_RESOURCE_DIR): the build's Info.plist
+/// and an empty tools folder, to which `tools` adds entries: a name and either the path of a
+/// program to link to or, when it starts with "#!", the text of a script to write. False when
+/// something could not be made.
+bool makeResourceFolder(const QString &folder, const QMap<QString, QString> &tools);
+
 } // namespace e2e
