@@ -57,10 +57,10 @@ public:
     TemporaryOutput(const TemporaryOutput &) = delete;
     TemporaryOutput &operator=(const TemporaryOutput &) = delete;
     ~TemporaryOutput();
-    /// Creates the temporary file in the destination's folder; false with a message when that
-    /// folder is missing or not writable.
+    /// Creates the temporary file in the destination's folder, unnamed unless asked otherwise;
+    /// false with a message when that folder is missing or not writable.
     bool create(const std::string &destination, std::string *error,
-                TemporaryName naming = TemporaryName::Hidden);
+                TemporaryName naming = TemporaryName::Unnamed);
     File &file() { return file_; }
     /// The hidden name of the file; empty while the file has no name (TemporaryName::Unnamed).
     [[nodiscard]] const std::string &temporaryPath() const { return temporaryPath_; }

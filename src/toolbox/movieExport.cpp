@@ -61,7 +61,7 @@ public:
 
     MovieStatus open(const std::string &path, const char *formatName) {
         path_ = path;
-        if (std::string error; !output_.create(path, &error, TemporaryName::Unnamed))
+        if (std::string error; !output_.create(path, &error))
             return MovieStatus::failure(MovieError::WriteFailed,
                                         "Cannot write " + path + ": " + error);
         int err = avformat_alloc_output_context2(&context_, nullptr, formatName, nullptr);

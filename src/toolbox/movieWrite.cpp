@@ -104,7 +104,7 @@ MovieStatus writeQuickTimeMedia(const Movie &movie, const std::string &path,
     // Without a name until complete: even a killed process leaves nothing in the folder.
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error, TemporaryName::Unnamed))
+    if (!output.create(path, &error))
         return MovieStatus::failure(MovieError::WriteFailed, error);
 
     // Every chunk of every track, copied in the order of the source files.
@@ -227,7 +227,7 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
     // writePath(), and file() stays open, which keeps an unnamed file alive.
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error, TemporaryName::Unnamed))
+    if (!output.create(path, &error))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     const std::string scratch = output.writePath();
 
@@ -353,7 +353,7 @@ MovieStatus Movie::writeReference(const std::string &path,
         return status;
     TemporaryOutput output;
     std::string error;
-    if (!output.create(path, &error, TemporaryName::Unnamed))
+    if (!output.create(path, &error))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     const auto fileType = quickTimeFileType();
     if (!output.file().writeAt(0, fileType) || !output.file().writeAt(fileType.size(), moov))
