@@ -161,19 +161,3 @@ std::optional<QString> dateCreation(const QString &path) {
     }
     return text;
 }
-
-std::optional<QString> EyetvBundle(const QString &path) {
-    if (path.isEmpty()) {
-        return std::nullopt;
-    }
-    logDebug(QStringLiteral("EyetvBundle         - debut - %1").arg(path));
-    QString result = path;
-    if (path.contains(QStringLiteral(".eyetv/"))) {
-        const QString parent = withoutLastComponent(path);
-        if (parent.endsWith(QStringLiteral(".eyetv"))) {
-            result = parent;
-        }
-    }
-    logDebug(QStringLiteral("EyetvBundle         - fin   - %1").arg(result));
-    return result;
-}

@@ -24,7 +24,3 @@ std::optional<QString> dateCreation(const QString &path);
 
 /// A time as dateCreation writes it: "YYYY-MM-DD hh:mm:ss ±hhmm" in the local time zone (TZ).
 QString dateCreationText(std::int64_t secondsSinceEpoch);
-
-/// The recording bundle ("<name>.eyetv" folder) that a file directly inside it stands for;
-/// any other path unchanged. Nothing for an empty path.
-std::optional<QString> EyetvBundle(const QString &path);

@@ -2,7 +2,6 @@
 
 #include "constants.h"
 #include "log.h"
-#include "recordingDate.h"
 #include "shellQuote.h"
 #include "utilsStr.h"
 #include "utilsTools.h"
@@ -418,6 +417,22 @@ QString pathByResolvingAlias(const QString &path) {
     }
     const QString target = info.canonicalFilePath();
     return target.isEmpty() ? path : target;
+}
+
+std::optional<QString> EyetvBundle(const QString &path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    logDebug(QStringLiteral("EyetvBundle         - debut - %1").arg(path));
+    QString result = path;
+    if (path.contains(QStringLiteral(".eyetv/"))) {
+        const QString parent = parentOf(withoutFinalSlash(path));
+        if (parent.endsWith(QStringLiteral(".eyetv"))) {
+            result = parent;
+        }
+    }
+    logDebug(QStringLiteral("EyetvBundle         - fin   - %1").arg(result));
+    return result;
 }
 
 QString fichier_dirname(const QString &rawPath) {

@@ -79,6 +79,10 @@ bool droitsAcces(const QString &path);
 /// not a link or the link can't be resolved.
 QString pathByResolvingAlias(const QString &path);
 
+/// The recording bundle ("<name>.eyetv" folder) that a file directly inside it stands for;
+/// any other path unchanged. Nothing for an empty path.
+std::optional<QString> EyetvBundle(const QString &path);
+
 /// The parent folder of the path with a final "/". A path inside a recording bundle stands for
 /// the bundle; a path inside an iMovie project's shared folder loses the marker's 33 characters
 /// first. The empty text for an empty path.

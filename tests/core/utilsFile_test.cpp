@@ -251,6 +251,17 @@ TEST(FileOps, PathsAndLinks) {
               QStringLiteral("/Volumes/Disk/Movies/my_holiday_clip_numb_MASTER.mts"));
 }
 
+TEST(EyetvBundle, FileDirectlyInsideABundleStandsForIt) {
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/Recording.mpg")),
+              QStringLiteral("/v/Recording.eyetv"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/sub/file.mpg")),
+              QStringLiteral("/v/Recording.eyetv/sub/file.mpg"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.mpg")), QStringLiteral("/v/Recording.mpg"));
+    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv")),
+              QStringLiteral("/v/Recording.eyetv"));
+    EXPECT_EQ(EyetvBundle(QString()), std::nullopt);
+}
+
 TEST(FileOps, WritingText) {
     const QString work = freshWorkDir(QStringLiteral("write"));
     const QString path = work + QStringLiteral("/summary.log");

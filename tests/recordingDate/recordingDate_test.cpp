@@ -87,17 +87,6 @@ protected:
 
 } // namespace
 
-TEST(EyetvBundle, FileDirectlyInsideABundleStandsForIt) {
-    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/Recording.mpg")),
-              QStringLiteral("/v/Recording.eyetv"));
-    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv/sub/file.mpg")),
-              QStringLiteral("/v/Recording.eyetv/sub/file.mpg"));
-    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.mpg")), QStringLiteral("/v/Recording.mpg"));
-    EXPECT_EQ(EyetvBundle(QStringLiteral("/v/Recording.eyetv")),
-              QStringLiteral("/v/Recording.eyetv"));
-    EXPECT_EQ(EyetvBundle(QString()), std::nullopt);
-}
-
 TEST(DateCreationText, LocalTimeWithZoneOffset) {
     {
         ScopedTimeZone east("FLX-02");
