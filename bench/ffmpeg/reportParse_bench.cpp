@@ -3,8 +3,8 @@
 // packet and one showinfo line per frame around the input section. Prints the time of each and
 // the ratio of times against the ratio of sizes (about 1 for linear time), and, as the plain
 // tool a user would reach for, `grep -c` counting the packet lines of the same 20 MB file.
-#include "ffmpeg.h"
-#include "shellQuote.h"
+#include "analysis/ffmpeg.h"
+#include "platform/shellQuote.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,8 +9,8 @@
 // (cp, shown for scale) grows with its size.
 //
 // Usage: movieServices_bench [large-movie-megabytes] (default 300)
-#include "qt.h"
-#include "qtUtils.h"
+#include "movie/qt.h"
+#include "movie/qtUtils.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -13,10 +13,10 @@
 // and prints each time and ratio. Each fluxaro run has a private home. Each command runs five
 // times, alternating with its counterpart, after the disk has been given what earlier runs
 // wrote; the best time of each counts, so a burst of disk write-back does not decide a ratio.
-#include "alerts.h"
-#include "appController.h"
-#include "constants.h"
-#include "prefs.h"
+#include "controller/appController.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "settings/prefs.h"
 
 #include <QCoreApplication>
 #include <QDir>

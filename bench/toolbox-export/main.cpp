@@ -5,7 +5,7 @@
 //
 // Usage: bench_toolbox_export [seconds] [WIDTHxHEIGHT]   (default 2 s of 1920x1080 at 25 fps)
 
-#include "exportSettings.h"
+#include "toolbox/exportSettings.h"
 
 #include <chrono>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // flat. Each case runs in a child process so that its peak resident size is its own.
 //
 // Usage: toolbox_rewrite_bench [work folder]   (default: a folder under /tmp, deleted after)
-#include "movie.h"
+#include "toolbox/movie.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // fluxaro: runs the start-up of the core and quits. With --facts it prints the machine facts
 // and where the logs, the settings and the temporary folder are. With --batch it converts the
 // sources given on the command line (the headless front).
-#include "constants.h"
+#include "controller/startup.h"
 #include "headlessFront.h"
-#include "log.h"
-#include "prefs.h"
-#include "resources.h"
-#include "startup.h"
+#include "platform/constants.h"
+#include "platform/log.h"
+#include "platform/resources.h"
+#include "settings/prefs.h"
 
 #include <QCoreApplication>
 #include <QStringList>

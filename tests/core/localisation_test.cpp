@@ -1,4 +1,4 @@
-#include "localisation.h"
+#include "settings/localisation.h"
 
 #include "testEnv.h"
 

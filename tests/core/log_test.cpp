@@ -1,5 +1,5 @@
-#include "constants.h"
-#include "log.h"
+#include "platform/constants.h"
+#include "platform/log.h"
 
 #include "testEnv.h"
 

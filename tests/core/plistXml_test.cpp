@@ -1,4 +1,4 @@
-#include "plistXml.h"
+#include "platform/plistXml.h"
 
 #include "testEnv.h"
 

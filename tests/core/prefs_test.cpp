@@ -1,5 +1,5 @@
-#include "appPrefs.h"
-#include "prefs.h"
+#include "settings/appPrefs.h"
+#include "settings/prefs.h"
 
 #include "testEnv.h"
 

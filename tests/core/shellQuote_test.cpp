@@ -1,4 +1,4 @@
-#include "shellQuote.h"
+#include "platform/shellQuote.h"
 
 #include "testEnv.h"
 

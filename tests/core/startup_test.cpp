@@ -1,9 +1,9 @@
-#include "constants.h"
-#include "infoPlist.h"
-#include "log.h"
-#include "prefs.h"
-#include "resources.h"
-#include "startup.h"
+#include "controller/startup.h"
+#include "platform/constants.h"
+#include "platform/infoPlist.h"
+#include "platform/log.h"
+#include "platform/resources.h"
+#include "settings/prefs.h"
 
 #include "testEnv.h"
 

@@ -2,7 +2,7 @@
 // data, runtime, temporary files) points into one fresh temporary folder before Qt looks at
 // them, so no test ever reads or writes the real ones. A QCoreApplication runs for the event
 // loop and the translations.
-#include "prefs.h"
+#include "settings/prefs.h"
 #include "testEnv.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "utilsFile.h"
+#include "platform/utilsFile.h"
 
 #include "testEnv.h"
 

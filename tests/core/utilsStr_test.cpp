@@ -1,4 +1,4 @@
-#include "utilsStr.h"
+#include "platform/utilsStr.h"
 
 #include "testEnv.h"
 

@@ -1,4 +1,4 @@
-#include "utilsSys.h"
+#include "platform/utilsSys.h"
 
 #include "testEnv.h"
 

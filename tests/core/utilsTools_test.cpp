@@ -1,6 +1,6 @@
-#include "utilsTools.h"
+#include "platform/utilsTools.h"
 
-#include "shellQuote.h"
+#include "platform/shellQuote.h"
 #include "testEnv.h"
 
 #include <gtest/gtest.h>

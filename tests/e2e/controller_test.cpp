@@ -2,11 +2,11 @@
 // the batch list rules, progress from a tool's output, the replace question with its
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
-#include "alerts.h"
-#include "appController.h"
-#include "constants.h"
+#include "controller/appController.h"
 #include "e2eMedia.h"
-#include "prefs.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "settings/prefs.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
+#include "analysis/ffmpeg.h"
 #include "clips.h"
-#include "ffmpeg.h"
-#include "localisation.h"
+#include "settings/localisation.h"
 
 #include <QDir>
 #include <QFile>

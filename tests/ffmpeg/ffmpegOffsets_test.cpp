@@ -1,5 +1,5 @@
+#include "analysis/ffmpeg.h"
 #include "clips.h"
-#include "ffmpeg.h"
 
 #include <gtest/gtest.h>
 

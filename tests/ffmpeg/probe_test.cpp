@@ -1,10 +1,10 @@
 // The analysis's probing run of the shipped ffmpeg, through the task chain runner, on generated
 // clips: the collected report, its stream keys, offsets and the field order of the yuv4mpeg
 // header.
+#include "analysis/ffmpeg.h"
 #include "clips.h"
-#include "ffmpeg.h"
-#include "localisation.h"
-#include "taskLauncher.h"
+#include "process/taskLauncher.h"
+#include "settings/localisation.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

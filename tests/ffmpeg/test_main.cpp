@@ -1,6 +1,6 @@
 // The probing runs go through the task chain runner, which needs an event loop; reports that
 // ffInfos makes go to a temporary folder of this run.
-#include "constants.h"
+#include "platform/constants.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Codec checks: the text form of codes, the records of components, both checks over made-up
 // registries (the cases that a real registry can't show), and the start-up values on the real
 // registry of this build.
-#include "QTCodecs.h"
-#include "constants.h"
+#include "movie/QTCodecs.h"
+#include "platform/constants.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Movie services on clips made by ffmpeg: the current movie, trimming to the first video frame
 // in both write modes, cutting, slow-motion re-timing and the write modes.
 #include "media.h"
-#include "qt.h"
-#include "qtUtils.h"
+#include "movie/qt.h"
+#include "movie/qtUtils.h"
 
-#include "movie.h"
+#include "toolbox/movie.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Buttons, answers, time-outs and the check box of the alerts.
-#include "alerts.h"
+#include "frontApi/alerts.h"
 
 #include <gtest/gtest.h>
 

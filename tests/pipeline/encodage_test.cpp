@@ -1,8 +1,8 @@
 // The ffmpeg argument vector, the size estimates and the export preparation.
-#include "encodage.h"
+#include "controller/encodage.h"
 
-#include "prefs.h"
-#include "resources.h"
+#include "platform/resources.h"
+#include "settings/prefs.h"
 
 #include <QDir>
 #include <QFile>

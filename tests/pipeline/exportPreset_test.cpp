@@ -1,5 +1,5 @@
 // Delivered rates, slow-motion re-timing and settings names.
-#include "exportPreset.h"
+#include "controller/exportPreset.h"
 
 #include <gtest/gtest.h>
 

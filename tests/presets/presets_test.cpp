@@ -3,8 +3,8 @@
 // clip to check that the movie it makes is what the name says.
 #include "media.h"
 
-#include "components.h"
-#include "exportSettings.h"
+#include "toolbox/components.h"
+#include "toolbox/exportSettings.h"
 
 #include <QDir>
 #include <QFile>

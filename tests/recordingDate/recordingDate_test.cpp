@@ -1,4 +1,4 @@
-#include "recordingDate.h"
+#include "dates/recordingDate.h"
 
 #include "avchdCard.h"
 

@@ -1,4 +1,4 @@
-#include "notifications.h"
+#include "process/notifications.h"
 
 #include <gtest/gtest.h>
 

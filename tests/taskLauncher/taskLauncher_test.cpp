@@ -1,5 +1,5 @@
-#include "notifications.h"
-#include "taskLauncher.h"
+#include "process/notifications.h"
+#include "process/taskLauncher.h"
 
 #include <QCoreApplication>
 #include <QDir>

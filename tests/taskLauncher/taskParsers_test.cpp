@@ -1,4 +1,4 @@
-#include "taskParsers.h"
+#include "analysis/taskParsers.h"
 
 #include <gtest/gtest.h>
 

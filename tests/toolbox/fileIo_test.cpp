@@ -1,6 +1,6 @@
 // The temporary output every writer goes through: nothing is visible under the destination's
 // name (or any other) before commit, and a failed, abandoned or killed write leaves nothing.
-#include "fileIo.h"
+#include "toolbox/fileIo.h"
 
 #include "mediaFixture.h"
 

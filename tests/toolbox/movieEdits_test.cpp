@@ -1,6 +1,6 @@
 // Edit-list arithmetic and alias records, without any file of media.
-#include "aliasRecord.h"
-#include "movieEdits.h"
+#include "toolbox/aliasRecord.h"
+#include "toolbox/movieEdits.h"
 
 #include "mediaFixture.h"
 

@@ -1,6 +1,6 @@
 // Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
 // are compared, by checksum, with the frames of its source.
-#include "movie.h"
+#include "toolbox/movie.h"
 
 #include "mediaFixture.h"
 

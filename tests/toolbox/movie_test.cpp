@@ -1,6 +1,6 @@
 // Opening movies: what the toolbox sees in QuickTime files and in other containers, and the
 // clean failures on files that are not (whole) movies.
-#include "movie.h"
+#include "toolbox/movie.h"
 
 #include "mediaFixture.h"
 

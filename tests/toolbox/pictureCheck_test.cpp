@@ -1,6 +1,6 @@
 // The output check: a movie counts only when a picture decodes from it. Files that look like
 // movies but hold no picture, or whose samples are gone, must fail.
-#include "pictureCheck.h"
+#include "toolbox/pictureCheck.h"
 
 #include "mediaFixture.h"
 

@@ -1,5 +1,5 @@
 // Atom containers round-trip, and hostile bytes are refused without reading out of bounds.
-#include "atomContainer.h"
+#include "toolbox/atomContainer.h"
 
 #include <gtest/gtest.h>
 

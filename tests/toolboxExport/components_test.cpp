@@ -1,5 +1,5 @@
 // The registry answers the searches that trakmill and the codec checks make.
-#include "components.h"
+#include "toolbox/components.h"
 
 #include <gtest/gtest.h>
 

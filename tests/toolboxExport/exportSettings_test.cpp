@@ -1,6 +1,6 @@
 // The 'MooV' exporter's settings survive a file round trip and bad settings are refused.
-#include "atomContainer.h"
-#include "exportSettings.h"
+#include "toolbox/atomContainer.h"
+#include "toolbox/exportSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Re-encoding export of movies: what lands in the file, how edits and settings shape it, and
 // that a failed export leaves nothing behind.
-#include "movieExport.h"
-#include "movieExporter.h"
 #include "testMedia.h"
+#include "toolbox/movieExport.h"
+#include "toolbox/movieExporter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The terminal settings dialog of the movie exporter, driven by scripted answers.
-#include "components.h"
-#include "settingsDialog.h"
+#include "toolbox/components.h"
+#include "toolbox/settingsDialog.h"
 
 #include <gtest/gtest.h>
 

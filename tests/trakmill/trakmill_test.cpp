@@ -2,7 +2,7 @@
 // statuses, the three storage modes and the export with stored settings.
 #include "testMedia.h"
 
-#include "exportSettings.h"
+#include "toolbox/exportSettings.h"
 
 #include <gtest/gtest.h>
 

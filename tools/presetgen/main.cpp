@@ -7,7 +7,7 @@
 // no name was chosen. Every file asks for 16-bit PCM sound at 48 kHz.
 //
 // Exit status 0 when every file was written, 1 otherwise (with the reason on standard error).
-#include "exportSettings.h"
+#include "toolbox/exportSettings.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // One source movie of trakmill, opened from a path.
 #pragma once
 
-#include "movie.h"
+#include "toolbox/movie.h"
 
 #include <memory>
 #include <string>

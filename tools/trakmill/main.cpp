@@ -7,9 +7,9 @@
 #include "FVMovie.h"
 #include "trakmillProgress.h"
 
-#include "components.h"
-#include "movie.h"
-#include "movieExporter.h"
+#include "toolbox/components.h"
+#include "toolbox/movie.h"
+#include "toolbox/movieExporter.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,0 +1,364 @@
+#include "headlessFront.h"
+
+#include "controller/appController.h"
+#include "controller/exportPreset.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "platform/log.h"
+#include "platform/utilsFile.h"
+#include "settings/prefs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+void out(const QString &line) {
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+/// Alerts in a terminal: printed, and answered at once as if their time had run out (nobody
+/// can click); a folder chooser has nothing to offer.
+class terminalPresenter : public alertPresenter {
+public:
+    alertOutcome present(const alertPlan &plan) override {
+        QString text = plan.title;
+        if (!plan.message.isEmpty()) {
+            text += (text.isEmpty() ? QString() : QStringLiteral(": ")) + plan.message;
+        }
+        if (!text.isEmpty()) {
+            out(QStringLiteral("fluxaro: %1").arg(text));
+        }
+        if (plan.buttons.size() > 1) {
+            out(QStringLiteral("fluxaro: answered \"%1\" (default)")
+                    .arg(plan.buttons.first().isEmpty() ? QStringLiteral("OK")
+                                                        : plan.buttons.first()));
+        }
+        return {};
+    }
+};
+
+// SIGINT and SIGTERM reach the event loop through a pipe, so an interrupted run stops its batch
+// like the stop button does and leaves no partial or intermediate file.
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char byte = 1;
+    if (write(signalPipe[1], &byte, 1) < 0) {
+        // Nothing can be done inside a signal handler; the signal is then lost.
+    }
+}
+
+int32_t indexOf(const QString &value, const QStringList &names) {
+    return static_cast<int32_t>(names.indexOf(value));
+}
+
+} // namespace
+
+QString headlessUsageStr() {
+    return QStringLiteral(
+        "usage: fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]\n"
+        "                       [--mode normal|half|slow] [--prores 4444|hq|lt|proxy]\n"
+        "                       [--surround] [--replace|--keep]");
+}
+
+std::optional<headlessOptions> headlessParseArguments(const QStringList &arguments,
+                                                      QString *error) {
+    headlessOptions options;
+    auto fail = [error](const QString &why) -> std::optional<headlessOptions> {
+        if (error != nullptr) {
+            *error = why;
+        }
+        return std::nullopt;
+    };
+    QStringList args = arguments;
+    const qsizetype batch = args.indexOf(QStringLiteral("--batch"));
+    if (batch >= 0) {
+        args = args.mid(batch + 1);
+    }
+    bool onlySources = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (onlySources || !arg.startsWith(QStringLiteral("--"))) {
+            options.sources << arg;
+            continue;
+        }
+        if (arg == QStringLiteral("--")) {
+            onlySources = true;
+            continue;
+        }
+        const bool takesValue =
+            arg == QStringLiteral("--dest") || arg == QStringLiteral("--format") ||
+            arg == QStringLiteral("--mode") || arg == QStringLiteral("--prores");
+        if (takesValue && i + 1 >= args.size()) {
+            return fail(QStringLiteral("%1 needs a value").arg(arg));
+        }
+        if (arg == QStringLiteral("--dest")) {
+            options.destination = args[++i];
+        } else if (arg == QStringLiteral("--format")) {
+            const int32_t v = indexOf(args[++i], {"rewrap", "aic", "prores"});
+            if (v < 0) {
+                return fail(QStringLiteral("unknown format '%1'").arg(args[i]));
+            }
+            options.format = v;
+        } else if (arg == QStringLiteral("--mode")) {
+            const int32_t v = indexOf(args[++i], {"normal", "half", "slow"});
+            if (v < 0) {
+                return fail(QStringLiteral("unknown mode '%1'").arg(args[i]));
+            }
+            options.mode = v;
+        } else if (arg == QStringLiteral("--prores")) {
+            const int32_t v = indexOf(args[++i], {"4444", "hq", "lt", "proxy"});
+            if (v < 0) {
+                return fail(QStringLiteral("unknown ProRes variant '%1'").arg(args[i]));
+            }
+            options.proresType = QStringList{"ap4h", "apch", "apcs", "apco"}.at(v);
+        } else if (arg == QStringLiteral("--surround")) {
+            options.surround = true;
+        } else if (arg == QStringLiteral("--replace") || arg == QStringLiteral("--keep")) {
+            const bool replace = arg == QStringLiteral("--replace");
+            if (options.replace && *options.replace != replace) {
+                return fail(QStringLiteral("--replace and --keep exclude each other"));
+            }
+            options.replace = replace;
+        } else {
+            return fail(QStringLiteral("unknown option '%1'").arg(arg));
+        }
+    }
+    if (options.sources.isEmpty()) {
+        return fail(QStringLiteral("no source given"));
+    }
+    return options;
+}
+
+QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions) {
+    QStringList expanded;
+    QSet<QString> seen;
+    auto add = [&](const QString &path) {
+        if (!seen.contains(path)) {
+            seen.insert(path);
+            expanded << path;
+        }
+    };
+    for (const QString &source : sources) {
+        const QString path = QFileInfo(source).absoluteFilePath();
+        if (!QFileInfo(path).isDir()) {
+            add(path);
+            continue;
+        }
+        QStringList files;
+        for (const QString &item : lsCocoaRecursive(path)) {
+            const QFileInfo info(item);
+            if (!info.isDir() && !info.fileName().startsWith(QLatin1Char('.')) &&
+                extensions.contains(info.suffix())) {
+                files << info.absoluteFilePath();
+            }
+        }
+        files.sort();
+        for (const QString &file : files) {
+            add(file);
+        }
+    }
+    return expanded;
+}
+
+int headlessBatchRun(const headlessOptions &options) {
+    terminalPresenter presenter;
+    alertPresenter *previous = getAlertPresenter();
+    setAlertPresenter(&presenter);
+
+    plainAppControls plain;
+    appController controller(plain.controls());
+    controller.hooks.revealFolder = [](const QString &folder) {
+        out(QStringLiteral("outputs in: %1").arg(folder));
+    };
+
+    const QString destination = options.destination.isEmpty()
+                                    ? prefRead(QStringLiteral("prefDefautDstPathStr"))
+                                    : QFileInfo(options.destination).absoluteFilePath();
+    plain.destination.setText(destination);
+    const int32_t format = options.format.value_or(prefRead2("prefCheckMatrix").toInt());
+    const int32_t mode = options.mode.value_or(
+        prefRead2("prefSpeed").isNull() ? fpsSlow : prefRead2("prefSpeed").toInt());
+    plain.checkMatrix.setSelectedSegment(format);
+    plain.speed.setSelectedSegment(mode);
+    plain.surround.setOn(options.surround || prefRead2("prefSurrond").toInt() != 0);
+    const QString proresType = options.proresType.value_or(prefRead(QStringLiteral("prefProres")));
+    controller.hooks.proresItemTitle = [proresType] { return proresItemTitleForType(proresType); };
+    if (options.replace) {
+        prefWrite(QStringLiteral("replaceFilesCheck"), *options.replace ? 1 : 0);
+    }
+    if (format == outAic && getAIC() == 0) {
+        out(QStringLiteral("fluxaro: the Apple Intermediate Codec can't be written here: "
+                           "sources are rewrapped instead"));
+    } else if (format == outProres && getPRORES() == 0) {
+        out(QStringLiteral("fluxaro: no ProRes encoder is available: sources are rewrapped "
+                           "instead"));
+    }
+
+    const QStringList sources =
+        headlessExpandSources(options.sources, appController::acceptedExtensions());
+    int32_t refused = 0;
+    int32_t converted = 0;
+    int32_t failed = 0;
+    bool started = false;
+    bool interrupted = false;
+
+    controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
+                                           const QString &reason) {
+        if (accepted) {
+            out(QStringLiteral("accepted: %1").arg(src));
+        } else {
+            ++refused;
+            out(QStringLiteral("refused:  %1 (%2)").arg(src, reason));
+        }
+    };
+    // One progress line per tenth of each tool run.
+    int32_t lastTenth = -1;
+    QString currentName;
+    plain.percent.changed = [&] {
+        const QString text = plain.percent.text();
+        if (text.isEmpty()) {
+            return;
+        }
+        const int32_t percent = text.section(QLatin1Char(' '), 0, 0).toInt();
+        const int32_t tenth = percent / 10;
+        if (tenth < lastTenth) {
+            lastTenth = -1;
+        }
+        if (tenth > lastTenth) {
+            lastTenth = tenth;
+            out(QStringLiteral("  %1: %2 %").arg(currentName).arg(tenth * 10));
+        }
+    };
+    plain.action.changed = [&] {
+        if (!plain.action.text().isEmpty() &&
+            plain.action.text() != QStringLiteral("D_action_pause")) {
+            currentName = plain.action.text();
+            lastTenth = -1;
+        }
+    };
+    controller.hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
+        const QString src = job.value(QStringLiteral("srcPathStr")).toString();
+        if (status == QStringLiteral("puceSuccess")) {
+            ++converted;
+            out(QStringLiteral("converted: %1 -> %2")
+                    .arg(src, job.value(QStringLiteral("dstPathStr")).toString()));
+        } else if (job.contains(QStringLiteral("missing"))) {
+            ++failed;
+            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(src));
+        } else {
+            ++failed;
+            const QString reason = job.value(QStringLiteral("skipReason")).toString();
+            out(QStringLiteral("failed:   %1%2")
+                    .arg(src, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
+        }
+    };
+    controller.hooks.analysisEnded = [&] {
+        if (started) {
+            return;
+        }
+        started = true;
+        if (interrupted) {
+            QCoreApplication::exit(1);
+            return;
+        }
+        if (controller.whichArrayController()->isEmpty()) {
+            out(QStringLiteral("nothing to convert"));
+            QCoreApplication::exit(1);
+            return;
+        }
+        out(QStringLiteral("converting %1 source(s) into %2")
+                .arg(controller.whichArrayController()->count())
+                .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
+        controller.iba_batchGoBt();
+        if (!controller.isBatchRunning()) {
+            out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
+            QCoreApplication::exit(1);
+        }
+    };
+    bool finished = false;
+    controller.hooks.batchEnded = [&] {
+        // A stop between two jobs ends the batch twice (the next job's choice and the stop's own
+        // end step both see it): the summary is given once.
+        if (finished) {
+            return;
+        }
+        finished = true;
+        for (const QVariantMap &row : controller.whichArrayController()->rows()) {
+            if (row.value(QStringLiteral("resultat")).toString() == QStringLiteral("puce")) {
+                ++failed;
+                out(QStringLiteral("not done: %1")
+                        .arg(row.value("dico").toMap().value("srcPathStr").toString()));
+            }
+        }
+        const int32_t total = static_cast<int32_t>(sources.size());
+        out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped")
+                .arg(converted)
+                .arg(refused)
+                .arg(failed));
+        QCoreApplication::exit(converted == total && refused == 0 && failed == 0 ? 0 : 1);
+    };
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &controller, [&] {
+            char byte = 0;
+            while (read(signalPipe[0], &byte, 1) > 0) {
+            }
+            if (interrupted) {
+                // A second signal: no more waiting for the stop to finish.
+                controller.terminateRuns();
+                QCoreApplication::exit(1);
+                return;
+            }
+            interrupted = true;
+            out(QStringLiteral("fluxaro: interrupted: stopping"));
+            if (controller.isAnalysing()) {
+                controller.iba_analysisStopBt();
+            } else if (controller.isBatchRunning()) {
+                plain.stopBt.setSelectedSegment(1);
+                controller.iba_taskStopBt(&plain.stopBt);
+            } else {
+                QCoreApplication::exit(1);
+            }
+        });
+    }
+
+    QTimer::singleShot(0, &controller, [&] {
+        if (sources.isEmpty()) {
+            out(QStringLiteral("nothing to convert"));
+            QCoreApplication::exit(1);
+            return;
+        }
+        controller.draggedFiles(sources);
+    });
+    const int status = QCoreApplication::exec();
+    if (signalNotifier) {
+        signalNotifier.reset();
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+    controller.terminateRuns();
+    controller.whichArrayController()->clear();
+    setAlertPresenter(previous);
+    return status;
+}

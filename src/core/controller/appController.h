@@ -1,0 +1,241 @@
+// The application controller: the batch list, the conversion step machine, the events of the
+// conversion's tool runs (progress, pause, play, stop) and the analysis of new sources. It knows
+// no widget: it drives the window through the controls of appControls and shows messages through
+// the alert functions (alerts.h), so the graphical and the headless front run the same machines.
+//
+// Work that spans tool runs is a step machine whose markers live in the preferences store:
+// `enc` for the conversion (steps "encBatch", "encDeb", "encV", "encQtEnc", "encFin", dispatcher
+// "encProcesses") and `analysis` for new sources. Each step either starts one child process and
+// returns, or hands over to the next step; the end of a run re-enters the machine. At most one
+// conversion run and one analysis run exist at a time. Everything runs on the main thread's event
+// loop.
+#pragma once
+
+#include "controller/batchList.h"
+#include "frontApi/appControls.h"
+#include "process/taskLauncher.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+/// What the fronts may observe beyond the controls. Every hook is optional.
+struct appControllerHooks {
+    /// Shows a folder in the file browser (default: revealInFinder).
+    std::function<void(const QString &folder)> revealFolder;
+    /// The system beep after a refused launch (default: nothing).
+    std::function<void()> beep;
+    /// The title of the chosen ProRes item; default: from the stored "prefProres" type.
+    std::function<QString()> proresItemTitle;
+    /// The analysis of a source ended: accepted (a row was appended) or not, and why not.
+    std::function<void(const QString &src, bool accepted, const QString &reason)> analysisVerdict;
+    /// The analysis of every queued source is over. Thumbnails may still be on their way.
+    std::function<void()> analysisEnded;
+    /// A source's thumbnail was written to img (its row's "img" is set now, or when the row is
+    /// appended after a probe that outlasted the thumbnail), or could not be (img empty).
+    std::function<void(const QString &src, const QString &img)> thumbnailMade;
+    /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
+    /// row's status ("puceSuccess" or "puceFailure").
+    std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
+    /// The batch is over (every row done, the list empty, or stopped).
+    std::function<void()> batchEnded;
+};
+
+class appController : public QObject, public taskLauncherDelegate {
+    Q_OBJECT
+
+public:
+    explicit appController(const appControls &controls, QObject *parent = nullptr);
+    ~appController() override;
+    appController(const appController &) = delete;
+    appController &operator=(const appController &) = delete;
+
+    appControllerHooks hooks;
+
+    /// The batch list (the table's model).
+    batchList *whichArrayController() { return &list_; }
+    const appControls &controls() const { return c_; }
+
+    // Batch list --------------------------------------------------------------------------
+
+    /// The common entry for new sources: filters them (accepted extensions, not yet listed; a
+    /// first path that is a folder stands for every file below it), pauses a running conversion,
+    /// queues them and starts the analysis.
+    void draggedFiles(const QStringList &paths);
+    /// A drop on the window's drop area.
+    void dragNDropPerformDrag(const QStringList &paths);
+    /// Files dropped on the application's icon or opened through the system: handed to
+    /// draggedFiles on the next turn of the event loop.
+    void applicationOpenFiles(const QStringList &paths);
+    /// The Open menu command: an open panel for files and folders, then draggedFiles.
+    void iba_menuOpen();
+    /// Removes the selected row; from the remove button, refuses the row being converted.
+    void encBatchRemove(bool fromRemoveButton);
+    /// Removes every row (from the button: after a confirmation), except the one being converted.
+    void encBatchRemoveAll(bool fromRemoveAllButton);
+    /// Index of the row being converted, found by its source path, or -1.
+    int32_t encBatchInprogressRowIdentification() const;
+    /// Brings the selected row's format and mode back to what the system and source allow.
+    void iba_outSpeedCell();
+    /// The Go button: checks the destination and starts the batch.
+    void iba_batchGoBt();
+    enum class revealSender { batchView, preferences, other };
+    /// Reveals the destination (its events folder when it exists) or the default destination.
+    void iba_OpenFolder(revealSender sender);
+    /// The accepted source extensions, each also in upper case and capitalised.
+    static QStringList acceptedExtensions();
+
+    // Conversion step machine -------------------------------------------------------------
+
+    /// Hands a step to the machine on the next turn of the event loop.
+    void encSend(const QString &step);
+    /// The machine: performs the given step ("encBatch", "encProcesses"...).
+    void enc(const QString &step);
+    /// "encBatch", "encDeb", "encV", "encQtEnc", "encFin".
+    static QStringList encArray();
+    /// True from Go until the batch ends.
+    bool isBatchRunning() const;
+
+    // Tool runs of the conversion ---------------------------------------------------------
+
+    /// Starts one conversion run with its progress maximum and parser; the controls default to
+    /// the batch view's. False (after handing over to the machine) when it can't start.
+    bool taskLauncherEncStart(const QStringList &args, float progressMaxValue, int32_t parseInt,
+                              uiProgressBar *progressBar = nullptr,
+                              uiTextField *verboseField = nullptr, uiSegmented *stopBt = nullptr);
+    /// The end handling of a conversion run: releases it and re-enters the machine.
+    void taskLauncherDone();
+    /// The pause/play/stop control: acts on its selected segment by the segment's image name.
+    void iba_taskStopBt(uiSegmented *control);
+    /// Terminates the runs without handing over to the step machine.
+    void terminateRuns();
+    /// The Quit command: while a conversion tool runs, asks first (20 s, default "cancel");
+    /// then ends the runs, deletes the running job's partial files and empties the list. True
+    /// when the front may quit (it then runs quitCleanup).
+    bool iba_menuQuit();
+
+    void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
+    void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
+    void taskLauncherTaskDidSuspend(taskLauncher *launcher) override;
+    void taskLauncherTaskDidResume(taskLauncher *launcher) override;
+
+    // Analysis ----------------------------------------------------------------------------
+
+    /// Performs the due analysis step.
+    void analysis();
+    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegResult", "analysisFfmpegParse",
+    /// "analysisDico", "analysisFin".
+    static QStringList analysisArray();
+    /// Asks the analysis to stop at its next step.
+    void iba_analysisStopBt();
+    bool taskLauncherAnalysisStart(const QStringList &args);
+    /// Diagnostic: an open panel for one source, whose media info dictionary is logged.
+    void iba_selectFileBt();
+    /// The media info dictionary of a probing report with its start offsets; nothing when the
+    /// report or label is missing or the report has no stream section.
+    static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
+                                                 const std::optional<QString> &label);
+    bool isAnalysing() const { return analysing_; }
+    /// True while a thumbnail is being made or waits its turn.
+    bool thumbnailsPending() const {
+        return thumbnailCurrent_.has_value() || !thumbnailQueue_.isEmpty();
+    }
+
+    /// The seek point of the thumbnail for a duration in seconds.
+    static QString thumbnailSeekPoint(const QVariant &duration);
+    /// The field-order letter of a yuv4mpeg header line (after its first " I"), or the whole
+    /// line when it has no " I"; nothing without a line.
+    static std::optional<QString> fieldOrderLetter(const std::optional<QString> &headerLine);
+
+private:
+    // Batch list helpers.
+    void restoreDropArea();
+    void selectFolderForDestination();
+    // Step machine helpers.
+    void encBatchStep();
+    void encDebStep(int32_t outInt);
+    void encVStep();
+    void encQtEncStep(int32_t outInt, int32_t fpsInt);
+    void encFinStep(const QString &step);
+    void encPendingScan();
+    void encSkipJob();
+    void encBatchOver();
+    QString eventsFolderPathStr() const;
+    bool launchRecord(const QStringList &args, float maximum, int32_t parser);
+    bool outputIsReadableMovie(const QString &path) const;
+    void resetProgressDisplay();
+    /// The running job's output and intermediate files (as recorded in "processEncDico").
+    static QStringList jobFilesToDelete();
+    static void deleteFiles(const QStringList &paths);
+    // Analysis helpers.
+    void analysisStepFfmpeg(const QString &src);
+    void analysisStepParse();
+    void analysisStepDico(const QString &src);
+    void analysisStepFin(const QString &src);
+    void analysisOver();
+    void analysisToggleConversion();
+    // Thumbnails, made one after another beside the analysis and the conversion.
+    struct thumbnailJob {
+        QString src;
+        QString img;
+        QStringList args;
+    };
+    /// The picture's aspect ratio from a media info dictionary ("v0_dar", else the size).
+    static float analysisAspectRatio(const QVariantMap &dico);
+    /// The thumbnail run of a source: a free picture path and the ffmpeg arguments.
+    thumbnailJob thumbnailJobFor(const QString &src, const QVariantMap &dico) const;
+    /// Starts the thumbnail of the source being probed as soon as the probe has described it.
+    void analysisThumbnailEarly();
+    bool thumbnailPathTaken(const QString &img) const;
+    /// True while the thumbnail for img is being made or waits its turn.
+    bool thumbnailPending(const QString &img) const;
+    void thumbnailEnqueue(thumbnailJob job);
+    /// Drops a queued thumbnail or stops the one being made (its picture is then deleted).
+    void thumbnailCancel(const QString &img);
+    void thumbnailNext();
+    void thumbnailEnded();
+
+    appControls c_;
+    batchList list_;
+
+    // Conversion run.
+    std::unique_ptr<taskLauncher> taskClass_;
+    uiSegmented *taskStopBt_ = nullptr;
+    uiProgressBar *taskProgress_ = nullptr;
+    uiTextField *taskProgressPercent_ = nullptr;
+    float taskProgressMaxValue_ = 0;
+    int32_t taskParseInt_ = 1;
+    float taskPreviousTime_ = 0;
+    std::optional<QString> progressActionStrBeforePause_;
+    QStringList taskArgsVArray_;
+    int64_t taskStartInt_ = 0;
+    int32_t encStopInt_ = 0;
+    bool batchRunning_ = false;
+    /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
+    bool pausedForAnalysis_ = false;
+
+    // Analysis run.
+    std::unique_ptr<taskLauncher> analysisTaskClass_;
+    std::optional<QString> analysisTaskVerboseMStr_;
+    std::optional<QString> analysisRetainedStr_;
+    int32_t analysisStopInt_ = 0;
+    int32_t analysisTotal_ = 0;
+    int32_t analysisDone_ = 0;
+    bool analysing_ = false;
+
+    // Thumbnail runs.
+    /// The thumbnail started during the probe of the source being analysed, until its row
+    /// takes it (or the source is refused and it is cancelled).
+    std::optional<thumbnailJob> analysisThumbnail_;
+    bool analysisThumbnailTried_ = false;
+    qsizetype analysisReportScanned_ = 0;
+    std::unique_ptr<taskLauncher> thumbnailTaskClass_;
+    std::optional<thumbnailJob> thumbnailCurrent_;
+    QList<thumbnailJob> thumbnailQueue_;
+};

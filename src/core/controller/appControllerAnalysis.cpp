@@ -1,0 +1,547 @@
+// The analysis of new sources: one probing run of ffmpeg per source, the media info dictionary
+// and start offsets from its report, the field-order test, a thumbnail, and the batch row.
+#include "analysis/ffmpeg.h"
+#include "controller/appController.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "platform/infoPlist.h"
+#include "platform/log.h"
+#include "platform/resources.h"
+#include "platform/utilsFile.h"
+#include "platform/utilsStr.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QString analysisFfmpegPathStr() {
+    return resourcePathStr() + QStringLiteral("/tools/ffmpeg");
+}
+
+bool markerSet(const QString &key) {
+    return prefRead2(key).toInt() != 0;
+}
+
+/// True when the file starts like a JPEG or PNG picture.
+bool holdsPicture(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(8);
+    return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG");
+}
+
+} // namespace
+
+QStringList appController::analysisArray() {
+    return {QStringLiteral("analysisDeb"),          QStringLiteral("analysisFfmpeg"),
+            QStringLiteral("analysisFfmpegResult"), QStringLiteral("analysisFfmpegParse"),
+            QStringLiteral("analysisDico"),         QStringLiteral("analysisFin")};
+}
+
+void appController::iba_analysisStopBt() {
+    analysisStopInt_ = 1;
+}
+
+std::optional<QVariantMap> appController::analysisFf(const std::optional<QString> &report,
+                                                     const std::optional<QString> &label) {
+    if (!report || !label) {
+        return std::nullopt;
+    }
+    std::optional<QVariantMap> dico = ffInfos(std::nullopt, report);
+    if (!dico) {
+        return std::nullopt;
+    }
+    if (const std::optional<QVariantMap> offsets = ptsDtsOffsetMs(report)) {
+        for (auto it = offsets->cbegin(); it != offsets->cend(); ++it) {
+            dico->insert(it.key(), it.value());
+        }
+    }
+    const float intra = intraOffset(report);
+    if (intra > 0) {
+        dico->insert(QStringLiteral("intraOffset"), intra);
+    }
+    return dico;
+}
+
+QString appController::thumbnailSeekPoint(const QVariant &duration) {
+    if (!duration.isValid() || duration.isNull()) {
+        return QStringLiteral("0");
+    }
+    const double d = duration.toDouble();
+    if (d > 120) {
+        return QStringLiteral("120");
+    }
+    if (d > 60) {
+        return QStringLiteral("60");
+    }
+    if (d > 10) {
+        return QStringLiteral("10");
+    }
+    return QStringLiteral("0");
+}
+
+std::optional<QString> appController::fieldOrderLetter(const std::optional<QString> &headerLine) {
+    if (!headerLine) {
+        return std::nullopt;
+    }
+    const qsizetype at = headerLine->indexOf(QStringLiteral(" I"));
+    if (at < 0) {
+        return *headerLine;
+    }
+    if (at + 2 >= headerLine->size()) {
+        return std::nullopt;
+    }
+    return headerLine->mid(at + 2, 1);
+}
+
+void appController::iba_selectFileBt() {
+    const std::optional<QString> path = selectFile(
+        localizedStr(QStringLiteral("D_go_dossier_destination3")), infoPlistExtensions());
+    if (!path) {
+        return;
+    }
+    const std::optional<QVariantMap> md = ffInfos(*path, std::nullopt);
+    const QVariantMap values = md.value_or(QVariantMap{});
+    QStringList entries;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        entries << QStringLiteral("%1 = %2").arg(it.key(), it.value().toString());
+    }
+    logStr(QStringLiteral("md = %1").arg(md ? entries.join(QStringLiteral("; ")) : "(null)"));
+}
+
+bool appController::taskLauncherAnalysisStart(const QStringList &args) {
+    if (args.isEmpty()) {
+        return false;
+    }
+    if (analysisTaskClass_) {
+        logDebug(QStringLiteral("forget to release previous task? (analysisTaskClass)"));
+        analysisTaskClass_->setDelegate(nullptr);
+        analysisTaskClass_->terminate();
+        analysisTaskClass_.release()->deleteLater();
+    }
+    analysisTaskVerboseMStr_ = QString();
+    analysisTaskClass_ = std::make_unique<taskLauncher>();
+    analysisTaskClass_->setDelegate(this);
+    const int32_t result = analysisTaskClass_->launchTasksWithArguments(args);
+    if (result != taskLauncher::launchOk) {
+        analysisTaskClass_.reset();
+        if (hooks.beep) {
+            hooks.beep();
+        }
+        logStr(QStringLiteral("Erreur au lancement = %1").arg(result));
+        logStr(QStringLiteral("args str            : %1").arg(array2Str(args)));
+        return false;
+    }
+    return true;
+}
+
+void appController::analysis() {
+    if (analysisStopInt_ != 0) {
+        logStr(QStringLiteral("analysis stop = 1"));
+        analysisStopInt_ = 0;
+        const QStringList steps = analysisArray();
+        for (const QString &key : steps.mid(1, steps.size() - 2)) {
+            prefDelete(key);
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        prefWrite(QStringLiteral("analysisSrcPathStr"), QStringLiteral("cancel"));
+    }
+
+    QVariantMap waiting =
+        prefReadDico(QStringLiteral("analysisSrcPathesDico")).value_or(QVariantMap{});
+    QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    if (src.isEmpty() && waiting.contains(QStringLiteral("0"))) {
+        src = waiting.value(QStringLiteral("0")).toString();
+        logStr(QStringLiteral("analysis new file   : %1").arg(src));
+        waiting.remove(QStringLiteral("0"));
+        for (int32_t k = 1; k < 12345 && waiting.contains(QString::number(k)); ++k) {
+            waiting.insert(QString::number(k - 1), waiting.take(QString::number(k)));
+        }
+        prefWrite(QStringLiteral("analysisSrcPathStr"), src);
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        if (!waiting.isEmpty()) {
+            prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
+        }
+    }
+    if (c_.analysisCaptionStr != nullptr) {
+        c_.analysisCaptionStr->setText(
+            QStringLiteral("%1/%2").arg(analysisDone_).arg(std::max(analysisTotal_, 1)));
+    }
+    if (markerSet(QStringLiteral("analysisDeb"))) {
+        prefDelete(QStringLiteral("analysisDeb"));
+        prefWrite(QStringLiteral("analysisFfmpeg"), 1);
+    }
+    if (markerSet(QStringLiteral("analysisFfmpeg"))) {
+        analysisStepFfmpeg(src);
+    } else if (markerSet(QStringLiteral("analysisFfmpegParse"))) {
+        analysisStepParse();
+    } else if (markerSet(QStringLiteral("analysisDico"))) {
+        analysisStepDico(src);
+    } else if (markerSet(QStringLiteral("analysisFin"))) {
+        analysisStepFin(src);
+    }
+}
+
+void appController::analysisStepFfmpeg(const QString &src) {
+    prefDelete(QStringLiteral("analysisFfmpeg"));
+    QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
+                     QStringLiteral("-loglevel"), QStringLiteral("debug"),
+                     QStringLiteral("-fdebug"),   QStringLiteral("ts")};
+    const QString force = prefRead(QStringLiteral("ffFileForceFormatStr"));
+    if (!force.isEmpty()) {
+        args << QStringLiteral("-f") << force;
+    }
+    args << QStringLiteral("-i") << src << QStringLiteral("-vframes") << QStringLiteral("10")
+         << QStringLiteral("-vf") << QStringLiteral("showinfo") << QStringLiteral("-s")
+         << QStringLiteral("640x480") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+         << QStringLiteral("-an") << QStringLiteral("-f") << QStringLiteral("yuv4mpegpipe")
+         << QStringLiteral("-y") << getTMPFOLDER() + QStringLiteral("frame.yuv");
+    prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
+    analysisThumbnailTried_ = false;
+    analysisReportScanned_ = 0;
+    if (!taskLauncherAnalysisStart(args)) {
+        // Without a probing run there is nothing to analyse: the analysis ends as it does when
+        // no source is left, rather than leaving the drop area refused.
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false,
+                                  QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
+        }
+        prefDelete(QStringLiteral("analysisFfmpegParse"));
+        prefDelete(QStringLiteral("analysisSrcPathStr"));
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        analysisOver();
+    }
+}
+
+void appController::analysisStepParse() {
+    prefDelete(QStringLiteral("analysisFfmpegParse"));
+    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    if (!analysisTaskVerboseMStr_) {
+        logStr(QStringLiteral("analysisTaskVerboseM: nil :-("));
+        prefWrite(QStringLiteral("analysisFin"), 1);
+    } else if (analysisTaskVerboseMStr_->isEmpty() ||
+               *analysisTaskVerboseMStr_ == QStringLiteral(" ")) {
+        analysisTaskVerboseMStr_.reset();
+        prefWrite(QStringLiteral("analysisFin"), 1);
+    } else {
+        analysisRetainedStr_ = analysisTaskVerboseMStr_;
+        analysisTaskVerboseMStr_.reset();
+        if (ffmpegSuccess(analysisRetainedStr_)) {
+            prefWrite(QStringLiteral("analysisDico"), 1);
+        } else {
+            logStr(QStringLiteral("Source illisible via ffmpeg :-( échec analyse"));
+            if (hooks.analysisVerdict) {
+                hooks.analysisVerdict(src, false, QStringLiteral("ffmpeg can't read it"));
+            }
+            prefWrite(QStringLiteral("analysisFin"), 1);
+        }
+    }
+    analysis();
+}
+
+void appController::analysisStepDico(const QString &src) {
+    prefDelete(QStringLiteral("analysisDico"));
+    const QString framePath = getTMPFOLDER() + QStringLiteral("frame.yuv");
+    std::optional<QString> letter;
+    if (QFileInfo::exists(framePath)) {
+        letter = fieldOrderLetter(readContentsTxtC(framePath, 100));
+        rmCocoa(framePath);
+    }
+    const QString label = interlacedYuvheaders2dudStr(letter);
+    logStr(QStringLiteral("interlacingStr      : '%1'").arg(label));
+    std::optional<QVariantMap> dico = analysisFf(analysisRetainedStr_, label);
+    if (label != fieldsStr(QStringLiteral("PFF")) || !dico || dico->isEmpty()) {
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false,
+                                  dico && !dico->isEmpty()
+                                      ? QStringLiteral("interlaced (%1)").arg(label)
+                                      : QStringLiteral("no movie streams"));
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        analysis();
+        return;
+    }
+    const float ratio = analysisAspectRatio(*dico);
+    dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
+    dico->insert(QStringLiteral("v0_fields"), label);
+    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *dico);
+
+    // The thumbnail is made beside what follows (the rest of this analysis, the next source's,
+    // the conversion): the row does not wait for it, and takes it when it is there. Usually it
+    // was started from the probe's first lines already.
+    QString img;
+    if (analysisThumbnail_ && analysisThumbnail_->src == src) {
+        img = analysisThumbnail_->img;
+        analysisThumbnail_.reset();
+    } else {
+        const thumbnailJob job = thumbnailJobFor(src, *dico);
+        img = job.img;
+        thumbnailEnqueue(job);
+    }
+    prefWrite(QStringLiteral("imgPathStr"), img);
+    prefWrite(QStringLiteral("analysisFin"), 1);
+    analysis();
+}
+
+float appController::analysisAspectRatio(const QVariantMap &dico) {
+    float ratio = 1.77F;
+    if (dico.contains(QStringLiteral("v0_dar"))) {
+        ratio = fractionStr2Float(dico.value(QStringLiteral("v0_dar")));
+    } else if (dico.contains(QStringLiteral("v0_width")) &&
+               dico.contains(QStringLiteral("v0_height"))) {
+        const float w = dico.value(QStringLiteral("v0_width")).toFloat();
+        const float h = dico.value(QStringLiteral("v0_height")).toFloat();
+        const float r = h > 0 ? nbTrimmed(w / h, 2) : 1.77F;
+        ratio = std::fabs(r - 1.7F) < 0.1F ? 1.77F : (std::fabs(r - 1.3F) < 0.1F ? 1.33F : r);
+    }
+    return ratio;
+}
+
+appController::thumbnailJob appController::thumbnailJobFor(const QString &src,
+                                                           const QVariantMap &dico) const {
+    const QString name =
+        findAndReplace(QFileInfo(src).fileName(), QStringLiteral("%"), QStringLiteral("_"), false);
+    QString img = getTMPFOLDER() + name + QStringLiteral(".jpg");
+    while (thumbnailPathTaken(img)) {
+        img = QStringLiteral("%1_%2.jpg")
+                  .arg(getTMPFOLDER() + name)
+                  .arg(QRandomGenerator::global()->bounded(0x7fffffff));
+    }
+    const QString seek = thumbnailSeekPoint(dico.value(QStringLiteral("w_duration")));
+    const QString scale = std::fabs(analysisAspectRatio(dico) - 1.77F) < 0.1F
+                              ? QStringLiteral("scale=160:90")
+                              : QStringLiteral("scale=120:90");
+    // "-vframes" stands after the input: ffmpeg 5.1 refuses it as an input option.
+    const QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
+                           QStringLiteral("-loglevel"), QStringLiteral("info"),
+                           QStringLiteral("-ss"),       seek,
+                           QStringLiteral("-i"),        src,
+                           QStringLiteral("-vframes"),  QStringLiteral("1"),
+                           QStringLiteral("-vf"),       scale,
+                           QStringLiteral("-an"),       QStringLiteral("-sn"),
+                           QStringLiteral("-y"),        img};
+    return {src, img, args};
+}
+
+void appController::analysisThumbnailEarly() {
+    if (analysisThumbnailTried_ || !analysisTaskVerboseMStr_) {
+        return;
+    }
+    // ffmpeg prints its stream mapping once the input is described (duration, picture size)
+    // and before it decodes a frame: the thumbnail can start while the probe goes on. The mark
+    // starts a line, which no metadata value of the source can do.
+    const qsizetype from = std::max<qsizetype>(0, analysisReportScanned_ - 16);
+    analysisReportScanned_ = analysisTaskVerboseMStr_->size();
+    if (analysisTaskVerboseMStr_->indexOf(QStringLiteral("\nStream mapping:"), from) < 0) {
+        return;
+    }
+    analysisThumbnailTried_ = true;
+    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    const std::optional<QVariantMap> dico = ffInfos(std::nullopt, analysisTaskVerboseMStr_);
+    if (src.isEmpty() || src == QStringLiteral("cancel") || !dico ||
+        !dico->contains(QStringLiteral("v0_codec"))) {
+        return;
+    }
+    thumbnailJob job = thumbnailJobFor(src, *dico);
+    analysisThumbnail_ = job;
+    thumbnailEnqueue(std::move(job));
+}
+
+bool appController::thumbnailPending(const QString &img) const {
+    return (thumbnailCurrent_ && thumbnailCurrent_->img == img) ||
+           std::any_of(thumbnailQueue_.cbegin(), thumbnailQueue_.cend(),
+                       [&](const thumbnailJob &job) { return job.img == img; });
+}
+
+void appController::thumbnailCancel(const QString &img) {
+    thumbnailQueue_.removeIf([&](const thumbnailJob &job) { return job.img == img; });
+    if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailTaskClass_) {
+        // Its end is reported as any other: with no row to take it, the picture is deleted.
+        thumbnailTaskClass_->terminate();
+    } else if (QFileInfo::exists(img)) {
+        // Made already, while the source was still being probed.
+        rmCocoa(img);
+    }
+}
+
+void appController::analysisStepFin(const QString &src) {
+    prefDelete(QStringLiteral("analysisFin"));
+    // A thumbnail started for a source that gets no row is not wanted any more.
+    if (analysisThumbnail_) {
+        const QString unwanted = analysisThumbnail_->img;
+        analysisThumbnail_.reset();
+        thumbnailCancel(unwanted);
+    }
+    analysisTaskVerboseMStr_.reset();
+    analysisRetainedStr_.reset();
+    if (analysisTaskClass_) {
+        analysisTaskClass_->setDelegate(nullptr);
+        analysisTaskClass_.release()->deleteLater();
+    }
+    std::optional<QVariantMap> job = prefReadDico(QStringLiteral("analysisSrcCurrentDico"));
+    prefDelete(QStringLiteral("analysisSrcCurrentDico"));
+    // A source whose analysis was stopped is not appended.
+    if (job && src != QStringLiteral("cancel") && !src.isEmpty()) {
+        job->insert(QStringLiteral("srcPathStr"), src);
+        const QString img = prefRead(QStringLiteral("imgPathStr"));
+        if (!img.isEmpty()) {
+            job->insert(QStringLiteral("imgPathStr"), img);
+        }
+        job->insert(QStringLiteral("prefSurrond"),
+                    c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn() ? 1 : 0);
+        QVariantMap row;
+        row.insert(QStringLiteral("order"), list_.count() + 1);
+        row.insert(QStringLiteral("src"), QFileInfo(src).fileName());
+        row.insert(QStringLiteral("resultat"), QStringLiteral("puce"));
+        row.insert(QStringLiteral("out"),
+                   c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0);
+        row.insert(QStringLiteral("fpsSrc"),
+                   static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
+        row.insert(QStringLiteral("fps"),
+                   c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
+        // "img" comes with the thumbnail (thumbnailEnded), unless the picture was made while
+        // the source was still being probed.
+        row.insert(QStringLiteral("dico"), *job);
+        if (!img.isEmpty() && !thumbnailPending(img) && holdsPicture(img)) {
+            row.insert(QStringLiteral("img"), img);
+        }
+        list_.append(row);
+        list_.setSelectedIndex(list_.count() - 1);
+        iba_outSpeedCell();
+        if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->open();
+        }
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, true, QString());
+        }
+    } else if (job && hooks.analysisVerdict) {
+        hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));
+    }
+    prefDelete(QStringLiteral("imgPathStr"));
+    prefDelete(QStringLiteral("analysisSrcPathStr"));
+    ++analysisDone_;
+    const std::optional<QVariantMap> waiting =
+        prefReadDico(QStringLiteral("analysisSrcPathesDico"));
+    if (waiting && !waiting->isEmpty() && analysisStopInt_ != 1) {
+        logStr(QStringLiteral("analysis            - fin (src current)"));
+        prefWrite(QStringLiteral("analysisDeb"), 1);
+        analysis();
+        return;
+    }
+    analysisOver();
+}
+
+void appController::analysisOver() {
+    prefDelete(QStringLiteral("analysisSrcPathesDico"));
+    if (c_.analysisCaptionStr != nullptr) {
+        c_.analysisCaptionStr->setText(QString());
+    }
+    if (c_.analysisStopBt != nullptr) {
+        c_.analysisStopBt->setHidden(true);
+    }
+    analysisStopInt_ = 0;
+    if (c_.analysisWheelProgInd != nullptr) {
+        c_.analysisWheelProgInd->setAnimating(false);
+    }
+    setOPENPERM(true);
+    restoreDropArea();
+    analysisToggleConversion();
+    if (!list_.isEmpty()) {
+        if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->open();
+        }
+        if (c_.batchEncGoBt != nullptr && !c_.batchEncGoBt->isOn()) {
+            c_.batchEncGoBt->setEnabled(true);
+        }
+    }
+    analysing_ = false;
+    logStr(QStringLiteral("analysis            - fin (all src)"));
+    if (hooks.analysisEnded) {
+        hooks.analysisEnded();
+    }
+}
+
+bool appController::thumbnailPathTaken(const QString &img) const {
+    return QFileInfo::exists(img) || thumbnailPending(img);
+}
+
+void appController::thumbnailEnqueue(thumbnailJob job) {
+    thumbnailQueue_.append(std::move(job));
+    if (!thumbnailCurrent_) {
+        thumbnailNext();
+    }
+}
+
+void appController::thumbnailNext() {
+    while (!thumbnailCurrent_ && !thumbnailQueue_.isEmpty()) {
+        thumbnailJob job = thumbnailQueue_.takeFirst();
+        auto launcher = std::make_unique<taskLauncher>();
+        launcher->setDelegate(this);
+        if (launcher->launchTasksWithArguments(job.args) == taskLauncher::launchOk) {
+            thumbnailTaskClass_ = std::move(launcher);
+            thumbnailCurrent_ = std::move(job);
+            return;
+        }
+        logStr(QStringLiteral("thumbnail           :-( can't start %1").arg(job.args.first()));
+        if (hooks.thumbnailMade) {
+            hooks.thumbnailMade(job.src, QString());
+        }
+    }
+}
+
+void appController::thumbnailEnded() {
+    if (thumbnailTaskClass_) {
+        // The launcher is reporting its end right now: deleted on the next turn of the loop.
+        thumbnailTaskClass_->setDelegate(nullptr);
+        thumbnailTaskClass_.release()->deleteLater();
+    }
+    if (!thumbnailCurrent_) {
+        return;
+    }
+    const thumbnailJob done = std::move(*thumbnailCurrent_);
+    thumbnailCurrent_.reset();
+    const bool made = holdsPicture(done.img);
+    // The source being analysed: its row comes when the probe is over and takes the picture.
+    bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == done.img;
+    for (int32_t row = 0; row < list_.count(); ++row) {
+        if (list_.dico(row).value(QStringLiteral("imgPathStr")).toString() == done.img) {
+            kept = made;
+            if (made) {
+                list_.setValue(row, QStringLiteral("img"), done.img);
+            }
+        }
+    }
+    // A picture whose row is gone (removed, or its analysis stopped), or a broken one, is not
+    // left in the temporary folder.
+    if (!kept && QFileInfo::exists(done.img)) {
+        rmCocoa(done.img);
+    }
+    logStr(kept ? QStringLiteral("thumbnail           : %1").arg(done.img)
+                : QStringLiteral("thumbnail           :-( none for %1").arg(done.src));
+    if (hooks.thumbnailMade) {
+        hooks.thumbnailMade(done.src, kept ? done.img : QString());
+    }
+    thumbnailNext();
+}
+
+void appController::analysisToggleConversion() {
+    if (taskStopBt_ != nullptr) {
+        taskStopBt_->setEnabled(true);
+    }
+    if (pausedForAnalysis_ && taskStopBt_ != nullptr && taskClass_ && taskClass_->isSuspended()) {
+        taskStopBt_->setSelectedSegment(0);
+        iba_taskStopBt(taskStopBt_);
+    }
+    pausedForAnalysis_ = false;
+}

@@ -1,0 +1,383 @@
+// The batch list of the application controller: adding sources, removing rows, the row being
+// converted, normalising a row's format and mode, Go and revealing the destination.
+#include "controller/appController.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "platform/infoPlist.h"
+#include "platform/log.h"
+#include "platform/utilsFile.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+appController::appController(const appControls &controls, QObject *parent)
+    : QObject(parent), c_(controls) {}
+
+appController::~appController() {
+    terminateRuns();
+}
+
+QStringList appController::acceptedExtensions() {
+    QStringList all;
+    for (const QString &ext : infoPlistExtensions()) {
+        const QString capitalised = ext.isEmpty() ? ext : ext.left(1).toUpper() + ext.mid(1);
+        for (const QString &form : {ext, ext.toUpper(), capitalised}) {
+            if (!all.contains(form)) {
+                all << form;
+            }
+        }
+    }
+    return all;
+}
+
+void appController::restoreDropArea() {
+    if (c_.dropArea != nullptr) {
+        c_.dropArea->setImageName(QStringLiteral("dndSd"));
+        c_.dropArea->setCaptionHidden(false);
+        c_.dropArea->setActionTextHidden(true);
+    }
+}
+
+void appController::draggedFiles(const QStringList &pathsIn) {
+    logStr(QStringLiteral("drag'n'drop         -> draggedFiles : %1").arg(pathsIn.size()));
+    if (pathsIn.isEmpty()) {
+        return;
+    }
+    if (!getOPENPERM()) {
+        logStr(QStringLiteral("getOPENPERM()       ? %1").arg(0));
+        return;
+    }
+    if (c_.dropArea != nullptr) {
+        c_.dropArea->setImageName(QStringLiteral("dndSdOff"));
+        c_.dropArea->setCaptionHidden(true);
+        c_.dropArea->setActionTextHidden(false);
+    }
+    if (c_.analysisWheelProgInd != nullptr) {
+        c_.analysisWheelProgInd->setAnimating(true);
+    }
+    setOPENPERM(false);
+
+    // A running conversion is paused while its sources are analysed. Only a run that is really
+    // going is paused, and only that one is resumed afterwards: one the user paused stays paused.
+    bool toggled = false;
+    if (isBatchRunning()) {
+        if (taskStopBt_ != nullptr) {
+            taskStopBt_->setEnabled(false);
+        }
+        if (taskClass_ && taskClass_->isRunning() && !taskClass_->isSuspended() &&
+            taskStopBt_ != nullptr) {
+            taskStopBt_->setSelectedSegment(0);
+            iba_taskStopBt(taskStopBt_);
+            pausedForAnalysis_ = true;
+            toggled = true;
+        }
+        if (c_.batchEncGoBt != nullptr) {
+            c_.batchEncGoBt->setEnabled(false);
+        }
+    }
+
+    const QStringList extensions = acceptedExtensions();
+    QStringList paths = pathsIn;
+    QFileInfo first(paths.first());
+    if (!first.isDir()) {
+        paths[0] = pathByResolvingAlias(paths.first());
+        first = QFileInfo(paths.first());
+    }
+    if (first.isDir()) {
+        QStringList files;
+        for (const QString &item : lsCocoaRecursive(paths.first())) {
+            if (!QFileInfo(item).isDir()) {
+                files << item;
+            }
+        }
+        paths = files;
+    }
+
+    // The same path twice in one drop would make two rows that the step machine can't tell
+    // apart (it finds its row by source path).
+    paths.removeDuplicates();
+    logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
+    if (!list_.isEmpty()) {
+        QStringList kept;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            bool listed = false;
+            for (const QVariantMap &row : list_.rows()) {
+                if (row.value(QStringLiteral("dico")).toMap().value(QStringLiteral("srcPathStr")) ==
+                    paths[i]) {
+                    listed = true;
+                    break;
+                }
+            }
+            if (listed) {
+                logStr(QStringLiteral(
+                           "doublon             : pas de sur-analyse pour rien ;-) #%1/%2 : %3")
+                           .arg(i + 1)
+                           .arg(paths.size())
+                           .arg(paths[i]));
+            } else {
+                kept << paths[i];
+            }
+        }
+        paths = kept;
+    }
+    const bool newPathsBeforeFilter = !paths.isEmpty();
+    QStringList accepted;
+    for (const QString &path : paths) {
+        if (extensions.contains(QFileInfo(path).suffix())) {
+            accepted << path;
+        } else if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(path, false, QStringLiteral("not an accepted file type"));
+        }
+    }
+
+    if (!accepted.isEmpty()) {
+        logStr(QStringLiteral("drag'n'drop, final  = %1").arg(accepted.size()));
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        QVariantMap waiting;
+        for (qsizetype i = 0; i < accepted.size(); ++i) {
+            waiting.insert(QString::number(i), accepted[i]);
+        }
+        prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
+        prefWrite(QStringLiteral("analysisDeb"), 1);
+        if (c_.analysisStopBt != nullptr) {
+            c_.analysisStopBt->setHidden(false);
+        }
+        analysing_ = true;
+        analysisTotal_ = static_cast<int32_t>(accepted.size());
+        analysisDone_ = 0;
+        analysis();
+        return;
+    }
+
+    logStr(QStringLiteral("no compatible file (or no new files ;-))"));
+    if (newPathsBeforeFilter) {
+        displayAlertSheet(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
+                          localizedStr(QStringLiteral("D_go_source3")));
+    }
+    restoreDropArea();
+    if (c_.analysisWheelProgInd != nullptr) {
+        c_.analysisWheelProgInd->setAnimating(false);
+    }
+    if (toggled) {
+        analysisToggleConversion();
+    }
+    if (c_.batchEncGoBt != nullptr && !list_.isEmpty() && !c_.batchEncGoBt->isOn()) {
+        c_.batchEncGoBt->setEnabled(true);
+    }
+    setOPENPERM(true);
+    if (hooks.analysisEnded) {
+        hooks.analysisEnded();
+    }
+}
+
+void appController::dragNDropPerformDrag(const QStringList &paths) {
+    logStr(QStringLiteral("drag'n'drop(imgView)…"));
+    draggedFiles(paths);
+}
+
+void appController::applicationOpenFiles(const QStringList &paths) {
+    QTimer::singleShot(0, this, [this, paths] {
+        logStr(QStringLiteral("drag'n'drop onto icon…"));
+        draggedFiles(paths);
+    });
+}
+
+void appController::iba_menuOpen() {
+    logStr(QStringLiteral("(drag'n'drop) menu open…"));
+    if (!getOPENPERM()) {
+        return;
+    }
+    const std::optional<QStringList> paths =
+        selectFilesFolders(localizedStr(QStringLiteral("selectFileStr")), acceptedExtensions());
+    if (paths) {
+        draggedFiles(*paths);
+    }
+}
+
+void appController::encBatchRemove(bool fromRemoveButton) {
+    logStr(QStringLiteral("encBatchRemove      - deb"));
+    const int32_t index = list_.selectedIndex();
+    if (index < 0) {
+        return;
+    }
+    if (fromRemoveButton && index == encBatchInprogressRowIdentification()) {
+        logStr(QStringLiteral("pas de suppression de la source en cours d'encodage ;-)"));
+        displayAlertSheet(localizedStr(QStringLiteral("D_batch_1")), QString());
+        return;
+    }
+    const QString img = list_.dico(index).value(QStringLiteral("imgPathStr")).toString();
+    if (!img.isEmpty()) {
+        rmCocoa(img);
+    }
+    list_.removeAt(index);
+    if (list_.isEmpty()) {
+        if (c_.batchEncGoBt != nullptr) {
+            c_.batchEncGoBt->setEnabled(false);
+        }
+        if (c_.batchDrawer != nullptr && c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->close();
+        }
+    }
+}
+
+void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
+    if (list_.isEmpty()) {
+        return;
+    }
+    if (fromRemoveAllButton) {
+        const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
+        const QString answer = displayAlertDelayed(
+            localizedStr(QStringLiteral("D_batch_4")), localizedStr(QStringLiteral("D_batch_5")),
+            cancel, localizedStr(QStringLiteral("D_oui")), std::nullopt, 0, 60);
+        if (answer == cancel) {
+            return;
+        }
+    }
+    logStr(QStringLiteral("tout effacer        …"));
+    const int32_t current = encBatchInprogressRowIdentification();
+    if (current < 0) {
+        if (c_.batchEncGoBt != nullptr) {
+            c_.batchEncGoBt->setEnabled(false);
+        }
+        if (c_.batchDrawer != nullptr && c_.batchDrawer->isOpen()) {
+            c_.batchDrawer->close();
+        }
+        while (!list_.isEmpty()) {
+            list_.setSelectedIndex(list_.count() - 1);
+            encBatchRemove(false);
+        }
+        return;
+    }
+    const QString keep = list_.dico(current).value(QStringLiteral("srcPathStr")).toString();
+    for (int32_t i = list_.count() - 1; i >= 0; --i) {
+        if (list_.dico(i).value(QStringLiteral("srcPathStr")).toString() != keep) {
+            list_.setSelectedIndex(i);
+            encBatchRemove(false);
+        }
+    }
+}
+
+int32_t appController::encBatchInprogressRowIdentification() const {
+    const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
+    if (current.isEmpty()) {
+        return -1;
+    }
+    for (int32_t i = 0; i < list_.count(); ++i) {
+        if (list_.dico(i).value(QStringLiteral("srcPathStr")).toString() == current) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void appController::iba_outSpeedCell() {
+    const int32_t index = list_.selectedIndex();
+    if (index < 0) {
+        return;
+    }
+    int32_t out = list_.value(index, QStringLiteral("out")).toInt();
+    int32_t fps = list_.value(index, QStringLiteral("fps")).toInt();
+    const float srcFps = list_.dico(index).value(QStringLiteral("v0_fps")).toFloat();
+    if (out == 1 && getAIC() == 0) {
+        out = 0;
+    }
+    if (out == 2 && getPRORES() == 0) {
+        out = 0;
+    }
+    if (fps == 1 && (srcFps < 31 || out == 0)) {
+        fps = 0;
+    }
+    if (fps == 2 && srcFps < 31) {
+        fps = 0;
+    }
+    list_.setValue(index, QStringLiteral("out"), out);
+    list_.setValue(index, QStringLiteral("fps"), fps);
+    QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
+}
+
+void appController::selectFolderForDestination() {
+    alertPresenter *presenter = getAlertPresenter();
+    if (presenter == nullptr) {
+        return;
+    }
+    const std::optional<QString> folder =
+        presenter->chooseFolder(localizedStr(QStringLiteral("D_go_dossier_destination3")));
+    if (folder && !folder->isEmpty()) {
+        prefWrite(QStringLiteral("prefDefautDstPathStr"), *folder);
+        if (c_.encDstPathStr != nullptr) {
+            c_.encDstPathStr->setText(*folder);
+        }
+    }
+}
+
+void appController::iba_batchGoBt() {
+    logStr(QStringLiteral("-------------------- iba_batchGoBt"));
+    if (list_.isEmpty() || c_.encDstPathStr == nullptr) {
+        return;
+    }
+    const QString title = localizedStr(QStringLiteral("D_go_dossier_destination1"));
+    const QString message = localizedStr(QStringLiteral("D_go_dossier_destination3"));
+    if (c_.encDstPathStr->text().isEmpty()) {
+        displayAlert(title, message, alertStyleCritical, false);
+        selectFolderForDestination();
+        if (c_.encDstPathStr->text().isEmpty()) {
+            return;
+        }
+    }
+    if (!QFileInfo(c_.encDstPathStr->text()).isDir()) {
+        const QString defaultDst = prefRead(QStringLiteral("prefDefautDstPathStr"));
+        if (!defaultDst.isEmpty() && QFileInfo(defaultDst).isDir()) {
+            c_.encDstPathStr->setText(defaultDst);
+        } else {
+            displayAlert(title, message, alertStyleCritical, false);
+            selectFolderForDestination();
+            const QString chosen = prefRead(QStringLiteral("prefDefautDstPathStr"));
+            if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
+                c_.encDstPathStr->setText(chosen);
+            } else {
+                return;
+            }
+        }
+    }
+    if (c_.encDstPathStr->text().isEmpty()) {
+        return;
+    }
+    if (c_.batchEncGoBt != nullptr) {
+        c_.batchEncGoBt->setEnabled(false);
+        c_.batchEncGoBt->setOn(true);
+    }
+    batchRunning_ = true;
+    for (int32_t i = 0; i < list_.count(); ++i) {
+        list_.setValue(i, QStringLiteral("resultat"), QStringLiteral("puce"));
+    }
+    encSend(QStringLiteral("encBatch"));
+}
+
+void appController::iba_OpenFolder(revealSender sender) {
+    logStr(QStringLiteral("iba_OpenFolder      - deb"));
+    QString folder;
+    if (sender == revealSender::batchView && c_.encDstPathStr != nullptr) {
+        folder = c_.encDstPathStr->text();
+        const QString events = QDir(folder).filePath(QStringLiteral("fluxaro events"));
+        if (!folder.isEmpty() && QFileInfo(events).isDir()) {
+            folder = events + QLatin1Char('/');
+        }
+    } else if (sender == revealSender::preferences) {
+        folder = prefRead(QStringLiteral("prefDefautDstPathStr"));
+    }
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (!QFileInfo(folder).isDir()) {
+        displayAlertSheet(localizedStr(QStringLiteral("D_go_dossier_destination1")), QString());
+        return;
+    }
+    if (hooks.revealFolder) {
+        hooks.revealFolder(folder);
+    } else {
+        revealInFinder(folder);
+    }
+}

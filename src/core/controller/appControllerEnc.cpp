@@ -1,0 +1,563 @@
+// The conversion step machine: one source after another through ffmpeg, the trimming and
+// re-timing of the converted movie, the trakmill export, the judgement and the summary log.
+#include "controller/appController.h"
+#include "controller/encodage.h"
+#include "controller/exportPreset.h"
+#include "dates/recordingDate.h"
+#include "frontApi/alerts.h"
+#include "movie/qt.h"
+#include "movie/qtUtils.h"
+#include "platform/constants.h"
+#include "platform/log.h"
+#include "platform/resources.h"
+#include "platform/utilsFile.h"
+#include "platform/utilsStr.h"
+#include "platform/utilsTools.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "toolbox/pictureCheck.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTimer>
+
+namespace {
+
+const QString kJob = QStringLiteral("processEncDico");
+const QString kEventsFolder = QStringLiteral("fluxaro events");
+/// The smallest output, in KB, that counts as a conversion.
+constexpr double kMinimumOutputKB = 200;
+
+QString segmentLabel(const uiSegmented *control, int32_t segment) {
+    return control != nullptr ? control->label(segment) : QString();
+}
+
+bool childSet(const QString &key) {
+    return prefReadChildDico(kJob, key).toInt() != 0;
+}
+
+/// A free name "<folder>/<stem><random>.mov" for an intermediate file.
+QString randomSibling(const QString &folder, const QString &stem) {
+    QString path;
+    do {
+        path = QStringLiteral("%1/%2%3.mov")
+                   .arg(folder, stem)
+                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
+    } while (QFileInfo::exists(path));
+    return path;
+}
+
+} // namespace
+
+QStringList appController::encArray() {
+    return {QStringLiteral("encBatch"), QStringLiteral("encDeb"), QStringLiteral("encV"),
+            QStringLiteral("encQtEnc"), QStringLiteral("encFin")};
+}
+
+bool appController::isBatchRunning() const {
+    return batchRunning_;
+}
+
+void appController::encSend(const QString &step) {
+    logStr(QStringLiteral("stepNameStr         ? %1").arg(step));
+    // Posted rather than called: a long run of skipped jobs then never deepens the stack, and a
+    // launcher that reported its end has returned before the next step starts another.
+    QPointer<appController> self(this);
+    QTimer::singleShot(0, this, [self, step] {
+        if (self) {
+            self->enc(step);
+        }
+    });
+}
+
+QString appController::eventsFolderPathStr() const {
+    const QString dst = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
+    return QDir(dst).filePath(kEventsFolder);
+}
+
+void appController::enc(const QString &step) {
+    logStr(QStringLiteral("enc                 : %1 - deb").arg(step.isEmpty() ? "nil" : step));
+    if (encStopInt_ == 1) {
+        logStr(QStringLiteral("enc stop = 1"));
+        prefWrite(QStringLiteral("encCurrentProcessingFile"), QStringLiteral("cancel"));
+        prefDelete(kJob);
+    }
+    if (step == QStringLiteral("encBatch")) {
+        encBatchStep();
+    } else if (step == QStringLiteral("encProcesses")) {
+        logStr(QStringLiteral("stepNameStr         : encProcesses"));
+        if (c_.encStopBt != nullptr && taskClass_) {
+            c_.encStopBt->setHidden(false);
+        }
+        const int32_t row = encBatchInprogressRowIdentification();
+        int32_t outInt = 0;
+        int32_t fpsInt = 0;
+        if (row >= 0) {
+            outInt = list_.value(row, QStringLiteral("out")).toInt();
+            fpsInt = list_.value(row, QStringLiteral("fps")).toInt();
+            logStr(QStringLiteral("out                 = %1 (%2)")
+                       .arg(outInt)
+                       .arg(segmentLabel(c_.prefCheckMatrix, outInt)));
+            logStr(QStringLiteral("fps                 = %1 (%2)")
+                       .arg(fpsInt)
+                       .arg(segmentLabel(c_.prefSpeed, fpsInt)));
+        }
+        if (childSet(QStringLiteral("encDeb"))) {
+            encDebStep(outInt);
+        } else if (childSet(QStringLiteral("encV"))) {
+            encVStep();
+        } else if (childSet(QStringLiteral("encQtEnc"))) {
+            encQtEncStep(outInt, fpsInt);
+        } else if (prefRead2(QStringLiteral("encFin")).toInt() != 0) {
+            encFinStep(step);
+        } else {
+            encPendingScan();
+        }
+    }
+    logStr(QStringLiteral("enc                 - fin"));
+}
+
+void appController::encBatchStep() {
+    logStr(QStringLiteral("stepNameStr         : encBatch"));
+    mkdirCocoa(eventsFolderPathStr());
+    const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
+    int32_t candidate = 0;
+    if (!current.isEmpty()) {
+        logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
+        const int32_t r = encBatchInprogressRowIdentification();
+        setOPENPERM(true);
+        restoreDropArea();
+        if (!list_.isEmpty() && r + 1 != list_.count() && encStopInt_ != 1) {
+            candidate = r + 1;
+        } else {
+            encBatchOver();
+            return;
+        }
+    }
+    if (list_.isEmpty()) {
+        encBatchOver();
+        return;
+    }
+    logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
+    const QVariantMap record = list_.dico(candidate);
+    const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    if (record.isEmpty() || src.isEmpty() || !QFileInfo::exists(src)) {
+        logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
+        if (hooks.jobEnded) {
+            QVariantMap gone = record;
+            gone.insert(QStringLiteral("missing"), 1);
+            hooks.jobEnded(gone, QStringLiteral("removed"));
+        }
+        prefWrite(QStringLiteral("encCurrentProcessingFile"),
+                  candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
+                                 : list_.dico(candidate - 1).value("srcPathStr").toString());
+        list_.setSelectedIndex(candidate);
+        encBatchRemove(false);
+        prefWrite(QStringLiteral("encFin"), 1);
+    } else {
+        list_.setValue(candidate, QStringLiteral("resultat"), QStringLiteral("puceCurrent"));
+        prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
+        prefWriteDico(kJob, record);
+        prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
+    }
+    enc(QStringLiteral("encProcesses"));
+}
+
+void appController::encBatchOver() {
+    logStr(QStringLiteral("enc fini            :-)"));
+    if (c_.batchEncGoBt != nullptr) {
+        c_.batchEncGoBt->setOn(false);
+        c_.batchEncGoBt->setEnabled(true);
+    }
+    batchRunning_ = false;
+    setOPENPERM(true);
+    if (c_.encProgressActionStr != nullptr) {
+        c_.encProgressActionStr->setText(QString());
+    }
+    if (c_.encProgressPercentStr != nullptr) {
+        c_.encProgressPercentStr->setText(QString());
+    }
+    if (c_.encStopBt != nullptr) {
+        c_.encStopBt->setHidden(true);
+    }
+    prefDelete(QStringLiteral("encCurrentProcessingFile"));
+    prefDelete(QStringLiteral("replaceFilesCheck"));
+    displayAlertSheet(localizedStr(QStringLiteral("D_fin_GUI")), QString());
+    iba_OpenFolder(revealSender::batchView);
+    if (hooks.batchEnded) {
+        hooks.batchEnded();
+    }
+}
+
+void appController::encDebStep(int32_t outInt) {
+    prefDeleteChildDico(kJob, QStringLiteral("encDeb"));
+    logStr(QStringLiteral("encProcesses        > encDeb"));
+    prefWrite(QStringLiteral("encFin"), 1);
+
+    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
+    const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    QString folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
+    if (!folder.endsWith(QLatin1Char('/'))) {
+        folder += QLatin1Char('/');
+    }
+    const std::optional<QString> name = dateCreation2iMovieName(src);
+    const QString dst =
+        QStringLiteral("%1%2/%3.%4")
+            .arg(folder, kEventsFolder, name.value_or(QFileInfo(src).completeBaseName()),
+                 encDstExtensionStr(outInt, record.value(QStringLiteral("v0_codec")).toString()));
+    prefWriteChildDico(kJob, QStringLiteral("dstPathStr"), dst);
+    logStr(QStringLiteral("replacePathStr      ? %1").arg(dst));
+
+    if (QFileInfo::exists(dst)) {
+        bool replace = false;
+        const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
+        if (preChoice.isNull()) {
+            logStr(QStringLiteral("pre-choix user      : no"));
+            const QString keep = localizedStr(QStringLiteral("D_keep"));
+            const auto [answer, all] = displayAlertDelayedCheckbox(
+                localizedStr(QStringLiteral("D_go_dossier_destination4Bis")), dst, keep,
+                localizedStr(QStringLiteral("D_replace")), std::nullopt, 0, 10,
+                localizedStr(QStringLiteral("D_applyToAll")));
+            replace = answer != keep;
+            if (all != 0) {
+                prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
+            }
+        } else {
+            logStr(QStringLiteral("pre-choix user      : yes"));
+            replace = preChoice.toInt() != 0;
+        }
+        if (!replace) {
+            prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                               QStringLiteral("kept the existing output"));
+            encSkipJob();
+            return;
+        }
+    }
+
+    const float estimate =
+        encDstPoidsEstimatif(record.value(QStringLiteral("w_duration")).toFloat(),
+                             poidsFile(src, QStringLiteral("m")), outInt);
+    const int32_t freeMB = espaceDiskDispo(folder);
+    logStr(QStringLiteral("free necessary space: %1 vs %2 (MB)")
+               .arg(static_cast<double>(estimate), 0, 'f', 1)
+               .arg(freeMB));
+    if (freeMB >= 0 && estimate > static_cast<float>(freeMB)) {
+        displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
+                     localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
+        encSkipJob();
+        return;
+    }
+    taskStartInt_ = QDateTime::currentSecsSinceEpoch();
+
+    const QString formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
+    logResume(QStringLiteral("\n----------\n\nsource              : %1\n")
+                  .arg(src.isEmpty() ? "nil" : src) +
+              QStringLiteral("destination         : %1\n").arg(dst) +
+              QStringLiteral("format              : %1\n")
+                  .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel));
+
+    prefWriteChildDico(kJob, QStringLiteral("encQtEnc"), 1);
+    logStr(QStringLiteral("encProcesses        > encDeb: ffmpeg task"));
+    if (!taskArgsVArray_.isEmpty()) {
+        logStr(QStringLiteral("enc ffmpeg task     > pré-release"));
+        taskArgsVArray_.clear();
+    }
+    const std::optional<QStringList> args =
+        encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
+    if (!args || args->isEmpty()) {
+        list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
+                       QStringLiteral("puceFailure"));
+        for (const QString &key : encArray().mid(1, 3)) {
+            prefDeleteChildDico(kJob, key);
+        }
+        prefWrite(QStringLiteral("encFin"), 1);
+        encPendingScan();
+        return;
+    }
+    taskArgsVArray_ = *args;
+    if (c_.encProgressActionStr != nullptr) {
+        c_.encProgressActionStr->setText(QFileInfo(src).fileName());
+    }
+    launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0);
+}
+
+void appController::encVStep() {
+    logStr(QStringLiteral("stepNameStr         : encProcesses > encV"));
+    prefDeleteChildDico(kJob, QStringLiteral("encV"));
+    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
+    const std::optional<QStringList> args = encodage(0, record);
+    taskArgsVArray_ = args.value_or(QStringList{});
+    if (c_.encProgressActionStr != nullptr) {
+        c_.encProgressActionStr->setText(
+            QFileInfo(record.value(QStringLiteral("srcPathStr")).toString()).fileName());
+    }
+    launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0);
+}
+
+bool appController::launchRecord(const QStringList &args, float maximum, int32_t parser) {
+    if (args.isEmpty()) {
+        encPendingScan();
+        return false;
+    }
+    return taskLauncherEncStart(args, maximum, parser);
+}
+
+void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
+    prefDeleteChildDico(kJob, QStringLiteral("encQtEnc"));
+    if (c_.encTaskProgress != nullptr) {
+        c_.encTaskProgress->setMaxValue(100);
+        c_.encTaskProgress->setValue(100);
+    }
+    logStr(QStringLiteral("encProcesses        > encQtEnc"));
+    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
+    const QString working = record.value(QStringLiteral("dstPathStr")).toString();
+    prefWriteChildDico(kJob, QStringLiteral("srcPathStr"), working);
+    if (working.isEmpty() || !QFileInfo(working).isFile()) {
+        // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
+        logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("ffmpeg made no movie"));
+        encPendingScan();
+        return;
+    }
+    const QString folder = QFileInfo(working).absolutePath();
+
+    // Trimming to the first video frame.
+    const QString offsetPath = randomSibling(folder, QStringLiteral("offset"));
+    if (mvCocoa(working, offsetPath, QStringLiteral("y"))) {
+        prefWriteChildDico(kJob, QStringLiteral("postProcessPurge"), offsetPath);
+        const int32_t mode = outInt > 0 ? 0 : -1;
+        // Working files: the system flushes them in its own time, as it does ffmpeg's output;
+        // a flush here would wait for every byte ffmpeg wrote.
+        const bool trimmed =
+            isDebMovieTrimmedToVideoTrack(offsetPath, mode, toolbox::WriteSync::Deferred);
+        logStr(
+            QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)").arg(trimmed ? 1 : 0).arg(mode));
+        const QString cut = offsetPath + QStringLiteral(".mov");
+        if (outInt > 0 && QFileInfo::exists(cut)) {
+            // The cut is a reference movie into the offset file, which must live until trakmill
+            // has read it; the end step deletes it.
+            mvCocoa(cut, working, QStringLiteral("y"));
+        } else {
+            mvCocoa(offsetPath, working, QStringLiteral("y"));
+            rmCocoa(cut);
+            prefDeleteChildDico(kJob, QStringLiteral("postProcessPurge"));
+        }
+    }
+
+    const exportPreset preset =
+        exportPresetFor(record.value(QStringLiteral("v0_fps")),
+                        record.value(QStringLiteral("v0_height")).toInt(), fpsInt);
+    bool retimeOpened = false;
+    if (preset.retime) {
+        const QString slowPath = randomSibling(folder, QStringLiteral("slow"));
+        logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
+        if (mvCocoa(working, slowPath, QStringLiteral("y"))) {
+            prefWriteChildDico(kJob, QStringLiteral("workPathStr"), slowPath);
+            QTMOVIErelease();
+            if (QTMOVIEinstantiate(slowPath)) {
+                retimeOpened = true;
+                const QString retimed = slowPath + QStringLiteral(".mov");
+                const bool ok = movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale,
+                                                      preset.retimeToScale, retimed,
+                                                      toolbox::WriteSync::Deferred);
+                logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
+                QTMOVIErelease();
+                if (ok && QFileInfo::exists(retimed)) {
+                    rmCocoa(slowPath);
+                    mvCocoa(retimed, working, QStringLiteral("y"));
+                } else {
+                    // A failed re-timing leaves the movie as ffmpeg made it rather than nothing.
+                    rmCocoa(retimed);
+                    mvCocoa(slowPath, working, QStringLiteral("y"));
+                }
+            } else {
+                mvCocoa(slowPath, working, QStringLiteral("y"));
+            }
+            prefDeleteChildDico(kJob, QStringLiteral("workPathStr"));
+        }
+    }
+    const int32_t rate = exportDeliveredRate(preset, fpsInt, retimeOpened);
+    if (outInt == 0) {
+        encPendingScan();
+        return;
+    }
+    const QString proresTitle =
+        hooks.proresItemTitle ? hooks.proresItemTitle()
+                              : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
+    const std::optional<QString> settings = exportSettingsName(
+        outInt, record.value(QStringLiteral("v0_width")).toInt(), preset.height, rate, proresTitle);
+    const std::optional<QStringList> args = encPostQtEnc(
+        working, record.value(QStringLiteral("w_duration")).toFloat(),
+        fractionStr2Float(record.value(QStringLiteral("v0_dar"))), settings.value_or(QString()));
+    if (args) {
+        taskArgsVArray_ = *args;
+        launchRecord(taskArgsVArray_, 100, 2);
+        return;
+    }
+    list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
+                   QStringLiteral("puceFailure"));
+    displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
+                 localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
+    prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
+    prefWrite(QStringLiteral("encFin"), 1);
+    encPendingScan();
+}
+
+bool appController::outputIsReadableMovie(const QString &path) const {
+    // The output must hold a video stream whose pictures decode: a truncated or empty movie is
+    // not a conversion, whatever its size. FFmpeg's own libraries read it in this process,
+    // sparing the start of another program at the end of every job.
+    const toolbox::MovieStatus status =
+        toolbox::decodeFirstPicture(QFile::encodeName(path).toStdString());
+    if (!status.ok()) {
+        logStr(
+            QStringLiteral("output unreadable   : %1").arg(QString::fromStdString(status.message)));
+    }
+    return status.ok();
+}
+
+void appController::resetProgressDisplay() {
+    logStr(QStringLiteral("RAZ GUI…"));
+    if (c_.encTaskProgress != nullptr) {
+        c_.encTaskProgress->setValue(0);
+        c_.encTaskProgress->setAnimating(false);
+    }
+    if (c_.taskProgressWheel != nullptr) {
+        c_.taskProgressWheel->setAnimating(false);
+    }
+    if (c_.encProgressPercentStr != nullptr) {
+        c_.encProgressPercentStr->setText(QString());
+    }
+    taskProgressMaxValue_ = 0;
+    taskPreviousTime_ = 0;
+    taskArgsVArray_.clear();
+    if (c_.encProgressActionStr != nullptr) {
+        c_.encProgressActionStr->setText(QString());
+    }
+    if (c_.encStopBt != nullptr) {
+        c_.encStopBt->setHidden(true);
+    }
+}
+
+void appController::encFinStep(const QString &step) {
+    prefDelete(QStringLiteral("encFin"));
+    logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
+    QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
+    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr")}) {
+        const QString purge = job.value(key).toString();
+        if (!purge.isEmpty() && QFileInfo::exists(purge)) {
+            logStr(QStringLiteral("purgePathStr        : %1").arg(purge));
+            rmCocoa(purge);
+            rmCocoa(purge + QStringLiteral(".mov"));
+        }
+    }
+    if (!dst.isEmpty()) {
+        const QString master = oldSrcPathStr2DstPathStr(dst);
+        if (QFileInfo::exists(master)) {
+            rmCocoa(master);
+        }
+    }
+    resetProgressDisplay();
+    const int32_t row = encBatchInprogressRowIdentification();
+
+    if (encStopInt_ == 1) {
+        if (c_.batchEncGoBt != nullptr) {
+            c_.batchEncGoBt->setOn(false);
+            c_.batchEncGoBt->setEnabled(!list_.isEmpty() && getOPENPERM());
+        }
+        setOPENPERM(true);
+        prefDelete(QStringLiteral("replaceFilesCheck"));
+        encStopInt_ = 0;
+        batchRunning_ = false;
+        // The next Go starts again from the first row.
+        prefDelete(QStringLiteral("encCurrentProcessingFile"));
+        if (hooks.batchEnded) {
+            hooks.batchEnded();
+        }
+        return;
+    }
+
+    if (row >= 0 &&
+        list_.value(row, QStringLiteral("resultat")).toString() == QStringLiteral("puceCurrent")) {
+        const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile();
+        const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
+        // At least 200 KB that ffmpeg reads as a movie; a size that can't be read is no proof.
+        QString why;
+        if (!exists) {
+            why = QStringLiteral("no output");
+        } else if (sizeKB < 0) {
+            why = QStringLiteral("the output's size can't be read");
+        } else if (sizeKB < kMinimumOutputKB) {
+            why = QStringLiteral("output too small (%1 KB)").arg(sizeKB, 0, 'f', 0);
+        } else if (!outputIsReadableMovie(dst)) {
+            why = QStringLiteral("output is not a readable movie");
+        }
+        const bool success = why.isEmpty();
+        list_.setValue(row, QStringLiteral("resultat"),
+                       success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
+        if (!success) {
+            logStr(QStringLiteral("output              :-( %1 KB '%2'").arg(sizeKB).arg(dst));
+            if (exists) {
+                rmCocoa(dst);
+            }
+            // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
+            if (job.value(QStringLiteral("skipReason")).toString().isEmpty()) {
+                job.insert(QStringLiteral("skipReason"), why);
+            }
+        }
+    }
+    if (row >= 0) {
+        const QString status = list_.value(row, QStringLiteral("resultat")).toString();
+        if (status != QStringLiteral("puceFailure")) {
+            const int64_t duration = static_cast<int64_t>(job.value("w_duration").toDouble());
+            int64_t elapsed = QDateTime::currentSecsSinceEpoch() - taskStartInt_;
+            if (elapsed < 1) {
+                elapsed = 1;
+            }
+            logResume(
+                QStringLiteral("   Total speed      : real time / %1\ndate                : %2\n%3")
+                    .arg(static_cast<double>(duration) / static_cast<double>(elapsed), 0, 'f', 2)
+                    .arg(QDateTime::currentDateTime().toString(
+                        QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                    .arg(QStringLiteral("(made by %1)")
+                             .arg(QStringLiteral("https://www.fluxaro.org/"))));
+        }
+        if (hooks.jobEnded) {
+            QVariantMap ended = list_.dico(row);
+            ended.insert(QStringLiteral("dstPathStr"), dst);
+            ended.insert(QStringLiteral("skipReason"), job.value(QStringLiteral("skipReason")));
+            hooks.jobEnded(ended, status);
+        }
+    }
+    logStr(QStringLiteral("…RAZ GUI done"));
+    prefDelete(kJob);
+    logStr(
+        QStringLiteral("enc > encFin        : %1 - fin (pre-[self encSend:@encBatch])").arg(step));
+    encSend(QStringLiteral("encBatch"));
+}
+
+void appController::encPendingScan() {
+    for (const QString &key : encArray()) {
+        if (!prefReadChildDico(kJob, key).isNull() || !prefRead2(key).isNull()) {
+            encSend(QStringLiteral("encProcesses"));
+            return;
+        }
+    }
+}
+
+void appController::encSkipJob() {
+    list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
+                   QStringLiteral("puceFailure"));
+    for (const QString &key : encArray().mid(1, 3)) {
+        prefDeleteChildDico(kJob, key);
+    }
+    prefWrite(QStringLiteral("encFin"), 1);
+    encSend(QStringLiteral("encProcesses"));
+}

@@ -1,0 +1,60 @@
+#include "controller/batchList.h"
+
+QVariantMap batchList::dico(int32_t index) const {
+    return rows_.value(index).value(QStringLiteral("dico")).toMap();
+}
+
+QVariant batchList::value(int32_t index, const QString &key) const {
+    return rows_.value(index).value(key);
+}
+
+void batchList::append(const QVariantMap &row) {
+    rows_.append(row);
+    if (rowInserted) {
+        rowInserted(count() - 1);
+    }
+}
+
+void batchList::setValue(int32_t index, const QString &key, const QVariant &value) {
+    if (index < 0 || index >= count()) {
+        return;
+    }
+    rows_[index][key] = value;
+    if (rowChanged) {
+        rowChanged(index);
+    }
+}
+
+void batchList::removeAt(int32_t index) {
+    if (index < 0 || index >= count()) {
+        return;
+    }
+    rows_.removeAt(index);
+    if (selected_ == index) {
+        selected_ = -1;
+    } else if (selected_ > index) {
+        --selected_;
+    }
+    if (rowRemoved) {
+        rowRemoved(index);
+    }
+    for (int32_t i = index; i < count(); ++i) {
+        setValue(i, QStringLiteral("order"), i + 1);
+    }
+}
+
+void batchList::clear() {
+    while (!rows_.isEmpty()) {
+        removeAt(count() - 1);
+    }
+}
+
+void batchList::setSelectedIndex(int32_t index) {
+    selected_ = (index >= 0 && index < count()) ? index : -1;
+}
+
+void batchList::rearrangeObjects() {
+    if (rearranged) {
+        rearranged();
+    }
+}

@@ -1,0 +1,229 @@
+#include "platform/plistXml.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTimeZone>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <limits>
+
+namespace {
+
+// Reads the value whose start element the reader is on; leaves the reader on its end element.
+std::optional<QVariant> readValue(QXmlStreamReader &xml);
+
+std::optional<QVariant> readDict(QXmlStreamReader &xml) {
+    QVariantMap dico;
+    while (xml.readNextStartElement()) {
+        if (xml.name() != QLatin1String("key")) {
+            return std::nullopt;
+        }
+        const QString key = xml.readElementText();
+        if (xml.hasError() || !xml.readNextStartElement()) {
+            return std::nullopt;
+        }
+        std::optional<QVariant> value = readValue(xml);
+        if (!value) {
+            return std::nullopt;
+        }
+        dico.insert(key, *value);
+    }
+    if (xml.hasError()) {
+        return std::nullopt;
+    }
+    return QVariant(dico);
+}
+
+std::optional<QVariant> readArray(QXmlStreamReader &xml) {
+    QVariantList list;
+    while (xml.readNextStartElement()) {
+        std::optional<QVariant> value = readValue(xml);
+        if (!value) {
+            return std::nullopt;
+        }
+        list.append(*value);
+    }
+    if (xml.hasError()) {
+        return std::nullopt;
+    }
+    return QVariant(list);
+}
+
+std::optional<QVariant> readValue(QXmlStreamReader &xml) {
+    const QStringView name = xml.name();
+    if (name == QLatin1String("dict")) {
+        return readDict(xml);
+    }
+    if (name == QLatin1String("array")) {
+        return readArray(xml);
+    }
+    if (name == QLatin1String("true") || name == QLatin1String("false")) {
+        const bool value = name == QLatin1String("true");
+        xml.skipCurrentElement();
+        return QVariant(value);
+    }
+    const QString text = xml.readElementText();
+    if (xml.hasError()) {
+        return std::nullopt;
+    }
+    if (name == QLatin1String("string")) {
+        return QVariant(text);
+    }
+    if (name == QLatin1String("integer")) {
+        bool ok = false;
+        const qlonglong value = text.trimmed().toLongLong(&ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+        if (value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()) {
+            return QVariant(static_cast<int>(value));
+        }
+        return QVariant(value);
+    }
+    if (name == QLatin1String("real")) {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+        return QVariant(value);
+    }
+    if (name == QLatin1String("date")) {
+        QDateTime date = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
+        if (!date.isValid()) {
+            return std::nullopt;
+        }
+        return QVariant(date);
+    }
+    if (name == QLatin1String("data")) {
+        const auto decoded = QByteArray::fromBase64Encoding(
+            text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            return std::nullopt;
+        }
+        return QVariant(decoded.decoded);
+    }
+    return std::nullopt;
+}
+
+bool writeValue(QXmlStreamWriter &xml, const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::QVariantMap: {
+        xml.writeStartElement(QStringLiteral("dict"));
+        const QVariantMap dico = value.toMap();
+        for (auto it = dico.cbegin(); it != dico.cend(); ++it) {
+            xml.writeTextElement(QStringLiteral("key"), it.key());
+            if (!writeValue(xml, it.value())) {
+                return false;
+            }
+        }
+        xml.writeEndElement();
+        return true;
+    }
+    case QMetaType::QVariantHash: {
+        QVariantMap dico;
+        const QVariantHash hash = value.toHash();
+        for (auto it = hash.cbegin(); it != hash.cend(); ++it) {
+            dico.insert(it.key(), it.value());
+        }
+        return writeValue(xml, dico);
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        xml.writeStartElement(QStringLiteral("array"));
+        const QVariantList list = value.toList();
+        for (const QVariant &item : list) {
+            if (!writeValue(xml, item)) {
+                return false;
+            }
+        }
+        xml.writeEndElement();
+        return true;
+    }
+    case QMetaType::Bool:
+        xml.writeEmptyElement(value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+        return true;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        xml.writeTextElement(QStringLiteral("integer"), QString::number(value.toLongLong()));
+        return true;
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        xml.writeTextElement(QStringLiteral("integer"), QString::number(value.toULongLong()));
+        return true;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        xml.writeTextElement(
+            QStringLiteral("real"),
+            QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest));
+        return true;
+    case QMetaType::QString:
+    case QMetaType::QChar:
+        xml.writeTextElement(QStringLiteral("string"), value.toString());
+        return true;
+    case QMetaType::QDateTime: {
+        const QDateTime date = value.toDateTime().toUTC();
+        const Qt::DateFormat format = date.time().msec() != 0 ? Qt::ISODateWithMs : Qt::ISODate;
+        xml.writeTextElement(QStringLiteral("date"), date.toString(format));
+        return true;
+    }
+    case QMetaType::QByteArray:
+        xml.writeTextElement(QStringLiteral("data"),
+                             QString::fromLatin1(value.toByteArray().toBase64()));
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::optional<QVariantMap> plistRead(QIODevice &device) {
+    QXmlStreamReader xml(&device);
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("plist")) {
+        return std::nullopt;
+    }
+    if (!xml.readNextStartElement()) {
+        // An empty property list is an empty dictionary.
+        return xml.hasError() ? std::nullopt : std::optional<QVariantMap>(QVariantMap());
+    }
+    if (xml.name() != QLatin1String("dict")) {
+        return std::nullopt;
+    }
+    std::optional<QVariant> top = readDict(xml);
+    if (!top || xml.hasError()) {
+        return std::nullopt;
+    }
+    return top->toMap();
+}
+
+bool plistWrite(QIODevice &device, const QVariantMap &dico) {
+    QXmlStreamWriter xml(&device);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(1);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("plist"));
+    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+    if (!writeValue(xml, dico)) {
+        return false;
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return !xml.hasError();
+}
+
+std::optional<QVariantMap> plistReadFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return plistRead(file);
+}
