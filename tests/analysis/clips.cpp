@@ -14,7 +14,7 @@ namespace clips {
 namespace {
 
 QString clipFolder() {
-    const QString folder = QStringLiteral(FLUXARO_BINARY_DIR "/tests/ffmpeg-clips");
+    const QString folder = QStringLiteral(FLUXARO_BINARY_DIR "/tests/analysis-clips");
     QDir().mkpath(folder);
     return folder;
 }
@@ -126,7 +126,7 @@ QString runFfmpeg(const QStringList &arguments) {
 }
 
 QString fixture(const QString &name) {
-    QFile file(QStringLiteral(FLUXARO_SOURCE_DIR "/tests/ffmpeg/fixtures/") + name);
+    QFile file(QStringLiteral(FLUXARO_SOURCE_DIR "/tests/analysis/fixtures/") + name);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }

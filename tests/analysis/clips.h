@@ -26,7 +26,7 @@ QStringList probingArguments(const QString &ffmpeg, const QString &source,
 /// What ffmpeg printed on its standard error for the arguments (no shell).
 QString runFfmpeg(const QStringList &arguments);
 
-/// The contents of a file of tests/ffmpeg/fixtures.
+/// The contents of a file of tests/analysis/fixtures.
 QString fixture(const QString &name);
 
 /// The folder of real old ffmpeg reports, or the empty text when it is not there.
