@@ -71,7 +71,7 @@ QString headlessUsageStr() {
     return QStringLiteral(
         "usage: fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]\n"
         "                       [--mode normal|half|slow] [--prores 4444|hq|lt|proxy]\n"
-        "                       [--surround] [--replace|--keep]");
+        "                       [--surround] [--replace|--keep] [--debug]");
 }
 
 std::optional<headlessOptions> headlessParseArguments(const QStringList &arguments,
@@ -127,6 +127,8 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
             options.proresType = QStringList{"ap4h", "apch", "apcs", "apco"}.at(v);
         } else if (arg == QStringLiteral("--surround")) {
             options.surround = true;
+        } else if (arg == QStringLiteral("--debug")) {
+            // The program's own switch (debug lines in the log), read before start-up.
         } else if (arg == QStringLiteral("--replace") || arg == QStringLiteral("--keep")) {
             const bool replace = arg == QStringLiteral("--replace");
             if (options.replace && *options.replace != replace) {

@@ -1,5 +1,6 @@
 // The headless front: `fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]
-// [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--replace|--keep]`.
+// [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--replace|--keep]
+// [--debug]`.
 // It runs the application controller with plain controls on the event loop, answers alerts
 // by their rules (the default button, as after the time-out, or as the flags say), prints each
 // source's verdict, the progress of each job and its result, and exits 0 when every source was

@@ -1,6 +1,7 @@
 // fluxaro: runs the start-up of the core and quits. With --facts it prints the machine facts
 // and where the logs, the settings and the temporary folder are. With --batch it converts the
-// sources given on the command line (the headless front).
+// sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in the
+// environment, turns the debug lines of the log on from the start.
 #include "controller/startup.h"
 #include "headlessFront.h"
 #include "platform/constants.h"
@@ -27,11 +28,31 @@ void printFacts() {
     std::fflush(stdout);
 }
 
+// The debug switch: "--debug" among the options (before a "--" that ends them), or
+// FLUXARO_DEBUG set to 1.
+bool debugRequested(const QStringList &arguments) {
+    if (qEnvironmentVariable("FLUXARO_DEBUG") == QLatin1String("1")) {
+        return true;
+    }
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("--")) {
+            break;
+        }
+        if (arg == QLatin1String("--debug")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(appNameStr());
+    if (debugRequested(QCoreApplication::arguments())) {
+        setDEBUG(true);
+    }
     const bool facts = QCoreApplication::arguments().contains(QStringLiteral("--facts"));
     const bool batch = QCoreApplication::arguments().contains(QStringLiteral("--batch"));
     std::optional<headlessOptions> batchOptions;

@@ -179,6 +179,28 @@ TEST(batch, refusedSourcesAndExitStatus) {
     EXPECT_EQ(box.batch({}).status, 2);
 }
 
+// The debug lines reach the log with --debug or FLUXARO_DEBUG=1, and only then.
+TEST(batch, debugSwitch) {
+    sandbox box;
+    const QString fake = box.root() + QStringLiteral("/notamovie.mts");
+    QFile file(fake);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    const QString debugLine = QStringLiteral("prefWrite           - def :");
+    auto details = [&box] {
+        QFile log(box.detailsLog());
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    };
+
+    EXPECT_EQ(box.batch({fake}).status, 1);
+    EXPECT_FALSE(details().contains(debugLine));
+    EXPECT_EQ(box.batch({fake, "--debug"}).status, 1);
+    EXPECT_TRUE(details().contains(debugLine));
+    EXPECT_EQ(box.batch({fake}, 240000, {{"FLUXARO_DEBUG", "1"}}).status, 1);
+    EXPECT_TRUE(details().contains(debugLine));
+}
+
 // An existing output is kept (by default, as after the question's time-out, or with --keep) or
 // replaced with --replace.
 TEST(batch, replaceOrKeepExistingOutputs) {
