@@ -129,8 +129,7 @@ public:
 
     /// Performs the due analysis step.
     void analysis();
-    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegResult", "analysisFfmpegParse",
-    /// "analysisDico", "analysisFin".
+    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegParse", "analysisDico", "analysisFin".
     static QStringList analysisArray();
     /// Asks the analysis to stop at its next step.
     void iba_analysisStopBt();

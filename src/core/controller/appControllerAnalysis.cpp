@@ -42,9 +42,9 @@ bool holdsPicture(const QString &path) {
 } // namespace
 
 QStringList appController::analysisArray() {
-    return {QStringLiteral("analysisDeb"),          QStringLiteral("analysisFfmpeg"),
-            QStringLiteral("analysisFfmpegResult"), QStringLiteral("analysisFfmpegParse"),
-            QStringLiteral("analysisDico"),         QStringLiteral("analysisFin")};
+    return {QStringLiteral("analysisDeb"), QStringLiteral("analysisFfmpeg"),
+            QStringLiteral("analysisFfmpegParse"), QStringLiteral("analysisDico"),
+            QStringLiteral("analysisFin")};
 }
 
 void appController::iba_analysisStopBt() {
