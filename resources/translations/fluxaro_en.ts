@@ -200,6 +200,174 @@
         <translation>Please describe the problem and attach Details.log and Resume.log:
 </translation>
     </message>
+    <message>
+        <source>dndCaption</source>
+        <translation>Drop camcorder clips or a card folder here</translation>
+    </message>
+    <message>
+        <source>dndAction</source>
+        <translation>Analysing the sources…</translation>
+    </message>
+    <message>
+        <source>batchRemove</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>batchRemoveAll</source>
+        <translation>Remove All</translation>
+    </message>
+    <message>
+        <source>batchGo</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <source>destinationLabel</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <source>destinationPlaceholder</source>
+        <translation>Choose a folder for the movies</translation>
+    </message>
+    <message>
+        <source>destinationChoose</source>
+        <translation>Choose…</translation>
+    </message>
+    <message>
+        <source>destinationReveal</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>btPause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>btPlay</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>btStop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>segRewrap</source>
+        <translation>Rewrap</translation>
+    </message>
+    <message>
+        <source>segAic</source>
+        <translation>AIC</translation>
+    </message>
+    <message>
+        <source>segProres</source>
+        <translation>ProRes</translation>
+    </message>
+    <message>
+        <source>segNormal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>segHalf</source>
+        <translation>Half rate</translation>
+    </message>
+    <message>
+        <source>segSlow</source>
+        <translation>Slow motion</translation>
+    </message>
+    <message>
+        <source>colOrder</source>
+        <translation>#</translation>
+    </message>
+    <message>
+        <source>colStatus</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>colThumbnail</source>
+        <translation>Picture</translation>
+    </message>
+    <message>
+        <source>colSource</source>
+        <translation>Clip</translation>
+    </message>
+    <message>
+        <source>colOut</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>colFps</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>puce</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>puceCurrent</source>
+        <translation>Converting</translation>
+    </message>
+    <message>
+        <source>puceSuccess</source>
+        <translation>Converted</translation>
+    </message>
+    <message>
+        <source>puceFailure</source>
+        <translation>Failed or skipped</translation>
+    </message>
+    <message>
+        <source>menuFile</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>menuOpen</source>
+        <translation>&amp;Open Files…</translation>
+    </message>
+    <message>
+        <source>menuOpenFolder</source>
+        <translation>Open &amp;Folder…</translation>
+    </message>
+    <message>
+        <source>menuPref</source>
+        <translation>&amp;Preferences…</translation>
+    </message>
+    <message>
+        <source>menuBatch</source>
+        <translation>&amp;Batch</translation>
+    </message>
+    <message>
+        <source>menuGo</source>
+        <translation>&amp;Convert</translation>
+    </message>
+    <message>
+        <source>menuRemove</source>
+        <translation>&amp;Remove Clip</translation>
+    </message>
+    <message>
+        <source>menuRemoveAll</source>
+        <translation>Remove &amp;All Clips</translation>
+    </message>
+    <message>
+        <source>menuDrawer</source>
+        <translation>Show or Hide the &amp;Batch</translation>
+    </message>
+    <message>
+        <source>menuReveal</source>
+        <translation>Show the &amp;Movies</translation>
+    </message>
+    <message>
+        <source>menuHelpTitle</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>menuLogsFolder</source>
+        <translation>Open the &amp;Logs Folder</translation>
+    </message>
+    <message>
+        <source>menuLogdetails</source>
+        <translation>Open the &amp;Detailed Log</translation>
+    </message>
+    <message>
+        <source>menuLogresume</source>
+        <translation>Open the &amp;Summary Log</translation>
+    </message>
 </context>
 <context>
     <name>fields</name>

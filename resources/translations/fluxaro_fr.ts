@@ -200,6 +200,174 @@
         <translation>Merci de décrire le problème et de joindre Details.log et Resume.log :
 </translation>
     </message>
+    <message>
+        <source>dndCaption</source>
+        <translation>Déposez ici des séquences de caméscope ou le dossier d’une carte</translation>
+    </message>
+    <message>
+        <source>dndAction</source>
+        <translation>Analyse des sources…</translation>
+    </message>
+    <message>
+        <source>batchRemove</source>
+        <translation>Retirer</translation>
+    </message>
+    <message>
+        <source>batchRemoveAll</source>
+        <translation>Tout retirer</translation>
+    </message>
+    <message>
+        <source>batchGo</source>
+        <translation>Convertir</translation>
+    </message>
+    <message>
+        <source>destinationLabel</source>
+        <translation>Enregistrer dans :</translation>
+    </message>
+    <message>
+        <source>destinationPlaceholder</source>
+        <translation>Choisissez un dossier pour les films</translation>
+    </message>
+    <message>
+        <source>destinationChoose</source>
+        <translation>Choisir…</translation>
+    </message>
+    <message>
+        <source>destinationReveal</source>
+        <translation>Afficher</translation>
+    </message>
+    <message>
+        <source>btPause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>btPlay</source>
+        <translation>Reprendre</translation>
+    </message>
+    <message>
+        <source>btStop</source>
+        <translation>Arrêter</translation>
+    </message>
+    <message>
+        <source>segRewrap</source>
+        <translation>Réemballer</translation>
+    </message>
+    <message>
+        <source>segAic</source>
+        <translation>AIC</translation>
+    </message>
+    <message>
+        <source>segProres</source>
+        <translation>ProRes</translation>
+    </message>
+    <message>
+        <source>segNormal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>segHalf</source>
+        <translation>Mi-cadence</translation>
+    </message>
+    <message>
+        <source>segSlow</source>
+        <translation>Ralenti</translation>
+    </message>
+    <message>
+        <source>colOrder</source>
+        <translation>N°</translation>
+    </message>
+    <message>
+        <source>colStatus</source>
+        <translation>État</translation>
+    </message>
+    <message>
+        <source>colThumbnail</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>colSource</source>
+        <translation>Séquence</translation>
+    </message>
+    <message>
+        <source>colOut</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>colFps</source>
+        <translation>Cadence</translation>
+    </message>
+    <message>
+        <source>puce</source>
+        <translation>En attente</translation>
+    </message>
+    <message>
+        <source>puceCurrent</source>
+        <translation>Conversion en cours</translation>
+    </message>
+    <message>
+        <source>puceSuccess</source>
+        <translation>Converti</translation>
+    </message>
+    <message>
+        <source>puceFailure</source>
+        <translation>Échec ou ignoré</translation>
+    </message>
+    <message>
+        <source>menuFile</source>
+        <translation>&amp;Fichier</translation>
+    </message>
+    <message>
+        <source>menuOpen</source>
+        <translation>&amp;Ouvrir des fichiers…</translation>
+    </message>
+    <message>
+        <source>menuOpenFolder</source>
+        <translation>Ouvrir un &amp;dossier…</translation>
+    </message>
+    <message>
+        <source>menuPref</source>
+        <translation>&amp;Préférences…</translation>
+    </message>
+    <message>
+        <source>menuBatch</source>
+        <translation>&amp;Lot</translation>
+    </message>
+    <message>
+        <source>menuGo</source>
+        <translation>&amp;Convertir</translation>
+    </message>
+    <message>
+        <source>menuRemove</source>
+        <translation>&amp;Retirer la séquence</translation>
+    </message>
+    <message>
+        <source>menuRemoveAll</source>
+        <translation>Retirer &amp;toutes les séquences</translation>
+    </message>
+    <message>
+        <source>menuDrawer</source>
+        <translation>Afficher ou masquer le &amp;lot</translation>
+    </message>
+    <message>
+        <source>menuReveal</source>
+        <translation>Afficher les &amp;films</translation>
+    </message>
+    <message>
+        <source>menuHelpTitle</source>
+        <translation>&amp;Aide</translation>
+    </message>
+    <message>
+        <source>menuLogsFolder</source>
+        <translation>Ouvrir le dossier des &amp;journaux</translation>
+    </message>
+    <message>
+        <source>menuLogdetails</source>
+        <translation>Ouvrir le journal &amp;détaillé</translation>
+    </message>
+    <message>
+        <source>menuLogresume</source>
+        <translation>Ouvrir le journal &amp;résumé</translation>
+    </message>
 </context>
 <context>
     <name>fields</name>

@@ -1,19 +1,25 @@
-// fluxaro: runs the start-up of the core and quits. With --facts it prints the machine facts
-// and where the logs, the settings and the temporary folder are. With --batch it converts the
-// sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in the
-// environment, turns the debug lines of the log on from the start.
+// fluxaro: opens the main window; `fluxaro PATH...` opens it with those sources, or hands them
+// to the window that is already open and exits 0. With --facts it prints the machine facts and
+// where the logs, the settings and the temporary folder are, and quits. With --batch it converts
+// the sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in
+// the environment, turns the debug lines of the log on from the start.
 #include "controller/startup.h"
+#include "guiFront.h"
 #include "headlessFront.h"
+#include "instanceHandover.h"
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/resources.h"
 #include "settings/prefs.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -45,16 +51,49 @@ bool debugRequested(const QStringList &arguments) {
     return false;
 }
 
+// The sources of a window start: every argument that is not an option ("--" ends them).
+QStringList windowSources(const QStringList &arguments) {
+    QStringList paths;
+    bool onlySources = false;
+    for (const QString &arg : arguments.mid(1)) {
+        if (!onlySources && arg == QLatin1String("--")) {
+            onlySources = true;
+        } else if (onlySources || !arg.startsWith(QLatin1String("--"))) {
+            paths << arg;
+        }
+    }
+    return paths;
+}
+
+bool hasOption(int argc, char *argv[], const char *option) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--") {
+            return false;
+        }
+        if (std::string_view(argv[i]) == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
+    const bool facts = hasOption(argc, argv, "--facts");
+    const bool batch = hasOption(argc, argv, "--batch");
+    const bool window = !facts && !batch;
+    // The terminal modes need no display; the window does.
+    std::unique_ptr<QCoreApplication> app;
+    if (window) {
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(appNameStr());
     if (debugRequested(QCoreApplication::arguments())) {
         setDEBUG(true);
     }
-    const bool facts = QCoreApplication::arguments().contains(QStringLiteral("--facts"));
-    const bool batch = QCoreApplication::arguments().contains(QStringLiteral("--batch"));
     std::optional<headlessOptions> batchOptions;
     if (batch) {
         QString error;
@@ -68,15 +107,32 @@ int main(int argc, char *argv[]) {
 
     StartupOptions options;
     options.teeToTerminal = facts || batch;
+    const QStringList sources =
+        window ? windowSources(QCoreApplication::arguments()) : QStringList();
+    if (window) {
+        setGraphicsProbe(guiGraphicsFacts);
+    }
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
         logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
+        if (window && status == StartupStatus::AlreadyRunning && !sources.isEmpty() &&
+            instanceHandOver(sources)) {
+            return 0;
+        }
+        if (window) {
+            guiShowStartupRefusal(status);
+        }
         return 1;
     }
     if (facts) {
         printFacts();
     }
-    const int exitStatus = batchOptions ? headlessBatchRun(*batchOptions) : 0;
+    int exitStatus = 0;
+    if (batchOptions) {
+        exitStatus = headlessBatchRun(*batchOptions);
+    } else if (window) {
+        exitStatus = guiRun(sources);
+    }
     quitCleanup();
     return exitStatus;
 }

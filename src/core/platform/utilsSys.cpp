@@ -74,19 +74,37 @@ int32_t nbProcessors() {
     return count;
 }
 
+namespace {
+std::function<graphicsFacts()> &graphicsProbe() {
+    static std::function<graphicsFacts()> probe;
+    return probe;
+}
+} // namespace
+
+void setGraphicsProbe(std::function<graphicsFacts()> probe) {
+    graphicsProbe() = std::move(probe);
+}
+
 bool quartzExtremeCard() {
-    const QStringList nodes =
-        QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System);
-    if (!nodes.isEmpty()) {
-        logStr(QStringLiteral("Quartz Extreme      :-) compatible video card"));
-        return true;
+    graphicsFacts facts;
+    if (graphicsProbe()) {
+        facts = graphicsProbe()();
+    } else {
+        const QStringList nodes =
+            QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System);
+        facts.accelerated = !nodes.isEmpty();
+        facts.information << (facts.accelerated
+                                  ? QStringLiteral("graphics device with direct rendering: %1")
+                                        .arg(nodes.join(QStringLiteral(", ")))
+                                  : QStringLiteral("no graphics device with direct rendering "
+                                                   "(/dev/dri); converting does not need one"));
     }
-    logStr(QStringLiteral("Quartz Extreme      :-( not compatible video card"));
-    logStr(QStringLiteral("INFORMATION         : if you have two graphic cards, the two cards must "
-                          "be Quartz Extreme compatible."));
-    logStr(QStringLiteral("                      if this is not the case, please remove the non "
-                          "compatible card."));
-    return false;
+    logStr(facts.accelerated ? QStringLiteral("Quartz Extreme      :-) compatible video card")
+                             : QStringLiteral("Quartz Extreme      :-( not compatible video card"));
+    for (const QString &line : facts.information) {
+        logStr(QStringLiteral("INFORMATION         : %1").arg(line));
+    }
+    return facts.accelerated;
 }
 
 bool cpuG3() {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 /// The running system's version as a number (versionStr2Float of its dotted form, e.g. Debian
 /// 12.8 -> 12.08), logged "Operating System    : <dotted>"; 0 when unknown.
@@ -13,7 +15,17 @@ float versionOS();
 float versionQT();
 /// Number of processors (cores) the process may use, logged.
 int32_t nbProcessors();
-/// True when the machine has a graphics device with direct rendering (a DRI render node).
+/// What a front learnt about the display it draws on: whether it draws with graphics-card
+/// acceleration, and the facts to log (one "INFORMATION" line each).
+struct graphicsFacts {
+    bool accelerated = false;
+    QStringList information;
+};
+/// Installs the display check of the graphical front (none: the headless check below).
+void setGraphicsProbe(std::function<graphicsFacts()> probe);
+/// True when the display is drawn with graphics-card acceleration: the installed probe's answer
+/// (an OpenGL context of the session's display), else whether the machine has a graphics
+/// device with direct rendering (a DRI render node). Logs the answer and its facts.
 bool quartzExtremeCard();
 /// Always false on Linux (there is no processor subtype setting to read); logs "cpu > G3".
 bool cpuG3();

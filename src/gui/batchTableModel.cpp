@@ -1,0 +1,274 @@
+#include "batchTableModel.h"
+
+#include "guiImages.h"
+#include "platform/constants.h"
+#include "settings/localisation.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+batchTableModel::batchTableModel(batchList *list, QObject *parent)
+    : QAbstractTableModel(parent), list_(list) {
+    // The list tells after each change; the views only read the rows once it is told.
+    list_->rowInserted = [this](int32_t row) {
+        beginInsertRows({}, row, row);
+        endInsertRows();
+    };
+    list_->rowRemoved = [this](int32_t row) {
+        beginRemoveRows({}, row, row);
+        endRemoveRows();
+        // Rows after a removal are renumbered.
+        if (row < list_->count()) {
+            Q_EMIT dataChanged(index(row, 0), index(list_->count() - 1, colCount - 1));
+        }
+    };
+    list_->rowChanged = [this](int32_t row) {
+        Q_EMIT dataChanged(index(row, 0), index(row, colCount - 1));
+    };
+    list_->rearranged = [this] {
+        Q_EMIT layoutAboutToBeChanged();
+        Q_EMIT layoutChanged();
+    };
+}
+
+batchTableModel::~batchTableModel() {
+    list_->rowInserted = nullptr;
+    list_->rowRemoved = nullptr;
+    list_->rowChanged = nullptr;
+    list_->rearranged = nullptr;
+}
+
+int batchTableModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : list_->count();
+}
+
+int batchTableModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : colCount;
+}
+
+QPixmap batchTableModel::thumbnail(const QString &path) const {
+    const auto found = thumbnails_.constFind(path);
+    if (found != thumbnails_.constEnd()) {
+        return *found;
+    }
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (size.isValid() && size.height() > 0) {
+        const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+        const int height = static_cast<int>(thumbnailHeight * ratio);
+        reader.setScaledSize(QSize(size.width() * height / size.height(), height));
+    }
+    QPixmap pixmap = QPixmap::fromImageReader(&reader);
+    if (!pixmap.isNull() && qApp != nullptr) {
+        pixmap.setDevicePixelRatio(qApp->devicePixelRatio());
+    }
+    thumbnails_.insert(path, pixmap);
+    return pixmap;
+}
+
+batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
+    if (columnIndex == colOut) {
+        return batchOutSegments(getAIC() != 0, getPRORES() != 0);
+    }
+    const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
+    return batchFpsSegments(fps, list_->value(row, QStringLiteral("out")).toInt());
+}
+
+QVariant batchTableModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= list_->count()) {
+        return {};
+    }
+    const int row = index.row();
+    const QString status = list_->value(row, QStringLiteral("resultat")).toString();
+    if (role == statusRole) {
+        return status;
+    }
+    switch (index.column()) {
+    case colOrder:
+        if (role == Qt::DisplayRole) {
+            return list_->value(row, QStringLiteral("order"));
+        }
+        if (role == Qt::TextAlignmentRole) {
+            return int(Qt::AlignCenter);
+        }
+        break;
+    case colStatus:
+        if (role == Qt::DecorationRole) {
+            return guiIcon(status);
+        }
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
+            return localizedStr(status);
+        }
+        break;
+    case colThumbnail:
+        if (role == Qt::DecorationRole) {
+            const QString img = list_->value(row, QStringLiteral("img")).toString();
+            if (!img.isEmpty() && QFileInfo(img).isFile()) {
+                return thumbnail(img);
+            }
+        }
+        if (role == Qt::SizeHintRole) {
+            return QSize(thumbnailHeight * 16 / 9 + 8, thumbnailHeight + 8);
+        }
+        break;
+    case colSource:
+        if (role == Qt::DisplayRole) {
+            return list_->value(row, QStringLiteral("src"));
+        }
+        if (role == Qt::ToolTipRole) {
+            const QVariantMap dico = list_->dico(row);
+            return QStringLiteral("%1\n%2x%3, %4 fps")
+                .arg(dico.value(QStringLiteral("srcPathStr")).toString(),
+                     dico.value(QStringLiteral("v0_width")).toString(),
+                     dico.value(QStringLiteral("v0_height")).toString())
+                .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4);
+        }
+        break;
+    case colOut:
+    case colFps:
+        if (role == selectedRole) {
+            return list_->value(row, index.column() == colOut ? QStringLiteral("out")
+                                                              : QStringLiteral("fps"));
+        }
+        if (role == segmentsRole) {
+            return QVariant::fromValue(segmentsFor(row, index.column()));
+        }
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+QVariant batchTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    static const char *const keys[] = {"colOrder",  "colStatus", "colThumbnail",
+                                       "colSource", "colOut",    "colFps"};
+    if (section < 0 || section >= colCount) {
+        return {};
+    }
+    const QString text = localizedStr(QString::fromLatin1(keys[section]));
+    return text.startsWith(QLatin1String("col")) ? QString() : text;
+}
+
+void batchTableModel::refreshAll() {
+    if (list_->count() > 0) {
+        Q_EMIT dataChanged(index(0, 0), index(list_->count() - 1, colCount - 1));
+    }
+}
+
+QString batchSegmentDelegate::segmentText(int column, int segment) {
+    static const char *const outKeys[] = {"segRewrap", "segAic", "segProres"};
+    static const char *const fpsKeys[] = {"segNormal", "segHalf", "segSlow"};
+    if (segment < 0 || segment > 2) {
+        return QString();
+    }
+    return localizedStr(QString::fromLatin1(column == batchTableModel::colOut ? outKeys[segment]
+                                                                              : fpsKeys[segment]));
+}
+
+int batchSegmentDelegate::segmentAt(const QRect &cell, int x) {
+    const QRect inner = cell.adjusted(4, 0, -4, 0);
+    if (inner.width() <= 0 || x < inner.left() || x > inner.right()) {
+        return -1;
+    }
+    return std::min(2, (x - inner.left()) * 3 / inner.width());
+}
+
+void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index) const {
+    const QVariant cellValue = index.data(batchTableModel::segmentsRole);
+    if (!cellValue.canConvert<batchSegmentCell>()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    QApplication::style()->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter,
+                                         option.widget);
+    const batchSegmentCell cell = cellValue.value<batchSegmentCell>();
+    const int selected = index.data(batchTableModel::selectedRole).toInt();
+    const QPalette &pal = option.palette;
+    const QRect inner = option.rect.adjusted(4, option.rect.height() / 2 - 14, -4,
+                                             -(option.rect.height() / 2 - 14));
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(inner).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    painter->setClipPath(outline);
+    for (int s = 0; s < 3; ++s) {
+        const int left = inner.left() + inner.width() * s / 3;
+        const int right = inner.left() + inner.width() * (s + 1) / 3;
+        const QRect segment(left, inner.top(), right - left, inner.height());
+        const bool on = s == selected;
+        painter->fillRect(segment,
+                          on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
+        const QIcon icon = guiIcon(cell[s].image);
+        const QIcon::Mode mode = cell[s].enabled ? QIcon::Normal : QIcon::Disabled;
+        QColor textColour =
+            on ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);
+        if (!cell[s].enabled) {
+            textColour = pal.color(QPalette::Disabled, QPalette::ButtonText);
+        }
+        if (!icon.isNull()) {
+            const int side = inner.height() - 6;
+            icon.paint(painter,
+                       QRect(segment.center().x() - side / 2, segment.top() + 3, side, side),
+                       Qt::AlignCenter, mode);
+        } else {
+            painter->setPen(textColour);
+            painter->drawText(segment, Qt::AlignCenter, segmentText(index.column(), s));
+        }
+        if (!cell[s].enabled) {
+            // A crossed-out look tells at a glance that the choice is not offered.
+            QColor veil = pal.color(QPalette::Window);
+            veil.setAlpha(110);
+            painter->fillRect(segment, veil);
+        }
+        if (s > 0) {
+            painter->setPen(pal.color(QPalette::Mid));
+            painter->drawLine(left, inner.top(), left, inner.bottom());
+        }
+    }
+    painter->setClipping(false);
+    painter->setPen(pal.color(QPalette::Mid));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(outline);
+    painter->restore();
+}
+
+QSize batchSegmentDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                     const QModelIndex &index) const {
+    if (index.data(batchTableModel::segmentsRole).isValid()) {
+        return {3 * 58 + 8, batchTableModel::thumbnailHeight + 8};
+    }
+    return QStyledItemDelegate::sizeHint(option, index);
+}
+
+bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
+                                       const QStyleOptionViewItem &option,
+                                       const QModelIndex &index) {
+    const QVariant cellValue = index.data(batchTableModel::segmentsRole);
+    if (event->type() != QEvent::MouseButtonRelease || !cellValue.canConvert<batchSegmentCell>()) {
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton) {
+        return false;
+    }
+    const int segment = segmentAt(option.rect, mouse->position().toPoint().x());
+    const batchSegmentCell cell = cellValue.value<batchSegmentCell>();
+    if (segment < 0 || !cell[segment].enabled) {
+        return true;
+    }
+    if (segmentClicked) {
+        segmentClicked(index.row(), index.column(), segment);
+    }
+    return true;
+}

@@ -1,0 +1,66 @@
+// The batch table: a model over the controller's batch list (it observes the list's changes)
+// and the delegate that draws and clicks the rows' three-segment "out" and "fps" cells.
+#pragma once
+
+#include "batchSegments.h"
+#include "controller/batchList.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+class batchTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum column : int { colOrder, colStatus, colThumbnail, colSource, colOut, colFps, colCount };
+    /// Role of the cells "out" and "fps": the row's segment cell (batchSegmentCell).
+    static constexpr int segmentsRole = Qt::UserRole + 1;
+    /// Role of the cells "out" and "fps": the selected segment (int).
+    static constexpr int selectedRole = Qt::UserRole + 2;
+    /// Role of every cell: the row's status image name.
+    static constexpr int statusRole = Qt::UserRole + 3;
+    /// The height of the thumbnails, in logical pixels.
+    static constexpr int thumbnailHeight = 54;
+
+    explicit batchTableModel(batchList *list, QObject *parent = nullptr);
+    ~batchTableModel() override;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    /// The segments of a row's "out" or "fps" cell with this system's codecs.
+    batchSegmentCell segmentsFor(int row, int columnIndex) const;
+    /// Redraws every row (after the codec availability changed).
+    void refreshAll();
+
+private:
+    QPixmap thumbnail(const QString &path) const;
+    batchList *list_;
+    mutable QHash<QString, QPixmap> thumbnails_;
+};
+
+/// Draws a three-segment cell and reports a click on an enabled segment.
+class batchSegmentDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    /// The row, the column (colOut or colFps) and the clicked segment.
+    std::function<void(int row, int column, int segment)> segmentClicked;
+    /// The short text of a segment when its picture is missing.
+    static QString segmentText(int column, int segment);
+    /// The segment under x inside a cell of the given rectangle, or -1.
+    static int segmentAt(const QRect &cell, int x);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override;
+};

@@ -1,0 +1,94 @@
+#include "guiFront.h"
+
+#include "frontApi/alerts.h"
+#include "guiLocalize.h"
+#include "guiPresenter.h"
+#include "instanceHandover.h"
+#include "mainWindow.h"
+#include "platform/log.h"
+#include "settings/localisation.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+
+graphicsFacts guiGraphicsFacts() {
+    graphicsFacts facts;
+    const QString platform = QGuiApplication::platformName();
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    surface.create();
+    if (!context.create() || !surface.isValid() || !context.makeCurrent(&surface)) {
+        facts.information << QStringLiteral(
+                                 "no OpenGL context can be made on this display (%1): the window "
+                                 "draws without graphics acceleration, converting is not slower")
+                                 .arg(platform);
+        return facts;
+    }
+    QOpenGLFunctions *gl = context.functions();
+    auto text = [gl](unsigned name) {
+        const auto *value = reinterpret_cast<const char *>(gl->glGetString(name));
+        return value != nullptr ? QString::fromLatin1(value) : QString();
+    };
+    const QString renderer = text(GL_RENDERER);
+    const QString version = text(GL_VERSION);
+    context.doneCurrent();
+    const QString lower = renderer.toLower();
+    const bool software = renderer.isEmpty() || lower.contains(QLatin1String("llvmpipe")) ||
+                          lower.contains(QLatin1String("softpipe")) ||
+                          lower.contains(QLatin1String("swrast")) ||
+                          lower.contains(QLatin1String("software"));
+    facts.accelerated = !software;
+    facts.information << QStringLiteral("OpenGL on %1: %2 (%3)").arg(platform, renderer, version);
+    if (software) {
+        facts.information << QStringLiteral(
+            "the display is drawn in software: the window works, converting is not slower");
+    }
+    return facts;
+}
+
+void guiShowStartupRefusal(StartupStatus status) {
+    loadTranslations();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
+                    localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
+    box.setInformativeText(localizedStr(startupAlertMessageKey(status)));
+    box.exec();
+}
+
+int guiRun(const QStringList &paths) {
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    fluxaroMainWindow window;
+    guiWindowPresenter presenter(&window);
+    alertPresenter *previous = getAlertPresenter();
+    setAlertPresenter(&presenter);
+    window.localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
+    window.startupWindowSteps();
+    window.show();
+
+    instanceServer server;
+    server.received = [&window](const QStringList &received) {
+        window.controller()->applicationOpenFiles(received);
+        window.raise();
+        window.activateWindow();
+    };
+    server.listen();
+
+    if (!paths.isEmpty()) {
+        QStringList absolute;
+        for (const QString &path : paths) {
+            absolute << QFileInfo(path).absoluteFilePath();
+        }
+        window.controller()->applicationOpenFiles(absolute);
+    }
+    const int status = QApplication::exec();
+    window.controller()->terminateRuns();
+    window.controller()->whichArrayController()->clear();
+    setAlertPresenter(previous);
+    logStr(QStringLiteral("applicationWillTerminate:"));
+    return status;
+}

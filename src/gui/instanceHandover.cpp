@@ -1,0 +1,96 @@
+#include "instanceHandover.h"
+
+#include "platform/constants.h"
+#include "platform/log.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+QString instanceSocketPathStr() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::tempPath();
+    }
+    return folder + QLatin1Char('/') + appIdentifierStr() + QStringLiteral(".socket");
+}
+
+bool instanceHandOver(const QStringList &paths, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(instanceSocketPathStr());
+    if (!socket.waitForConnected(timeoutMs)) {
+        return false;
+    }
+    QByteArray message;
+    for (const QString &path : paths) {
+        // A path with a line break can't travel as a line; it is not a movie a camera made.
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (!absolute.contains(QLatin1Char('\n'))) {
+            message += absolute.toUtf8() + '\n';
+        }
+    }
+    message += '\n';
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs)) {
+        return false;
+    }
+    QByteArray answer;
+    while (!answer.contains('\n')) {
+        if (!socket.waitForReadyRead(timeoutMs)) {
+            return false;
+        }
+        answer += socket.readAll();
+    }
+    return answer.startsWith("ok");
+}
+
+instanceServer::instanceServer(QObject *parent) : QObject(parent), server_(new QLocalServer(this)) {
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+                // Nobody sends a megabyte of paths: a peer that does is not a Fluxaro.
+                if (buffer.size() > (1 << 20)) {
+                    socket->abort();
+                    return;
+                }
+                socket->setProperty("buffer", buffer);
+                if (!buffer.endsWith("\n\n") && buffer != "\n") {
+                    return;
+                }
+                QStringList paths;
+                for (const QByteArray &line : buffer.split('\n')) {
+                    if (!line.isEmpty()) {
+                        paths << QString::fromUtf8(line);
+                    }
+                }
+                socket->write("ok\n");
+                socket->flush();
+                socket->disconnectFromServer();
+                logStr(QStringLiteral("open with           : %1").arg(paths.size()));
+                if (received && !paths.isEmpty()) {
+                    received(paths);
+                }
+            });
+        }
+    });
+}
+
+instanceServer::~instanceServer() {
+    server_->close();
+}
+
+bool instanceServer::listen() {
+    const QString path = instanceSocketPathStr();
+    // Only the holder of the single-instance lock gets here: a socket file is a dead one's.
+    QLocalServer::removeServer(path);
+    if (!server_->listen(path)) {
+        logStr(QStringLiteral("open with           :-( %1").arg(server_->errorString()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,426 @@
+#include "mainWindow.h"
+
+#include "ecran.h"
+#include "frontApi/alerts.h"
+#include "platform/constants.h"
+#include "platform/infoPlist.h"
+#include "platform/log.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "ui_mainWindow.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::mainWindow>()) {
+    auto *central = new QWidget(this);
+    ui_->setupUi(central);
+    setCentralWidget(central);
+    setObjectName(QStringLiteral("myWindow"));
+    setWindowTitle(appNameStr());
+    ui_->batchView->setHidden(true);
+    ui_->dndImgView->setCaptionLabel(ui_->dndCaptionStr);
+    ui_->dndImgView->setActionLabel(ui_->dragndropActionStr);
+    ui_->dndImgView->setDelegate(this);
+    wireControls();
+    buildMenus();
+    resize(560, 360);
+}
+
+fluxaroMainWindow::~fluxaroMainWindow() {
+    ui_->dndImgView->setDelegate(nullptr);
+    ui_->encBatchTableView->setModel(nullptr);
+    model_.reset();
+    controller_.reset();
+}
+
+dragNDropView *fluxaroMainWindow::dropView() const {
+    return ui_->dndImgView;
+}
+
+QWidget *fluxaroMainWindow::batchView() const {
+    return ui_->batchView;
+}
+
+guiSegmented *fluxaroMainWindow::stopControl() const {
+    return ui_->encStopBt;
+}
+
+QAction *fluxaroMainWindow::action(const QString &name) const {
+    return findChild<QAction *>(name);
+}
+
+QString fluxaroMainWindow::segmentImageText(const QString &image) const {
+    QString base = image;
+    if (base.endsWith(QLatin1String("Hud"))) {
+        base.chop(3);
+    }
+    return localizedStr(base);
+}
+
+void fluxaroMainWindow::wireControls() {
+    ui_->encStopBt->imageText = [this](const QString &image) { return segmentImageText(image); };
+    ui_->analysisStopBt->imageText = ui_->encStopBt->imageText;
+    ui_->encStopBt->setSegments({QStringLiteral("btPauseHud"), QStringLiteral("btStopHud")}, {});
+    ui_->analysisStopBt->setSegments({QStringLiteral("btStopHud")}, {});
+    ui_->encStopBt->setHidden(true);
+    ui_->analysisStopBt->setHidden(true);
+
+    goBt_ = std::make_unique<guiButton>(ui_->batchEncGoBt);
+    progress_ = std::make_unique<guiProgressBar>(ui_->encTaskProgress);
+    analysisWheel_ = std::make_unique<guiSpinner>(ui_->analysisWheelProgInd);
+    percent_ = std::make_unique<guiTextField>(ui_->encProgressPercentStr);
+    action_ = std::make_unique<guiTextField>(ui_->encProgressActionStr);
+    destination_ = std::make_unique<guiTextField>(ui_->encDstPathStr);
+    analysisCaption_ = std::make_unique<guiTextField>(ui_->analysisCaptionStr);
+    checkMatrix_ =
+        std::make_unique<storedSegmented>(QStringLiteral("prefCheckMatrix"),
+                                          QStringList{localizedStr(QStringLiteral("segRewrap")),
+                                                      localizedStr(QStringLiteral("segAic")),
+                                                      localizedStr(QStringLiteral("segProres"))},
+                                          0);
+    checkMatrix_->correctFormat = true;
+    speed_ =
+        std::make_unique<storedSegmented>(QStringLiteral("prefSpeed"),
+                                          QStringList{localizedStr(QStringLiteral("segNormal")),
+                                                      localizedStr(QStringLiteral("segHalf")),
+                                                      localizedStr(QStringLiteral("segSlow"))},
+                                          2);
+    surround_ = std::make_unique<storedCheckBox>(QStringLiteral("prefSurrond"));
+
+    appControls c;
+    c.batchEncGoBt = goBt_.get();
+    c.encStopBt = ui_->encStopBt;
+    c.encTaskProgress = progress_.get();
+    c.encProgressPercentStr = percent_.get();
+    c.encProgressActionStr = action_.get();
+    c.encDstPathStr = destination_.get();
+    c.dropArea = ui_->dndImgView;
+    c.analysisWheelProgInd = analysisWheel_.get();
+    c.analysisCaptionStr = analysisCaption_.get();
+    c.analysisStopBt = ui_->analysisStopBt;
+    c.batchDrawer = &drawer_;
+    c.prefCheckMatrix = checkMatrix_.get();
+    c.prefSpeed = speed_.get();
+    c.prefSurrondBt = surround_.get();
+    controller_ = std::make_unique<appController>(c);
+
+    model_ = std::make_unique<batchTableModel>(controller_->whichArrayController());
+    QTableView *table = ui_->encBatchTableView;
+    table->setModel(model_.get());
+    auto *segments = new batchSegmentDelegate(table);
+    table->setItemDelegateForColumn(batchTableModel::colOut, segments);
+    table->setItemDelegateForColumn(batchTableModel::colFps, segments);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(batchTableModel::thumbnailHeight + 10);
+    table->setIconSize(
+        QSize(batchTableModel::thumbnailHeight * 16 / 9, batchTableModel::thumbnailHeight));
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
+    header->setMinimumSectionSize(28);
+    table->setColumnWidth(batchTableModel::colOut, 3 * 58 + 8);
+    header->setSectionResizeMode(batchTableModel::colOut, QHeaderView::Fixed);
+    header->setSectionResizeMode(batchTableModel::colFps, QHeaderView::Fixed);
+    table->setColumnWidth(batchTableModel::colFps, 3 * 58 + 8);
+    segments->segmentClicked = [this](int row, int column, int segment) {
+        batchList *list = controller_->whichArrayController();
+        // A row being converted keeps the choices it was started with.
+        if (controller_->isBatchRunning() &&
+            row == controller_->encBatchInprogressRowIdentification()) {
+            return;
+        }
+        list->setValue(
+            row, column == batchTableModel::colOut ? QStringLiteral("out") : QStringLiteral("fps"),
+            segment);
+        list->setSelectedIndex(row);
+        controller_->iba_outSpeedCell();
+    };
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { syncSelection(); });
+
+    controller_->hooks.thumbnailMade = [this](const QString &, const QString &) {
+        model_->refreshAll();
+    };
+
+    connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
+            [this] { controller_->iba_batchGoBt(); });
+    connect(ui_->batchEncRemoveBt, &QPushButton::clicked, this, [this] { removeSelectedRow(); });
+    connect(ui_->batchEncRemoveAllBt, &QPushButton::clicked, this,
+            [this] { controller_->encBatchRemoveAll(true); });
+    connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
+    connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
+            [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
+    ui_->encStopBt->activated = [this](int32_t) { controller_->iba_taskStopBt(ui_->encStopBt); };
+    ui_->analysisStopBt->activated = [this](int32_t) {
+        ui_->analysisStopBt->setSelectedSegment(-1);
+        controller_->iba_analysisStopBt();
+    };
+}
+
+void fluxaroMainWindow::syncSelection() {
+    const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
+    controller_->whichArrayController()->setSelectedIndex(rows.isEmpty() ? -1 : rows.first().row());
+}
+
+void fluxaroMainWindow::removeSelectedRow() {
+    syncSelection();
+    controller_->encBatchRemove(true);
+}
+
+void fluxaroMainWindow::buildMenus() {
+    auto add = [this](QMenu *menu, const char *name, const QString &key,
+                      const QKeySequence &shortcut, auto &&slot) {
+        auto *a = new QAction(localizedStr(key), this);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!shortcut.isEmpty()) {
+            a->setShortcut(shortcut);
+        }
+        connect(a, &QAction::triggered, this, slot);
+        menu->addAction(a);
+        return a;
+    };
+    QMenu *file = menuBar()->addMenu(localizedStr(QStringLiteral("menuFile")));
+    add(file, "menuOpen", QStringLiteral("menuOpen"), QKeySequence(Qt::CTRL | Qt::Key_O),
+        [this] { controller_->iba_menuOpen(); });
+    add(file, "menuOpenFolder", QStringLiteral("menuOpenFolder"),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [this] { openFolderCommand(); });
+    file->addSeparator();
+    add(file, "menuPref", QStringLiteral("menuPref"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
+        [this] {
+            if (showPreferences) {
+                showPreferences();
+            }
+        });
+    file->addSeparator();
+    QAction *quit = add(file, "menuQuit", QStringLiteral("menuQuit"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { iba_menuQuit(); });
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu *batch = menuBar()->addMenu(localizedStr(QStringLiteral("menuBatch")));
+    QAction *go = add(batch, "menuGo", QStringLiteral("menuGo"),
+                      QKeySequence(Qt::CTRL | Qt::Key_Return), [this] {
+                          if (ui_->batchEncGoBt->isEnabled()) {
+                              controller_->iba_batchGoBt();
+                          }
+                      });
+    go->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    QAction *remove = add(batch, "menuRemove", QStringLiteral("menuRemove"), QKeySequence::Delete,
+                          [this] { removeSelectedRow(); });
+    // Delete belongs to the table: a text field keeps its own Delete key.
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ui_->encBatchTableView->addAction(remove);
+    add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
+        [this] { controller_->encBatchRemoveAll(true); });
+    batch->addSeparator();
+    QAction *drawer = add(batch, "menuDrawer", QStringLiteral("menuDrawer"),
+                          QKeySequence(Qt::CTRL | Qt::Key_B), [this] { iba_drawerToggle(); });
+    (void)drawer;
+    add(batch, "menuReveal", QStringLiteral("menuReveal"), QKeySequence(Qt::CTRL | Qt::Key_R),
+        [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
+
+    QMenu *help = menuBar()->addMenu(localizedStr(QStringLiteral("menuHelpTitle")));
+    QAction *debug = add(help, "menuDebug", QStringLiteral("menuDebug1"), QKeySequence(),
+                         [this] { iba_menuDebugToggle(); });
+    debug->setCheckable(true);
+    debug->setChecked(getDEBUG());
+    debug->setText(
+        localizedStr(getDEBUG() ? QStringLiteral("menuDebug0") : QStringLiteral("menuDebug1")));
+    add(help, "menuLogsFolder", QStringLiteral("menuLogsFolder"), QKeySequence(),
+        [this] { openLogsFolder(); });
+    add(help, "menuLogdetails", QStringLiteral("menuLogdetails"), QKeySequence(),
+        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(logDetailsPathStr())); });
+    add(help, "menuLogresume", QStringLiteral("menuLogresume"), QKeySequence(),
+        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(logResumePathStr())); });
+}
+
+void fluxaroMainWindow::startupWindowSteps() {
+    // Idle drop area.
+    ui_->dndImgView->setImageName(QStringLiteral("dndSd"));
+    ui_->dndImgView->setCaptionHidden(false);
+    ui_->dndImgView->setActionTextHidden(true);
+    analysisWheel_->setAnimating(false);
+    logStr(QStringLiteral("dnd                 - post"));
+    if (localizeWidget) {
+        localizeWidget(centralWidget());
+    }
+    logStr(QStringLiteral("localisations       - post"));
+    ui_->appVersionFloatStr->setText(infoPlistStr(QStringLiteral("CFBundleShortVersionString")));
+    ui_->appVersionStr->setText(localizedStr(QStringLiteral("VERSION")));
+    // The conversion's fields start cleared, Go disabled, both stop buttons hidden.
+    goBt_->setEnabled(false);
+    action_->setText(QString());
+    percent_->setText(QString());
+    ui_->encStopBt->setHidden(true);
+    ui_->analysisStopBt->setHidden(true);
+    ui_->analysisCaptionStr->clear();
+    progress_->setValue(0);
+    const QString dst = prefRead(QStringLiteral("prefDefautDstPathStr"));
+    if (!dst.isEmpty() && QFileInfo::exists(dst)) {
+        destination_->setText(dst);
+    }
+}
+
+void fluxaroMainWindow::dragNDropPerformDrag(dragNDropView *view, const QStringList &paths) {
+    (void)view;
+    controller_->dragNDropPerformDrag(paths);
+}
+
+bool windowDrawer::isOpen() const {
+    return window_->isDrawerOpen();
+}
+
+void windowDrawer::open() {
+    window_->openDrawer();
+}
+
+void windowDrawer::close() {
+    window_->closeDrawer();
+}
+
+bool fluxaroMainWindow::isDrawerOpen() const {
+    return !ui_->batchView->isHidden();
+}
+
+bool fluxaroMainWindow::clientMayMoveWindows() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+void fluxaroMainWindow::placeForDrawer() {
+    if (!clientMayMoveWindows() || !isVisible()) {
+        return;
+    }
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) {
+        return;
+    }
+    const double firstHeight = screens.first()->geometry().height();
+    QList<QRectF> rects;
+    for (QScreen *screen : screens) {
+        rects << ecranFlip(screen->availableGeometry(), firstHeight);
+    }
+    const QRectF frame = ecranFlip(frameGeometry(), firstHeight);
+    // The desktop's panels are outside the available areas already: no menu bar to allow for.
+    const std::optional<QRectF> placed =
+        ecranFrame(frame, QStringLiteral("b"), drawerHeight, rects, 0);
+    if (placed && *placed != frame) {
+        move(ecranFlip(*placed, firstHeight).topLeft().toPoint());
+    }
+}
+
+void fluxaroMainWindow::openDrawer() {
+    if (isDrawerOpen()) {
+        return;
+    }
+    placeForDrawer();
+    ui_->batchView->setHidden(false);
+    resize(std::max(width(), 760), height() + drawerHeight);
+}
+
+void fluxaroMainWindow::closeDrawer() {
+    if (!isDrawerOpen()) {
+        return;
+    }
+    const int panel = ui_->batchView->height();
+    ui_->batchView->setHidden(true);
+    resize(width(), std::max(minimumSizeHint().height(), height() - panel));
+}
+
+void fluxaroMainWindow::iba_drawerToggle() {
+    if (isDrawerOpen()) {
+        closeDrawer();
+    } else {
+        openDrawer();
+    }
+}
+
+void fluxaroMainWindow::iba_menuDebugToggle() {
+    QAction *debug = action(QStringLiteral("menuDebug"));
+    const bool on = !getDEBUG();
+    setDEBUG(on);
+    if (debug != nullptr) {
+        debug->setChecked(on);
+        debug->setText(
+            localizedStr(on ? QStringLiteral("menuDebug0") : QStringLiteral("menuDebug1")));
+    }
+    logStr(QStringLiteral("menuDebug           : %1").arg(on ? 1 : 0));
+}
+
+void fluxaroMainWindow::openFolderCommand() {
+    logStr(QStringLiteral("(drag'n'drop) menu open…"));
+    alertPresenter *presenter = getAlertPresenter();
+    if (!getOPENPERM() || presenter == nullptr) {
+        return;
+    }
+    const std::optional<QString> folder =
+        presenter->chooseFolder(localizedStr(QStringLiteral("selectFileStr")));
+    if (folder && !folder->isEmpty()) {
+        controller_->draggedFiles({*folder});
+    }
+}
+
+void fluxaroMainWindow::openLogsFolder() {
+    QDir().mkpath(logFolderPathStr());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(logFolderPathStr()));
+}
+
+void fluxaroMainWindow::chooseDestination() {
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!movies.isEmpty()) {
+        QDir().mkpath(movies);
+    }
+    alertPresenter *presenter = getAlertPresenter();
+    if (presenter == nullptr) {
+        return;
+    }
+    const std::optional<QString> folder =
+        presenter->chooseFolder(localizedStr(QStringLiteral("D_go_dossier_destination3")));
+    if (!folder || folder->isEmpty()) {
+        return;
+    }
+    logDebug(QStringLiteral("a_selectFolderBt NSOKButton   : %1").arg(*folder));
+    destination_->setText(*folder);
+    // The preferences' default destination takes the folder too when it has none.
+    if (prefRead(QStringLiteral("prefDefautDstPathStr")).isEmpty()) {
+        prefWrite(QStringLiteral("prefDefautDstPathStr"), *folder);
+    }
+}
+
+void fluxaroMainWindow::iba_menuQuit() {
+    if (quitAsked_) {
+        return;
+    }
+    quitAsked_ = true;
+    const bool mayQuit = controller_->iba_menuQuit();
+    quitAsked_ = false;
+    if (!mayQuit) {
+        return;
+    }
+    quitting_ = true;
+    QWidget::close();
+    QCoreApplication::exit(0);
+}
+
+void fluxaroMainWindow::closeEvent(QCloseEvent *event) {
+    if (quitting_) {
+        event->accept();
+        return;
+    }
+    // Closing the window is quitting, with the same question while a conversion runs.
+    logStr(QStringLiteral("applicationShouldTerminateAfterLastWindowClosed ?"));
+    event->ignore();
+    QTimer::singleShot(0, this, [this] { iba_menuQuit(); });
+}

@@ -1,0 +1,109 @@
+// The main window: the drop area on top, the batch view below it as a panel that opens under
+// the window when the first source has been analysed (the drawer), and the menus. It builds the
+// controls over its widgets, hands them to the application controller and forwards the user's
+// actions to it; the pipeline itself is the controller's.
+#pragma once
+
+#include "batchTableModel.h"
+#include "controller/appController.h"
+#include "dragNDropView.h"
+#include "guiControls.h"
+
+#include <QAction>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class mainWindow;
+}
+
+class fluxaroMainWindow;
+
+/// The batch drawer of the main window.
+class windowDrawer : public uiDrawer {
+public:
+    explicit windowDrawer(fluxaroMainWindow *window) : window_(window) {}
+    bool isOpen() const override;
+    void open() override;
+    void close() override;
+
+private:
+    fluxaroMainWindow *window_;
+};
+
+class fluxaroMainWindow : public QMainWindow, public dragNDropViewDelegate {
+    Q_OBJECT
+
+public:
+    explicit fluxaroMainWindow(QWidget *parent = nullptr);
+    ~fluxaroMainWindow() override;
+
+    appController *controller() { return controller_.get(); }
+    batchTableModel *model() { return model_.get(); }
+    Ui::mainWindow *ui() { return ui_.get(); }
+    dragNDropView *dropView() const;
+    QWidget *batchView() const;
+    guiSegmented *stopControl() const;
+    QAction *action(const QString &name) const;
+
+    /// The window steps of the start-up: idle drop area, version, cleared conversion fields,
+    /// destination from the store.
+    void startupWindowSteps();
+    /// Shows the preferences (set by the front that owns the preferences window).
+    std::function<void()> showPreferences;
+    /// Replaces the "@@key" texts of a widget tree (set by the front: the localisation walker).
+    std::function<void(QWidget *)> localizeWidget;
+
+    /// The height of the batch panel when it opens.
+    static constexpr int drawerHeight = 320;
+
+    // Commands (menus, buttons, keys).
+    void iba_menuQuit();
+    void iba_drawerToggle();
+    void iba_menuDebugToggle();
+    void openFolderCommand();
+    void openLogsFolder();
+    void chooseDestination();
+    /// Removes the row selected in the table (not the one being converted).
+    void removeSelectedRow();
+
+    // The drop area's delegate.
+    void dragNDropPerformDrag(dragNDropView *view, const QStringList &paths) override;
+
+    // The drawer: the batch panel below the drop area.
+    bool isDrawerOpen() const;
+    void openDrawer();
+    void closeDrawer();
+
+    /// True when the window may move itself (X11); elsewhere the drawer only resizes it.
+    static bool clientMayMoveWindows();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void wireControls();
+    void placeForDrawer();
+    void syncSelection();
+    QString segmentImageText(const QString &image) const;
+
+    std::unique_ptr<Ui::mainWindow> ui_;
+    std::unique_ptr<guiButton> goBt_;
+    std::unique_ptr<guiProgressBar> progress_;
+    std::unique_ptr<guiSpinner> analysisWheel_;
+    std::unique_ptr<guiTextField> percent_;
+    std::unique_ptr<guiTextField> action_;
+    std::unique_ptr<guiTextField> destination_;
+    std::unique_ptr<guiTextField> analysisCaption_;
+    std::unique_ptr<storedSegmented> checkMatrix_;
+    std::unique_ptr<storedSegmented> speed_;
+    std::unique_ptr<storedCheckBox> surround_;
+    windowDrawer drawer_{this};
+    std::unique_ptr<appController> controller_;
+    std::unique_ptr<batchTableModel> model_;
+    bool quitting_ = false;
+    bool quitAsked_ = false;
+};

@@ -1,0 +1,169 @@
+// End to end through the window: a generated camcorder card dropped on the drop area is
+// analysed (rows with thumbnails, the drawer open), Go converts it with the real ffmpeg,
+// clipdater and trakmill, and every row turns to success. Quitting while a clip converts asks
+// first; confirmed, it leaves no partial or intermediate file behind.
+#include "dragNDropView.h"
+#include "e2eMedia.h"
+#include "frontApi/alerts.h"
+#include "guiLocalize.h"
+#include "mainWindow.h"
+#include "platform/constants.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "ui_mainWindow.h"
+
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+class scriptedPresenter : public alertPresenter {
+public:
+    QList<alertPlan> shown;
+    std::function<alertOutcome(const alertPlan &)> answer;
+    alertOutcome present(const alertPlan &plan) override {
+        shown << plan;
+        return answer ? answer(plan) : alertOutcome{};
+    }
+};
+
+bool spinUntil(const std::function<bool()> &condition, int timeoutMs = 120000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void drop(QWidget *target, const QStringList &paths) {
+    QList<QUrl> urls;
+    for (const QString &path : paths) {
+        urls << QUrl::fromLocalFile(path);
+    }
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(centre), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+QStringList filesBelow(const QString &folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files << it.next();
+    }
+    return files;
+}
+
+class windowE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("XDG_CONFIG_HOME", (box.root() + "/config").toUtf8());
+        qputenv("XDG_STATE_HOME", (box.root() + "/state").toUtf8());
+        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
+        prefReload();
+        loadTranslations(QStringLiteral("en"));
+        setTMPFOLDER(box.root() + "/tmp/");
+        setOPENPERM(true);
+        setPRORES(1);
+        setAlertPresenter(&presenter);
+        prefWrite(QStringLiteral("prefDefautDstPathStr"), box.dest());
+        w = std::make_unique<fluxaroMainWindow>();
+        w->localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
+        w->startupWindowSteps();
+        w->controller()->hooks.revealFolder = [](const QString &) {};
+        w->controller()->hooks.analysisEnded = [this] { ++analysesEnded; };
+        w->controller()->hooks.batchEnded = [this] { ++batchesEnded; };
+        w->show();
+    }
+    void TearDown() override {
+        w.reset();
+        setAlertPresenter(nullptr);
+        prefReload();
+    }
+    sandbox box;
+    scriptedPresenter presenter;
+    std::unique_ptr<fluxaroMainWindow> w;
+    int analysesEnded = 0;
+    int batchesEnded = 0;
+};
+
+} // namespace
+
+TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
+    const QString card = box.root() + "/card";
+    makeCard(card, {{"320x180", 50}, {"320x180", 25}, {"320x180", 100}}, 1);
+    EXPECT_EQ(w->ui()->batchEncGoBt->isEnabled(), false);
+    drop(w->dropView(), {card});
+    // While the card is analysed the drop area shows it is busy.
+    EXPECT_EQ(w->dropView()->imageName(), "dndSdOff");
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }));
+    ASSERT_TRUE(spinUntil([&] { return !w->controller()->thumbnailsPending(); }));
+    batchList *list = w->controller()->whichArrayController();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(w->model()->rowCount(), 3);
+    EXPECT_TRUE(w->isDrawerOpen());
+    EXPECT_EQ(w->dropView()->imageName(), "dndSd");
+    for (int row = 0; row < 3; ++row) {
+        const QVariant picture =
+            w->model()->index(row, batchTableModel::colThumbnail).data(Qt::DecorationRole);
+        EXPECT_FALSE(picture.value<QPixmap>().isNull()) << "row " << row << " has no thumbnail";
+    }
+    EXPECT_EQ(w->ui()->encDstPathStr->text(), box.dest());
+    ASSERT_TRUE(w->ui()->batchEncGoBt->isEnabled());
+    QTest::mouseClick(w->ui()->batchEncGoBt, Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
+    for (int row = 0; row < list->count(); ++row) {
+        EXPECT_EQ(list->value(row, "resultat").toString(), "puceSuccess") << "row " << row;
+    }
+    EXPECT_EQ(box.eventsFiles().size(), 3) << box.eventsFiles().join(", ").toStdString();
+    EXPECT_TRUE(w->ui()->batchEncGoBt->isEnabled());
+}
+
+// Cancel keeps the conversion going; confirming stops it, and the events folder holds no part
+// of the clip that was being converted.
+TEST_F(windowE2e, quitWhileConvertingAsksThenLeavesNothing) {
+    const QString clip = box.root() + "/long.mts";
+    makeClip(clip, "1280x720", 50, 20);
+    drop(w->dropView(), {clip});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }));
+    ASSERT_EQ(w->controller()->whichArrayController()->count(), 1);
+    w->controller()->iba_batchGoBt();
+    // Wait until the percent text shows that ffmpeg is writing.
+    ASSERT_TRUE(spinUntil([&] { return !w->ui()->encProgressPercentStr->text().isEmpty(); }));
+
+    const QString cancel = localizedStr("D_Annuler");
+    presenter.answer = [](const alertPlan &) { return alertOutcome{0, false}; };
+    w->iba_menuQuit();
+    ASSERT_FALSE(presenter.shown.isEmpty());
+    EXPECT_EQ(presenter.shown.last().title, localizedStr("D_quit_1"));
+    EXPECT_EQ(presenter.shown.last().buttons.first(), cancel);
+    EXPECT_TRUE(presenter.shown.last().timed);
+    EXPECT_TRUE(w->controller()->isBatchRunning());
+    EXPECT_TRUE(w->isVisible());
+
+    presenter.answer = [](const alertPlan &) { return alertOutcome{1, false}; };
+    w->iba_menuQuit();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->controller()->whichArrayController()->count(), 0);
+    QTest::qWait(300);
+    EXPECT_TRUE(filesBelow(box.events()).isEmpty())
+        << filesBelow(box.events()).join(", ").toStdString();
+}

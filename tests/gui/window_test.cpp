@@ -1,0 +1,291 @@
+// The main window offscreen, with a scripted alert presenter: which drags the drop area takes,
+// what a refused drop shows and queues, the stop control's switching by its segment images, the
+// segment cells of a row, the drawer toggle, the debug toggle and the localised texts.
+#include "controller/appController.h"
+#include "dragNDropView.h"
+#include "frontApi/alerts.h"
+#include "guiLocalize.h"
+#include "mainWindow.h"
+#include "platform/constants.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "ui_mainWindow.h"
+
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class scriptedPresenter : public alertPresenter {
+public:
+    QList<alertPlan> shown;
+    int answer = -1;
+    alertOutcome present(const alertPlan &plan) override {
+        shown << plan;
+        return {answer, false};
+    }
+};
+
+class recordingDelegate : public dragNDropViewDelegate {
+public:
+    QList<QStringList> drops;
+    void dragNDropPerformDrag(dragNDropView *, const QStringList &paths) override {
+        drops << paths;
+    }
+};
+
+QMimeData *urls(const QList<QUrl> &list) {
+    auto *mime = new QMimeData;
+    mime->setUrls(list);
+    return mime;
+}
+
+/// Sends a drag entering and, when accepted, a drop; true when the drag was accepted.
+bool dragAndDrop(QWidget *target, QMimeData *mime) {
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                          Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(centre), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                    Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+class window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
+        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
+        prefReload();
+        loadTranslations(QStringLiteral("en"));
+        setTMPFOLDER(dir.path() + "/tmp/");
+        setOPENPERM(true);
+        setDEBUG(false);
+        setAlertPresenter(&presenter);
+        w = std::make_unique<fluxaroMainWindow>();
+        w->localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
+        w->startupWindowSteps();
+    }
+    void TearDown() override {
+        w.reset();
+        setAlertPresenter(nullptr);
+        setOPENPERM(true);
+        prefReload();
+    }
+    QString file(const QString &name) {
+        const QString path = dir.path() + "/" + name;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("not a movie");
+        return path;
+    }
+    QTemporaryDir dir;
+    scriptedPresenter presenter;
+    std::unique_ptr<fluxaroMainWindow> w;
+};
+
+} // namespace
+
+// Only local files and folders are taken: text, web addresses, files of another machine and a
+// drag that mixes them with local files are not.
+TEST(dragNDrop, localPathsOnly) {
+    const std::unique_ptr<QMimeData> text(new QMimeData);
+    text->setText("/home/me/clip.mts");
+    EXPECT_FALSE(dragNDropLocalPaths(text.get()));
+    EXPECT_FALSE(dragNDropLocalPaths(nullptr));
+    const std::unique_ptr<QMimeData> web(urls({QUrl("https://example.org/clip.mts")}));
+    EXPECT_FALSE(dragNDropLocalPaths(web.get()));
+    const std::unique_ptr<QMimeData> share(urls({QUrl("file://nas/share/clip.mts")}));
+    EXPECT_FALSE(dragNDropLocalPaths(share.get()));
+    const std::unique_ptr<QMimeData> mixed(
+        urls({QUrl::fromLocalFile("/tmp/a.mts"), QUrl("smb://nas/b.mts")}));
+    EXPECT_FALSE(dragNDropLocalPaths(mixed.get()));
+    const std::unique_ptr<QMimeData> local(
+        urls({QUrl::fromLocalFile("/tmp/a.mts"), QUrl::fromLocalFile("/tmp/card")}));
+    ASSERT_TRUE(dragNDropLocalPaths(local.get()));
+    EXPECT_EQ(*dragNDropLocalPaths(local.get()), QStringList({"/tmp/a.mts", "/tmp/card"}));
+}
+
+// The drop area refuses a text drag; it takes files and hands them over in order; without a
+// delegate a drop of files is accepted and goes nowhere.
+TEST(dragNDrop, viewHandsFilesToItsDelegate) {
+    dragNDropView view;
+    view.resize(300, 200);
+    recordingDelegate delegate;
+    view.setDelegate(&delegate);
+    QMimeData text;
+    text.setText("hello");
+    EXPECT_FALSE(dragAndDrop(&view, &text));
+    const std::unique_ptr<QMimeData> files(
+        urls({QUrl::fromLocalFile("/tmp/b.mts"), QUrl::fromLocalFile("/tmp/a.mts")}));
+    EXPECT_TRUE(dragAndDrop(&view, files.get()));
+    ASSERT_EQ(delegate.drops.size(), 1);
+    EXPECT_EQ(delegate.drops.first(), QStringList({"/tmp/b.mts", "/tmp/a.mts"}));
+    view.setDelegate(nullptr);
+    EXPECT_TRUE(dragAndDrop(&view, files.get()));
+    EXPECT_EQ(delegate.drops.size(), 1);
+}
+
+// Files of a type that is no movie: the sheet that says so, nothing queued, the drop area idle
+// again and additions allowed. A drop while an analysis runs is ignored without a word.
+TEST_F(window, refusedDropsQueueNothing) {
+    const QString notes = file("notes.txt");
+    const std::unique_ptr<QMimeData> mime(urls({QUrl::fromLocalFile(notes)}));
+    ASSERT_TRUE(dragAndDrop(w->dropView(), mime.get()));
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_EQ(presenter.shown.first().title,
+              localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")));
+    EXPECT_TRUE(presenter.shown.first().sheet);
+    EXPECT_TRUE(prefRead(QStringLiteral("analysisSrcPathesDico")).isEmpty());
+    EXPECT_FALSE(prefReadDico(QStringLiteral("analysisSrcPathesDico")).has_value());
+    EXPECT_EQ(w->dropView()->imageName(), "dndSd");
+    EXPECT_FALSE(w->ui()->dndCaptionStr->isHidden());
+    EXPECT_TRUE(getOPENPERM());
+    EXPECT_EQ(w->controller()->whichArrayController()->count(), 0);
+    EXPECT_FALSE(w->isDrawerOpen());
+
+    // An empty folder: no message.
+    QDir().mkpath(dir.path() + "/empty");
+    const std::unique_ptr<QMimeData> folder(urls({QUrl::fromLocalFile(dir.path() + "/empty")}));
+    ASSERT_TRUE(dragAndDrop(w->dropView(), folder.get()));
+    EXPECT_EQ(presenter.shown.size(), 1);
+
+    setOPENPERM(false);
+    const QString clip = file("clip.mts");
+    const std::unique_ptr<QMimeData> during(urls({QUrl::fromLocalFile(clip)}));
+    ASSERT_TRUE(dragAndDrop(w->dropView(), during.get()));
+    EXPECT_EQ(presenter.shown.size(), 1);
+    EXPECT_FALSE(prefReadDico(QStringLiteral("analysisSrcPathesDico")).has_value());
+    EXPECT_FALSE(w->controller()->isAnalysing());
+}
+
+// The pause segment turns into play and back, keeping the "Hud" look, and the action text comes
+// back as it was; the stop segment hides the control and tells that the batch stopped.
+TEST_F(window, stopControlSwitchesByItsImages) {
+    guiSegmented *stop = w->stopControl();
+    stop->setHidden(false);
+    w->ui()->encProgressActionStr->setText("00001.MTS");
+    ASSERT_EQ(stop->imageName(0), "btPauseHud");
+    stop->segmentButton(0)->click();
+    EXPECT_EQ(stop->imageName(0), "btPlayHud");
+    EXPECT_EQ(w->ui()->encProgressActionStr->text(), localizedStr("D_action_pause"));
+    EXPECT_EQ(stop->selectedSegment(), -1);
+    stop->segmentButton(0)->click();
+    EXPECT_EQ(stop->imageName(0), "btPauseHud");
+    EXPECT_EQ(w->ui()->encProgressActionStr->text(), "00001.MTS");
+    stop->segmentButton(1)->click();
+    EXPECT_TRUE(stop->isHidden());
+    ASSERT_FALSE(presenter.shown.isEmpty());
+    EXPECT_EQ(presenter.shown.last().title, localizedStr("D_action_stop"));
+    QCoreApplication::processEvents();
+}
+
+// A row of a 25 frames/s source: clicking its slow-motion segment changes nothing; a 50 frames/s
+// row takes slow motion, and half rate only with a codec other than rewrap.
+TEST_F(window, segmentCellsFollowTheRules) {
+    setPRORES(1);
+    batchList *list = w->controller()->whichArrayController();
+    auto row = [](double fps) {
+        QVariantMap r;
+        r["order"] = 1;
+        r["src"] = "clip.mts";
+        r["resultat"] = "puce";
+        r["out"] = 0;
+        r["fps"] = 0;
+        r["dico"] = QVariantMap{{"v0_fps", fps}, {"srcPathStr", QString("/x/%1.mts").arg(fps)}};
+        return r;
+    };
+    list->append(row(25));
+    list->append(row(50));
+    w->openDrawer();
+    w->show();
+    QTableView *table = w->ui()->encBatchTableView;
+    QCoreApplication::processEvents();
+    auto click = [&](int r, int column, int segment) {
+        const QRect cell = table->visualRect(w->model()->index(r, column));
+        const QPoint at(cell.left() + 4 + (cell.width() - 8) * (2 * segment + 1) / 6,
+                        cell.center().y());
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QCoreApplication::processEvents();
+    };
+    click(0, batchTableModel::colFps, 2);
+    EXPECT_EQ(list->value(0, "fps").toInt(), 0);
+    click(1, batchTableModel::colFps, 2);
+    EXPECT_EQ(list->value(1, "fps").toInt(), 2);
+    click(1, batchTableModel::colFps, 1);
+    EXPECT_EQ(list->value(1, "fps").toInt(), 2) << "half rate is off for a rewrapped row";
+    click(1, batchTableModel::colOut, 2);
+    EXPECT_EQ(list->value(1, "out").toInt(), 2);
+    click(1, batchTableModel::colFps, 1);
+    EXPECT_EQ(list->value(1, "fps").toInt(), 1);
+    // Back to rewrap: the half-rate choice can't stay.
+    click(1, batchTableModel::colOut, 0);
+    EXPECT_EQ(list->value(1, "fps").toInt(), 0);
+    list->clear();
+}
+
+// The drawer opens the batch panel and grows the window; toggling an open drawer closes it.
+// The debug command toggled twice leaves debugging off and its item unchecked.
+TEST_F(window, drawerAndDebugToggles) {
+    w->show();
+    const int before = w->height();
+    w->iba_drawerToggle();
+    EXPECT_TRUE(w->isDrawerOpen());
+    EXPECT_GE(w->height(), before + fluxaroMainWindow::drawerHeight);
+    w->iba_drawerToggle();
+    EXPECT_FALSE(w->isDrawerOpen());
+
+    QAction *debug = w->action("menuDebug");
+    ASSERT_NE(debug, nullptr);
+    w->iba_menuDebugToggle();
+    EXPECT_TRUE(getDEBUG());
+    EXPECT_TRUE(debug->isChecked());
+    EXPECT_EQ(debug->text(), localizedStr("menuDebug0"));
+    w->iba_menuDebugToggle();
+    EXPECT_FALSE(getDEBUG());
+    EXPECT_FALSE(debug->isChecked());
+}
+
+// Every "@@" text of the window is replaced at start-up (none is left for the user to see),
+// the menus carry the shortcuts a Linux desktop expects, and French comes with the locale.
+TEST_F(window, textsAndShortcuts) {
+    QStringList left;
+    for (QWidget *widget : w->findChildren<QWidget *>()) {
+        if (auto *label = qobject_cast<QLabel *>(widget); label && label->text().startsWith("@@")) {
+            left << label->objectName();
+        }
+        if (auto *button = qobject_cast<QAbstractButton *>(widget);
+            button && button->text().startsWith("@@")) {
+            left << button->objectName();
+        }
+    }
+    EXPECT_TRUE(left.isEmpty()) << left.join(", ").toStdString();
+    EXPECT_EQ(w->ui()->batchEncGoBt->text(), localizedStr("batchGo"));
+    EXPECT_NE(localizedStr("batchGo"), "batchGo");
+    EXPECT_EQ(w->action("menuOpen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(w->action("menuQuit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(w->action("menuPref")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(w->action("menuGo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_EQ(w->action("menuRemove")->shortcut(), QKeySequence(QKeySequence::Delete));
+
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    fluxaroMainWindow french;
+    french.localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
+    french.startupWindowSteps();
+    EXPECT_EQ(french.ui()->batchEncGoBt->text(), "Convertir");
+    loadTranslations(QStringLiteral("en"));
+}
