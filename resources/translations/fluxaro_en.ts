@@ -266,11 +266,11 @@
     </message>
     <message>
         <source>segHalf</source>
-        <translation>Half rate</translation>
+        <translation>½ rate</translation>
     </message>
     <message>
         <source>segSlow</source>
-        <translation>Slow motion</translation>
+        <translation>Slow</translation>
     </message>
     <message>
         <source>colOrder</source>

@@ -250,7 +250,7 @@
     </message>
     <message>
         <source>segRewrap</source>
-        <translation>Réemballer</translation>
+        <translation>Réemb.</translation>
     </message>
     <message>
         <source>segAic</source>
@@ -266,7 +266,7 @@
     </message>
     <message>
         <source>segHalf</source>
-        <translation>Mi-cadence</translation>
+        <translation>½ cadence</translation>
     </message>
     <message>
         <source>segSlow</source>

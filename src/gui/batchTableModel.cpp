@@ -100,7 +100,8 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         if (role == Qt::DecorationRole) {
             return guiIcon(status);
         }
-        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
+        // The word beside the bullet: the colour alone is not enough for everybody.
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
             return localizedStr(status);
         }
         break;
@@ -246,7 +247,7 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
 QSize batchSegmentDelegate::sizeHint(const QStyleOptionViewItem &option,
                                      const QModelIndex &index) const {
     if (index.data(batchTableModel::segmentsRole).isValid()) {
-        return {3 * 58 + 8, batchTableModel::thumbnailHeight + 8};
+        return {cellWidth, batchTableModel::thumbnailHeight + 8};
     }
     return QStyledItemDelegate::sizeHint(option, index);
 }

@@ -57,6 +57,8 @@ public:
     static QString segmentText(int column, int segment);
     /// The segment under x inside a cell of the given rectangle, or -1.
     static int segmentAt(const QRect &cell, int x);
+    /// The width of a segment cell.
+    static constexpr int cellWidth = 3 * 64 + 8;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;

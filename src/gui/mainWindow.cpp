@@ -131,10 +131,10 @@ void fluxaroMainWindow::wireControls() {
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
     header->setMinimumSectionSize(28);
-    table->setColumnWidth(batchTableModel::colOut, 3 * 58 + 8);
-    header->setSectionResizeMode(batchTableModel::colOut, QHeaderView::Fixed);
-    header->setSectionResizeMode(batchTableModel::colFps, QHeaderView::Fixed);
-    table->setColumnWidth(batchTableModel::colFps, 3 * 58 + 8);
+    for (int column : {int(batchTableModel::colOut), int(batchTableModel::colFps)}) {
+        header->setSectionResizeMode(column, QHeaderView::Fixed);
+        header->resizeSection(column, batchSegmentDelegate::cellWidth);
+    }
     segments->segmentClicked = [this](int row, int column, int segment) {
         batchList *list = controller_->whichArrayController();
         // A row being converted keeps the choices it was started with.
@@ -327,6 +327,10 @@ void fluxaroMainWindow::openDrawer() {
     }
     placeForDrawer();
     ui_->batchView->setHidden(false);
+    // The table takes the room; the drop area keeps a strip big enough to drop on.
+    ui_->mainLayout->setStretch(0, 0);
+    ui_->mainLayout->setStretch(1, 1);
+    ui_->dndImgView->setMaximumHeight(150);
     resize(std::max(width(), 760), height() + drawerHeight);
 }
 
@@ -336,6 +340,8 @@ void fluxaroMainWindow::closeDrawer() {
     }
     const int panel = ui_->batchView->height();
     ui_->batchView->setHidden(true);
+    ui_->mainLayout->setStretch(0, 1);
+    ui_->dndImgView->setMaximumHeight(QWIDGETSIZE_MAX);
     resize(width(), std::max(minimumSizeHint().height(), height() - panel));
 }
 
