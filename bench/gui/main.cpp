@@ -8,7 +8,6 @@
 // longest stall of each phase, the five longest with what the window showed, and the run's
 // times. Run it under QT_QPA_PLATFORM=offscreen or a display.
 #include "frontApi/alerts.h"
-#include "guiLocalize.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
@@ -75,7 +74,6 @@ int main(int argc, char **argv) {
     silentPresenter presenter;
     setAlertPresenter(&presenter);
     fluxaroMainWindow window;
-    window.localizeWidget = [](QWidget *w) { guiLocalizeView(w); };
     window.startupWindowSteps();
     window.controller()->hooks.revealFolder = [](const QString &) {};
     window.show();

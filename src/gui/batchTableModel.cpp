@@ -1,6 +1,6 @@
 #include "batchTableModel.h"
 
-#include "guiImages.h"
+#include "dialogs/images.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
 
@@ -98,7 +98,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         break;
     case colStatus:
         if (role == Qt::DecorationRole) {
-            return guiIcon(status);
+            return imageNamed(status);
         }
         // The word beside the bullet: the colour alone is not enough for everybody.
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
@@ -210,7 +210,7 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         const bool on = s == selected;
         painter->fillRect(segment,
                           on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
-        const QIcon icon = guiIcon(cell[s].image);
+        const QIcon icon = imageNamed(cell[s].image);
         const QIcon::Mode mode = cell[s].enabled ? QIcon::Normal : QIcon::Disabled;
         QColor textColour =
             on ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);

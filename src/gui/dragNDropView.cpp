@@ -1,6 +1,6 @@
 #include "dragNDropView.h"
 
-#include "guiImages.h"
+#include "dialogs/images.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -117,7 +117,7 @@ void dragNDropView::paintEvent(QPaintEvent *event) {
     painter.drawRoundedRect(frame, 14, 14);
     const int side = std::min(width(), height()) - 40;
     if (side > 16) {
-        const QPixmap picture = guiPixmap(image_, QSize(side, side), devicePixelRatioF());
+        const QPixmap picture = imagePixmap(image_, QSize(side, side), devicePixelRatioF());
         if (!picture.isNull()) {
             const QSizeF shown = picture.deviceIndependentSize();
             painter.drawPixmap(

@@ -1,8 +1,7 @@
 #include "guiFront.h"
 
+#include "dialogs/alertDialogs.h"
 #include "frontApi/alerts.h"
-#include "guiLocalize.h"
-#include "guiPresenter.h"
 #include "instanceHandover.h"
 #include "mainWindow.h"
 #include "platform/log.h"
@@ -63,10 +62,10 @@ int guiRun(const QStringList &paths) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
     QApplication::setQuitOnLastWindowClosed(false);
     fluxaroMainWindow window;
-    guiWindowPresenter presenter(&window);
+    windowAlertPresenter presenter;
+    presenter.setWindow(&window);
     alertPresenter *previous = getAlertPresenter();
     setAlertPresenter(&presenter);
-    window.localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
     window.startupWindowSteps();
     window.show();
 

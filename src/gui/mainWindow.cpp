@@ -1,7 +1,9 @@
 #include "mainWindow.h"
 
+#include "dialogs/autoLocalize.h"
 #include "ecran.h"
 #include "frontApi/alerts.h"
+#include "movie/QTCodecs.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
 #include "platform/log.h"
@@ -18,6 +20,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
@@ -51,7 +54,7 @@ QWidget *fluxaroMainWindow::batchView() const {
     return ui_->batchView;
 }
 
-guiSegmented *fluxaroMainWindow::stopControl() const {
+segmentedControl *fluxaroMainWindow::stopControl() const {
     return ui_->encStopBt;
 }
 
@@ -59,43 +62,44 @@ QAction *fluxaroMainWindow::action(const QString &name) const {
     return findChild<QAction *>(name);
 }
 
-QString fluxaroMainWindow::segmentImageText(const QString &image) const {
-    QString base = image;
-    if (base.endsWith(QLatin1String("Hud"))) {
-        base.chop(3);
+void fluxaroMainWindow::useHudImages(bool hud) {
+    // The pause/play/stop segments keep their command (the image's name) in the theme's look.
+    for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
+        for (int32_t i = 0; i < control->segmentCount(); ++i) {
+            QString image = control->imageName(i);
+            if (image.endsWith(QLatin1String("Hud"))) {
+                image.chop(3);
+            }
+            control->setImageName(i, hud ? image + QStringLiteral("Hud") : image);
+        }
     }
-    return localizedStr(base);
 }
 
 void fluxaroMainWindow::wireControls() {
-    ui_->encStopBt->imageText = [this](const QString &image) { return segmentImageText(image); };
-    ui_->analysisStopBt->imageText = ui_->encStopBt->imageText;
-    ui_->encStopBt->setSegments({QStringLiteral("btPauseHud"), QStringLiteral("btStopHud")}, {});
-    ui_->analysisStopBt->setSegments({QStringLiteral("btStopHud")}, {});
-    ui_->encStopBt->setHidden(true);
-    ui_->analysisStopBt->setHidden(true);
+    ui_->encStopBt->setSegments({QStringLiteral("btPause"), QStringLiteral("btStop")}, {});
+    ui_->analysisStopBt->setSegments({QStringLiteral("btStop")}, {});
+    for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
+        control->setImageSize(QSize(18, 18));
+        control->setHidden(true);
+    }
+    ui_->encStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btPause")));
+    ui_->encStopBt->segmentButton(1)->setToolTip(localizedStr(QStringLiteral("btStop")));
+    ui_->analysisStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btStop")));
 
-    goBt_ = std::make_unique<guiButton>(ui_->batchEncGoBt);
+    goBt_ = std::make_unique<widgetButton>(ui_->batchEncGoBt);
     progress_ = std::make_unique<guiProgressBar>(ui_->encTaskProgress);
     analysisWheel_ = std::make_unique<guiSpinner>(ui_->analysisWheelProgInd);
-    percent_ = std::make_unique<guiTextField>(ui_->encProgressPercentStr);
-    action_ = std::make_unique<guiTextField>(ui_->encProgressActionStr);
-    destination_ = std::make_unique<guiTextField>(ui_->encDstPathStr);
-    analysisCaption_ = std::make_unique<guiTextField>(ui_->analysisCaptionStr);
-    checkMatrix_ =
-        std::make_unique<storedSegmented>(QStringLiteral("prefCheckMatrix"),
-                                          QStringList{localizedStr(QStringLiteral("segRewrap")),
-                                                      localizedStr(QStringLiteral("segAic")),
-                                                      localizedStr(QStringLiteral("segProres"))},
-                                          0);
-    checkMatrix_->correctFormat = true;
-    speed_ =
-        std::make_unique<storedSegmented>(QStringLiteral("prefSpeed"),
-                                          QStringList{localizedStr(QStringLiteral("segNormal")),
-                                                      localizedStr(QStringLiteral("segHalf")),
-                                                      localizedStr(QStringLiteral("segSlow"))},
-                                          2);
-    surround_ = std::make_unique<storedCheckBox>(QStringLiteral("prefSurrond"));
+    percent_ = std::make_unique<widgetTextField>(ui_->encProgressPercentStr);
+    action_ = std::make_unique<widgetTextField>(ui_->encProgressActionStr);
+    destination_ = std::make_unique<widgetTextField>(ui_->encDstPathStr);
+    analysisCaption_ = std::make_unique<widgetTextField>(ui_->analysisCaptionStr);
+
+    // The preferences sheet holds the defaults of new rows; the controller reads its controls.
+    prefs_ = new prefWindow(this);
+    prefs_->setMainDestinationField(destination_.get());
+    prefs_->setThemeWindow(this);
+    connect(prefs_->themeKeeper(), &colorThemeKeeper::themeApplied, this,
+            [this](int, bool hud) { useHudImages(hud); });
 
     appControls c;
     c.batchEncGoBt = goBt_.get();
@@ -109,9 +113,9 @@ void fluxaroMainWindow::wireControls() {
     c.analysisCaptionStr = analysisCaption_.get();
     c.analysisStopBt = ui_->analysisStopBt;
     c.batchDrawer = &drawer_;
-    c.prefCheckMatrix = checkMatrix_.get();
-    c.prefSpeed = speed_.get();
-    c.prefSurrondBt = surround_.get();
+    c.prefCheckMatrix = prefs_->outputFormat();
+    c.prefSpeed = prefs_->frameRateMode();
+    c.prefSurrondBt = prefs_->surroundButton();
     controller_ = std::make_unique<appController>(c);
 
     model_ = std::make_unique<batchTableModel>(controller_->whichArrayController());
@@ -154,6 +158,7 @@ void fluxaroMainWindow::wireControls() {
     controller_->hooks.thumbnailMade = [this](const QString &, const QString &) {
         model_->refreshAll();
     };
+    controller_->hooks.proresItemTitle = [this] { return prefs_->proresItemTitle(); };
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });
@@ -163,11 +168,12 @@ void fluxaroMainWindow::wireControls() {
     connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
-    ui_->encStopBt->activated = [this](int32_t) { controller_->iba_taskStopBt(ui_->encStopBt); };
-    ui_->analysisStopBt->activated = [this](int32_t) {
+    connect(ui_->encStopBt, &segmentedControl::segmentClicked, this,
+            [this](int) { controller_->iba_taskStopBt(ui_->encStopBt); });
+    connect(ui_->analysisStopBt, &segmentedControl::segmentClicked, this, [this](int) {
         ui_->analysisStopBt->setSelectedSegment(-1);
         controller_->iba_analysisStopBt();
-    };
+    });
 }
 
 void fluxaroMainWindow::syncSelection() {
@@ -199,11 +205,7 @@ void fluxaroMainWindow::buildMenus() {
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [this] { openFolderCommand(); });
     file->addSeparator();
     add(file, "menuPref", QStringLiteral("menuPref"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
-        [this] {
-            if (showPreferences) {
-                showPreferences();
-            }
-        });
+        [this] { prefs_->iba_menuPref(); });
     file->addSeparator();
     QAction *quit = add(file, "menuQuit", QStringLiteral("menuQuit"),
                         QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { iba_menuQuit(); });
@@ -254,9 +256,10 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->dndImgView->setActionTextHidden(true);
     analysisWheel_->setAnimating(false);
     logStr(QStringLiteral("dnd                 - post"));
-    if (localizeWidget) {
-        localizeWidget(centralWidget());
-    }
+    FVAutoLocalizeSetBundle(true);
+    FVAutoLocalizeSetName(QStringLiteral("Localized"));
+    FVAutoLocalizeWindow(this);
+    FVAutoLocalizeWindow(prefs_);
     logStr(QStringLiteral("localisations       - post"));
     ui_->appVersionFloatStr->setText(infoPlistStr(QStringLiteral("CFBundleShortVersionString")));
     ui_->appVersionStr->setText(localizedStr(QStringLiteral("VERSION")));
@@ -268,10 +271,9 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->analysisStopBt->setHidden(true);
     ui_->analysisCaptionStr->clear();
     progress_->setValue(0);
-    const QString dst = prefRead(QStringLiteral("prefDefautDstPathStr"));
-    if (!dst.isEmpty() && QFileInfo::exists(dst)) {
-        destination_->setText(dst);
-    }
+    FVAutoLocalizeMenuBar(menuBar());
+    prefs_->prefProresFill(codecsProresChoices());
+    prefs_->prefFill();
 }
 
 void fluxaroMainWindow::dragNDropPerformDrag(dragNDropView *view, const QStringList &paths) {
@@ -384,25 +386,7 @@ void fluxaroMainWindow::openLogsFolder() {
 }
 
 void fluxaroMainWindow::chooseDestination() {
-    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (!movies.isEmpty()) {
-        QDir().mkpath(movies);
-    }
-    alertPresenter *presenter = getAlertPresenter();
-    if (presenter == nullptr) {
-        return;
-    }
-    const std::optional<QString> folder =
-        presenter->chooseFolder(localizedStr(QStringLiteral("D_go_dossier_destination3")));
-    if (!folder || folder->isEmpty()) {
-        return;
-    }
-    logDebug(QStringLiteral("a_selectFolderBt NSOKButton   : %1").arg(*folder));
-    destination_->setText(*folder);
-    // The preferences' default destination takes the folder too when it has none.
-    if (prefRead(QStringLiteral("prefDefautDstPathStr")).isEmpty()) {
-        prefWrite(QStringLiteral("prefDefautDstPathStr"), *folder);
-    }
+    prefs_->iba_selectFolderBt(folderButton::mainWindow);
 }
 
 void fluxaroMainWindow::iba_menuQuit() {

@@ -6,6 +6,9 @@
 
 #include "batchTableModel.h"
 #include "controller/appController.h"
+#include "dialogs/prefWindow.h"
+#include "dialogs/segmentedControl.h"
+#include "dialogs/widgetControls.h"
 #include "dragNDropView.h"
 #include "guiControls.h"
 
@@ -45,16 +48,14 @@ public:
     Ui::mainWindow *ui() { return ui_.get(); }
     dragNDropView *dropView() const;
     QWidget *batchView() const;
-    guiSegmented *stopControl() const;
+    segmentedControl *stopControl() const;
+    prefWindow *preferences() const { return prefs_; }
     QAction *action(const QString &name) const;
 
-    /// The window steps of the start-up: idle drop area, version, cleared conversion fields,
-    /// destination from the store.
+    /// The window steps of the start-up: idle drop area, localisation of the window, the
+    /// preferences and the menus, version, cleared conversion fields, the preferences' controls
+    /// from the store.
     void startupWindowSteps();
-    /// Shows the preferences (set by the front that owns the preferences window).
-    std::function<void()> showPreferences;
-    /// Replaces the "@@key" texts of a widget tree (set by the front: the localisation walker).
-    std::function<void(QWidget *)> localizeWidget;
 
     /// The height of the batch panel when it opens.
     static constexpr int drawerHeight = 320;
@@ -88,19 +89,17 @@ private:
     void wireControls();
     void placeForDrawer();
     void syncSelection();
-    QString segmentImageText(const QString &image) const;
+    void useHudImages(bool hud);
 
     std::unique_ptr<Ui::mainWindow> ui_;
-    std::unique_ptr<guiButton> goBt_;
+    prefWindow *prefs_ = nullptr;
+    std::unique_ptr<widgetButton> goBt_;
     std::unique_ptr<guiProgressBar> progress_;
     std::unique_ptr<guiSpinner> analysisWheel_;
-    std::unique_ptr<guiTextField> percent_;
-    std::unique_ptr<guiTextField> action_;
-    std::unique_ptr<guiTextField> destination_;
-    std::unique_ptr<guiTextField> analysisCaption_;
-    std::unique_ptr<storedSegmented> checkMatrix_;
-    std::unique_ptr<storedSegmented> speed_;
-    std::unique_ptr<storedCheckBox> surround_;
+    std::unique_ptr<widgetTextField> percent_;
+    std::unique_ptr<widgetTextField> action_;
+    std::unique_ptr<widgetTextField> destination_;
+    std::unique_ptr<widgetTextField> analysisCaption_;
     windowDrawer drawer_{this};
     std::unique_ptr<appController> controller_;
     std::unique_ptr<batchTableModel> model_;

@@ -5,8 +5,6 @@
 // preferences. Each is saved as window-<state>-<language>.png. Run by scripts/screenshots.sh
 // under Xvfb, in a private home.
 #include "frontApi/alerts.h"
-#include "guiLocalize.h"
-#include "guiPresenter.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
@@ -68,7 +66,6 @@ int main(int argc, char **argv) {
     setAlertPresenter(&presenter);
 
     fluxaroMainWindow window;
-    window.localizeWidget = [](QWidget *w) { guiLocalizeView(w); };
     window.startupWindowSteps();
     window.controller()->hooks.revealFolder = [](const QString &) {};
     bool analysed = false;
@@ -112,17 +109,12 @@ int main(int argc, char **argv) {
     spinUntil([] { return false; }, 300);
     shot(QStringLiteral("finished"), &window);
 
-    if (window.showPreferences) {
-        window.showPreferences();
-        spinUntil([] { return false; }, 500);
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (top != &window && top->isVisible()) {
-                shot(QStringLiteral("preferences"), top);
-            }
-        }
-    }
+    window.action(QStringLiteral("menuPref"))->trigger();
+    spinUntil([] { return false; }, 500);
+    shot(QStringLiteral("preferences"), window.preferences());
+    window.preferences()->iba_menuPrefClose();
     window.controller()->terminateRuns();
     list->clear();
     setAlertPresenter(nullptr);
-    return saved >= 4 ? 0 : 1;
+    return saved == 5 ? 0 : 1;
 }

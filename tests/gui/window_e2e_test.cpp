@@ -5,7 +5,6 @@
 #include "dragNDropView.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
-#include "guiLocalize.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
@@ -86,7 +85,6 @@ protected:
         setAlertPresenter(&presenter);
         prefWrite(QStringLiteral("prefDefautDstPathStr"), box.dest());
         w = std::make_unique<fluxaroMainWindow>();
-        w->localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
         w->startupWindowSteps();
         w->controller()->hooks.revealFolder = [](const QString &) {};
         w->controller()->hooks.analysisEnded = [this] { ++analysesEnded; };

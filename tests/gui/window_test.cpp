@@ -4,7 +4,6 @@
 #include "controller/appController.h"
 #include "dragNDropView.h"
 #include "frontApi/alerts.h"
-#include "guiLocalize.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
@@ -18,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -77,7 +77,6 @@ protected:
         setDEBUG(false);
         setAlertPresenter(&presenter);
         w = std::make_unique<fluxaroMainWindow>();
-        w->localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
         w->startupWindowSteps();
     }
     void TearDown() override {
@@ -173,19 +172,20 @@ TEST_F(window, refusedDropsQueueNothing) {
     EXPECT_FALSE(w->controller()->isAnalysing());
 }
 
-// The pause segment turns into play and back, keeping the "Hud" look, and the action text comes
-// back as it was; the stop segment hides the control and tells that the batch stopped.
+// The pause segment turns into play and back, keeping its look (plain or "Hud"), and the action
+// text comes back as it was; the stop segment hides the control and tells that the batch stopped.
 TEST_F(window, stopControlSwitchesByItsImages) {
-    guiSegmented *stop = w->stopControl();
+    segmentedControl *stop = w->stopControl();
     stop->setHidden(false);
     w->ui()->encProgressActionStr->setText("00001.MTS");
-    ASSERT_EQ(stop->imageName(0), "btPauseHud");
+    ASSERT_TRUE(stop->imageName(0).startsWith("btPause"));
+    const QString hud = stop->imageName(0).endsWith("Hud") ? "Hud" : "";
     stop->segmentButton(0)->click();
-    EXPECT_EQ(stop->imageName(0), "btPlayHud");
+    EXPECT_EQ(stop->imageName(0), "btPlay" + hud);
     EXPECT_EQ(w->ui()->encProgressActionStr->text(), localizedStr("D_action_pause"));
     EXPECT_EQ(stop->selectedSegment(), -1);
     stop->segmentButton(0)->click();
-    EXPECT_EQ(stop->imageName(0), "btPauseHud");
+    EXPECT_EQ(stop->imageName(0), "btPause" + hud);
     EXPECT_EQ(w->ui()->encProgressActionStr->text(), "00001.MTS");
     stop->segmentButton(1)->click();
     EXPECT_TRUE(stop->isHidden());
@@ -284,7 +284,6 @@ TEST_F(window, textsAndShortcuts) {
 
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
     fluxaroMainWindow french;
-    french.localizeWidget = [](QWidget *widget) { guiLocalizeView(widget); };
     french.startupWindowSteps();
     EXPECT_EQ(french.ui()->batchEncGoBt->text(), "Convertir");
     loadTranslations(QStringLiteral("en"));
