@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
@@ -98,7 +99,9 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         break;
     case colStatus:
         if (role == Qt::DecorationRole) {
-            return imageNamed(status);
+            // The table's icon size is the thumbnails'; the bullet keeps its own small size.
+            const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+            return imagePixmap(status, QSize(20, 20), ratio);
         }
         // The word beside the bullet: the colour alone is not enough for everybody.
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
@@ -196,8 +199,8 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     const batchSegmentCell cell = cellValue.value<batchSegmentCell>();
     const int selected = index.data(batchTableModel::selectedRole).toInt();
     const QPalette &pal = option.palette;
-    const QRect inner = option.rect.adjusted(4, option.rect.height() / 2 - 14, -4,
-                                             -(option.rect.height() / 2 - 14));
+    const QRect inner = option.rect.adjusted(4, option.rect.height() / 2 - 21, -4,
+                                             -(option.rect.height() / 2 - 21));
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath outline;
@@ -217,15 +220,21 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         if (!cell[s].enabled) {
             textColour = pal.color(QPalette::Disabled, QPalette::ButtonText);
         }
+        // The picture above, the choice's name below: a person reads what each segment does.
+        const int side = 18;
         if (!icon.isNull()) {
-            const int side = inner.height() - 6;
             icon.paint(painter,
                        QRect(segment.center().x() - side / 2, segment.top() + 3, side, side),
                        Qt::AlignCenter, mode);
-        } else {
-            painter->setPen(textColour);
-            painter->drawText(segment, Qt::AlignCenter, segmentText(index.column(), s));
         }
+        QFont small = option.font;
+        small.setPointSizeF(std::max(6.5, small.pointSizeF() * 0.8));
+        painter->setFont(small);
+        painter->setPen(textColour);
+        const QRect textRect = icon.isNull() ? segment : segment.adjusted(1, side + 3, -1, 0);
+        painter->drawText(textRect, Qt::AlignCenter,
+                          QFontMetrics(small).elidedText(segmentText(index.column(), s),
+                                                         Qt::ElideRight, textRect.width()));
         if (!cell[s].enabled) {
             // A crossed-out look tells at a glance that the choice is not offered.
             QColor veil = pal.color(QPalette::Window);

@@ -333,7 +333,7 @@ void fluxaroMainWindow::openDrawer() {
     ui_->mainLayout->setStretch(0, 0);
     ui_->mainLayout->setStretch(1, 1);
     ui_->dndImgView->setMaximumHeight(150);
-    resize(std::max(width(), 760), height() + drawerHeight);
+    resize(std::max(width(), 900), height() + drawerHeight);
 }
 
 void fluxaroMainWindow::closeDrawer() {
