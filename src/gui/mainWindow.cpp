@@ -3,7 +3,6 @@
 #include "dialogs/autoLocalize.h"
 #include "ecran.h"
 #include "frontApi/alerts.h"
-#include "movie/QTCodecs.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
 #include "platform/log.h"
@@ -272,7 +271,7 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->analysisCaptionStr->clear();
     progress_->setValue(0);
     FVAutoLocalizeMenuBar(menuBar());
-    prefs_->prefProresFill(codecsProresChoices());
+    prefs_->prefProresFillFromCodecCheck();
     prefs_->prefFill();
 }
 
