@@ -33,6 +33,9 @@ QString textOf(const QVariant &value) {
     if (value.metaType().id() == QMetaType::QStringList) {
         return QLatin1Char('[') + value.toStringList().join(QLatin1Char(',')) + QLatin1Char(']');
     }
+    if (value.metaType().id() == QMetaType::UChar) {
+        return QStringLiteral("byte:%1").arg(value.value<uchar>());
+    }
     if (value.metaType().id() == QMetaType::Bool) {
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     }

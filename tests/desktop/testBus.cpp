@@ -47,7 +47,9 @@ bool testBus::startRecorder(bool withServices) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
     recorder_->setProcessEnvironment(env);
-    QStringList args{dir_.path() + QStringLiteral("/records.txt")};
+    const QString records = dir_.path() + QStringLiteral("/records.txt");
+    QFile::remove(records);
+    QStringList args{records};
     if (!withServices) {
         args << QStringLiteral("--no-services");
     }

@@ -8,6 +8,12 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
+
+/// Test failures show texts as text.
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 class testBus {
 public:
