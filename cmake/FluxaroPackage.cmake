@@ -31,15 +31,16 @@ set(CPACK_PACKAGE_CONTACT "The Fluxaro developers <dev@fluxaro.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "camcorder recordings to QuickTime movies for editing")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Fluxaro turns camcorder recordings (AVCHD transport streams at 50 or 60 progressive
-frames per second and faster), TV recordings and other movie files into QuickTime
-movies that editing applications import: rewrapped or encoded to ProRes, at normal
-rate, half rate or in slow motion, each output named after its recording date.
+  "Fluxaro turns camcorder recordings (AVCHD transport streams at 50 or 60
+progressive frames per second and faster), TV recordings and other movie
+files into QuickTime movies that editing applications import: rewrapped or
+encoded to ProRes, at normal rate, half rate or in slow motion, each output
+named after its recording date.
 .
-The package holds the desktop application with its batch mode (fluxaro --batch)
-and the command-line tools trakmill, which joins movie tracks into reference,
-self-contained or exported movies, and clipdater, which prints the recording
-dates of an AVCHD card's clips.")
+The package holds the desktop application with its batch mode (fluxaro
+--batch) and the command-line tools trakmill, which joins movie tracks into
+reference, self-contained or exported movies, and clipdater, which prints
+the recording dates of an AVCHD card's clips.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
