@@ -163,9 +163,9 @@ TEST_F(desktopServices, missingServicesAreSkippedAndLogged) {
     EXPECT_TRUE(text.contains(dir.path())) << text.toStdString();
 }
 
-// The trash takes an item into the user's trash with its info file, and says when there was no
-// such item.
-TEST_F(desktopServices, trashMovesTheItemIntoTheUsersTrash) {
+// The trash takes an item into the user's trash with its info file, says when there was no such
+// item, and leaves an item that no trash takes where it is.
+TEST_F(desktopServices, trashMovesTheItemOrLeavesIt) {
     const QString folder = theTestHome + QStringLiteral("/home/trash-test");
     QDir().mkpath(folder);
     const QString item = folder + QStringLiteral("/old.mov");
@@ -176,4 +176,11 @@ TEST_F(desktopServices, trashMovesTheItemIntoTheUsersTrash) {
     EXPECT_TRUE(QFileInfo::exists(trash + QStringLiteral("/files/old.mov")));
     EXPECT_TRUE(QFileInfo::exists(trash + QStringLiteral("/info/old.mov.trashinfo")));
     EXPECT_EQ(trashItem(item), trashOutcome::missing);
+
+    // A file system without a trash, whose items can't be moved to the home's: the item stays
+    // (never deleted instead), and the log says so.
+    logCapture log;
+    EXPECT_EQ(trashItem(QStringLiteral("/proc/version")), trashOutcome::stays);
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("/proc/version")));
+    EXPECT_TRUE(log.text().contains(QStringLiteral("no trash takes '/proc/version': it stays")));
 }
