@@ -12,6 +12,7 @@ packages=(
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb
+  dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
 )
 
 sudo_cmd=()

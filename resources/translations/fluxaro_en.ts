@@ -100,6 +100,14 @@
         <translation>Every source will be removed from the list.</translation>
     </message>
     <message>
+        <source>D_notif_fin_1</source>
+        <translation>The conversion is finished</translation>
+    </message>
+    <message>
+        <source>D_notif_fin_2</source>
+        <translation>%1 converted, %2 failed</translation>
+    </message>
+    <message>
         <source>D_fin_GUI</source>
         <translation>The conversion is finished.</translation>
     </message>

@@ -100,6 +100,14 @@
         <translation>Toutes les sources seront retirées de la liste.</translation>
     </message>
     <message>
+        <source>D_notif_fin_1</source>
+        <translation>La conversion est terminée</translation>
+    </message>
+    <message>
+        <source>D_notif_fin_2</source>
+        <translation>%1 converti(s), %2 en échec</translation>
+    </message>
+    <message>
         <source>D_fin_GUI</source>
         <translation>La conversion est terminée.</translation>
     </message>

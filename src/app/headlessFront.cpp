@@ -1,7 +1,9 @@
 #include "headlessFront.h"
 
 #include "controller/appController.h"
+#include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
+#include "desktop/sessionBus.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/log.h"
@@ -314,6 +316,9 @@ int headlessBatchRun(const headlessOptions &options) {
         QCoreApplication::exit(converted == total && refused == 0 && failed == 0 ? 0 : 1);
     };
 
+    // The launcher icon and the end-of-batch notification follow the batch here too.
+    desktopServicesAttach(controller);
+
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         struct sigaction action = {};
@@ -361,6 +366,8 @@ int headlessBatchRun(const headlessOptions &options) {
     }
     controller.terminateRuns();
     controller.whichArrayController()->clear();
+    // The notification's answer (or the news that nobody shows it) still goes to the log.
+    desktopFinishPendingCalls(3000);
     setAlertPresenter(previous);
     return status;
 }

@@ -2,7 +2,8 @@
 // to the window that is already open and exits 0. With --facts it prints the machine facts and
 // where the logs, the settings and the temporary folder are, and quits. With --batch it converts
 // the sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in
-// the environment, turns the debug lines of the log on from the start.
+// the environment, turns the debug lines of the log on from the start. --help and --version print
+// their text and exit before anything is started.
 #include "controller/startup.h"
 #include "guiFront.h"
 #include "headlessFront.h"
@@ -51,6 +52,33 @@ bool debugRequested(const QStringList &arguments) {
     return false;
 }
 
+// True when `option` (or its short form) is among the options, before a "--" that ends them.
+bool hasOption(const QStringList &arguments, const QString &option, const QString &shortForm) {
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("--")) {
+            break;
+        }
+        if (arg == option || (!shortForm.isEmpty() && arg == shortForm)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The same before the application exists (which one to make depends on it).
+bool argvHasOption(int argc, char *argv[], std::string_view option, std::string_view shortForm) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == option || (!shortForm.empty() && arg == shortForm)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The sources of a window start: every argument that is not an option ("--" ends them).
 QStringList windowSources(const QStringList &arguments) {
     QStringList paths;
@@ -58,31 +86,48 @@ QStringList windowSources(const QStringList &arguments) {
     for (const QString &arg : arguments.mid(1)) {
         if (!onlySources && arg == QLatin1String("--")) {
             onlySources = true;
-        } else if (onlySources || !arg.startsWith(QLatin1String("--"))) {
+        } else if (onlySources || !arg.startsWith(QLatin1String("-"))) {
             paths << arg;
         }
     }
     return paths;
 }
 
-bool hasOption(int argc, char *argv[], const char *option) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--") {
-            return false;
-        }
-        if (std::string_view(argv[i]) == option) {
-            return true;
-        }
-    }
-    return false;
+QString usageStr() {
+    return QStringLiteral(
+        "usage: fluxaro [--debug] [FILE...]\n"
+        "       fluxaro --batch SOURCE... [options]\n"
+        "       fluxaro --facts | --help | --version\n"
+        "\n"
+        "Converts camcorder recordings (AVCHD and other movie files) into QuickTime\n"
+        "movies named after their recording date, in the folder \"fluxaro events\" of\n"
+        "the destination.\n"
+        "\n"
+        "  FILE...        sources (files or folders) for the window's batch\n"
+        "  --batch        convert the sources without a window, then exit:\n"
+        "                 0 all converted, 1 any refused, skipped or failed, 2 usage\n"
+        "  --dest DIR     destination folder (default: the settings' destination)\n"
+        "  --format rewrap|aic|prores        output format\n"
+        "  --mode normal|half|slow           frame-rate mode\n"
+        "  --prores 4444|hq|lt|proxy         ProRes variant\n"
+        "  --surround     keep multichannel sound\n"
+        "  --replace, --keep                 answer for outputs that exist already\n"
+        "  --facts        print where logs, settings and resources are, then exit\n"
+        "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1)\n"
+        "  -h, --help     print this text and exit\n"
+        "  -V, --version  print the version and exit\n"
+        "\n"
+        "Logs: $XDG_STATE_HOME/Fluxaro/Details.log and Resume.log. See fluxaro(1).\n");
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    const bool facts = hasOption(argc, argv, "--facts");
-    const bool batch = hasOption(argc, argv, "--batch");
-    const bool window = !facts && !batch;
+    const bool facts = argvHasOption(argc, argv, "--facts", "");
+    const bool batch = argvHasOption(argc, argv, "--batch", "");
+    const bool textOnly = argvHasOption(argc, argv, "--help", "-h") ||
+                          argvHasOption(argc, argv, "--version", "-V");
+    const bool window = !facts && !batch && !textOnly;
     // The terminal modes need no display; the window does.
     std::unique_ptr<QCoreApplication> app;
     if (window) {
@@ -91,6 +136,15 @@ int main(int argc, char *argv[]) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName(appNameStr());
+    if (hasOption(QCoreApplication::arguments(), QStringLiteral("--help"), QStringLiteral("-h"))) {
+        std::fputs(usageStr().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (hasOption(QCoreApplication::arguments(), QStringLiteral("--version"),
+                  QStringLiteral("-V"))) {
+        std::printf("fluxaro %s\n", FLUXARO_VERSION);
+        return 0;
+    }
     if (debugRequested(QCoreApplication::arguments())) {
         setDEBUG(true);
     }

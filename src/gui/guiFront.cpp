@@ -1,5 +1,6 @@
 #include "guiFront.h"
 
+#include "controller/desktopHooks.h"
 #include "dialogs/alertDialogs.h"
 #include "frontApi/alerts.h"
 #include "instanceHandover.h"
@@ -67,6 +68,8 @@ int guiRun(const QStringList &paths) {
     alertPresenter *previous = getAlertPresenter();
     setAlertPresenter(&presenter);
     window.startupWindowSteps();
+    // The launcher's progress, the end-of-batch notification and the reveal of the new outputs.
+    desktopServicesAttach(*window.controller());
     window.show();
 
     instanceServer server;

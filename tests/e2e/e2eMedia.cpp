@@ -148,7 +148,7 @@ runResult sandbox::batch(const QStringList &args, int timeoutMs,
     if (!args.contains(QStringLiteral("--dest"))) {
         all << QStringLiteral("--dest") << dest();
     }
-    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), all);
+    process.start(program_, all);
     runResult result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();

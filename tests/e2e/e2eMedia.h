@@ -50,9 +50,12 @@ public:
                     const QMap<QString, QString> &extraEnv = {}) const;
     /// The names in the events folder, sorted.
     QStringList eventsFiles() const;
+    /// The fluxaro program that batch() runs (default: the build's).
+    void setProgram(const QString &program) { program_ = program; }
 
 private:
     QTemporaryDir dir_;
+    QString program_ = QStringLiteral(FLUXARO_BIN_DIR "/fluxaro");
 };
 
 /// ffprobe's "key=value" lines for the first stream of a kind ("v" or "a") of the file.

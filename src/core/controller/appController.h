@@ -45,6 +45,9 @@ struct appControllerHooks {
     std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
+    /// The share of the running batch that is done, 0 to 1: rows before the running one, plus
+    /// the running tool's share of its row (it starts again from 0 for a job's second tool).
+    std::function<void(double fraction)> batchProgress;
 };
 
 class appController : public QObject, public taskLauncherDelegate {
@@ -169,6 +172,8 @@ private:
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     bool outputIsReadableMovie(const QString &path) const;
     void resetProgressDisplay();
+    /// Calls hooks.batchProgress for the running row with `rowFraction` of it done.
+    void reportBatchProgress(double rowFraction);
     /// The running job's output and intermediate files (as recorded in "processEncDico").
     static QStringList jobFilesToDelete();
     static void deleteFiles(const QStringList &paths);

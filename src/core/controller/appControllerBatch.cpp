@@ -1,6 +1,7 @@
 // The batch list of the application controller: adding sources, removing rows, the row being
 // converted, normalising a row's format and mode, Go and revealing the destination.
 #include "controller/appController.h"
+#include "desktop/reveal.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"

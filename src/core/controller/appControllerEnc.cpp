@@ -25,6 +25,8 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const QString kJob = QStringLiteral("processEncDico");
@@ -529,6 +531,7 @@ void appController::encFinStep(const QString &step) {
                     .arg(QStringLiteral("(made by %1)")
                              .arg(QStringLiteral("https://www.fluxaro.org/"))));
         }
+        reportBatchProgress(1.0);
         if (hooks.jobEnded) {
             QVariantMap ended = list_.dico(row);
             ended.insert(QStringLiteral("dstPathStr"), dst);
@@ -560,4 +563,13 @@ void appController::encSkipJob() {
     }
     prefWrite(QStringLiteral("encFin"), 1);
     encSend(QStringLiteral("encProcesses"));
+}
+
+void appController::reportBatchProgress(double rowFraction) {
+    const int32_t row = encBatchInprogressRowIdentification();
+    const int32_t rows = list_.count();
+    if (!hooks.batchProgress || row < 0 || rows <= 0) {
+        return;
+    }
+    hooks.batchProgress((row + std::clamp(rowFraction, 0.0, 1.0)) / rows);
 }

@@ -105,6 +105,7 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
             taskProgress_->value() * 100.0 / static_cast<double>(taskProgressMaxValue_), 0, 'f', 0);
         taskProgressPercent_->setText(text);
         logStr(QStringLiteral("progress str        : %1").arg(text));
+        reportBatchProgress(taskProgress_->value() / static_cast<double>(taskProgressMaxValue_));
         taskPreviousTime_ = f;
     } else if (whole != previousWhole) {
         taskProgressPercent_->setText(QString());

@@ -7,8 +7,6 @@
 #include "platform/utilsTools.h"
 
 #include <QByteArray>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -275,8 +273,10 @@ bool mvCocoa(const QString &rawSrc, const QString &rawDst, const QString &overwr
 }
 
 int32_t moveToTrash(const QString &path) {
-    if (!path.isEmpty()) {
-        QFile::moveToTrash(expandTilde(path));
+    // Never a permanent delete instead: an item that no trash takes stays where it is.
+    if (!path.isEmpty() && !QFile::moveToTrash(expandTilde(path))) {
+        logStr(QStringLiteral("trash               :-( no trash takes '%1': it stays")
+                   .arg(expandTilde(path)));
     }
     return 1;
 }
@@ -449,33 +449,6 @@ QString fichier_dirname(const QString &rawPath) {
         parent.append(kSlash);
     }
     return parent;
-}
-
-void revealInFinder(const QString &rawPath) {
-    if (rawPath.isEmpty()) {
-        return;
-    }
-    const QString path = QFileInfo(expandTilde(rawPath)).absoluteFilePath();
-    if (!itemExists(path)) {
-        return;
-    }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"),
-            QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            return;
-        }
-    }
-    // No file manager on the bus: open the item's folder with the desktop's default opener.
-    const QString folder = QFileInfo(path).isDir() ? path : QFileInfo(path).path();
-    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {folder})) {
-        logStr(QStringLiteral("revealInFinder      :-( %1").arg(path));
-    }
 }
 
 std::optional<QString> readContentsTxtUTF8(const QString &rawPath) {

@@ -39,7 +39,9 @@ bool mkdirCocoa(const QString &path);
 /// destination is replaced only when `overwrite` is exactly "y"; otherwise false.
 bool mvCocoa(const QString &src, const QString &dst, const QString &overwrite = {});
 
-/// Moves the item into the user's freedesktop Trash. The outcome is not looked at: always 1.
+/// Moves the item into the freedesktop trash (of its mount, or the user's). The outcome is not
+/// looked at: always 1. An item that no trash takes stays (logged), never deleted instead;
+/// trashItem (desktop/trash.h) tells the outcome.
 int32_t moveToTrash(const QString &path);
 
 /// Makes a symbolic link at `linkPath` pointing to `existingPath` (no tilde expansion); an
@@ -87,10 +89,6 @@ std::optional<QString> EyetvBundle(const QString &path);
 /// the bundle; a path inside an iMovie project's shared folder loses the marker's 33 characters
 /// first. The empty text for an empty path.
 QString fichier_dirname(const QString &path);
-
-/// Shows the item in a file-manager window (org.freedesktop.FileManager1 over D-Bus, else the
-/// desktop's default opener on its folder). Does nothing for an absent or empty path.
-void revealInFinder(const QString &path);
 
 /// The text of the file: UTF-8, or the encoding its byte-order mark names. When it can't be
 /// decoded, the file is copied byte for byte and re-read as ASCII, the copy then replacing the

@@ -1,0 +1,53 @@
+# The Debian package, made by CPack's DEB generator from the install rules and the built tree
+# (scripts/package.sh). CPack reuses the build that the tests run on instead of building the
+# project a second time as a debian/ directory with debhelper would; dpkg-shlibdeps still
+# computes the library dependencies (Qt 6, FFmpeg's libraries and whatever else the programs
+# link), and the ffmpeg program is named by hand since the programs only run it.
+
+# Debian's documentation files: the machine-readable copyright and the changelog (gzipped, as
+# a native package has it), installed with every install.
+set(FLUXARO_DOC_DIR ${CMAKE_BINARY_DIR}/share/doc/fluxaro)
+file(MAKE_DIRECTORY ${FLUXARO_DOC_DIR})
+add_custom_command(
+  OUTPUT ${FLUXARO_DOC_DIR}/changelog.gz
+  COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+          ${FLUXARO_DOC_DIR}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+configure_file(${CMAKE_SOURCE_DIR}/resources/debian/copyright ${FLUXARO_DOC_DIR}/copyright
+  COPYONLY)
+add_custom_target(fluxaro_docs ALL DEPENDS ${FLUXARO_DOC_DIR}/changelog.gz)
+install(FILES ${FLUXARO_DOC_DIR}/copyright ${FLUXARO_DOC_DIR}/changelog.gz
+  DESTINATION share/doc/fluxaro)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/lintian-overrides
+  DESTINATION share/lintian/overrides RENAME fluxaro)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME fluxaro)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Fluxaro developers")
+set(CPACK_PACKAGE_CONTACT "The Fluxaro developers <dev@fluxaro.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "camcorder recordings to QuickTime movies for editing")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Fluxaro turns camcorder recordings (AVCHD transport streams at 50 or 60
+progressive frames per second and faster), TV recordings and other movie
+files into QuickTime movies that editing applications import: rewrapped or
+encoded to ProRes, at normal rate, half rate or in slow motion, each output
+named after its recording date.
+.
+The package holds the desktop application with its batch mode (fluxaro
+--batch) and the command-line tools trakmill, which joins movie tracks into
+reference, self-contained or exported movies, and clipdater, which prints
+the recording dates of an AVCHD card's clips.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.fluxaro.org/")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+include(CPack)

@@ -1,0 +1,96 @@
+#include "controller/desktopHooks.h"
+
+#include "controller/appController.h"
+#include "desktop/launcherEntry.h"
+#include "desktop/notification.h"
+#include "desktop/reveal.h"
+#include "settings/localisation.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include <memory>
+
+namespace {
+
+struct batchState {
+    bool running = false;
+    int32_t converted = 0;
+    int32_t failed = 0;
+    double shown = -1;   ///< the last progress shown on the launcher
+    QStringList outputs; ///< this batch's new outputs, selected when the folder is revealed
+};
+
+void beginIfNeeded(batchState &state) {
+    if (!state.running) {
+        state = batchState{};
+        state.running = true;
+    }
+}
+
+} // namespace
+
+QString desktopBatchSummaryStr() {
+    return localizedStr(QStringLiteral("D_notif_fin_1"));
+}
+
+QString desktopBatchBodyStr(int32_t converted, int32_t failed) {
+    return localizedStr(QStringLiteral("D_notif_fin_2")).arg(converted).arg(failed);
+}
+
+void desktopServicesAttach(appController &controller) {
+    auto state = std::make_shared<batchState>();
+    appControllerHooks &hooks = controller.hooks;
+
+    auto progress = std::move(hooks.batchProgress);
+    hooks.batchProgress = [state, progress](double fraction) {
+        if (progress) {
+            progress(fraction);
+        }
+        beginIfNeeded(*state);
+        // The launcher gets whole percents that go forward, not every parsed line.
+        const double percent = static_cast<int>(fraction * 100.0) / 100.0;
+        if (percent > state->shown) {
+            state->shown = percent;
+            launcherEntryProgress(percent);
+        }
+    };
+
+    auto jobEnded = std::move(hooks.jobEnded);
+    hooks.jobEnded = [state, jobEnded](const QVariantMap &job, const QString &status) {
+        if (jobEnded) {
+            jobEnded(job, status);
+        }
+        beginIfNeeded(*state);
+        if (status == QStringLiteral("puceSuccess")) {
+            ++state->converted;
+            const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+            if (!dst.isEmpty()) {
+                state->outputs << QFileInfo(dst).absoluteFilePath();
+            }
+        } else {
+            ++state->failed;
+        }
+    };
+
+    if (!hooks.revealFolder) {
+        hooks.revealFolder = [state](const QString &folder) {
+            revealInFinder(folder, state->outputs);
+        };
+    }
+
+    auto batchEnded = std::move(hooks.batchEnded);
+    hooks.batchEnded = [state, batchEnded] {
+        if (batchEnded) {
+            batchEnded();
+        }
+        // A stop between two jobs ends the batch twice: the desktop hears of it once.
+        if (!state->running) {
+            return;
+        }
+        state->running = false;
+        launcherEntryDone();
+        desktopNotify(desktopBatchSummaryStr(),
+                      desktopBatchBodyStr(state->converted, state->failed));
+    };
+}
