@@ -125,8 +125,8 @@ QString usageStr() {
 int main(int argc, char *argv[]) {
     const bool facts = argvHasOption(argc, argv, "--facts", "");
     const bool batch = argvHasOption(argc, argv, "--batch", "");
-    const bool textOnly = argvHasOption(argc, argv, "--help", "-h") ||
-                          argvHasOption(argc, argv, "--version", "-V");
+    const bool textOnly =
+        argvHasOption(argc, argv, "--help", "-h") || argvHasOption(argc, argv, "--version", "-V");
     const bool window = !facts && !batch && !textOnly;
     // The terminal modes need no display; the window does.
     std::unique_ptr<QCoreApplication> app;
