@@ -1,9 +1,13 @@
-// Widget tests need a QApplication (offscreen platform, set by the test registration).
+// Widget tests need a QApplication, on the offscreen platform unless another one is asked for.
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
+    // The test list is also read at build time, where no display need exist.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
