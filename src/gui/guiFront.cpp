@@ -52,6 +52,11 @@ graphicsFacts guiGraphicsFacts() {
 }
 
 void guiShowStartupRefusal(StartupStatus status) {
+    // On a display nobody sees (offscreen) an alert would wait for a click forever: the log
+    // line of the refusal is all there is.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return;
+    }
     loadTranslations();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
                     localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
