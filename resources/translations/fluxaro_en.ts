@@ -200,6 +200,14 @@
         <translation>The download failed.</translation>
     </message>
     <message>
+        <source>DL_packageManager</source>
+        <translation>This copy of Fluxaro was installed by the system's package manager: the update comes through the package manager. Release notes: %@</translation>
+    </message>
+    <message>
+        <source>DL_notWritable</source>
+        <translation>This copy of Fluxaro is in a folder you cannot write, so it can't be replaced from here. Release notes: %@</translation>
+    </message>
+    <message>
         <source>D_bugreport_alert</source>
         <translation>Your mail program opens a message to the support; the log folder is shown so you can attach its files.</translation>
     </message>

@@ -2,7 +2,9 @@
 // and where the logs, the settings and the temporary folder are. With --batch it converts the
 // sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in the
 // environment, turns the debug lines of the log on from the start. --help and --version print
-// their text and exit before anything is started.
+// their text and exit before anything is started. --check-update [--install] looks for a newer
+// version (and installs it).
+#include "checkUpdate.h"
 #include "controller/startup.h"
 #include "headlessFront.h"
 #include "platform/constants.h"
@@ -63,6 +65,7 @@ QString usageStr() {
     return QStringLiteral(
         "usage: fluxaro [--debug] [FILE...]\n"
         "       fluxaro --batch SOURCE... [options]\n"
+        "       fluxaro --check-update [--install]\n"
         "       fluxaro --facts | --help | --version\n"
         "\n"
         "Converts camcorder recordings (AVCHD and other movie files) into QuickTime\n"
@@ -78,6 +81,10 @@ QString usageStr() {
         "  --prores 4444|hq|lt|proxy         ProRes variant\n"
         "  --surround     keep multichannel sound\n"
         "  --replace, --keep                 answer for outputs that exist already\n"
+        "  --check-update look for a newer version: 0 up to date, 1 offered,\n"
+        "                 2 no network or unreadable answer\n"
+        "  --install      with --check-update: download and install it: 0 installed,\n"
+        "                 1 nothing offered, 2 failure\n"
         "  --facts        print where logs, settings and resources are, then exit\n"
         "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1)\n"
         "  -h, --help     print this text and exit\n"
@@ -105,6 +112,7 @@ int main(int argc, char *argv[]) {
     }
     const bool facts = QCoreApplication::arguments().contains(QStringLiteral("--facts"));
     const bool batch = QCoreApplication::arguments().contains(QStringLiteral("--batch"));
+    const bool checkUpdate = checkUpdateRequested(QCoreApplication::arguments());
     std::optional<headlessOptions> batchOptions;
     if (batch) {
         QString error;
@@ -117,7 +125,7 @@ int main(int argc, char *argv[]) {
     }
 
     StartupOptions options;
-    options.teeToTerminal = facts || batch;
+    options.teeToTerminal = facts || batch || checkUpdate;
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
         logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
@@ -126,7 +134,9 @@ int main(int argc, char *argv[]) {
     if (facts) {
         printFacts();
     }
-    const int exitStatus = batchOptions ? headlessBatchRun(*batchOptions) : 0;
+    const int exitStatus = checkUpdate    ? checkUpdateRun(QCoreApplication::arguments())
+                           : batchOptions ? headlessBatchRun(*batchOptions)
+                                          : 0;
     quitCleanup();
     return exitStatus;
 }

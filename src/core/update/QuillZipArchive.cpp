@@ -249,7 +249,8 @@ bool QuillZipArchive::unzipFileAtPath(const QString &path, const QString &destin
                                ? unzOpenCurrentFile(zip.get())
                                : unzOpenCurrentFilePassword(zip.get(), passwordBytes.constData());
         if (opened != UNZ_OK) {
-            setError(error, errDamagedEntry, QStringLiteral("cannot open entry '%1'").arg(entry.name));
+            setError(error, errDamagedEntry,
+                     QStringLiteral("cannot open entry '%1'").arg(entry.name));
             return false;
         }
         const QString target = stagingPath + QLatin1Char('/') + entry.name;
@@ -310,7 +311,8 @@ bool QuillZipArchive::unzipFileAtPath(const QString &path, const QString &destin
         }
         if (unzCloseCurrentFile(zip.get()) != UNZ_OK) {
             // UNZ_CRCERROR: the data does not match its checksum.
-            setError(error, errDamagedEntry, QStringLiteral("bad checksum in '%1'").arg(entry.name));
+            setError(error, errDamagedEntry,
+                     QStringLiteral("bad checksum in '%1'").arg(entry.name));
             return false;
         }
     }
@@ -322,12 +324,11 @@ bool QuillZipArchive::unzipFileAtPath(const QString &path, const QString &destin
             if (it->folder != folders || it->dosDate == 0) {
                 continue;
             }
-            const QDateTime when(QDate(static_cast<int>(it->date.tm_year),
-                                       static_cast<int>(it->date.tm_mon) + 1,
-                                       static_cast<int>(it->date.tm_mday)),
-                                 QTime(static_cast<int>(it->date.tm_hour),
-                                       static_cast<int>(it->date.tm_min),
-                                       static_cast<int>(it->date.tm_sec)));
+            const QDateTime when(
+                QDate(static_cast<int>(it->date.tm_year), static_cast<int>(it->date.tm_mon) + 1,
+                      static_cast<int>(it->date.tm_mday)),
+                QTime(static_cast<int>(it->date.tm_hour), static_cast<int>(it->date.tm_min),
+                      static_cast<int>(it->date.tm_sec)));
             QString target = stagingPath + QLatin1Char('/') + it->name;
             if (target.endsWith(QLatin1Char('/'))) {
                 target.chop(1);
@@ -351,8 +352,9 @@ bool QuillZipArchive::unzipFileAtPath(const QString &path, const QString &destin
     for (const QString &name : top) {
         if (!mergeCheck(stagingPath + QLatin1Char('/') + name, dest + QLatin1Char('/') + name,
                         overwrite)) {
-            setError(error, errUnsafeEntry,
-                     QStringLiteral("'%1' would replace a folder or reach through a link").arg(name));
+            setError(
+                error, errUnsafeEntry,
+                QStringLiteral("'%1' would replace a folder or reach through a link").arg(name));
             return false;
         }
     }

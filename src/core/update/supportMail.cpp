@@ -39,9 +39,10 @@ QString supportMailUrlStr(const supportMailFacts &facts) {
             .arg(facts.appName,
                  QString::asprintf("%.02f", static_cast<double>(str2Float(facts.shortVersion))),
                  build, facts.language);
-    const QString caption = findAndReplace(facts.versionCaption, QStringLiteral("&"),
-                                           QStringLiteral("'n'"), true);
-    const QString body = QStringLiteral("%1-r%2\n%3").arg(caption).arg(facts.ffRevision).arg(facts.body);
+    const QString caption =
+        findAndReplace(facts.versionCaption, QStringLiteral("&"), QStringLiteral("'n'"), true);
+    const QString body =
+        QStringLiteral("%1-r%2\n%3").arg(caption).arg(facts.ffRevision).arg(facts.body);
     // Each field is escaped on its own: "&", "?", "#" and "=" inside a text stay text.
     const auto escape = [](const QString &text) {
         return QString::fromLatin1(QUrl::toPercentEncoding(text, "-._~"));

@@ -15,7 +15,7 @@ struct supportMailFacts {
     QString language;       ///< the localised "D_Langue"
     QString versionCaption; ///< the version caption of the main window
     int32_t ffRevision = 0;
-    QString body;           ///< the localised "D_bugreport_mail" for a bug report, else empty
+    QString body; ///< the localised "D_bugreport_mail" for a bug report, else empty
 };
 
 /// The local parts and the domain of the two addresses (build settings).

@@ -11,11 +11,11 @@
 #include "settings/prefs.h"
 #include "update/QuillZipArchive.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QEventLoop>
 #include <QUrl>
 
 namespace {
@@ -181,8 +181,7 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
     if (ok) {
         const QString unpacked = folder + QStringLiteral("unpacked");
         if (!isApp) {
-            const QString staged =
-                unpacked + QLatin1Char('/') + QFileInfo(archive).fileName();
+            const QString staged = unpacked + QLatin1Char('/') + QFileInfo(archive).fileName();
             ok = updateInstallTool(staged);
             if (ok) {
                 result.status = updateInstallStatus::ToolInstalled;

@@ -53,12 +53,12 @@ struct updateCheckResult {
 updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr);
 
 enum class updateInstallStatus {
-    Closed,            ///< the cancel segment closed the sheet
-    Failed,            ///< download, unpacking or install failed (alert shown)
+    Closed, ///< the cancel segment closed the sheet
+    Failed, ///< download, unpacking or install failed (alert shown)
     ToolInstalled,
-    NoApplication,     ///< an application archive without an application in it
-    NotReplaceable,    ///< an application update this copy can't take (package manager...)
-    AppInstalled,      ///< replaced; the caller restarts (see `updateRestartCommandStr`)
+    NoApplication,  ///< an application archive without an application in it
+    NotReplaceable, ///< an application update this copy can't take (package manager...)
+    AppInstalled,   ///< replaced; the caller restarts (see `updateRestartCommandStr`)
 };
 
 struct updateInstallResult {

@@ -43,7 +43,8 @@ QString appCopyPrefixStr() {
 
 bool appCopyIsPackageFile(const QString &path) {
     const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    if (clean.startsWith(QLatin1String("/usr/")) && !clean.startsWith(QLatin1String("/usr/local/"))) {
+    if (clean.startsWith(QLatin1String("/usr/")) &&
+        !clean.startsWith(QLatin1String("/usr/local/"))) {
         return true;
     }
     // The package database lists the files of every installed package, one per line.
@@ -103,6 +104,7 @@ bool updateInstallTool(const QString &archivePath) {
     }
     makeExecutable(tool);
     const QString folder = updateToolFolderStr();
+    QDir().mkpath(folder);
     const bool ready = droitsAcces(folder);
     logStr(QStringLiteral("isToReplace ? %1").arg(ready ? 1 : 0));
     const QString target = folder + QLatin1Char('/') + archive.completeBaseName();

@@ -23,8 +23,8 @@ namespace {
 std::atomic<int32_t> gStatus{webUtils::statusFinished};
 std::atomic<bool> gActive{false};
 std::mutex gLock;
-int64_t gReceived = 0;   // since the bar last moved (under gLock)
-int64_t gExpected = -1;  // announced length, -1 while unknown (under gLock)
+int64_t gReceived = 0;  // since the bar last moved (under gLock)
+int64_t gExpected = -1; // announced length, -1 while unknown (under gLock)
 
 // Runs on the download thread: one request, its body written to the file as it arrives.
 class downloadWorker : public QObject {
@@ -77,7 +77,7 @@ private:
     }
 
     void onData() {
-        if (failed_) {
+        if (failed_ || !reply_->isOpen()) {
             return;
         }
         const QByteArray block = reply_->readAll();
@@ -245,7 +245,8 @@ int32_t webUtils::downloadURL(const QString &url, const QString &path, uiProgres
             bar->setValue(shownPercent);
             if (verbose && shownPercent - loggedPercent > 4) {
                 loggedPercent = shownPercent;
-                logStr(QStringLiteral("DL in progress       : %1").arg(static_cast<int>(shownPercent)));
+                logStr(QStringLiteral("DL in progress       : %1")
+                           .arg(static_cast<int>(shownPercent)));
             }
         }
         gReceived = 0;
@@ -286,4 +287,12 @@ void webUtils::stopDL(uiButton *stopBt) {
 
 bool webUtils::isDownloading() {
     return gActive.load();
+}
+
+void webUtils::stopFromSignal() {
+    if (!gActive.load()) {
+        return;
+    }
+    int32_t running = statusRunning;
+    gStatus.compare_exchange_strong(running, statusCancelled);
 }

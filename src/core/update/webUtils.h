@@ -39,6 +39,9 @@ public:
     /// download (which then answers 1). Does nothing when no download runs.
     static void stopDL(uiButton *stopBt = nullptr);
 
+    /// The same from a signal handler (touches lock-free atomics only, logs nothing).
+    static void stopFromSignal();
+
     /// True while a download runs.
     static bool isDownloading();
 };
