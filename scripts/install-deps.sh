@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-multimedia-dev libgl-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  ffmpeg
+  ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb

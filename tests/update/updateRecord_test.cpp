@@ -5,6 +5,7 @@
 #include "update/updateInstall.h"
 #include "update/updateRecord.h"
 
+#include <QProcess>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -123,6 +124,28 @@ TEST(HelpSubtitles, TrackByLanguage) {
     EXPECT_EQ(helpSubtitleTrackIndex(QStringLiteral("de"), 1), 0);
     EXPECT_EQ(helpSubtitleTrackIndex(QStringLiteral("fr"), 1), -1);
     EXPECT_EQ(helpSubtitleTrackIndex(QStringLiteral("en"), 0), -1);
+}
+
+} // namespace
+
+namespace {
+
+// The help movie made by the build: a video track, then the English and the French subtitle
+// tracks, in that order (the window enables them by position).
+TEST(HelpMovie, VideoThenEnglishThenFrenchSubtitles) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_type,codec_name:stream_tags=language"),
+                 QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                 QStringLiteral(FLUXARO_RESOURCE_DIR "/help.m4v")});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("h264,video")));
+    EXPECT_EQ(lines.at(1), QStringLiteral("mov_text,subtitle,eng"));
+    EXPECT_EQ(lines.at(2), QStringLiteral("mov_text,subtitle,fra"));
 }
 
 } // namespace
