@@ -200,6 +200,22 @@
         <translation>The download failed.</translation>
     </message>
     <message>
+        <source>menuCheckUpdates</source>
+        <translation>Check for Updates…</translation>
+    </message>
+    <message>
+        <source>menuSite</source>
+        <translation>Fluxaro Web Site</translation>
+    </message>
+    <message>
+        <source>menuContact</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>D_download</source>
+        <translation>Download and Install</translation>
+    </message>
+    <message>
         <source>DL_packageManager</source>
         <translation>This copy of Fluxaro was installed by the system's package manager: the update comes through the package manager. Release notes: %@</translation>
     </message>

@@ -1,0 +1,55 @@
+// Test entry point for the widget tests (a QApplication): every per-user folder (home, settings,
+// logs, data, runtime, temporary files) points into one fresh temporary folder before Qt looks at
+// them, so no test ever reads or writes the real ones. A QApplication runs for the event
+// loop and the translations.
+#include "settings/prefs.h"
+#include "testEnv.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+std::string gRoot;
+} // namespace
+
+QString testRootStr() {
+    return QString::fromStdString(gRoot);
+}
+
+int main(int argc, char **argv) {
+    std::string pattern = "/tmp/fluxaro-core-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return 2;
+    }
+    gRoot = pattern;
+    const std::string home = gRoot + "/users/me";
+    for (const std::string &dir : {home, gRoot + "/config", gRoot + "/state", gRoot + "/data",
+                                   gRoot + "/runtime", gRoot + "/tmp", gRoot + "/cache"}) {
+        QDir().mkpath(QString::fromStdString(dir));
+    }
+    ::chmod((gRoot + "/runtime").c_str(), 0700);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (gRoot + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (gRoot + "/state").c_str(), 1);
+    setenv("XDG_DATA_HOME", (gRoot + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (gRoot + "/cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (gRoot + "/runtime").c_str(), 1);
+    setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
+    unsetenv("FLUXARO_RESOURCE_DIR");
+    // Widgets draw offscreen, also when CTest lists the tests.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    // The store writes itself out when the program ends: let it do so before the folder goes.
+    prefReload();
+    QDir(QString::fromStdString(gRoot)).removeRecursively();
+    return result;
+}
