@@ -1,8 +1,8 @@
 #include "helpMenu.h"
 
+#include "desktop/reveal.h"
 #include "frontApi/alerts.h"
 #include "platform/log.h"
-#include "platform/utilsFile.h"
 #include "settings/localisation.h"
 #include "update/supportMail.h"
 #include "update/updateRecord.h"
