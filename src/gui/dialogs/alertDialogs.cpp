@@ -2,6 +2,7 @@
 
 #include "dialogs/images.h"
 #include "platform/constants.h"
+#include "platform/log.h"
 #include "settings/localisation.h"
 
 #include <QApplication>
@@ -221,6 +222,17 @@ alertOutcome windowAlertPresenter::present(const alertPlan &plan) {
         // A sheet: shown over the window, answered at once; it deletes itself when closed.
         auto *dialog = new alertDialog(plan, window_);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+            // The sheet's end, with the platform's answer codes (1000 for the first button).
+            const int32_t code = dialog->outcome().button < 0 ? 0 : 1000 + dialog->outcome().button;
+            if (code == 1000) {
+                logStr(QStringLiteral("1m"));
+            }
+            logStr(QStringLiteral("2"));
+            if (code != 0) {
+                logStr(QStringLiteral("returnCode:%1").arg(code));
+            }
+        });
         dialog->open();
         return {0, false};
     }
