@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -254,4 +255,21 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesOrAFolder) {
         }
     });
     EXPECT_FALSE(selectFilesFolders(std::nullopt, {"mts"}).has_value());
+}
+
+TEST_F(AlertDialogs, FolderChooserStartsInTheVideosFolder) {
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    ASSERT_TRUE(QDir().mkpath(videos));
+    QString shownFolder;
+    QString shownTitle;
+    after(300, [&] {
+        if (auto *panel = visibleTopLevel<QFileDialog>()) {
+            shownFolder = panel->directory().absolutePath();
+            shownTitle = panel->windowTitle();
+            panel->reject();
+        }
+    });
+    EXPECT_FALSE(presenter_.chooseFolder(QStringLiteral("Destination")).has_value());
+    EXPECT_EQ(shownFolder, QDir(videos).absolutePath());
+    EXPECT_EQ(shownTitle, QStringLiteral("Destination"));
 }

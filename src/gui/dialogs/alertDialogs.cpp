@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -267,7 +268,10 @@ std::optional<QStringList> windowAlertPresenter::chooseFilesFolders(const QStrin
 }
 
 std::optional<QString> windowAlertPresenter::chooseFolder(const QString &title) {
-    QFileDialog dialog(window_, title, QDir::homePath());
+    // Destinations are movie folders: start in the user's videos folder when there is one.
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    QFileDialog dialog(window_, title,
+                       !videos.isEmpty() && QFileInfo(videos).isDir() ? videos : QDir::homePath());
     makeModalOn(&dialog, window_);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);

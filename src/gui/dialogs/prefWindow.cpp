@@ -2,6 +2,7 @@
 
 #include "dialogs/images.h"
 #include "frontApi/alerts.h"
+#include "movie/QTCodecs.h"
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
@@ -97,6 +98,10 @@ void prefWindow::prefProresFill(const QStringList &choices) {
     if (popup->count() > 0) {
         popup->removeItem(0);
     }
+}
+
+void prefWindow::prefProresFillFromCodecCheck() {
+    prefProresFill(codecsProresChoices());
 }
 
 QString prefWindow::proresItemTitle() const {

@@ -49,6 +49,8 @@ public:
     /// The ProRes choice from the codec check: each text becomes an entry, then the entry the
     /// form was designed with is removed (also when no text is given).
     void prefProresFill(const QStringList &choices);
+    /// The same with the texts of the start-up codec check (codecsProresChoices).
+    void prefProresFillFromCodecCheck();
     /// The title of the chosen ProRes entry, or the empty text.
     QString proresItemTitle() const;
 
