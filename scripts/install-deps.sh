@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-multimedia-dev libgl-dev
+  qt6-multimedia-dev qt6-svg-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg fonts-dejavu-core

@@ -176,6 +176,122 @@
         <translation>Slow motion</translation>
     </message>
     <message>
+        <source>D_ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>D_suppressAlert</source>
+        <translation>Do not show this message again</translation>
+    </message>
+    <message>
+        <source>D_panelMovies</source>
+        <translation>Movies</translation>
+    </message>
+    <message>
+        <source>D_panelAllFiles</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>D_panelOpenFolder</source>
+        <translation>Open This Folder</translation>
+    </message>
+    <message>
+        <source>prefTitle</source>
+        <translation>Fluxaro Preferences</translation>
+    </message>
+    <message>
+        <source>prefDefaultsBox</source>
+        <translation>New movies</translation>
+    </message>
+    <message>
+        <source>prefOutLabel</source>
+        <translation>Output:</translation>
+    </message>
+    <message>
+        <source>prefOut0</source>
+        <translation>Rewrap</translation>
+    </message>
+    <message>
+        <source>prefOut1</source>
+        <translation>AIC</translation>
+    </message>
+    <message>
+        <source>prefOut2</source>
+        <translation>ProRes</translation>
+    </message>
+    <message>
+        <source>prefProresBox</source>
+        <translation>ProRes variant</translation>
+    </message>
+    <message>
+        <source>prefProresNone</source>
+        <translation>No ProRes encoder</translation>
+    </message>
+    <message>
+        <source>prefSurroundBox</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>prefSurround</source>
+        <translation>Keep multichannel sound (5.1)</translation>
+    </message>
+    <message>
+        <source>prefSpeedLabel</source>
+        <translation>Frame rate:</translation>
+    </message>
+    <message>
+        <source>prefSpeed0</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>prefSpeed1</source>
+        <translation>Half</translation>
+    </message>
+    <message>
+        <source>prefSpeed2</source>
+        <translation>Slow motion</translation>
+    </message>
+    <message>
+        <source>prefColorBox</source>
+        <translation>Window colour</translation>
+    </message>
+    <message>
+        <source>prefColor0</source>
+        <translation>Desktop</translation>
+    </message>
+    <message>
+        <source>prefColor1</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>prefColor2</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>prefColor3</source>
+        <translation>Panel</translation>
+    </message>
+    <message>
+        <source>prefDstBox</source>
+        <translation>Default destination folder</translation>
+    </message>
+    <message>
+        <source>prefDstPlaceholder</source>
+        <translation>No folder chosen</translation>
+    </message>
+    <message>
+        <source>prefChooseFolder</source>
+        <translation>Choose…</translation>
+    </message>
+    <message>
+        <source>prefUpdate</source>
+        <translation>Check for a new version at start-up</translation>
+    </message>
+    <message>
+        <source>prefClose</source>
+        <translation>Close</translation>
+    </message>
+    <message>
         <source>DL_upToDate</source>
         <translation>Fluxaro %@ is the latest version.</translation>
     </message>

@@ -176,6 +176,122 @@
         <translation>Ralenti</translation>
     </message>
     <message>
+        <source>D_ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>D_suppressAlert</source>
+        <translation>Ne plus afficher ce message</translation>
+    </message>
+    <message>
+        <source>D_panelMovies</source>
+        <translation>Vidéos</translation>
+    </message>
+    <message>
+        <source>D_panelAllFiles</source>
+        <translation>Tous les fichiers</translation>
+    </message>
+    <message>
+        <source>D_panelOpenFolder</source>
+        <translation>Ouvrir ce dossier</translation>
+    </message>
+    <message>
+        <source>prefTitle</source>
+        <translation>Préférences de Fluxaro</translation>
+    </message>
+    <message>
+        <source>prefDefaultsBox</source>
+        <translation>Nouvelles vidéos</translation>
+    </message>
+    <message>
+        <source>prefOutLabel</source>
+        <translation>Sortie :</translation>
+    </message>
+    <message>
+        <source>prefOut0</source>
+        <translation>Ré-emballage</translation>
+    </message>
+    <message>
+        <source>prefOut1</source>
+        <translation>AIC</translation>
+    </message>
+    <message>
+        <source>prefOut2</source>
+        <translation>ProRes</translation>
+    </message>
+    <message>
+        <source>prefProresBox</source>
+        <translation>Variante ProRes</translation>
+    </message>
+    <message>
+        <source>prefProresNone</source>
+        <translation>Aucun encodeur ProRes</translation>
+    </message>
+    <message>
+        <source>prefSurroundBox</source>
+        <translation>Son</translation>
+    </message>
+    <message>
+        <source>prefSurround</source>
+        <translation>Garder le son multicanal (5.1)</translation>
+    </message>
+    <message>
+        <source>prefSpeedLabel</source>
+        <translation>Cadence :</translation>
+    </message>
+    <message>
+        <source>prefSpeed0</source>
+        <translation>Normale</translation>
+    </message>
+    <message>
+        <source>prefSpeed1</source>
+        <translation>Demi</translation>
+    </message>
+    <message>
+        <source>prefSpeed2</source>
+        <translation>Ralenti</translation>
+    </message>
+    <message>
+        <source>prefColorBox</source>
+        <translation>Couleur de la fenêtre</translation>
+    </message>
+    <message>
+        <source>prefColor0</source>
+        <translation>Bureau</translation>
+    </message>
+    <message>
+        <source>prefColor1</source>
+        <translation>Clair</translation>
+    </message>
+    <message>
+        <source>prefColor2</source>
+        <translation>Sombre</translation>
+    </message>
+    <message>
+        <source>prefColor3</source>
+        <translation>Panneau</translation>
+    </message>
+    <message>
+        <source>prefDstBox</source>
+        <translation>Dossier de destination par défaut</translation>
+    </message>
+    <message>
+        <source>prefDstPlaceholder</source>
+        <translation>Aucun dossier choisi</translation>
+    </message>
+    <message>
+        <source>prefChooseFolder</source>
+        <translation>Choisir…</translation>
+    </message>
+    <message>
+        <source>prefUpdate</source>
+        <translation>Chercher une nouvelle version au démarrage</translation>
+    </message>
+    <message>
+        <source>prefClose</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
         <source>DL_upToDate</source>
         <translation>Fluxaro %@ est la dernière version.</translation>
     </message>

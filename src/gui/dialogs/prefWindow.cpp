@@ -1,0 +1,308 @@
+#include "dialogs/prefWindow.h"
+
+#include "dialogs/images.h"
+#include "frontApi/alerts.h"
+#include "movie/QTCodecs.h"
+#include "platform/constants.h"
+#include "platform/log.h"
+#include "platform/utilsFile.h"
+#include "settings/appPrefs.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "ui_prefWindow.h"
+
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int pictureSide = 20;
+
+// A picture by image name; the name is kept in the property "imageName" ("" when cleared).
+void showImage(QLabel *label, const QString &name) {
+    label->setProperty("imageName", name);
+    if (name.isEmpty()) {
+        label->clear();
+        return;
+    }
+    label->setPixmap(
+        imageNamed(name).pixmap(QSize(pictureSide, pictureSide), label->devicePixelRatioF()));
+}
+
+// A stored value, or nothing when absent or the empty text.
+QVariant storedValue(const QString &key) {
+    const QVariant value = prefRead2(key);
+    if (!value.isValid() || (value.typeId() == QMetaType::QString && value.toString().isEmpty())) {
+        return {};
+    }
+    return value;
+}
+
+// The four-letter codec type of a ProRes entry title ("... (imco:apch:appl)"), or nothing.
+std::optional<QString> proresTypeOf(const QString &title) {
+    const qsizetype start = title.indexOf(QLatin1String("imco:"));
+    if (start < 0) {
+        return std::nullopt;
+    }
+    const qsizetype end = title.indexOf(QLatin1String(":appl"), start + 5);
+    if (end < 0) {
+        return std::nullopt;
+    }
+    return title.mid(start + 5, end - start - 5);
+}
+
+} // namespace
+
+prefWindow::prefWindow(QWidget *mainWindow)
+    : QDialog(mainWindow), ui_(std::make_unique<Ui::prefWindow>()), mainWindow_(mainWindow),
+      surround_(nullptr) {
+    ui_->setupUi(this);
+    surround_ = widgetButton(ui_->prefSurrondBt);
+    setWindowModality(mainWindow != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+    ui_->colorImgView->setProperty("imageName", QString());
+
+    connect(ui_->prefCheckMatrix, &segmentedControl::segmentClicked, this,
+            [this] { iba_prefCaptions(ui_->prefCheckMatrix); });
+    connect(ui_->prefSpeed, &segmentedControl::segmentClicked, this,
+            [this] { iba_prefCaptions(ui_->prefSpeed); });
+    connect(ui_->colorSeg, &segmentedControl::segmentClicked, this, [this] { iba_setColor(); });
+    connect(ui_->prefDefautDstBt, &QPushButton::clicked, this,
+            [this] { iba_selectFolderBt(folderButton::prefWindow); });
+    connect(ui_->prefCloseBt, &QPushButton::clicked, this, [this] { iba_menuPrefClose(); });
+}
+
+prefWindow::~prefWindow() = default;
+
+segmentedControl *prefWindow::outputFormat() const {
+    return ui_->prefCheckMatrix;
+}
+
+segmentedControl *prefWindow::frameRateMode() const {
+    return ui_->prefSpeed;
+}
+
+segmentedControl *prefWindow::colour() const {
+    return ui_->colorSeg;
+}
+
+void prefWindow::setThemeWindow(QWidget *window) {
+    delete theme_;
+    theme_ = window != nullptr ? new colorThemeKeeper(window) : nullptr;
+}
+
+void prefWindow::prefProresFill(const QStringList &choices) {
+    QComboBox *popup = ui_->prefProresPopup;
+    for (const QString &choice : choices) {
+        popup->addItem(choice);
+        popup->setCurrentIndex(popup->count() - 1);
+    }
+    if (popup->count() > 0) {
+        popup->removeItem(0);
+    }
+}
+
+void prefWindow::prefProresFillFromCodecCheck() {
+    prefProresFill(codecsProresChoices());
+}
+
+QString prefWindow::proresItemTitle() const {
+    return ui_->prefProresPopup->count() > 0 ? ui_->prefProresPopup->currentText() : QString();
+}
+
+void prefWindow::prefFill() {
+    segmentedControl *out = ui_->prefCheckMatrix;
+    // 1. Output format and the codecs that are missing.
+    const QVariant storedOut = storedValue(QStringLiteral("prefCheckMatrix"));
+    int32_t outInt = storedOut.isValid() ? storedOut.toInt() : -1;
+    const bool aic = getAIC() != 0;
+    const bool prores = getPRORES() != 0;
+    showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
+    showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
+    out->setSegmentEnabled(1, aic);
+    ui_->codecAicNoStr->setText(aic ? QString() : localizedStr(QStringLiteral("codecNo")));
+    showImage(ui_->prefFcpImg, prores ? QStringLiteral("iconFcp") : QString());
+    showImage(ui_->fcpImg, prores ? QString() : QStringLiteral("iconFcpNo"));
+    out->setSegmentEnabled(2, prores);
+    ui_->codecPrNoStr->setText(prores ? QString() : localizedStr(QStringLiteral("codecNo")));
+    showImage(ui_->fpsHalfImg, !aic && !prores ? QStringLiteral("fpsHalfNo") : QString());
+
+    // 2. The stored format, corrected to what can be made.
+    if (outInt == 1 && !aic) {
+        outInt = prores ? 2 : 0;
+    }
+    if (outInt == 2 && !prores) {
+        outInt = aic ? 1 : 0;
+    }
+    if (outInt < 0 || outInt > 2) {
+        outInt = appPrefs().value(QStringLiteral("prefCheckMatrix")).toInt();
+    }
+    out->setSelectedSegment(outInt);
+    logStr(QStringLiteral("out default         = %1 (%2)").arg(outInt).arg(out->label(outInt)));
+
+    // 3. ProRes variant: the entry of the stored codec type, else the last one.
+    QComboBox *popup = ui_->prefProresPopup;
+    const QVariant storedProres = storedValue(QStringLiteral("prefProres"));
+    if (storedProres.isValid() && popup->count() > 0) {
+        const QString wanted =
+            QStringLiteral("imco:") + storedProres.toString() + QStringLiteral(":appl");
+        int found = popup->count() - 1;
+        for (int i = 0; i < popup->count(); ++i) {
+            if (popup->itemText(i).contains(wanted)) {
+                found = i;
+                break;
+            }
+        }
+        popup->setCurrentIndex(found);
+    }
+
+    // 4. Multichannel sound.
+    const QVariant surround = storedValue(QStringLiteral("prefSurrond"));
+    ui_->prefSurrondBt->setChecked(surround.isValid() && surround.toInt() != 0);
+
+    // 5. Frame-rate mode (the captions of the format come after it, so that a rewrap default
+    // can take the half-rate segment away from the stored mode).
+    const QVariant storedSpeed = storedValue(QStringLiteral("prefSpeed"));
+    const int32_t speedInt = storedSpeed.isValid() ? storedSpeed.toInt() : 2;
+    ui_->prefSpeed->setSelectedSegment(speedInt);
+    logStr(QStringLiteral("fps default         = %1 (%2)")
+               .arg(speedInt)
+               .arg(ui_->prefSpeed->label(speedInt)));
+    iba_prefCaptions(out);
+    iba_prefCaptions(ui_->prefSpeed);
+
+    // 6. Colour.
+    const QVariant storedColor = storedValue(QStringLiteral("prefColor"));
+    const int32_t colorInt = storedColor.isValid() ? storedColor.toInt() : 0;
+    ui_->colorSeg->setSelectedSegment(colorInt);
+    showImage(ui_->colorImgView, colorInt > 0 ? ui_->colorSeg->imageName(colorInt) : QString());
+    if (theme_ != nullptr) {
+        theme_->setTheme(colorInt);
+    }
+
+    // 7. Destination, when it exists.
+    const QVariant dst = storedValue(QStringLiteral("prefDefautDstPathStr"));
+    if (dst.isValid() && testPresenceCocoa(dst.toString())) {
+        ui_->prefDefautDstPathStr->setText(dst.toString());
+        if (mainDst_ != nullptr) {
+            mainDst_->setText(dst.toString());
+        }
+    }
+    ui_->prefDefautDstPathStr->setReadOnly(true);
+
+    // 8. Update check.
+    ui_->updatePrefBt->setChecked(prefRead(QStringLiteral("update")) == QLatin1String("1"));
+    logStr(QStringLiteral("PREFERENCES         - fin"));
+}
+
+void prefWindow::iba_prefCaptions(segmentedControl *changed) {
+    if (changed == ui_->prefSpeed) {
+        const QString key =
+            QStringLiteral("prefSpeedCaption%1").arg(ui_->prefSpeed->selectedSegment());
+        ui_->prefSpeedCaptionsStr->setText(localizedStr(key));
+        return;
+    }
+    if (changed != ui_->prefCheckMatrix) {
+        return;
+    }
+    const int32_t outInt = ui_->prefCheckMatrix->selectedSegment();
+    logDebug(QStringLiteral("[prefCheckMatrix selectedSegment] = %1").arg(outInt));
+    const QString key = QStringLiteral("prefCaption%1").arg(outInt);
+    ui_->prefCaptionsStr->setText(localizedStr(key));
+    if (outInt == 0) {
+        showImage(ui_->prefHalfImg, QStringLiteral("fpsHalfNo"));
+        if (ui_->prefSpeed->selectedSegment() == 1) {
+            ui_->prefSpeed->setSelectedSegment(0);
+            iba_prefCaptions(ui_->prefSpeed);
+        }
+        ui_->prefSpeed->setSegmentEnabled(1, false);
+        ui_->prefSurrondBox->setVisible(true);
+    } else {
+        showImage(ui_->prefHalfImg, QStringLiteral("fpsHalf"));
+        ui_->prefSpeed->setSegmentEnabled(1, true);
+        ui_->prefSurrondBox->setVisible(false);
+    }
+    ui_->prefProresBox->setVisible(outInt == 2 && ui_->prefProresPopup->count() >= 2);
+}
+
+void prefWindow::iba_setColor() {
+    const int32_t colorInt = ui_->colorSeg->selectedSegment();
+    if (colorInt < 0) {
+        return;
+    }
+    prefWrite(QStringLiteral("prefColor"), colorInt);
+    showImage(ui_->colorImgView, ui_->colorSeg->imageName(colorInt));
+    if (theme_ != nullptr) {
+        theme_->setTheme(colorInt);
+    }
+}
+
+bool prefWindow::iba_selectFolderBt(folderButton sender) {
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty() && !testPresenceCocoa(videos)) {
+        mkdirCocoa(videos);
+    }
+    alertPresenter *presenter = getAlertPresenter();
+    if (presenter == nullptr) {
+        return false;
+    }
+    const std::optional<QString> chosen =
+        presenter->chooseFolder(localizedStr(QStringLiteral("D_go_dossier_destination3")));
+    ui_->prefDefautDstBt->setDown(false);
+    if (!chosen || chosen->isEmpty()) {
+        return false;
+    }
+    logDebug(QStringLiteral("a_selectFolderBt NSOKButton   : %1").arg(*chosen));
+    QLineEdit *own = ui_->prefDefautDstPathStr;
+    if (sender == folderButton::mainWindow) {
+        if (mainDst_ != nullptr) {
+            mainDst_->setText(*chosen);
+        }
+        if (own->text().isEmpty()) {
+            own->setText(*chosen);
+        }
+    } else {
+        own->setText(*chosen);
+        if (mainDst_ != nullptr && mainDst_->text().isEmpty()) {
+            mainDst_->setText(*chosen);
+        }
+    }
+    prefWrite(QStringLiteral("prefDefautDstPathStr"), own->text());
+    return true;
+}
+
+void prefWindow::iba_menuPrefClose() {
+    prefWrite(QStringLiteral("prefDefautDstPathStr"), ui_->prefDefautDstPathStr->text());
+    prefWrite(QStringLiteral("prefCheckMatrix"), ui_->prefCheckMatrix->selectedSegment());
+    prefWrite(QStringLiteral("prefColor"), ui_->colorSeg->selectedSegment());
+    prefWrite(QStringLiteral("prefSurrond"), ui_->prefSurrondBt->isChecked() ? 1 : 0);
+    prefWrite(QStringLiteral("prefSpeed"), ui_->prefSpeed->selectedSegment());
+    if (ui_->prefProresPopup->count() > 0) {
+        if (const auto type = proresTypeOf(ui_->prefProresPopup->currentText())) {
+            prefWrite(QStringLiteral("prefProres"), *type);
+        }
+    }
+    prefWrite(QStringLiteral("update"), ui_->updatePrefBt->isChecked() ? 1 : 0);
+    if (isVisible() && !closing_) {
+        closing_ = true;
+        done(QDialog::Accepted);
+        closing_ = false;
+    }
+    prefSynchronize();
+    Q_EMIT prefsWritten();
+}
+
+void prefWindow::iba_menuPref() {
+    if (mainWindow_ != nullptr && mainWindow_->isMinimized()) {
+        mainWindow_->showNormal();
+    }
+    if (isVisible()) {
+        iba_menuPrefClose();
+        return;
+    }
+    open();
+}
+
+void prefWindow::reject() {
+    if (!closing_) {
+        iba_menuPrefClose();
+    }
+}
