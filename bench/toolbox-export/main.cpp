@@ -6,12 +6,14 @@
 // Sources: the camera-rate synthetic clip (1080p50 H.264 with sound), a noise-heavy synthetic
 // clip, and, when REAL_MOVIE is given, that movie's frames looped to the length.
 //
-// Usage: bench_toolbox_export [SECONDS [PROFILE [REAL_MOVIE]]]   (default 2 s, profile 3 = HQ)
+// Usage: bench_toolbox_export [SECONDS [PROFILE [REAL_MOVIE [RUNS]]]]
+//        (default 2 s, profile 3 = HQ, 3 runs)
 
 #include "toolbox/exportSettings.h"
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -149,6 +151,7 @@ int main(int argc, char **argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 2;
     const int profile = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::string real = argc > 3 ? argv[3] : "";
+    const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
     static const char *const types[] = {"apco", "apcs", "apcn", "apch", "ap4h"};
     if (profile < 0 || profile > 4) {
         std::fprintf(stderr, "profile: 0 Proxy, 1 LT, 2 422, 3 HQ, 4 4444\n");
@@ -176,8 +179,8 @@ int main(int argc, char **argv) {
     if (!real.empty())
         kinds.emplace_back("real");
     const unsigned cores = std::thread::hardware_concurrency();
-    std::printf("ProRes %s (profile %d), %d s per source, %u cores; best of 3 alternating runs\n",
-                types[profile], profile, seconds, cores);
+    std::printf("ProRes %s (profile %d), %d s per source, %u cores; best of %d alternating runs\n",
+                types[profile], profile, seconds, cores, runs);
     int failures = 0;
     for (const std::string &kind : kinds) {
         const std::string source = (dir / (kind + ".mov")).string();
@@ -192,7 +195,7 @@ int main(int argc, char **argv) {
             interleaved({{kFfmpeg, "-nostdin", "-y", "-i", source, "-c:v", "prores_ks",
                           "-profile:v", std::to_string(profile), "-c:a", "pcm_s16le", ffOut},
                          {trakmill, "-s", settings, "-i", source, "-y", "-o", tmOut}},
-                        3, best);
+                        runs, best);
         const Measure one = runChild({"/usr/bin/taskset", "-c", "0", trakmill, "-s", settings, "-i",
                                       source, "-y", "-o", (dir / "one.mov").string()});
         if (!ran || one.status != 0) {
