@@ -44,8 +44,8 @@ namespace {
 // The last run's peak memory (of the program or of its largest child), in KB.
 long gLastPeakKb = 0;
 
-// Runs program with env, its output thrown away; wall seconds. Its peak memory lands in
-// gLastPeakKb.
+// Runs program with env, its output thrown away; wall seconds (1e9 when it fails). Its peak
+// memory lands in gLastPeakKb.
 double runSeconds(const QString &program, const QStringList &args,
                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) {
     std::vector<std::string> argStrings{program.toStdString()};
@@ -86,6 +86,7 @@ double runSeconds(const QString &program, const QStringList &args,
     if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) {
         std::fprintf(stderr, "%s failed (%d)\n", program.toUtf8().constData(),
                      WIFEXITED(raw) ? WEXITSTATUS(raw) : -1);
+        return 1e9; // a failed run never counts as the best
     }
     return seconds;
 }
