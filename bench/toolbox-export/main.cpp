@@ -11,9 +11,9 @@
 
 #include "toolbox/exportSettings.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
