@@ -3,12 +3,14 @@
 // checked with ffprobe.
 #include "e2eMedia.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,25 @@ double rateOf(const QString &fraction) {
 
 bool proresAvailable(const runResult &run) {
     return !run.out.contains(QStringLiteral("no ProRes encoder"));
+}
+
+/// Processes whose command line mentions the text (the sandbox's paths, say).
+QStringList processesMentioning(const QString &text) {
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (pid.toInt() <= 0 || pid.toLongLong() == QCoreApplication::applicationPid()) {
+            continue;
+        }
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QString line = QString::fromUtf8(cmdline.readAll()).replace(QChar(0), QChar(' '));
+        if (line.contains(text)) {
+            found << pid + QStringLiteral(": ") + line;
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -385,4 +406,91 @@ TEST(batch, surroundSound) {
     const runResult stereo = box.batch({src, "--format", "rewrap", "--replace"});
     ASSERT_EQ(stereo.status, 0) << show(stereo);
     EXPECT_EQ(probeStream(out, "a").value("channels"), "2");
+}
+
+// A conversion killed outright (SIGKILL: no clean-up runs) leaves no movie under its final name
+// and no tool running on; the next start deletes the job's working files before the store's
+// sweep, and converts the source instead of keeping a broken output.
+TEST(batch, killedRunLeavesNoFinalNameAndTheNextStartCleansUp) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/long.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 12.0));
+    QProcess process;
+    process.setProcessEnvironment(box.environment());
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    bool exporting = false;
+    while (!exporting && process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForFinished(50);
+        for (const QString &name : box.eventsFiles()) {
+            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
+        }
+    }
+    if (!exporting) {
+        GTEST_SKIP() << "no export ran";
+    }
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    // The tools die with the application.
+    QElapsedTimer grace;
+    grace.start();
+    while (!processesMentioning(box.root()).isEmpty() && grace.elapsed() < 5000) {
+        QThread::msleep(50);
+    }
+    EXPECT_TRUE(processesMentioning(box.root()).isEmpty())
+        << processesMentioning(box.root()).join("\n").toStdString();
+    // Only working files, none under a final name ("clip-...").
+    const QStringList left = box.eventsFiles();
+    for (const QString &name : left) {
+        EXPECT_FALSE(name.startsWith(QStringLiteral("clip-"))) << name.toStdString();
+    }
+    EXPECT_FALSE(left.isEmpty());
+
+    // The next start removes them; the source is converted, not kept as it was.
+    const runResult next = box.batch({src, "--format", "rewrap"});
+    EXPECT_EQ(next.status, 0) << show(next);
+    const QStringList after = box.eventsFiles();
+    ASSERT_EQ(after.size(), 1) << after.join(", ").toStdString();
+    EXPECT_TRUE(after.first().startsWith(QStringLiteral("clip-")));
+    EXPECT_TRUE(QFile(box.detailsLog()).exists());
+}
+
+// Two runs converting different sources into one destination at the same time: each output
+// holds its own source's movie (their working and "_MASTER" files once shared a name).
+TEST(batch, twoRunsIntoOneDestinationKeepTheirOwnMovies) {
+    sandbox first;
+    sandbox second;
+    const QString a = first.root() + QStringLiteral("/A.ts");
+    const QString b = second.root() + QStringLiteral("/B.ts");
+    ASSERT_TRUE(makeClip(a, "640x360", 25, 3.0));
+    ASSERT_TRUE(makeClip(b, "640x360", 25, 5.0));
+    QProcess runA;
+    QProcess runB;
+    runA.setProcessEnvironment(first.environment());
+    runB.setProcessEnvironment(second.environment());
+    const QString dest = first.dest();
+    runA.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+               {"--batch", a, "--dest", dest, "--format", "prores", "--mode", "normal"});
+    runB.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+               {"--batch", b, "--dest", dest, "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(runA.waitForFinished(300000));
+    ASSERT_TRUE(runB.waitForFinished(300000));
+    const QString outA = QString::fromUtf8(runA.readAllStandardOutput());
+    const QString outB = QString::fromUtf8(runB.readAllStandardOutput());
+    if (outA.contains(QStringLiteral("no ProRes encoder"))) {
+        GTEST_SKIP() << "no ProRes encoder";
+    }
+    ASSERT_EQ(runA.exitCode(), 0) << outA.toStdString();
+    ASSERT_EQ(runB.exitCode(), 0) << outB.toStdString();
+    const QStringList files = QDir(dest + QStringLiteral("/fluxaro events"))
+                                  .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();
+    for (const QString &name : files) {
+        const QString path = dest + QStringLiteral("/fluxaro events/") + name;
+        const bool isA = name.endsWith(QStringLiteral("-A.mov"));
+        EXPECT_NEAR(probeDuration(path), isA ? 3.0 : 5.0, 0.2) << name.toStdString();
+    }
 }

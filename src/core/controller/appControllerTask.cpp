@@ -2,6 +2,7 @@
 // the end of a run, and the pause, play and stop commands.
 #include "analysis/taskParsers.h"
 #include "controller/appController.h"
+#include "controller/jobFiles.h"
 #include "frontApi/alerts.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
@@ -247,28 +248,12 @@ void appController::iba_taskStopBt(uiSegmented *control) {
 }
 
 QStringList appController::jobFilesToDelete() {
-    const QVariantMap job = prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    QStringList paths;
-    if (!dst.isEmpty()) {
-        paths << dst << oldSrcPathStr2DstPathStr(dst);
-    }
-    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
-                               QStringLiteral("workPathStr")}) {
-        const QString path = job.value(key).toString();
-        if (!path.isEmpty()) {
-            paths << path << path + QStringLiteral(".mov");
-        }
-    }
-    return paths;
+    return encJobFilesToDelete(
+        prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{}));
 }
 
 void appController::deleteFiles(const QStringList &paths) {
-    for (const QString &path : paths) {
-        if (QFileInfo(path).isFile()) {
-            rmCocoa(path);
-        }
-    }
+    encDeleteJobFiles(paths);
 }
 
 bool appController::iba_menuQuit() {
