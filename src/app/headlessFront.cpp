@@ -145,7 +145,10 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
     return options;
 }
 
-QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions) {
+QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
+                                  const QString &skippedFolder) {
+    const QString skipped =
+        skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
     QStringList expanded;
     QSet<QString> seen;
     auto add = [&](const QString &path) {
@@ -163,6 +166,9 @@ QStringList headlessExpandSources(const QStringList &sources, const QStringList 
         QStringList files;
         for (const QString &item : lsCocoaRecursive(path)) {
             const QFileInfo info(item);
+            if (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped)) {
+                continue; // the outputs of earlier runs, when a source folder is the destination
+            }
             if (!info.isDir() && !info.fileName().startsWith(QLatin1Char('.')) &&
                 extensions.contains(info.suffix())) {
                 files << info.absoluteFilePath();
@@ -211,7 +217,8 @@ int headlessBatchRun(const headlessOptions &options) {
     }
 
     const QStringList sources =
-        headlessExpandSources(options.sources, appController::acceptedExtensions());
+        headlessExpandSources(options.sources, appController::acceptedExtensions(),
+                              QDir(destination).filePath(QStringLiteral("fluxaro events")));
     int32_t refused = 0;
     int32_t converted = 0;
     int32_t failed = 0;

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace e2e;
 
 namespace {
@@ -360,6 +362,62 @@ TEST(batch, severalFolders) {
               run.out.indexOf(QStringLiteral("accepted: ") + box.root() + "/a-day/sub/two.ts"));
     EXPECT_FALSE(run.out.contains(QStringLiteral("readme.txt")));
     EXPECT_EQ(box.eventsFiles().size(), 2);
+}
+
+// With the source folder as the destination, a rerun does not take the earlier outputs (in the
+// events folder inside it) for new sources.
+TEST(batch, sourceFolderAsDestinationConvertsOnlyTheSources) {
+    sandbox box;
+    const QString folder = box.root() + QStringLiteral("/shoot");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(makeClip(folder + "/one.ts", "640x360", 25, 1.0));
+    const runResult first = box.batch({folder, "--dest", folder, "--format", "rewrap"});
+    ASSERT_EQ(first.status, 0) << show(first);
+    const runResult again =
+        box.batch({folder, "--dest", folder, "--format", "rewrap", "--replace"});
+    EXPECT_EQ(again.status, 0) << show(again);
+    EXPECT_FALSE(again.out.contains(QStringLiteral("accepted: ") + folder + "/fluxaro events"))
+        << show(again);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("done: 1 converted"))) << show(again);
+    EXPECT_EQ(QDir(folder + "/fluxaro events").entryList(QDir::Files).size(), 1);
+}
+
+// A FIFO named like a clip is refused by name, not probed for ever; a first SIGTERM during
+// an analysis that hangs ends it.
+TEST(batch, fifoSourceAndStopDuringTheAnalysis) {
+    sandbox box;
+    QDir().mkpath(box.root() + "/card");
+    const QString fifo = box.root() + "/card/x.MTS";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(makeClip(box.root() + "/card/one.ts", "640x360", 25, 1.0));
+    const runResult run = box.batch({box.root() + "/card", "--format", "rewrap"}, 120000);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + fifo + " (not a regular file)"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converted: ") + box.root() + "/card/one.ts"))
+        << show(run);
+
+    const QString resources = box.root() + QStringLiteral("/hanging");
+    ASSERT_TRUE(makeResourceFolder(resources, {{"ffmpeg", "#!/bin/sh\nexec sleep 600\n"}}));
+    QProcess process;
+    QProcessEnvironment env = box.environment();
+    env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), resources);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", box.root() + "/card/one.ts", "--dest", box.dest()});
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    while (processesMentioning(QStringLiteral("sleep 600")).isEmpty() && timer.elapsed() < 30000) {
+        QThread::msleep(50);
+    }
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitCode(), 1);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
 }
 
 // An interrupted run stops like the stop button: the job fails, the exit status is 1, and

@@ -49,6 +49,13 @@ QStringList appController::analysisArray() {
 
 void appController::iba_analysisStopBt() {
     analysisStopInt_ = 1;
+    // A probe may never end by itself (a source that never ends, a tool that hangs): the stop
+    // ends the running tool, as a stop ends a conversion, and its end report takes the
+    // analysis down its stop path at once.
+    if (analysisTaskClass_ && analysisTaskClass_->isRunning()) {
+        logStr(QStringLiteral("analysis stop       : ending the running tool"));
+        analysisTaskClass_->terminate();
+    }
 }
 
 std::optional<QVariantMap> appController::analysisFf(const std::optional<QString> &report,
