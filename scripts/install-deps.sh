@@ -12,6 +12,7 @@ packages=(
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb
+  clang-14 libclang-rt-14-dev
 )
 
 sudo_cmd=()
