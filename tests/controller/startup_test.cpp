@@ -144,6 +144,11 @@ TEST(FluxaroProgram, FactsAndSingleInstance) {
     ASSERT_TRUE(held.tryLock(0));
     std::unique_ptr<QProcess> second(runFluxaro({}));
     EXPECT_EQ(second->exitCode(), 1);
+    // The refusal in words, never as its key.
+    const QString refusal = QString::fromUtf8(second->readAllStandardError());
+    EXPECT_TRUE(refusal.contains(QStringLiteral("Fluxaro is already running")))
+        << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains(QStringLiteral("D_appAlreadyOpened"))) << refusal.toStdString();
     held.unlock();
 }
 

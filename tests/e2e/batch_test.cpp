@@ -237,7 +237,10 @@ TEST(batch, replaceOrKeepExistingOutputs) {
 
     const runResult kept = box.batch({src, "--format", "rewrap"});
     EXPECT_EQ(kept.status, 1);
-    EXPECT_TRUE(kept.out.contains(QStringLiteral("kept the existing output"))) << show(kept);
+    EXPECT_TRUE(kept.out.contains(QStringLiteral("skipped:  ") + src +
+                                  QStringLiteral(" (kept the existing output)")))
+        << show(kept);
+    EXPECT_FALSE(kept.out.contains(QStringLiteral("failed: "))) << show(kept);
     EXPECT_EQ(box.batch({src, "--keep"}).status, 1);
     EXPECT_EQ(fingerprint(out), first);
 
@@ -418,6 +421,82 @@ TEST(batch, fifoSourceAndStopDuringTheAnalysis) {
         process.kill();
         process.waitForFinished();
     }
+}
+
+// What the user reads: the reason a tool gave for its failure, the source with no picture
+// refused by the analysis, a mode that can't apply said so, control characters of names
+// escaped, and the sound track kept among several.
+TEST(batch, wordsForTheUser) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString resources = box.root() + QStringLiteral("/resources");
+    ASSERT_TRUE(makeResourceFolder(
+        resources,
+        {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
+         {QStringLiteral("ffmpeg"),
+          QStringLiteral(
+              "#!/bin/sh\n"
+              "case \" $* \" in\n"
+              "*\" -vcodec copy \"*)\n"
+              "  echo 'frame=   10 fps=0.0 q=-1.0 size=       0kB time=00:00:00.40' >&2\n"
+              "  echo 'av_interleaved_write_frame(): No space left on device' >&2\n"
+              "  echo 'Conversion failed!' >&2\n"
+              "  exit 1 ;;\n"
+              "esac\n"
+              "exec /usr/bin/ffmpeg \"$@\"\n")}}));
+    const runResult full = box.batch({src, "--format", "rewrap", "--mode", "half"}, 120000,
+                                     {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
+    EXPECT_EQ(full.status, 1) << show(full);
+    EXPECT_TRUE(full.out.contains(QStringLiteral("failed:   ") + src +
+                                  " (ffmpeg made no movie: av_interleaved_write_frame(): No space "
+                                  "left on device / Conversion failed!)"))
+        << show(full);
+    EXPECT_TRUE(full.out.contains(QStringLiteral("half rate needs an export"))) << show(full);
+    QFile details(box.detailsLog());
+    ASSERT_TRUE(details.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(details.readAll().contains("tool said           :-( av_interleaved_write_frame()"));
+
+    // Sound alone; a name with an escape sequence and a carriage return; eight sound tracks.
+    const QString sound = box.root() + QStringLiteral("/sound.mp4");
+    const QString odd = box.root() + QStringLiteral("/a\x1b[31mred\rb.ts");
+    const QString eight = box.root() + QStringLiteral("/eight.ts");
+    QProcess maker;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                    "sine=duration=1", "-c:a", "aac", sound});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_TRUE(makeClip(odd, "640x360", 25, 1.0));
+    QStringList args{
+        "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=1"};
+    for (int i = 0; i < 8; ++i) {
+        args << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("sine=frequency=%1:duration=1").arg(300 + 100 * i);
+    }
+    for (int i = 0; i <= 8; ++i) {
+        args << "-map" << QString::number(i);
+    }
+    args << "-c:v"
+         << "libx264"
+         << "-preset"
+         << "ultrafast"
+         << "-c:a"
+         << "ac3" << eight;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"), args);
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+    const runResult run = box.batch({sound, odd, eight, "--format", "rewrap"});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + sound + " (no video stream)"))
+        << show(run);
+    EXPECT_FALSE(run.out.contains(QChar(0x1b))) << show(run);
+    EXPECT_FALSE(run.out.contains(QChar('\r'))) << show(run);
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("accepted: ") + box.root() + "/a\\x1b[31mred\\x0db.ts"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("accepted: ") + eight +
+                                 " (sound: track 1 of 8 kept, the others are left out)"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 1 refused"))) << show(run);
 }
 
 // An interrupted run stops like the stop button: the job fails, the exit status is 1, and

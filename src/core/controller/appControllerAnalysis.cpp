@@ -279,6 +279,16 @@ void appController::analysisStepDico(const QString &src) {
         analysis();
         return;
     }
+    if (!dico->contains(QStringLiteral("v0_id")) && !dico->contains(QStringLiteral("v0_codec"))) {
+        // Sound alone, or a header that names no picture: the conversion needs a video track.
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (no video stream)").arg(src));
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false, QStringLiteral("no video stream"));
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        analysis();
+        return;
+    }
     const float ratio = analysisAspectRatio(*dico);
     dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
     dico->insert(QStringLiteral("v0_fields"), label);
@@ -430,7 +440,18 @@ void appController::analysisStepFin(const QString &src) {
             c_.batchDrawer->open();
         }
         if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(src, true, QString());
+            // The conversion keeps the first sound track only: say so when there are more.
+            int32_t soundTracks = 0;
+            while (job->contains(QStringLiteral("a%1_id").arg(soundTracks)) ||
+                   job->contains(QStringLiteral("a%1_codec").arg(soundTracks))) {
+                ++soundTracks;
+            }
+            hooks.analysisVerdict(
+                src, true,
+                soundTracks > 1
+                    ? QStringLiteral("sound: track 1 of %1 kept, the others are left out")
+                          .arg(soundTracks)
+                    : QString());
         }
     } else if (job && hooks.analysisVerdict) {
         hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));

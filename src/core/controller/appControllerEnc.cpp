@@ -343,8 +343,10 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     if (working.isEmpty() || !QFileInfo(working).isFile() || QFileInfo(working).size() == 0) {
         // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
+        const QString said = record.value(QStringLiteral("toolErrorStr")).toString();
         prefWriteChildDico(kJob, QStringLiteral("skipReason"),
-                           QStringLiteral("ffmpeg made no movie"));
+                           said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
+                                          : QStringLiteral("ffmpeg made no movie: %1").arg(said));
         encPendingScan();
         return;
     }
@@ -425,9 +427,11 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
                               : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
     const std::optional<QString> settings = exportSettingsName(
         outInt, record.value(QStringLiteral("v0_width")).toInt(), preset.height, rate, proresTitle);
-    const std::optional<QStringList> args = encPostQtEnc(
-        working, record.value(QStringLiteral("w_duration")).toFloat(),
-        fractionStr2Float(record.value(QStringLiteral("v0_dar"))), settings.value_or(QString()));
+    encPostQtEncFailure failure = encPostQtEncFailure::none;
+    const std::optional<QStringList> args =
+        encPostQtEnc(working, record.value(QStringLiteral("w_duration")).toFloat(),
+                     fractionStr2Float(record.value(QStringLiteral("v0_dar"))),
+                     settings.value_or(QString()), &failure);
     if (args) {
         taskArgsVArray_ = *args;
         launchRecord(taskArgsVArray_, 100, 2);
@@ -435,6 +439,14 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
                    QStringLiteral("puceFailure"));
+    if (failure == encPostQtEncFailure::cannotMoveAside) {
+        // Not a disk that is full: the movie could not be renamed in its folder.
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("cannot set the converted movie aside for the export"));
+        prefWrite(QStringLiteral("encFin"), 1);
+        encPendingScan();
+        return;
+    }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                  localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
     prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
@@ -554,7 +566,9 @@ void appController::encFinStep(const QString &step) {
             }
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
             if (job.value(QStringLiteral("skipReason")).toString().isEmpty()) {
-                job.insert(QStringLiteral("skipReason"), why);
+                const QString said = job.value(QStringLiteral("toolErrorStr")).toString();
+                job.insert(QStringLiteral("skipReason"),
+                           said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said));
             }
         }
     }
