@@ -499,6 +499,28 @@ TEST(batch, wordsForTheUser) {
     EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 1 refused"))) << show(run);
 }
 
+// A variable-rate clip (25, then 30 frames per second) is judged by the rate it plays at, not
+// the container's guess (150): slow motion cannot apply, and the output keeps the clip's length
+// instead of being stretched four times.
+TEST(batch, variableRateClipIsNotStretched) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/vfr.ts");
+    QProcess maker;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"),
+                {"-v", "error", "-y", "-filter_complex",
+                 "testsrc=size=640x360:rate=25:duration=2[a];"
+                 "testsrc=size=640x360:rate=30:duration=2[b];[a][b]concat=n=2:v=1:a=0",
+                 "-fps_mode", "vfr", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "5",
+                 "-pix_fmt", "yuv420p", src});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "slow"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    EXPECT_NEAR(probeDuration(out), 4.0, 0.5);
+}
+
 // An interrupted run stops like the stop button: the job fails, the exit status is 1, and
 // neither the partial output nor an intermediate file stays behind.
 TEST(batch, interruptedRunCleansUp) {

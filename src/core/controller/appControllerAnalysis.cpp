@@ -76,6 +76,21 @@ std::optional<QVariantMap> appController::analysisFf(const std::optional<QString
     if (intra > 0) {
         dico->insert(QStringLiteral("intraOffset"), intra);
     }
+    // The rate that decides the frame-rate mode is the one the stream plays at: the report's
+    // " tbr" is the container's guess, far off for a variable rate (150 for 25 then 30 fps,
+    // which slow motion would stretch four times). The decoded frames' own average wins when
+    // the two differ by more than a tenth.
+    if (dico->contains(QStringLiteral("v0_codec"))) {
+        if (const std::optional<double> measured = showinfoFrameRate(report)) {
+            const double stated = dico->value(QStringLiteral("v0_fps")).toDouble();
+            if (stated <= 0 || std::fabs(stated - *measured) > 0.1 * *measured) {
+                logStr(QStringLiteral("v0_fps              :-/ %1 stated, %2 measured")
+                           .arg(stated)
+                           .arg(*measured, 0, 'f', 3));
+                dico->insert(QStringLiteral("v0_fps"), static_cast<float>(*measured));
+            }
+        }
+    }
     return dico;
 }
 
