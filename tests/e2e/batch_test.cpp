@@ -16,6 +16,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 using namespace e2e;
 
 namespace {
@@ -519,6 +521,23 @@ TEST(batch, variableRateClipIsNotStretched) {
     ASSERT_EQ(box.eventsFiles().size(), 1);
     const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
     EXPECT_NEAR(probeDuration(out), 4.0, 0.5);
+}
+
+// A file whose name is not valid UTF-8, inside a dropped folder, is refused by name (its name
+// can't be handed back to the file system once read as text), never skipped without a word.
+TEST(batch, nameThatIsNotUtf8IsRefusedByName) {
+    sandbox box;
+    const QString folder = box.root() + QStringLiteral("/card");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(makeClip(folder + "/good.ts", "640x360", 25, 1.0));
+    const QByteArray raw = QFile::encodeName(folder) + "/caf\xe9.ts";
+    ASSERT_TRUE(QFile::copy(folder + "/good.ts", folder + "/tmp.ts"));
+    ASSERT_EQ(::rename(QFile::encodeName(folder + "/tmp.ts").constData(), raw.constData()), 0);
+    const runResult run = box.batch({folder, "--format", "rewrap"});
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + folder + "/caf")) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("its name is not valid UTF-8"))) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converted: ") + folder + "/good.ts")) << show(run);
 }
 
 // An interrupted run stops like the stop button: the job fails, the exit status is 1, and

@@ -117,6 +117,17 @@ void appController::draggedFiles(const QStringList &pathsIn) {
                 }
                 continue;
             }
+            if (!known && path.contains(QChar::ReplacementCharacter)) {
+                // A name whose bytes are not UTF-8 can't be given back to the file system once
+                // read as text: it is refused by name instead of failing as unreadable.
+                logStr(QStringLiteral("file name           :-( not UTF-8: %1").arg(path));
+                if (hooks.analysisVerdict) {
+                    hooks.analysisVerdict(
+                        path, false,
+                        QStringLiteral("its name is not valid UTF-8: rename it to convert it"));
+                }
+                continue;
+            }
             regular << path; // a missing path: the analysis says so in its own words
         }
         paths = regular;
