@@ -10,6 +10,7 @@
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/resources.h"
+#include "settings/localisation.h"
 #include "settings/prefs.h"
 
 #include <QCoreApplication>
@@ -128,7 +129,12 @@ int main(int argc, char *argv[]) {
     options.teeToTerminal = facts || batch || checkUpdate;
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
-        logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
+        // The refusal in words, not as its key: start-up stops before it loads them (and
+        // before the logs are opened, so this goes to the terminal only).
+        loadTranslations(options.language);
+        std::fprintf(stderr, "fluxaro: %s\n%s\n",
+                     localizedStr(startupAlertTitleKey(status)).toUtf8().constData(),
+                     localizedStr(startupAlertMessageKey(status)).toUtf8().constData());
         return 1;
     }
     if (facts) {

@@ -179,7 +179,12 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
 
     // A need beyond any disk: the vector is refused, the master stays for the end step.
     ASSERT_TRUE(QFile::rename(master, working));
-    EXPECT_FALSE(encPostQtEnc(working, 1.0e9F, 1.77F, QStringLiteral("prHdv1080p25")));
+    encPostQtEncFailure failure = encPostQtEncFailure::none;
+    EXPECT_FALSE(encPostQtEnc(working, 1.0e9F, 1.77F, QStringLiteral("prHdv1080p25"), &failure));
     EXPECT_TRUE(QFile::exists(master));
+    EXPECT_EQ(failure, encPostQtEncFailure::notEnoughSpace);
+    // A movie that can't be moved aside is no shortage of space, and says so.
+    EXPECT_FALSE(encPostQtEnc(dir.path() + "/gone.mov", 1, 1.77F, QString(), &failure));
+    EXPECT_EQ(failure, encPostQtEncFailure::cannotMoveAside);
     prefDelete("processEncDico");
 }

@@ -251,3 +251,15 @@ TEST_F(Prefs, ACrashedRunsWorkingFileIsSwept) {
     EXPECT_FALSE(readBytes(prefFilePathStr()).contains("encFin"));
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 1);
 }
+
+TEST_F(Prefs, ADeeplyNestedStoreIsSetAsideLikeADamagedOne) {
+    QByteArray text = "<plist><dict><key>x</key>";
+    for (int i = 0; i < 30000; ++i)
+        text += "<dict><key>k</key>";
+    ASSERT_TRUE(writeBytes(prefFilePathStr(), text));
+    EXPECT_FALSE(prefRead2(QStringLiteral("x")).isValid());
+    EXPECT_TRUE(prefWrite(QStringLiteral("y"), 1));
+    prefReload();
+    EXPECT_EQ(prefRead2(QStringLiteral("y")).toInt(), 1);
+    EXPECT_EQ(readBytes(prefFilePathStr() + QStringLiteral(".damaged")), text);
+}

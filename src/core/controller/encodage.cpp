@@ -94,14 +94,20 @@ QString encDefaultSettingsName(float aspectRatio) {
 }
 
 std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
-                                        float aspectRatio, const QString &settingsName) {
+                                        float aspectRatio, const QString &settingsName,
+                                        encPostQtEncFailure *failure) {
     logStr(QStringLiteral("encQt()             - deb"));
+    encPostQtEncFailure ignored = encPostQtEncFailure::none;
+    encPostQtEncFailure &why = failure != nullptr ? *failure : ignored;
+    why = encPostQtEncFailure::none;
     if (workingPath.isEmpty()) {
+        why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
     const QString masterPath = oldSrcPathStr2DstPathStr(workingPath);
     if (!mvCocoa(workingPath, masterPath, QStringLiteral("y"))) {
         logStr(QStringLiteral("encQt()             :-( mv '%1' '%2'").arg(workingPath, masterPath));
+        why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
     const QString name =
@@ -114,6 +120,7 @@ std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durati
                .arg(static_cast<double>(needMB), 0, 'f', 0)
                .arg(freeMB));
     if (freeMB >= 0 && static_cast<float>(freeMB) < needMB) {
+        why = encPostQtEncFailure::notEnoughSpace;
         return std::nullopt;
     }
     const QStringList args{toolsPathStr() + QStringLiteral("/trakmill"),
