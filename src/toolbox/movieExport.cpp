@@ -20,8 +20,10 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace toolbox {
 
@@ -759,6 +761,22 @@ struct ExportJob {
     const MovieExportSettings *settings = nullptr; // null: WAVE
 };
 
+// The export carries the source's recording date: the movie header's creation time and the
+// QuickTime metadata key of the creation date, as libavformat read them from the source.
+void keepRecordingDate(const AVFormatContext *input, AVFormatContext *output) {
+    if (std::strcmp(output->oformat->name, "mov") != 0)
+        return;
+    bool kept = false;
+    for (const char *key : {"creation_time", "com.apple.quicktime.creationdate"}) {
+        if (const AVDictionaryEntry *entry = av_dict_get(input->metadata, key, nullptr, 0)) {
+            av_dict_set(&output->metadata, key, entry->value, 0);
+            kept = kept || std::string_view(key) != "creation_time";
+        }
+    }
+    if (kept)
+        av_opt_set(output->priv_data, "movflags", "+use_metadata_tags", 0);
+}
+
 MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJob &job,
                       const MovieProgressProc &progressProc) {
     if (!job.videoTrack && job.soundTracks.empty())
@@ -812,6 +830,7 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
             input->streams[i]->discard = AVDISCARD_ALL;
     }
 
+    keepRecordingDate(input, output);
     if (status = file.writeHeader(); !status)
         return status;
     ProgressReporter progress(progressProc, movie.durationSeconds());

@@ -4,6 +4,7 @@
 #include "e2eMedia.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -671,4 +672,86 @@ TEST(batch, twoRunsIntoOneDestinationKeepTheirOwnMovies) {
         const bool isA = name.endsWith(QStringLiteral("-A.mov"));
         EXPECT_NEAR(probeDuration(path), isA ? 3.0 : 5.0, 0.2) << name.toStdString();
     }
+}
+
+namespace {
+
+// The recording-date tags of a movie as ffprobe reads them: the header's creation time, the
+// QuickTime creation-date key, and the video track's creation time.
+QMap<QString, QString> dateTags(const QString &path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                 "format_tags=creation_time,com.apple.quicktime.creationdate:stream_tags=creation_"
+                 "time",
+                 "-of", "flat", path});
+    probe.waitForFinished(60000);
+    QMap<QString, QString> tags;
+    for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals > 0) {
+            tags.insert(line.left(equals), line.mid(equals + 1).remove(QLatin1Char('"')));
+        }
+    }
+    return tags;
+}
+
+} // namespace
+
+// Every output carries the recording date it is named after, in every format and mode: the
+// card's playlist time read in the machine's zone (here two hours east of Greenwich), in the
+// movie header in UTC, as the creation-date key with its offset, and as the file's time.
+TEST(batch, outputsCarryTheirRecordingDate) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    makeCard(card, {{"640x360", 50}}, 1);
+    // clip 1 of the card: 2024-05-18 10:15:30 at +02:00 is 08:15:30 UTC.
+    const qint64 utc = 1716020130;
+    const struct {
+        const char *format;
+        const char *mode;
+    } cases[] = {{"rewrap", "normal"},
+                 {"rewrap", "half"},
+                 {"rewrap", "slow"},
+                 {"prores", "normal"},
+                 {"prores", "slow"}};
+    for (const auto &c : cases) {
+        QDir(box.events()).removeRecursively();
+        const runResult run = box.batch({card, "--format", c.format, "--mode", c.mode, "--replace"},
+                                        240000, {{"TZ", "FLX-02"}});
+        if (QString::fromLatin1(c.format) == "prores" && !proresAvailable(run)) {
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << c.format << " " << c.mode << show(run);
+        const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+        ASSERT_TRUE(QFileInfo::exists(out)) << c.format << " " << c.mode;
+        const auto tags = dateTags(out);
+        EXPECT_EQ(tags.value("format.tags.com_apple_quicktime_creationdate"),
+                  "2024-05-18T10:15:30+02:00")
+            << c.format << " " << c.mode;
+        EXPECT_TRUE(tags.value("format.tags.creation_time").startsWith("2024-05-18T08:15:30"))
+            << c.format << " " << c.mode << " "
+            << tags.value("format.tags.creation_time").toStdString();
+        EXPECT_TRUE(
+            tags.value("streams.stream.0.tags.creation_time").startsWith("2024-05-18T08:15:30"))
+            << c.format << " " << c.mode;
+        EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), utc)
+            << c.format << " " << c.mode;
+    }
+
+    // A file from elsewhere: its creation date, which the file's time then equals.
+    const QString src = box.root() + QStringLiteral("/other.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    QDir(box.events()).removeRecursively();
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    const auto tags = dateTags(out);
+    const QDateTime written = QFileInfo(out).lastModified();
+    EXPECT_LE(written.toSecsSinceEpoch(), QFileInfo(src).lastModified().toSecsSinceEpoch());
+    EXPECT_EQ(QDateTime::fromString(tags.value("format.tags.creation_time"), Qt::ISODateWithMs)
+                  .toSecsSinceEpoch(),
+              written.toSecsSinceEpoch());
+    EXPECT_FALSE(tags.value("format.tags.com_apple_quicktime_creationdate").isEmpty());
 }

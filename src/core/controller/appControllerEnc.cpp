@@ -213,7 +213,21 @@ void appController::encDebStep(int32_t outInt) {
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
     }
-    const std::optional<QString> name = dateCreation2iMovieName(src);
+    const std::optional<recordingDate> date = recordingDateOf(src);
+    const std::optional<QString> name =
+        date ? std::optional<QString>(date->name) : std::optional<QString>();
+    if (date && date->utcSeconds) {
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateUTC"),
+                           recordingDateUtcText(*date->utcSeconds));
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateISO"),
+                           recordingDateIso8601(*date->utcSeconds, date->offsetSeconds));
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateSeconds"),
+                           static_cast<qlonglong>(*date->utcSeconds));
+        logStr(QStringLiteral("recording date      : %1 (%2)")
+                   .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
+                        date->fromPlaylist ? QStringLiteral("playlist, local zone")
+                                           : QStringLiteral("file creation date")));
+    }
     const QString dst =
         QStringLiteral("%1%2/%3.%4")
             .arg(folder, kEventsFolder, name.value_or(QFileInfo(src).completeBaseName()),
@@ -558,6 +572,14 @@ void appController::encFinStep(const QString &step) {
             }
         }
         const bool success = why.isEmpty();
+        if (success && job.contains(QStringLiteral("recordingDateSeconds"))) {
+            // The file's time is the recording's too, for file browsers and importers.
+            const qint64 seconds = job.value(QStringLiteral("recordingDateSeconds")).toLongLong();
+            if (!setFileRecordingTime(dst, seconds)) {
+                logStr(
+                    QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
+            }
+        }
         list_.setValue(row, QStringLiteral("resultat"),
                        success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
         if (!success) {

@@ -62,6 +62,17 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
              << QStringLiteral("-ar") << QStringLiteral("48000") << QStringLiteral("-atag")
              << QStringLiteral("sowt");
     }
+    // The output carries the recording date it is named after: the movie header's times (UTC)
+    // and the QuickTime creation-date key (with its zone offset), which photo libraries and
+    // editors sort by.
+    const QString utc = dico.value(QStringLiteral("recordingDateUTC")).toString();
+    const QString iso = dico.value(QStringLiteral("recordingDateISO")).toString();
+    if (!utc.isEmpty() && !iso.isEmpty()) {
+        args << QStringLiteral("-metadata") << QStringLiteral("creation_time=") + utc
+             << QStringLiteral("-metadata")
+             << QStringLiteral("com.apple.quicktime.creationdate=") + iso
+             << QStringLiteral("-movflags") << QStringLiteral("+use_metadata_tags");
+    }
     args << QStringLiteral("-sn") << QStringLiteral("-y") << dst;
     logStr(QStringLiteral("encodage            - fin"));
     return args;
