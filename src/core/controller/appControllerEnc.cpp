@@ -562,6 +562,15 @@ void appController::encFinStep(const QString &step) {
         } else if (!outputIsReadableMovie(dst)) {
             why = QStringLiteral("output is not a readable movie");
         }
+        if (why.isEmpty() && job.contains(QStringLiteral("recordingDateSeconds"))) {
+            // The file's time is the recording's too, for file browsers and importers; set on
+            // the working file, so the final name has it from its first moment.
+            const qint64 seconds = job.value(QStringLiteral("recordingDateSeconds")).toLongLong();
+            if (!setFileRecordingTime(dst, seconds)) {
+                logStr(
+                    QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
+            }
+        }
         if (why.isEmpty() && !finalPath.isEmpty() && finalPath != dst) {
             // One rename, which replaces a file kept there until now: the final name holds
             // either the old file or the complete new movie, never a part of one.
@@ -572,14 +581,6 @@ void appController::encFinStep(const QString &step) {
             }
         }
         const bool success = why.isEmpty();
-        if (success && job.contains(QStringLiteral("recordingDateSeconds"))) {
-            // The file's time is the recording's too, for file browsers and importers.
-            const qint64 seconds = job.value(QStringLiteral("recordingDateSeconds")).toLongLong();
-            if (!setFileRecordingTime(dst, seconds)) {
-                logStr(
-                    QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
-            }
-        }
         list_.setValue(row, QStringLiteral("resultat"),
                        success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
         if (!success) {
