@@ -7,12 +7,14 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-multimedia-dev qt6-svg-dev libgl-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  ffmpeg
+  ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
+  clang-14 libclang-rt-14-dev
 )
 
 sudo_cmd=()

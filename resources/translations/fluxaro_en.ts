@@ -316,6 +316,30 @@
         <translation>The download failed.</translation>
     </message>
     <message>
+        <source>menuCheckUpdates</source>
+        <translation>Check for Updates…</translation>
+    </message>
+    <message>
+        <source>menuSite</source>
+        <translation>Fluxaro Web Site</translation>
+    </message>
+    <message>
+        <source>menuContact</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>D_download</source>
+        <translation>Download and Install</translation>
+    </message>
+    <message>
+        <source>DL_packageManager</source>
+        <translation>This copy of Fluxaro was installed by the system's package manager: the update comes through the package manager. Release notes: %@</translation>
+    </message>
+    <message>
+        <source>DL_notWritable</source>
+        <translation>This copy of Fluxaro is in a folder you cannot write, so it can't be replaced from here. Release notes: %@</translation>
+    </message>
+    <message>
         <source>D_bugreport_alert</source>
         <translation>Your mail program opens a message to the support; the log folder is shown so you can attach its files.</translation>
     </message>

@@ -316,6 +316,30 @@
         <translation>Le téléchargement a échoué.</translation>
     </message>
     <message>
+        <source>menuCheckUpdates</source>
+        <translation>Rechercher des mises à jour…</translation>
+    </message>
+    <message>
+        <source>menuSite</source>
+        <translation>Site web de Fluxaro</translation>
+    </message>
+    <message>
+        <source>menuContact</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>D_download</source>
+        <translation>Télécharger et installer</translation>
+    </message>
+    <message>
+        <source>DL_packageManager</source>
+        <translation>Cette copie de Fluxaro a été installée par le gestionnaire de paquets du système : la mise à jour passe par le gestionnaire de paquets. Notes de version : %@</translation>
+    </message>
+    <message>
+        <source>DL_notWritable</source>
+        <translation>Cette copie de Fluxaro est dans un dossier où vous ne pouvez pas écrire : elle ne peut pas être remplacée d'ici. Notes de version : %@</translation>
+    </message>
+    <message>
         <source>D_bugreport_alert</source>
         <translation>Votre messagerie ouvre un message pour le support ; le dossier des journaux est affiché pour que vous puissiez joindre ses fichiers.</translation>
     </message>

@@ -31,6 +31,22 @@ void out(const QString &line) {
     std::fflush(stdout);
 }
 
+/// A path as the terminal may show it: control characters of a file name (an escape
+/// sequence, a carriage return) are written as \xNN, so a name cannot rewrite the screen.
+QString shown(const QString &path) {
+    QString safe;
+    safe.reserve(path.size());
+    for (const QChar c : path) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f ||
+            (c.unicode() >= 0x80 && c.unicode() < 0xa0)) {
+            safe += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            safe += c;
+        }
+    }
+    return safe;
+}
+
 /// Alerts in a terminal: printed, and answered at once as if their time had run out (nobody
 /// can click); a folder chooser has nothing to offer.
 class terminalPresenter : public alertPresenter {
@@ -147,7 +163,10 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
     return options;
 }
 
-QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions) {
+QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
+                                  const QString &skippedFolder) {
+    const QString skipped =
+        skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
     QStringList expanded;
     QSet<QString> seen;
     auto add = [&](const QString &path) {
@@ -165,6 +184,9 @@ QStringList headlessExpandSources(const QStringList &sources, const QStringList 
         QStringList files;
         for (const QString &item : lsCocoaRecursive(path)) {
             const QFileInfo info(item);
+            if (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped)) {
+                continue; // the outputs of earlier runs, when a source folder is the destination
+            }
             if (!info.isDir() && !info.fileName().startsWith(QLatin1Char('.')) &&
                 extensions.contains(info.suffix())) {
                 files << info.absoluteFilePath();
@@ -211,9 +233,16 @@ int headlessBatchRun(const headlessOptions &options) {
         out(QStringLiteral("fluxaro: no ProRes encoder is available: sources are rewrapped "
                            "instead"));
     }
+    const bool rewrapped = format == outRewrap || (format == outAic && getAIC() == 0) ||
+                           (format == outProres && getPRORES() == 0);
+    if (mode == fpsHalf && rewrapped) {
+        out(QStringLiteral("fluxaro: half rate needs an export (aic or prores): sources keep "
+                           "their rate instead"));
+    }
 
     const QStringList sources =
-        headlessExpandSources(options.sources, appController::acceptedExtensions());
+        headlessExpandSources(options.sources, appController::acceptedExtensions(),
+                              QDir(destination).filePath(QStringLiteral("fluxaro events")));
     int32_t refused = 0;
     int32_t converted = 0;
     int32_t failed = 0;
@@ -223,10 +252,11 @@ int headlessBatchRun(const headlessOptions &options) {
     controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
                                            const QString &reason) {
         if (accepted) {
-            out(QStringLiteral("accepted: %1").arg(src));
+            out(reason.isEmpty() ? QStringLiteral("accepted: %1").arg(shown(src))
+                                 : QStringLiteral("accepted: %1 (%2)").arg(shown(src), reason));
         } else {
             ++refused;
-            out(QStringLiteral("refused:  %1 (%2)").arg(src, reason));
+            out(QStringLiteral("refused:  %1 (%2)").arg(shown(src), reason));
         }
     };
     // One progress line per tenth of each tool run.
@@ -254,20 +284,27 @@ int headlessBatchRun(const headlessOptions &options) {
             lastTenth = -1;
         }
     };
+    QSet<QString> reported;
     controller.hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
         const QString src = job.value(QStringLiteral("srcPathStr")).toString();
+        reported.insert(src);
+        const QString reason = job.value(QStringLiteral("skipReason")).toString();
         if (status == QStringLiteral("puceSuccess")) {
             ++converted;
             out(QStringLiteral("converted: %1 -> %2")
-                    .arg(src, job.value(QStringLiteral("dstPathStr")).toString()));
+                    .arg(shown(src), shown(job.value(QStringLiteral("dstPathStr")).toString())));
         } else if (job.contains(QStringLiteral("missing"))) {
             ++failed;
-            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(src));
+            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(shown(src)));
+        } else if (reason == QStringLiteral("kept the existing output")) {
+            // Not a failure of the conversion: the user's answer (or its default).
+            ++failed;
+            out(QStringLiteral("skipped:  %1 (%2)").arg(shown(src), reason));
         } else {
             ++failed;
-            const QString reason = job.value(QStringLiteral("skipReason")).toString();
             out(QStringLiteral("failed:   %1%2")
-                    .arg(src, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
+                    .arg(shown(src),
+                         reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
         }
     };
     controller.hooks.analysisEnded = [&] {
@@ -302,10 +339,15 @@ int headlessBatchRun(const headlessOptions &options) {
         }
         finished = true;
         for (const QVariantMap &row : controller.whichArrayController()->rows()) {
-            if (row.value(QStringLiteral("resultat")).toString() == QStringLiteral("puce")) {
+            const QString status = row.value(QStringLiteral("resultat")).toString();
+            const QString src = row.value("dico").toMap().value("srcPathStr").toString();
+            if (status == QStringLiteral("puce")) {
                 ++failed;
-                out(QStringLiteral("not done: %1")
-                        .arg(row.value("dico").toMap().value("srcPathStr").toString()));
+                out(QStringLiteral("not done: %1").arg(shown(src)));
+            } else if (status == QStringLiteral("puceFailure") && !reported.contains(src)) {
+                // The job the stop ended: its end step never ran, but it counts.
+                ++failed;
+                out(QStringLiteral("stopped:  %1").arg(shown(src)));
             }
         }
         const int32_t total = static_cast<int32_t>(sources.size());

@@ -32,9 +32,10 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
 QString headlessUsageStr();
 
 /// The sources as handed to the batch: every folder replaced, in place, by the files below it
-/// (recursively, sorted by path) whose extension is accepted; files kept as given; repeats
-/// dropped.
-QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions);
+/// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder
+/// (the destination's events folder); files kept as given; repeats dropped.
+QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
+                                  const QString &skippedFolder = QString());
 
 /// Runs the batch to its end on the running QCoreApplication (start-up already done) and
 /// returns the exit status.

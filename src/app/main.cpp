@@ -1,9 +1,11 @@
 // fluxaro: opens the main window; `fluxaro PATH...` opens it with those sources, or hands them
 // to the window that is already open and exits 0. With --facts it prints the machine facts and
 // where the logs, the settings and the temporary folder are, and quits. With --batch it converts
-// the sources given on the command line (the headless front). --debug, or FLUXARO_DEBUG=1 in
-// the environment, turns the debug lines of the log on from the start. --help and --version print
-// their text and exit before anything is started.
+// the sources given on the command line (the headless front). --check-update [--install] looks
+// for a newer version (and installs it). --debug, or FLUXARO_DEBUG=1 in the environment, turns
+// the debug lines of the log on from the start. --help and --version print their text and exit
+// before anything is started.
+#include "checkUpdate.h"
 #include "controller/startup.h"
 #include "guiFront.h"
 #include "headlessFront.h"
@@ -11,6 +13,7 @@
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/resources.h"
+#include "settings/localisation.h"
 #include "settings/prefs.h"
 
 #include <QApplication>
@@ -97,6 +100,7 @@ QString usageStr() {
     return QStringLiteral(
         "usage: fluxaro [--debug] [FILE...]\n"
         "       fluxaro --batch SOURCE... [options]\n"
+        "       fluxaro --check-update [--install]\n"
         "       fluxaro --facts | --help | --version\n"
         "\n"
         "Converts camcorder recordings (AVCHD and other movie files) into QuickTime\n"
@@ -112,6 +116,10 @@ QString usageStr() {
         "  --prores 4444|hq|lt|proxy         ProRes variant\n"
         "  --surround     keep multichannel sound\n"
         "  --replace, --keep                 answer for outputs that exist already\n"
+        "  --check-update look for a newer version: 0 up to date, 1 offered,\n"
+        "                 2 no network or unreadable answer\n"
+        "  --install      with --check-update: download and install it: 0 installed,\n"
+        "                 1 nothing offered, 2 failure\n"
         "  --facts        print where logs, settings and resources are, then exit\n"
         "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1)\n"
         "  -h, --help     print this text and exit\n"
@@ -127,7 +135,8 @@ int main(int argc, char *argv[]) {
     const bool batch = argvHasOption(argc, argv, "--batch", "");
     const bool textOnly =
         argvHasOption(argc, argv, "--help", "-h") || argvHasOption(argc, argv, "--version", "-V");
-    const bool window = !facts && !batch && !textOnly;
+    const bool checkUpdate = argvHasOption(argc, argv, "--check-update", "");
+    const bool window = !facts && !batch && !checkUpdate && !textOnly;
     // The terminal modes need no display; the window does.
     std::unique_ptr<QCoreApplication> app;
     if (window) {
@@ -160,7 +169,7 @@ int main(int argc, char *argv[]) {
     }
 
     StartupOptions options;
-    options.teeToTerminal = facts || batch;
+    options.teeToTerminal = facts || batch || checkUpdate;
     const QStringList sources =
         window ? windowSources(QCoreApplication::arguments()) : QStringList();
     if (window) {
@@ -168,11 +177,16 @@ int main(int argc, char *argv[]) {
     }
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
-        logStr(QStringLiteral("start-up            :-( %1").arg(startupAlertTitleKey(status)));
         if (window && status == StartupStatus::AlreadyRunning && !sources.isEmpty() &&
             instanceHandOver(sources)) {
             return 0;
         }
+        // The refusal in words, not as its key: start-up stops before it loads them (and
+        // before the logs are opened, so this goes to the terminal only).
+        loadTranslations(options.language);
+        std::fprintf(stderr, "fluxaro: %s\n%s\n",
+                     localizedStr(startupAlertTitleKey(status)).toUtf8().constData(),
+                     localizedStr(startupAlertMessageKey(status)).toUtf8().constData());
         if (window) {
             guiShowStartupRefusal(status);
         }
@@ -182,7 +196,9 @@ int main(int argc, char *argv[]) {
         printFacts();
     }
     int exitStatus = 0;
-    if (batchOptions) {
+    if (checkUpdate) {
+        exitStatus = checkUpdateRun(QCoreApplication::arguments());
+    } else if (batchOptions) {
         exitStatus = headlessBatchRun(*batchOptions);
     } else if (window) {
         exitStatus = guiRun(sources);

@@ -15,6 +15,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QTimer>
 
 graphicsFacts guiGraphicsFacts() {
     graphicsFacts facts;
@@ -92,6 +93,7 @@ int guiRun(const QStringList &paths) {
         }
         window.controller()->applicationOpenFiles(absolute);
     }
+    QTimer::singleShot(0, &window, [&window] { window.applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
     window.controller()->terminateRuns();
     window.controller()->whichArrayController()->clear();

@@ -3,12 +3,16 @@
 #include "dialogs/autoLocalize.h"
 #include "ecran.h"
 #include "frontApi/alerts.h"
+#include "helpMenu.h"
+#include "helpWindow.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
 #include "platform/log.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "ui_mainWindow.h"
+#include "update/updateInstall.h"
+#include "updateWidgets.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -16,6 +20,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -86,8 +91,8 @@ void fluxaroMainWindow::wireControls() {
     ui_->analysisStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btStop")));
 
     goBt_ = std::make_unique<widgetButton>(ui_->batchEncGoBt);
-    progress_ = std::make_unique<guiProgressBar>(ui_->encTaskProgress);
-    analysisWheel_ = std::make_unique<guiSpinner>(ui_->analysisWheelProgInd);
+    progress_ = std::make_unique<widgetProgressBar>(ui_->encTaskProgress);
+    analysisWheel_ = std::make_unique<widgetSpinner>(ui_->analysisWheelProgInd);
     percent_ = std::make_unique<widgetTextField>(ui_->encProgressPercentStr);
     action_ = std::make_unique<widgetTextField>(ui_->encProgressActionStr);
     destination_ = std::make_unique<widgetTextField>(ui_->encDstPathStr);
@@ -99,6 +104,19 @@ void fluxaroMainWindow::wireControls() {
     prefs_->setThemeWindow(this);
     connect(prefs_->themeKeeper(), &colorThemeKeeper::themeApplied, this,
             [this](int, bool hud) { useHudImages(hud); });
+
+    // The update sheet (the help window is made when first asked for: it loads the media
+    // framework).
+    updateSheet_ = new updateSheetDialog(this);
+    updateSheet_->onAppInstalled = [this](const appReplacement &replacement) {
+        // The new copy starts once this process has ended; quitting asks as usual while a
+        // conversion runs.
+        QProcess::startDetached(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             updateRestartCommandStr(replacement, QCoreApplication::applicationPid())});
+        iba_menuQuit();
+    };
 
     appControls c;
     c.batchEncGoBt = goBt_.get();
@@ -234,6 +252,17 @@ void fluxaroMainWindow::buildMenus() {
         [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
 
     QMenu *help = menuBar()->addMenu(localizedStr(QStringLiteral("menuHelpTitle")));
+    add(help, "menuHelp", QStringLiteral("menuHelp"), QKeySequence::HelpContents,
+        [this] { iba_menuHelp(); });
+    add(help, "menuCheckUpdates", QStringLiteral("menuCheckUpdates"), QKeySequence(),
+        [this] { iba_checkForUpdates(); });
+    help->addSeparator();
+    add(help, "menuSite", QStringLiteral("menuSite"), QKeySequence(), [] { iba_openUrl(); });
+    add(help, "menuBugreport", QStringLiteral("menuBugreport"), QKeySequence(),
+        [this] { iba_mail(true, ui_->appVersionStr->text()); });
+    add(help, "menuContact", QStringLiteral("menuContact"), QKeySequence(),
+        [this] { iba_mail(false, ui_->appVersionStr->text()); });
+    help->addSeparator();
     QAction *debug = add(help, "menuDebug", QStringLiteral("menuDebug1"), QKeySequence(),
                          [this] { iba_menuDebugToggle(); });
     debug->setCheckable(true);
@@ -388,6 +417,22 @@ void fluxaroMainWindow::chooseDestination() {
     prefs_->iba_selectFolderBt(folderButton::mainWindow);
 }
 
+void fluxaroMainWindow::applicationDidFinishLaunching() {
+    logStr(QStringLiteral("updatePrefBt        ? %1").arg(prefRead(QStringLiteral("update"))));
+    updateSheet_->checkForUpdates(false);
+}
+
+void fluxaroMainWindow::iba_menuHelp() {
+    if (help_ == nullptr) {
+        help_ = new helpWindow(this);
+    }
+    help_->iba_menuHelp();
+}
+
+void fluxaroMainWindow::iba_checkForUpdates() {
+    updateSheet_->checkForUpdates(true);
+}
+
 void fluxaroMainWindow::iba_menuQuit() {
     if (quitAsked_) {
         return;
@@ -399,6 +444,10 @@ void fluxaroMainWindow::iba_menuQuit() {
         return;
     }
     quitting_ = true;
+    // The help movie stops with the window (the Help command hides a shown help window).
+    if (help_ != nullptr && help_->isVisible()) {
+        help_->iba_menuHelp();
+    }
     QWidget::close();
     QCoreApplication::exit(0);
 }

@@ -10,7 +10,6 @@
 #include "dialogs/segmentedControl.h"
 #include "dialogs/widgetControls.h"
 #include "dragNDropView.h"
-#include "guiControls.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -23,6 +22,8 @@ class mainWindow;
 }
 
 class fluxaroMainWindow;
+class helpWindow;
+class updateSheetDialog;
 
 /// The batch drawer of the main window.
 class windowDrawer : public uiDrawer {
@@ -51,11 +52,15 @@ public:
     segmentedControl *stopControl() const;
     prefWindow *preferences() const { return prefs_; }
     QAction *action(const QString &name) const;
+    helpWindow *help() const { return help_; }
+    updateSheetDialog *updateSheet() const { return updateSheet_; }
 
     /// The window steps of the start-up: idle drop area, localisation of the window, the
     /// preferences and the menus, version, cleared conversion fields, the preferences' controls
     /// from the store.
     void startupWindowSteps();
+    /// Once the event loop runs: the automatic update check (when the preference asks for it).
+    void applicationDidFinishLaunching();
 
     /// The height of the batch panel when it opens.
     static constexpr int drawerHeight = 320;
@@ -66,6 +71,8 @@ public:
     void iba_menuDebugToggle();
     void openFolderCommand();
     void openLogsFolder();
+    void iba_menuHelp();
+    void iba_checkForUpdates();
     void chooseDestination();
     /// Removes the row selected in the table (not the one being converted).
     void removeSelectedRow();
@@ -93,9 +100,11 @@ private:
 
     std::unique_ptr<Ui::mainWindow> ui_;
     prefWindow *prefs_ = nullptr;
+    helpWindow *help_ = nullptr;
+    updateSheetDialog *updateSheet_ = nullptr;
     std::unique_ptr<widgetButton> goBt_;
-    std::unique_ptr<guiProgressBar> progress_;
-    std::unique_ptr<guiSpinner> analysisWheel_;
+    std::unique_ptr<widgetProgressBar> progress_;
+    std::unique_ptr<widgetSpinner> analysisWheel_;
     std::unique_ptr<widgetTextField> percent_;
     std::unique_ptr<widgetTextField> action_;
     std::unique_ptr<widgetTextField> destination_;

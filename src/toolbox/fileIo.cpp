@@ -206,8 +206,10 @@ std::string absolutePath(const std::string &path) {
     namespace fs = std::filesystem;
     std::error_code code;
     auto result = fs::weakly_canonical(fs::absolute(path, code), code);
-    if (code)
-        return fs::absolute(path).lexically_normal().string();
+    if (code) {
+        auto plain = fs::absolute(path, code);
+        return (code ? fs::path(path) : plain).lexically_normal().string();
+    }
     return result.string();
 }
 

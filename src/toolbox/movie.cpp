@@ -187,6 +187,10 @@ std::unique_ptr<Movie> Movie::open(const std::string &path, MovieStatus *status)
         movie->timeScale_ = parsed.timeScale;
         movie->matrix_ = parsed.matrix;
         movie->fileType_ = parsed.fileType;
+        movie->creationTime_ = parsed.creationTime;
+        movie->modificationTime_ = parsed.modificationTime;
+        movie->userData_ = std::move(parsed.userData);
+        movie->metadata_ = std::move(parsed.metadata);
         // Codec parameters from libavformat's reading of the same header.
         AVFormatContext *raw = nullptr;
         InputFormatPtr format;
@@ -305,6 +309,13 @@ MovieStatus Movie::setTimeScale(std::int32_t timeScale) {
     return MovieStatus::success();
 }
 
+std::optional<std::int64_t> Movie::creationTimeUnix() const {
+    constexpr std::int64_t kMacEpochOffset = 2082844800; // 1904-01-01 to 1970-01-01
+    if (creationTime_ == 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(creationTime_) - kMacEpochOffset;
+}
+
 std::int64_t Movie::duration() const {
     std::int64_t longest = 0;
     for (const auto &track : tracks_) {
@@ -367,6 +378,13 @@ MovieStatus Movie::insertMovieSegment(const Movie &source, std::int64_t sourceSt
         insertEmptyEdit(track.edits_, destinationTime, length, track.media_->timeScale, timeScale_);
     if (tracks_.empty())
         matrix_ = source.matrix_;
+    if (creationTime_ == 0 && userData_.empty() && metadata_.empty()) {
+        // A movie made of others keeps the dates and metadata of the first one.
+        creationTime_ = source.creationTime_;
+        modificationTime_ = source.modificationTime_;
+        userData_ = source.userData_;
+        metadata_ = source.metadata_;
+    }
     for (const auto &sourceTrack : source.tracks_) {
         MovieTrack track = sourceTrack;
         auto part = extractEdits(sourceTrack.edits_, sourceStart, sourceDuration,

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,12 @@ public:
     void setMatrix(const MovieMatrix &matrix) { matrix_ = matrix; }
     [[nodiscard]] MovieRect box() const;
 
+    /// The creation time of the movie header in seconds since 1970-01-01 UTC, or nothing
+    /// when the header gives none. Every write keeps it, with the modification time and the
+    /// movie's metadata ('udta', 'meta'); a movie that had none is written with the current
+    /// time. A new movie takes them from the first movie inserted into it.
+    [[nodiscard]] std::optional<std::int64_t> creationTimeUnix() const;
+
     /// Removes a track (later tracks move down by one).
     MovieStatus removeTrack(std::size_t index);
 
@@ -267,6 +274,10 @@ private:
     MovieMatrix matrix_ = identityMatrix();
     std::vector<MovieTrack> tracks_;
     std::vector<std::uint8_t> fileType_; ///< the source's 'ftyp' body, kept for rewrites
+    std::uint64_t creationTime_ = 0;     ///< mvhd, seconds since 1904 UTC; 0: none
+    std::uint64_t modificationTime_ = 0; ///< mvhd, seconds since 1904 UTC; 0: none
+    std::vector<std::uint8_t> userData_; ///< the source's 'udta' atom, whole, kept for rewrites
+    std::vector<std::uint8_t> metadata_; ///< the source's 'meta' atom, whole, kept for rewrites
 };
 
 /// Reads a movie's packets in movie order, its edit lists applied, for a re-encoder.

@@ -3,6 +3,7 @@
 #include "components.h"
 #include "fileIo.h"
 #include "libavHandles.h"
+#include "proresEncoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,8 +20,10 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace toolbox {
 
@@ -263,6 +266,7 @@ struct VideoPipe {
     AVStream *out = nullptr;
     CodecContextPtr dec;
     CodecContextPtr enc;
+    std::unique_ptr<ProresEncoder> prores; // ProRes: enc gives only the stream's parameters
     SwsPtr sws;
     BufferPoolPtr pool;
     FramePtr last; // the last picture sent, repeated to fill gaps
@@ -395,9 +399,16 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
         enc->gop_size = static_cast<int>(settings.keyFrameRate);
     if (settings.dataRate > 0)
         enc->bit_rate = std::int64_t{settings.dataRate} * 8;
+    const bool prores = compressor->profile >= 0 && std::string_view(codec->name) == "prores_ks";
     if (compressor->profile >= 0) {
         enc->profile = compressor->profile;
         av_opt_set_int(enc->priv_data, "profile", compressor->profile, 0);
+        if (prores) {
+            // This context only describes the stream: the ProresEncoder's workers encode.
+            enc->thread_count = 1;
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality = FF_QP2LAMBDA * 4;
+        }
     } else if (settings.dataRate == 0 && (codec->capabilities & AV_CODEC_CAP_LOSSLESS) == 0) {
         // Spatial quality 0..1024 as a quantiser 31..1 for the encoders that take one.
         const int q =
@@ -412,6 +423,11 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     int err = avcodec_open2(enc, codec, nullptr);
     if (err < 0)
         return codecFailed(std::string("Cannot open the encoder ") + codec->name, err);
+    if (prores) {
+        v.prores = ProresEncoder::open(*enc, compressor->profile, 0, status);
+        if (!v.prores)
+            return status;
+    }
 
     v.out = avformat_new_stream(output, nullptr);
     if (!v.out)
@@ -481,11 +497,20 @@ FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
     return out;
 }
 
+MovieStatus writeVideoPacket(VideoPipe &v, AVPacket *packet, OutputFile &file) {
+    av_packet_rescale_ts(packet, v.enc->time_base, v.out->time_base);
+    packet->stream_index = v.out->index;
+    return file.writePacket(packet);
+}
+
 MovieStatus sendPicture(VideoPipe &v, const AVFrame *picture, OutputFile &file, AVPacket *packet) {
     FramePtr copy(av_frame_alloc());
     av_frame_ref(copy.get(), picture);
     copy->pts = v.nextSlot++;
     copy->pict_type = AV_PICTURE_TYPE_NONE;
+    if (v.prores)
+        return v.prores->send(copy.get(),
+                              [&](AVPacket *p) { return writeVideoPacket(v, p, file); });
     return encode(v.enc.get(), v.out, copy.get(), file, packet);
 }
 
@@ -520,6 +545,8 @@ MovieStatus finishVideo(VideoPipe &v, OutputFile &file, AVPacket *packet, AVFram
         if (s = sendPicture(v, v.last.get(), file, packet); !s)
             return s;
     v.last.reset();
+    if (v.prores)
+        return v.prores->flush([&](AVPacket *p) { return writeVideoPacket(v, p, file); });
     return encode(v.enc.get(), v.out, nullptr, file, packet);
 }
 
@@ -734,6 +761,22 @@ struct ExportJob {
     const MovieExportSettings *settings = nullptr; // null: WAVE
 };
 
+// The export carries the source's recording date: the movie header's creation time and the
+// QuickTime metadata key of the creation date, as libavformat read them from the source.
+void keepRecordingDate(const AVFormatContext *input, AVFormatContext *output) {
+    if (std::strcmp(output->oformat->name, "mov") != 0)
+        return;
+    bool kept = false;
+    for (const char *key : {"creation_time", "com.apple.quicktime.creationdate"}) {
+        if (const AVDictionaryEntry *entry = av_dict_get(input->metadata, key, nullptr, 0)) {
+            av_dict_set(&output->metadata, key, entry->value, 0);
+            kept = kept || std::string_view(key) != "creation_time";
+        }
+    }
+    if (kept)
+        av_opt_set(output->priv_data, "movflags", "+use_metadata_tags", 0);
+}
+
 MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJob &job,
                       const MovieProgressProc &progressProc) {
     if (!job.videoTrack && job.soundTracks.empty())
@@ -787,6 +830,7 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
             input->streams[i]->discard = AVDISCARD_ALL;
     }
 
+    keepRecordingDate(input, output);
     if (status = file.writeHeader(); !status)
         return status;
     ProgressReporter progress(progressProc, movie.durationSeconds());

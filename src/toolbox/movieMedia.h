@@ -52,6 +52,10 @@ struct MovieAccess {
     static std::int16_t layer(const MovieTrack &track) { return track.layer_; }
     static std::int16_t alternateGroup(const MovieTrack &track) { return track.alternateGroup_; }
     static std::int16_t volume(const MovieTrack &track) { return track.volume_; }
+    static std::uint64_t creationTime(const Movie &movie) { return movie.creationTime_; }
+    static std::uint64_t modificationTime(const Movie &movie) { return movie.modificationTime_; }
+    static const std::vector<std::uint8_t> &userData(const Movie &movie) { return movie.userData_; }
+    static const std::vector<std::uint8_t> &metadata(const Movie &movie) { return movie.metadata_; }
 };
 
 } // namespace toolbox

@@ -56,9 +56,20 @@ std::int64_t movieOrigin(const Movie &movie, AVRational *unit) {
     return media.startTime - av_rescale_q(range.start, AVRational{1, range.timeScale}, *unit);
 }
 
+/// The system's temporary folder: TMPDIR when it names a folder, else /tmp. A missing, empty
+/// or wrong TMPDIR is no reason to fail a conversion.
+fs::path temporaryFolder() {
+    std::error_code code;
+    fs::path folder = fs::temp_directory_path(code);
+    if (code || folder.empty() || !fs::is_directory(folder, code) ||
+        access(folder.c_str(), W_OK | X_OK) != 0)
+        folder = "/tmp";
+    return folder;
+}
+
 /// A temporary file name in the system's temporary folder.
 std::string temporaryMoviePath() {
-    std::string path = (fs::temp_directory_path() / "fluxaro-reader-XXXXXX.mov").string();
+    std::string path = (temporaryFolder() / "fluxaro-reader-XXXXXX.mov").string();
     const int fd = mkstemps(path.data(), 4);
     if (fd < 0)
         return {};

@@ -316,13 +316,20 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
         AtomReader in(mvhd.body);
         const auto version = in.u8();
         in.skip(3);
-        in.skip(version == 1 ? 16 : 8);
+        movie.creationTime = version == 1 ? in.u64() : in.u32();
+        movie.modificationTime = version == 1 ? in.u64() : in.u32();
         movie.timeScale = in.s32();
         in.skip(version == 1 ? 8 : 4);
         in.skip(4 + 2 + 10);
         movie.matrix = readMatrix(in);
         if (in.failed() || movie.timeScale <= 0)
             return MovieStatus::failure(MovieError::NotAMovie, "damaged movie header atom");
+    }
+    // Metadata the toolbox does not change is written back as it was read.
+    for (const char *code : {"udta", "meta"}) {
+        const auto atom = findAtom(children, fourCharCode(code));
+        auto &kept = code[0] == 'u' ? movie.userData : movie.metadata;
+        kept.assign(atom.whole.begin(), atom.whole.end());
     }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     for (const auto &child : children) {

@@ -41,6 +41,12 @@ struct ParsedMovie {
     std::int32_t timeScale = 600;
     MovieMatrix matrix = identityMatrix();
     std::vector<std::uint8_t> fileType; ///< body of 'ftyp'
+    /// The movie header's times, seconds since 1904-01-01 UTC (0: none given).
+    std::uint64_t creationTime = 0;
+    std::uint64_t modificationTime = 0;
+    /// The movie's 'udta' and 'meta' atoms, whole (header included), as read; empty if none.
+    std::vector<std::uint8_t> userData;
+    std::vector<std::uint8_t> metadata;
     std::vector<ParsedTrack> tracks;
 };
 

@@ -30,7 +30,14 @@ void writeMatrix(AtomWriter &out, const MovieMatrix &matrix) {
 struct WriteContext {
     const Movie &movie;
     const std::string &headerPath;
-    std::uint64_t now = macTimeNow();
+    // The movie's own dates (the recording's) when it has them: a rewrite keeps them.
+    std::uint64_t created =
+        MovieAccess::creationTime(movie) != 0 ? MovieAccess::creationTime(movie) : macTimeNow();
+    std::uint64_t modified =
+        MovieAccess::modificationTime(movie) != 0 ? MovieAccess::modificationTime(movie) : created;
+    [[nodiscard]] bool timesFit32() const {
+        return created <= 0xFFFFFFFFull && modified <= 0xFFFFFFFFull;
+    }
 };
 
 std::int64_t trackDuration(const MovieTrack &track) {
@@ -43,15 +50,15 @@ std::int64_t trackDuration(const MovieTrack &track) {
 void writeMovieHeader(AtomWriter &out, const WriteContext &context, std::int64_t duration,
                       std::uint32_t nextTrackId) {
     const auto atom = out.beginAtom(fourCharCode("mvhd"));
-    const bool wide = !fits32(duration);
+    const bool wide = !fits32(duration) || !context.timesFit32();
     out.versionFlags(wide ? 1 : 0, 0);
     if (wide) {
-        out.u64(context.now), out.u64(context.now);
+        out.u64(context.created), out.u64(context.modified);
         out.s32(context.movie.timeScale());
         out.s64(duration);
     } else {
-        out.u32(static_cast<std::uint32_t>(context.now));
-        out.u32(static_cast<std::uint32_t>(context.now));
+        out.u32(static_cast<std::uint32_t>(context.created));
+        out.u32(static_cast<std::uint32_t>(context.modified));
         out.s32(context.movie.timeScale());
         out.u32(static_cast<std::uint32_t>(duration));
     }
@@ -68,15 +75,15 @@ void writeTrackHeader(AtomWriter &out, const WriteContext &context, const MovieT
                       std::uint32_t trackId) {
     const auto atom = out.beginAtom(fourCharCode("tkhd"));
     const auto duration = trackDuration(track);
-    const bool wide = !fits32(duration);
+    const bool wide = !fits32(duration) || !context.timesFit32();
     out.versionFlags(wide ? 1 : 0, (track.enabled() ? 1u : 0u) | 2u | 4u);
     if (wide) {
-        out.u64(context.now), out.u64(context.now);
+        out.u64(context.created), out.u64(context.modified);
         out.u32(trackId), out.u32(0);
         out.s64(duration);
     } else {
-        out.u32(static_cast<std::uint32_t>(context.now));
-        out.u32(static_cast<std::uint32_t>(context.now));
+        out.u32(static_cast<std::uint32_t>(context.created));
+        out.u32(static_cast<std::uint32_t>(context.modified));
         out.u32(trackId), out.u32(0);
         out.u32(static_cast<std::uint32_t>(duration));
     }
@@ -121,15 +128,15 @@ void writeMediaHeader(AtomWriter &out, const WriteContext &context, const MovieM
                       const TrackTiming &timing) {
     const auto atom = out.beginAtom(fourCharCode("mdhd"));
     const std::int64_t duration = media.duration * std::int64_t(timing.durationFactor);
-    const bool wide = !fits32(duration);
+    const bool wide = !fits32(duration) || !context.timesFit32();
     out.versionFlags(wide ? 1 : 0, 0);
     if (wide) {
-        out.u64(context.now), out.u64(context.now);
+        out.u64(context.created), out.u64(context.modified);
         out.s32(timing.mediaTimeScale);
         out.s64(duration);
     } else {
-        out.u32(static_cast<std::uint32_t>(context.now));
-        out.u32(static_cast<std::uint32_t>(context.now));
+        out.u32(static_cast<std::uint32_t>(context.created));
+        out.u32(static_cast<std::uint32_t>(context.modified));
         out.s32(timing.mediaTimeScale);
         out.u32(static_cast<std::uint32_t>(duration));
     }
@@ -335,6 +342,9 @@ MovieStatus buildMovieAtom(const Movie &movie, const std::vector<TrackOutput> &t
     for (const auto &output : tracks)
         if (auto status = writeTrack(out, context, output, trackId++); !status)
             return status;
+    // 'udta' and 'meta' as they were read: the toolbox changes no metadata.
+    out.bytes(MovieAccess::userData(movie));
+    out.bytes(MovieAccess::metadata(movie));
     out.endAtom(atom);
     if (out.size() > 0xFFFFFFFFull)
         return MovieStatus::failure(MovieError::Unsupported, "movie header too large");

@@ -163,3 +163,28 @@ TEST(PtsDtsOffsetMs, MetadataCannotForgeStreams) {
     ASSERT_TRUE(offsets.has_value());
     EXPECT_EQ(offsets->value("a1_offsetMs"), -50);
 }
+
+TEST(ShowinfoFrameRate, AverageOfTheDecodedFrames) {
+    auto frames = [](double rate, int count) {
+        QString report = QStringLiteral("Stream #0:0[0x100]: Video: h264, 320x240, 150 tbr\n");
+        for (int i = 0; i < count; ++i) {
+            report += QStringLiteral("[Parsed_showinfo_0 @ 0x1] n: %1 pts: %2 pts_time:%3 "
+                                     "pos: 1 iskey:0 type:P\n")
+                          .arg(i)
+                          .arg(i * 3600)
+                          .arg(1.4 + i / rate, 0, 'f', 6);
+        }
+        return report;
+    };
+    EXPECT_NEAR(showinfoFrameRate(frames(25, 10)).value_or(0), 25.0, 0.01);
+    EXPECT_NEAR(showinfoFrameRate(frames(50, 10)).value_or(0), 50.0, 0.01);
+    EXPECT_NEAR(showinfoFrameRate(frames(29.97, 10)).value_or(0), 29.97, 0.01);
+    EXPECT_FALSE(showinfoFrameRate(frames(25, 2)).has_value());
+    EXPECT_FALSE(showinfoFrameRate(QString()).has_value());
+    EXPECT_FALSE(showinfoFrameRate(std::nullopt).has_value());
+    // Frames that all carry one time give no rate rather than a division by zero.
+    EXPECT_FALSE(showinfoFrameRate(QStringLiteral("[Parsed_showinfo_0 @ 0x1] n: 0 pts_time:1 x\n"
+                                                  "[Parsed_showinfo_0 @ 0x1] n: 1 pts_time:1 x\n"
+                                                  "[Parsed_showinfo_0 @ 0x1] n: 2 pts_time:1 x\n"))
+                     .has_value());
+}

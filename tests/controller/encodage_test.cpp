@@ -127,6 +127,27 @@ TEST(encodage, forcedDecoderStandsBeforeTheInput) {
     EXPECT_GT(noCodec->indexOf(QStringLiteral("-acodec")), noCodec->indexOf(QStringLiteral("-i")));
 }
 
+// The recording date goes into the movie header and the creation-date key, before the output;
+// without a date nothing is added.
+TEST(encodage, recordingDateBecomesTheOutputsMetadata) {
+    QVariantMap record = tsRecord();
+    record.insert(QStringLiteral("recordingDateUTC"),
+                  QStringLiteral("2011-06-15T12:30:05.000000Z"));
+    record.insert(QStringLiteral("recordingDateISO"), QStringLiteral("2011-06-15T14:30:05+02:00"));
+    const auto args = encodage(0, record);
+    ASSERT_TRUE(args.has_value());
+    const qsizetype at = args->indexOf(QStringLiteral("creation_time=2011-06-15T12:30:05.000000Z"));
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(args->at(at - 1), QStringLiteral("-metadata"));
+    EXPECT_EQ(args->at(at + 1), QStringLiteral("-metadata"));
+    EXPECT_EQ(args->at(at + 2),
+              QStringLiteral("com.apple.quicktime.creationdate=2011-06-15T14:30:05+02:00"));
+    EXPECT_EQ(args->at(at + 3), QStringLiteral("-movflags"));
+    EXPECT_EQ(args->at(at + 4), QStringLiteral("+use_metadata_tags"));
+    EXPECT_GT(args->indexOf(QStringLiteral("-y")), at);
+    EXPECT_FALSE(encodage(0, tsRecord())->contains(QStringLiteral("-movflags")));
+}
+
 TEST(encodage, missingPathsGiveNothing) {
     QVariantMap record = tsRecord();
     record.remove(QStringLiteral("dstPathStr"));
@@ -179,7 +200,12 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
 
     // A need beyond any disk: the vector is refused, the master stays for the end step.
     ASSERT_TRUE(QFile::rename(master, working));
-    EXPECT_FALSE(encPostQtEnc(working, 1.0e9F, 1.77F, QStringLiteral("prHdv1080p25")));
+    encPostQtEncFailure failure = encPostQtEncFailure::none;
+    EXPECT_FALSE(encPostQtEnc(working, 1.0e9F, 1.77F, QStringLiteral("prHdv1080p25"), &failure));
     EXPECT_TRUE(QFile::exists(master));
+    EXPECT_EQ(failure, encPostQtEncFailure::notEnoughSpace);
+    // A movie that can't be moved aside is no shortage of space, and says so.
+    EXPECT_FALSE(encPostQtEnc(dir.path() + "/gone.mov", 1, 1.77F, QString(), &failure));
+    EXPECT_EQ(failure, encPostQtEncFailure::cannotMoveAside);
     prefDelete("processEncDico");
 }

@@ -3,6 +3,7 @@
 #include "platform/infoPlist.h"
 #include "platform/log.h"
 #include "platform/resources.h"
+#include "platform/utilsFile.h"
 #include "settings/prefs.h"
 
 #include "testEnv.h"
@@ -143,5 +144,30 @@ TEST(FluxaroProgram, FactsAndSingleInstance) {
     ASSERT_TRUE(held.tryLock(0));
     std::unique_ptr<QProcess> second(runFluxaro({}));
     EXPECT_EQ(second->exitCode(), 1);
+    // The refusal in words, never as its key.
+    const QString refusal = QString::fromUtf8(second->readAllStandardError());
+    EXPECT_TRUE(refusal.contains(QStringLiteral("Fluxaro is already running")))
+        << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains(QStringLiteral("D_appAlreadyOpened"))) << refusal.toStdString();
     held.unlock();
+}
+
+TEST(Startup, BadTmpdirFallsBackToAFolderWithItsSlash) {
+    // TMPDIR missing, a file or empty: no folder is made under it (nor at the root), and the
+    // temporary folder is /tmp/Fluxaro/ with its final "/", so that "frame.yuv" lands inside.
+    const QByteArray saved = qgetenv("TMPDIR");
+    const QString root = freshWorkDir(QStringLiteral("tmpdir"));
+    ASSERT_TRUE(writeBytes(root + QStringLiteral("/afile"), "x"));
+    for (const QString &bad :
+         {root + QStringLiteral("/missing"), root + QStringLiteral("/afile"), QString()}) {
+        qputenv("TMPDIR", bad.toLocal8Bit());
+        const QString folder = startupTmpFolder();
+        EXPECT_EQ(folder, QStringLiteral("/tmp/Fluxaro/")) << bad.toStdString();
+        EXPECT_TRUE(QFileInfo(folder).isDir());
+        EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/missing")));
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/Fluxaro")));
+        rmCocoa(folder);
+    }
+    qputenv("TMPDIR", saved);
+    setTMPFOLDER(QString());
 }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -220,4 +221,132 @@ TEST_F(RecordingDate, MissingToolOrSourceFallsBack) {
     EXPECT_EQ(dateCreation2iMovieName(q(tmp.path() / "gone" / "lost.MTS")),
               QStringLiteral("lost.MTS"));
     EXPECT_EQ(dateCreation2iMovieName(QString()), std::nullopt);
+}
+
+// Lines of clipdater are used only when they name the clip and a date that exists: a BCD byte
+// above 9 prints as a letter, and month 13 or 31 April are no dates.
+TEST(ClipdaterLineName, OnlyPossibleDatesOfTheClip) {
+    const QString clip = QStringLiteral("00001");
+    EXPECT_EQ(clipdaterLineName(QStringLiteral("00001 : clip-2011-06-15 14;30;05"), clip),
+              QStringLiteral("clip-2011-06-15 14;30;05"));
+    EXPECT_EQ(clipdaterLineName(QStringLiteral("00001 : clip-2012-02-29 23;59;59"), clip),
+              QStringLiteral("clip-2012-02-29 23;59;59"));
+    for (const char *line :
+         {"00002 : clip-2011-06-15 14;30;05", "00001 : clip-201E-06-15 14;30;05",
+          "00001 : clip-2011-13-15 14;30;05", "00001 : clip-2011-00-15 14;30;05",
+          "00001 : clip-2011-04-31 14;30;05", "00001 : clip-2011-02-29 14;30;05",
+          "00001 : clip-2011-06-00 14;30;05", "00001 : clip-2011-06-15 24;30;05",
+          "00001 : clip-2011-06-15 14;60;05", "00001 : clip-2011-06-15 14;30;60",
+          "00001 : clip-2011-06-15 14;30;0", "00001 : clip-2011-06-15 14:30:05",
+          "00001 : clip-20 1-06-15 14;30;05", "00001 clip-2011-06-15 14;30;05"}) {
+        EXPECT_EQ(clipdaterLineName(QString::fromLatin1(line), clip), std::nullopt) << line;
+    }
+}
+
+// The playlist's wall-clock time is read in the machine's zone; midnight and a change of
+// daylight saving time give the right moment, and the ISO text says the offset in force then.
+TEST(ClipNameUtcSeconds, WallClockInTheLocalZone) {
+    std::int32_t offset = 0;
+    {
+        ScopedTimeZone east("FLX-02");
+        EXPECT_EQ(clipNameUtcSeconds(QStringLiteral("clip-2011-06-15 14;30;05"), offset),
+                  k20110615At123005Utc);
+        EXPECT_EQ(offset, 7200);
+        // Just before midnight on New Year's Eve in the zone is still the old year in UTC.
+        EXPECT_EQ(clipNameUtcSeconds(QStringLiteral("clip-2012-01-01 00;10;00"), offset),
+                  1325369400);
+        EXPECT_EQ(recordingDateIso8601(1325369400, offset),
+                  QStringLiteral("2012-01-01T00:10:00+02:00"));
+        EXPECT_EQ(recordingDateUtcText(1325369400), QStringLiteral("2011-12-31T22:10:00.000000Z"));
+        EXPECT_EQ(clipNameUtcSeconds(QStringLiteral("clip-2011-13-01 00;10;00"), offset),
+                  std::nullopt);
+    }
+    ScopedTimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
+    // 27 March 2011: 02:00 CET became 03:00 CEST (01:00 UTC).
+    EXPECT_EQ(clipNameUtcSeconds(QStringLiteral("clip-2011-03-27 01;50;00"), offset),
+              1301187000); // 00:50 UTC
+    EXPECT_EQ(offset, 3600);
+    EXPECT_EQ(recordingDateIso8601(1301187000, offset),
+              QStringLiteral("2011-03-27T01:50:00+01:00"));
+    EXPECT_EQ(clipNameUtcSeconds(QStringLiteral("clip-2011-03-27 03;10;00"), offset),
+              1301188200); // 01:10 UTC
+    EXPECT_EQ(offset, 7200);
+    EXPECT_EQ(recordingDateIso8601(1301188200, offset),
+              QStringLiteral("2011-03-27T03:10:00+02:00"));
+    ScopedTimeZone west("FLX+05:30");
+    EXPECT_EQ(recordingDateIso8601(0, -19800), QStringLiteral("1969-12-31T18:30:00-05:30"));
+}
+
+TEST_F(RecordingDate, RecordingDateOfAListedClipAndOfAnotherFile) {
+    const fs::path stream = cardWithClip3(tmp.path() / "card", CardForm::Bdmv, {kClip3});
+    const std::optional<recordingDate> listed = recordingDateOf(q(stream));
+    ASSERT_TRUE(listed.has_value());
+    EXPECT_EQ(listed->name, kClip3Name);
+    EXPECT_EQ(listed->utcSeconds, k20110615At123005Utc);
+    EXPECT_EQ(listed->offsetSeconds, 7200);
+    EXPECT_TRUE(listed->fromPlaylist);
+
+    const fs::path movie = tmp.path() / "holiday.mov";
+    writeFile(movie, "movie");
+    const std::optional<recordingDate> other = recordingDateOf(q(movie));
+    ASSERT_TRUE(other.has_value() && other->utcSeconds.has_value());
+    EXPECT_FALSE(other->fromPlaylist);
+    EXPECT_EQ(other->name, creationDateName(movie, QStringLiteral("holiday")));
+    EXPECT_EQ(dateCreationText(*other->utcSeconds), dateCreation(q(movie)));
+
+    // The file's times become the recording date.
+    ASSERT_TRUE(setFileRecordingTime(q(movie), k20110615At123005Utc));
+    struct stat status {};
+    ASSERT_EQ(stat(movie.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mtim.tv_sec, k20110615At123005Utc);
+    EXPECT_FALSE(setFileRecordingTime(q(tmp.path() / "missing.mov"), 0));
+}
+
+// A listed clip whose date is impossible is named after its creation date, like an unlisted
+// one, and a later possible line for it still wins.
+TEST_F(RecordingDate, ImpossiblePlaylistDateFallsBackToTheCreationDate) {
+    const fs::path stream = cardWithClip3(tmp.path() / "card", CardForm::Bdmv,
+                                          {ClipRecord{3, {0x11, 0x13, 0x15, 0x14, 0x30, 0x05}},
+                                           ClipRecord{3, {0x1A, 0x06, 0x15, 0x14, 0x30, 0x05}}});
+    EXPECT_EQ(dateCreation2iMovieName(q(stream)),
+              creationDateName(stream, QStringLiteral("00003")));
+    const fs::path other =
+        cardWithClip3(tmp.path() / "other", CardForm::Bdmv,
+                      {ClipRecord{3, {0x11, 0x13, 0x15, 0x14, 0x30, 0x05}}, kClip3});
+    EXPECT_EQ(dateCreation2iMovieName(q(other)), kClip3Name);
+}
+
+// A crafted playlist of millions of record markers: the answer for one clip reads clipdater's
+// output as it comes, holds no more than a line of it and logs only the clip's own lines.
+TEST_F(RecordingDate, CraftedPlaylistCostsWhatTheClipCosts) {
+    const fs::path playlists = makeCard(tmp.path() / "card", CardForm::Bdmv);
+    Bytes crafted = "MPLS0100";
+    crafted += Bytes(24, '\0');
+    crafted.append(reinterpret_cast<const char *>(kStartMarker), sizeof kStartMarker);
+    // 4 MB of 1E 20: two million records of clip 03032 with the date 1E 20 1E 20 1E 20.
+    for (int i = 0; i < 2 * 1024 * 1024; ++i) {
+        crafted += "\x1E\x20";
+    }
+    writeFile(playlists / "00000.MPL", crafted);
+    const fs::path stream = playlists.parent_path() / "STREAM" / "03032.MTS";
+    writeFile(stream, "x");
+
+    // The log goes to standard error; count its lines for this one answer.
+    fflush(stderr);
+    const fs::path logPath = tmp.path() / "log.txt";
+    const int saved = dup(STDERR_FILENO);
+    const int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(logFd, 0);
+    dup2(logFd, STDERR_FILENO);
+    close(logFd);
+    const std::optional<QString> name = dateCreation2iMovieName(q(stream));
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+
+    EXPECT_EQ(name, creationDateName(stream, QStringLiteral("03032")));
+    const Bytes log = readFile(logPath);
+    const auto lines = std::count(log.begin(), log.end(), '\n');
+    EXPECT_LT(lines, 60) << log.substr(0, 2000);
+    EXPECT_LT(log.size(), 8000u);
 }

@@ -3,14 +3,21 @@
 // checked with ffprobe.
 #include "e2eMedia.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
 
 using namespace e2e;
 
@@ -38,6 +45,25 @@ double rateOf(const QString &fraction) {
 
 bool proresAvailable(const runResult &run) {
     return !run.out.contains(QStringLiteral("no ProRes encoder"));
+}
+
+/// Processes whose command line mentions the text (the sandbox's paths, say).
+QStringList processesMentioning(const QString &text) {
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (pid.toInt() <= 0 || pid.toLongLong() == QCoreApplication::applicationPid()) {
+            continue;
+        }
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QString line = QString::fromUtf8(cmdline.readAll()).replace(QChar(0), QChar(' '));
+        if (line.contains(text)) {
+            found << pid + QStringLiteral(": ") + line;
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -214,7 +240,10 @@ TEST(batch, replaceOrKeepExistingOutputs) {
 
     const runResult kept = box.batch({src, "--format", "rewrap"});
     EXPECT_EQ(kept.status, 1);
-    EXPECT_TRUE(kept.out.contains(QStringLiteral("kept the existing output"))) << show(kept);
+    EXPECT_TRUE(kept.out.contains(QStringLiteral("skipped:  ") + src +
+                                  QStringLiteral(" (kept the existing output)")))
+        << show(kept);
+    EXPECT_FALSE(kept.out.contains(QStringLiteral("failed: "))) << show(kept);
     EXPECT_EQ(box.batch({src, "--keep"}).status, 1);
     EXPECT_EQ(fingerprint(out), first);
 
@@ -341,6 +370,177 @@ TEST(batch, severalFolders) {
     EXPECT_EQ(box.eventsFiles().size(), 2);
 }
 
+// With the source folder as the destination, a rerun does not take the earlier outputs (in the
+// events folder inside it) for new sources.
+TEST(batch, sourceFolderAsDestinationConvertsOnlyTheSources) {
+    sandbox box;
+    const QString folder = box.root() + QStringLiteral("/shoot");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(makeClip(folder + "/one.ts", "640x360", 25, 1.0));
+    const runResult first = box.batch({folder, "--dest", folder, "--format", "rewrap"});
+    ASSERT_EQ(first.status, 0) << show(first);
+    const runResult again =
+        box.batch({folder, "--dest", folder, "--format", "rewrap", "--replace"});
+    EXPECT_EQ(again.status, 0) << show(again);
+    EXPECT_FALSE(again.out.contains(QStringLiteral("accepted: ") + folder + "/fluxaro events"))
+        << show(again);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("done: 1 converted"))) << show(again);
+    EXPECT_EQ(QDir(folder + "/fluxaro events").entryList(QDir::Files).size(), 1);
+}
+
+// A FIFO named like a clip is refused by name, not probed for ever; a first SIGTERM during
+// an analysis that hangs ends it.
+TEST(batch, fifoSourceAndStopDuringTheAnalysis) {
+    sandbox box;
+    QDir().mkpath(box.root() + "/card");
+    const QString fifo = box.root() + "/card/x.MTS";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(makeClip(box.root() + "/card/one.ts", "640x360", 25, 1.0));
+    const runResult run = box.batch({box.root() + "/card", "--format", "rewrap"}, 120000);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + fifo + " (not a regular file)"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converted: ") + box.root() + "/card/one.ts"))
+        << show(run);
+
+    const QString resources = box.root() + QStringLiteral("/hanging");
+    ASSERT_TRUE(makeResourceFolder(resources, {{"ffmpeg", "#!/bin/sh\nexec sleep 600\n"}}));
+    QProcess process;
+    QProcessEnvironment env = box.environment();
+    env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), resources);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", box.root() + "/card/one.ts", "--dest", box.dest()});
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    while (processesMentioning(QStringLiteral("sleep 600")).isEmpty() && timer.elapsed() < 30000) {
+        QThread::msleep(50);
+    }
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitCode(), 1);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+// What the user reads: the reason a tool gave for its failure, the source with no picture
+// refused by the analysis, a mode that can't apply said so, control characters of names
+// escaped, and the sound track kept among several.
+TEST(batch, wordsForTheUser) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    const QString resources = box.root() + QStringLiteral("/resources");
+    ASSERT_TRUE(makeResourceFolder(
+        resources,
+        {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
+         {QStringLiteral("ffmpeg"),
+          QStringLiteral(
+              "#!/bin/sh\n"
+              "case \" $* \" in\n"
+              "*\" -vcodec copy \"*)\n"
+              "  echo 'frame=   10 fps=0.0 q=-1.0 size=       0kB time=00:00:00.40' >&2\n"
+              "  echo 'av_interleaved_write_frame(): No space left on device' >&2\n"
+              "  echo 'Conversion failed!' >&2\n"
+              "  exit 1 ;;\n"
+              "esac\n"
+              "exec /usr/bin/ffmpeg \"$@\"\n")}}));
+    const runResult full = box.batch({src, "--format", "rewrap", "--mode", "half"}, 120000,
+                                     {{QStringLiteral("FLUXARO_RESOURCE_DIR"), resources}});
+    EXPECT_EQ(full.status, 1) << show(full);
+    EXPECT_TRUE(full.out.contains(QStringLiteral("failed:   ") + src +
+                                  " (ffmpeg made no movie: av_interleaved_write_frame(): No space "
+                                  "left on device / Conversion failed!)"))
+        << show(full);
+    EXPECT_TRUE(full.out.contains(QStringLiteral("half rate needs an export"))) << show(full);
+    QFile details(box.detailsLog());
+    ASSERT_TRUE(details.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(details.readAll().contains("tool said           :-( av_interleaved_write_frame()"));
+
+    // Sound alone; a name with an escape sequence and a carriage return; eight sound tracks.
+    const QString sound = box.root() + QStringLiteral("/sound.mp4");
+    const QString odd = box.root() + QStringLiteral("/a\x1b[31mred\rb.ts");
+    const QString eight = box.root() + QStringLiteral("/eight.ts");
+    QProcess maker;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                    "sine=duration=1", "-c:a", "aac", sound});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_TRUE(makeClip(odd, "640x360", 25, 1.0));
+    QStringList args{
+        "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=1"};
+    for (int i = 0; i < 8; ++i) {
+        args << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("sine=frequency=%1:duration=1").arg(300 + 100 * i);
+    }
+    for (int i = 0; i <= 8; ++i) {
+        args << "-map" << QString::number(i);
+    }
+    args << "-c:v"
+         << "libx264"
+         << "-preset"
+         << "ultrafast"
+         << "-c:a"
+         << "ac3" << eight;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"), args);
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+    const runResult run = box.batch({sound, odd, eight, "--format", "rewrap"});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + sound + " (no video stream)"))
+        << show(run);
+    EXPECT_FALSE(run.out.contains(QChar(0x1b))) << show(run);
+    EXPECT_FALSE(run.out.contains(QChar('\r'))) << show(run);
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("accepted: ") + box.root() + "/a\\x1b[31mred\\x0db.ts"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("accepted: ") + eight +
+                                 " (sound: track 1 of 8 kept, the others are left out)"))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 1 refused"))) << show(run);
+}
+
+// A variable-rate clip (25, then 30 frames per second) is judged by the rate it plays at, not
+// the container's guess (150): slow motion cannot apply, and the output keeps the clip's length
+// instead of being stretched four times.
+TEST(batch, variableRateClipIsNotStretched) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/vfr.ts");
+    QProcess maker;
+    maker.start(QStringLiteral("/usr/bin/ffmpeg"),
+                {"-v", "error", "-y", "-filter_complex",
+                 "testsrc=size=640x360:rate=25:duration=2[a];"
+                 "testsrc=size=640x360:rate=30:duration=2[b];[a][b]concat=n=2:v=1:a=0",
+                 "-fps_mode", "vfr", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "5",
+                 "-pix_fmt", "yuv420p", src});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0) << maker.readAllStandardError().toStdString();
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "slow"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    EXPECT_NEAR(probeDuration(out), 4.0, 0.5);
+}
+
+// A file whose name is not valid UTF-8, inside a dropped folder, is refused by name (its name
+// can't be handed back to the file system once read as text), never skipped without a word.
+TEST(batch, nameThatIsNotUtf8IsRefusedByName) {
+    sandbox box;
+    const QString folder = box.root() + QStringLiteral("/card");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(makeClip(folder + "/good.ts", "640x360", 25, 1.0));
+    const QByteArray raw = QFile::encodeName(folder) + "/caf\xe9.ts";
+    ASSERT_TRUE(QFile::copy(folder + "/good.ts", folder + "/tmp.ts"));
+    ASSERT_EQ(::rename(QFile::encodeName(folder + "/tmp.ts").constData(), raw.constData()), 0);
+    const runResult run = box.batch({folder, "--format", "rewrap"});
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("refused:  ") + folder + "/caf")) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("its name is not valid UTF-8"))) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converted: ") + folder + "/good.ts")) << show(run);
+}
+
 // An interrupted run stops like the stop button: the job fails, the exit status is 1, and
 // neither the partial output nor an intermediate file stays behind.
 TEST(batch, interruptedRunCleansUp) {
@@ -385,4 +585,173 @@ TEST(batch, surroundSound) {
     const runResult stereo = box.batch({src, "--format", "rewrap", "--replace"});
     ASSERT_EQ(stereo.status, 0) << show(stereo);
     EXPECT_EQ(probeStream(out, "a").value("channels"), "2");
+}
+
+// A conversion killed outright (SIGKILL: no clean-up runs) leaves no movie under its final name
+// and no tool running on; the next start deletes the job's working files before the store's
+// sweep, and converts the source instead of keeping a broken output.
+TEST(batch, killedRunLeavesNoFinalNameAndTheNextStartCleansUp) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/long.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 12.0));
+    QProcess process;
+    process.setProcessEnvironment(box.environment());
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    bool exporting = false;
+    while (!exporting && process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForFinished(50);
+        for (const QString &name : box.eventsFiles()) {
+            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
+        }
+    }
+    if (!exporting) {
+        GTEST_SKIP() << "no export ran";
+    }
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    // The tools die with the application.
+    QElapsedTimer grace;
+    grace.start();
+    while (!processesMentioning(box.root()).isEmpty() && grace.elapsed() < 5000) {
+        QThread::msleep(50);
+    }
+    EXPECT_TRUE(processesMentioning(box.root()).isEmpty())
+        << processesMentioning(box.root()).join("\n").toStdString();
+    // Only working files, none under a final name ("clip-...").
+    const QStringList left = box.eventsFiles();
+    for (const QString &name : left) {
+        EXPECT_FALSE(name.startsWith(QStringLiteral("clip-"))) << name.toStdString();
+    }
+    EXPECT_FALSE(left.isEmpty());
+
+    // The next start removes them; the source is converted, not kept as it was.
+    const runResult next = box.batch({src, "--format", "rewrap"});
+    EXPECT_EQ(next.status, 0) << show(next);
+    const QStringList after = box.eventsFiles();
+    ASSERT_EQ(after.size(), 1) << after.join(", ").toStdString();
+    EXPECT_TRUE(after.first().startsWith(QStringLiteral("clip-")));
+    EXPECT_TRUE(QFile(box.detailsLog()).exists());
+}
+
+// Two runs converting different sources into one destination at the same time: each output
+// holds its own source's movie (their working and "_MASTER" files once shared a name).
+TEST(batch, twoRunsIntoOneDestinationKeepTheirOwnMovies) {
+    sandbox first;
+    sandbox second;
+    const QString a = first.root() + QStringLiteral("/A.ts");
+    const QString b = second.root() + QStringLiteral("/B.ts");
+    ASSERT_TRUE(makeClip(a, "640x360", 25, 3.0));
+    ASSERT_TRUE(makeClip(b, "640x360", 25, 5.0));
+    QProcess runA;
+    QProcess runB;
+    runA.setProcessEnvironment(first.environment());
+    runB.setProcessEnvironment(second.environment());
+    const QString dest = first.dest();
+    runA.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+               {"--batch", a, "--dest", dest, "--format", "prores", "--mode", "normal"});
+    runB.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+               {"--batch", b, "--dest", dest, "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(runA.waitForFinished(300000));
+    ASSERT_TRUE(runB.waitForFinished(300000));
+    const QString outA = QString::fromUtf8(runA.readAllStandardOutput());
+    const QString outB = QString::fromUtf8(runB.readAllStandardOutput());
+    if (outA.contains(QStringLiteral("no ProRes encoder"))) {
+        GTEST_SKIP() << "no ProRes encoder";
+    }
+    ASSERT_EQ(runA.exitCode(), 0) << outA.toStdString();
+    ASSERT_EQ(runB.exitCode(), 0) << outB.toStdString();
+    const QStringList files = QDir(dest + QStringLiteral("/fluxaro events"))
+                                  .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();
+    for (const QString &name : files) {
+        const QString path = dest + QStringLiteral("/fluxaro events/") + name;
+        const bool isA = name.endsWith(QStringLiteral("-A.mov"));
+        EXPECT_NEAR(probeDuration(path), isA ? 3.0 : 5.0, 0.2) << name.toStdString();
+    }
+}
+
+namespace {
+
+// The recording-date tags of a movie as ffprobe reads them: the header's creation time, the
+// QuickTime creation-date key, and the video track's creation time.
+QMap<QString, QString> dateTags(const QString &path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                 "format_tags=creation_time,com.apple.quicktime.creationdate:stream_tags=creation_"
+                 "time",
+                 "-of", "flat", path});
+    probe.waitForFinished(60000);
+    QMap<QString, QString> tags;
+    for (const QString &line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals > 0) {
+            tags.insert(line.left(equals), line.mid(equals + 1).remove(QLatin1Char('"')));
+        }
+    }
+    return tags;
+}
+
+} // namespace
+
+// Every output carries the recording date it is named after, in every format and mode: the
+// card's playlist time read in the machine's zone (here two hours east of Greenwich), in the
+// movie header in UTC, as the creation-date key with its offset, and as the file's time.
+TEST(batch, outputsCarryTheirRecordingDate) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    makeCard(card, {{"640x360", 50}}, 1);
+    // clip 1 of the card: 2024-05-18 10:15:30 at +02:00 is 08:15:30 UTC.
+    const qint64 utc = 1716020130;
+    const struct {
+        const char *format;
+        const char *mode;
+    } cases[] = {{"rewrap", "normal"},
+                 {"rewrap", "half"},
+                 {"rewrap", "slow"},
+                 {"prores", "normal"},
+                 {"prores", "slow"}};
+    for (const auto &c : cases) {
+        QDir(box.events()).removeRecursively();
+        const runResult run = box.batch({card, "--format", c.format, "--mode", c.mode, "--replace"},
+                                        240000, {{"TZ", "FLX-02"}});
+        if (QString::fromLatin1(c.format) == "prores" && !proresAvailable(run)) {
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << c.format << " " << c.mode << show(run);
+        const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+        ASSERT_TRUE(QFileInfo::exists(out)) << c.format << " " << c.mode;
+        const auto tags = dateTags(out);
+        EXPECT_EQ(tags.value("format.tags.com_apple_quicktime_creationdate"),
+                  "2024-05-18T10:15:30+02:00")
+            << c.format << " " << c.mode;
+        EXPECT_TRUE(tags.value("format.tags.creation_time").startsWith("2024-05-18T08:15:30"))
+            << c.format << " " << c.mode << " "
+            << tags.value("format.tags.creation_time").toStdString();
+        EXPECT_TRUE(
+            tags.value("streams.stream.0.tags.creation_time").startsWith("2024-05-18T08:15:30"))
+            << c.format << " " << c.mode;
+        EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), utc)
+            << c.format << " " << c.mode;
+    }
+
+    // A file from elsewhere: its creation date, which the file's time then equals.
+    const QString src = box.root() + QStringLiteral("/other.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    QDir(box.events()).removeRecursively();
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles().size(), 1);
+    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+    const auto tags = dateTags(out);
+    const QDateTime written = QFileInfo(out).lastModified();
+    EXPECT_LE(written.toSecsSinceEpoch(), QFileInfo(src).lastModified().toSecsSinceEpoch());
+    EXPECT_EQ(QDateTime::fromString(tags.value("format.tags.creation_time"), Qt::ISODateWithMs)
+                  .toSecsSinceEpoch(),
+              written.toSecsSinceEpoch());
+    EXPECT_FALSE(tags.value("format.tags.com_apple_quicktime_creationdate").isEmpty());
 }

@@ -18,6 +18,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using namespace e2e;
@@ -286,6 +288,59 @@ TEST_F(controller, dropsDuringAnalysisAndAnalysisStop) {
     EXPECT_EQ(plain.dropArea.imageName(), "dndSd");
     EXPECT_TRUE(plain.analysisStop.isHidden());
     EXPECT_FALSE(prefReadDico("analysisSrcPathesDico").has_value());
+}
+
+// Only regular files are sources: a FIFO named like a clip in a dropped folder is refused by
+// name (a probe of it would wait for a writer for ever); the clip beside it is analysed.
+TEST_F(controller, fifoInADroppedFolderIsRefusedNotProbed) {
+    QDir().mkpath(box.root() + "/card");
+    const QString fifo = box.root() + "/card/x.MTS";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString inside = box.root() + "/card/in.ts";
+    makeClip(inside, "640x360", 25, 1.0);
+    QStringList refused;
+    app->hooks.analysisVerdict = [&](const QString &src, bool accepted, const QString &reason) {
+        if (!accepted) {
+            refused << src + " (" + reason + ")";
+        }
+    };
+    addSources({box.root() + "/card"});
+    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
+    EXPECT_EQ(refused, QStringList{fifo + " (not a regular file)"});
+}
+
+// The stop ends a probe that would never end by itself (here a tool that hangs), as a stop
+// ends a conversion: the analysis is over at once, not when the tool gives up.
+TEST_F(controller, analysisStopEndsARunningProbe) {
+    const QString source = clip("a.ts");
+    const QString resources = box.root() + "/hanging";
+    ASSERT_TRUE(makeResourceFolder(resources, {{"ffmpeg", "#!/bin/sh\nexec sleep 600\n"}}));
+    qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
+    const int before = analysesEnded;
+    app->draggedFiles({source});
+    spinUntil([] { return false; }, 300);
+    QElapsedTimer timer;
+    timer.start();
+    app->iba_analysisStopBt();
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 15000));
+    EXPECT_LT(timer.elapsed(), 15000);
+    EXPECT_EQ(app->whichArrayController()->count(), 0);
+    EXPECT_TRUE(getOPENPERM());
+    qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
+}
+
+// With the source folder as the destination, a drop of that folder leaves out the events
+// folder: the outputs of earlier runs are not sources again.
+TEST_F(controller, droppedFolderSkipsTheDestinationsEventsFolder) {
+    const QString folder = box.root() + "/shoot";
+    QDir().mkpath(folder + "/fluxaro events");
+    makeClip(folder + "/in.ts", "640x360", 25, 1.0);
+    QFile::copy(folder + "/in.ts", folder + "/fluxaro events/clip-earlier.ts");
+    plain.destination.setText(folder);
+    addSources({folder});
+    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), folder + "/in.ts");
 }
 
 // A ProRes row on a system without ProRes becomes a rewrap; half rate needs a fast source and

@@ -1,5 +1,7 @@
 #include "e2eMedia.h"
 
+#include <sys/stat.h>
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -197,9 +199,15 @@ QByteArray fingerprint(const QString &path) {
         hash.addData(&file);
     }
     const QFileInfo info(path);
+    // The status change time too: an output replaced by an identical one (same source, same
+    // recording date) is still a new file.
+    struct stat status {};
+    const bool known = ::stat(QFile::encodeName(path).constData(), &status) == 0;
+    const qint64 changedNs =
+        known ? qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec : 0;
     return QByteArray::number(info.size()) + ' ' +
            QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + ' ' +
-           hash.result().toHex();
+           QByteArray::number(changedNs) + ' ' + hash.result().toHex();
 }
 
 bool makeResourceFolder(const QString &folder, const QMap<QString, QString> &tools) {

@@ -4,11 +4,13 @@
 #include "controller/appController.h"
 #include "dragNDropView.h"
 #include "frontApi/alerts.h"
+#include "helpWindow.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "ui_mainWindow.h"
+#include "updateWidgets.h"
 
 #include <QDragEnterEvent>
 #include <QFile>
@@ -287,4 +289,30 @@ TEST_F(window, textsAndShortcuts) {
     french.startupWindowSteps();
     EXPECT_EQ(french.ui()->batchEncGoBt->text(), "Convertir");
     loadTranslations(QStringLiteral("en"));
+}
+
+// The help menu's commands reach their windows: the update check asked for by the user says
+// when no update site answers, the automatic one stays silent while automatic checks are off,
+// and the help window is toggled by the Help command and put away when the program quits.
+TEST_F(window, helpMenuCommands) {
+    qunsetenv("FLUXARO_UPDATE_URL");
+    w->applicationDidFinishLaunching();
+    EXPECT_TRUE(presenter.shown.isEmpty());
+    w->action("menuCheckUpdates")->trigger();
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_FALSE(w->updateSheet()->isVisible());
+    for (const char *name : {"menuSite", "menuBugreport", "menuContact"}) {
+        EXPECT_NE(w->action(name), nullptr) << name;
+    }
+    EXPECT_EQ(w->action("menuHelp")->shortcut(), QKeySequence(QKeySequence::HelpContents));
+
+    w->show();
+    w->action("menuHelp")->trigger();
+    ASSERT_NE(w->help(), nullptr);
+    EXPECT_TRUE(w->help()->isVisible());
+    w->action("menuHelp")->trigger();
+    EXPECT_FALSE(w->help()->isVisible());
+    w->action("menuHelp")->trigger();
+    w->iba_menuQuit();
+    EXPECT_FALSE(w->help()->isVisible());
 }

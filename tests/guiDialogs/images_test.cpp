@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSvgRenderer>
-#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -58,25 +57,6 @@ int opaquePixels(const QImage &image) {
     return count;
 }
 
-QMap<QString, QSet<QString>> tsKeys(const QString &path) {
-    QMap<QString, QSet<QString>> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return keys;
-    }
-    QXmlStreamReader xml(&file);
-    QString context;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("name")) {
-            context = xml.readElementText();
-        } else if (xml.isStartElement() && xml.name() == QLatin1String("source")) {
-            keys[context].insert(xml.readElementText());
-        }
-    }
-    return keys;
-}
-
 } // namespace
 
 TEST(Images, EveryUsedNameShipsAsAVectorDrawing) {
@@ -122,8 +102,10 @@ TEST(Images, DrawnAtTheScaleAskedFor) {
 // both languages.
 TEST(Images, EveryKeyOfTheWindowIsTranslated) {
     const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
-    const QSet<QString> en = tsKeys(dir + QStringLiteral("fluxaro_en.ts")).value("Localized");
-    const QSet<QString> fr = tsKeys(dir + QStringLiteral("fluxaro_fr.ts")).value("Localized");
+    const QSet<QString> en =
+        translationKeys(dir + QStringLiteral("fluxaro_en.ts")).value("Localized");
+    const QSet<QString> fr =
+        translationKeys(dir + QStringLiteral("fluxaro_fr.ts")).value("Localized");
     const QRegularExpression formKey(QStringLiteral("@@([A-Za-z0-9_]+)"));
     const QRegularExpression lookup(
         QStringLiteral("localizedStr\\(\\s*QStringLiteral\\(\\s*\"([^\"]+)\"\\s*\\)"));

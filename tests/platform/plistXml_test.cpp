@@ -109,3 +109,30 @@ TEST(PlistXml, BadDocumentsGiveNothing) {
         parse(damaged); // must not crash
     }
 }
+
+TEST(PlistXml, NestingAndSizeAreBounded) {
+    // 30,000 nested dictionaries once made every start crash: the reader recursed without
+    // bound. The deepest nesting allowed still reads; one level more, or a file past the size
+    // bound, is a damaged file.
+    auto nested = [](int levels) {
+        QByteArray text = "<plist>";
+        for (int i = 0; i < levels; ++i)
+            text += "<dict><key>k</key>";
+        text += "<integer>1</integer>";
+        for (int i = 0; i < levels; ++i)
+            text += "</dict>";
+        return text + "</plist>";
+    };
+    EXPECT_TRUE(parse(nested(kPlistMaxDepth)).has_value());
+    EXPECT_FALSE(parse(nested(kPlistMaxDepth + 1)).has_value());
+    EXPECT_FALSE(parse(nested(30000)).has_value());
+    QByteArray arrays = "<plist><dict><key>a</key>";
+    for (int i = 0; i < 30000; ++i)
+        arrays += "<array>";
+    EXPECT_FALSE(parse(arrays).has_value());
+
+    QByteArray big = "<plist><dict><key>s</key><string>";
+    big += QByteArray(kPlistMaxBytes, 'x');
+    big += "</string></dict></plist>";
+    EXPECT_FALSE(parse(big).has_value());
+}

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QSet>
 #include <QString>
+#include <QXmlStreamReader>
 
 #include <ostream>
 
@@ -38,4 +41,24 @@ inline QByteArray readBytes(const QString &path) {
         return {};
     }
     return file.readAll();
+}
+
+/// The keys of each context of a translation source file (.ts); empty when it can't be read.
+inline QMap<QString, QSet<QString>> translationKeys(const QString &tsPath) {
+    QMap<QString, QSet<QString>> keys;
+    QFile file(tsPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return keys;
+    }
+    QXmlStreamReader xml(&file);
+    QString context;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("source")) {
+            keys[context].insert(xml.readElementText());
+        }
+    }
+    return keys;
 }

@@ -1,12 +1,21 @@
 // Test entry point for the core's test programs: every per-user folder (home, settings, logs,
 // data, runtime, temporary files) points into one fresh temporary folder before Qt looks at
 // them, so no test ever reads or writes the real ones. A QCoreApplication runs for the event
-// loop and the translations.
+// loop and the translations. Widget tests compile this file with FLUXARO_TEST_WIDGETS (a
+// QApplication on the offscreen platform, also when CTest lists the tests), and may name a
+// language to load with FLUXARO_TEST_LANGUAGE.
+#include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "testEnv.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#ifdef FLUXARO_TEST_WIDGETS
+#include <QApplication>
+using testApplication = QApplication;
+#else
+#include <QCoreApplication>
+using testApplication = QCoreApplication;
+#endif
 
 #include <gtest/gtest.h>
 
@@ -42,8 +51,14 @@ int main(int argc, char **argv) {
     setenv("XDG_RUNTIME_DIR", (gRoot + "/runtime").c_str(), 1);
     setenv("TMPDIR", (gRoot + "/tmp").c_str(), 1);
     unsetenv("FLUXARO_RESOURCE_DIR");
+#ifdef FLUXARO_TEST_WIDGETS
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
 
-    QCoreApplication app(argc, argv);
+    testApplication app(argc, argv);
+#ifdef FLUXARO_TEST_LANGUAGE
+    loadTranslations(QStringLiteral(FLUXARO_TEST_LANGUAGE));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // The store writes itself out when the program ends: let it do so before the folder goes.

@@ -4,36 +4,10 @@
 
 #include <QDirIterator>
 #include <QFile>
-#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-// The keys of each context of a translation source file.
-QMap<QString, QSet<QString>> keysOf(const QString &tsPath) {
-    QMap<QString, QSet<QString>> keys;
-    QFile file(tsPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return keys;
-    }
-    QXmlStreamReader xml(&file);
-    QString context;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("name")) {
-            context = xml.readElementText();
-        } else if (xml.isStartElement() && xml.name() == QLatin1String("source")) {
-            keys[context].insert(xml.readElementText());
-        }
-    }
-    return keys;
-}
-
-} // namespace
 
 TEST(Localisation, LookupsInBothLanguages) {
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
@@ -53,8 +27,8 @@ TEST(Localisation, LookupsInBothLanguages) {
 
 TEST(Localisation, BothLanguagesCarryTheSameKeys) {
     const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
-    const auto en = keysOf(dir + QStringLiteral("fluxaro_en.ts"));
-    const auto fr = keysOf(dir + QStringLiteral("fluxaro_fr.ts"));
+    const auto en = translationKeys(dir + QStringLiteral("fluxaro_en.ts"));
+    const auto fr = translationKeys(dir + QStringLiteral("fluxaro_fr.ts"));
     EXPECT_FALSE(en.value(QStringLiteral("Localized")).isEmpty());
     EXPECT_EQ(en.value(QStringLiteral("fields")),
               (QSet<QString>{QStringLiteral("TFF"), QStringLiteral("BFF"), QStringLiteral("PFF")}));
@@ -95,7 +69,7 @@ TEST(Localisation, WindowTextsWithThePrefix) {
 // Every key the code looks up by name has a translation in both languages.
 TEST(Localisation, EveryKeyUsedInTheCodeIsTranslated) {
     const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
-    const auto en = keysOf(dir + QStringLiteral("fluxaro_en.ts"));
+    const auto en = translationKeys(dir + QStringLiteral("fluxaro_en.ts"));
     const QRegularExpression lookup(QStringLiteral(
         "\\b(localizedStr|fieldsStr)\\(\\s*QStringLiteral\\(\\s*\"([^\"]+)\"\\s*\\)"));
     int found = 0;

@@ -3,7 +3,9 @@
 
 #include "testEnv.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimeZone>
 
@@ -17,6 +19,7 @@ protected:
     void SetUp() override {
         prefReload();
         QFile::remove(prefFilePathStr());
+        QFile::remove(prefWorkingFilePathStr());
         QFile::remove(prefFilePathStr() + QStringLiteral(".damaged"));
         QFile::remove(testRootStr() + QStringLiteral("/config/user-dirs.dirs"));
     }
@@ -164,4 +167,99 @@ TEST_F(Prefs, ADamagedStoreIsSetAsideNotOverwritten) {
     EXPECT_EQ(prefRead2(QStringLiteral("y")).toInt(), 1);
     EXPECT_EQ(readBytes(prefFilePathStr() + QStringLiteral(".damaged")),
               QByteArray("<plist><dict><key>x</key>"));
+}
+
+// Settings and working keys go to their own files: a marker of the step machine never rewrites
+// the user's settings, and a setting is on the disk without waiting for the event loop's next
+// turn only when it is flushed, which prefSynchronize does.
+TEST_F(Prefs, SettingsAndWorkingKeysInTheirOwnFiles) {
+    ASSERT_TRUE(prefWrite(QStringLiteral("prefSpeed"), 1));
+    ASSERT_TRUE(prefWrite(QStringLiteral("encFin"), 1));
+    ASSERT_TRUE(prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("encV"), 1));
+    prefSynchronize();
+    const QByteArray settings = readBytes(prefFilePathStr());
+    const QByteArray working = readBytes(prefWorkingFilePathStr());
+    EXPECT_TRUE(settings.contains("<key>prefSpeed</key>"));
+    EXPECT_FALSE(settings.contains("encFin"));
+    EXPECT_FALSE(settings.contains("processEncDico"));
+    EXPECT_TRUE(working.contains("<key>encFin</key>"));
+    EXPECT_TRUE(working.contains("<key>processEncDico</key>"));
+    EXPECT_FALSE(working.contains("prefSpeed"));
+
+    // A marker's change leaves the settings file as it is.
+    const QDateTime before = QFileInfo(prefFilePathStr()).lastModified();
+    ASSERT_TRUE(prefDelete(QStringLiteral("encFin")));
+    ASSERT_TRUE(prefWrite(QStringLiteral("encQtEnc"), 1));
+    prefSynchronize();
+    EXPECT_EQ(readBytes(prefFilePathStr()), settings);
+    EXPECT_EQ(QFileInfo(prefFilePathStr()).lastModified(), before);
+    EXPECT_FALSE(readBytes(prefWorkingFilePathStr()).contains("encFin"));
+    EXPECT_TRUE(readBytes(prefWorkingFilePathStr()).contains("encQtEnc"));
+
+    // No hidden file of a write is left beside them.
+    const QStringList left = QDir(QFileInfo(prefFilePathStr()).absolutePath())
+                                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : left) {
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
+    }
+}
+
+// Changes made in one turn of the event loop are written at its next turn, not one by one.
+TEST_F(Prefs, ChangesAreWrittenAtTheNextTurnOfTheEventLoop) {
+    ASSERT_TRUE(prefWrite(QStringLiteral("prefColor"), 1));
+    prefSynchronize();
+    ASSERT_TRUE(prefWrite(QStringLiteral("encV"), 1));
+    ASSERT_TRUE(prefWrite(QStringLiteral("prefColor"), 2));
+    EXPECT_FALSE(readBytes(prefWorkingFilePathStr()).contains("encV"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(readBytes(prefWorkingFilePathStr()).contains("encV"));
+    prefReload();
+    EXPECT_EQ(prefRead2(QStringLiteral("prefColor")).toInt(), 2);
+}
+
+// A run that crashed leaves its working file; the next start reads it, and the sweep clears the
+// markers in it while the analysis queue stays. A settings file of an older version that holds
+// working keys is read the same way.
+TEST_F(Prefs, ACrashedRunsWorkingFileIsSwept) {
+    ASSERT_TRUE(writeBytes(prefWorkingFilePathStr(),
+                           "<plist><dict><key>encFin</key><integer>1</integer>"
+                           "<key>analysisSrcPathStr</key><string>/a.mts</string>"
+                           "<key>prefSpeed</key><integer>0</integer></dict></plist>"));
+    ASSERT_TRUE(writeBytes(prefFilePathStr(),
+                           "<plist><dict><key>prefSpeed</key><integer>1</integer>"
+                           "<key>analysisFfmpeg</key><integer>1</integer></dict></plist>"));
+    EXPECT_EQ(prefRead2(QStringLiteral("encFin")).toInt(), 1);
+    // Settings come from the settings file only; working keys from the working file.
+    EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 1);
+    EXPECT_FALSE(prefRead2(QStringLiteral("analysisFfmpeg")).isValid());
+    appRemoveOldTmpPrefs();
+    appWriteAllPrefs();
+    prefReload();
+    EXPECT_FALSE(prefRead2(QStringLiteral("encFin")).isValid());
+    EXPECT_EQ(prefRead2(QStringLiteral("analysisSrcPathStr")).toString(), QStringLiteral("/a.mts"));
+    EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 1);
+
+    prefReload();
+    QFile::remove(prefWorkingFilePathStr());
+    ASSERT_TRUE(writeBytes(prefFilePathStr(),
+                           "<plist><dict><key>prefSpeed</key><integer>1</integer>"
+                           "<key>encFin</key><integer>1</integer></dict></plist>"));
+    EXPECT_EQ(prefRead2(QStringLiteral("encFin")).toInt(), 1);
+    appRemoveOldTmpPrefs();
+    prefReload();
+    EXPECT_FALSE(prefRead2(QStringLiteral("encFin")).isValid());
+    EXPECT_FALSE(readBytes(prefFilePathStr()).contains("encFin"));
+    EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 1);
+}
+
+TEST_F(Prefs, ADeeplyNestedStoreIsSetAsideLikeADamagedOne) {
+    QByteArray text = "<plist><dict><key>x</key>";
+    for (int i = 0; i < 30000; ++i)
+        text += "<dict><key>k</key>";
+    ASSERT_TRUE(writeBytes(prefFilePathStr(), text));
+    EXPECT_FALSE(prefRead2(QStringLiteral("x")).isValid());
+    EXPECT_TRUE(prefWrite(QStringLiteral("y"), 1));
+    prefReload();
+    EXPECT_EQ(prefRead2(QStringLiteral("y")).toInt(), 1);
+    EXPECT_EQ(readBytes(prefFilePathStr() + QStringLiteral(".damaged")), text);
 }

@@ -404,3 +404,64 @@ TEST(MovieReaderClock, UneditedTransportStreamIsReadInMovieTime) {
 
 } // namespace
 } // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+// The recording-date tags ffprobe reads from a movie: the header's creation time, the QuickTime
+// creation-date key and the video track's creation time.
+std::string dateTags(const std::string &path) {
+    std::string text;
+    test::runCommand("/usr/bin/ffprobe -v error -show_entries "
+                     "format_tags=creation_time,com.apple.quicktime.creationdate:stream_tags="
+                     "creation_time -select_streams v:0 -of compact=p=0 " +
+                         test::quoted(path) + " 2>/dev/null",
+                     &text);
+    return text;
+}
+
+// Rewrites of the header keep the movie's dates and metadata: trimmed in place, copied, written
+// as a reference movie, or made into a new movie of its tracks.
+TEST(MovieDates, EveryWriteKeepsTheDatesAndMetadata) {
+    test::TemporaryFolder folder;
+    const auto source = folder.file("dated.mov");
+    ASSERT_TRUE(test::makeClip(source,
+                               "-f lavfi -i testsrc=size=64x48:rate=25:duration=2 -f lavfi -i "
+                               "sine=frequency=440:sample_rate=48000:duration=2",
+                               "-c:v mpeg4 -c:a pcm_s16le -metadata creation_time=2011-06-15T12:30:"
+                               "05Z -metadata com.apple.quicktime.creationdate=2011-06-15T14:30:"
+                               "05+02:00 -movflags +use_metadata_tags"));
+    const std::string expected = dateTags(source);
+    ASSERT_NE(expected.find("com.apple.quicktime.creationdate=2011-06-15T14:30:05+02:00"),
+              std::string::npos)
+        << expected;
+    ASSERT_NE(expected.find("2011-06-15T12:30:05"), std::string::npos) << expected;
+
+    auto movie = Movie::open(source);
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->creationTimeUnix(), 1308141005);
+    ASSERT_TRUE(movie->deleteSegment(0, 200, 1000));
+    const auto copy = folder.file("copy.mov");
+    ASSERT_TRUE(movie->writeSelfContained(copy));
+    EXPECT_EQ(dateTags(copy), expected);
+    const auto reference = folder.file("reference.mov");
+    ASSERT_TRUE(movie->writeReference(reference));
+    EXPECT_EQ(dateTags(reference), expected);
+    ASSERT_TRUE(movie->writeSelfContained(source));
+    EXPECT_EQ(dateTags(source), expected);
+
+    auto made = Movie::newMovie(600);
+    ASSERT_TRUE(made->insertMovieSegment(*movie, 0, movie->duration(), 0));
+    const auto joined = folder.file("new.mov");
+    ASSERT_TRUE(made->writeSelfContained(joined));
+    EXPECT_EQ(dateTags(joined), expected);
+
+    // A movie without dates gets the time of writing, as before.
+    auto undated = Movie::open(clips().lateVideo());
+    ASSERT_TRUE(undated);
+    EXPECT_FALSE(undated->creationTimeUnix().has_value() &&
+                 *undated->creationTimeUnix() == 1308141005);
+}
+
+} // namespace
+} // namespace toolbox

@@ -118,6 +118,13 @@ RunResult run(const std::string &program, const std::vector<std::string> &argume
                                static_cast<rlim_t>(options.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        for (const std::string &change : options.environment) {
+            const auto equals = change.find('=');
+            if (equals == std::string::npos)
+                unsetenv(change.c_str());
+            else
+                setenv(change.substr(0, equals).c_str(), change.c_str() + equals + 1, 1);
+        }
         std::vector<char *> argv;
         argv.push_back(const_cast<char *>(program.c_str()));
         for (const std::string &a : arguments)

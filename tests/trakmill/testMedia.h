@@ -55,6 +55,8 @@ struct RunOptions {
     bool stdinIsTerminal = false;    ///< standard input a pseudo-terminal fed with input
     std::string killWhenErrContains; ///< SIGKILL once standard error holds this text
     long long fileSizeLimit = -1;    ///< RLIMIT_FSIZE in bytes (a disk that fills)
+    /// Changes to the environment: "NAME=value" sets (also to ""), "NAME" alone unsets.
+    std::vector<std::string> environment;
 };
 
 /// Runs program with arguments (argv[1]...), standard output and error captured apart.

@@ -347,16 +347,90 @@ TEST_F(Trakmill, FailedReferenceMovieIsAFailure) {
     EXPECT_FALSE(std::filesystem::exists(work / "ref.mov"));
 }
 
-TEST_F(Trakmill, SourceRewrittenInPlaceKeepsItsSamples) {
-    // The output is the source itself: it must not be emptied before it is read.
+TEST_F(Trakmill, OutputThatIsASourceIsRefusedInEveryMode) {
+    // Writing over a source loses it: "-c WAVE -m soun" would leave a sound file in its place,
+    // an export a re-encoded copy. Every mode refuses, and the source stays as it was.
     std::filesystem::copy_file(source("av.mov"), work / "self.mov");
-    RunResult r = trakmill({"-i", "./self.mov", "-y", "-o", "./self.mov"});
-    ASSERT_EQ(r.status, 0) << r.err;
+    const auto size = std::filesystem::file_size(work / "self.mov");
+    const std::vector<std::vector<std::string>> modes = {
+        {"-c", "WAVE", "-m", "soun"}, {"-s", source("apch.settings")}, {"-f"}, {"-r"}, {}};
+    for (const auto &mode : modes) {
+        std::vector<std::string> args = {"-i", "./self.mov", "-y", "-o", "./self.mov"};
+        args.insert(args.end(), mode.begin(), mode.end());
+        RunResult r = trakmill(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(contains(r.err, "Output file is source #0, it is not overwritten\n")) << r.err;
+        EXPECT_EQ(std::filesystem::file_size(work / "self.mov"), size);
+    }
+    // The same file by another name (a hard link) is the source too.
+    std::filesystem::create_hard_link(work / "self.mov", work / "link.mov");
+    RunResult r =
+        trakmill({"-i", "./self.mov", "-y", "-o", "./link.mov", "-c", "WAVE", "-m", "soun"});
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(countFrames(work / "self.mov", "v:0"), 50);
-    EXPECT_NEAR(streamDuration(work / "self.mov", "a:0"), 2.0, 0.03);
-    int status = 0;
-    shell("ffmpeg -v error -i '" + work / "self.mov" + "' -f null - 2>&1", &status);
-    EXPECT_EQ(status, 0);
+}
+
+TEST_F(Trakmill, OutputThatIsNotARegularFileIsNeverReplaced) {
+    // The new file is renamed onto the output path: a device, a FIFO or a folder there would
+    // become a movie. Each is refused, with -y too, and stays what it was.
+    ASSERT_EQ(mkfifo((work / "fifo.mov").c_str(), 0600), 0);
+    std::filesystem::create_directory(work / "folder.mov");
+    for (const char *name : {"./fifo.mov", "./folder.mov"}) {
+        RunResult r = trakmill({"-i", source("av.mov"), "-y", "-o", name, "-f"});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_TRUE(contains(r.err, "Output is not a regular file, it is not replaced")) << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(work / "fifo.mov"));
+    EXPECT_TRUE(std::filesystem::is_directory(work / "folder.mov"));
+    // As root /dev/null itself would be at risk; here it must simply be refused.
+    RunResult r = trakmill({"-i", source("av.mov"), "-y", "-o", "/dev/null", "-f"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST_F(Trakmill, FailedOverwriteKeepsTheOldFile) {
+    // -y replaces the old file only with a complete new one: a failed write leaves it whole.
+    std::ofstream(work / "garbage.settings") << "not an atom container";
+    std::ofstream(work / "out.mov") << "the old movie";
+    RunResult r = trakmill(
+        {"-s", work / "garbage.settings", "-i", source("av.mov"), "-y", "-o", "./out.mov"});
+    EXPECT_EQ(r.status, 1);
+    std::string text;
+    std::getline(std::ifstream(work / "out.mov"), text);
+    EXPECT_EQ(text, "the old movie");
+    // A full disk during the write: the same.
+    r = trakmill({"-i", source("av.mov"), "-y", "-o", "./out.mov"}, fileSizeLimit(20000));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::filesystem::file_size(work / "out.mov"), 13u);
+}
+
+TEST_F(Trakmill, SelectionOfNoExistingTrackIsAFailure) {
+    // -t 7.0 names no track: a movie without tracks is no output.
+    RunResult r = trakmill({"-i", source("av.mov"), "-t", "7.0", "-y", "-o", "./none.mov", "-f"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(contains(r.err, "Done")) << r.err;
+    EXPECT_TRUE(contains(r.err, "No track to write")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "none.mov"));
+}
+
+TEST_F(Trakmill, BadTemporaryFolderOrSettingsFileIsAMessageNotACrash) {
+    // TMPDIR missing, a file or empty: the export's scratch files go to /tmp instead.
+    std::ofstream(work / "afile") << "x";
+    for (const std::string &tmp : {std::string("TMPDIR=") + (work / "missing"),
+                                   "TMPDIR=" + (work / "afile"), std::string("TMPDIR=")}) {
+        RunOptions options;
+        options.environment = {tmp};
+        RunResult r = trakmill(
+            {"-s", source("apch.settings"), "-i", source("av.mov"), "-y", "-o", "./out.mov"},
+            options);
+        EXPECT_EQ(r.status, 0) << tmp << r.err;
+        EXPECT_EQ(countFrames(work / "out.mov", "v:0"), 50) << tmp;
+    }
+    // A settings file that never ends is refused, not read into memory.
+    RunResult r = trakmill({"-s", "/dev/zero", "-i", source("av.mov"), "-y", "-o", "./zero.mov"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Invalid settings file /dev/zero")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "zero.mov"));
 }
 
 TEST_F(Trakmill, UndecodableSourceExportsNothing) {
@@ -371,17 +445,23 @@ TEST_F(Trakmill, UndecodableSourceExportsNothing) {
 }
 
 TEST_F(Trakmill, KilledExportLeavesNoPartialMovie) {
-    // Fluxaro stops a run with SIGKILL: no half-written movie may stay in the destination,
-    // only the empty file trakmill makes at the output path before it writes.
+    // Fluxaro stops a run with SIGKILL: no half-written or empty movie may stay in the
+    // destination, and a file that -y was to replace stays whole.
     RunOptions options;
     options.killWhenErrContains = "pourcentage    : ";
     RunResult r = trakmill(
         {"-s", source("apch.settings"), "-i", source("av.mov"), "-y", "-o", "./out.mov"}, options);
     EXPECT_EQ(r.status, -1); // killed
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.path()), {}), 0);
+
+    std::ofstream(work / "old.mov") << "the old movie";
+    r = trakmill({"-s", source("apch.settings"), "-i", source("av.mov"), "-y", "-o", "./old.mov"},
+                 options);
+    EXPECT_EQ(r.status, -1);
     std::vector<std::string> left;
     for (const auto &entry : std::filesystem::directory_iterator(work.path()))
         left.push_back(entry.path().filename().string() + ":" + std::to_string(entry.file_size()));
-    EXPECT_EQ(left, std::vector<std::string>{"out.mov:0"});
+    EXPECT_EQ(left, std::vector<std::string>{"old.mov:13"});
 }
 
 TEST_F(Trakmill, TrackSelectionKeepsTheListedTracks) {

@@ -19,6 +19,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,6 +123,17 @@ bool exists(const std::string &path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
+
+// An existing item at the path that is not a regular file (a device, a FIFO, a socket, a
+// folder): the new movie is renamed onto the output path, so such an item would be replaced.
+bool existsButNotRegular(const std::string &path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+// Settings files are atom containers of a few hundred bytes; anything beyond this is no
+// settings file (and /dev/zero would never end).
+constexpr off_t kMaxSettingsFileBytes = 1 << 20;
 
 // The folder part of a path as the platform's path functions give it: "" for "out.mov".
 std::string folderOf(const std::string &path) {
@@ -346,6 +358,13 @@ int buildAndWrite() {
                     source.removeTrack(t);
         }
     }
+    std::size_t kept = 0;
+    for (const auto &source : arrayOfMovies)
+        kept += source->movie()->trackCount();
+    if (kept == 0) {
+        infoPrintf("No track to write: the track selection names no track of the sources\n");
+        return 1;
+    }
     for (std::size_t s = 0; s < arrayOfMovies.size(); ++s) {
         const Movie &source = *arrayOfMovies[s]->movie();
         if (source.trackCount() == 0)
@@ -358,25 +377,19 @@ int buildAndWrite() {
         }
     }
 
-    // The output file: an empty file at the path tells at once whether it can be written.
-    // A source given as output is not emptied: the writers read it until the new file
-    // replaces it.
+    // The output: every writer makes its file unnamed in the output's folder and renames it
+    // onto the path only when complete, so the file there stays whole until then (a failed or
+    // killed write leaves it as it was). What can be checked before writing is checked here.
     const std::string &out = *outputFilePath;
-    bool outputIsSource = false;
-    for (const auto &source : arrayOfMovies)
-        outputIsSource = outputIsSource || sameFile(source->path(), out);
-    bool placeholder = false;
-    if (outputIsSource) {
-        if (access(folderOf(out).c_str(), W_OK) != 0) {
-            infoPrintf("Invalid output path\n");
-            return 1;
-        }
-    } else {
-        if (isDirectory(out) || !writeWholeFile(out, {}) || isDirectory(out)) {
-            infoPrintf("Invalid output path\n");
-            return 1;
-        }
-        placeholder = true;
+    if (existsButNotRegular(out)) {
+        infoPrintf("Output is not a regular file, it is not replaced: %s\n", out.c_str());
+        return 1;
+    }
+    const std::string folder = folderOf(out);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        infoPrintf("Invalid output path\n");
+        verbosePrintf("(%s: %s)\n", folder.c_str(), std::strerror(errno));
+        return 1;
     }
 
     MovieProgressPrinter printer(isTty, [](const char *text) { infoPrintf("%s", text); });
@@ -403,12 +416,6 @@ int buildAndWrite() {
         } else {
             infoPrintf("\nDone\n");
         }
-    }
-    // A failed write leaves no empty placeholder that could pass for the movie.
-    if (status != 0 && placeholder) {
-        struct stat info {};
-        if (stat(out.c_str(), &info) == 0 && info.st_size == 0)
-            std::remove(out.c_str());
     }
     return status;
 }
@@ -456,6 +463,10 @@ std::optional<int> readOptions(int argc, char **argv) {
                 infoPrintf("Output file already exists\n");
                 return 1;
             }
+            if (existsButNotRegular(path)) {
+                infoPrintf("Output is not a regular file, it is not replaced: %s\n", optarg);
+                return 1;
+            }
             outputFilePath = path;
             break;
         }
@@ -495,6 +506,13 @@ std::optional<int> readOptions(int argc, char **argv) {
         case 's': {
             if (!exists(optarg)) {
                 verbosePrintf("Invalid settings file path\n");
+                return 1;
+            }
+            struct stat info {};
+            if (stat(optarg, &info) != 0 || !S_ISREG(info.st_mode) ||
+                info.st_size > kMaxSettingsFileBytes) {
+                infoPrintf("Invalid settings file %s: not a regular file of at most %ld bytes\n",
+                           optarg, static_cast<long>(kMaxSettingsFileBytes));
                 return 1;
             }
             flattenMovie = true;
@@ -542,6 +560,14 @@ int run(int argc, char **argv) {
         infoPrintf("-f and -r cannot be specified at the same time\n");
         return 1;
     }
+    // Writing over a source would lose it (a sound file or a re-encoded movie in its place) in
+    // every mode, and the writers still read it while they write.
+    for (std::size_t s = 0; s < arrayOfMovies.size(); ++s)
+        if (sameFile(arrayOfMovies[s]->path(), *outputFilePath)) {
+            infoPrintf("Output file is source #%u, it is not overwritten\n",
+                       static_cast<unsigned>(s));
+            return 1;
+        }
     return buildAndWrite();
 }
 
@@ -559,7 +585,18 @@ int main(int argc, char **argv) {
     isTty = isatty(STDOUT_FILENO) == 1;
     // Standard error carries trakmill's own messages and progress lines only.
     av_log_set_level(AV_LOG_QUIET);
-    const int status = run(argc, argv);
+    int status = 1;
+    // Nothing the toolbox or the standard library throws (no memory, a file system error)
+    // may end the program without a word: it is a failure like the others.
+    try {
+        status = run(argc, argv);
+    } catch (const std::exception &error) {
+        infoPrintf("Failed: %s\n", error.what());
+        status = 1;
+    } catch (...) {
+        infoPrintf("Failed: unexpected error\n");
+        status = 1;
+    }
     // The file type of the output: QuickTime movie (also after a failure, failures ignored).
     if (outputFilePath) {
         static const char type[] = "video/quicktime";

@@ -285,3 +285,31 @@ float intraOffset(const std::optional<QString> &report) {
     }
     return earliest ? static_cast<float>(*earliest) : 0.0f;
 }
+
+std::optional<double> showinfoFrameRate(const std::optional<QString> &report) {
+    if (!report || report->isEmpty()) {
+        return std::nullopt;
+    }
+    const QString timeMark = QStringLiteral(" pts_time:");
+    std::optional<double> first;
+    std::optional<double> last;
+    int32_t frames = 0;
+    for (const QString &line : linesToArray(*report)) {
+        if ((!line.contains(QLatin1String("[showinfo ")) &&
+             !line.contains(QLatin1String("[Parsed_showinfo_"))) ||
+            !line.contains(timeMark)) {
+            continue;
+        }
+        const double time = numberValue(cutBefore(textAfter(line, timeMark), QStringLiteral(" ")));
+        if (!std::isfinite(time)) {
+            continue;
+        }
+        first = first ? std::min(*first, time) : time;
+        last = last ? std::max(*last, time) : time;
+        ++frames;
+    }
+    if (frames < 3 || !first || !last || *last - *first <= 0) {
+        return std::nullopt;
+    }
+    return (frames - 1) / (*last - *first);
+}

@@ -23,3 +23,9 @@ std::optional<QVariantMap> ptsDtsOffsetMs(const std::optional<QString> &report);
 /// ("[showinfo @ " or "[Parsed_showinfo_0 @ " lines with " iskey:1 " and " pts_time:"); 0 when
 /// there is none.
 float intraOffset(const std::optional<QString> &report);
+
+/// The average frame rate of the frames the probing run decoded (its showinfo lines: frame
+/// count less one over the span of their presentation times), or nothing with fewer than three
+/// frames. Unlike the report's " tbr" (the container's guess, 150 for a clip that changes from
+/// 25 to 30 frames per second), it is what the stream plays at.
+std::optional<double> showinfoFrameRate(const std::optional<QString> &report);

@@ -50,6 +50,9 @@ struct appControllerHooks {
     std::function<void(double fraction)> batchProgress;
 };
 
+/// The last two lines a tool printed that are not progress: the reason it gives when it fails.
+QString toolFailureText(const QString &output);
+
 class appController : public QObject, public taskLauncherDelegate {
     Q_OBJECT
 
@@ -216,6 +219,8 @@ private:
     float taskProgressMaxValue_ = 0;
     int32_t taskParseInt_ = 1;
     float taskPreviousTime_ = 0;
+    /// The end of what the running conversion tool printed: its reason when it fails.
+    QString taskOutputTail_;
     std::optional<QString> progressActionStrBeforePause_;
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;

@@ -49,6 +49,13 @@ QStringList appController::analysisArray() {
 
 void appController::iba_analysisStopBt() {
     analysisStopInt_ = 1;
+    // A probe may never end by itself (a source that never ends, a tool that hangs): the stop
+    // ends the running tool, as a stop ends a conversion, and its end report takes the
+    // analysis down its stop path at once.
+    if (analysisTaskClass_ && analysisTaskClass_->isRunning()) {
+        logStr(QStringLiteral("analysis stop       : ending the running tool"));
+        analysisTaskClass_->terminate();
+    }
 }
 
 std::optional<QVariantMap> appController::analysisFf(const std::optional<QString> &report,
@@ -68,6 +75,21 @@ std::optional<QVariantMap> appController::analysisFf(const std::optional<QString
     const float intra = intraOffset(report);
     if (intra > 0) {
         dico->insert(QStringLiteral("intraOffset"), intra);
+    }
+    // The rate that decides the frame-rate mode is the one the stream plays at: the report's
+    // " tbr" is the container's guess, far off for a variable rate (150 for 25 then 30 fps,
+    // which slow motion would stretch four times). The decoded frames' own average wins when
+    // the two differ by more than a tenth.
+    if (dico->contains(QStringLiteral("v0_codec"))) {
+        if (const std::optional<double> measured = showinfoFrameRate(report)) {
+            const double stated = dico->value(QStringLiteral("v0_fps")).toDouble();
+            if (stated <= 0 || std::fabs(stated - *measured) > 0.1 * *measured) {
+                logStr(QStringLiteral("v0_fps              :-/ %1 stated, %2 measured")
+                           .arg(stated)
+                           .arg(*measured, 0, 'f', 3));
+                dico->insert(QStringLiteral("v0_fps"), static_cast<float>(*measured));
+            }
+        }
     }
     return dico;
 }
@@ -272,6 +294,16 @@ void appController::analysisStepDico(const QString &src) {
         analysis();
         return;
     }
+    if (!dico->contains(QStringLiteral("v0_id")) && !dico->contains(QStringLiteral("v0_codec"))) {
+        // Sound alone, or a header that names no picture: the conversion needs a video track.
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (no video stream)").arg(src));
+        if (hooks.analysisVerdict) {
+            hooks.analysisVerdict(src, false, QStringLiteral("no video stream"));
+        }
+        prefWrite(QStringLiteral("analysisFin"), 1);
+        analysis();
+        return;
+    }
     const float ratio = analysisAspectRatio(*dico);
     dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
     dico->insert(QStringLiteral("v0_fields"), label);
@@ -423,7 +455,18 @@ void appController::analysisStepFin(const QString &src) {
             c_.batchDrawer->open();
         }
         if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(src, true, QString());
+            // The conversion keeps the first sound track only: say so when there are more.
+            int32_t soundTracks = 0;
+            while (job->contains(QStringLiteral("a%1_id").arg(soundTracks)) ||
+                   job->contains(QStringLiteral("a%1_codec").arg(soundTracks))) {
+                ++soundTracks;
+            }
+            hooks.analysisVerdict(
+                src, true,
+                soundTracks > 1
+                    ? QStringLiteral("sound: track 1 of %1 kept, the others are left out")
+                          .arg(soundTracks)
+                    : QString());
         }
     } else if (job && hooks.analysisVerdict) {
         hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));

@@ -11,8 +11,11 @@
 #include "settings/prefs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 appController::appController(const appControls &controls, QObject *parent)
     : QObject(parent), c_(controls) {}
@@ -88,13 +91,47 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         first = QFileInfo(paths.first());
     }
     if (first.isDir()) {
+        // The destination's events folder holds this program's outputs: with the source folder
+        // as the destination, converting them again at every run would never end.
+        const QString events = QFileInfo(eventsFolderPathStr()).absoluteFilePath() + '/';
         QStringList files;
         for (const QString &item : lsCocoaRecursive(paths.first())) {
-            if (!QFileInfo(item).isDir()) {
+            if (!QFileInfo(item).isDir() &&
+                !(c_.encDstPathStr != nullptr && !c_.encDstPathStr->text().isEmpty() &&
+                  QFileInfo(item).absoluteFilePath().startsWith(events))) {
                 files << item;
             }
         }
         paths = files;
+    }
+    // Only regular files are sources: a FIFO, a device or a socket named like a movie would
+    // keep the probe waiting for ever.
+    {
+        QStringList regular;
+        for (const QString &path : paths) {
+            struct stat info {};
+            const bool known = ::stat(QFile::encodeName(path).constData(), &info) == 0;
+            if (known && !S_ISREG(info.st_mode)) {
+                logStr(QStringLiteral("not a regular file  :-( %1").arg(path));
+                if (hooks.analysisVerdict) {
+                    hooks.analysisVerdict(path, false, QStringLiteral("not a regular file"));
+                }
+                continue;
+            }
+            if (!known && path.contains(QChar::ReplacementCharacter)) {
+                // A name whose bytes are not UTF-8 can't be given back to the file system once
+                // read as text: it is refused by name instead of failing as unreadable.
+                logStr(QStringLiteral("file name           :-( not UTF-8: %1").arg(path));
+                if (hooks.analysisVerdict) {
+                    hooks.analysisVerdict(
+                        path, false,
+                        QStringLiteral("its name is not valid UTF-8: rename it to convert it"));
+                }
+                continue;
+            }
+            regular << path; // a missing path: the analysis says so in its own words
+        }
+        paths = regular;
     }
 
     // The same path twice in one drop would make two rows that the step machine can't tell

@@ -3,6 +3,7 @@
 #include "controller/appController.h"
 #include "controller/encodage.h"
 #include "controller/exportPreset.h"
+#include "controller/jobFiles.h"
 #include "dates/recordingDate.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
@@ -26,6 +27,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -42,15 +46,18 @@ bool childSet(const QString &key) {
     return prefReadChildDico(kJob, key).toInt() != 0;
 }
 
-/// A free name "<folder>/<stem><random>.mov" for an intermediate file.
+/// A free name "<folder>/<stem><random>.mov" for an intermediate file, created empty and
+/// exclusively so that no other run takes it before the file is moved there.
 QString randomSibling(const QString &folder, const QString &stem) {
-    QString path;
-    do {
-        path = QStringLiteral("%1/%2%3.mov")
-                   .arg(folder, stem)
-                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
-    } while (QFileInfo::exists(path));
-    return path;
+    for (;;) {
+        const QString path = QStringLiteral("%1/%2%3.mov")
+                                 .arg(folder, stem)
+                                 .arg(QRandomGenerator::global()->bounded(0x7fffffff));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !QFileInfo::exists(path)) {
+            return path;
+        }
+    }
 }
 
 } // namespace
@@ -206,12 +213,28 @@ void appController::encDebStep(int32_t outInt) {
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
     }
-    const std::optional<QString> name = dateCreation2iMovieName(src);
+    const std::optional<recordingDate> date = recordingDateOf(src);
+    const std::optional<QString> name =
+        date ? std::optional<QString>(date->name) : std::optional<QString>();
+    if (date && date->utcSeconds) {
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateUTC"),
+                           recordingDateUtcText(*date->utcSeconds));
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateISO"),
+                           recordingDateIso8601(*date->utcSeconds, date->offsetSeconds));
+        prefWriteChildDico(kJob, QStringLiteral("recordingDateSeconds"),
+                           static_cast<qlonglong>(*date->utcSeconds));
+        logStr(QStringLiteral("recording date      : %1 (%2)")
+                   .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
+                        date->fromPlaylist ? QStringLiteral("playlist, local zone")
+                                           : QStringLiteral("file creation date")));
+    }
     const QString dst =
         QStringLiteral("%1%2/%3.%4")
             .arg(folder, kEventsFolder, name.value_or(QFileInfo(src).completeBaseName()),
                  encDstExtensionStr(outInt, record.value(QStringLiteral("v0_codec")).toString()));
-    prefWriteChildDico(kJob, QStringLiteral("dstPathStr"), dst);
+    // The final name gets the output only once it is judged complete (end step); until then
+    // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
+    prefWriteChildDico(kJob, QStringLiteral("finalPathStr"), dst);
     logStr(QStringLiteral("replacePathStr      ? %1").arg(dst));
 
     if (QFileInfo::exists(dst)) {
@@ -263,6 +286,16 @@ void appController::encDebStep(int32_t outInt) {
               QStringLiteral("format              : %1\n")
                   .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel));
 
+    const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
+    if (working.isEmpty()) {
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("cannot create a file in the destination folder"));
+        encSkipJob();
+        return;
+    }
+    prefWriteChildDico(kJob, QStringLiteral("dstPathStr"), working);
+    logStr(QStringLiteral("working file        : %1").arg(working));
+
     prefWriteChildDico(kJob, QStringLiteral("encQtEnc"), 1);
     logStr(QStringLiteral("encProcesses        > encDeb: ffmpeg task"));
     if (!taskArgsVArray_.isEmpty()) {
@@ -306,6 +339,9 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
         encPendingScan();
         return false;
     }
+    // On disk before the tool starts: should the application be killed now, the next start
+    // finds the job's working files in this record and deletes them.
+    prefSynchronize();
     return taskLauncherEncStart(args, maximum, parser);
 }
 
@@ -319,11 +355,13 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
     const QString working = record.value(QStringLiteral("dstPathStr")).toString();
     prefWriteChildDico(kJob, QStringLiteral("srcPathStr"), working);
-    if (working.isEmpty() || !QFileInfo(working).isFile()) {
+    if (working.isEmpty() || !QFileInfo(working).isFile() || QFileInfo(working).size() == 0) {
         // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
+        const QString said = record.value(QStringLiteral("toolErrorStr")).toString();
         prefWriteChildDico(kJob, QStringLiteral("skipReason"),
-                           QStringLiteral("ffmpeg made no movie"));
+                           said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
+                                          : QStringLiteral("ffmpeg made no movie: %1").arg(said));
         encPendingScan();
         return;
     }
@@ -331,8 +369,14 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
 
     // Trimming to the first video frame.
     const QString offsetPath = randomSibling(folder, QStringLiteral("offset"));
-    if (mvCocoa(working, offsetPath, QStringLiteral("y"))) {
-        prefWriteChildDico(kJob, QStringLiteral("postProcessPurge"), offsetPath);
+    // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
+    // record that names it (the next start deletes it).
+    prefWriteChildDico(kJob, QStringLiteral("postProcessPurge"), offsetPath);
+    prefSynchronize();
+    if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
+        rmCocoa(offsetPath);
+        prefDeleteChildDico(kJob, QStringLiteral("postProcessPurge"));
+    } else {
         const int32_t mode = outInt > 0 ? 0 : -1;
         // Working files: the system flushes them in its own time, as it does ffmpeg's output;
         // a flush here would wait for every byte ffmpeg wrote.
@@ -359,8 +403,12 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     if (preset.retime) {
         const QString slowPath = randomSibling(folder, QStringLiteral("slow"));
         logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
-        if (mvCocoa(working, slowPath, QStringLiteral("y"))) {
-            prefWriteChildDico(kJob, QStringLiteral("workPathStr"), slowPath);
+        prefWriteChildDico(kJob, QStringLiteral("workPathStr"), slowPath);
+        prefSynchronize();
+        if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
+            rmCocoa(slowPath);
+            prefDeleteChildDico(kJob, QStringLiteral("workPathStr"));
+        } else {
             QTMOVIErelease();
             if (QTMOVIEinstantiate(slowPath)) {
                 retimeOpened = true;
@@ -394,9 +442,11 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
                               : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
     const std::optional<QString> settings = exportSettingsName(
         outInt, record.value(QStringLiteral("v0_width")).toInt(), preset.height, rate, proresTitle);
-    const std::optional<QStringList> args = encPostQtEnc(
-        working, record.value(QStringLiteral("w_duration")).toFloat(),
-        fractionStr2Float(record.value(QStringLiteral("v0_dar"))), settings.value_or(QString()));
+    encPostQtEncFailure failure = encPostQtEncFailure::none;
+    const std::optional<QStringList> args =
+        encPostQtEnc(working, record.value(QStringLiteral("w_duration")).toFloat(),
+                     fractionStr2Float(record.value(QStringLiteral("v0_dar"))),
+                     settings.value_or(QString()), &failure);
     if (args) {
         taskArgsVArray_ = *args;
         launchRecord(taskArgsVArray_, 100, 2);
@@ -404,6 +454,14 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
                    QStringLiteral("puceFailure"));
+    if (failure == encPostQtEncFailure::cannotMoveAside) {
+        // Not a disk that is full: the movie could not be renamed in its folder.
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("cannot set the converted movie aside for the export"));
+        prefWrite(QStringLiteral("encFin"), 1);
+        encPendingScan();
+        return;
+    }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                  localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
     prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
@@ -451,7 +509,9 @@ void appController::encFinStep(const QString &step) {
     prefDelete(QStringLiteral("encFin"));
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
     QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
+    // dst: the working output; finalPath: the name it gets once judged complete.
     const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
     for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr")}) {
         const QString purge = job.value(key).toString();
         if (!purge.isEmpty() && QFileInfo::exists(purge)) {
@@ -460,7 +520,7 @@ void appController::encFinStep(const QString &step) {
             rmCocoa(purge + QStringLiteral(".mov"));
         }
     }
-    if (!dst.isEmpty()) {
+    if (!dst.isEmpty() && dst != finalPath) {
         const QString master = oldSrcPathStr2DstPathStr(dst);
         if (QFileInfo::exists(master)) {
             rmCocoa(master);
@@ -488,7 +548,8 @@ void appController::encFinStep(const QString &step) {
 
     if (row >= 0 &&
         list_.value(row, QStringLiteral("resultat")).toString() == QStringLiteral("puceCurrent")) {
-        const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile();
+        // The working file is made empty before ffmpeg runs: empty, it is no output.
+        const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile() && QFileInfo(dst).size() > 0;
         const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
         // At least 200 KB that ffmpeg reads as a movie; a size that can't be read is no proof.
         QString why;
@@ -501,17 +562,37 @@ void appController::encFinStep(const QString &step) {
         } else if (!outputIsReadableMovie(dst)) {
             why = QStringLiteral("output is not a readable movie");
         }
+        if (why.isEmpty() && job.contains(QStringLiteral("recordingDateSeconds"))) {
+            // The file's time is the recording's too, for file browsers and importers; set on
+            // the working file, so the final name has it from its first moment.
+            const qint64 seconds = job.value(QStringLiteral("recordingDateSeconds")).toLongLong();
+            if (!setFileRecordingTime(dst, seconds)) {
+                logStr(
+                    QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
+            }
+        }
+        if (why.isEmpty() && !finalPath.isEmpty() && finalPath != dst) {
+            // One rename, which replaces a file kept there until now: the final name holds
+            // either the old file or the complete new movie, never a part of one.
+            if (::rename(QFile::encodeName(dst).constData(),
+                         QFile::encodeName(finalPath).constData()) != 0) {
+                why = QStringLiteral("cannot move the output to '%1': %2")
+                          .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+            }
+        }
         const bool success = why.isEmpty();
         list_.setValue(row, QStringLiteral("resultat"),
                        success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
         if (!success) {
             logStr(QStringLiteral("output              :-( %1 KB '%2'").arg(sizeKB).arg(dst));
-            if (exists) {
+            if (QFileInfo(dst).isFile()) {
                 rmCocoa(dst);
             }
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
             if (job.value(QStringLiteral("skipReason")).toString().isEmpty()) {
-                job.insert(QStringLiteral("skipReason"), why);
+                const QString said = job.value(QStringLiteral("toolErrorStr")).toString();
+                job.insert(QStringLiteral("skipReason"),
+                           said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said));
             }
         }
     }
@@ -534,7 +615,7 @@ void appController::encFinStep(const QString &step) {
         reportBatchProgress(1.0);
         if (hooks.jobEnded) {
             QVariantMap ended = list_.dico(row);
-            ended.insert(QStringLiteral("dstPathStr"), dst);
+            ended.insert(QStringLiteral("dstPathStr"), finalPath.isEmpty() ? dst : finalPath);
             ended.insert(QStringLiteral("skipReason"), job.value(QStringLiteral("skipReason")));
             hooks.jobEnded(ended, status);
         }

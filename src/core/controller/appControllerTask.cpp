@@ -2,6 +2,7 @@
 // the end of a run, and the pause, play and stop commands.
 #include "analysis/taskParsers.h"
 #include "controller/appController.h"
+#include "controller/jobFiles.h"
 #include "frontApi/alerts.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
@@ -10,6 +11,27 @@
 #include "settings/prefs.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+QString toolFailureText(const QString &output) {
+    QStringList kept;
+    const QStringList lines =
+        output.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        // Progress lines and the tools' own markers say nothing about a failure.
+        if (line.isEmpty() || line.startsWith(QLatin1String("frame=")) ||
+            line.startsWith(QLatin1String("size=")) ||
+            line.startsWith(QLatin1String("pourcentage")) || line == QLatin1String("0%") ||
+            line == QLatin1String("Done")) {
+            continue;
+        }
+        kept << line;
+    }
+    return kept.mid(std::max<qsizetype>(0, kept.size() - 2)).join(QStringLiteral(" / "));
+}
 
 bool appController::taskLauncherEncStart(const QStringList &args, float progressMaxValue,
                                          int32_t parseInt, uiProgressBar *progressBar,
@@ -23,6 +45,8 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         taskClass_->terminate();
         taskClass_.reset();
     }
+    taskOutputTail_.clear();
+    prefDeleteChildDico(QStringLiteral("processEncDico"), QStringLiteral("toolErrorStr"));
     taskStopBt_ = stopBt != nullptr ? stopBt : c_.encStopBt;
     if (taskStopBt_ != nullptr) {
         if (taskStopBt_->imageName(0).startsWith(QStringLiteral("btPlay"))) {
@@ -86,6 +110,10 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
     if (launcher != taskClass_.get()) {
         return;
     }
+    taskOutputTail_.append(chunk);
+    if (taskOutputTail_.size() > 8192) {
+        taskOutputTail_.remove(0, taskOutputTail_.size() - 8192);
+    }
     if (taskParseInt_ == 1) {
         return;
     }
@@ -138,6 +166,14 @@ void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
             logStr(QStringLiteral("task failed, error  :-( %1 (%2)")
                        .arg(status)
                        .arg(taskArgsVArray_.join(QLatin1Char(' '))));
+            // The tool's own words (a read-only folder, a name too long, a full disk) are the
+            // reason the user needs: kept with the job for its end report.
+            const QString said = toolFailureText(taskOutputTail_);
+            if (!said.isEmpty()) {
+                logStr(QStringLiteral("tool said           :-( %1").arg(said));
+                prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("toolErrorStr"),
+                                   said);
+            }
         }
     }
     taskLauncherDone();
@@ -248,28 +284,12 @@ void appController::iba_taskStopBt(uiSegmented *control) {
 }
 
 QStringList appController::jobFilesToDelete() {
-    const QVariantMap job = prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    QStringList paths;
-    if (!dst.isEmpty()) {
-        paths << dst << oldSrcPathStr2DstPathStr(dst);
-    }
-    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
-                               QStringLiteral("workPathStr")}) {
-        const QString path = job.value(key).toString();
-        if (!path.isEmpty()) {
-            paths << path << path + QStringLiteral(".mov");
-        }
-    }
-    return paths;
+    return encJobFilesToDelete(
+        prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{}));
 }
 
 void appController::deleteFiles(const QStringList &paths) {
-    for (const QString &path : paths) {
-        if (QFileInfo(path).isFile()) {
-            rmCocoa(path);
-        }
-    }
+    encDeleteJobFiles(paths);
 }
 
 bool appController::iba_menuQuit() {

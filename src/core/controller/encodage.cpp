@@ -62,6 +62,17 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
              << QStringLiteral("-ar") << QStringLiteral("48000") << QStringLiteral("-atag")
              << QStringLiteral("sowt");
     }
+    // The output carries the recording date it is named after: the movie header's times (UTC)
+    // and the QuickTime creation-date key (with its zone offset), which photo libraries and
+    // editors sort by.
+    const QString utc = dico.value(QStringLiteral("recordingDateUTC")).toString();
+    const QString iso = dico.value(QStringLiteral("recordingDateISO")).toString();
+    if (!utc.isEmpty() && !iso.isEmpty()) {
+        args << QStringLiteral("-metadata") << QStringLiteral("creation_time=") + utc
+             << QStringLiteral("-metadata")
+             << QStringLiteral("com.apple.quicktime.creationdate=") + iso
+             << QStringLiteral("-movflags") << QStringLiteral("+use_metadata_tags");
+    }
     args << QStringLiteral("-sn") << QStringLiteral("-y") << dst;
     logStr(QStringLiteral("encodage            - fin"));
     return args;
@@ -94,14 +105,20 @@ QString encDefaultSettingsName(float aspectRatio) {
 }
 
 std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
-                                        float aspectRatio, const QString &settingsName) {
+                                        float aspectRatio, const QString &settingsName,
+                                        encPostQtEncFailure *failure) {
     logStr(QStringLiteral("encQt()             - deb"));
+    encPostQtEncFailure ignored = encPostQtEncFailure::none;
+    encPostQtEncFailure &why = failure != nullptr ? *failure : ignored;
+    why = encPostQtEncFailure::none;
     if (workingPath.isEmpty()) {
+        why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
     const QString masterPath = oldSrcPathStr2DstPathStr(workingPath);
     if (!mvCocoa(workingPath, masterPath, QStringLiteral("y"))) {
         logStr(QStringLiteral("encQt()             :-( mv '%1' '%2'").arg(workingPath, masterPath));
+        why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
     const QString name =
@@ -114,6 +131,7 @@ std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durati
                .arg(static_cast<double>(needMB), 0, 'f', 0)
                .arg(freeMB));
     if (freeMB >= 0 && static_cast<float>(freeMB) < needMB) {
+        why = encPostQtEncFailure::notEnoughSpace;
         return std::nullopt;
     }
     const QStringList args{toolsPathStr() + QStringLiteral("/trakmill"),

@@ -37,6 +37,10 @@ QString encDefaultSettingsName(float aspectRatio);
 /// the trakmill vector "<resources>/tools/trakmill -s <resources>/presetQt/<settings> -i MASTER
 /// -y -o WORKING". Records the working path as "dstPathStr" and the master as "purgePathStr1"
 /// in "processEncDico". Nothing when the volume's free space is known and smaller than the
-/// export's estimate (duration x 9 MB), or when the movie can't be moved aside.
+/// export's estimate (duration x 9 MB), or when the movie can't be moved aside; failure, when
+/// given, then says which of the two it was (the step machine shows the disk alert for the
+/// first only).
+enum class encPostQtEncFailure { none, notEnoughSpace, cannotMoveAside };
 std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
-                                        float aspectRatio, const QString &settingsName);
+                                        float aspectRatio, const QString &settingsName,
+                                        encPostQtEncFailure *failure = nullptr);

@@ -1,5 +1,6 @@
 #include "controller/startup.h"
 
+#include "controller/jobFiles.h"
 #include "movie/QTCodecs.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
@@ -87,7 +88,14 @@ void startupReleaseSingleInstance() {
 }
 
 QString startupTmpFolder() {
+    // TMPDIR as the system gives it, when it names a folder we may write in: a missing one,
+    // a file or an empty value must not make us create folders elsewhere (at the root).
     QString tmp = QDir::tempPath();
+    const QFileInfo tmpInfo(tmp);
+    if (tmp.isEmpty() || !tmpInfo.isDir() || !tmpInfo.isWritable()) {
+        logStr(QStringLiteral("TMPDIR              :-( not a writable folder: '%1'").arg(tmp));
+        tmp = QStringLiteral("/tmp");
+    }
     if (!tmp.endsWith(QLatin1Char('/'))) {
         tmp.append(QLatin1Char('/'));
     }
@@ -96,6 +104,8 @@ QString startupTmpFolder() {
     rmCocoa(folder);
     if (!mkdirCocoa(folder)) {
         setTMPFOLDER(QString());
+        // File names are appended to the folder: the fallback keeps its final "/".
+        setTMPFOLDER(getTMPFOLDER() + QLatin1Char('/'));
         rmCocoa(getTMPFOLDER());
         mkdirCocoa(getTMPFOLDER());
     }
@@ -155,6 +165,9 @@ StartupStatus startupRun(const StartupOptions &options) {
 
     startupCodecChecks();
 
+    // A job that a kill or crash cut short left its partial output and working files; its
+    // record is what the sweep below clears, so they go first.
+    encPurgeCrashedJob();
     appRemoveOldTmpPrefs();
     appWriteAllPrefs();
     return StartupStatus::Ok;

@@ -2,18 +2,20 @@
 
 #include "platform/log.h"
 #include "platform/resources.h"
-#include "platform/shellQuote.h"
 #include "platform/utilsFile.h"
 #include "platform/utilsStr.h"
-#include "platform/utilsTools.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
+
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -55,33 +57,215 @@ QString listDescription(const QStringList &items) {
     return QLatin1Char('(') + items.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-// The date name that clipdater gives the clip `baseName` in the playlist folder, or nothing.
-std::optional<QString> clipdaterName(const QString &folderPLAYLIST, const QString &baseName) {
-    // Both paths are single-quoted words: no file name can break or inject into the command.
-    const QString cmd = shellQuote(toolsPathStr() + QStringLiteral("/clipdater")) +
-                        QLatin1Char(' ') + shellQuote(folderPLAYLIST);
-    const QString output = taskWithStrBasic(cmd).value_or(QString());
-    logDebug(QStringLiteral("dateCreation2iMovieN- str : %1").arg(output));
-    const QStringList linesA = linesToArray(output);
-    logDebug(QStringLiteral("dateCreation2iMovieN- linesA : %1").arg(listDescription(linesA)));
-    const QString separator = QStringLiteral(" : ");
-    for (qsizetype j = 0; j < linesA.size(); ++j) {
-        const QString &line = linesA.at(j);
-        logStr(QStringLiteral("str line %1 : %2").arg(QString::number(j), line));
-        if (!line.contains(separator)) {
-            continue;
-        }
-        const QStringList pieces = line.split(separator);
-        if (pieces.at(0) == baseName) {
-            return pieces.at(1) + QLatin1Char('-') + baseName;
+// Lines of the clip being named that are written to the log, at most; a crafted playlist can
+// list one clip millions of times, and the log must not grow with it.
+constexpr int kLoggedClipLines = 16;
+// No line of clipdater is longer than this; a longer one is no line of clipdater's and is
+// skipped without being held in memory.
+constexpr qsizetype kMaxClipdaterLine = 256;
+
+bool isDigits(const QString &text, qsizetype from, qsizetype count) {
+    for (qsizetype i = from; i < from + count; ++i) {
+        if (i >= text.size() || !text.at(i).isDigit() || text.at(i).unicode() > 0x7F) {
+            return false;
         }
     }
-    return std::nullopt;
+    return true;
+}
+
+int number(const QString &text, qsizetype from, qsizetype count) {
+    return text.mid(from, count).toInt();
+}
+
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+// The fields of "clip-YYYY-MM-DD hh;mm;ss" when they form a date that exists.
+std::optional<std::tm> clipNameFields(const QString &name) {
+    // c l i p - Y Y Y Y - M M - D D _ h h ; m m ; s s
+    // 0       4 5       9 0  2 3  5 6 7  9 0  2 3
+    if (name.size() != 24 || !name.startsWith(QStringLiteral("clip-")) ||
+        name.at(9) != QLatin1Char('-') || name.at(12) != QLatin1Char('-') ||
+        name.at(15) != QLatin1Char(' ') || name.at(18) != QLatin1Char(';') ||
+        name.at(21) != QLatin1Char(';') || !isDigits(name, 5, 4) || !isDigits(name, 10, 2) ||
+        !isDigits(name, 13, 2) || !isDigits(name, 16, 2) || !isDigits(name, 19, 2) ||
+        !isDigits(name, 22, 2)) {
+        // BCD bytes above 9 print as the letters A to F: no date.
+        return std::nullopt;
+    }
+    const int year = number(name, 5, 4);
+    const int month = number(name, 10, 2);
+    const int day = number(name, 13, 2);
+    const int hour = number(name, 16, 2);
+    const int minute = number(name, 19, 2);
+    const int second = number(name, 22, 2);
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1; // the zone's rules say whether daylight saving time was in force
+    return fields;
+}
+
+// Splits clipdater's output into lines as it arrives, keeping only the line being read.
+class clipdaterLineReader {
+public:
+    // Adds bytes; calls onLine for every complete line until it answers false (stop).
+    template <typename F> bool feed(const QByteArray &bytes, F &&onLine) {
+        qsizetype from = 0;
+        while (from < bytes.size()) {
+            const qsizetype end = bytes.indexOf('\n', from);
+            const qsizetype stop = end < 0 ? bytes.size() : end;
+            if (!overlong_) {
+                pending_.append(bytes.constData() + from, stop - from);
+                if (pending_.size() > kMaxClipdaterLine) {
+                    overlong_ = true;
+                    pending_.clear();
+                }
+            }
+            if (end < 0) {
+                return true;
+            }
+            const bool wasOverlong = overlong_;
+            overlong_ = false;
+            ++lineCount_;
+            const QByteArray line = std::exchange(pending_, QByteArray());
+            if (!wasOverlong && !onLine(QString::fromUtf8(line))) {
+                return false;
+            }
+            from = end + 1;
+        }
+        return true;
+    }
+    template <typename F> void finish(F &&onLine) {
+        if (!pending_.isEmpty() && !overlong_) {
+            ++lineCount_;
+            onLine(QString::fromUtf8(pending_));
+        }
+        pending_.clear();
+    }
+    [[nodiscard]] qint64 lineCount() const { return lineCount_; }
+
+private:
+    QByteArray pending_;
+    bool overlong_ = false;
+    qint64 lineCount_ = 0;
+};
+
+// The date name that clipdater gives the clip `baseName` in the playlist folder, or nothing.
+// clipdater's output is read as it comes and dropped line by line, and the run is ended at the
+// first usable line: memory and log lines follow the clip, not the size of the playlists.
+std::optional<QString> clipdaterName(const QString &folderPLAYLIST, const QString &baseName) {
+    const QString program = toolsPathStr() + QStringLiteral("/clipdater");
+    QProcess process;
+    // No shell: the folder is one argument whatever it holds.
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.start(program, {folderPLAYLIST});
+    if (!process.waitForStarted(-1)) {
+        logDebug(QStringLiteral("dateCreation2iMovieN- str : "));
+        return std::nullopt;
+    }
+    const QString separator = QStringLiteral(" : ");
+    const QString prefix = baseName + separator;
+    std::optional<QString> found;
+    int clipLines = 0;
+    clipdaterLineReader reader;
+    const auto onLine = [&](const QString &line) {
+        if (!line.startsWith(prefix)) {
+            return true;
+        }
+        const qint64 j = reader.lineCount() - 1;
+        found = clipdaterLineName(line, baseName);
+        if (clipLines < kLoggedClipLines) {
+            logStr(QStringLiteral("str line %1 : %2").arg(QString::number(j), line));
+            if (!found) {
+                logStr(QStringLiteral("str line %1          :-/ no possible date").arg(j));
+            }
+        }
+        ++clipLines;
+        return !found.has_value();
+    };
+    bool reading = true;
+    while (reading && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(-1);
+        reading = reader.feed(process.readAllStandardOutput(), onLine);
+    }
+    if (reading) {
+        process.waitForFinished(-1);
+        reading = reader.feed(process.readAllStandardOutput(), onLine);
+        if (reading) {
+            reader.finish(onLine);
+        }
+    }
+    if (process.state() != QProcess::NotRunning) {
+        // The answer is known: the rest of the listing is not needed.
+        process.kill();
+        process.waitForFinished(-1);
+    }
+    logDebug(QStringLiteral("dateCreation2iMovieN- str : %1 lines, %2 of clip %3")
+                 .arg(reader.lineCount())
+                 .arg(clipLines)
+                 .arg(baseName));
+    return found;
+}
+
+// The birth time of the file (links followed), else its modification time; nothing when its
+// status can't be read.
+std::optional<std::int64_t> creationSeconds(const QString &path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString standardized = QDir::cleanPath(expandTilde(path));
+    logDebug(QStringLiteral("path : %1").arg(standardized));
+    struct statx status {};
+    const QByteArray nativePath = QFile::encodeName(standardized);
+    if (statx(AT_FDCWD, nativePath.constData(), AT_STATX_SYNC_AS_STAT, STATX_BTIME | STATX_MTIME,
+              &status) != 0) {
+        logDebug(QStringLiteral("dict : (null)"));
+        return std::nullopt;
+    }
+    const bool hasBirth = (status.stx_mask & STATX_BTIME) != 0;
+    logDebug(QStringLiteral("dict : {creation: %1, modification: %2, size: %3}")
+                 .arg(hasBirth ? dateCreationText(status.stx_btime.tv_sec) : QStringLiteral("-"),
+                      dateCreationText(status.stx_mtime.tv_sec), QString::number(status.stx_size)));
+    return hasBirth ? status.stx_btime.tv_sec : status.stx_mtime.tv_sec;
+}
+
+std::int32_t localOffsetSeconds(std::int64_t utcSeconds) {
+    const std::time_t time = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+    tzset();
+    if (localtime_r(&time, &local) == nullptr) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(local.tm_gmtoff);
 }
 
 } // namespace
 
 std::optional<QString> dateCreation2iMovieName(const QString &path) {
+    const std::optional<recordingDate> date = recordingDateOf(path);
+    if (!date) {
+        return std::nullopt;
+    }
+    return date->name;
+}
+
+std::optional<recordingDate> recordingDateOf(const QString &path) {
     if (path.isEmpty()) {
         return std::nullopt;
     }
@@ -93,6 +277,7 @@ std::optional<QString> dateCreation2iMovieName(const QString &path) {
     const QStringList entries = lsCocoa(recordingFolder).value_or(QStringList());
     logDebug(QStringLiteral("dateCreation2iMovieN- a : %1").arg(listDescription(entries)));
 
+    recordingDate answer;
     for (const QString &entry : entries) {
         if (!entry.contains(QStringLiteral("PLAYLIST"))) {
             continue;
@@ -100,17 +285,30 @@ std::optional<QString> dateCreation2iMovieName(const QString &path) {
         const QString folderPLAYLIST = recordingFolder + QStringLiteral("/PLAYLIST/");
         logDebug(QStringLiteral("dateCreation2iMovieN- folderPLAYLIST : %1").arg(folderPLAYLIST));
         if (const std::optional<QString> name = clipdaterName(folderPLAYLIST, baseName)) {
-            return name;
+            answer.name = *name + QLatin1Char('-') + baseName;
+            answer.utcSeconds = clipNameUtcSeconds(*name, answer.offsetSeconds);
+            answer.fromPlaylist = true;
+            return answer;
         }
     }
 
     logDebug(QStringLiteral("dateCreation2iMovieN- 2"));
-    std::optional<QString> date = dateCreation(path);
+    const std::optional<std::int64_t> created = creationSeconds(path);
+    std::optional<QString> date;
+    if (created) {
+        date = dateCreationText(*created);
+        if (date->isEmpty()) {
+            date.reset();
+        }
+    }
     logDebug(QStringLiteral("dstPathNameStr = %1").arg(date.value_or(QStringLiteral("(null)"))));
     if (!date) {
         // Without a date there is nothing to sort by: the source's own file name stands in.
-        return lastComponent(path);
+        answer.name = lastComponent(path);
+        return answer;
     }
+    answer.utcSeconds = created;
+    answer.offsetSeconds = localOffsetSeconds(*created);
     const qsizetype plus = date->indexOf(QStringLiteral(" +"));
     if (plus >= 0) {
         date->truncate(plus);
@@ -119,10 +317,70 @@ std::optional<QString> dateCreation2iMovieName(const QString &path) {
     logDebug(QStringLiteral("dstPathNameStr = %1").arg(dstPathNameStr));
     dstPathNameStr = findAndReplace(dstPathNameStr, QStringLiteral(":"), QStringLiteral(";"), true);
     logDebug(QStringLiteral("dstPathNameStr = %1").arg(dstPathNameStr));
-    if (dstPathNameStr.isEmpty()) {
-        return lastComponent(path);
+    answer.name = dstPathNameStr.isEmpty() ? lastComponent(path) : dstPathNameStr;
+    return answer;
+}
+
+std::optional<QString> clipdaterLineName(const QString &line, const QString &baseName) {
+    const QString separator = QStringLiteral(" : ");
+    if (!line.contains(separator)) {
+        return std::nullopt;
     }
-    return dstPathNameStr;
+    const QStringList pieces = line.split(separator);
+    if (pieces.at(0) != baseName || !clipNameFields(pieces.at(1))) {
+        return std::nullopt;
+    }
+    return pieces.at(1);
+}
+
+std::optional<std::int64_t> clipNameUtcSeconds(const QString &name, std::int32_t &offsetSeconds) {
+    std::optional<std::tm> fields = clipNameFields(name);
+    if (!fields) {
+        return std::nullopt;
+    }
+    tzset();
+    const std::time_t time = std::mktime(&*fields);
+    if (time == static_cast<std::time_t>(-1)) {
+        return std::nullopt;
+    }
+    offsetSeconds = static_cast<std::int32_t>(fields->tm_gmtoff);
+    return static_cast<std::int64_t>(time);
+}
+
+QString recordingDateIso8601(std::int64_t utcSeconds, std::int32_t offsetSeconds) {
+    const std::time_t shifted = static_cast<std::time_t>(utcSeconds + offsetSeconds);
+    std::tm fields{};
+    if (gmtime_r(&shifted, &fields) == nullptr) {
+        return QString();
+    }
+    const std::int32_t magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
+                  fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                  fields.tm_min, fields.tm_sec, offsetSeconds < 0 ? '-' : '+', magnitude / 3600,
+                  magnitude % 3600 / 60);
+    return QString::fromLatin1(text);
+}
+
+QString recordingDateUtcText(std::int64_t utcSeconds) {
+    const std::time_t time = static_cast<std::time_t>(utcSeconds);
+    std::tm fields{};
+    if (gmtime_r(&time, &fields) == nullptr) {
+        return QString();
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000000Z", fields.tm_year + 1900,
+                  fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
+    return QString::fromLatin1(text);
+}
+
+bool setFileRecordingTime(const QString &path, std::int64_t utcSeconds) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const timespec times[2] = {{static_cast<time_t>(utcSeconds), 0},
+                               {static_cast<time_t>(utcSeconds), 0}};
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
 QString dateCreationText(std::int64_t secondsSinceEpoch) {
@@ -138,24 +396,11 @@ QString dateCreationText(std::int64_t secondsSinceEpoch) {
 }
 
 std::optional<QString> dateCreation(const QString &path) {
-    if (path.isEmpty()) {
+    const std::optional<std::int64_t> created = creationSeconds(path);
+    if (!created) {
         return std::nullopt;
     }
-    const QString standardized = QDir::cleanPath(expandTilde(path));
-    logDebug(QStringLiteral("path : %1").arg(standardized));
-    struct statx status {};
-    const QByteArray nativePath = QFile::encodeName(standardized);
-    if (statx(AT_FDCWD, nativePath.constData(), AT_STATX_SYNC_AS_STAT, STATX_BTIME | STATX_MTIME,
-              &status) != 0) {
-        logDebug(QStringLiteral("dict : (null)"));
-        return std::nullopt;
-    }
-    const bool hasBirth = (status.stx_mask & STATX_BTIME) != 0;
-    const std::int64_t created = hasBirth ? status.stx_btime.tv_sec : status.stx_mtime.tv_sec;
-    logDebug(QStringLiteral("dict : {creation: %1, modification: %2, size: %3}")
-                 .arg(hasBirth ? dateCreationText(status.stx_btime.tv_sec) : QStringLiteral("-"),
-                      dateCreationText(status.stx_mtime.tv_sec), QString::number(status.stx_size)));
-    QString text = dateCreationText(created);
+    QString text = dateCreationText(*created);
     if (text.isEmpty()) {
         return std::nullopt;
     }

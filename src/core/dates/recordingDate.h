@@ -24,3 +24,40 @@ std::optional<QString> dateCreation(const QString &path);
 
 /// A time as dateCreation writes it: "YYYY-MM-DD hh:mm:ss ±hhmm" in the local time zone (TZ).
 QString dateCreationText(std::int64_t secondsSinceEpoch);
+
+/// The moment a source was recorded, and the output name made from it.
+struct recordingDate {
+    /// The base name of the output (as dateCreation2iMovieName answers it).
+    QString name;
+    /// The moment, in seconds since 1970-01-01 UTC; nothing when the source has no date.
+    std::optional<std::int64_t> utcSeconds;
+    /// The zone offset east of Greenwich (seconds) in which the moment was given.
+    std::int32_t offsetSeconds = 0;
+    /// True when the card's playlist gave it (a wall-clock time read in the machine's zone),
+    /// false when the file's creation date did.
+    bool fromPlaylist = false;
+};
+
+/// The recording date of the source at `path` and its output name; nothing for an empty path.
+std::optional<recordingDate> recordingDateOf(const QString &path);
+
+/// The date name of one clipdater line when it lists the clip `baseName` with a date that
+/// exists ("clip-2011-06-15 14;30;05" for "00001 : clip-2011-06-15 14;30;05" and "00001"); an
+/// impossible date (digits that are no BCD, month 13, 31 April, hour 24...) is nothing, as is a
+/// line of another clip or shape.
+std::optional<QString> clipdaterLineName(const QString &line, const QString &baseName);
+
+/// The moment of the wall-clock time of a clipdater date name ("clip-YYYY-MM-DD hh;mm;ss"),
+/// read in the local time zone (TZ): nothing when the name holds no possible date. The offset
+/// of that zone at that moment goes to offsetSeconds.
+std::optional<std::int64_t> clipNameUtcSeconds(const QString &name, std::int32_t &offsetSeconds);
+
+/// ISO 8601 with the zone offset: "2011-06-15T14:30:05+02:00" for the moment utcSeconds given
+/// in the zone offsetSeconds east of Greenwich.
+QString recordingDateIso8601(std::int64_t utcSeconds, std::int32_t offsetSeconds);
+
+/// ISO 8601 in UTC: "2011-06-15T12:30:05.000000Z" (the form movie headers' creation_time takes).
+QString recordingDateUtcText(std::int64_t utcSeconds);
+
+/// Sets the file's modification (and access) time to utcSeconds; false when it can't be set.
+bool setFileRecordingTime(const QString &path, std::int64_t utcSeconds);

@@ -11,9 +11,14 @@
 namespace {
 
 // Reads the value whose start element the reader is on; leaves the reader on its end element.
-std::optional<QVariant> readValue(QXmlStreamReader &xml);
+// depth counts the containers around it: beyond kPlistMaxDepth the text is refused, so a
+// crafted file cannot exhaust the stack.
+std::optional<QVariant> readValue(QXmlStreamReader &xml, int depth);
 
-std::optional<QVariant> readDict(QXmlStreamReader &xml) {
+std::optional<QVariant> readDict(QXmlStreamReader &xml, int depth) {
+    if (depth > kPlistMaxDepth) {
+        return std::nullopt;
+    }
     QVariantMap dico;
     while (xml.readNextStartElement()) {
         if (xml.name() != QLatin1String("key")) {
@@ -23,7 +28,7 @@ std::optional<QVariant> readDict(QXmlStreamReader &xml) {
         if (xml.hasError() || !xml.readNextStartElement()) {
             return std::nullopt;
         }
-        std::optional<QVariant> value = readValue(xml);
+        std::optional<QVariant> value = readValue(xml, depth + 1);
         if (!value) {
             return std::nullopt;
         }
@@ -35,10 +40,13 @@ std::optional<QVariant> readDict(QXmlStreamReader &xml) {
     return QVariant(dico);
 }
 
-std::optional<QVariant> readArray(QXmlStreamReader &xml) {
+std::optional<QVariant> readArray(QXmlStreamReader &xml, int depth) {
+    if (depth > kPlistMaxDepth) {
+        return std::nullopt;
+    }
     QVariantList list;
     while (xml.readNextStartElement()) {
-        std::optional<QVariant> value = readValue(xml);
+        std::optional<QVariant> value = readValue(xml, depth + 1);
         if (!value) {
             return std::nullopt;
         }
@@ -50,13 +58,16 @@ std::optional<QVariant> readArray(QXmlStreamReader &xml) {
     return QVariant(list);
 }
 
-std::optional<QVariant> readValue(QXmlStreamReader &xml) {
+std::optional<QVariant> readValue(QXmlStreamReader &xml, int depth) {
+    if (xml.characterOffset() > kPlistMaxBytes) {
+        return std::nullopt;
+    }
     const QStringView name = xml.name();
     if (name == QLatin1String("dict")) {
-        return readDict(xml);
+        return readDict(xml, depth);
     }
     if (name == QLatin1String("array")) {
-        return readArray(xml);
+        return readArray(xml, depth);
     }
     if (name == QLatin1String("true") || name == QLatin1String("false")) {
         const bool value = name == QLatin1String("true");
@@ -187,6 +198,9 @@ bool writeValue(QXmlStreamWriter &xml, const QVariant &value) {
 } // namespace
 
 std::optional<QVariantMap> plistRead(QIODevice &device) {
+    if (!device.isSequential() && device.size() > kPlistMaxBytes) {
+        return std::nullopt;
+    }
     QXmlStreamReader xml(&device);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("plist")) {
         return std::nullopt;
@@ -198,7 +212,7 @@ std::optional<QVariantMap> plistRead(QIODevice &device) {
     if (xml.name() != QLatin1String("dict")) {
         return std::nullopt;
     }
-    std::optional<QVariant> top = readDict(xml);
+    std::optional<QVariant> top = readDict(xml, 1);
     if (!top || xml.hasError()) {
         return std::nullopt;
     }

@@ -19,8 +19,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -94,17 +96,28 @@ bool copyRecursively(const QString &src, const QString &dst) {
     return true;
 }
 
-void listRecursive(const QString &folder, const QString &prefix, QStringList &out) {
-    const QStringList entries = QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QString &name : entries) {
-        const QString full = prefix + name;
+// Read with the system's own calls, folder names as bytes: an entry whose name is not valid
+// UTF-8 is listed too (as text it names no file, so its callers can refuse it by name), where
+// a listing through paths as text would leave it out without a word.
+void listRecursive(const QByteArray &folder, const QString &prefix, QStringList &out) {
+    DIR *dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const QString full = prefix + QFile::decodeName(name);
         out.append(full);
-        const QFileInfo info(folder + kSlash + name);
-        if (info.isDir() && !info.isSymLink()) {
-            listRecursive(folder + kSlash + name, full + kSlash, out);
+        const QByteArray child = folder + '/' + name;
+        struct stat info {};
+        if (::lstat(child.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            listRecursive(child, full + kSlash, out);
         }
     }
+    ::closedir(dir);
 }
 
 } // namespace
@@ -330,7 +343,7 @@ QStringList lsCocoaRecursive(const QString &folder) {
         return out;
     }
     const QString prefix = folder.endsWith(kSlash) ? folder : folder + kSlash;
-    listRecursive(withoutFinalSlash(folder), prefix, out);
+    listRecursive(QFile::encodeName(withoutFinalSlash(folder)), prefix, out);
     return out;
 }
 

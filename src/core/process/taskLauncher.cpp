@@ -13,7 +13,9 @@
 
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +143,16 @@ int32_t taskLauncher::launchTasksWithArguments(const QVariantList &arguments) {
         auto process = std::make_unique<QProcess>();
         process->setProgram(executables.at(i));
         process->setArguments(commands.at(i).mid(1));
+        // A tool dies with the application: a killed or crashed Fluxaro must not leave an
+        // ffmpeg writing on in the destination. (The parent's id is taken before the fork, so
+        // a parent gone before prctl is seen too.)
+        const pid_t parent = getpid();
+        process->setChildProcessModifier([parent] {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent) {
+                ::_exit(127);
+            }
+        });
         tasks_.push_back(std::move(process));
     }
     // Wire the pipes: each command feeds the next one's standard input. The first reads from

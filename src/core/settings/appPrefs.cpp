@@ -25,6 +25,12 @@ QString defaultDestinationStr() {
 
 } // namespace
 
+bool appIsSettingKey(const QString &key) {
+    static const QStringList defaults = appPrefs().keys();
+    return defaults.contains(key) || key.startsWith(QLatin1String("NSNav")) ||
+           key.startsWith(QLatin1String("DRBurn"));
+}
+
 QVariantMap appPrefs() {
     QVariantMap defaults;
     defaults.insert(QStringLiteral("prefColor"), 0);

@@ -8,6 +8,10 @@
 /// "/". A new map on each call.
 QVariantMap appPrefs();
 
+/// True for the user's settings: the default keys and those beginning with "NSNav" or "DRBurn"
+/// (the panels' own). Every other key is a working key of the analysis or the conversion.
+bool appIsSettingKey(const QString &key);
+
 /// For each default key: writes the stored value back if one exists (an empty text included),
 /// else the default.
 void appWriteAllPrefs();

@@ -4,62 +4,184 @@
 #include "platform/log.h"
 #include "platform/plistXml.h"
 
+#include "settings/appPrefs.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
 
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
-bool readPlistSettings(QIODevice &device, QSettings::SettingsMap &map) {
-    if (device.size() == 0) {
-        map.clear();
+// The store in memory, and what of it the files do not hold yet. The user's settings live in
+// the settings file, written durably (flushed to the disk before it replaces the old file) as
+// soon as one changes; the working keys of the step machines live in the working file beside
+// it, written at the next turn of the event loop without waiting for the disk: a marker changes
+// several times a second during a conversion, and a flush then waits for everything the tools
+// have just written. A working file lost in a crash only loses what the start-up sweep would
+// delete anyway.
+struct Store {
+    bool loaded = false;
+    QVariantMap values;
+    bool settingsDirty = false;
+    bool workingDirty = false;
+    bool flushPending = false;
+};
+
+Store &storeState() {
+    static Store state;
+    return state;
+}
+
+QVariantMap settingsPart(const QVariantMap &values, bool settings) {
+    QVariantMap part;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (appIsSettingKey(it.key()) == settings) {
+            part.insert(it.key(), it.value());
+        }
+    }
+    return part;
+}
+
+// Writes the map to a hidden file beside the destination and renames it into place, so a reader
+// sees the old or the new content, never a part. `durable` flushes the data to the disk first.
+bool writeStoreFile(const QString &path, const QVariantMap &values, bool durable) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (durable) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !plistWrite(file, values) || !file.commit()) {
+            logStr(QStringLiteral("prefs               :-( not written: %1").arg(path));
+            return false;
+        }
         return true;
     }
-    std::optional<QVariantMap> dico = plistRead(device);
-    if (!dico) {
+    QTemporaryFile file(QFileInfo(path).absolutePath() + QStringLiteral("/.") +
+                        QFileInfo(path).fileName() + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(true);
+    if (!file.open() || !plistWrite(file, values) || !file.flush()) {
+        logStr(QStringLiteral("prefs               :-( not written: %1").arg(path));
         return false;
     }
-    map = *dico;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    std::error_code error;
+    std::filesystem::rename(file.fileName().toStdString(), path.toStdString(), error);
+    if (error) {
+        logStr(QStringLiteral("prefs               :-( not written: %1").arg(path));
+        return false;
+    }
+    file.setAutoRemove(false);
     return true;
 }
 
-bool writePlistSettings(QIODevice &device, const QSettings::SettingsMap &map) {
-    return plistWrite(device, map);
+void flushStore() {
+    Store &state = storeState();
+    state.flushPending = false;
+    if (state.settingsDirty) {
+        state.settingsDirty =
+            !writeStoreFile(prefFilePathStr(), settingsPart(state.values, true), true);
+    }
+    if (state.workingDirty) {
+        state.workingDirty =
+            !writeStoreFile(prefWorkingFilePathStr(), settingsPart(state.values, false), false);
+    }
 }
 
-QSettings::Format plistFormat() {
-    static const QSettings::Format format = QSettings::registerFormat(
-        QStringLiteral("plist"), readPlistSettings, writePlistSettings, Qt::CaseSensitive);
-    return format;
+// Changes made in one turn of the event loop are written together at its next turn; without an
+// event loop (tools, tests without an application) at once.
+void scheduleFlush() {
+    Store &state = storeState();
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app == nullptr || app->thread() != QThread::currentThread()) {
+        flushStore();
+        return;
+    }
+    if (!state.flushPending) {
+        state.flushPending = true;
+        QTimer::singleShot(0, app, [] {
+            if (storeState().flushPending) {
+                flushStore();
+            }
+        });
+    }
 }
 
-std::unique_ptr<QSettings> &storeHolder() {
-    static std::unique_ptr<QSettings> holder;
-    return holder;
-}
-
-QSettings &store() {
-    std::unique_ptr<QSettings> &holder = storeHolder();
-    if (!holder) {
-        const QString path = prefFilePathStr();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        holder = std::make_unique<QSettings>(path, plistFormat());
-        if (holder->status() == QSettings::FormatError) {
+void loadStore() {
+    Store &state = storeState();
+    state = Store{};
+    state.loaded = true;
+    const QString path = prefFilePathStr();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        std::optional<QVariantMap> dico =
+            file.size() == 0 ? std::optional<QVariantMap>(QVariantMap()) : plistRead(file);
+        file.close();
+        if (dico) {
+            state.values = *dico;
+        } else {
             // A damaged file is kept aside rather than overwritten by the next write.
             const QString aside = path + QStringLiteral(".damaged");
             QFile::remove(aside);
             QFile::rename(path, aside);
             logStr(
                 QStringLiteral("prefs               :-( unreadable store moved to %1").arg(aside));
-            holder = std::make_unique<QSettings>(path, plistFormat());
         }
     }
-    return *holder;
+    // The working file holds every working key when it exists; a settings file written by an
+    // older version may hold some too, which then move to the working file.
+    const std::optional<QVariantMap> working = plistReadFile(prefWorkingFilePathStr());
+    if (working) {
+        state.values = settingsPart(state.values, true);
+        const QVariantMap keys = settingsPart(*working, false);
+        for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
+            state.values.insert(it.key(), it.value());
+        }
+    } else if (!settingsPart(state.values, false).isEmpty()) {
+        state.settingsDirty = true;
+        state.workingDirty = true;
+    }
+}
+
+QVariantMap &store() {
+    Store &state = storeState();
+    if (!state.loaded) {
+        loadStore();
+    }
+    return state.values;
+}
+
+void changed(const QString &key) {
+    if (appIsSettingKey(key)) {
+        storeState().settingsDirty = true;
+    } else {
+        storeState().workingDirty = true;
+    }
+    scheduleFlush();
+}
+
+void storeSet(const QString &key, const QVariant &value) {
+    QVariantMap &values = store();
+    auto it = values.find(key);
+    if (it != values.end() && it.value() == value && it.value().typeId() == value.typeId()) {
+        return;
+    }
+    values.insert(key, value);
+    changed(key);
+}
+
+void storeRemove(const QString &key) {
+    if (store().remove(key) > 0) {
+        changed(key);
+    }
 }
 
 bool hasKey(const QString &key) {
@@ -135,6 +257,11 @@ QString prefFilePathStr() {
            QLatin1Char('/') + appIdentifierStr() + QStringLiteral(".plist");
 }
 
+QString prefWorkingFilePathStr() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + appIdentifierStr() + QStringLiteral(".working.plist");
+}
+
 QString prefDescription(const QVariant &value) {
     if (!value.isValid()) {
         return QString();
@@ -150,7 +277,7 @@ bool prefWrite(const QString &key, const QVariant &value) {
         logDebug(QStringLiteral("prefWrite           - old ? %1").arg(prefRead(key)));
         logDebug(QStringLiteral("prefWrite           - def : %1").arg(prefDescription(value)));
     }
-    store().setValue(key, value);
+    storeSet(key, value);
     return true;
 }
 
@@ -172,7 +299,7 @@ QVariant prefRead2(const QString &key) {
 
 bool prefDelete(const QString &key) {
     if (hasKey(key)) {
-        store().remove(key);
+        storeRemove(key);
     }
     return true;
 }
@@ -181,8 +308,7 @@ bool prefWriteDico(const QString &key, const QVariantMap &dico) {
     if (key.isEmpty()) {
         return false;
     }
-    store().remove(key);
-    store().setValue(key, dico);
+    storeSet(key, dico);
     return true;
 }
 
@@ -204,7 +330,7 @@ bool prefWriteChildDico(const QString &parentKey, const QString &childKey, const
         fresh.insert(childKey, value);
         logDebug(QStringLiteral("prefWriteChildDico  : key=%1 (new): %2")
                      .arg(parentKey, prefDescription(fresh)));
-        store().setValue(parentKey, fresh);
+        storeSet(parentKey, fresh);
         return true;
     }
     logDebug(QStringLiteral("prefWriteChildDico  : key=%1 (old): %2")
@@ -215,8 +341,7 @@ bool prefWriteChildDico(const QString &parentKey, const QString &childKey, const
     copy.insert(childKey, value);
     logDebug(
         QStringLiteral("newMDico 1          : key=%1 : %2").arg(parentKey, prefDescription(copy)));
-    store().remove(parentKey);
-    store().setValue(parentKey, copy);
+    storeSet(parentKey, copy);
     return true;
 }
 
@@ -245,23 +370,23 @@ bool prefDeleteChildDico(const QString &parentKey, const QString &childKey) {
     logDebug(QStringLiteral("newMDico 0 : key=%1 : %2").arg(parentKey, prefDescription(copy)));
     copy.remove(childKey);
     logDebug(QStringLiteral("newMDico 1 : key=%1 : %2").arg(parentKey, prefDescription(copy)));
-    store().remove(parentKey);
-    store().setValue(parentKey, copy);
+    storeSet(parentKey, copy);
     return true;
 }
 
 QStringList prefAllKeys() {
-    return store().allKeys();
+    return store().keys();
 }
 
 void prefSynchronize() {
-    store().sync();
+    store();
+    flushStore();
 }
 
 void prefReload() {
-    std::unique_ptr<QSettings> &holder = storeHolder();
-    if (holder) {
-        holder->sync();
-        holder.reset();
+    Store &state = storeState();
+    if (state.loaded) {
+        flushStore();
+        state = Store{};
     }
 }

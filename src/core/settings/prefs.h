@@ -1,8 +1,12 @@
 // The per-user preferences store: one key-value map of property-list values (texts, integers,
-// floats, booleans, dates, lists and nested dictionaries) kept in
-// "$XDG_CONFIG_HOME/<identifier>.plist", an XML property list. Values come back with their types
-// after a restart. The functions below are the only way the program touches the store; they are
-// used from the main thread only.
+// floats, booleans, dates, lists and nested dictionaries) kept in memory and in two XML property
+// lists: the user's settings (the keys appIsSettingKey names) in
+// "$XDG_CONFIG_HOME/<identifier>.plist", written durably when one changes, and the working keys
+// in "<identifier>.working.plist" beside it, written without waiting for the disk. Changes made
+// during one turn of the event loop are written at its next turn (at once when there is no event
+// loop); prefSynchronize and prefReload write what is pending now. Values come back with their
+// types after a restart. The functions below are the only way the program touches the store;
+// they are used from the main thread only.
 //
 // "Nothing" is an invalid QVariant (QVariant()) for values and std::nullopt for dictionaries.
 #pragma once
@@ -42,10 +46,12 @@ bool prefDeleteChildDico(const QString &parentKey, const QString &childKey);
 
 /// Every key stored at the moment.
 QStringList prefAllKeys();
-/// Writes the store out to its file now (and takes in changes made to the file by others).
+/// Writes what has changed out to the files now.
 void prefSynchronize();
-/// The store's file: "$XDG_CONFIG_HOME/<identifier>.plist".
+/// The settings file: "$XDG_CONFIG_HOME/<identifier>.plist".
 QString prefFilePathStr();
+/// The working keys' file: "$XDG_CONFIG_HOME/<identifier>.working.plist".
+QString prefWorkingFilePathStr();
 /// Writes the store out and forgets it; the next call reads the file afresh, as a new run of
 /// the program would (also picks up a changed XDG_CONFIG_HOME, for tests).
 void prefReload();

@@ -1,0 +1,169 @@
+#include "checkUpdate.h"
+
+#include "controller/startup.h"
+#include "frontApi/alerts.h"
+#include "frontApi/uiControls.h"
+#include "platform/log.h"
+#include "update/updateCheck.h"
+#include "update/updateInstall.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+void out(const QString &line) {
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+class terminalUpdatePresenter : public alertPresenter {
+public:
+    alertOutcome present(const alertPlan &plan) override {
+        QString text = plan.title;
+        if (!plan.message.trimmed().isEmpty()) {
+            text += QStringLiteral(" ") + plan.message.simplified();
+        }
+        out(QStringLiteral("fluxaro: %1").arg(text));
+        return {};
+    }
+};
+
+// The sheet on a terminal: the outcome texts and the progress by tenths.
+class terminalSheet : public updateSheet {
+public:
+    terminalSheet() {
+        bar_.changed = [this] {
+            if (bar_.isIndeterminate()) {
+                return;
+            }
+            const int tenth = static_cast<int>(bar_.value() / 10);
+            if (tenth > shownTenth_) {
+                shownTenth_ = tenth;
+                out(QStringLiteral("fluxaro: downloaded %1%").arg(tenth * 10));
+            }
+        };
+    }
+    bool isVisible() const override { return visible_; }
+    void show(const QString &downloadUrl, const QString &notesUrl, const QString &notice) override {
+        (void)downloadUrl;
+        (void)notesUrl;
+        visible_ = true;
+        if (!notice.isEmpty()) {
+            out(QStringLiteral("fluxaro: %1").arg(notice));
+        }
+    }
+    void close() override { visible_ = false; }
+    void setOutcomeText(const QString &text) override {
+        if (!text.isEmpty()) {
+            out(QStringLiteral("fluxaro: %1").arg(text));
+        }
+    }
+    uiProgressBar *progressBar() override { return &bar_; }
+    uiButton *stopButton() override { return &stop_; }
+
+private:
+    bool visible_ = false;
+    plainProgressBar bar_;
+    plainButton stop_;
+    int shownTenth_ = 0;
+};
+
+void onStopSignal(int) {
+    webUtils::stopFromSignal();
+}
+
+// The new copy counts as started when it runs its start-up to the end.
+bool newCopyStarts(const appReplacement &replacement) {
+    startupReleaseSingleInstance();
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"),
+               replacement.prefix + QStringLiteral("/share/fluxaro"));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(replacement.prefix + QStringLiteral("/bin/fluxaro"), {QStringLiteral("--facts")});
+    const bool ok = process.waitForFinished(60000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    startupSingleInstance();
+    return ok;
+}
+
+} // namespace
+
+int checkUpdateRun(const QStringList &arguments) {
+    const bool install = arguments.contains(QStringLiteral("--install"));
+    terminalUpdatePresenter presenter;
+    alertPresenter *previous = getAlertPresenter();
+    setAlertPresenter(&presenter);
+    terminalSheet sheet;
+
+    const updateCheckResult check = iba_checkForUpdates(true, &sheet);
+    int status = 2;
+    switch (check.status) {
+    case updateCheckStatus::NotRun:
+    case updateCheckStatus::NoNetwork:
+        status = 2;
+        break;
+    case updateCheckStatus::Unreadable:
+        out(QStringLiteral("fluxaro: the update site's answer is unreadable"));
+        status = 2;
+        break;
+    case updateCheckStatus::UpToDate:
+        status = install ? 1 : 0;
+        break;
+    case updateCheckStatus::Offered:
+        out(QStringLiteral("fluxaro: update offered: version %1").arg(check.version));
+        out(QStringLiteral("fluxaro: download: %1").arg(check.downloadUrl));
+        status = 1;
+        break;
+    }
+    if (!install || check.status != updateCheckStatus::Offered) {
+        setAlertPresenter(previous);
+        return status;
+    }
+
+    auto *oldInt = std::signal(SIGINT, onStopSignal);
+    auto *oldTerm = std::signal(SIGTERM, onStopSignal);
+    plainButton sender;
+    updateInstallResult result = iba_dl(check, &sheet, &sender, false);
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    switch (result.status) {
+    case updateInstallStatus::ToolInstalled:
+        out(QStringLiteral("fluxaro: installed into %1").arg(updateToolFolderStr()));
+        status = 0;
+        break;
+    case updateInstallStatus::AppInstalled:
+        if (newCopyStarts(result.replacement)) {
+            updateDropOldApp(result.replacement);
+            out(QStringLiteral("fluxaro: version %1 installed in %2")
+                    .arg(check.version, result.replacement.prefix));
+            status = 0;
+        } else {
+            updateRestoreApp(result.replacement);
+            logStr(QStringLiteral("update              :-( the new copy does not start"));
+            out(QStringLiteral("fluxaro: the new copy does not start; the old one is kept"));
+            status = 2;
+        }
+        break;
+    case updateInstallStatus::NoApplication:
+        out(QStringLiteral("fluxaro: the archive holds no application"));
+        status = 2;
+        break;
+    case updateInstallStatus::NotReplaceable:
+    case updateInstallStatus::Failed:
+    case updateInstallStatus::Closed:
+        status = 2;
+        break;
+    }
+    setAlertPresenter(previous);
+    return status;
+}

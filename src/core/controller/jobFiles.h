@@ -1,0 +1,29 @@
+// The files of one conversion job besides its source: the working output that ffmpeg and then
+// trakmill write, and the intermediates (offset, slow-motion and "_MASTER" files). The final
+// name receives the output only once it is judged complete, so every file listed here may go
+// when a job is stopped, killed or found unfinished at the next start.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+/// A new working output in the folder, "<folder>/.fluxaro-<10 random letters and digits>.mov",
+/// created empty and exclusively so no other run (another process, another user) can take the
+/// name. The random part comes first and the name stays within 20 characters, so the
+/// "_MASTER" sibling made from it (`oldSrcPathStr2DstPathStr`) is as unique. Empty on failure.
+QString encReserveWorkingPath(const QString &folder);
+
+/// The job's working output and intermediate files as recorded in a job record
+/// ("processEncDico"): "dstPathStr" (the working output) and its "_MASTER" sibling,
+/// "postProcessPurge", "purgePathStr1" and "workPathStr" with their ".mov" companions. Never the
+/// final name ("finalPathStr").
+QStringList encJobFilesToDelete(const QVariantMap &job);
+
+/// Deletes the regular files among the paths.
+void encDeleteJobFiles(const QStringList &paths);
+
+/// At start-up, before the sweep clears the working keys: a job record left by a run that was
+/// killed or crashed names its partial output and working files; they are deleted. Returns the
+/// paths deleted.
+QStringList encPurgeCrashedJob();

@@ -1,0 +1,225 @@
+#include "update/updateCheck.h"
+
+#include "frontApi/alerts.h"
+#include "frontApi/uiControls.h"
+#include "platform/constants.h"
+#include "platform/infoPlist.h"
+#include "platform/log.h"
+#include "platform/utilsFile.h"
+#include "platform/utilsSys.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+#include "update/QuillZipArchive.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+namespace {
+
+// The update query's answer as UTF-8 text; nothing on any failure.
+std::optional<QString> fetchText(const QString &url) {
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(30000);
+    request.setMaximumRedirectsAllowed(10);
+    QNetworkReply *reply = manager.get(request);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    std::optional<QString> text;
+    if (reply->error() == QNetworkReply::NoError) {
+        // A record is a few lines; a huge answer is not one.
+        text = QString::fromUtf8(reply->read(1024 * 1024));
+    }
+    reply->deleteLater();
+    return text;
+}
+
+float appVersionFloat() {
+    return updateVersionFloat(infoPlistStr(QStringLiteral("CFBundleShortVersionString")));
+}
+
+void failureAlert(const QString &text) {
+    displayAlert(QStringLiteral(":-("), text, 0, false);
+}
+
+} // namespace
+
+QString updateNotReplaceableNoticeStr(const QString &notesUrl) {
+    switch (appCopyStateOf()) {
+    case appCopyState::Replaceable:
+        return {};
+    case appCopyState::PackageManaged:
+    case appCopyState::UpdatesDisabled:
+        return LocalisationString(QStringLiteral("DL_packageManager"), QString(), notesUrl);
+    case appCopyState::NotWritable:
+        return LocalisationString(QStringLiteral("DL_notWritable"), QString(), notesUrl);
+    }
+    return {};
+}
+
+updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet) {
+    updateCheckResult result;
+    if (!userAsked && prefRead(QStringLiteral("update")) != QLatin1String("1")) {
+        return result;
+    }
+    const QString base = updateBaseUrlStr();
+    const QString code = updateProductCodeStr();
+    const QString language = updateLanguageStr();
+    if (!internetConnexionCheck(updateProbeUrlStr(base, code))) {
+        if (userAsked) {
+            displayAlert(localizedStr(QStringLiteral("D_echec_1")),
+                         QStringLiteral("\n%1 \n\n%2")
+                             .arg(localizedStr(QStringLiteral("D_echec_2")),
+                                  localizedStr(QStringLiteral("D_echec_2bis"))),
+                         0, false);
+        }
+        logStr(QStringLiteral("update              :-( web check KO"));
+        result.status = updateCheckStatus::NoNetwork;
+        return result;
+    }
+    const float systemVersion = versionOS();
+    const std::optional<QString> answer =
+        fetchText(updateQueryUrlStr(base, code, language, systemVersion));
+    const std::optional<updateRecordDico> record =
+        answer ? updateRecordParse(*answer) : std::nullopt;
+    if (!record) {
+        logStr(QStringLiteral("update              :-( xml parse"));
+        result.status = updateCheckStatus::Unreadable;
+        return result;
+    }
+    result.record = *record;
+    result.version = record->value(QStringLiteral("version"));
+    logDebug(QStringLiteral("update              ? md : %1").arg(answer->left(2000)));
+    const float appVersion = appVersionFloat();
+    if (!updateOffered(*record, appVersion, systemVersion)) {
+        if (userAsked) {
+            displayAlert(QStringLiteral(":-)"),
+                         LocalisationString(QStringLiteral("DL_upToDate"), QString(),
+                                            QString::number(static_cast<double>(appVersion))),
+                         0, false);
+        }
+        logStr(QStringLiteral("update              :-) upToDate"));
+        result.status = updateCheckStatus::UpToDate;
+        return result;
+    }
+    result.status = updateCheckStatus::Offered;
+    result.downloadUrl = updateDownloadUrlStr(base, record->value(QStringLiteral("dlPath")));
+    result.notesUrl = updateNotesUrlStr(base, code, language);
+    logStr(QStringLiteral("str                 : %1").arg(result.downloadUrl));
+    if (sheet != nullptr) {
+        sheet->bringMainWindowBack();
+        sheet->setOutcomeText(QString());
+        const QString notice = updateIsAppArchive(result.downloadUrl)
+                                   ? updateNotReplaceableNoticeStr(result.notesUrl)
+                                   : QString();
+        if (!sheet->isVisible()) {
+            sheet->show(result.downloadUrl, result.notesUrl, notice);
+        }
+        logStr(QStringLiteral("up                  - post"));
+    }
+    return result;
+}
+
+updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, uiButton *sender,
+                           bool cancelSegment, const webDownloadLimits &limits) {
+    updateInstallResult result;
+    const QString url = offer.downloadUrl;
+    logStr(QStringLiteral("iba_dl              - deb: %1").arg(url));
+    const bool isApp = updateIsAppArchive(url);
+    logStr(QStringLiteral("isUpdatedApp        ?= %1").arg(isApp ? 1 : 0));
+    if (cancelSegment) {
+        if (sheet != nullptr && sheet->isVisible()) {
+            sheet->close();
+        }
+        result.status = updateInstallStatus::Closed;
+        return result;
+    }
+    if (isApp && appCopyStateOf() != appCopyState::Replaceable) {
+        // Never overwrite a copy the package manager (or another user) owns.
+        const QString notice = updateNotReplaceableNoticeStr(offer.notesUrl);
+        logStr(QStringLiteral("isToReplace         ? 0"));
+        if (sheet != nullptr) {
+            sheet->setOutcomeText(notice);
+        }
+        result.status = updateInstallStatus::NotReplaceable;
+        return result;
+    }
+    if (sender != nullptr) {
+        sender->setEnabled(false);
+    }
+    QString tmp = getTMPFOLDER();
+    if (!tmp.endsWith(QLatin1Char('/'))) {
+        tmp += QLatin1Char('/');
+    }
+    const QString folder = tmp + QStringLiteral("dl/");
+    const QString name = QUrl(url).fileName();
+    const QString archive = folder + (name.isEmpty() ? QStringLiteral("download.zip") : name);
+    rmCocoa(folder);
+    mkdirCocoa(folder);
+
+    uiProgressBar *bar = sheet != nullptr ? sheet->progressBar() : nullptr;
+    uiButton *stop = sheet != nullptr ? sheet->stopButton() : nullptr;
+    const int32_t downloaded = webUtils::downloadURL(url, archive, bar, stop, true, limits);
+    bool ok = downloaded == 0;
+    if (ok) {
+        if (sheet != nullptr) {
+            sheet->setOutcomeText(localizedStr(QStringLiteral("dlNInstallPostStr")));
+        }
+        zipArchiveError error;
+        // The archive itself must not be unpacked over: it is named after the address, the
+        // entries after their own names.
+        ok = QuillZipArchive::unzipFileAtPath(archive, folder + QStringLiteral("unpacked"), true,
+                                              QString(), &error);
+    }
+    if (ok) {
+        const QString unpacked = folder + QStringLiteral("unpacked");
+        if (!isApp) {
+            const QString staged = unpacked + QLatin1Char('/') + QFileInfo(archive).fileName();
+            ok = updateInstallTool(staged);
+            if (ok) {
+                result.status = updateInstallStatus::ToolInstalled;
+            }
+        } else {
+            const QString app = updateFindUnpackedApp(unpacked);
+            if (app.isEmpty()) {
+                logStr(QStringLiteral("update              :-( no application in the archive"));
+                result.status = updateInstallStatus::NoApplication;
+            } else {
+                result.replacement = updateReplaceApp(app, appCopyPrefixStr());
+                ok = result.replacement.ok;
+                if (ok) {
+                    result.status = updateInstallStatus::AppInstalled;
+                    if (sheet != nullptr) {
+                        sheet->close();
+                    }
+                    rmCocoa(folder);
+                    return result;
+                }
+            }
+        }
+    }
+    if (!ok) {
+        result.status = updateInstallStatus::Failed;
+        const QString text = localizedStr(QStringLiteral("dlNInstallFailure"));
+        if (sheet != nullptr) {
+            sheet->setOutcomeText(text);
+        }
+        failureAlert(text);
+    }
+    rmCocoa(folder);
+    if (sheet != nullptr) {
+        sheet->close();
+    }
+    if (sender != nullptr) {
+        sender->setEnabled(true);
+    }
+    iba_checkForUpdates(false, sheet);
+    return result;
+}

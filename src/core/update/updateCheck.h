@@ -1,0 +1,78 @@
+// The update check and the download action: what the menu item "Check for Updates", the
+// start-up check and `fluxaro --check-update` run. The front shows the sheet through
+// `updateSheet`; alerts go through the installed alert presenter.
+#pragma once
+
+#include "update/updateInstall.h"
+#include "update/updateRecord.h"
+#include "update/webUtils.h"
+
+#include <QString>
+
+class uiButton;
+class uiProgressBar;
+
+/// The update sheet as the front draws it: the release notes, the download address, the
+/// outcome text, the progress bar and the stop button.
+class updateSheet {
+public:
+    virtual ~updateSheet() = default;
+    virtual bool isVisible() const = 0;
+    /// Shows the sheet with the download address and the release notes' address. `notice` is
+    /// not empty when the update can't be installed from here (it comes through the package
+    /// manager): the sheet then offers the notes' address instead of the download.
+    virtual void show(const QString &downloadUrl, const QString &notesUrl,
+                      const QString &notice) = 0;
+    virtual void close() = 0;
+    virtual void setOutcomeText(const QString &text) = 0;
+    virtual uiProgressBar *progressBar() = 0;
+    virtual uiButton *stopButton() = 0;
+    /// Brings the main window back when it is minimised and closes the preferences' sheet.
+    virtual void bringMainWindowBack() {}
+};
+
+enum class updateCheckStatus {
+    NotRun,     ///< automatic check with automatic checks off: no request made
+    NoNetwork,  ///< the probe failed (or no update site is set)
+    Unreadable, ///< the answer lacks the record's markers
+    UpToDate,
+    Offered,
+};
+
+struct updateCheckResult {
+    updateCheckStatus status = updateCheckStatus::NotRun;
+    updateRecordDico record;
+    QString version;     ///< the record's "version"
+    QString downloadUrl; ///< formed from "dlPath"
+    QString notesUrl;
+};
+
+/// Checks for an update: `userAsked` for the menu item and the command line (alerts on no
+/// network and when up to date), false for the automatic check, which does nothing unless the
+/// preference "update" is 1. An offered update is shown in the sheet when one is given.
+updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr);
+
+enum class updateInstallStatus {
+    Closed, ///< the cancel segment closed the sheet
+    Failed, ///< download, unpacking or install failed (alert shown)
+    ToolInstalled,
+    NoApplication,  ///< an application archive without an application in it
+    NotReplaceable, ///< an application update this copy can't take (package manager...)
+    AppInstalled,   ///< replaced; the caller restarts (see `updateRestartCommandStr`)
+};
+
+struct updateInstallResult {
+    updateInstallStatus status = updateInstallStatus::Failed;
+    appReplacement replacement;
+};
+
+/// The sheet's download action (`cancelSegment`: segment 0 of its control, which only closes
+/// the sheet): downloads the offered archive into "<temporary folder>/dl/", unpacks it and
+/// installs it, with the texts of the sheet and the ":-(" alert on failure; the download folder
+/// is deleted afterwards (except after an application install, where the caller restarts).
+/// `sender` is disabled while it runs.
+updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, uiButton *sender,
+                           bool cancelSegment, const webDownloadLimits &limits = {});
+
+/// The text the sheet shows when this copy can't take an application update; empty when it can.
+QString updateNotReplaceableNoticeStr(const QString &notesUrl);

@@ -1,0 +1,63 @@
+// Installing an unpacked update: a single tool into the user's data folder (where ffmpeg is
+// looked for third), or a whole new copy of the application in place of the running one, when
+// that copy is the user's to replace.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/// Whether the running copy of the application may be replaced by an update.
+enum class appCopyState {
+    Replaceable,     ///< the user can write every part of it (a build tree, a copy in the home)
+    PackageManaged,  ///< installed by the system's package manager: updates come through it
+    NotWritable,     ///< elsewhere, and the user can't write it
+    UpdatesDisabled, ///< this build leaves application updates to its distribution
+};
+
+/// The running copy: the folder above "bin" and "share/fluxaro" ("<resource folder>/../..").
+QString appCopyPrefixStr();
+/// The state of the copy at `prefix` (the running one by default).
+appCopyState appCopyStateOf(const QString &prefix = appCopyPrefixStr());
+/// True when the file is listed by the Debian package database (or lies in /usr outside
+/// /usr/local, the package manager's own tree).
+bool appCopyIsPackageFile(const QString &path);
+
+/// True when the download is an application update: the address's last path component, in
+/// lower case, contains "fluxaro".
+bool updateIsAppArchive(const QString &url);
+
+/// The folder tools are installed to: "$XDG_DATA_HOME/<name>".
+QString updateToolFolderStr();
+
+/// Installs the tool unpacked in the download folder (the archive's path without its
+/// extension): made executable and moved into the tool folder under its name, replacing an
+/// older copy. False when it is missing or can't be moved.
+bool updateInstallTool(const QString &archivePath);
+
+/// The copy unpacked in the download folder: the first folder (by name) that holds
+/// "bin/<executable>" and "share/fluxaro"; empty when there is none.
+QString updateFindUnpackedApp(const QString &downloadFolder);
+
+/// What replacing the running copy did: the parts moved aside (to restore or delete once the
+/// new copy has started).
+struct appReplacement {
+    bool ok = false;
+    QString prefix;
+    QStringList parts;    ///< paths inside the prefix that were replaced
+    QStringList oldParts; ///< where their old copies are kept, in the same order
+};
+
+/// Replaces the parts of the copy at `prefix` (each program of the new "bin", and
+/// "share/fluxaro") by those of the unpacked copy; the old parts are renamed aside with the
+/// suffix ".fluxaro-old". Every program and every tool without extension is made executable.
+/// On any failure what was moved is put back.
+appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix);
+/// Puts the old parts back (the new copy did not start).
+bool updateRestoreApp(const appReplacement &replacement);
+/// Deletes the old parts (the new copy started).
+void updateDropOldApp(const appReplacement &replacement);
+
+/// The shell command that, once the process `pid` has ended, starts the new copy, and deletes
+/// the old parts when it is still running 10 seconds later, or puts them back and starts the
+/// old copy when it is not.
+QString updateRestartCommandStr(const appReplacement &replacement, qint64 pid);

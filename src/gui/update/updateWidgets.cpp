@@ -1,0 +1,116 @@
+#include "updateWidgets.h"
+
+#include "settings/localisation.h"
+#include "update/webUtils.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+updateSheetDialog::updateSheetDialog(QWidget *mainWindow)
+    : QDialog(mainWindow), notes_(new QTextBrowser(this)), address_(new QLabel(this)),
+      outcome_(new QLabel(this)), notice_(new QLabel(this)), bar_(new QProgressBar(this)),
+      stopBt_(new QPushButton(this)), cancelBt_(new QPushButton(this)),
+      downloadBt_(new QPushButton(this)), network_(new QNetworkAccessManager(this)),
+      progress_(bar_), stop_(stopBt_), download_(downloadBt_) {
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(localizedStr(QStringLiteral("menuCheckUpdates")));
+    // Release notes are shown as rich text only: no script, no remote resource is loaded.
+    notes_->setOpenExternalLinks(true);
+    notes_->setMinimumSize(480, 280);
+    address_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice_->setWordWrap(true);
+    notice_->setOpenExternalLinks(true);
+    notice_->hide();
+    outcome_->setWordWrap(true);
+    bar_->setTextVisible(false);
+    progress_.setIndeterminate(true);
+    stopBt_->setText(localizedStr(QStringLiteral("D_action_stop")));
+    stopBt_->hide();
+    cancelBt_->setText(localizedStr(QStringLiteral("D_Annuler")));
+    downloadBt_->setText(localizedStr(QStringLiteral("D_download")));
+    downloadBt_->setDefault(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(bar_, 1);
+    buttons->addWidget(stopBt_);
+    buttons->addWidget(cancelBt_);
+    buttons->addWidget(downloadBt_);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(notes_, 1);
+    layout->addWidget(notice_);
+    layout->addWidget(address_);
+    layout->addWidget(outcome_);
+    layout->addLayout(buttons);
+
+    QObject::connect(stopBt_, &QPushButton::clicked, this, [this] { webUtils::stopDL(&stop_); });
+    QObject::connect(cancelBt_, &QPushButton::clicked, this,
+                     [this] { iba_dl(offer_, this, &download_, true); });
+    QObject::connect(downloadBt_, &QPushButton::clicked, this, [this] { download(); });
+}
+
+updateSheetDialog::~updateSheetDialog() = default;
+
+bool updateSheetDialog::isVisible() const {
+    return QDialog::isVisible();
+}
+
+void updateSheetDialog::show(const QString &downloadUrl, const QString &notesUrl,
+                             const QString &notice) {
+    address_->setText(downloadUrl);
+    notice_->setText(notice.toHtmlEscaped());
+    notice_->setVisible(!notice.isEmpty());
+    downloadBt_->setVisible(notice.isEmpty());
+    downloadBt_->setEnabled(true);
+    loadNotes(notesUrl);
+    QDialog::open();
+}
+
+void updateSheetDialog::close() {
+    QDialog::hide();
+}
+
+void updateSheetDialog::setOutcomeText(const QString &text) {
+    outcome_->setText(text);
+}
+
+void updateSheetDialog::bringMainWindowBack() {
+    if (QWidget *window = parentWidget()) {
+        if (window->isMinimized()) {
+            window->showNormal();
+        }
+        window->raise();
+    }
+}
+
+void updateSheetDialog::checkForUpdates(bool userAsked) {
+    offer_ = iba_checkForUpdates(userAsked, this);
+}
+
+void updateSheetDialog::download() {
+    const updateInstallResult result = iba_dl(offer_, this, &download_, false);
+    if (result.status == updateInstallStatus::AppInstalled && onAppInstalled) {
+        onAppInstalled(result.replacement);
+    }
+}
+
+void updateSheetDialog::loadNotes(const QString &url) {
+    notes_->clear();
+    if (url.isEmpty()) {
+        return;
+    }
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(30000);
+    QNetworkReply *reply = network_->get(request);
+    QObject::connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        if (reply->error() == QNetworkReply::NoError) {
+            notes_->setHtml(QString::fromUtf8(reply->read(4 * 1024 * 1024)));
+        }
+    });
+}

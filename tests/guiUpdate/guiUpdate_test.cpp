@@ -1,0 +1,116 @@
+// The update sheet (release notes, stop during a download) and the help window (toggle,
+// subtitle of the language), offscreen, against a local HTTP server.
+#include "frontApi/alerts.h"
+#include "helpWindow.h"
+#include "httpTestServer.h"
+#include "platform/constants.h"
+#include "settings/localisation.h"
+#include "testEnv.h"
+#include "updateWidgets.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QMediaMetaData>
+#include <QMediaPlayer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+class silentPresenter : public alertPresenter {
+public:
+    alertOutcome present(const alertPlan &plan) override {
+        titles.append(plan.title);
+        return {};
+    }
+    QStringList titles;
+};
+
+TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
+    loadTranslations(QStringLiteral("en"));
+    httpTestServer server;
+    setenv("FLUXARO_UPDATE_URL", server.baseUrl().toUtf8().constData(), 1);
+    setTMPFOLDER(freshWorkDir(QStringLiteral("gui-tmp")) + QLatin1Char('/'));
+    silentPresenter presenter;
+    setAlertPresenter(&presenter);
+    httpRoute route;
+    route.body = "ok";
+    server.setRoute(QStringLiteral("/fluxaro/isConnected.htm"), route);
+    route.body = "<key>version</key><value>9</value><key>systemVersionMin</key><value>0</value>"
+                 "<key>dlPath</key><value>builds/slowtool.zip</value>";
+    server.setRoute(QStringLiteral("/dlCenter/update.php"), route);
+    route.body =
+        "<html><body><h1>What is new</h1><script>document.write('x')</script></body></html>";
+    server.setRoute(QStringLiteral("/dlCenter/update.php?s=fluxaro&l=en&h"), route);
+    httpRoute slow;
+    slow.body = QByteArray(400000, 'z');
+    slow.bytesPerTick = 2000;
+    server.setRoute(QStringLiteral("/dlCenter/builds/slowtool.zip"), slow);
+
+    QMainWindow window;
+    window.show();
+    updateSheetDialog sheet(&window);
+    sheet.checkForUpdates(true);
+    ASSERT_TRUE(sheet.isVisible());
+    ASSERT_TRUE(
+        waitFor([&] { return sheet.notesView()->toPlainText().contains("What is new"); }, 5000));
+
+    auto *stop = sheet.findChildren<QPushButton *>().at(0);
+    auto *bar = sheet.findChild<QProgressBar *>();
+    int determinateValue = -1;
+    // The stop button is clicked while the download runs: the window kept handling events.
+    QTimer::singleShot(500, [&] {
+        determinateValue = bar->maximum() > 0 ? bar->value() : -1;
+        EXPECT_TRUE(stop->isVisible());
+        stop->click();
+    });
+    const QList<QPushButton *> buttons = sheet.findChildren<QPushButton *>();
+    buttons.last()->click(); // download
+    EXPECT_GT(determinateValue, 0);
+    EXPECT_LT(determinateValue, 1000);
+    EXPECT_TRUE(presenter.titles.contains(QStringLiteral(":-(")));
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_FALSE(QFileInfo::exists(getTMPFOLDER() + QStringLiteral("dl")));
+    setAlertPresenter(nullptr);
+    unsetenv("FLUXARO_UPDATE_URL");
+}
+
+TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
+    for (const char *language : {"en", "fr"}) {
+        SCOPED_TRACE(language);
+        loadTranslations(QString::fromLatin1(language));
+        helpWindow help;
+        help.iba_menuHelp();
+        EXPECT_TRUE(help.isVisible());
+        EXPECT_TRUE(help.caption().endsWith(localizedStr(QStringLiteral("menuHelp"))));
+        if (!waitFor([&] { return help.player()->subtitleTracks().size() >= 2; }, 5000)) {
+            help.iba_menuHelp();
+            GTEST_SKIP() << "the media back end reports no subtitle tracks here";
+        }
+        const int wanted = QLatin1String(language) == QLatin1String("fr") ? 1 : 0;
+        waitFor([&] { return help.activeSubtitleTrack() == wanted; }, 3000);
+        EXPECT_EQ(help.activeSubtitleTrack(), wanted);
+        help.iba_menuHelp();
+        EXPECT_FALSE(help.isVisible());
+        EXPECT_NE(help.player()->playbackState(), QMediaPlayer::PlayingState);
+    }
+    loadTranslations(QStringLiteral("en"));
+}
+
+} // namespace
