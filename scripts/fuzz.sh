@@ -12,7 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=${FUZZ_TARGETS:-"fuzz_ffmpegReports fuzz_plist fuzz_exportSettings fuzz_quickTime fuzz_aliasRecord"}
+targets=${FUZZ_TARGETS:-"fuzz_ffmpegReports fuzz_plist fuzz_exportSettings fuzz_quickTime fuzz_aliasRecord
+  fuzz_clipdaterPlaylist fuzz_updateRecord fuzz_zipArchive"}
 
 cmake -S . -B "$build_dir" -G Ninja -DFLUXARO_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -34,7 +35,7 @@ for target in $targets; do
     failed+=("$target")
     tail -n 60 "$build_dir/fuzz/$target.log"
   else
-    grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$build_dir/fuzz/$target.log" || true
+    grep -aE "stat::number_of_executed_units|stat::peak_rss_mb" "$build_dir/fuzz/$target.log" || true
   fi
   rm -rf "$work"
 done
