@@ -6,7 +6,9 @@
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
+#include "scriptedPresenter.h"
 #include "settings/prefs.h"
+#include "testEnv.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,29 +27,6 @@
 using namespace e2e;
 
 namespace {
-
-class scriptedPresenter : public alertPresenter {
-public:
-    std::function<alertOutcome(const alertPlan &)> answer;
-    QList<alertPlan> shown;
-    alertOutcome present(const alertPlan &plan) override {
-        shown << plan;
-        return answer ? answer(plan) : alertOutcome{};
-    }
-};
-
-/// Runs the event loop until the condition holds or the time is up; false on time-out.
-bool spinUntil(const std::function<bool()> &condition, int timeoutMs = 60000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 class controller : public ::testing::Test {
 protected:
@@ -78,8 +57,8 @@ protected:
     void addSources(const QStringList &paths) {
         const int before = analysesEnded;
         app->draggedFiles(paths);
-        ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
-        ASSERT_TRUE(spinUntil([&] { return !app->thumbnailsPending(); }));
+        ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return !app->thumbnailsPending(); }, 60000));
     }
     void goAndWait(int timeoutMs = 120000) {
         const int before = batchesEnded;
@@ -204,17 +183,28 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
 // report for a moment after the source is described.
 TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
     const QString resources = box.root() + "/resources";
+    // The n-th probe holds its report until n thumbnails are written (at most 30 s), then a
+    // little longer for the thumbnail's end to be handled, however loaded the machine is.
+    const QString waitForThumbnail =
+        QStringLiteral(
+            "n=$(($(cat '%1/probes' 2>/dev/null || echo 0) + 1)); echo $n > '%1/probes'; "
+            "i=0; while [ $i -lt 300 ] && "
+            "[ $(ls '%1/tmp' | grep -c '[.]jpg$') -lt $n ]; do "
+            "sleep 0.1; i=$((i+1)); done; sleep 0.5")
+            .arg(box.root());
     ASSERT_TRUE(makeResourceFolder(
         resources, {{"ffmpeg", "#!/bin/sh\n"
                                "case \" $* \" in\n"
                                "*\" -fdebug \"*)\n"
                                "  /usr/bin/ffmpeg \"$@\" 2>&1 | while IFS= read -r line; do\n"
                                "    printf '%s\\n' \"$line\"\n"
-                               "    case \"$line\" in \"Stream mapping:\"*) sleep 1.5 ;; esac\n"
-                               "  done\n"
-                               "  exit 0 ;;\n"
-                               "esac\n"
-                               "exec /usr/bin/ffmpeg \"$@\"\n"}}));
+                               "    case \"$line\" in \"Stream mapping:\"*) " +
+                                   waitForThumbnail +
+                                   " ;; esac\n"
+                                   "  done\n"
+                                   "  exit 0 ;;\n"
+                                   "esac\n"
+                                   "exec /usr/bin/ffmpeg \"$@\"\n"}}));
     qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
 
     QStringList events;
@@ -251,7 +241,7 @@ TEST_F(controller, openedFilesAreAddedLikeADrop) {
     const int before = analysesEnded;
     app->applicationOpenFiles({path});
     EXPECT_TRUE(getOPENPERM());
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
     ASSERT_EQ(app->whichArrayController()->count(), 1);
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), path);
 }
@@ -276,13 +266,13 @@ TEST_F(controller, dropsDuringAnalysisAndAnalysisStop) {
     app->draggedFiles({a});
     EXPECT_FALSE(getOPENPERM());
     app->draggedFiles({b});
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
     EXPECT_EQ(app->whichArrayController()->count(), 1);
 
     const int again = analysesEnded;
     app->draggedFiles({b, c});
     app->iba_analysisStopBt();
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > again; }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > again; }, 60000));
     EXPECT_EQ(app->whichArrayController()->count(), 1);
     EXPECT_TRUE(getOPENPERM());
     EXPECT_EQ(plain.dropArea.imageName(), "dndSd");
@@ -372,7 +362,7 @@ TEST_F(controller, progressMovesForwardOnly) {
          "sleep 0.3; done"},
         60, 0);
     ASSERT_TRUE(started);
-    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.isHidden(); }));
+    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.isHidden(); }, 60000));
     texts.removeAll(QString());
     EXPECT_EQ(texts, (QStringList{"21 %", "22 %"}));
     EXPECT_DOUBLE_EQ(plain.progress.value(), plain.progress.maxValue());
@@ -448,7 +438,7 @@ TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
     };
     const int before = batchesEnded;
     app->iba_batchGoBt();
-    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.imageName(0) == "btPlay"; }));
+    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.imageName(0) == "btPlay"; }, 60000));
     EXPECT_EQ(plain.action.text(), "D_action_pause");
     // Paused: the output doesn't grow.
     const QString out = box.events() + "/" + box.eventsFiles().value(0);
@@ -463,7 +453,7 @@ TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
 
     plain.stopBt.setSelectedSegment(1);
     app->iba_taskStopBt(&plain.stopBt);
-    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }));
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 60000));
     EXPECT_EQ(statuses(), (QStringList{"puceFailure", "puce"}));
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
     EXPECT_FALSE(plain.goBt.isOn());
@@ -483,21 +473,23 @@ TEST_F(controller, stopDuringTrakmill) {
     const int before = batchesEnded;
     app->iba_batchGoBt();
     // trakmill runs once the master file sits next to the output.
-    ASSERT_TRUE(spinUntil([&] {
-        for (const QString &name : box.eventsFiles()) {
-            if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
-                return true;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (const QString &name : box.eventsFiles()) {
+                if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
+                    return true;
+                }
             }
-        }
-        return false;
-    }));
+            return false;
+        },
+        60000));
     // Stopped while paused: the termination resumes the run to end it.
     plain.stopBt.setSelectedSegment(0);
     app->iba_taskStopBt(&plain.stopBt);
     EXPECT_EQ(plain.stopBt.imageName(0), "btPlay");
     plain.stopBt.setSelectedSegment(1);
     app->iba_taskStopBt(&plain.stopBt);
-    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }));
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 60000));
     EXPECT_EQ(statuses(), QStringList{"puceFailure"});
     spinUntil([] { return false; }, 300);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
@@ -543,14 +535,16 @@ TEST_F(controller, quitDuringConversion) {
     plain.speed.setSelectedSegment(0);
     addSources({clip("quit.ts", 25, 4.0), clip("later.ts")});
     app->iba_batchGoBt();
-    ASSERT_TRUE(spinUntil([&] {
-        for (const QString &name : box.eventsFiles()) {
-            if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
-                return true;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (const QString &name : box.eventsFiles()) {
+                if (name.contains("_MASTER") && !plain.stopBt.isHidden()) {
+                    return true;
+                }
             }
-        }
-        return false;
-    }));
+            return false;
+        },
+        60000));
     EXPECT_FALSE(app->iba_menuQuit());
     EXPECT_TRUE(app->isBatchRunning());
     EXPECT_EQ(presenter.shown.last().buttons.size(), 2);

@@ -7,8 +7,10 @@
 #include "frontApi/alerts.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
+#include "scriptedPresenter.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "testEnv.h"
 #include "ui_mainWindow.h"
 
 #include <QDirIterator>
@@ -25,28 +27,6 @@
 using namespace e2e;
 
 namespace {
-
-class scriptedPresenter : public alertPresenter {
-public:
-    QList<alertPlan> shown;
-    std::function<alertOutcome(const alertPlan &)> answer;
-    alertOutcome present(const alertPlan &plan) override {
-        shown << plan;
-        return answer ? answer(plan) : alertOutcome{};
-    }
-};
-
-bool spinUntil(const std::function<bool()> &condition, int timeoutMs = 120000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 void drop(QWidget *target, const QStringList &paths) {
     QList<QUrl> urls;
@@ -112,8 +92,8 @@ TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
     drop(w->dropView(), {card});
     // While the card is analysed the drop area shows it is busy.
     EXPECT_EQ(w->dropView()->imageName(), "dndSdOff");
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }));
-    ASSERT_TRUE(spinUntil([&] { return !w->controller()->thumbnailsPending(); }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
+    ASSERT_TRUE(spinUntil([&] { return !w->controller()->thumbnailsPending(); }, 120000));
     batchList *list = w->controller()->whichArrayController();
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(w->model()->rowCount(), 3);
@@ -141,11 +121,12 @@ TEST_F(windowE2e, quitWhileConvertingAsksThenLeavesNothing) {
     const QString clip = box.root() + "/long.mts";
     makeClip(clip, "1280x720", 50, 20);
     drop(w->dropView(), {clip});
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
     ASSERT_EQ(w->controller()->whichArrayController()->count(), 1);
     w->controller()->iba_batchGoBt();
     // Wait until the percent text shows that ffmpeg is writing.
-    ASSERT_TRUE(spinUntil([&] { return !w->ui()->encProgressPercentStr->text().isEmpty(); }));
+    ASSERT_TRUE(
+        spinUntil([&] { return !w->ui()->encProgressPercentStr->text().isEmpty(); }, 120000));
 
     const QString cancel = localizedStr("D_Annuler");
     presenter.answer = [](const alertPlan &) { return alertOutcome{0, false}; };

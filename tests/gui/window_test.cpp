@@ -7,8 +7,10 @@
 #include "helpWindow.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
+#include "scriptedPresenter.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "testEnv.h"
 #include "ui_mainWindow.h"
 #include "updateWidgets.h"
 
@@ -25,16 +27,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class scriptedPresenter : public alertPresenter {
-public:
-    QList<alertPlan> shown;
-    int answer = -1;
-    alertOutcome present(const alertPlan &plan) override {
-        shown << plan;
-        return {answer, false};
-    }
-};
 
 class recordingDelegate : public dragNDropViewDelegate {
 public:

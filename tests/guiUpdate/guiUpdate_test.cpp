@@ -24,15 +24,6 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
 class silentPresenter : public alertPresenter {
 public:
     alertOutcome present(const alertPlan &plan) override {
@@ -69,7 +60,7 @@ TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     sheet.checkForUpdates(true);
     ASSERT_TRUE(sheet.isVisible());
     ASSERT_TRUE(
-        waitFor([&] { return sheet.notesView()->toPlainText().contains("What is new"); }, 5000));
+        spinUntil([&] { return sheet.notesView()->toPlainText().contains("What is new"); }, 5000));
 
     auto *stop = sheet.findChildren<QPushButton *>().at(0);
     auto *bar = sheet.findChild<QProgressBar *>();
@@ -99,12 +90,12 @@ TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
         help.iba_menuHelp();
         EXPECT_TRUE(help.isVisible());
         EXPECT_TRUE(help.caption().endsWith(localizedStr(QStringLiteral("menuHelp"))));
-        if (!waitFor([&] { return help.player()->subtitleTracks().size() >= 2; }, 5000)) {
+        if (!spinUntil([&] { return help.player()->subtitleTracks().size() >= 2; }, 5000)) {
             help.iba_menuHelp();
             GTEST_SKIP() << "the media back end reports no subtitle tracks here";
         }
         const int wanted = QLatin1String(language) == QLatin1String("fr") ? 1 : 0;
-        waitFor([&] { return help.activeSubtitleTrack() == wanted; }, 3000);
+        spinUntil([&] { return help.activeSubtitleTrack() == wanted; }, 3000);
         EXPECT_EQ(help.activeSubtitleTrack(), wanted);
         help.iba_menuHelp();
         EXPECT_FALSE(help.isVisible());

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <QSet>
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <functional>
 #include <ostream>
 
 /// Test failures show texts as text.
@@ -61,4 +64,17 @@ inline QMap<QString, QSet<QString>> translationKeys(const QString &tsPath) {
         }
     }
     return keys;
+}
+
+/// Runs the event loop until the condition holds or the time is up; false on time-out.
+inline bool spinUntil(const std::function<bool()> &condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
