@@ -163,6 +163,16 @@ TEST(install, desktopEntryAndMetainfoValidate) {
     EXPECT_TRUE(metaText.contains(QStringLiteral(
         "<launchable type=\"desktop-id\">org.fluxaro.Fluxaro.desktop</launchable>")));
     EXPECT_TRUE(metaText.contains(QStringLiteral("release version=\"" FLUXARO_VERSION_STR "\"")));
+    // Every screenshot it shows is one of the pictures of docs/, published under the same name.
+    const QRegularExpression image(
+        QStringLiteral("<image type=\"source\">[^<]*/docs/([^<]+)</image>"));
+    int screenshots = 0;
+    for (auto shot = image.globalMatch(metaText); shot.hasNext(); ++screenshots) {
+        const QString name = shot.next().captured(1);
+        EXPECT_TRUE(QFileInfo::exists(QStringLiteral(FLUXARO_SOURCE_DIR "/docs/") + name))
+            << name.toStdString();
+    }
+    EXPECT_GE(screenshots, 1);
 }
 
 // The three man pages render without a warning from the formatter, and fluxaro's names every
