@@ -18,6 +18,17 @@ bool isPresent(const QVariantMap &dico, const QString &key) {
 
 } // namespace
 
+QString encInputStr(const QVariantMap &dico) {
+    const QStringList pieces = dico.value(QStringLiteral("joinPathsArray")).toStringList();
+    if (pieces.size() < 2) {
+        return dico.value(QStringLiteral("srcPathStr")).toString();
+    }
+    // The pieces of a spanned recording were cut from one transport stream at packet
+    // boundaries: read one after the other, byte for byte, they are that stream again, with its
+    // own continuous timestamps, so no frame is repeated or lost at a seam.
+    return QStringLiteral("concat:") + pieces.join(QLatin1Char('|'));
+}
+
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     logStr(QStringLiteral("encodage            - deb"));
     logDebug(QStringLiteral("outInt              : %1").arg(outInt));
@@ -35,7 +46,7 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
         isPresent(dico, QStringLiteral("a0_codec"))) {
         args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
     }
-    args << QStringLiteral("-i") << src;
+    args << QStringLiteral("-i") << encInputStr(dico);
 
     const QString wrapper = dico.value(QStringLiteral("wrapper")).toString().toLower();
     const bool quickTimeFamily =
