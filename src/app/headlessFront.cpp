@@ -17,6 +17,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -263,10 +264,14 @@ int headlessBatchRun(const headlessOptions &options) {
             out(QStringLiteral("refused:  %1 (%2)").arg(shown(src), reason));
         }
     };
-    controller.hooks.spannedVerdict = [&](const QString &src, bool joined, const QString &note) {
+    // The pieces a joined row takes count as converted with it.
+    int32_t joinedPieces = 0;
+    controller.hooks.spannedVerdict = [&](const QString &src, const QStringList &joined,
+                                          const QString &note) {
+        joinedPieces += std::max<int32_t>(0, static_cast<int32_t>(joined.size()) - 1);
         out(QStringLiteral("%1 %2 (%3)")
-                .arg(joined ? QStringLiteral("joined:  ") : QStringLiteral("apart:   "), shown(src),
-                     note));
+                .arg(joined.isEmpty() ? QStringLiteral("apart:   ") : QStringLiteral("joined:  "),
+                     shown(src), note));
     };
     // One progress line per tenth of each tool run.
     int32_t lastTenth = -1;
@@ -361,7 +366,7 @@ int headlessBatchRun(const headlessOptions &options) {
                 out(QStringLiteral("stopped:  %1").arg(shown(src)));
             }
         }
-        const int32_t total = static_cast<int32_t>(sources.size());
+        const int32_t total = static_cast<int32_t>(sources.size()) - joinedPieces;
         out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped")
                 .arg(converted)
                 .arg(refused)

@@ -45,10 +45,12 @@ struct appControllerHooks {
     /// row's status ("puceSuccess" or "puceFailure").
     std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
     /// A source that is a piece of a spanned recording, once the analysis of a drop is over:
-    /// joined with the other pieces into one row (src is then the first piece), or left a row
-    /// of its own, with the reason why (a piece missing, damaged, from another recording, not
-    /// among the sources, or joining turned off).
-    std::function<void(const QString &src, bool joined, const QString &note)> spannedVerdict;
+    /// joined with the other pieces into one row (src is then the first piece and `joined`
+    /// every piece's path, in order), or left a row of its own (`joined` empty), with the reason
+    /// why (a piece missing, damaged, from another recording, not among the sources, or joining
+    /// turned off).
+    std::function<void(const QString &src, const QStringList &joined, const QString &note)>
+        spannedVerdict;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
     /// The share of the running batch that is done, 0 to 1: rows before the running one, plus

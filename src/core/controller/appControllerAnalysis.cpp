@@ -541,7 +541,8 @@ void appController::spannedJoinApply() {
             list_.setValue(index, QStringLiteral("dico"), dico);
             logStr(QStringLiteral("spanned recording   : %1: %2").arg(src, decision.notes.at(k)));
             if (hooks.spannedVerdict) {
-                hooks.spannedVerdict(src, decision.joined, decision.notes.at(k));
+                hooks.spannedVerdict(src, decision.joined ? decision.paths : QStringList(),
+                                     decision.notes.at(k));
             }
         }
     }
