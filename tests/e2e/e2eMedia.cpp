@@ -152,11 +152,11 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
 }
 
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing) {
+                        int missing, const QString &size) {
     const QString bdmv = makeCardFolders(card);
     // One encode with a key frame every second and none elsewhere, so that every second
     // begins a group of pictures where the camera may cut.
-    if (pieces < 2 || !makeClip(whole, "320x180", 25, seconds, {"-sc_threshold", "0"})) {
+    if (pieces < 2 || !makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"})) {
         return QString();
     }
     QFile in(whole);
@@ -187,9 +187,20 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
     if (cuts.size() < pieces) {
         return QString();
     }
+    // Pieces of about the same length: every piece begins at a key frame spread evenly.
+    QList<qsizetype> kept;
+    QList<qint64> keptPts;
+    for (int i = 0; i < pieces; ++i) {
+        const qsizetype k = i * cuts.size() / pieces;
+        kept << cuts[k];
+        keptPts << pts[k];
+    }
+    const qint64 firstPts = pts.first();
+    cuts = kept;
+    pts = keptPts;
     std::vector<avchd::ClipRecord> records;
     std::vector<avchd::PlayItem> items;
-    const qint64 end = pts.first() + static_cast<qint64>(seconds * 90000);
+    const qint64 end = firstPts + static_cast<qint64>(seconds * 90000);
     for (int i = 0; i < pieces; ++i) {
         const int clip = i + 1;
         const qsizetype from = cuts[i];
