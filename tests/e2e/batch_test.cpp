@@ -825,6 +825,19 @@ TEST(batch, spannedRecordingPiecesApart) {
                                                 "of a recording, converted on its own: %4)")
                                      .arg(stream, box.events(), cardClipName(3), why)))
         << show(run);
+    // The middle piece back, but damaged: refused, and the two others still apart.
+    QFile damaged(stream + QStringLiteral("/00002.MTS"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(64 * 188, 'x'));
+    damaged.close();
+    const runResult again =
+        box.batch({card, "--format", "rewrap", "--mode", "normal", "--replace"});
+    EXPECT_EQ(again.status, 1) << show(again);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("refused:  %1/00002.MTS").arg(stream)));
+    EXPECT_EQ(again.out.count(QStringLiteral("the recording is incomplete: 00002.MTS is damaged")),
+              4)
+        << show(again);
+    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(3)}));
 
     sandbox second;
     const QString full = makeSpannedCard(second.root() + QStringLiteral("/card"),
