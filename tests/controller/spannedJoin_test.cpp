@@ -77,7 +77,11 @@ TEST(spannedJoin, everyPieceGivenMakesOneRowInPlayingOrder) {
     const std::optional<QStringList> args = encodage(0, job);
     ASSERT_TRUE(args);
     EXPECT_EQ(args->at(args->indexOf(QStringLiteral("-i")) + 1), encInputStr(job));
+    // The converted movie, once it is the job's source, is read alone.
+    job.insert(QStringLiteral("srcPathStr"), QStringLiteral("/out/.fluxaro-x.mov"));
+    EXPECT_EQ(encInputStr(job), QStringLiteral("/out/.fluxaro-x.mov"));
     job.remove(QStringLiteral("joinPathsArray"));
+    job.insert(QStringLiteral("srcPathStr"), plan[0].paths.first());
     EXPECT_EQ(encInputStr(job), plan[0].paths.first());
 }
 

@@ -19,9 +19,11 @@ bool isPresent(const QVariantMap &dico, const QString &key) {
 } // namespace
 
 QString encInputStr(const QVariantMap &dico) {
+    const QString src = dico.value(QStringLiteral("srcPathStr")).toString();
     const QStringList pieces = dico.value(QStringLiteral("joinPathsArray")).toStringList();
-    if (pieces.size() < 2) {
-        return dico.value(QStringLiteral("srcPathStr")).toString();
+    // Once the job's source is its converted movie, the pieces are behind it.
+    if (pieces.size() < 2 || pieces.first() != src) {
+        return src;
     }
     // The pieces of a spanned recording were cut from one transport stream at packet
     // boundaries: read one after the other, byte for byte, they are that stream again, with its
