@@ -1,6 +1,7 @@
 #include "e2eMedia.h"
 
-#include "avchdCard.h"
+// The playlists are laid out by the clipdater tests' card builder.
+#include "../clipdater/avchdCard.h"
 
 #include <sys/stat.h>
 
