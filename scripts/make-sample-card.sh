@@ -25,14 +25,15 @@ mkdir -p -- "$bdmv/PLAYLIST" "$bdmv/CLIPINF" "$bdmv/STREAM"
 printf 'INDX0100' >"$bdmv/INDEX.BDM"
 printf 'MOBJ0100' >"$bdmv/MOVIEOBJ.BDM"
 
-# One clip: size, rate, seconds, where the video starts after the sound, output.
+# One clip: size, rate, seconds, where the video starts after the sound, output, and the
+# frames between key frames (default: one second's).
 make_clip() {
-    local size=$1 rate=$2 length=$3 delay=$4 out=$5
+    local size=$1 rate=$2 length=$3 delay=$4 out=$5 gop=${6:-$2}
     "$ffmpeg" -nostdin -v error -y \
         -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" \
         -itsoffset "$delay" -f lavfi -i "testsrc2=size=$size:rate=$rate:duration=$length" \
         -map 1:v -map 0:a \
-        -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -g "$rate" \
+        -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -g "$gop" \
         -c:a ac3 -b:a 192k -ac 2 \
         -f mpegts "$out"
 }
@@ -41,11 +42,12 @@ make_clip 1920x1080 50 "$seconds" 0.4 "$bdmv/STREAM/00001.MTS"
 make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS"
 make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS"
 
-# The spanned recording: one encode with a key frame every second, cut into three pieces at the
-# transport-stream packets of key frames, each piece beginning with the tables (PAT 0, SDT 17,
-# PMT 4096) the muxer writes just before a key frame.
+# The spanned recording: one encode with a key frame every half second (so that even a card of
+# one-second clips has three places to cut), cut into three pieces at the transport-stream
+# packets of key frames, each piece beginning with the tables (PAT 0, SDT 17, PMT 4096) the
+# muxer writes just before a key frame.
 whole="$bdmv/STREAM/.whole.ts"
-make_clip 1280x720 25 "$seconds" 0 "$whole"
+make_clip 1280x720 25 "$seconds" 0 "$whole" 12
 pid_at() { # the PID of the packet at byte offset $1 of $whole
     local bytes
     read -r -a bytes < <(od -An -tu1 -j $(($1 + 1)) -N2 -- "$whole")
@@ -55,6 +57,10 @@ mapfile -t keys < <(ffprobe -v error -select_streams v:0 -show_entries packet=pt
     -of csv=p=0 -- "$whole" | awk -F, '$3 ~ /K/ {print $1 " " $2}')
 total=$(stat -c %s -- "$whole")
 count=${#keys[@]}
+if [ "$count" -lt 3 ]; then
+    echo "make-sample-card.sh: $seconds s give no three pieces to cut" >&2
+    exit 1
+fi
 starts=() ins=()
 for piece in 0 1 2; do
     read -r pts pos <<<"${keys[$((piece * count / 3))]}"
