@@ -228,6 +228,14 @@
         <translation>No ProRes encoder</translation>
     </message>
     <message>
+        <source>prefJoinBox</source>
+        <translation>Spanned recordings</translation>
+    </message>
+    <message>
+        <source>prefJoin</source>
+        <translation>Join the pieces of a split recording into one movie</translation>
+    </message>
+    <message>
         <source>prefSurroundBox</source>
         <translation>Sound</translation>
     </message>

@@ -228,6 +228,14 @@
         <translation>Aucun encodeur ProRes</translation>
     </message>
     <message>
+        <source>prefJoinBox</source>
+        <translation>Enregistrements scindés</translation>
+    </message>
+    <message>
+        <source>prefJoin</source>
+        <translation>Réunir les morceaux d'un enregistrement scindé en un seul film</translation>
+    </message>
+    <message>
         <source>prefSurroundBox</source>
         <translation>Son</translation>
     </message>

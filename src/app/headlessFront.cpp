@@ -17,6 +17,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -89,7 +90,7 @@ QString headlessUsageStr() {
     return QStringLiteral(
         "usage: fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]\n"
         "                       [--mode normal|half|slow] [--prores 4444|hq|lt|proxy]\n"
-        "                       [--surround] [--replace|--keep] [--debug]");
+        "                       [--surround] [--no-join] [--replace|--keep] [--debug]");
 }
 
 std::optional<headlessOptions> headlessParseArguments(const QStringList &arguments,
@@ -145,6 +146,8 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
             options.proresType = QStringList{"ap4h", "apch", "apcs", "apco"}.at(v);
         } else if (arg == QStringLiteral("--surround")) {
             options.surround = true;
+        } else if (arg == QStringLiteral("--no-join")) {
+            options.noJoin = true;
         } else if (arg == QStringLiteral("--debug")) {
             // The program's own switch (debug lines in the log), read before start-up.
         } else if (arg == QStringLiteral("--replace") || arg == QStringLiteral("--keep")) {
@@ -221,6 +224,8 @@ int headlessBatchRun(const headlessOptions &options) {
     plain.checkMatrix.setSelectedSegment(format);
     plain.speed.setSelectedSegment(mode);
     plain.surround.setOn(options.surround || prefRead2("prefSurrond").toInt() != 0);
+    const QVariant joinPref = prefRead2(QStringLiteral("prefJoinSpanned"));
+    plain.join.setOn(!options.noJoin && (joinPref.isNull() || joinPref.toInt() != 0));
     const QString proresType = options.proresType.value_or(prefRead(QStringLiteral("prefProres")));
     controller.hooks.proresItemTitle = [proresType] { return proresItemTitleForType(proresType); };
     if (options.replace) {
@@ -259,6 +264,15 @@ int headlessBatchRun(const headlessOptions &options) {
             out(QStringLiteral("refused:  %1 (%2)").arg(shown(src), reason));
         }
     };
+    // The pieces a joined row takes count as converted with it.
+    int32_t joinedPieces = 0;
+    controller.hooks.spannedVerdict = [&](const QString &src, const QStringList &joined,
+                                          const QString &note) {
+        joinedPieces += std::max<int32_t>(0, static_cast<int32_t>(joined.size()) - 1);
+        out(QStringLiteral("%1 %2 (%3)")
+                .arg(joined.isEmpty() ? QStringLiteral("apart:   ") : QStringLiteral("joined:  "),
+                     shown(src), note));
+    };
     // One progress line per tenth of each tool run.
     int32_t lastTenth = -1;
     QString currentName;
@@ -289,10 +303,12 @@ int headlessBatchRun(const headlessOptions &options) {
         const QString src = job.value(QStringLiteral("srcPathStr")).toString();
         reported.insert(src);
         const QString reason = job.value(QStringLiteral("skipReason")).toString();
+        const QString note = job.value(QStringLiteral("joinNoteStr")).toString();
         if (status == QStringLiteral("puceSuccess")) {
             ++converted;
-            out(QStringLiteral("converted: %1 -> %2")
-                    .arg(shown(src), shown(job.value(QStringLiteral("dstPathStr")).toString())));
+            out(QStringLiteral("converted: %1 -> %2%3")
+                    .arg(shown(src), shown(job.value(QStringLiteral("dstPathStr")).toString()),
+                         note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(note)));
         } else if (job.contains(QStringLiteral("missing"))) {
             ++failed;
             out(QStringLiteral("skipped:  %1 (the source is gone)").arg(shown(src)));
@@ -350,7 +366,7 @@ int headlessBatchRun(const headlessOptions &options) {
                 out(QStringLiteral("stopped:  %1").arg(shown(src)));
             }
         }
-        const int32_t total = static_cast<int32_t>(sources.size());
+        const int32_t total = static_cast<int32_t>(sources.size()) - joinedPieces;
         out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped")
                 .arg(converted)
                 .arg(refused)

@@ -1,6 +1,6 @@
 // The headless front: `fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]
-// [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--replace|--keep]
-// [--debug]`.
+// [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--no-join]
+// [--replace|--keep] [--debug]`.
 // It runs the application controller with plain controls on the event loop, answers alerts
 // by their rules (the default button, as after the time-out, or as the flags say), prints each
 // source's verdict, the progress of each job and its result, and exits 0 when every source was
@@ -20,6 +20,7 @@ struct headlessOptions {
     std::optional<int32_t> mode;
     std::optional<QString> proresType; ///< "ap4h", "apch", "apcs", "apco"
     bool surround = false;
+    bool noJoin = false;         ///< --no-join: the pieces of spanned recordings stay apart
     std::optional<bool> replace; ///< --replace / --keep
 };
 

@@ -115,6 +115,7 @@ QString usageStr() {
         "  --mode normal|half|slow           frame-rate mode\n"
         "  --prores 4444|hq|lt|proxy         ProRes variant\n"
         "  --surround     keep multichannel sound\n"
+        "  --no-join      convert the pieces of a spanned recording one by one\n"
         "  --replace, --keep                 answer for outputs that exist already\n"
         "  --check-update look for a newer version: 0 up to date, 1 offered,\n"
         "                 2 no network or unreadable answer\n"

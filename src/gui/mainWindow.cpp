@@ -133,6 +133,7 @@ void fluxaroMainWindow::wireControls() {
     c.prefCheckMatrix = prefs_->outputFormat();
     c.prefSpeed = prefs_->frameRateMode();
     c.prefSurrondBt = prefs_->surroundButton();
+    c.prefJoinBt = prefs_->joinButton();
     controller_ = std::make_unique<appController>(c);
 
     model_ = std::make_unique<batchTableModel>(controller_->whichArrayController());

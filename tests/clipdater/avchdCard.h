@@ -74,6 +74,109 @@ inline Bytes playlistBytes(const std::vector<ClipRecord> &records) {
     return bytes;
 }
 
+/// One play item of a playlist: the clip it plays ("00001" for 00001.MTS), its in and out times
+/// (45 kHz ticks of the clip's clock) and its connection condition (1: it begins a recording;
+/// 5 or 6: it continues the item before it seamlessly, as the pieces of a spanned recording do).
+struct PlayItem {
+    int clip = 0;
+    std::uint32_t inTime = 0;
+    std::uint32_t outTime = 0;
+    int connection = 1;
+};
+
+inline void putU8(Bytes &bytes, unsigned value) {
+    bytes += static_cast<char>(value & 0xFF);
+}
+inline void putU16(Bytes &bytes, unsigned value) {
+    putU8(bytes, value >> 8);
+    putU8(bytes, value);
+}
+inline void putU32(Bytes &bytes, std::uint32_t value) {
+    putU16(bytes, value >> 16);
+    putU16(bytes, value & 0xFFFF);
+}
+
+inline std::string clipName(int clip) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%05d", clip);
+    return name;
+}
+
+/// The bytes of one play item by the playlist format's layout: its length, the clip's name and
+/// codec identifier, the multi-angle flag and connection condition, the STC reference, the in
+/// and out times, the user-operation mask, the random-access and still fields and an empty
+/// stream table.
+inline Bytes playItemBytes(const PlayItem &item) {
+    Bytes body = clipName(item.clip) + "M2TS";
+    putU16(body, static_cast<unsigned>(item.connection) & 0x0F);
+    putU8(body, 0); // ref_to_STC_id
+    putU32(body, item.inTime);
+    putU32(body, item.outTime);
+    body += Bytes(8, '\0'); // UO_mask_table
+    putU8(body, 0);         // random-access flag
+    putU8(body, 0);         // still mode
+    putU16(body, 0);        // still time
+    // STN_table: its length, reserved bytes, seven stream counts (all 0), reserved bytes.
+    putU16(body, 14);
+    body += Bytes(14, '\0');
+    Bytes bytes;
+    putU16(bytes, static_cast<unsigned>(body.size()));
+    return bytes + body;
+}
+
+/// A playlist file by the format's layout: the header with the section addresses, an
+/// application-info section, the PlayList section with the play items, an empty mark section,
+/// and the extension data holding the clip records that clipdater finds by their markers.
+inline Bytes playlistBytes(const std::vector<ClipRecord> &records,
+                           const std::vector<PlayItem> &items) {
+    Bytes appInfo;
+    putU32(appInfo, 14);
+    appInfo += Bytes(14, '\0');
+    Bytes playList;
+    Bytes itemBytes;
+    for (const PlayItem &item : items) {
+        itemBytes += playItemBytes(item);
+    }
+    putU32(playList, static_cast<std::uint32_t>(6 + itemBytes.size()));
+    putU16(playList, 0); // reserved
+    putU16(playList, static_cast<unsigned>(items.size()));
+    putU16(playList, 0); // sub-paths
+    playList += itemBytes;
+    Bytes marks;
+    putU32(marks, 2);
+    putU16(marks, 0);
+    Bytes extension;
+    extension.append(reinterpret_cast<const char *>(kStartMarker), sizeof kStartMarker);
+    for (const ClipRecord &record : records) {
+        extension += recordBytes(record);
+        extension += Bytes(4, '\0');
+    }
+    extension += Bytes(6, '\x01');
+
+    const std::uint32_t playListStart = 40 + static_cast<std::uint32_t>(appInfo.size());
+    const std::uint32_t marksStart = playListStart + static_cast<std::uint32_t>(playList.size());
+    const std::uint32_t extensionStart = marksStart + static_cast<std::uint32_t>(marks.size());
+    Bytes bytes = "MPLS0100";
+    putU32(bytes, playListStart);
+    putU32(bytes, marksStart);
+    putU32(bytes, extensionStart);
+    bytes += Bytes(20, '\0');
+    return bytes + appInfo + playList + marks + extension;
+}
+
+/// The play items of one recording split into `pieces` stream files numbered from `firstClip`,
+/// each `ticks` long (45 kHz) from `start` on: the first begins the recording, the others
+/// continue it (condition 5, the last one 6, as cameras write both).
+inline std::vector<PlayItem> spannedItems(int firstClip, int pieces, std::uint32_t start,
+                                          std::uint32_t ticks) {
+    std::vector<PlayItem> items;
+    for (int i = 0; i < pieces; ++i) {
+        const std::uint32_t in = start + static_cast<std::uint32_t>(i) * ticks;
+        items.push_back({firstClip + i, in, in + ticks, i == 0 ? 1 : (i + 1 == pieces ? 6 : 5)});
+    }
+    return items;
+}
+
 /// The line clipdater prints for a record.
 inline std::string expectedLine(const ClipRecord &record) {
     char line[64];

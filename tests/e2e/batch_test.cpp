@@ -755,3 +755,103 @@ TEST(batch, outputsCarryTheirRecordingDate) {
               written.toSecsSinceEpoch());
     EXPECT_FALSE(tags.value("format.tags.com_apple_quicktime_creationdate").isEmpty());
 }
+
+// One recording that the camcorder split into three pieces becomes one movie named after the
+// first piece: as long as the three together, with every picture of the unsplit encode once and
+// in order, and the sound as long as the picture at the end. The export keeps all of it too.
+TEST(batch, spannedRecordingBecomesOneMovie) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString whole = box.root() + QStringLiteral("/whole.ts");
+    const QString stream = makeSpannedCard(card, whole, 3, 3.0);
+    ASSERT_FALSE(stream.isEmpty());
+    double sum = 0;
+    for (const char *piece : {"/00001.MTS", "/00002.MTS", "/00003.MTS"}) {
+        sum += probeDuration(stream + QLatin1String(piece));
+    }
+    const QStringList unsplit = frameHashes(whole);
+    ASSERT_EQ(unsplit.size(), 75);
+
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00001.MTS (one recording of 3 "
+                                                "pieces joined: 00001.MTS + 00002.MTS + "
+                                                "00003.MTS)")
+                                     .arg(stream)))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converting 1 source(s)"))) << show(run);
+    ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
+    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+    EXPECT_NEAR(probeDuration(out), sum, 0.1);
+    EXPECT_EQ(frameHashes(out), unsplit);
+    const double video = probeStream(out, "v").value("duration").toDouble();
+    const double sound = probeStream(out, "a").value("duration").toDouble();
+    EXPECT_NEAR(video, 3.0, 0.05);
+    EXPECT_NEAR(sound, video, 0.05);
+    QFile resume(box.resumeLog());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(resume.readAll())
+                    .contains(QStringLiteral("recording           : one recording of 3 pieces")));
+
+    const runResult prores =
+        box.batch({card, "--format", "prores", "--mode", "normal", "--replace"});
+    if (proresAvailable(prores)) {
+        ASSERT_EQ(prores.status, 0) << show(prores);
+        ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
+        EXPECT_EQ(frameHashes(out).size(), 75);
+        EXPECT_NEAR(probeDuration(out), sum, 0.1);
+    }
+    expectNoIntermediates(box);
+}
+
+// Pieces of a recording that can't all be joined are converted on their own, and the run says
+// why: the middle piece missing from the card, a piece not among the sources, joining turned off.
+TEST(batch, spannedRecordingPiecesApart) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream =
+        makeSpannedCard(card, box.root() + QStringLiteral("/whole.ts"), 3, 3.0, 2);
+    ASSERT_FALSE(stream.isEmpty());
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(3)}));
+    const QString why = QStringLiteral("the recording is incomplete: 00002 is missing on the card");
+    EXPECT_TRUE(run.out.contains(
+        QStringLiteral(
+            "apart:    %1/00001.MTS (piece 1 of 3 of a recording, converted on its own: %2)")
+            .arg(stream, why)))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("converted: %1/00003.MTS -> %2/%3 (piece 3 of 3 "
+                                                "of a recording, converted on its own: %4)")
+                                     .arg(stream, box.events(), cardClipName(3), why)))
+        << show(run);
+    // The middle piece back, but damaged: refused, and the two others still apart.
+    QFile damaged(stream + QStringLiteral("/00002.MTS"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(64 * 188, 'x'));
+    damaged.close();
+    const runResult again =
+        box.batch({card, "--format", "rewrap", "--mode", "normal", "--replace"});
+    EXPECT_EQ(again.status, 1) << show(again);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("refused:  %1/00002.MTS").arg(stream)));
+    EXPECT_EQ(again.out.count(QStringLiteral("the recording is incomplete: 00002.MTS is damaged")),
+              4)
+        << show(again);
+    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(3)}));
+
+    sandbox second;
+    const QString full = makeSpannedCard(second.root() + QStringLiteral("/card"),
+                                         second.root() + QStringLiteral("/whole.ts"), 3, 3.0);
+    ASSERT_FALSE(full.isEmpty());
+    const runResult one = second.batch({full + QStringLiteral("/00001.MTS"), "--format", "rewrap"});
+    ASSERT_EQ(one.status, 0) << show(one);
+    EXPECT_TRUE(one.out.contains(QStringLiteral("00002.MTS is not among the sources")))
+        << show(one);
+    EXPECT_EQ(second.eventsFiles(), QStringList{cardClipName(1)});
+    const runResult apart = second.batch({full, "--format", "rewrap", "--no-join", "--replace"});
+    ASSERT_EQ(apart.status, 0) << show(apart);
+    EXPECT_EQ(second.eventsFiles(),
+              (QStringList{cardClipName(1), cardClipName(2), cardClipName(3)}));
+    EXPECT_EQ(apart.out.count(QStringLiteral("joining is off")), 6) << show(apart);
+    EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + cardClipName(2)), 1.0, 0.1);
+}

@@ -1,5 +1,8 @@
 #include "e2eMedia.h"
 
+// The playlists are laid out by the clipdater tests' card builder.
+#include "../clipdater/avchdCard.h"
+
 #include <sys/stat.h>
 
 #include <QCryptographicHash>
@@ -23,8 +26,59 @@ QString runProgram(const QString &program, const QStringList &args, int *status 
     return QString::fromUtf8(process.readAll());
 }
 
-QByteArray bcd(int value) {
-    return QByteArray(1, static_cast<char>(((value / 10) << 4) | (value % 10)));
+unsigned char bcd(int value) {
+    return static_cast<unsigned char>(((value / 10) << 4) | (value % 10));
+}
+
+// The recording date of clip n on the generated cards: 2024-05-18 at 10:15:30, 10:20:05,
+// 10:31:44, 10:40:00, then again.
+avchd::ClipRecord cardRecord(int clip) {
+    static const int hms[][3] = {{10, 15, 30}, {10, 20, 5}, {10, 31, 44}, {10, 40, 0}};
+    const int *t = hms[(clip - 1) % 4];
+    return {clip, {bcd(24), bcd(5), bcd(18), bcd(t[0]), bcd(t[1]), bcd(t[2])}};
+}
+
+bool writeBytes(const QString &path, const std::string &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+               static_cast<qint64>(bytes.size());
+}
+
+QString makeCardFolders(const QString &card) {
+    const QString bdmv = card + QStringLiteral("/PRIVATE/AVCHD/BDMV");
+    for (const char *sub : {"PLAYLIST", "CLIPINF", "STREAM"}) {
+        QDir().mkpath(bdmv + QLatin1Char('/') + QLatin1String(sub));
+    }
+    return bdmv;
+}
+
+constexpr qsizetype kPacket = 188;
+
+// The PID of the transport-stream packet at offset.
+int packetPid(const QByteArray &ts, qsizetype at) {
+    return (static_cast<unsigned char>(ts[at + 1]) & 0x1F) << 8 |
+           static_cast<unsigned char>(ts[at + 2]);
+}
+
+// The PTS (90 kHz) of the video PES that begins in the packet at offset with a key frame (its
+// adaptation field's random-access flag set), or -1.
+qint64 keyFramePts(const QByteArray &ts, qsizetype at) {
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(ts[at + i]); };
+    const bool start = (byte(1) & 0x40) != 0;
+    const int control = byte(3) >> 4 & 3;
+    if (!start || (control & 2) == 0 || byte(4) == 0 || (byte(5) & 0x40) == 0) {
+        return -1;
+    }
+    const qsizetype payload = 5 + byte(4);
+    if (payload + 14 > kPacket || byte(payload) != 0 || byte(payload + 1) != 0 ||
+        byte(payload + 2) != 1 || (byte(payload + 3) & 0xF0) != 0xE0 ||
+        (byte(payload + 7) & 0x80) == 0) {
+        return -1;
+    }
+    const qsizetype p = payload + 9;
+    return (qint64(byte(p) >> 1 & 7) << 30) | (qint64(byte(p + 1)) << 22) |
+           (qint64(byte(p + 2) >> 1) << 15) | (qint64(byte(p + 3)) << 7) | (byte(p + 4) >> 1);
 }
 
 } // namespace
@@ -83,30 +137,102 @@ QString cardClipName(int clip) {
 }
 
 QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds) {
-    const QString bdmv = card + QStringLiteral("/PRIVATE/AVCHD/BDMV");
-    for (const char *sub : {"PLAYLIST", "CLIPINF", "STREAM"}) {
-        QDir().mkpath(bdmv + QLatin1Char('/') + QLatin1String(sub));
-    }
-    static const int hms[][3] = {{10, 15, 30}, {10, 20, 5}, {10, 31, 44}, {10, 40, 0}};
-    QByteArray playlist("MPLS0100");
-    playlist += QByteArray(24, '\0');
-    playlist += QByteArray("\xFF\xFF\x1E\x20", 4);
+    const QString bdmv = makeCardFolders(card);
+    std::vector<avchd::ClipRecord> records;
+    std::vector<avchd::PlayItem> items;
     for (int i = 0; i < clips.size(); ++i) {
         const int clip = i + 1;
-        playlist += QByteArray(1, static_cast<char>(clip / 100)) + QByteArray(2, '\0') +
-                    QByteArray(1, static_cast<char>(clip % 100)) + QByteArray("\x1E\x20", 2);
-        playlist += bcd(24) + bcd(5) + bcd(18) + bcd(hms[i % 4][0]) + bcd(hms[i % 4][1]) +
-                    bcd(hms[i % 4][2]);
-        playlist += QByteArray(4, '\0');
+        records.push_back(cardRecord(clip));
+        // Each clip a recording of its own: no item continues the one before it.
+        items.push_back({clip, 63000, 63000 + static_cast<std::uint32_t>(seconds * 45000), 1});
         makeClip(QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0')),
                  clips[i].first, clips[i].second, seconds, {}, false, i == 0 ? 0.4 : 0);
     }
-    playlist += QByteArray(6, '\x01');
-    QFile file(bdmv + QStringLiteral("/PLAYLIST/00000.MPL"));
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(playlist);
-    }
+    writeBytes(bdmv + QStringLiteral("/PLAYLIST/00000.MPL"), avchd::playlistBytes(records, items));
     return bdmv + QStringLiteral("/STREAM");
+}
+
+QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
+                        int missing, const QString &size) {
+    const QString bdmv = makeCardFolders(card);
+    // One encode with a key frame every second and none elsewhere, so that every second
+    // begins a group of pictures where the camera may cut.
+    if (pieces < 2 || !makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"})) {
+        return QString();
+    }
+    QFile in(whole);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const QByteArray ts = in.readAll();
+    if (ts.size() % kPacket != 0) {
+        return QString();
+    }
+    // The key frames' packets, each moved back over the tables the muxer writes just before
+    // it (PAT 0, SDT 0x11, PMT 0x1000), so that every piece begins with them.
+    QList<qsizetype> cuts;
+    QList<qint64> pts;
+    for (qsizetype at = 0; at < ts.size(); at += kPacket) {
+        const qint64 p = keyFramePts(ts, at);
+        if (p < 0) {
+            continue;
+        }
+        qsizetype cut = at;
+        while (cut >= kPacket &&
+               QList<int>{0, 0x11, 0x1000}.contains(packetPid(ts, cut - kPacket))) {
+            cut -= kPacket;
+        }
+        cuts << (pts.isEmpty() ? 0 : cut);
+        pts << p;
+    }
+    if (cuts.size() < pieces) {
+        return QString();
+    }
+    // Pieces of about the same length: every piece begins at a key frame spread evenly.
+    QList<qsizetype> kept;
+    QList<qint64> keptPts;
+    for (int i = 0; i < pieces; ++i) {
+        const qsizetype k = i * cuts.size() / pieces;
+        kept << cuts[k];
+        keptPts << pts[k];
+    }
+    const qint64 firstPts = pts.first();
+    cuts = kept;
+    pts = keptPts;
+    std::vector<avchd::ClipRecord> records;
+    std::vector<avchd::PlayItem> items;
+    const qint64 end = firstPts + static_cast<qint64>(seconds * 90000);
+    for (int i = 0; i < pieces; ++i) {
+        const int clip = i + 1;
+        const qsizetype from = cuts[i];
+        const qsizetype to = i + 1 < pieces ? cuts[i + 1] : ts.size();
+        const qint64 out = i + 1 < pieces ? pts[i + 1] : end;
+        records.push_back(cardRecord(clip));
+        items.push_back({clip, static_cast<std::uint32_t>(pts[i] / 2),
+                         static_cast<std::uint32_t>(out / 2),
+                         i == 0 ? 1 : (i + 1 == pieces ? 6 : 5)});
+        if (clip != missing) {
+            const QByteArray piece = ts.mid(from, to - from);
+            writeBytes(
+                QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0')),
+                piece.toStdString());
+        }
+    }
+    writeBytes(bdmv + QStringLiteral("/PLAYLIST/00000.MPL"), avchd::playlistBytes(records, items));
+    return bdmv + QStringLiteral("/STREAM");
+}
+
+QStringList frameHashes(const QString &path) {
+    const QString text =
+        runProgram(QStringLiteral("/usr/bin/ffmpeg"),
+                   {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-f", "framemd5", "-"});
+    QStringList hashes;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QLatin1Char('#'))) {
+            hashes << line.section(QLatin1Char(','), -1).trimmed();
+        }
+    }
+    return hashes;
 }
 
 sandbox::sandbox() {

@@ -26,6 +26,20 @@ bool makeClip(const QString &path, const QString &size, int rate, double seconds
 /// `clips` (size, rate pairs). Answers the STREAM folder.
 QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds);
 
+/// A card like makeCard's whose playlist lists one recording split into `pieces` stream files
+/// (clips 1..pieces, the first dated as makeCard's clip 1): one 25 fps encode (of `size`) of
+/// `seconds` with a key frame every second, kept at `whole`, cut at the transport-stream packets
+/// where key frames begin, as a camcorder cuts. The play items give each piece's in and out
+/// times; the later pieces continue the first (connection conditions 5 and 6). The clip
+/// `missing` (0: none) is listed but left off the card. Answers the STREAM folder, empty on
+/// failure.
+QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
+                        int missing = 0, const QString &size = QStringLiteral("320x180"));
+
+/// The MD5 of every decoded picture of the file's first video stream, in order (ffmpeg's
+/// framemd5 without the timestamps).
+QStringList frameHashes(const QString &path);
+
 /// The expected output name of clip n of makeCard.
 QString cardClipName(int clip);
 

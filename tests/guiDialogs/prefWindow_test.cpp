@@ -78,6 +78,9 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         EXPECT_EQ(window.outputFormat()->selectedSegment(), 2);
         EXPECT_EQ(window.frameRateMode()->selectedSegment(), 1);
         EXPECT_TRUE(ui->prefSurrondBt->isChecked());
+        // No stored choice: the pieces of spanned recordings are joined.
+        EXPECT_TRUE(ui->prefJoinBt->isChecked());
+        EXPECT_TRUE(window.joinButton()->isOn());
         EXPECT_EQ(ui->prefProresPopup->currentText(), proresChoices[3]);
         EXPECT_EQ(window.proresItemTitle(), proresChoices[3]);
         EXPECT_EQ(window.colour()->selectedSegment(), 2);
@@ -95,6 +98,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         window.outputFormat()->segmentButton(0)->click();
         window.frameRateMode()->segmentButton(2)->click();
         ui->prefSurrondBt->setChecked(false);
+        ui->prefJoinBt->setChecked(false);
         ui->prefProresPopup->setCurrentIndex(1);
         window.colour()->segmentButton(3)->click();
         ui->updatePrefBt->setChecked(false);
@@ -105,6 +109,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_EQ(prefRead2(QStringLiteral("prefCheckMatrix")), QVariant(0));
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")), QVariant(2));
     EXPECT_EQ(prefRead2(QStringLiteral("prefSurrond")), QVariant(0));
+    EXPECT_EQ(prefRead2(QStringLiteral("prefJoinSpanned")), QVariant(0));
     EXPECT_EQ(prefRead(QStringLiteral("prefProres")), QStringLiteral("apch"));
     EXPECT_EQ(prefRead2(QStringLiteral("prefColor")), QVariant(3));
     EXPECT_EQ(prefRead2(QStringLiteral("update")), QVariant(0));
@@ -116,6 +121,8 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_EQ(again.outputFormat()->selectedSegment(), 0);
     EXPECT_EQ(again.frameRateMode()->selectedSegment(), 2);
     EXPECT_FALSE(again.form()->prefSurrondBt->isChecked());
+    EXPECT_FALSE(again.form()->prefJoinBt->isChecked());
+    EXPECT_FALSE(again.joinButton()->isOn());
     EXPECT_EQ(again.proresItemTitle(), proresChoices[1]);
     EXPECT_EQ(again.colour()->selectedSegment(), 3);
 }

@@ -126,7 +126,8 @@ TEST_F(Prefs, DefaultsAndTheStartUpSweep) {
     EXPECT_EQ(defaults.value(QStringLiteral("prefDefautDstPathStr")).toString(),
               testRootStr() + QStringLiteral("/users/me/Films/"));
     EXPECT_EQ(defaults.value(QStringLiteral("prefSpeed")).toInt(), 2);
-    EXPECT_EQ(defaults.size(), 7);
+    EXPECT_EQ(defaults.size(), 8);
+    EXPECT_EQ(defaults.value(QStringLiteral("prefJoinSpanned")).toInt(), 1);
 
     // What the previous run left behind, stopped in the middle of a conversion.
     prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("encV"), 1}});

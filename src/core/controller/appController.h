@@ -15,6 +15,7 @@
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,13 @@ struct appControllerHooks {
     /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
     /// row's status ("puceSuccess" or "puceFailure").
     std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
+    /// A source that is a piece of a spanned recording, once the analysis of a drop is over:
+    /// joined with the other pieces into one row (src is then the first piece and `joined`
+    /// every piece's path, in order), or left a row of its own (`joined` empty), with the reason
+    /// why (a piece missing, damaged, from another recording, not among the sources, or joining
+    /// turned off).
+    std::function<void(const QString &src, const QStringList &joined, const QString &note)>
+        spannedVerdict;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
     /// The share of the running batch that is done, 0 to 1: rows before the running one, plus
@@ -187,6 +195,12 @@ private:
     void analysisStepFin(const QString &src);
     void analysisOver();
     void analysisToggleConversion();
+    /// Remembers a source the analysis refused, with its reason, for the spanned recordings
+    /// it is a piece of.
+    void noteRefusedSource(const QString &src, const QString &reason);
+    /// Joins the waiting rows that are every piece of one recording into one row, and notes
+    /// in the others why they stay apart (spannedJoinPlan).
+    void spannedJoinApply();
     // Thumbnails, made one after another beside the analysis and the conversion.
     struct thumbnailJob {
         QString src;
@@ -237,6 +251,8 @@ private:
     int32_t analysisTotal_ = 0;
     int32_t analysisDone_ = 0;
     bool analysing_ = false;
+    /// Sources the analysis refused (absolute paths) and why.
+    QMap<QString, QString> analysisRefused_;
 
     // Thumbnail runs.
     /// The thumbnail started during the probe of the source being analysed, until its row

@@ -2,6 +2,8 @@
 // and start offsets from its report, the field-order test, a thumbnail, and the batch row.
 #include "analysis/ffmpeg.h"
 #include "controller/appController.h"
+#include "controller/spannedJoin.h"
+#include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -262,6 +265,7 @@ void appController::analysisStepParse() {
             prefWrite(QStringLiteral("analysisDico"), 1);
         } else {
             logStr(QStringLiteral("Source illisible via ffmpeg :-( échec analyse"));
+            noteRefusedSource(src, QStringLiteral("ffmpeg can't read it"));
             if (hooks.analysisVerdict) {
                 hooks.analysisVerdict(src, false, QStringLiteral("ffmpeg can't read it"));
             }
@@ -284,6 +288,7 @@ void appController::analysisStepDico(const QString &src) {
     std::optional<QVariantMap> dico = analysisFf(analysisRetainedStr_, label);
     if (label != fieldsStr(QStringLiteral("PFF")) || !dico || dico->isEmpty()) {
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
+        noteRefusedSource(src, QStringLiteral("no movie streams"));
         if (hooks.analysisVerdict) {
             hooks.analysisVerdict(src, false,
                                   dico && !dico->isEmpty()
@@ -297,6 +302,7 @@ void appController::analysisStepDico(const QString &src) {
     if (!dico->contains(QStringLiteral("v0_id")) && !dico->contains(QStringLiteral("v0_codec"))) {
         // Sound alone, or a header that names no picture: the conversion needs a video track.
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (no video stream)").arg(src));
+        noteRefusedSource(src, QStringLiteral("no video stream"));
         if (hooks.analysisVerdict) {
             hooks.analysisVerdict(src, false, QStringLiteral("no video stream"));
         }
@@ -448,6 +454,7 @@ void appController::analysisStepFin(const QString &src) {
         if (!img.isEmpty() && !thumbnailPending(img) && holdsPicture(img)) {
             row.insert(QStringLiteral("img"), img);
         }
+        analysisRefused_.remove(QFileInfo(src).absoluteFilePath());
         list_.append(row);
         list_.setSelectedIndex(list_.count() - 1);
         iba_outSpeedCell();
@@ -485,7 +492,71 @@ void appController::analysisStepFin(const QString &src) {
     analysisOver();
 }
 
+void appController::noteRefusedSource(const QString &src, const QString &reason) {
+    analysisRefused_.insert(QFileInfo(src).absoluteFilePath(), reason);
+}
+
+void appController::spannedJoinApply() {
+    const bool joining = c_.prefJoinBt == nullptr || c_.prefJoinBt->isOn();
+    // Only rows that wait for the conversion are regrouped; a joined row stays as it is.
+    QList<joinRow> rows;
+    QList<int32_t> listRows;
+    for (int32_t i = 0; i < list_.count(); ++i) {
+        const QVariantMap dico = list_.dico(i);
+        if (list_.value(i, QStringLiteral("resultat")).toString() != QStringLiteral("puce") ||
+            dico.contains(QStringLiteral("joinPathsArray"))) {
+            continue;
+        }
+        rows.append({dico.value(QStringLiteral("srcPathStr")).toString(), dico});
+        listRows.append(i);
+    }
+    const QList<joinDecision> decisions =
+        spannedJoinPlan(rows, spannedRecordingOf, analysisRefused_, joining);
+    QList<int32_t> removed;
+    for (const joinDecision &decision : decisions) {
+        for (qsizetype k = 0; k < decision.rows.size(); ++k) {
+            const int32_t index = listRows.at(decision.rows.at(k));
+            const QString src = rows.at(decision.rows.at(k)).src;
+            if (decision.joined && k > 0) {
+                // The joined row (the first piece's) takes this piece; its thumbnail goes.
+                const QString img =
+                    list_.dico(index).value(QStringLiteral("imgPathStr")).toString();
+                if (!img.isEmpty()) {
+                    thumbnailCancel(img);
+                }
+                removed << index;
+                continue;
+            }
+            QVariantMap dico = list_.dico(index);
+            dico.insert(QStringLiteral("joinNoteStr"), decision.notes.at(k));
+            if (decision.joined) {
+                double seconds = 0;
+                for (const qsizetype row : decision.rows) {
+                    seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
+                }
+                dico.insert(QStringLiteral("joinPathsArray"), decision.paths);
+                dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
+                list_.setValue(index, QStringLiteral("src"), spannedJoinRowName(decision.paths));
+            }
+            list_.setValue(index, QStringLiteral("dico"), dico);
+            logStr(QStringLiteral("spanned recording   : %1: %2").arg(src, decision.notes.at(k)));
+            if (hooks.spannedVerdict) {
+                hooks.spannedVerdict(src, decision.joined ? decision.paths : QStringList(),
+                                     decision.notes.at(k));
+            }
+        }
+    }
+    std::sort(removed.begin(), removed.end(), std::greater<>());
+    for (const int32_t index : removed) {
+        list_.removeAt(index);
+    }
+    if (!removed.isEmpty()) {
+        list_.setSelectedIndex(list_.count() - 1);
+    }
+}
+
 void appController::analysisOver() {
+    spannedJoinApply();
     prefDelete(QStringLiteral("analysisSrcPathesDico"));
     if (c_.analysisCaptionStr != nullptr) {
         c_.analysisCaptionStr->setText(QString());

@@ -143,8 +143,12 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         for (qsizetype i = 0; i < paths.size(); ++i) {
             bool listed = false;
             for (const QVariantMap &row : list_.rows()) {
-                if (row.value(QStringLiteral("dico")).toMap().value(QStringLiteral("srcPathStr")) ==
-                    paths[i]) {
+                // A joined row stands for every piece of its recording.
+                const QVariantMap dico = row.value(QStringLiteral("dico")).toMap();
+                if (dico.value(QStringLiteral("srcPathStr")) == paths[i] ||
+                    dico.value(QStringLiteral("joinPathsArray"))
+                        .toStringList()
+                        .contains(paths[i])) {
                     listed = true;
                     break;
                 }

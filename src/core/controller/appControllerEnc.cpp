@@ -60,6 +60,13 @@ QString randomSibling(const QString &folder, const QString &stem) {
     }
 }
 
+/// The files a job reads: the pieces of a joined recording, else its source.
+QStringList jobSourcePaths(const QVariantMap &record) {
+    const QStringList pieces = record.value(QStringLiteral("joinPathsArray")).toStringList();
+    return pieces.isEmpty() ? QStringList{record.value(QStringLiteral("srcPathStr")).toString()}
+                            : pieces;
+}
+
 } // namespace
 
 QStringList appController::encArray() {
@@ -154,7 +161,10 @@ void appController::encBatchStep() {
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
     const QVariantMap record = list_.dico(candidate);
     const QString src = record.value(QStringLiteral("srcPathStr")).toString();
-    if (record.isEmpty() || src.isEmpty() || !QFileInfo::exists(src)) {
+    const QStringList sources = jobSourcePaths(record);
+    if (record.isEmpty() || src.isEmpty() ||
+        !std::all_of(sources.cbegin(), sources.cend(),
+                     [](const QString &path) { return QFileInfo::exists(path); })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
         if (hooks.jobEnded) {
             QVariantMap gone = record;
@@ -263,9 +273,12 @@ void appController::encDebStep(int32_t outInt) {
         }
     }
 
-    const float estimate =
-        encDstPoidsEstimatif(record.value(QStringLiteral("w_duration")).toFloat(),
-                             poidsFile(src, QStringLiteral("m")), outInt);
+    double sourceMB = 0;
+    for (const QString &piece : jobSourcePaths(record)) {
+        sourceMB += poidsFile(piece, QStringLiteral("m"));
+    }
+    const float estimate = encDstPoidsEstimatif(
+        record.value(QStringLiteral("w_duration")).toFloat(), sourceMB, outInt);
     const int32_t freeMB = espaceDiskDispo(folder);
     logStr(QStringLiteral("free necessary space: %1 vs %2 (MB)")
                .arg(static_cast<double>(estimate), 0, 'f', 1)
@@ -284,7 +297,11 @@ void appController::encDebStep(int32_t outInt) {
                   .arg(src.isEmpty() ? "nil" : src) +
               QStringLiteral("destination         : %1\n").arg(dst) +
               QStringLiteral("format              : %1\n")
-                  .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel));
+                  .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel) +
+              (record.contains(QStringLiteral("joinNoteStr"))
+                   ? QStringLiteral("recording           : %1\n")
+                         .arg(record.value(QStringLiteral("joinNoteStr")).toString())
+                   : QString()));
 
     const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
     if (working.isEmpty()) {

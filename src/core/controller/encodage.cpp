@@ -18,6 +18,19 @@ bool isPresent(const QVariantMap &dico, const QString &key) {
 
 } // namespace
 
+QString encInputStr(const QVariantMap &dico) {
+    const QString src = dico.value(QStringLiteral("srcPathStr")).toString();
+    const QStringList pieces = dico.value(QStringLiteral("joinPathsArray")).toStringList();
+    // Once the job's source is its converted movie, the pieces are behind it.
+    if (pieces.size() < 2 || pieces.first() != src) {
+        return src;
+    }
+    // The pieces of a spanned recording were cut from one transport stream at packet
+    // boundaries: read one after the other, byte for byte, they are that stream again, with its
+    // own continuous timestamps, so no frame is repeated or lost at a seam.
+    return QStringLiteral("concat:") + pieces.join(QLatin1Char('|'));
+}
+
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     logStr(QStringLiteral("encodage            - deb"));
     logDebug(QStringLiteral("outInt              : %1").arg(outInt));
@@ -35,7 +48,7 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
         isPresent(dico, QStringLiteral("a0_codec"))) {
         args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
     }
-    args << QStringLiteral("-i") << src;
+    args << QStringLiteral("-i") << encInputStr(dico);
 
     const QString wrapper = dico.value(QStringLiteral("wrapper")).toString().toLower();
     const bool quickTimeFamily =

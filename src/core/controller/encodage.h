@@ -12,7 +12,8 @@
 
 /// The ffmpeg argument vector (first item the executable "<resources>/tools/ffmpeg") that copies
 /// the video of the job record's "srcPathStr" into a QuickTime movie at its "dstPathStr", turns
-/// the first audio stream into 48 kHz 16-bit PCM ('sowt') and drops subtitles.
+/// the first audio stream into 48 kHz 16-bit PCM ('sowt') and drops subtitles. The pieces of a
+/// joined recording are read as one stream (encInputStr).
 ///
 /// H.264 video ("v0_codec" "h264") gets the 'avc1' tag, and the Annex B bitstream filter unless
 /// the "wrapper" begins with "mov" or "avi". Any other video is copied with the tag the
@@ -22,6 +23,11 @@
 /// when "prefSurrond" is on and it has 3 or more channels, else stereo.
 /// Nothing when the record has no "srcPathStr" or no "dstPathStr".
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico);
+
+/// ffmpeg's input for the job record: its "srcPathStr", or for a joined spanned recording
+/// ("joinPathsArray", two or more pieces, none holding a "|", the first being "srcPathStr") the
+/// concat protocol's list of the pieces in order.
+QString encInputStr(const QVariantMap &dico);
 
 /// The output file's extension: always "mov".
 QString encDstExtensionStr(int32_t outInt, const QString &videoCodec);

@@ -12,6 +12,7 @@ plainAppControls::plainAppControls()
     analysisStop.setHidden(true);
     checkMatrix.setSelectedSegment(0);
     speed.setSelectedSegment(0);
+    join.setOn(true);
 }
 
 appControls plainAppControls::controls() {
@@ -31,5 +32,6 @@ appControls plainAppControls::controls() {
     c.prefCheckMatrix = &checkMatrix;
     c.prefSpeed = &speed;
     c.prefSurrondBt = &surround;
+    c.prefJoinBt = &join;
     return c;
 }

@@ -21,6 +21,7 @@ struct appControls {
     uiSegmented *prefCheckMatrix = nullptr; ///< output format for new rows
     uiSegmented *prefSpeed = nullptr;       ///< frame-rate mode for new rows
     uiButton *prefSurrondBt = nullptr;      ///< on: keep multichannel sound for new rows
+    uiButton *prefJoinBt = nullptr; ///< on (or absent): join the pieces of spanned recordings
 };
 
 /// Plain controls for every slot of appControls, set up as the window shows them at start.
@@ -47,4 +48,5 @@ public:
     plainSegmented checkMatrix;
     plainSegmented speed;
     plainButton surround;
+    plainButton join;
 };

@@ -36,6 +36,7 @@ QVariantMap appPrefs() {
     defaults.insert(QStringLiteral("prefColor"), 0);
     defaults.insert(QStringLiteral("prefCheckMatrix"), 0);
     defaults.insert(QStringLiteral("prefSurrond"), 0);
+    defaults.insert(QStringLiteral("prefJoinSpanned"), 1);
     defaults.insert(QStringLiteral("prefSpeed"), 2);
     defaults.insert(QStringLiteral("prefProres"), QString(QLatin1String("")));
     defaults.insert(QStringLiteral("update"), 0);

@@ -3,9 +3,10 @@
 
 #include <QVariantMap>
 
-/// The default settings table: "prefColor" 0, "prefCheckMatrix" 0, "prefSurrond" 0, "prefSpeed"
-/// 2, "prefProres" "", "update" 0, "prefDefautDstPathStr" the XDG videos folder with one final
-/// "/". A new map on each call.
+/// The default settings table: "prefColor" 0, "prefCheckMatrix" 0, "prefSurrond" 0,
+/// "prefJoinSpanned" 1 (the pieces of spanned recordings joined), "prefSpeed" 2, "prefProres" "",
+/// "update" 0, "prefDefautDstPathStr" the XDG videos folder with one final "/". A new map on
+/// each call.
 QVariantMap appPrefs();
 
 /// True for the user's settings: the default keys and those beginning with "NSNav" or "DRBurn"

@@ -54,9 +54,10 @@ std::optional<QString> proresTypeOf(const QString &title) {
 
 prefWindow::prefWindow(QWidget *mainWindow)
     : QDialog(mainWindow), ui_(std::make_unique<Ui::prefWindow>()), mainWindow_(mainWindow),
-      surround_(nullptr) {
+      surround_(nullptr), join_(nullptr) {
     ui_->setupUi(this);
     surround_ = widgetButton(ui_->prefSurrondBt);
+    join_ = widgetButton(ui_->prefJoinBt);
     setWindowModality(mainWindow != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     ui_->colorImgView->setProperty("imageName", QString());
 
@@ -157,6 +158,10 @@ void prefWindow::prefFill() {
     // 4. Multichannel sound.
     const QVariant surround = storedValue(QStringLiteral("prefSurrond"));
     ui_->prefSurrondBt->setChecked(surround.isValid() && surround.toInt() != 0);
+
+    // Spanned recordings: joined unless turned off.
+    const QVariant join = storedValue(QStringLiteral("prefJoinSpanned"));
+    ui_->prefJoinBt->setChecked(!join.isValid() || join.toInt() != 0);
 
     // 5. Frame-rate mode (the captions of the format come after it, so that a rewrap default
     // can take the half-rate segment away from the stored mode).
@@ -274,6 +279,7 @@ void prefWindow::iba_menuPrefClose() {
     prefWrite(QStringLiteral("prefCheckMatrix"), ui_->prefCheckMatrix->selectedSegment());
     prefWrite(QStringLiteral("prefColor"), ui_->colorSeg->selectedSegment());
     prefWrite(QStringLiteral("prefSurrond"), ui_->prefSurrondBt->isChecked() ? 1 : 0);
+    prefWrite(QStringLiteral("prefJoinSpanned"), ui_->prefJoinBt->isChecked() ? 1 : 0);
     prefWrite(QStringLiteral("prefSpeed"), ui_->prefSpeed->selectedSegment());
     if (ui_->prefProresPopup->count() > 0) {
         if (const auto type = proresTypeOf(ui_->prefProresPopup->currentText())) {

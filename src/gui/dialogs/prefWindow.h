@@ -39,6 +39,8 @@ public:
     segmentedControl *colour() const;
     /// The multichannel check box as the controller's uiButton.
     uiButton *surroundButton() { return &surround_; }
+    /// The check box that joins the pieces of spanned recordings, as the controller's uiButton.
+    uiButton *joinButton() { return &join_; }
 
     /// The main window's destination field (not owned; may be left unset).
     void setMainDestinationField(uiTextField *field) { mainDst_ = field; }
@@ -81,6 +83,7 @@ private:
     QPointer<QWidget> mainWindow_;
     uiTextField *mainDst_ = nullptr;
     widgetButton surround_;
+    widgetButton join_;
     colorThemeKeeper *theme_ = nullptr;
     bool closing_ = false;
 };

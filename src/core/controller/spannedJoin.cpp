@@ -1,0 +1,129 @@
+#include "controller/spannedJoin.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <cmath>
+
+namespace {
+
+QString pieceName(const recordingPiece &piece) {
+    return piece.path.isEmpty() ? piece.clip : QFileInfo(piece.path).fileName();
+}
+
+// What a piece's streams must share with the first piece for the two to play as one movie.
+bool sameStreams(const QVariantMap &a, const QVariantMap &b, QString *what) {
+    for (const char *key :
+         {"v0_codec", "v0_width", "v0_height", "a0_codec", "a0_channels", "a0_rate"}) {
+        const QString name = QString::fromLatin1(key);
+        if (a.value(name).toString() != b.value(name).toString()) {
+            *what = QStringLiteral("%1 %2, not %3")
+                        .arg(name, b.value(name).toString(), a.value(name).toString());
+            return false;
+        }
+    }
+    const double rateA = a.value(QStringLiteral("v0_fps")).toDouble();
+    const double rateB = b.value(QStringLiteral("v0_fps")).toDouble();
+    if (std::fabs(rateA - rateB) > 0.01 * std::max(rateA, 1.0)) {
+        *what = QStringLiteral("v0_fps %1, not %2").arg(rateB).arg(rateA);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingLookup &recordingOf,
+                                    const QMap<QString, QString> &refused, bool joining) {
+    QHash<QString, qsizetype> rowOf;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        rowOf.insert(QFileInfo(rows[i].src).absoluteFilePath(), i);
+    }
+    QSet<qsizetype> decided;
+    QList<joinDecision> decisions;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (decided.contains(i)) {
+            continue;
+        }
+        const std::optional<spannedRecording> recording =
+            recordingOf ? recordingOf(rows[i].src) : std::nullopt;
+        if (!recording || recording->pieces.size() < 2) {
+            continue;
+        }
+        const qsizetype count = recording->pieces.size();
+        joinDecision decision;
+        QString reason;
+        QList<qsizetype> pieceRows;
+        for (const recordingPiece &piece : recording->pieces) {
+            const QString path =
+                piece.path.isEmpty() ? QString() : QFileInfo(piece.path).absoluteFilePath();
+            const qsizetype row = path.isEmpty() ? -1 : rowOf.value(path, -1);
+            pieceRows << row;
+            if (row >= 0 && !decided.contains(row)) {
+                decided.insert(row);
+                decision.rows << row;
+                decision.paths << rows[row].src;
+            }
+            if (!reason.isEmpty()) {
+                continue;
+            }
+            if (path.isEmpty()) {
+                reason = QStringLiteral("the recording is incomplete: %1 is missing on the card")
+                             .arg(pieceName(piece));
+            } else if (row < 0 && refused.contains(path)) {
+                reason = QStringLiteral("the recording is incomplete: %1 is damaged (%2)")
+                             .arg(pieceName(piece), refused.value(path));
+            } else if (row < 0) {
+                reason = QStringLiteral("the recording is incomplete: %1 is not among the sources")
+                             .arg(pieceName(piece));
+            } else if (!decision.rows.isEmpty() && row != decision.rows.first()) {
+                QString what;
+                if (!sameStreams(rows[decision.rows.first()].dico, rows[row].dico, &what)) {
+                    reason = QStringLiteral("%1 is from another recording (%2)")
+                                 .arg(pieceName(piece), what);
+                }
+            }
+        }
+        if (decision.rows.isEmpty()) {
+            continue;
+        }
+        // The pieces are read as one stream through a list of paths separated by "|".
+        for (const QString &path : decision.paths) {
+            if (reason.isEmpty() && path.contains(QLatin1Char('|'))) {
+                reason =
+                    QStringLiteral("the path of %1 holds a '|'").arg(QFileInfo(path).fileName());
+            }
+        }
+        if (!joining) {
+            reason = QStringLiteral("joining is off");
+        }
+        decision.joined = reason.isEmpty() && decision.rows.size() == count;
+        QStringList names;
+        for (const recordingPiece &piece : recording->pieces) {
+            names << pieceName(piece);
+        }
+        for (const qsizetype row : decision.rows) {
+            const qsizetype piece = pieceRows.indexOf(row);
+            decision.notes << (decision.joined
+                                   ? QStringLiteral("one recording of %1 pieces joined: %2")
+                                         .arg(count)
+                                         .arg(names.join(QStringLiteral(" + ")))
+                                   : QStringLiteral("piece %1 of %2 of a recording, converted on "
+                                                    "its own: %3")
+                                         .arg(piece + 1)
+                                         .arg(count)
+                                         .arg(reason));
+        }
+        decisions << decision;
+    }
+    return decisions;
+}
+
+QString spannedJoinRowName(const QStringList &paths) {
+    if (paths.isEmpty()) {
+        return QString();
+    }
+    const QString first = QFileInfo(paths.first()).fileName();
+    return paths.size() == 1 ? first : QStringLiteral("%1 (+%2)").arg(first).arg(paths.size() - 1);
+}

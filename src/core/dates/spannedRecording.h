@@ -1,0 +1,42 @@
+// The spanned recording an AVCHD stream file belongs to, from the playlists of its card: the
+// pieces (stream files) of the recording in order, found where the source lies, and which of
+// them the source is.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+/// One piece of a recording as its playlist lists it.
+struct recordingPiece {
+    /// The clip's name ("00002").
+    QString clip;
+    /// The stream file of the clip in the source's folder; empty when the card lacks it.
+    QString path;
+    /// The play item's connection condition and its in and out times (45 kHz ticks).
+    int connection = 1;
+    std::uint32_t inTime = 0;
+    std::uint32_t outTime = 0;
+};
+
+struct spannedRecording {
+    /// The playlist file that lists the recording.
+    QString playlist;
+    /// The pieces in playing order (one for a recording that was not split).
+    QList<recordingPiece> pieces;
+    /// The position of the asked source among the pieces.
+    qsizetype index = 0;
+    /// The length the playlist gives the recording (the sum of its items' out minus in times),
+    /// in seconds; 0 when an item's times are not in order.
+    [[nodiscard]] double seconds() const;
+};
+
+/// Playlists larger than this are no AVCHD playlists (those are a few kilobytes) and are not read.
+inline constexpr qint64 kMaxPlayListBytes = 1024 * 1024;
+
+/// The recording that the stream file at `path` belongs to, by the first playlist (in name order)
+/// of the PLAYLIST folder beside the file's folder that lists its clip (the file's name without
+/// its extension). Nothing when the file lies on no card or no readable playlist lists it.
+std::optional<spannedRecording> spannedRecordingOf(const QString &path);
