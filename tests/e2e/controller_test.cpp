@@ -259,6 +259,31 @@ TEST_F(controller, droppedFolderReplacesTheDrop) {
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
 }
 
+// A dropped card is analysed in its clips' order (sorted paths, as `fluxaro --batch` takes a
+// folder), whatever order the file system lists its files in.
+TEST_F(controller, droppedCardIsQueuedInClipOrder) {
+    const QString stream = box.root() + "/card/PRIVATE/AVCHD/BDMV/STREAM";
+    QDir().mkpath(stream);
+    QStringList expected;
+    for (const int n : {4, 1, 6, 3, 5, 2}) {
+        QFile file(stream + QStringLiteral("/%1.MTS").arg(n, 5, 10, QLatin1Char('0')));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    for (int n = 1; n <= 6; ++n) {
+        expected << stream + QStringLiteral("/%1.MTS").arg(n, 5, 10, QLatin1Char('0'));
+    }
+    const int before = analysesEnded;
+    app->draggedFiles({box.root() + "/card"});
+    QStringList queued{prefRead("analysisSrcPathStr")};
+    const QVariantMap waiting = prefReadDico("analysisSrcPathesDico").value_or(QVariantMap{});
+    for (int k = 0; k < waiting.size(); ++k) {
+        queued << waiting.value(QString::number(k)).toString();
+    }
+    EXPECT_EQ(queued, expected);
+    app->iba_analysisStopBt();
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+}
+
 // While sources are analysed further drops are refused; a stop drops the source being probed
 // and the waiting ones, and the window returns to idle.
 TEST_F(controller, dropsDuringAnalysisAndAnalysisStop) {
