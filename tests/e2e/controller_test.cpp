@@ -281,7 +281,7 @@ TEST_F(controller, droppedCardIsQueuedInClipOrder) {
     }
     EXPECT_EQ(queued, expected);
     app->iba_analysisStopBt();
-    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }));
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
 }
 
 // While sources are analysed further drops are refused; a stop drops the source being probed
