@@ -12,7 +12,7 @@ packages=(
   ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  attr xvfb
+  attr xvfb optipng
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
   clang-14 libclang-rt-14-dev
 )

@@ -22,3 +22,7 @@ for lang in en_US fr_FR; do
         "$build_dir/tests/gui_screenshots" "$PWD/docs" "$work/card" 2>"$work/log-$lang.txt" ||
         { tail -20 "$work/log-$lang.txt" >&2; exit 1; }
 done
+# Smaller files for the repository, when optipng is there (lossless).
+if command -v optipng >/dev/null; then
+    optipng -quiet -o2 docs/window-*.png
+fi

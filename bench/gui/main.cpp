@@ -21,12 +21,24 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include <csignal>
+#include <execinfo.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
 struct stall {
     double ms = 0;
+    /// How much of it the window's thread spent working (the rest it waited: for the
+    /// processor, shared with the tools, or in a call that blocks).
+    double busyMs = 0;
     double atSeconds = 0;
     QString phase;
     QString shown;
@@ -35,6 +47,82 @@ struct stall {
 class silentPresenter : public alertPresenter {
 public:
     alertOutcome present(const alertPlan &) override { return {}; }
+};
+
+// With GUI_BENCH_WHERE=FILE, a watcher thread interrupts the window's thread whenever the
+// event loop has not ticked for 30 ms and writes that thread's stack to FILE: where it blocks.
+std::atomic<qint64> lastTickNs{0};
+std::atomic<qint64> sampleNs{0};
+int whereFd = -1;
+
+void writeStack(int) {
+    void *frames[64];
+    const int n = backtrace(frames, 64);
+    // "---- stack at <ms since start>, <ms since the last tick>", without allocating.
+    char mark[64] = "---- stack at ";
+    std::size_t at = 14;
+    for (const qint64 value : {sampleNs.load() / 1'000'000, (sampleNs - lastTickNs) / 1'000'000}) {
+        char digits[24];
+        int d = 0;
+        qint64 v = value;
+        do {
+            digits[d++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v > 0 && d < 20);
+        while (d > 0) {
+            mark[at++] = digits[--d];
+        }
+        mark[at++] = ' ';
+    }
+    mark[at++] = '\n';
+    (void)!write(whereFd, mark, at);
+    backtrace_symbols_fd(frames, n, whereFd);
+}
+
+// The application, timing each event it hands out from the event loop: the slow ones are the
+// window's own work that a stall is made of.
+qint64 threadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+struct slowEvent {
+    double ms = 0;
+    double busyMs = 0;
+    double atSeconds = 0;
+    QString what;
+};
+
+class timingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    QElapsedTimer clock;
+    QList<slowEvent> slow;
+
+    bool notify(QObject *receiver, QEvent *event) override {
+        if (depth_ > 0 || !clock.isValid()) {
+            return QApplication::notify(receiver, event);
+        }
+        ++depth_;
+        const qint64 start = clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNs();
+        const int type = event->type();
+        const QString name = QString::fromLatin1(receiver->metaObject()->className()) +
+                             QLatin1Char(' ') + receiver->objectName();
+        const bool result = QApplication::notify(receiver, event);
+        const double ms = static_cast<double>(clock.nsecsElapsed() - start) / 1e6;
+        --depth_;
+        if (ms > 8) {
+            slow << slowEvent{ms, static_cast<double>(threadCpuNs() - cpu) / 1e6,
+                              static_cast<double>(start) / 1e9,
+                              QStringLiteral("%1, event %2").arg(name).arg(type)};
+        }
+        return result;
+    }
+
+private:
+    int depth_ = 0;
 };
 
 } // namespace
@@ -48,7 +136,7 @@ int main(int argc, char **argv) {
     qputenv("XDG_STATE_HOME", (home.path() + "/state").toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
     qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-    QApplication app(argc, argv);
+    timingApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const int format = argc > 2 ? atoi(argv[2]) : 2;
 
@@ -80,21 +168,50 @@ int main(int argc, char **argv) {
 
     QString phase = QStringLiteral("idle");
     QList<stall> stalls;
-    QElapsedTimer clock;
+    QElapsedTimer &clock = app.clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
+    qint64 lastCpu = threadCpuNs();
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNs();
         const double late = static_cast<double>(now - last) / 1e6 - 10;
+        const double busy = static_cast<double>(cpu - lastCpu) / 1e6;
         last = now;
+        lastCpu = cpu;
         if (late > 2) {
-            stalls << stall{late, static_cast<double>(now) / 1e9, phase,
+            stalls << stall{late, busy, static_cast<double>(now) / 1e9, phase,
                             window.ui()->encProgressActionStr->text()};
         }
     });
     tick.start(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] { lastTickNs = clock.nsecsElapsed(); });
+    std::atomic<bool> watching{false};
+    std::thread watcher;
+    if (!qEnvironmentVariable("GUI_BENCH_WHERE").isEmpty()) {
+        whereFd = ::open(qEnvironmentVariable("GUI_BENCH_WHERE").toLocal8Bit().constData(),
+                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        void *warm[4];
+        backtrace(warm, 4);
+        std::signal(SIGPROF, writeStack);
+        watching = true;
+        const pthread_t windowThread = pthread_self();
+        watcher = std::thread([&, windowThread] {
+            qint64 sampledAt = 0;
+            while (watching) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                const qint64 now = clock.nsecsElapsed();
+                if (lastTickNs > 0 && now - lastTickNs > 30'000'000 &&
+                    now - std::max<qint64>(sampledAt, lastTickNs) > 20'000'000) {
+                    sampledAt = now;
+                    sampleNs = now;
+                    pthread_kill(windowThread, SIGPROF);
+                }
+            }
+        });
+    }
 
     double analysisSeconds = 0;
     double conversionSeconds = 0;
@@ -133,6 +250,10 @@ int main(int argc, char **argv) {
     });
     QApplication::exec();
     tick.stop();
+    watching = false;
+    if (watcher.joinable()) {
+        watcher.join();
+    }
 
     std::sort(stalls.begin(), stalls.end(),
               [](const stall &a, const stall &b) { return a.ms > b.ms; });
@@ -151,11 +272,29 @@ int main(int argc, char **argv) {
     std::printf("analysis   %.2f s, longest stall %.1f ms\n", analysisSeconds, longest("analysis"));
     std::printf("conversion %.2f s, longest stall %.1f ms\n", conversionSeconds,
                 longest("conversion"));
+    auto print = [&](const QList<stall> &list) {
+        for (int i = 0; i < std::min<qsizetype>(5, list.size()); ++i) {
+            std::printf("  %6.1f ms at %6.2f s, window thread busy %5.1f ms (%s%s%s)\n", list[i].ms,
+                        list[i].atSeconds, list[i].busyMs, list[i].phase.toUtf8().constData(),
+                        list[i].shown.isEmpty() ? "" : ", ", list[i].shown.toUtf8().constData());
+        }
+    };
     std::printf("longest stalls:\n");
-    for (int i = 0; i < std::min<qsizetype>(5, stalls.size()); ++i) {
-        std::printf("  %6.1f ms at %6.2f s (%s%s%s)\n", stalls[i].ms, stalls[i].atSeconds,
-                    stalls[i].phase.toUtf8().constData(), stalls[i].shown.isEmpty() ? "" : ", ",
-                    stalls[i].shown.toUtf8().constData());
+    print(stalls);
+    // The stalls of the window's own work; the others are waits for a processor that the
+    // tools and the rest of the machine share.
+    QList<stall> busiest = stalls;
+    std::sort(busiest.begin(), busiest.end(),
+              [](const stall &a, const stall &b) { return a.busyMs > b.busyMs; });
+    std::printf("busiest stalls:\n");
+    print(busiest);
+    std::sort(app.slow.begin(), app.slow.end(),
+              [](const slowEvent &a, const slowEvent &b) { return a.ms > b.ms; });
+    std::printf("slowest events:\n");
+    for (int i = 0; i < std::min<qsizetype>(5, app.slow.size()); ++i) {
+        std::printf("  %6.1f ms at %6.2f s, busy %5.1f ms: %s\n", app.slow[i].ms,
+                    app.slow[i].atSeconds, app.slow[i].busyMs,
+                    app.slow[i].what.toUtf8().constData());
     }
     window.controller()->terminateRuns();
     window.controller()->whichArrayController()->clear();

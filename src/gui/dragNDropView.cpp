@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QUrl>
 
@@ -101,27 +102,51 @@ void dragNDropView::dropEvent(QDropEvent *event) {
 }
 
 void dragNDropView::paintEvent(QPaintEvent *event) {
-    (void)event;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(6, 6, -6, -6);
-    QColor line = palette().color(hovering_ ? QPalette::Highlight : QPalette::Mid);
-    QPen pen(line, hovering_ ? 3 : 2, Qt::DashLine);
-    painter.setPen(pen);
-    QColor fill = palette().color(QPalette::Base);
-    if (hovering_) {
-        fill = palette().color(QPalette::Highlight);
-        fill.setAlpha(40);
-    }
-    painter.setBrush(fill);
-    painter.drawRoundedRect(frame, 14, 14);
-    const int side = std::min(width(), height()) - 40;
-    if (side > 16) {
-        const QPixmap picture = imagePixmap(image_, QSize(side, side), devicePixelRatioF());
-        if (!picture.isNull()) {
-            const QSizeF shown = picture.deviceIndependentSize();
-            painter.drawPixmap(
-                QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), picture);
+    // The dashed frame and the picture are drawn once per size, state and palette and kept: the
+    // spinner and the labels above the area repaint parts of it many times a second, and
+    // stroking the dashes again each time costs more than a frame.
+    const qreal scale = devicePixelRatioF();
+    const QString key = QStringLiteral("%1/%2x%3/%4/%5/%6/%7")
+                            .arg(image_)
+                            .arg(width())
+                            .arg(height())
+                            .arg(hovering_ ? 1 : 0)
+                            .arg(scale)
+                            .arg(palette().color(QPalette::Base).rgba())
+                            .arg(palette().color(QPalette::Mid).rgba());
+    if (key != drawnKey_ || drawn_.isNull()) {
+        drawn_ = QPixmap(QSize(qRound(width() * scale), qRound(height() * scale)));
+        drawn_.setDevicePixelRatio(scale);
+        drawn_.fill(Qt::transparent);
+        QPainter painter(&drawn_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF frame = QRectF(rect()).adjusted(6, 6, -6, -6);
+        QColor line = palette().color(hovering_ ? QPalette::Highlight : QPalette::Mid);
+        QPen pen(line, hovering_ ? 3 : 2, Qt::DashLine);
+        painter.setPen(pen);
+        QColor fill = palette().color(QPalette::Base);
+        if (hovering_) {
+            fill = palette().color(QPalette::Highlight);
+            fill.setAlpha(40);
         }
+        painter.setBrush(fill);
+        painter.drawRoundedRect(frame, 14, 14);
+        const int side = std::min(width(), height()) - 40;
+        if (side > 16) {
+            const QPixmap picture = imagePixmap(image_, QSize(side, side), scale);
+            if (!picture.isNull()) {
+                const QSizeF shown = picture.deviceIndependentSize();
+                painter.drawPixmap(
+                    QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2),
+                    picture);
+            }
+        }
+        drawnKey_ = key;
+    }
+    QPainter painter(this);
+    for (const QRect &part : event->region()) {
+        painter.drawPixmap(QRectF(part), drawn_,
+                           QRectF(part.x() * scale, part.y() * scale, part.width() * scale,
+                                  part.height() * scale));
     }
 }

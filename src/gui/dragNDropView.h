@@ -7,6 +7,7 @@
 #include "frontApi/uiControls.h"
 
 #include <QLabel>
+#include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -58,6 +59,9 @@ private:
     dragNDropViewDelegate *delegate_ = nullptr;
     QLabel *caption_ = nullptr;
     QLabel *action_ = nullptr;
+    /// The area as last drawn, and what it was drawn for.
+    QPixmap drawn_;
+    QString drawnKey_;
     QString image_ = QStringLiteral("dndSd");
     bool hovering_ = false;
 };

@@ -91,6 +91,16 @@ void fluxaroMainWindow::wireControls() {
     ui_->analysisStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btStop")));
 
     goBt_ = std::make_unique<widgetButton>(ui_->batchEncGoBt);
+    // The progress bar shows while a batch runs (the Go button is on), and its place stays kept
+    // so that the row doesn't jump: an empty bar on an idle window reads as work stuck at 0 %.
+    {
+        QSizePolicy kept = ui_->encTaskProgress->sizePolicy();
+        kept.setRetainSizeWhenHidden(true);
+        ui_->encTaskProgress->setSizePolicy(kept);
+        ui_->encTaskProgress->setVisible(ui_->batchEncGoBt->isChecked());
+        connect(ui_->batchEncGoBt, &QAbstractButton::toggled, ui_->encTaskProgress,
+                &QWidget::setVisible);
+    }
     progress_ = std::make_unique<widgetProgressBar>(ui_->encTaskProgress);
     analysisWheel_ = std::make_unique<widgetSpinner>(ui_->analysisWheelProgInd);
     percent_ = std::make_unique<widgetTextField>(ui_->encProgressPercentStr);

@@ -242,9 +242,10 @@ public:
     /// 'alis' record to the file holding its samples (relative and absolute paths), no
     /// sample copied. Readable by Movie::open and by `ffmpeg -enable_drefs 1`. Needs
     /// QuickTime media (Unsupported otherwise). Edit rates are written as sample timing (see
-    /// writeSelfContained).
-    MovieStatus writeReference(const std::string &path,
-                               const MovieProgressProc &progress = {}) const;
+    /// writeSelfContained). With WriteSync::Deferred the file is not flushed to the disk
+    /// before it is renamed into place (working files).
+    MovieStatus writeReference(const std::string &path, const MovieProgressProc &progress = {},
+                               WriteSync sync = WriteSync::Durable) const;
 
     /// Writes a self-contained QuickTime movie that honours the edit lists without
     /// re-encoding: a cut is an edit list (several 'elst' entries for a middle cut), so no frame

@@ -328,8 +328,8 @@ MovieStatus writeLibavMedia(const Movie &movie, const std::string &path,
 
 } // namespace
 
-MovieStatus Movie::writeReference(const std::string &path,
-                                  const MovieProgressProc &progressProc) const {
+MovieStatus Movie::writeReference(const std::string &path, const MovieProgressProc &progressProc,
+                                  WriteSync sync) const {
     if (path.empty())
         return MovieStatus::failure(MovieError::InvalidArgument, "no destination path");
     std::vector<TrackOutput> outputs;
@@ -358,7 +358,7 @@ MovieStatus Movie::writeReference(const std::string &path,
     const auto fileType = quickTimeFileType();
     if (!output.file().writeAt(0, fileType) || !output.file().writeAt(fileType.size(), moov))
         return writeFailure(path, errnoText());
-    if (!output.commit(&error))
+    if (!output.commit(&error, sync == WriteSync::Durable))
         return MovieStatus::failure(MovieError::WriteFailed, error);
     progress.finish();
     return MovieStatus::success();

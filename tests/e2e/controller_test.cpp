@@ -3,6 +3,7 @@
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
 #include "controller/appController.h"
+#include "controller/outputCheck.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -16,9 +17,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -254,6 +257,31 @@ TEST_F(controller, droppedFolderReplacesTheDrop) {
     addSources({box.root() + "/card", clip("outside.ts")});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
+}
+
+// A dropped card is analysed in its clips' order (sorted paths, as `fluxaro --batch` takes a
+// folder), whatever order the file system lists its files in.
+TEST_F(controller, droppedCardIsQueuedInClipOrder) {
+    const QString stream = box.root() + "/card/PRIVATE/AVCHD/BDMV/STREAM";
+    QDir().mkpath(stream);
+    QStringList expected;
+    for (const int n : {4, 1, 6, 3, 5, 2}) {
+        QFile file(stream + QStringLiteral("/%1.MTS").arg(n, 5, 10, QLatin1Char('0')));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    for (int n = 1; n <= 6; ++n) {
+        expected << stream + QStringLiteral("/%1.MTS").arg(n, 5, 10, QLatin1Char('0'));
+    }
+    const int before = analysesEnded;
+    app->draggedFiles({box.root() + "/card"});
+    QStringList queued{prefRead("analysisSrcPathStr")};
+    const QVariantMap waiting = prefReadDico("analysisSrcPathesDico").value_or(QVariantMap{});
+    for (int k = 0; k < waiting.size(); ++k) {
+        queued << waiting.value(QString::number(k)).toString();
+    }
+    EXPECT_EQ(queued, expected);
+    app->iba_analysisStopBt();
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
 }
 
 // While sources are analysed further drops are refused; a stop drops the source being probed
@@ -555,6 +583,66 @@ TEST_F(controller, quitDuringConversion) {
     EXPECT_TRUE(app->whichArrayController()->isEmpty());
     spinUntil([] { return false; }, 300);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}
+
+// The output is judged beside the event loop: a quit between the last tool and the verdict asks
+// nothing (no tool runs), leaves no working file, and the verdict that comes later is dropped.
+TEST_F(controller, quitWhileTheOutputIsJudgedLeavesNothing) {
+    plain.checkMatrix.setSelectedSegment(0);
+    plain.speed.setSelectedSegment(0);
+    addSources({clip("judged.ts", 25, 2.0)});
+    QStringList ended;
+    app->hooks.jobEnded = [&](const QVariantMap &, const QString &status) { ended << status; };
+    app->iba_batchGoBt();
+    QElapsedTimer timer;
+    timer.start();
+    // One pass of the loop at a time: the verdict is delivered by the loop, never between.
+    while (!app->isJudgingOutput() && timer.elapsed() < 60000) {
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(app->isJudgingOutput());
+    const int asked = presenter.shown.size();
+    EXPECT_TRUE(app->iba_menuQuit());
+    EXPECT_EQ(presenter.shown.size(), asked);
+    EXPECT_FALSE(app->isJudgingOutput());
+    spinUntil([] { return false; }, 500);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+    EXPECT_TRUE(ended.isEmpty()) << ended.join(", ").toStdString();
+}
+
+// The picture check: a real movie is readable, bytes that only look large are not and say why,
+// and no verdict reaches a receiver that is gone.
+TEST_F(controller, outputPictureCheckOffTheEventLoop) {
+    const QString movie = box.root() + "/good.mov";
+    ASSERT_TRUE(makeClip(movie, "320x180", 25, 1.0));
+    const QString junk = box.root() + "/junk.mov";
+    QFile file(junk);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(300 * 1024, '\x47'));
+    file.close();
+
+    QObject receiver;
+    std::optional<bool> good;
+    std::optional<bool> bad;
+    QString why;
+    outputPictureCheckAsync(movie, &receiver,
+                            [&](bool readable, const QString &) { good = readable; });
+    outputPictureCheckAsync(junk, &receiver, [&](bool readable, const QString &said) {
+        bad = readable;
+        why = said;
+    });
+    ASSERT_TRUE(spinUntil([&] { return good && bad; }, 30000));
+    EXPECT_TRUE(*good);
+    EXPECT_FALSE(*bad);
+    EXPECT_FALSE(why.isEmpty());
+
+    bool reached = false;
+    auto gone = std::make_unique<QObject>();
+    outputPictureCheckAsync(movie, gone.get(), [&](bool, const QString &) { reached = true; });
+    gone.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    spinUntil([] { return false; }, 200);
+    EXPECT_FALSE(reached);
 }
 
 // A control drawn in the "Hud" look keeps that look when it toggles; play puts back exactly the

@@ -1,7 +1,8 @@
 // gui_screenshots OUTPUT_FOLDER CARD_FOLDER
 //
 // Pictures of the main window for the documentation, in the language of the system locale:
-// idle, analysing the card (rows with their thumbnails arriving), converting, finished, and the
+// idle, analysing the card (rows with their thumbnails arriving), converting, finished (also in
+// the dark theme), and the
 // preferences. Each is saved as window-<state>-<language>.png. Run by scripts/screenshots.sh
 // under Xvfb, in a private home.
 #include "frontApi/alerts.h"
@@ -108,6 +109,11 @@ int main(int argc, char **argv) {
     spinUntil([&] { return finished; });
     spinUntil([] { return false; }, 300);
     shot(QStringLiteral("finished"), &window);
+    // The same window in the dark theme, for its contrast.
+    window.preferences()->themeKeeper()->setTheme(2);
+    spinUntil([] { return false; }, 300);
+    shot(QStringLiteral("dark"), &window);
+    window.preferences()->themeKeeper()->setTheme(0);
 
     window.action(QStringLiteral("menuPref"))->trigger();
     spinUntil([] { return false; }, 500);
@@ -116,5 +122,5 @@ int main(int argc, char **argv) {
     window.controller()->terminateRuns();
     list->clear();
     setAlertPresenter(nullptr);
-    return saved == 5 ? 0 : 1;
+    return saved == 6 ? 0 : 1;
 }

@@ -89,6 +89,8 @@ TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
     const QString card = box.root() + "/card";
     makeCard(card, {{"320x180", 50}, {"320x180", 25}, {"320x180", 100}}, 1);
     EXPECT_EQ(w->ui()->batchEncGoBt->isEnabled(), false);
+    // Idle, the window shows no empty progress bar.
+    EXPECT_TRUE(w->ui()->encTaskProgress->isHidden());
     drop(w->dropView(), {card});
     // While the card is analysed the drop area shows it is busy.
     EXPECT_EQ(w->dropView()->imageName(), "dndSdOff");
@@ -97,7 +99,16 @@ TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
     batchList *list = w->controller()->whichArrayController();
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(w->model()->rowCount(), 3);
+    // The card's order, whatever order the file system lists the clips in.
+    QStringList names;
+    for (int row = 0; row < 3; ++row) {
+        names << w->model()->index(row, batchTableModel::colSource).data().toString();
+    }
+    QStringList sorted = names;
+    sorted.sort();
+    EXPECT_EQ(names, sorted);
     EXPECT_TRUE(w->isDrawerOpen());
+    EXPECT_TRUE(w->ui()->encTaskProgress->isHidden());
     EXPECT_EQ(w->dropView()->imageName(), "dndSd");
     for (int row = 0; row < 3; ++row) {
         const QVariant picture =
@@ -107,7 +118,9 @@ TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
     EXPECT_EQ(w->ui()->encDstPathStr->text(), box.dest());
     ASSERT_TRUE(w->ui()->batchEncGoBt->isEnabled());
     QTest::mouseClick(w->ui()->batchEncGoBt, Qt::LeftButton);
+    EXPECT_FALSE(w->ui()->encTaskProgress->isHidden());
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
+    EXPECT_TRUE(w->ui()->encTaskProgress->isHidden());
     for (int row = 0; row < list->count(); ++row) {
         EXPECT_EQ(list->value(row, "resultat").toString(), "puceSuccess") << "row " << row;
     }

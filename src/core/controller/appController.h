@@ -155,6 +155,8 @@ public:
     static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
                                                  const std::optional<QString> &label);
     bool isAnalysing() const { return analysing_; }
+    /// True between the running job's last tool and the verdict on its output.
+    bool isJudgingOutput() const { return encFinCheckPending_; }
     /// True while a thumbnail is being made or waits its turn.
     bool thumbnailsPending() const {
         return thumbnailCurrent_.has_value() || !thumbnailQueue_.isEmpty();
@@ -176,12 +178,15 @@ private:
     void encVStep();
     void encQtEncStep(int32_t outInt, int32_t fpsInt);
     void encFinStep(const QString &step);
+    /// The end step once the output is judged (`why` empty for a success): status, rename.
+    void encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why);
+    /// The end step's last part: summary log, hooks, the next row.
+    void encFinClose(const QString &step, const QVariantMap &job);
     void encPendingScan();
     void encSkipJob();
     void encBatchOver();
     QString eventsFolderPathStr() const;
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
-    bool outputIsReadableMovie(const QString &path) const;
     void resetProgressDisplay();
     /// Calls hooks.batchProgress for the running row with `rowFraction` of it done.
     void reportBatchProgress(double rowFraction);
@@ -239,6 +244,10 @@ private:
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;
     int32_t encStopInt_ = 0;
+    /// The number of the latest output picture check; a verdict for an older one is dropped.
+    int32_t encFinCheck_ = 0;
+    /// True while the running job's output is being checked (no tool runs then).
+    bool encFinCheckPending_ = false;
     bool batchRunning_ = false;
     /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
     bool pausedForAnalysis_ = false;

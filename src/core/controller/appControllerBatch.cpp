@@ -102,6 +102,9 @@ void appController::draggedFiles(const QStringList &pathsIn) {
                 files << item;
             }
         }
+        // The card's order, not the file system's: clips are numbered in recording order, and
+        // the headless front takes a folder in the same sorted order.
+        files.sort();
         paths = files;
     }
     // Only regular files are sources: a FIFO, a device or a socket named like a movie would

@@ -4,6 +4,7 @@
 #include "controller/encodage.h"
 #include "controller/exportPreset.h"
 #include "controller/jobFiles.h"
+#include "controller/outputCheck.h"
 #include "dates/recordingDate.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
@@ -16,7 +17,6 @@
 #include "platform/utilsTools.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
-#include "toolbox/pictureCheck.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -486,19 +486,6 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     encPendingScan();
 }
 
-bool appController::outputIsReadableMovie(const QString &path) const {
-    // The output must hold a video stream whose pictures decode: a truncated or empty movie is
-    // not a conversion, whatever its size. FFmpeg's own libraries read it in this process,
-    // sparing the start of another program at the end of every job.
-    const toolbox::MovieStatus status =
-        toolbox::decodeFirstPicture(QFile::encodeName(path).toStdString());
-    if (!status.ok()) {
-        logStr(
-            QStringLiteral("output unreadable   : %1").arg(QString::fromStdString(status.message)));
-    }
-    return status.ok();
-}
-
 void appController::resetProgressDisplay() {
     logStr(QStringLiteral("RAZ GUI…"));
     if (c_.encTaskProgress != nullptr) {
@@ -524,6 +511,9 @@ void appController::resetProgressDisplay() {
 
 void appController::encFinStep(const QString &step) {
     prefDelete(QStringLiteral("encFin"));
+    // An end step that comes again (a stop) makes a picture check still under way stale.
+    encFinCheckPending_ = false;
+    ++encFinCheck_;
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
     QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
     // dst: the working output; finalPath: the name it gets once judged complete.
@@ -576,9 +566,39 @@ void appController::encFinStep(const QString &step) {
             why = QStringLiteral("the output's size can't be read");
         } else if (sizeKB < kMinimumOutputKB) {
             why = QStringLiteral("output too small (%1 KB)").arg(sizeKB, 0, 'f', 0);
-        } else if (!outputIsReadableMovie(dst)) {
-            why = QStringLiteral("output is not a readable movie");
         }
+        if (why.isEmpty()) {
+            // The picture is decoded beside the event loop; the job ends when it is judged. A
+            // stop or a quit meanwhile makes the verdict stale (the check's number moves on).
+            const int32_t check = ++encFinCheck_;
+            encFinCheckPending_ = true;
+            outputPictureCheckAsync(
+                dst, this, [this, check, step, job, sizeKB](bool readable, const QString &said) {
+                    if (check != encFinCheck_) {
+                        return;
+                    }
+                    encFinCheckPending_ = false;
+                    if (!readable) {
+                        logStr(QStringLiteral("output unreadable   : %1").arg(said));
+                    }
+                    encFinJudged(step, job, sizeKB,
+                                 readable ? QString()
+                                          : QStringLiteral("output is not a readable "
+                                                           "movie"));
+                });
+            return;
+        }
+        encFinJudged(step, job, sizeKB, why);
+        return;
+    }
+    encFinClose(step, job);
+}
+
+void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {
+    const int32_t row = encBatchInprogressRowIdentification();
+    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
+    if (row >= 0) {
         if (why.isEmpty() && job.contains(QStringLiteral("recordingDateSeconds"))) {
             // The file's time is the recording's too, for file browsers and importers; set on
             // the working file, so the final name has it from its first moment.
@@ -613,6 +633,13 @@ void appController::encFinStep(const QString &step) {
             }
         }
     }
+    encFinClose(step, job);
+}
+
+void appController::encFinClose(const QString &step, const QVariantMap &job) {
+    const int32_t row = encBatchInprogressRowIdentification();
+    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
     if (row >= 0) {
         const QString status = list_.value(row, QStringLiteral("resultat")).toString();
         if (status != QStringLiteral("puceFailure")) {

@@ -306,6 +306,11 @@ bool appController::iba_menuQuit() {
         const QStringList doomed = jobFilesToDelete();
         terminateRuns();
         deleteFiles(doomed);
+    } else if (encFinCheckPending_) {
+        // Between the last tool and the verdict: the output is not judged, so it is no output.
+        const QStringList doomed = jobFilesToDelete();
+        terminateRuns();
+        deleteFiles(doomed);
     } else {
         terminateRuns();
     }
@@ -318,6 +323,9 @@ bool appController::iba_menuQuit() {
 }
 
 void appController::terminateRuns() {
+    // A picture check under way gives no verdict any more.
+    encFinCheckPending_ = false;
+    ++encFinCheck_;
     if (taskClass_) {
         taskClass_->setDelegate(nullptr);
         taskClass_->terminate();

@@ -291,7 +291,7 @@ bool qtExport(QTMovie *movie, const QString &dstPath, int32_t mode, toolbox::Wri
     default:
         // The default write, without attributes, is the reference movie as well. The toolbox
         // refuses a reference movie onto the file that holds its own samples.
-        status = m.writeReference(nativePath(dstPath));
+        status = m.writeReference(nativePath(dstPath), {}, sync);
         break;
     }
     if (!status.ok()) {

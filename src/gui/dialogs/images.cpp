@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 #include <memory>
@@ -52,9 +53,16 @@ class svgIconEngine : public QIconEngine {
 public:
     explicit svgIconEngine(QString name) : name_(std::move(name)) {}
 
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override {
-        if (QSvgRenderer *renderer = rendererFor(name_)) {
-            paintInto(renderer, painter, rect, mode == QIcon::Disabled);
+    // Drawn from the picture made for the device's scale: the table and the drop area repaint
+    // their images often, and drawing the SVG again each time costs more than the frame allows.
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal scale =
+            painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+        const QPixmap picture = scaledPixmap(
+            QSize(qRound(rect.width() * scale), qRound(rect.height() * scale)), mode, state, scale);
+        if (!picture.isNull()) {
+            painter->drawPixmap(rect.topLeft(), picture);
         }
     }
 
@@ -68,15 +76,26 @@ public:
         if (renderer == nullptr || size.isEmpty()) {
             return {};
         }
-        QPixmap pixmap(size);
+        const bool faded = mode == QIcon::Disabled;
+        const QString key = QStringLiteral("fluxaroSvg/%1/%2x%3/%4/%5")
+                                .arg(name_)
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(faded ? 1 : 0)
+                                .arg(scale);
+        QPixmap pixmap;
+        if (QPixmapCache::find(key, &pixmap)) {
+            return pixmap;
+        }
+        pixmap = QPixmap(size);
         pixmap.fill(Qt::transparent);
         {
             QPainter painter(&pixmap);
             painter.setRenderHint(QPainter::Antialiasing);
-            paintInto(renderer, &painter, QRect(QPoint(0, 0), pixmap.size()),
-                      mode == QIcon::Disabled);
+            paintInto(renderer, &painter, QRect(QPoint(0, 0), pixmap.size()), faded);
         }
         pixmap.setDevicePixelRatio(scale);
+        QPixmapCache::insert(key, pixmap);
         return pixmap;
     }
 

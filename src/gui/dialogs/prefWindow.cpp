@@ -125,6 +125,14 @@ void prefWindow::prefFill() {
     out->setSegmentEnabled(2, prores);
     ui_->codecPrNoStr->setText(prores ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->fpsHalfImg, !aic && !prores ? QStringLiteral("fpsHalfNo") : QString());
+    // Each codec's picture names its codec: the row reads "AIC not available", then ProRes on
+    // its own, apart.
+    for (QLabel *picture : {ui_->prefAicImg, ui_->aicImg}) {
+        picture->setToolTip(out->label(1));
+    }
+    for (QLabel *picture : {ui_->prefFcpImg, ui_->fcpImg}) {
+        picture->setToolTip(out->label(2));
+    }
 
     // 2. The stored format, corrected to what can be made.
     if (outInt == 1 && !aic) {
