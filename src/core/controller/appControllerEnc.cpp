@@ -145,10 +145,19 @@ void appController::encBatchStep() {
     if (!current.isEmpty()) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
         const int32_t r = encBatchInprogressRowIdentification();
-        setOPENPERM(true);
-        restoreDropArea();
+        if (!analysing_) {
+            // Drops stay refused while their analysis runs beside the batch.
+            setOPENPERM(true);
+            restoreDropArea();
+        }
         if (!list_.isEmpty() && r + 1 != list_.count() && encStopInt_ != 1) {
             candidate = r + 1;
+        } else if (analysing_ && encStopInt_ != 1) {
+            // Sources still being analysed belong to this batch: it waits for their rows
+            // (analysisRowsChanged) instead of ending before them.
+            logStr(QStringLiteral("batch               : waiting for the analysis"));
+            batchWaitsForRows_ = true;
+            return;
         } else {
             encBatchOver();
             return;
@@ -184,6 +193,16 @@ void appController::encBatchStep() {
         prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
     }
     enc(QStringLiteral("encProcesses"));
+}
+
+void appController::analysisRowsChanged() {
+    if (!batchWaitsForRows_) {
+        return;
+    }
+    batchWaitsForRows_ = false;
+    if (batchRunning_) {
+        encSend(QStringLiteral("encBatch"));
+    }
 }
 
 void appController::encBatchOver() {
@@ -545,6 +564,7 @@ void appController::encFinStep(const QString &step) {
         prefDelete(QStringLiteral("replaceFilesCheck"));
         encStopInt_ = 0;
         batchRunning_ = false;
+        batchWaitsForRows_ = false;
         // The next Go starts again from the first row.
         prefDelete(QStringLiteral("encCurrentProcessingFile"));
         if (hooks.batchEnded) {
