@@ -261,8 +261,6 @@ int headlessBatchRun(const headlessOptions &options) {
             return;
         }
         started = true;
-        out(QStringLiteral("converting into %1")
-                .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
         controller.iba_batchGoBt();
         if (!controller.isBatchRunning()) {
             out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
@@ -346,6 +344,13 @@ int headlessBatchRun(const headlessOptions &options) {
         }
     };
     controller.hooks.analysisEnded = [&] {
+        if (!interrupted && !controller.whichArrayController()->isEmpty()) {
+            // Said once the rows are known (spanned recordings joined), whether or not the
+            // first conversions have started already.
+            out(QStringLiteral("converting %1 source(s) into %2")
+                    .arg(controller.whichArrayController()->count())
+                    .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
+        }
         if (started) {
             return;
         }

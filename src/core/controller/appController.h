@@ -190,6 +190,9 @@ private:
     void encBatchOver();
     /// A row was appended, or the analysis is over: a batch that waits for rows goes on.
     void analysisRowsChanged();
+    /// True when the row is a piece of a spanned recording that the end of the analysis still
+    /// joins with its other pieces or notes apart.
+    bool awaitsSpannedJoin(const QVariantMap &record) const;
     QString eventsFolderPathStr() const;
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     void resetProgressDisplay();
