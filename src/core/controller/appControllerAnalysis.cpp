@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <system_error>
 
 namespace {
 
@@ -611,14 +612,25 @@ void appController::thumbnailNext() {
     const quint64 serial = ++thumbnailSerial_;
     // The thread's last act is to post its end to this controller's thread; the controller
     // joins it (terminateRuns, its destructor) before it goes away.
-    thumbnailThread_ = std::thread([this, request, cancelled, serial] {
-        const toolbox::MovieStatus status =
-            toolbox::writeThumbnail(request, [cancelled] { return cancelled->load(); });
-        const QString failure = status.ok() ? QString() : QString::fromStdString(status.message);
+    try {
+        thumbnailThread_ = std::thread([this, request, cancelled, serial] {
+            const toolbox::MovieStatus status =
+                toolbox::writeThumbnail(request, [cancelled] { return cancelled->load(); });
+            const QString failure =
+                status.ok() ? QString() : QString::fromStdString(status.message);
+            QMetaObject::invokeMethod(
+                this, [this, serial, failure] { thumbnailEnded(serial, failure); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error &error) {
+        // No thread to be had: this picture is not made, the next one may be.
         QMetaObject::invokeMethod(
-            this, [this, serial, failure] { thumbnailEnded(serial, failure); },
+            this,
+            [this, serial, why = QString::fromLocal8Bit(error.what())] {
+                thumbnailEnded(serial, QStringLiteral("no thread: %1").arg(why));
+            },
             Qt::QueuedConnection);
-    });
+    }
 }
 
 void appController::thumbnailStopThread() {
