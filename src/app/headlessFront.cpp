@@ -254,11 +254,31 @@ int headlessBatchRun(const headlessOptions &options) {
     bool started = false;
     bool interrupted = false;
 
+    // The batch starts with the first accepted source: the next sources are analysed while it
+    // converts, and it ends after the last of their rows.
+    auto start = [&] {
+        if (started) {
+            return;
+        }
+        started = true;
+        controller.iba_batchGoBt();
+        if (!controller.isBatchRunning()) {
+            out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
+            if (controller.isAnalysing()) {
+                controller.iba_analysisStopBt();
+            }
+            QCoreApplication::exit(1);
+        }
+    };
     controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
                                            const QString &reason) {
         if (accepted) {
             out(reason.isEmpty() ? QStringLiteral("accepted: %1").arg(shown(src))
                                  : QStringLiteral("accepted: %1 (%2)").arg(shown(src), reason));
+            if (!interrupted) {
+                // After the row is in: the hook is called from inside the analysis.
+                QTimer::singleShot(0, &controller, start);
+            }
         } else {
             ++refused;
             out(QStringLiteral("refused:  %1 (%2)").arg(shown(src), reason));
@@ -324,10 +344,16 @@ int headlessBatchRun(const headlessOptions &options) {
         }
     };
     controller.hooks.analysisEnded = [&] {
+        if (!interrupted && !controller.whichArrayController()->isEmpty()) {
+            // Said once the rows are known (spanned recordings joined), whether or not the
+            // first conversions have started already.
+            out(QStringLiteral("converting %1 source(s) into %2")
+                    .arg(controller.whichArrayController()->count())
+                    .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
+        }
         if (started) {
             return;
         }
-        started = true;
         if (interrupted) {
             QCoreApplication::exit(1);
             return;
@@ -337,14 +363,7 @@ int headlessBatchRun(const headlessOptions &options) {
             QCoreApplication::exit(1);
             return;
         }
-        out(QStringLiteral("converting %1 source(s) into %2")
-                .arg(controller.whichArrayController()->count())
-                .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
-        controller.iba_batchGoBt();
-        if (!controller.isBatchRunning()) {
-            out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
-            QCoreApplication::exit(1);
-        }
+        start();
     };
     bool finished = false;
     controller.hooks.batchEnded = [&] {
@@ -397,12 +416,15 @@ int headlessBatchRun(const headlessOptions &options) {
             }
             interrupted = true;
             out(QStringLiteral("fluxaro: interrupted: stopping"));
-            if (controller.isAnalysing()) {
+            // The analysis and the batch may run side by side: both stop.
+            const bool analysing = controller.isAnalysing();
+            if (analysing) {
                 controller.iba_analysisStopBt();
-            } else if (controller.isBatchRunning()) {
+            }
+            if (controller.isBatchRunning()) {
                 plain.stopBt.setSelectedSegment(1);
                 controller.iba_taskStopBt(&plain.stopBt);
-            } else {
+            } else if (!analysing) {
                 QCoreApplication::exit(1);
             }
         });

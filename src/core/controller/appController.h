@@ -21,10 +21,12 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 /// What the fronts may observe beyond the controls. Every hook is optional.
 struct appControllerHooks {
@@ -113,7 +115,8 @@ public:
     void enc(const QString &step);
     /// "encBatch", "encDeb", "encV", "encQtEnc", "encFin".
     static QStringList encArray();
-    /// True from Go until the batch ends.
+    /// True from Go until the batch ends. Go may be pressed while sources are still being
+    /// analysed: the batch then converts their rows too, as they come, and ends after the last.
     bool isBatchRunning() const;
 
     // Tool runs of the conversion ---------------------------------------------------------
@@ -185,6 +188,11 @@ private:
     void encPendingScan();
     void encSkipJob();
     void encBatchOver();
+    /// A row was appended, or the analysis is over: a batch that waits for rows goes on.
+    void analysisRowsChanged();
+    /// True when the row is a piece of a spanned recording that the end of the analysis still
+    /// joins with its other pieces or notes apart.
+    bool awaitsSpannedJoin(const QVariantMap &record) const;
     QString eventsFolderPathStr() const;
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     void resetProgressDisplay();
@@ -206,15 +214,18 @@ private:
     /// Joins the waiting rows that are every piece of one recording into one row, and notes
     /// in the others why they stay apart (spannedJoinPlan).
     void spannedJoinApply();
-    // Thumbnails, made one after another beside the analysis and the conversion.
+    // Thumbnails, made one after another beside the analysis and the conversion, each on a
+    // thread of its own with FFmpeg's libraries (no program start per source).
     struct thumbnailJob {
         QString src;
         QString img;
-        QStringList args;
+        double seekSeconds = 0;
+        int32_t width = 160;
+        int32_t height = 90;
     };
     /// The picture's aspect ratio from a media info dictionary ("v0_dar", else the size).
     static float analysisAspectRatio(const QVariantMap &dico);
-    /// The thumbnail run of a source: a free picture path and the ffmpeg arguments.
+    /// The thumbnail of a source: a free picture path, the seek point and the size.
     thumbnailJob thumbnailJobFor(const QString &src, const QVariantMap &dico) const;
     /// Starts the thumbnail of the source being probed as soon as the probe has described it.
     void analysisThumbnailEarly();
@@ -225,7 +236,11 @@ private:
     /// Drops a queued thumbnail or stops the one being made (its picture is then deleted).
     void thumbnailCancel(const QString &img);
     void thumbnailNext();
-    void thumbnailEnded();
+    /// The end of thumbnail run `serial` (a later run's end, or none after terminateRuns, is
+    /// not this one's), back on the main thread.
+    void thumbnailEnded(quint64 serial, const QString &failure);
+    /// Asks the running thumbnail to stop and waits for its thread.
+    void thumbnailStopThread();
 
     appControls c_;
     batchList list_;
@@ -249,6 +264,8 @@ private:
     /// True while the running job's output is being checked (no tool runs then).
     bool encFinCheckPending_ = false;
     bool batchRunning_ = false;
+    /// The batch has done every row and waits for the rows of a running analysis.
+    bool batchWaitsForRows_ = false;
     /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
     bool pausedForAnalysis_ = false;
 
@@ -269,7 +286,9 @@ private:
     std::optional<thumbnailJob> analysisThumbnail_;
     bool analysisThumbnailTried_ = false;
     qsizetype analysisReportScanned_ = 0;
-    std::unique_ptr<taskLauncher> thumbnailTaskClass_;
+    std::thread thumbnailThread_;
+    std::shared_ptr<std::atomic<bool>> thumbnailCancelled_;
+    quint64 thumbnailSerial_ = 0;
     std::optional<thumbnailJob> thumbnailCurrent_;
     QList<thumbnailJob> thumbnailQueue_;
 };

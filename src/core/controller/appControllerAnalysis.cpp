@@ -13,6 +13,7 @@
 #include "platform/utilsStr.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "toolbox/thumbnail.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <system_error>
 
 namespace {
 
@@ -226,6 +228,10 @@ void appController::analysisStepFfmpeg(const QString &src) {
     if (!force.isEmpty()) {
         args << QStringLiteral("-f") << force;
     }
+    // One decoding thread: for ten frames, the contexts of frame threads cost more processor
+    // time than they save (a third of the run on a 1080p clip), and a probe runs beside a
+    // conversion and the thumbnails. The report is the same.
+    args << QStringLiteral("-threads") << QStringLiteral("1");
     args << QStringLiteral("-i") << src << QStringLiteral("-vframes") << QStringLiteral("10")
          << QStringLiteral("-vf") << QStringLiteral("showinfo") << QStringLiteral("-s")
          << QStringLiteral("640x480") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
@@ -356,20 +362,10 @@ appController::thumbnailJob appController::thumbnailJobFor(const QString &src,
                   .arg(getTMPFOLDER() + name)
                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
     }
-    const QString seek = thumbnailSeekPoint(dico.value(QStringLiteral("w_duration")));
-    const QString scale = std::fabs(analysisAspectRatio(dico) - 1.77F) < 0.1F
-                              ? QStringLiteral("scale=160:90")
-                              : QStringLiteral("scale=120:90");
-    // "-vframes" stands after the input: ffmpeg 5.1 refuses it as an input option.
-    const QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
-                           QStringLiteral("-loglevel"), QStringLiteral("info"),
-                           QStringLiteral("-ss"),       seek,
-                           QStringLiteral("-i"),        src,
-                           QStringLiteral("-vframes"),  QStringLiteral("1"),
-                           QStringLiteral("-vf"),       scale,
-                           QStringLiteral("-an"),       QStringLiteral("-sn"),
-                           QStringLiteral("-y"),        img};
-    return {src, img, args};
+    // The picture of `ffmpeg -ss SEEK -i SRC -vframes 1 -vf scale=W:90`, made in process.
+    const double seek = thumbnailSeekPoint(dico.value(QStringLiteral("w_duration"))).toDouble();
+    const int32_t width = std::fabs(analysisAspectRatio(dico) - 1.77F) < 0.1F ? 160 : 120;
+    return {src, img, seek, width, 90};
 }
 
 void appController::analysisThumbnailEarly() {
@@ -404,9 +400,9 @@ bool appController::thumbnailPending(const QString &img) const {
 
 void appController::thumbnailCancel(const QString &img) {
     thumbnailQueue_.removeIf([&](const thumbnailJob &job) { return job.img == img; });
-    if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailTaskClass_) {
+    if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailCancelled_) {
         // Its end is reported as any other: with no row to take it, the picture is deleted.
-        thumbnailTaskClass_->terminate();
+        thumbnailCancelled_->store(true);
     } else if (QFileInfo::exists(img)) {
         // Made already, while the source was still being probed.
         rmCocoa(img);
@@ -458,6 +454,7 @@ void appController::analysisStepFin(const QString &src) {
         list_.append(row);
         list_.setSelectedIndex(list_.count() - 1);
         iba_outSpeedCell();
+        analysisRowsChanged();
         if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
             c_.batchDrawer->open();
         }
@@ -581,6 +578,7 @@ void appController::analysisOver() {
     }
     analysing_ = false;
     logStr(QStringLiteral("analysis            - fin (all src)"));
+    analysisRowsChanged();
     if (hooks.analysisEnded) {
         hooks.analysisEnded();
     }
@@ -598,34 +596,68 @@ void appController::thumbnailEnqueue(thumbnailJob job) {
 }
 
 void appController::thumbnailNext() {
-    while (!thumbnailCurrent_ && !thumbnailQueue_.isEmpty()) {
-        thumbnailJob job = thumbnailQueue_.takeFirst();
-        auto launcher = std::make_unique<taskLauncher>();
-        launcher->setDelegate(this);
-        if (launcher->launchTasksWithArguments(job.args) == taskLauncher::launchOk) {
-            thumbnailTaskClass_ = std::move(launcher);
-            thumbnailCurrent_ = std::move(job);
-            return;
-        }
-        logStr(QStringLiteral("thumbnail           :-( can't start %1").arg(job.args.first()));
-        if (hooks.thumbnailMade) {
-            hooks.thumbnailMade(job.src, QString());
-        }
+    if (thumbnailCurrent_ || thumbnailQueue_.isEmpty()) {
+        return;
+    }
+    thumbnailCurrent_ = thumbnailQueue_.takeFirst();
+    toolbox::ThumbnailRequest request;
+    request.moviePath = QFile::encodeName(thumbnailCurrent_->src).toStdString();
+    request.seekSeconds = thumbnailCurrent_->seekSeconds;
+    request.width = thumbnailCurrent_->width;
+    request.height = thumbnailCurrent_->height;
+    request.picturePath = QFile::encodeName(thumbnailCurrent_->img).toStdString();
+    thumbnailStopThread();
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    thumbnailCancelled_ = cancelled;
+    const quint64 serial = ++thumbnailSerial_;
+    // The thread's last act is to post its end to this controller's thread; the controller
+    // joins it (terminateRuns, its destructor) before it goes away.
+    try {
+        thumbnailThread_ = std::thread([this, request, cancelled, serial] {
+            const toolbox::MovieStatus status =
+                toolbox::writeThumbnail(request, [cancelled] { return cancelled->load(); });
+            const QString failure =
+                status.ok() ? QString() : QString::fromStdString(status.message);
+            QMetaObject::invokeMethod(
+                this, [this, serial, failure] { thumbnailEnded(serial, failure); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error &error) {
+        // No thread to be had: this picture is not made, the next one may be.
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, why = QString::fromLocal8Bit(error.what())] {
+                thumbnailEnded(serial, QStringLiteral("no thread: %1").arg(why));
+            },
+            Qt::QueuedConnection);
     }
 }
 
-void appController::thumbnailEnded() {
-    if (thumbnailTaskClass_) {
-        // The launcher is reporting its end right now: deleted on the next turn of the loop.
-        thumbnailTaskClass_->setDelegate(nullptr);
-        thumbnailTaskClass_.release()->deleteLater();
+void appController::thumbnailStopThread() {
+    if (thumbnailCancelled_) {
+        thumbnailCancelled_->store(true);
     }
-    if (!thumbnailCurrent_) {
+    if (thumbnailThread_.joinable()) {
+        thumbnailThread_.join();
+    }
+    thumbnailCancelled_.reset();
+}
+
+void appController::thumbnailEnded(quint64 serial, const QString &failure) {
+    if (serial != thumbnailSerial_ || !thumbnailCurrent_) {
         return;
     }
+    // The thread has posted this and ends now.
+    if (thumbnailThread_.joinable()) {
+        thumbnailThread_.join();
+    }
+    thumbnailCancelled_.reset();
     const thumbnailJob done = std::move(*thumbnailCurrent_);
     thumbnailCurrent_.reset();
-    const bool made = holdsPicture(done.img);
+    if (!failure.isEmpty()) {
+        logDebug(QStringLiteral("thumbnail           : %1").arg(failure));
+    }
+    const bool made = failure.isEmpty() && holdsPicture(done.img);
     // The source being analysed: its row comes when the probe is over and takes the picture.
     bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == done.img;
     for (int32_t row = 0; row < list_.count(); ++row) {

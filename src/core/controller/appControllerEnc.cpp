@@ -6,6 +6,7 @@
 #include "controller/jobFiles.h"
 #include "controller/outputCheck.h"
 #include "dates/recordingDate.h"
+#include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
@@ -145,10 +146,19 @@ void appController::encBatchStep() {
     if (!current.isEmpty()) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
         const int32_t r = encBatchInprogressRowIdentification();
-        setOPENPERM(true);
-        restoreDropArea();
+        if (!analysing_) {
+            // Drops stay refused while their analysis runs beside the batch.
+            setOPENPERM(true);
+            restoreDropArea();
+        }
         if (!list_.isEmpty() && r + 1 != list_.count() && encStopInt_ != 1) {
             candidate = r + 1;
+        } else if (analysing_ && encStopInt_ != 1) {
+            // Sources still being analysed belong to this batch: it waits for their rows
+            // (analysisRowsChanged) instead of ending before them.
+            logStr(QStringLiteral("batch               : waiting for the analysis"));
+            batchWaitsForRows_ = true;
+            return;
         } else {
             encBatchOver();
             return;
@@ -161,6 +171,14 @@ void appController::encBatchStep() {
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
     const QVariantMap record = list_.dico(candidate);
     const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    if (analysing_ && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
+        // A piece of a spanned recording is joined with its other pieces, or noted apart, when
+        // the analysis ends: converting it now would convert it alone and unnoted.
+        logStr(
+            QStringLiteral("batch               : waiting for the analysis (spanned recording)"));
+        batchWaitsForRows_ = true;
+        return;
+    }
     const QStringList sources = jobSourcePaths(record);
     if (record.isEmpty() || src.isEmpty() ||
         !std::all_of(sources.cbegin(), sources.cend(),
@@ -184,6 +202,26 @@ void appController::encBatchStep() {
         prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
     }
     enc(QStringLiteral("encProcesses"));
+}
+
+bool appController::awaitsSpannedJoin(const QVariantMap &record) const {
+    // Joined or kept apart (with the reason noted in the row), the end of the analysis decides.
+    if (record.contains(QStringLiteral("joinPathsArray"))) {
+        return false;
+    }
+    const std::optional<spannedRecording> recording =
+        spannedRecordingOf(record.value(QStringLiteral("srcPathStr")).toString());
+    return recording && recording->pieces.size() > 1;
+}
+
+void appController::analysisRowsChanged() {
+    if (!batchWaitsForRows_) {
+        return;
+    }
+    batchWaitsForRows_ = false;
+    if (batchRunning_) {
+        encSend(QStringLiteral("encBatch"));
+    }
 }
 
 void appController::encBatchOver() {
@@ -545,6 +583,7 @@ void appController::encFinStep(const QString &step) {
         prefDelete(QStringLiteral("replaceFilesCheck"));
         encStopInt_ = 0;
         batchRunning_ = false;
+        batchWaitsForRows_ = false;
         // The next Go starts again from the first row.
         prefDelete(QStringLiteral("encCurrentProcessingFile"));
         if (hooks.batchEnded) {

@@ -141,10 +141,6 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
 }
 
 void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
-    if (launcher != nullptr && launcher == thumbnailTaskClass_.get()) {
-        thumbnailEnded();
-        return;
-    }
     if (launcher != nullptr && launcher == analysisTaskClass_.get()) {
         const int32_t status = launcher->terminationStatus();
         if (status != 0) {
@@ -338,10 +334,6 @@ void appController::terminateRuns() {
     }
     analysisThumbnail_.reset();
     thumbnailQueue_.clear();
+    thumbnailStopThread();
     thumbnailCurrent_.reset();
-    if (thumbnailTaskClass_) {
-        thumbnailTaskClass_->setDelegate(nullptr);
-        thumbnailTaskClass_->terminate();
-        thumbnailTaskClass_.reset();
-    }
 }
