@@ -121,6 +121,58 @@ TEST_F(MovieExport, FrameSizeScaledOrLetterboxed) {
     EXPECT_GE(pictureMax, 100);
 }
 
+// A stream whose picture size changes midway (two recordings of different sizes joined byte
+// for byte, as a card's pieces or a broadcast can be): every picture of both parts comes out,
+// at the export's size, as ProRes that decodes. Without a size in the settings, the first
+// part's size is the movie's and the second part is scaled to it.
+TEST_F(MovieExport, PictureSizeChangingMidStreamKeepsEveryFrame) {
+    const std::string small = work / "small.ts";
+    const std::string large = work / "large.ts";
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=320x180:rate=25:duration=1 "
+                       "-c:v libx264 -preset ultrafast -g 5 -pix_fmt yuv420p",
+                       small));
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=640x360:rate=25:duration=1 "
+                       "-c:v libx264 -preset ultrafast -g 5 -pix_fmt yuv420p",
+                       large));
+    const std::string joined = work / "joined.ts";
+    {
+        std::ofstream out(joined, std::ios::binary);
+        for (const std::string &part : {small, large}) {
+            std::ifstream in(part, std::ios::binary);
+            out << in.rdbuf();
+        }
+    }
+    const std::string master = work / "joined.mov";
+    ASSERT_TRUE(ffmpeg("-i '" + joined + "' -c:v copy -vtag avc1", master));
+    ASSERT_EQ(countFrames(master, "v:0"), 50);
+
+    MovieStatus status;
+    auto movie = Movie::open(master, &status);
+    ASSERT_TRUE(movie) << status.message;
+    for (const std::uint32_t width : {0u, 1280u}) {
+        SCOPED_TRACE(width);
+        MovieExportSettings s = prores("apch");
+        s.width = width;
+        s.height = width * 9 / 16;
+        const std::string out = work / ("out" + std::to_string(width) + ".mov");
+        status = exportMovieAsQuickTime(*movie, out, s);
+        ASSERT_TRUE(status) << status.message;
+        EXPECT_EQ(probe(out, "v:0", "stream=codec_name,width,height"),
+                  width == 0 ? "codec_name=prores|width=320|height=180"
+                             : "codec_name=prores|width=1280|height=720");
+        EXPECT_EQ(countFrames(out, "v:0"), 50);
+        // Every picture decodes, all at the one size.
+        std::istringstream frames(probe(out, "v:0", "frame=width"));
+        std::string line;
+        int decoded = 0;
+        while (std::getline(frames, line)) {
+            EXPECT_EQ(line, std::string("width=") + (width == 0 ? "320" : "1280"));
+            ++decoded;
+        }
+        EXPECT_EQ(decoded, 50);
+    }
+}
+
 TEST_F(MovieExport, EditsAreHonoured) {
     auto movie = open("av50.mov");
     ASSERT_TRUE(movie);
