@@ -273,8 +273,10 @@ void appController::encDebStep(int32_t outInt) {
                            static_cast<qlonglong>(*date->utcSeconds));
         logStr(QStringLiteral("recording date      : %1 (%2)")
                    .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
-                        date->fromPlaylist ? QStringLiteral("playlist, local zone")
-                                           : QStringLiteral("file creation date")));
+                        !date->fromPlaylist ? QStringLiteral("file creation date")
+                        : date->cameraZone  ? QStringLiteral("playlist, camera zone %1")
+                                                 .arg(zoneOffsetText(date->offsetSeconds))
+                                           : QStringLiteral("playlist, local zone")));
     }
     const QString dst =
         QStringLiteral("%1%2/%3.%4")
