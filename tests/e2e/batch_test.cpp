@@ -756,6 +756,37 @@ TEST(batch, outputsCarryTheirRecordingDate) {
     EXPECT_FALSE(tags.value("format.tags.com_apple_quicktime_creationdate").isEmpty());
 }
 
+// A clip whose stream says the camera recorded at -05:00 (here in summer time: -04:00) is read
+// in that zone, not the machine's (+02:00): the name keeps the playlist's wall-clock time, the
+// movie header, the creation-date key and the file's time give the moment it was in that zone,
+// and the log says where the zone came from.
+TEST(batch, cameraZoneOfTheStreamDatesTheOutput) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    ASSERT_FALSE(cameraZoneArgs(0x6A, 1).isEmpty());
+    makeCard(card, {{"320x180", 25}}, 1, 0x6A);
+    // 2024-05-18 10:15:30 at -04:00 is 14:15:30 UTC.
+    const qint64 utc = 1716041730;
+    const runResult run =
+        box.batch({card, "--format", "rewrap", "--mode", "normal"}, 240000, {{"TZ", "FLX-02"}});
+    ASSERT_EQ(run.status, 0) << show(run);
+    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+    ASSERT_TRUE(QFileInfo::exists(out)) << box.eventsFiles().join(", ").toStdString();
+    const auto tags = dateTags(out);
+    EXPECT_EQ(tags.value("format.tags.com_apple_quicktime_creationdate"),
+              "2024-05-18T10:15:30-04:00");
+    EXPECT_TRUE(tags.value("format.tags.creation_time").startsWith("2024-05-18T14:15:30"))
+        << tags.value("format.tags.creation_time").toStdString();
+    EXPECT_TRUE(
+        tags.value("streams.stream.0.tags.creation_time").startsWith("2024-05-18T14:15:30"));
+    EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), utc);
+    QFile details(box.detailsLog());
+    ASSERT_TRUE(details.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(details.readAll())
+                    .contains(QStringLiteral("recording date      : 2024-05-18T10:15:30-04:00 "
+                                             "(playlist, camera zone -04:00)")));
+}
+
 // One recording that the camcorder split into three pieces becomes one movie named after the
 // first piece: as long as the three together, with every picture of the unsplit encode once and
 // in order, and the sound as long as the picture at the end. The export keeps all of it too.

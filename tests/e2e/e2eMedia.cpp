@@ -136,7 +136,29 @@ QString cardClipName(int clip) {
         .arg(clip, 5, 10, QLatin1Char('0'));
 }
 
-QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds) {
+QStringList cameraZoneArgs(int zone, int clip) {
+    const avchd::ClipRecord record = cardRecord(clip);
+    const unsigned char entries[] = {
+        0x02,           0x18,           static_cast<unsigned char>(zone),
+        0x20,           record.date[0], record.date[1],
+        0x19,           record.date[2], record.date[3],
+        record.date[4], record.date[5]};
+    QString data = QStringLiteral("MDPM");
+    for (const unsigned char byte : entries) {
+        // The filter takes the data as text up to a zero byte, an option separator ends it, and
+        // bytes above 0x7F would reach it in UTF-8.
+        if (byte == 0 || byte >= 0x80 || QByteArray(":=,\\'").contains(static_cast<char>(byte))) {
+            return {};
+        }
+        data += QLatin1Char(static_cast<char>(byte));
+    }
+    return {QStringLiteral("-bsf:v"),
+            QStringLiteral("h264_metadata=sei_user_data=17ee8c60-f84d-11d9-8cd6-0800200c9a66+") +
+                data};
+}
+
+QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds,
+                 int cameraZone) {
     const QString bdmv = makeCardFolders(card);
     std::vector<avchd::ClipRecord> records;
     std::vector<avchd::PlayItem> items;
@@ -146,7 +168,9 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
         // Each clip a recording of its own: no item continues the one before it.
         items.push_back({clip, 63000, 63000 + static_cast<std::uint32_t>(seconds * 45000), 1});
         makeClip(QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0')),
-                 clips[i].first, clips[i].second, seconds, {}, false, i == 0 ? 0.4 : 0);
+                 clips[i].first, clips[i].second, seconds,
+                 cameraZone >= 0 ? cameraZoneArgs(cameraZone, clip) : QStringList(), false,
+                 i == 0 ? 0.4 : 0);
     }
     writeBytes(bdmv + QStringLiteral("/PLAYLIST/00000.MPL"), avchd::playlistBytes(records, items));
     return bdmv + QStringLiteral("/STREAM");
