@@ -10,6 +10,9 @@
 #              one 1280x720 25 frames/s recording (2024-05-18 10:40:00) of SECONDS, cut at key
 #              frames into three stream files as a camera on a FAT card cuts a long recording;
 #              the playlist lists the later pieces as seamless continuations of the first
+# Every clip's key frames carry the camcorder's MDPM message, which says that the camera's clock
+# was set to +01:00 with summer time in force (+02:00), so the outputs' UTC times are 08:15:30
+# and so on whatever the zone of the machine that converts them.
 #
 # usage: scripts/make-sample-card.sh CARD_FOLDER [SECONDS]
 # The ffmpeg program is $FFMPEG (default /usr/bin/ffmpeg). An existing card folder is replaced.
@@ -25,29 +28,42 @@ mkdir -p -- "$bdmv/PLAYLIST" "$bdmv/CLIPINF" "$bdmv/STREAM"
 printf 'INDX0100' >"$bdmv/INDEX.BDM"
 printf 'MOBJ0100' >"$bdmv/MOVIEOBJ.BDM"
 
-# One clip: size, rate, seconds, where the video starts after the sound, output, and the
-# frames between key frames (default: one second's).
+# The h264_metadata filter that writes a camcorder's MDPM message (SEI user data of the MDPM
+# UUID) into every key frame: tag 0x18 (zone byte 0x42: +01:00 and summer time, year 2024, month
+# 05) and tag 0x19 (day 18, hour, minute, second as BCD digits: $1 $2 $3). The filter takes the
+# data as text, which holds no zero byte: a time with 00 in it gets the first entry only.
+mdpm_filter() {
+    local entries='\x01\x18\x42\x20\x24\x05'
+    if [ "$1" != 00 ] && [ "$2" != 00 ] && [ "$3" != 00 ]; then
+        entries="\\x02\\x18\\x42\\x20\\x24\\x05\\x19\\x18\\x$1\\x$2\\x$3"
+    fi
+    printf 'h264_metadata=sei_user_data=17ee8c60-f84d-11d9-8cd6-0800200c9a66+MDPM%b' "$entries"
+}
+
+# One clip: size, rate, seconds, where the video starts after the sound, output, the time of
+# its MDPM message (hh mm ss) and the frames between key frames (default: one second's).
 make_clip() {
-    local size=$1 rate=$2 length=$3 delay=$4 out=$5 gop=${6:-$2}
+    local size=$1 rate=$2 length=$3 delay=$4 out=$5 hh=$6 mm=$7 ss=$8 gop=${9:-$2}
     "$ffmpeg" -nostdin -v error -y \
         -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" \
         -itsoffset "$delay" -f lavfi -i "testsrc2=size=$size:rate=$rate:duration=$length" \
         -map 1:v -map 0:a \
         -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -g "$gop" \
+        -bsf:v "$(mdpm_filter "$hh" "$mm" "$ss")" \
         -c:a ac3 -b:a 192k -ac 2 \
         -f mpegts "$out"
 }
 
-make_clip 1920x1080 50 "$seconds" 0.4 "$bdmv/STREAM/00001.MTS"
-make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS"
-make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS"
+make_clip 1920x1080 50 "$seconds" 0.4 "$bdmv/STREAM/00001.MTS" 10 15 30
+make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS" 10 20 05
+make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS" 10 31 44
 
 # The spanned recording: one encode with a key frame every half second (so that even a card of
 # one-second clips has three places to cut), cut into three pieces at the transport-stream
 # packets of key frames, each piece beginning with the tables (PAT 0, SDT 17, PMT 4096) the
 # muxer writes just before a key frame.
 whole="$bdmv/STREAM/.whole.ts"
-make_clip 1280x720 25 "$seconds" 0 "$whole" 12
+make_clip 1280x720 25 "$seconds" 0 "$whole" 10 40 00 12
 pid_at() { # the PID of the packet at byte offset $1 of $whole
     local bytes
     read -r -a bytes < <(od -An -tu1 -j $(($1 + 1)) -N2 -- "$whole")

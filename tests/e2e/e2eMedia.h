@@ -23,16 +23,25 @@ bool makeClip(const QString &path, const QString &size, int rate, double seconds
 
 /// A card folder <card>/PRIVATE/AVCHD/BDMV with a playlist listing clips 1..n recorded on
 /// 2024-05-18 at 10:15:30, 10:20:05, 10:31:44 (and later minutes), and their stream files made by
-/// `clips` (size, rate pairs). With a `cameraZone` byte (0 to 0x7F), every clip's key frames
-/// carry the camcorder's MDPM message with that zone and the clip's date, as a camcorder writes
-/// it. Answers the STREAM folder.
+/// `clips` (size, rate pairs). With a `cameraZone` byte (0 to 255), every clip's IDR pictures
+/// carry a camcorder's MDPM message with that zone and the clip's date (makeCameraClip).
+/// Answers the STREAM folder.
 QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds,
                  int cameraZone = -1);
 
-/// The ffmpeg arguments that put a camcorder's MDPM message (zone byte, 2024-05-18 and the time
-/// of makeCard's clip n) into every key frame of an H.264 encode, through the h264_metadata
-/// filter's SEI user data; empty when a byte can't be handed to it (a zero, a separator).
-QStringList cameraZoneArgs(int zone, int clip);
+/// The SEI NAL unit (start code, header, escaped payload) of a camcorder's MDPM message: the
+/// zone byte, 2024-05-18 and the time of makeCard's clip n.
+QByteArray mdpmSeiNal(int zone, int clip);
+
+/// H.264 Annex B bytes with `nal` put before the first slice of every IDR picture, where a
+/// camcorder writes its SEI messages.
+QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &nal);
+
+/// Makes a clip as makeClip does (H.264 and AC-3 stereo in a transport stream, the picture
+/// `videoDelay` after the sound) whose IDR pictures carry the MDPM message of mdpmSeiNal: the
+/// picture is encoded to Annex B, the message put in, and both muxed with ffmpeg's stream copy.
+bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
+                    double videoDelay, int zone, int clip);
 
 /// A card like makeCard's whose playlist lists one recording split into `pieces` stream files
 /// (clips 1..pieces, the first dated as makeCard's clip 1): one 25 fps encode (of `size`) of
