@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -370,4 +372,33 @@ TEST(MdpmZone, RecordingDateReadsThePlaylistInTheCameraZone) {
               1325373000);
     EXPECT_EQ(clipNameUtcSecondsInZone(QStringLiteral("clip-2011-02-29 00;10;00"), 0),
               std::nullopt);
+}
+
+// A file is read from its start only as far as needed: a message after 64 KB of other packets is
+// still found, one after 512 KB is not looked for; a named pipe in a clip's place is not read.
+TEST(MdpmZone, FileReadIsBounded) {
+    avchd::TempDir tmp;
+    const Bytes ts = transportStream(seiNal(seiMessage(5, mdpm(dateEntries(0x02)))), false);
+    const Bytes null = bytes({0x47, 0x1F, 0xFF, 0x10}) + Bytes(184, '\xFF');
+    const auto withNullPackets = [&](std::size_t count) {
+        Bytes padded = ts.substr(0, 2 * 188);
+        for (std::size_t i = 0; i < count; ++i) {
+            padded += null;
+        }
+        return padded + ts.substr(2 * 188);
+    };
+    const fs::path near = tmp.path() / "near.MTS";
+    avchd::writeFile(near, withNullPackets(400)); // 75 KB
+    const std::optional<mdpmDate> found = mdpmOfFile(near.string());
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->zone, 0x02);
+    const fs::path far = tmp.path() / "far.MTS";
+    avchd::writeFile(far, withNullPackets(kMdpmReadBytes / 188 + 1));
+    EXPECT_EQ(mdpmOfFile(far.string()), std::nullopt);
+
+    const fs::path pipe = tmp.path() / "pipe.MTS";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(mdpmOfFile(pipe.string()), std::nullopt);
+    EXPECT_EQ(mdpmOfFile((tmp.path() / "missing.MTS").string()), std::nullopt);
+    EXPECT_EQ(cameraZoneOf(QString()), std::nullopt);
 }

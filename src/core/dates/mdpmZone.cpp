@@ -336,15 +336,26 @@ std::optional<mdpmDate> mdpmOfFile(const std::string &path) {
         ::close(fd);
         return std::nullopt;
     }
+    // A camcorder's first video packets follow the tables within a few kilobytes: the first
+    // 64 KB are read, and the rest up to kMdpmReadBytes only when they hold no message.
     std::vector<unsigned char> bytes(kMdpmReadBytes);
     std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got <= 0) {
+    std::optional<mdpmDate> found;
+    for (const std::size_t want : {kMdpmFirstReadBytes, kMdpmReadBytes}) {
+        bool ended = false;
+        while (filled < want) {
+            const ssize_t got = ::read(fd, bytes.data() + filled, want - filled);
+            if (got <= 0) {
+                ended = true;
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        found = mdpmFromTransportStream(bytes.data(), filled);
+        if (found || ended) {
             break;
         }
-        filled += static_cast<std::size_t>(got);
     }
     ::close(fd);
-    return mdpmFromTransportStream(bytes.data(), filled);
+    return found;
 }

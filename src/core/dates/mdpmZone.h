@@ -44,9 +44,12 @@ std::optional<mdpmDate> mdpmFromAnnexB(const unsigned char *data, std::size_t si
 /// PAT and PMT, its PES payloads joined, and the first of them read by mdpmFromAnnexB.
 std::optional<mdpmDate> mdpmFromTransportStream(const unsigned char *data, std::size_t size);
 
-/// The bytes of a file that mdpmOfFile reads at most: the first access units of a clip.
+/// The bytes of a file that mdpmOfFile reads at first, and at most: the first access units of
+/// a clip.
+inline constexpr std::size_t kMdpmFirstReadBytes = 64 * 1024;
 inline constexpr std::size_t kMdpmReadBytes = 512 * 1024;
 
-/// The first MDPM message of the transport stream file at `path` (its native file name), read
-/// from its first kMdpmReadBytes; nothing when the file can't be read or has none.
+/// The first MDPM message of the transport stream file at `path` (its native file name, a
+/// regular file), read from its first kMdpmFirstReadBytes, or when they hold none from its first
+/// kMdpmReadBytes; nothing when the file can't be read or has none.
 std::optional<mdpmDate> mdpmOfFile(const std::string &path);
