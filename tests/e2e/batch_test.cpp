@@ -788,6 +788,35 @@ TEST(batch, cameraZoneOfTheStreamDatesTheOutput) {
                                              "(playlist, camera zone -04:00)")));
 }
 
+// A joined recording is dated by its first piece's stream: the later pieces' messages (patched
+// here to another zone) do not count.
+TEST(batch, spannedRecordingTakesTheFirstPiecesCameraZone) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream = makeSpannedCard(card, box.root() + QStringLiteral("/whole.ts"), 3, 3.0,
+                                           0, QStringLiteral("320x180"), 0x2A);
+    ASSERT_FALSE(stream.isEmpty());
+    for (const char *later : {"/00002.MTS", "/00003.MTS"}) {
+        QFile piece(stream + QLatin1String(later));
+        ASSERT_TRUE(piece.open(QIODevice::ReadWrite));
+        QByteArray bytes = piece.readAll();
+        const qsizetype zone = bytes.indexOf(QByteArray("MDPM\x02\x18", 6));
+        ASSERT_GE(zone, 0) << later;
+        bytes[zone + 6] = '\x12'; // +09:00
+        piece.seek(0);
+        piece.write(bytes);
+    }
+    const runResult run =
+        box.batch({card, "--format", "rewrap", "--mode", "normal"}, 240000, {{"TZ", "FLX-02"}});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
+    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+    EXPECT_EQ(dateTags(out).value("format.tags.com_apple_quicktime_creationdate"),
+              "2024-05-18T10:15:30-05:00");
+    // 10:15:30 at -05:00 is 15:15:30 UTC.
+    EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), 1716045330);
+}
+
 // One recording that the camcorder split into three pieces becomes one movie named after the
 // first piece: as long as the three together, with every picture of the unsplit encode once and
 // in order, and the sound as long as the picture at the end. The export keeps all of it too.

@@ -206,6 +206,8 @@ bool makeCameraClip(const QString &path, const QString &size, int rate, double s
          "yuv420p",
          "-g",
          QString::number(rate),
+         "-sc_threshold",
+         "0",
          "-b:v",
          "4M",
          "-f",
@@ -281,11 +283,13 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
 }
 
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing, const QString &size) {
+                        int missing, const QString &size, int cameraZone) {
     const QString bdmv = makeCardFolders(card);
     // One encode with a key frame every second and none elsewhere, so that every second
     // begins a group of pictures where the camera may cut.
-    if (pieces < 2 || !makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"})) {
+    if (pieces < 2 ||
+        !(cameraZone >= 0 ? makeCameraClip(whole, size, 25, seconds, 0, cameraZone, 1)
+                          : makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"}))) {
         return QString();
     }
     QFile in(whole);

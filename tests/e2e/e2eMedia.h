@@ -38,8 +38,9 @@ QByteArray mdpmSeiNal(int zone, int clip);
 QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &nal);
 
 /// Makes a clip as makeClip does (H.264 and AC-3 stereo in a transport stream, the picture
-/// `videoDelay` after the sound) whose IDR pictures carry the MDPM message of mdpmSeiNal: the
-/// picture is encoded to Annex B, the message put in, and both muxed with ffmpeg's stream copy.
+/// `videoDelay` after the sound, a key frame every second and no other) whose IDR pictures carry
+/// the MDPM message of mdpmSeiNal: the picture is encoded to Annex B, the message put in, and both
+/// muxed with ffmpeg's stream copy.
 bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
                     double videoDelay, int zone, int clip);
 
@@ -48,10 +49,12 @@ bool makeCameraClip(const QString &path, const QString &size, int rate, double s
 /// `seconds` with a key frame every second, kept at `whole`, cut at the transport-stream packets
 /// where key frames begin, as a camcorder cuts. The play items give each piece's in and out
 /// times; the later pieces continue the first (connection conditions 5 and 6). The clip
-/// `missing` (0: none) is listed but left off the card. Answers the STREAM folder, empty on
-/// failure.
+/// `missing` (0: none) is listed but left off the card. With a `cameraZone` byte, the encode's
+/// IDR pictures carry the MDPM message of makeCameraClip (clip 1's date). Answers the STREAM
+/// folder, empty on failure.
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing = 0, const QString &size = QStringLiteral("320x180"));
+                        int missing = 0, const QString &size = QStringLiteral("320x180"),
+                        int cameraZone = -1);
 
 /// The MD5 of every decoded picture of the file's first video stream, in order (ffmpeg's
 /// framemd5 without the timestamps).
