@@ -759,7 +759,7 @@ TEST(batch, outputsCarryTheirRecordingDate) {
 // A clip whose stream says the camera recorded at -05:00 (here in summer time: -04:00) is read
 // in that zone, not the machine's (+02:00): the name keeps the playlist's wall-clock time, the
 // movie header, the creation-date key and the file's time give the moment it was in that zone,
-// and the log says where the zone came from.
+// and the detailed log and the job's summary block say where the zone came from.
 TEST(batch, cameraZoneOfTheStreamDatesTheOutput) {
     sandbox box;
     const QString card = box.root() + QStringLiteral("/card");
@@ -781,11 +781,13 @@ TEST(batch, cameraZoneOfTheStreamDatesTheOutput) {
     EXPECT_TRUE(
         tags.value("streams.stream.0.tags.creation_time").startsWith("2024-05-18T14:15:30"));
     EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), utc);
-    QFile details(box.detailsLog());
-    ASSERT_TRUE(details.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(details.readAll())
-                    .contains(QStringLiteral("recording date      : 2024-05-18T10:15:30-04:00 "
-                                             "(playlist, camera zone -04:00)")));
+    const QString line = QStringLiteral("recording date      : 2024-05-18T10:15:30-04:00 "
+                                        "(playlist, camera zone -04:00)");
+    for (const QString &logPath : {box.detailsLog(), box.resumeLog()}) {
+        QFile log(logPath);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << logPath.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(line)) << logPath.toStdString();
+    }
 }
 
 // A joined recording is dated by its first piece's stream: the later pieces' messages (patched
