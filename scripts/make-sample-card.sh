@@ -10,6 +10,9 @@
 #              one 1280x720 25 frames/s recording (2024-05-18 10:40:00) of SECONDS, cut at key
 #              frames into three stream files as a camera on a FAT card cuts a long recording;
 #              the playlist lists the later pieces as seamless continuations of the first
+# Every clip's key frames carry the camcorder's MDPM message, which says that the camera's clock
+# was set to +01:00 with summer time in force (+02:00), so the outputs' UTC times are 08:15:30
+# and so on whatever the zone of the machine that converts them.
 #
 # usage: scripts/make-sample-card.sh CARD_FOLDER [SECONDS]
 # The ffmpeg program is $FFMPEG (default /usr/bin/ffmpeg). An existing card folder is replaced.
@@ -25,29 +28,61 @@ mkdir -p -- "$bdmv/PLAYLIST" "$bdmv/CLIPINF" "$bdmv/STREAM"
 printf 'INDX0100' >"$bdmv/INDEX.BDM"
 printf 'MOBJ0100' >"$bdmv/MOVIEOBJ.BDM"
 
-# One clip: size, rate, seconds, where the video starts after the sound, output, and the
-# frames between key frames (default: one second's).
-make_clip() {
-    local size=$1 rate=$2 length=$3 delay=$4 out=$5 gop=${6:-$2}
-    "$ffmpeg" -nostdin -v error -y \
-        -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" \
-        -itsoffset "$delay" -f lavfi -i "testsrc2=size=$size:rate=$rate:duration=$length" \
-        -map 1:v -map 0:a \
-        -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -g "$gop" \
-        -c:a ac3 -b:a 192k -ac 2 \
-        -f mpegts "$out"
+# The SEI message of a camcorder's MDPM data, as hex: payload type 5 (user data unregistered),
+# its size, the MDPM UUID, "MDPM", two entries, tag 0x18 (zone byte 0x42: +01:00 with summer
+# time in force, that is +02:00; year 2024, month 05) and tag 0x19 (day 18, hour $1, minute $2,
+# second $3 as BCD digits), and the stop bit.
+mdpm_message_hex() {
+    printf '051f17ee8c60f84d11d98cd60800200c9a664d44504d0218422024051918%s%s%s80' "$1" "$2" "$3"
 }
 
-make_clip 1920x1080 50 "$seconds" 0.4 "$bdmv/STREAM/00001.MTS"
-make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS"
-make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS"
+# Puts the SEI NAL unit of the message given as hex before the first slice of every IDR picture
+# (NAL type 5 whose first_mb_in_slice is 0, a first bit of 1) of the Annex B stream $2, where a
+# camcorder writes it, with emulation-prevention bytes; writes the result to $3. (perl is part
+# of every Debian system.)
+insert_sei() {
+    perl -0777 -pe '
+        BEGIN {
+            my ($rbsp, $escaped, $zeros) = (pack("H*", shift), "", 0);
+            for my $c (split //, $rbsp) {
+                if ($zeros >= 2 && ord($c) <= 3) { $escaped .= "\x03"; $zeros = 0 }
+                $escaped .= $c;
+                $zeros = ord($c) == 0 ? $zeros + 1 : 0;
+            }
+            our $sei = "\x00\x00\x01\x06" . $escaped;
+        }
+        s/(?=\x00\x00\x01\x65[\x80-\xff])/$sei/g' "$1" "$2" >"$3"
+}
+
+# One clip: size, rate, seconds, where the video starts after the sound, output, the time of
+# its MDPM message (hh mm ss) and the frames between key frames (default: one second's). The
+# picture is encoded to a raw H.264 stream, given the message, then muxed with the sound.
+make_clip() {
+    local size=$1 rate=$2 length=$3 delay=$4 out=$5 hh=$6 mm=$7 ss=$8 gop=${9:-$2}
+    "$ffmpeg" -nostdin -v error -y \
+        -f lavfi -i "testsrc2=size=$size:rate=$rate:duration=$length" \
+        -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -g "$gop" \
+        -f h264 "$out.raw.h264"
+    insert_sei "$(mdpm_message_hex "$hh" "$mm" "$ss")" "$out.raw.h264" "$out.h264"
+    # A raw stream has no time stamps to delay: the sound starts earlier instead.
+    "$ffmpeg" -nostdin -v error -y \
+        -itsoffset "-$delay" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$length" \
+        -framerate "$rate" -i "$out.h264" -map 1:v -map 0:a -c:v copy \
+        -c:a ac3 -b:a 192k -ac 2 \
+        -f mpegts "$out"
+    rm -f -- "$out.raw.h264" "$out.h264"
+}
+
+make_clip 1920x1080 50 "$seconds" 0.4 "$bdmv/STREAM/00001.MTS" 10 15 30
+make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS" 10 20 05
+make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS" 10 31 44
 
 # The spanned recording: one encode with a key frame every half second (so that even a card of
 # one-second clips has three places to cut), cut into three pieces at the transport-stream
 # packets of key frames, each piece beginning with the tables (PAT 0, SDT 17, PMT 4096) the
 # muxer writes just before a key frame.
 whole="$bdmv/STREAM/.whole.ts"
-make_clip 1280x720 25 "$seconds" 0 "$whole" 12
+make_clip 1280x720 25 "$seconds" 0 "$whole" 10 40 00 12
 pid_at() { # the PID of the packet at byte offset $1 of $whole
     local bytes
     read -r -a bytes < <(od -An -tu1 -j $(($1 + 1)) -N2 -- "$whole")

@@ -756,6 +756,69 @@ TEST(batch, outputsCarryTheirRecordingDate) {
     EXPECT_FALSE(tags.value("format.tags.com_apple_quicktime_creationdate").isEmpty());
 }
 
+// A clip whose stream says the camera recorded at -05:00 (here in summer time: -04:00) is read
+// in that zone, not the machine's (+02:00): the name keeps the playlist's wall-clock time, the
+// movie header, the creation-date key and the file's time give the moment it was in that zone,
+// and the detailed log and the job's summary block say where the zone came from.
+TEST(batch, cameraZoneOfTheStreamDatesTheOutput) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream = makeCard(card, {{"320x180", 25}}, 1, 0x6A);
+    // The camera's message is in the stream and costs it no picture.
+    EXPECT_EQ(frameHashes(stream + QStringLiteral("/00001.MTS")).size(), 25);
+    // 2024-05-18 10:15:30 at -04:00 is 14:15:30 UTC.
+    const qint64 utc = 1716041730;
+    const runResult run =
+        box.batch({card, "--format", "rewrap", "--mode", "normal"}, 240000, {{"TZ", "FLX-02"}});
+    ASSERT_EQ(run.status, 0) << show(run);
+    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+    ASSERT_TRUE(QFileInfo::exists(out)) << box.eventsFiles().join(", ").toStdString();
+    const auto tags = dateTags(out);
+    EXPECT_EQ(tags.value("format.tags.com_apple_quicktime_creationdate"),
+              "2024-05-18T10:15:30-04:00");
+    EXPECT_TRUE(tags.value("format.tags.creation_time").startsWith("2024-05-18T14:15:30"))
+        << tags.value("format.tags.creation_time").toStdString();
+    EXPECT_TRUE(
+        tags.value("streams.stream.0.tags.creation_time").startsWith("2024-05-18T14:15:30"));
+    EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), utc);
+    const QString line = QStringLiteral("recording date      : 2024-05-18T10:15:30-04:00 "
+                                        "(playlist, camera zone -04:00)");
+    for (const QString &logPath : {box.detailsLog(), box.resumeLog()}) {
+        QFile log(logPath);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << logPath.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(line)) << logPath.toStdString();
+    }
+}
+
+// A joined recording is dated by its first piece's stream: the later pieces' messages (patched
+// here to another zone) do not count.
+TEST(batch, spannedRecordingTakesTheFirstPiecesCameraZone) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream = makeSpannedCard(card, box.root() + QStringLiteral("/whole.ts"), 3, 3.0,
+                                           0, QStringLiteral("320x180"), 0x2A);
+    ASSERT_FALSE(stream.isEmpty());
+    for (const char *later : {"/00002.MTS", "/00003.MTS"}) {
+        QFile piece(stream + QLatin1String(later));
+        ASSERT_TRUE(piece.open(QIODevice::ReadWrite));
+        QByteArray bytes = piece.readAll();
+        const qsizetype zone = bytes.indexOf(QByteArray("MDPM\x02\x18", 6));
+        ASSERT_GE(zone, 0) << later;
+        bytes[zone + 6] = '\x12'; // +09:00
+        piece.seek(0);
+        piece.write(bytes);
+    }
+    const runResult run =
+        box.batch({card, "--format", "rewrap", "--mode", "normal"}, 240000, {{"TZ", "FLX-02"}});
+    ASSERT_EQ(run.status, 0) << show(run);
+    ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
+    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+    EXPECT_EQ(dateTags(out).value("format.tags.com_apple_quicktime_creationdate"),
+              "2024-05-18T10:15:30-05:00");
+    // 10:15:30 at -05:00 is 15:15:30 UTC.
+    EXPECT_EQ(QFileInfo(out).lastModified().toSecsSinceEpoch(), 1716045330);
+}
+
 // One recording that the camcorder split into three pieces becomes one movie named after the
 // first piece: as long as the three together, with every picture of the unsplit encode once and
 // in order, and the sound as long as the picture at the end. The export keeps all of it too.

@@ -136,7 +136,131 @@ QString cardClipName(int clip) {
         .arg(clip, 5, 10, QLatin1Char('0'));
 }
 
-QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds) {
+QByteArray mdpmSeiNal(int zone, int clip) {
+    const avchd::ClipRecord record = cardRecord(clip);
+    QByteArray payload("\x17\xee\x8c\x60\xf8\x4d\x11\xd9\x8c\xd6\x08\x00\x20\x0c\x9a\x66MDPM", 20);
+    for (const unsigned char byte :
+         {0x02, 0x18, zone, 0x20, int(record.date[0]), int(record.date[1]), 0x19,
+          int(record.date[2]), int(record.date[3]), int(record.date[4]), int(record.date[5])}) {
+        payload += static_cast<char>(byte);
+    }
+    // One SEI message of type 5 (user data unregistered), then the stop bit.
+    const QByteArray rbsp = QByteArray(1, '\x05') +
+                            QByteArray(1, static_cast<char>(payload.size())) + payload +
+                            QByteArray(1, '\x80');
+    QByteArray nal("\x00\x00\x00\x01\x06", 5);
+    int zeros = 0;
+    for (const char c : rbsp) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (zeros >= 2 && byte <= 3) {
+            nal += '\x03'; // emulation prevention
+            zeros = 0;
+        }
+        nal += c;
+        zeros = byte == 0 ? zeros + 1 : 0;
+    }
+    return nal;
+}
+
+QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &nal) {
+    QByteArray out;
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i + 4 < annexB.size(); ++i) {
+        if (annexB[i] != 0 || annexB[i + 1] != 0 || annexB[i + 2] != 1) {
+            continue;
+        }
+        const auto header = static_cast<unsigned char>(annexB[i + 3]);
+        // An IDR slice whose first_mb_in_slice (the first Exp-Golomb code) is 0: its first bit
+        // is 1. That slice begins the picture.
+        if ((header & 0x1F) == 5 && (static_cast<unsigned char>(annexB[i + 4]) & 0x80) != 0) {
+            const qsizetype start = i > 0 && annexB[i - 1] == 0 ? i - 1 : i;
+            out += annexB.mid(copied, start - copied);
+            out += nal;
+            copied = start;
+        }
+        i += 2;
+    }
+    out += annexB.mid(copied);
+    return out;
+}
+
+bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
+                    double videoDelay, int zone, int clip) {
+    const QString raw = path + QStringLiteral(".h264");
+    int status = -1;
+    runProgram(
+        QStringLiteral("/usr/bin/ffmpeg"),
+        {"-nostdin",
+         "-v",
+         "error",
+         "-y",
+         "-f",
+         "lavfi",
+         "-i",
+         QStringLiteral("testsrc2=size=%1:rate=%2:duration=%3").arg(size).arg(rate).arg(seconds),
+         "-c:v",
+         "libx264",
+         "-preset",
+         "ultrafast",
+         "-pix_fmt",
+         "yuv420p",
+         "-g",
+         QString::number(rate),
+         "-sc_threshold",
+         "0",
+         "-b:v",
+         "4M",
+         "-f",
+         "h264",
+         raw},
+        &status);
+    QFile file(raw);
+    if (status != 0 || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray withSei = withNalBeforeIdrPictures(file.readAll(), mdpmSeiNal(zone, clip));
+    file.close();
+    if (!writeBytes(raw, withSei.toStdString())) {
+        return false;
+    }
+    // A raw stream has no time stamps to delay; the sound starts earlier instead.
+    runProgram(QStringLiteral("/usr/bin/ffmpeg"),
+               {"-nostdin",
+                "-v",
+                "error",
+                "-y",
+                "-itsoffset",
+                QString::number(-videoDelay),
+                "-f",
+                "lavfi",
+                "-i",
+                QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(seconds),
+                "-framerate",
+                QString::number(rate),
+                "-i",
+                raw,
+                "-map",
+                "1:v",
+                "-map",
+                "0:a",
+                "-c:v",
+                "copy",
+                "-c:a",
+                "ac3",
+                "-b:a",
+                "384k",
+                "-ac",
+                "2",
+                "-f",
+                "mpegts",
+                path},
+               &status);
+    QFile::remove(raw);
+    return status == 0 && QFileInfo(path).size() > 0;
+}
+
+QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds,
+                 int cameraZone) {
     const QString bdmv = makeCardFolders(card);
     std::vector<avchd::ClipRecord> records;
     std::vector<avchd::PlayItem> items;
@@ -145,19 +269,27 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
         records.push_back(cardRecord(clip));
         // Each clip a recording of its own: no item continues the one before it.
         items.push_back({clip, 63000, 63000 + static_cast<std::uint32_t>(seconds * 45000), 1});
-        makeClip(QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0')),
-                 clips[i].first, clips[i].second, seconds, {}, false, i == 0 ? 0.4 : 0);
+        const QString stream =
+            QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0'));
+        if (cameraZone >= 0) {
+            makeCameraClip(stream, clips[i].first, clips[i].second, seconds, i == 0 ? 0.4 : 0,
+                           cameraZone, clip);
+        } else {
+            makeClip(stream, clips[i].first, clips[i].second, seconds, {}, false, i == 0 ? 0.4 : 0);
+        }
     }
     writeBytes(bdmv + QStringLiteral("/PLAYLIST/00000.MPL"), avchd::playlistBytes(records, items));
     return bdmv + QStringLiteral("/STREAM");
 }
 
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing, const QString &size) {
+                        int missing, const QString &size, int cameraZone) {
     const QString bdmv = makeCardFolders(card);
     // One encode with a key frame every second and none elsewhere, so that every second
     // begins a group of pictures where the camera may cut.
-    if (pieces < 2 || !makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"})) {
+    if (pieces < 2 ||
+        !(cameraZone >= 0 ? makeCameraClip(whole, size, 25, seconds, 0, cameraZone, 1)
+                          : makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"}))) {
         return QString();
     }
     QFile in(whole);

@@ -23,18 +23,38 @@ bool makeClip(const QString &path, const QString &size, int rate, double seconds
 
 /// A card folder <card>/PRIVATE/AVCHD/BDMV with a playlist listing clips 1..n recorded on
 /// 2024-05-18 at 10:15:30, 10:20:05, 10:31:44 (and later minutes), and their stream files made by
-/// `clips` (size, rate pairs). Answers the STREAM folder.
-QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds);
+/// `clips` (size, rate pairs). With a `cameraZone` byte (0 to 255), every clip's IDR pictures
+/// carry a camcorder's MDPM message with that zone and the clip's date (makeCameraClip).
+/// Answers the STREAM folder.
+QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, double seconds,
+                 int cameraZone = -1);
+
+/// The SEI NAL unit (start code, header, escaped payload) of a camcorder's MDPM message: the
+/// zone byte, 2024-05-18 and the time of makeCard's clip n.
+QByteArray mdpmSeiNal(int zone, int clip);
+
+/// H.264 Annex B bytes with `nal` put before the first slice of every IDR picture, where a
+/// camcorder writes its SEI messages.
+QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &nal);
+
+/// Makes a clip as makeClip does (H.264 and AC-3 stereo in a transport stream, the picture
+/// `videoDelay` after the sound, a key frame every second and no other) whose IDR pictures carry
+/// the MDPM message of mdpmSeiNal: the picture is encoded to Annex B, the message put in, and both
+/// muxed with ffmpeg's stream copy.
+bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
+                    double videoDelay, int zone, int clip);
 
 /// A card like makeCard's whose playlist lists one recording split into `pieces` stream files
 /// (clips 1..pieces, the first dated as makeCard's clip 1): one 25 fps encode (of `size`) of
 /// `seconds` with a key frame every second, kept at `whole`, cut at the transport-stream packets
 /// where key frames begin, as a camcorder cuts. The play items give each piece's in and out
 /// times; the later pieces continue the first (connection conditions 5 and 6). The clip
-/// `missing` (0: none) is listed but left off the card. Answers the STREAM folder, empty on
-/// failure.
+/// `missing` (0: none) is listed but left off the card. With a `cameraZone` byte, the encode's
+/// IDR pictures carry the MDPM message of makeCameraClip (clip 1's date). Answers the STREAM
+/// folder, empty on failure.
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing = 0, const QString &size = QStringLiteral("320x180"));
+                        int missing = 0, const QString &size = QStringLiteral("320x180"),
+                        int cameraZone = -1);
 
 /// The MD5 of every decoded picture of the file's first video stream, in order (ffmpeg's
 /// framemd5 without the timestamps).

@@ -262,6 +262,7 @@ void appController::encDebStep(int32_t outInt) {
         folder += QLatin1Char('/');
     }
     const std::optional<recordingDate> date = recordingDateOf(src);
+    QString dateLine;
     const std::optional<QString> name =
         date ? std::optional<QString>(date->name) : std::optional<QString>();
     if (date && date->utcSeconds) {
@@ -271,10 +272,14 @@ void appController::encDebStep(int32_t outInt) {
                            recordingDateIso8601(*date->utcSeconds, date->offsetSeconds));
         prefWriteChildDico(kJob, QStringLiteral("recordingDateSeconds"),
                            static_cast<qlonglong>(*date->utcSeconds));
-        logStr(QStringLiteral("recording date      : %1 (%2)")
-                   .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
-                        date->fromPlaylist ? QStringLiteral("playlist, local zone")
-                                           : QStringLiteral("file creation date")));
+        // Where the moment came from, for the detailed log and the job's summary block.
+        dateLine = QStringLiteral("recording date      : %1 (%2)")
+                       .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
+                            !date->fromPlaylist ? QStringLiteral("file creation date")
+                            : date->cameraZone  ? QStringLiteral("playlist, camera zone %1")
+                                                     .arg(zoneOffsetText(date->offsetSeconds))
+                                               : QStringLiteral("playlist, local zone"));
+        logStr(dateLine);
     }
     const QString dst =
         QStringLiteral("%1%2/%3.%4")
@@ -336,6 +341,7 @@ void appController::encDebStep(int32_t outInt) {
               QStringLiteral("destination         : %1\n").arg(dst) +
               QStringLiteral("format              : %1\n")
                   .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel) +
+              (dateLine.isEmpty() ? QString() : dateLine + QLatin1Char('\n')) +
               (record.contains(QStringLiteral("joinNoteStr"))
                    ? QStringLiteral("recording           : %1\n")
                          .arg(record.value(QStringLiteral("joinNoteStr")).toString())

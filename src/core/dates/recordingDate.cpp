@@ -1,5 +1,7 @@
 #include "dates/recordingDate.h"
 
+#include "dates/mdpmZone.h"
+
 #include "platform/log.h"
 #include "platform/resources.h"
 #include "platform/utilsFile.h"
@@ -286,8 +288,16 @@ std::optional<recordingDate> recordingDateOf(const QString &path) {
         logDebug(QStringLiteral("dateCreation2iMovieN- folderPLAYLIST : %1").arg(folderPLAYLIST));
         if (const std::optional<QString> name = clipdaterName(folderPLAYLIST, baseName)) {
             answer.name = *name + QLatin1Char('-') + baseName;
-            answer.utcSeconds = clipNameUtcSeconds(*name, answer.offsetSeconds);
             answer.fromPlaylist = true;
+            // The playlist holds the camera's clock; the clip's stream may say in which zone.
+            if (const std::optional<std::int32_t> zone = cameraZoneOf(path)) {
+                answer.utcSeconds = clipNameUtcSecondsInZone(*name, *zone);
+                answer.offsetSeconds = *zone;
+                answer.cameraZone = answer.utcSeconds.has_value();
+            }
+            if (!answer.cameraZone) {
+                answer.utcSeconds = clipNameUtcSeconds(*name, answer.offsetSeconds);
+            }
             return answer;
         }
     }
@@ -345,6 +355,48 @@ std::optional<std::int64_t> clipNameUtcSeconds(const QString &name, std::int32_t
     }
     offsetSeconds = static_cast<std::int32_t>(fields->tm_gmtoff);
     return static_cast<std::int64_t>(time);
+}
+
+std::optional<std::int64_t> clipNameUtcSecondsInZone(const QString &name,
+                                                     std::int32_t offsetSeconds) {
+    std::optional<std::tm> fields = clipNameFields(name);
+    if (!fields) {
+        return std::nullopt;
+    }
+    // The fields as if in UTC, then moved by the zone's offset.
+    const std::time_t asUtc = timegm(&*fields);
+    if (asUtc == static_cast<std::time_t>(-1)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(asUtc) - offsetSeconds;
+}
+
+QString zoneOffsetText(std::int32_t offsetSeconds) {
+    const std::int32_t magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    return QStringLiteral("%1%2:%3")
+        .arg(offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
+        .arg(magnitude % 3600 / 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<std::int32_t> cameraZoneOf(const QString &path) {
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<mdpmDate> mdpm = mdpmOfFile(QFile::encodeName(path).toStdString());
+    if (!mdpm || !mdpm->zone) {
+        logDebug(QStringLiteral("camera zone         : none in '%1'").arg(path));
+        return std::nullopt;
+    }
+    const std::optional<std::int32_t> offset = mdpmZoneOffsetSeconds(*mdpm->zone);
+    if (!offset) {
+        logStr(QStringLiteral("camera zone         :-/ impossible zone byte 0x%1 in '%2'")
+                   .arg(*mdpm->zone, 2, 16, QLatin1Char('0'))
+                   .arg(path));
+        return std::nullopt;
+    }
+    logDebug(QStringLiteral("camera zone         : %1 in '%2'").arg(zoneOffsetText(*offset), path));
+    return offset;
 }
 
 QString recordingDateIso8601(std::int64_t utcSeconds, std::int32_t offsetSeconds) {

@@ -33,12 +33,17 @@ struct recordingDate {
     std::optional<std::int64_t> utcSeconds;
     /// The zone offset east of Greenwich (seconds) in which the moment was given.
     std::int32_t offsetSeconds = 0;
-    /// True when the card's playlist gave it (a wall-clock time read in the machine's zone),
-    /// false when the file's creation date did.
+    /// True when the card's playlist gave it (a wall-clock time), false when the file's
+    /// creation date did.
     bool fromPlaylist = false;
+    /// True when the playlist's wall-clock time was read in the zone the camera recorded in,
+    /// as the clip's stream gives it; false when it was read in the machine's zone.
+    bool cameraZone = false;
 };
 
 /// The recording date of the source at `path` and its output name; nothing for an empty path.
+/// A playlist's wall-clock time is read in the camera's zone when the clip's stream gives a
+/// possible one (its first MDPM message), else in the machine's zone (TZ).
 std::optional<recordingDate> recordingDateOf(const QString &path);
 
 /// The date name of one clipdater line when it lists the clip `baseName` with a date that
@@ -51,6 +56,18 @@ std::optional<QString> clipdaterLineName(const QString &line, const QString &bas
 /// read in the local time zone (TZ): nothing when the name holds no possible date. The offset
 /// of that zone at that moment goes to offsetSeconds.
 std::optional<std::int64_t> clipNameUtcSeconds(const QString &name, std::int32_t &offsetSeconds);
+
+/// The moment of the wall-clock time of a clipdater date name read in the zone offsetSeconds
+/// east of Greenwich; nothing when the name holds no possible date.
+std::optional<std::int64_t> clipNameUtcSecondsInZone(const QString &name,
+                                                     std::int32_t offsetSeconds);
+
+/// A zone offset as "+01:00", "-05:30".
+QString zoneOffsetText(std::int32_t offsetSeconds);
+
+/// The camera's zone offset (seconds east of Greenwich) that the stream file at `path` gives in
+/// its first access units; nothing when it gives none or an impossible one.
+std::optional<std::int32_t> cameraZoneOf(const QString &path);
 
 /// ISO 8601 with the zone offset: "2011-06-15T14:30:05+02:00" for the moment utcSeconds given
 /// in the zone offsetSeconds east of Greenwich.
