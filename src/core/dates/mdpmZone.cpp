@@ -98,31 +98,31 @@ std::optional<mdpmDate> mdpmFromSeiNal(const unsigned char *data, std::size_t si
     }
     std::size_t at = 0;
     const std::size_t end = rbsp.size();
-    // Each message: its type and size as runs of 0xFF plus a last byte, then its payload. The
-    // RBSP ends with the stop bit's byte (0x80), which begins no message.
+    // A message's type or size: 255 for every 0xFF byte, plus the last byte's value.
+    const auto number = [&]() -> std::optional<std::size_t> {
+        std::size_t value = 0;
+        while (at < end && rbsp[at] == 0xFF) {
+            value += 255;
+            ++at;
+        }
+        if (at >= end) {
+            return std::nullopt;
+        }
+        return value + rbsp[at++];
+    };
+    // Each message: its type and size, then its payload. The RBSP ends with the stop bit's byte
+    // (0x80), which begins no message.
     while (end - at > 1 || (end - at == 1 && rbsp[at] != 0x80)) {
-        std::size_t type = 0;
-        while (at < end && rbsp[at] == 0xFF) {
-            type += 255;
-            ++at;
-        }
-        if (at >= end) {
+        const std::optional<std::size_t> type = number();
+        const std::optional<std::size_t> length = type ? number() : std::nullopt;
+        if (!length) {
             return std::nullopt;
         }
-        type += rbsp[at++];
-        std::size_t payload = 0;
-        while (at < end && rbsp[at] == 0xFF) {
-            payload += 255;
-            ++at;
-        }
-        if (at >= end) {
-            return std::nullopt;
-        }
-        payload += rbsp[at++];
+        const std::size_t payload = *length;
         if (payload > end - at) {
             return std::nullopt; // runs past its NAL unit
         }
-        if (type == kSeiUserDataUnregistered) {
+        if (*type == kSeiUserDataUnregistered) {
             if (std::optional<mdpmDate> found = mdpmFromUserData(rbsp.data() + at, payload)) {
                 return found;
             }

@@ -405,13 +405,10 @@ QString recordingDateIso8601(std::int64_t utcSeconds, std::int32_t offsetSeconds
     if (gmtime_r(&shifted, &fields) == nullptr) {
         return QString();
     }
-    const std::int32_t magnitude = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
-                  fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-                  fields.tm_min, fields.tm_sec, offsetSeconds < 0 ? '-' : '+', magnitude / 3600,
-                  magnitude % 3600 / 60);
-    return QString::fromLatin1(text);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", fields.tm_year + 1900,
+                  fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
+    return QString::fromLatin1(text) + zoneOffsetText(offsetSeconds);
 }
 
 QString recordingDateUtcText(std::int64_t utcSeconds) {
