@@ -2,6 +2,7 @@
 #include "dates/recordingDate.h"
 
 #include "avchdCard.h"
+#include "scopedTimeZone.h"
 
 #include <QString>
 
@@ -131,32 +132,16 @@ Bytes transportStream(const Bytes &es, bool m2ts) {
     return out;
 }
 
-// Sets TZ for the scope of one test and puts the previous value back.
-class ScopedZone {
-public:
-    explicit ScopedZone(const char *zone) {
-        if (const char *old = std::getenv("TZ")) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedZone() {
-        if (hadOld_) {
-            setenv("TZ", old_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedZone(const ScopedZone &) = delete;
-    ScopedZone &operator=(const ScopedZone &) = delete;
-
-private:
-    std::string old_;
-    bool hadOld_ = false;
-};
+// The wall-clock time of the real Canon clip's message, 2008-12-31 23:16:24.
+void expectCanonDate(const mdpmDate &found) {
+    ASSERT_TRUE(found.hasDate);
+    EXPECT_EQ(found.year, 2008);
+    EXPECT_EQ(found.month, 12);
+    EXPECT_EQ(found.day, 31);
+    EXPECT_EQ(found.hour, 23);
+    EXPECT_EQ(found.minute, 16);
+    EXPECT_EQ(found.second, 24);
+}
 
 std::string realTestFile(const std::string &name) {
     for (const char *folder :
@@ -211,13 +196,7 @@ TEST(MdpmZone, FirstMdpmMessageOfTheAnnexBStream) {
     const std::optional<mdpmDate> found = fromAnnexB(stream);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->zone, 0x02);
-    ASSERT_TRUE(found->hasDate);
-    EXPECT_EQ(found->year, 2008);
-    EXPECT_EQ(found->month, 12);
-    EXPECT_EQ(found->day, 31);
-    EXPECT_EQ(found->hour, 23);
-    EXPECT_EQ(found->minute, 16);
-    EXPECT_EQ(found->second, 24);
+    expectCanonDate(*found);
 
     // The first one wins, also when it comes in a NAL of its own after a slice of nothing.
     const Bytes two = seiNal(seiMessage(5, mdpm(dateEntries(0x2A)))) + idrSlice() +
@@ -317,13 +296,7 @@ TEST(MdpmZone, RealCanonClip) {
     const std::optional<mdpmDate> found = mdpmOfFile(clip);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->zone, 0x02);
-    ASSERT_TRUE(found->hasDate);
-    EXPECT_EQ(found->year, 2008);
-    EXPECT_EQ(found->month, 12);
-    EXPECT_EQ(found->day, 31);
-    EXPECT_EQ(found->hour, 23);
-    EXPECT_EQ(found->minute, 16);
-    EXPECT_EQ(found->second, 24);
+    expectCanonDate(*found);
     EXPECT_EQ(cameraZoneOf(QString::fromStdString(clip)), 3600);
 }
 
@@ -331,7 +304,7 @@ TEST(MdpmZone, RealCanonClip) {
 // machine's; its name stays the playlist's. Without a zone, or with an impossible one, the
 // machine's zone as before.
 TEST(MdpmZone, RecordingDateReadsThePlaylistInTheCameraZone) {
-    ScopedZone machine("FLX-02");
+    ScopedTimeZone machine("FLX-02");
     avchd::TempDir tmp;
     const auto card = [&](const std::string &name, const Bytes &stream) {
         const fs::path playlists = avchd::makeCard(tmp.path() / name, avchd::CardForm::Bdmv);

@@ -1,6 +1,7 @@
 #include "dates/recordingDate.h"
 
 #include "avchdCard.h"
+#include "scopedTimeZone.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -21,33 +22,6 @@ namespace {
 QString q(const fs::path &path) {
     return QString::fromStdString(path.string());
 }
-
-// Sets TZ for the scope of one test and puts the previous value back.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char *zone) {
-        if (const char *old = std::getenv("TZ")) {
-            old_ = old;
-            hadOld_ = true;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (hadOld_) {
-            setenv("TZ", old_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone &) = delete;
-    ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
-
-private:
-    std::string old_;
-    bool hadOld_ = false;
-};
 
 constexpr std::int64_t k20110615At123005Utc = 1308141005;
 

@@ -187,35 +187,9 @@ QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &
 bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
                     double videoDelay, int zone, int clip) {
     const QString raw = path + QStringLiteral(".h264");
-    int status = -1;
-    runProgram(
-        QStringLiteral("/usr/bin/ffmpeg"),
-        {"-nostdin",
-         "-v",
-         "error",
-         "-y",
-         "-f",
-         "lavfi",
-         "-i",
-         QStringLiteral("testsrc2=size=%1:rate=%2:duration=%3").arg(size).arg(rate).arg(seconds),
-         "-c:v",
-         "libx264",
-         "-preset",
-         "ultrafast",
-         "-pix_fmt",
-         "yuv420p",
-         "-g",
-         QString::number(rate),
-         "-sc_threshold",
-         "0",
-         "-b:v",
-         "4M",
-         "-f",
-         "h264",
-         raw},
-        &status);
     QFile file(raw);
-    if (status != 0 || !file.open(QIODevice::ReadOnly)) {
+    if (!makeClip(raw, size, rate, seconds, {"-sc_threshold", "0", "-f", "h264"}, true) ||
+        !file.open(QIODevice::ReadOnly)) {
         return false;
     }
     const QByteArray withSei = withNalBeforeIdrPictures(file.readAll(), mdpmSeiNal(zone, clip));
@@ -224,6 +198,7 @@ bool makeCameraClip(const QString &path, const QString &size, int rate, double s
         return false;
     }
     // A raw stream has no time stamps to delay; the sound starts earlier instead.
+    int status = -1;
     runProgram(QStringLiteral("/usr/bin/ffmpeg"),
                {"-nostdin",
                 "-v",
