@@ -417,3 +417,21 @@ TEST_F(MovieExport, LostSoundOrPictureFailsTheExport) {
     EXPECT_NE(status.message.find("Video track 1 ("), std::string::npos) << status.message;
     EXPECT_EQ(filesInWork(), 7u);
 }
+
+// A recording dated after 2040-02-06: libavformat writes 32-bit header times, which would cut
+// 2069 to 1933 or so; the export's header keeps the whole date.
+TEST_F(MovieExport, DateAfter2040KeepsItsCentury) {
+    const auto source = work / "moon.mov";
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg "
+                       "-metadata creation_time=2069-07-20T20:17:40Z -metadata "
+                       "com.apple.quicktime.creationdate=2069-07-20T22:17:40+02:00 "
+                       "-movflags +use_metadata_tags",
+                       source));
+    MovieStatus status;
+    auto movie = Movie::open(source, &status);
+    ASSERT_TRUE(movie) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "out.mov", prores("apco")));
+    const std::string tags = probe(work / "out.mov", "v:0", "format_tags=creation_time");
+    EXPECT_NE(tags.find("2069-07-20T20:17:40"), std::string::npos) << tags;
+    EXPECT_EQ(countFrames(work / "out.mov", "v:0"), 25);
+}
