@@ -769,9 +769,10 @@ struct testUser {
 
 // Two users of one machine, TMPDIR unset for both (here: one shared sticky folder, as /tmp):
 // the other user made "Fluxaro" in it first, writable by all, with a link named "frame.yuv" to
-// our ~/.bashrc (which became 4.6 MB of video). Our batch converts all the same, in a folder of its own; it writes nothing
-// through the link, neither deletes nor trashes the other user's folder, and leaves no "files"
-// or "info" folders in the current folder of a new account.
+// our ~/.bashrc (which became 4.6 MB of video). Our batch converts all the same, in a folder
+// of its own; it writes nothing through the link, neither deletes nor trashes the other
+// user's folder, and leaves no "files" or "info" folders in the current folder of a new
+// account.
 TEST(batch, twoUsersOnOneMachine) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "adding users needs root";
