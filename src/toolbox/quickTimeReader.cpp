@@ -442,9 +442,15 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
         auto &kept = code[0] == 'u' ? movie.userData : movie.metadata;
         kept.assign(atom.whole.begin(), atom.whole.end());
     }
-    if (mvhd.body.empty() || mvhd.body[0] == 0)
-        unwrapHeaderTimes(movie,
-                          creationDateKeyTime(findAtom(children, fourCharCode("meta")).body));
+    if (mvhd.body.empty() || mvhd.body[0] == 0) {
+        // The keys live in 'meta' in the movie atom or, as libavformat writes them, in 'udta'.
+        std::optional<std::uint64_t> keyTime =
+            creationDateKeyTime(findAtom(children, fourCharCode("meta")).body);
+        std::vector<AtomView> userAtoms;
+        if (!keyTime && listAtoms(findAtom(children, fourCharCode("udta")).body, userAtoms))
+            keyTime = creationDateKeyTime(findAtom(userAtoms, fourCharCode("meta")).body);
+        unwrapHeaderTimes(movie, keyTime);
+    }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     for (const auto &child : children) {
         if (child.type != fourCharCode("trak"))
