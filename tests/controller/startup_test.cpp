@@ -138,6 +138,36 @@ TEST(Startup, TemporaryFolderIsOursAloneAndNewAtEachStart) {
     QDir(foreign).removeRecursively();
 }
 
+// A crash or a kill leaves the run's temporary folder: the next start deletes it, but never
+// the folder of a run that still goes on (its lock is held) nor one it can't prove its own.
+TEST(Startup, TemporaryFoldersOfDeadRunsAreSweptAtTheNextStart) {
+    const QString tmp = QDir::tempPath();
+    const QString dead = tmp + QStringLiteral("/Fluxaro-dead01");
+    const QString alive = tmp + QStringLiteral("/Fluxaro-alive1");
+    const QString open = tmp + QStringLiteral("/Fluxaro-open01");
+    for (const QString &folder : {dead, alive, open}) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(writeBytes(folder + QStringLiteral("/frame.yuv"), "frame"));
+    }
+    QFile::setPermissions(dead,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(alive,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QLockFile running(alive + QStringLiteral("/.fluxaro.lock"));
+    ASSERT_TRUE(running.tryLock(0));
+
+    const QString mine = startupTmpFolder();
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    EXPECT_TRUE(QFileInfo::exists(alive + QStringLiteral("/frame.yuv")));
+    EXPECT_TRUE(QFileInfo::exists(open + QStringLiteral("/frame.yuv"))); // not 0700: not ours
+    EXPECT_TRUE(QFileInfo::exists(mine));
+    running.unlock();
+    quitCleanup();
+    EXPECT_FALSE(QFileInfo::exists(mine));
+    QDir(alive).removeRecursively();
+    QDir(open).removeRecursively();
+}
+
 TEST(ResourcesAndInfoList, ResourceFolderAndInformationList) {
     EXPECT_EQ(QFileInfo(resourcePathStr()).canonicalFilePath(),
               QFileInfo(QStringLiteral(FLUXARO_RESOURCE_DIR)).canonicalFilePath());

@@ -34,6 +34,15 @@ QString &tmpFolderMade() {
     return folder;
 }
 
+// The lock inside it, held while this process runs: a later start tells a folder whose
+// process died (a crash, a kill) from one in use.
+std::unique_ptr<QLockFile> &tmpFolderLock() {
+    static std::unique_ptr<QLockFile> lock;
+    return lock;
+}
+
+const QString kTmpLockName = QStringLiteral(".fluxaro.lock");
+
 std::unique_ptr<QLockFile> &lockHolder() {
     static std::unique_ptr<QLockFile> holder;
     return holder;
@@ -132,11 +141,35 @@ void removeOwnTmpFolder() {
     if (folder.isEmpty()) {
         return;
     }
+    tmpFolderLock().reset();
     const QFileInfo info(QDir::cleanPath(folder));
     if (info.isDir() && !info.isSymLink()) {
         QDir(info.filePath()).removeRecursively();
     }
     tmpFolderMade().clear();
+}
+
+// The temporary folders of our earlier runs in the base that a crash or a kill left: ours (by
+// owner), named as start-up names them, and their run gone (their lock is free).
+void sweepLeftTmpFolders(const QString &base) {
+    const QStringList names =
+        QDir(base).entryList({appNameStr() + QStringLiteral("-??????")},
+                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        const QString folder = QDir(base).filePath(name);
+        if (!isPrivateFolderOfOurs(folder)) {
+            continue;
+        }
+        QLockFile lock(folder + QLatin1Char('/') + kTmpLockName);
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0)) {
+            continue; // another run of ours uses it
+        }
+        lock.unlock();
+        QDir(folder).removeRecursively();
+        logStr(QStringLiteral("TMPFOLDER           :-/ left by an earlier run, deleted '%1'")
+                   .arg(folder));
+    }
 }
 
 } // namespace
@@ -162,6 +195,7 @@ QString startupTmpFolder() {
     }
     QString folder;
     for (const QString &base : bases) {
+        sweepLeftTmpFolders(base);
         folder = makePrivateFolder(base);
         if (!folder.isEmpty()) {
             break;
@@ -183,6 +217,9 @@ QString startupTmpFolder() {
         logStr(QStringLiteral("TMPFOLDER           :-( no private temporary folder"));
     } else {
         tmpFolderMade() = folder;
+        tmpFolderLock() = std::make_unique<QLockFile>(folder + kTmpLockName);
+        tmpFolderLock()->setStaleLockTime(0);
+        tmpFolderLock()->tryLock(0);
     }
     setTMPFOLDER(folder);
     logStr(QStringLiteral("TMPFOLDER           : %1").arg(getTMPFOLDER()));
