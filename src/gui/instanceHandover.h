@@ -23,7 +23,7 @@ bool instanceHandOver(const QStringList &paths, int timeoutMs = 5000);
 /// remove the socket) listens again within `relistenMs`.
 struct instanceServerLimits {
     int idleMs = 5000;
-    int maxConnections = 32;
+    int maxConnections = 64;
     int relistenMs = 2000;
 };
 
