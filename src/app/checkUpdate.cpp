@@ -81,6 +81,8 @@ bool newCopyStarts(const appReplacement &replacement) {
     startupReleaseSingleInstance();
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // On trial: its start-up leaves the replacement's journal to this process.
+    env.insert(QStringLiteral("FLUXARO_UPDATE_TRIAL"), QStringLiteral("1"));
     env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"),
                replacement.prefix + QStringLiteral("/share/fluxaro"));
     process.setProcessEnvironment(env);
@@ -109,11 +111,24 @@ int checkUpdateRun(const QStringList &arguments) {
     int status = 2;
     switch (check.status) {
     case updateCheckStatus::NotRun:
+        status = 2;
+        break;
     case updateCheckStatus::NoNetwork:
+        if (check.fetchOutcome == webFetchOutcome::TimedOut ||
+            check.fetchOutcome == webFetchOutcome::TooLarge) {
+            out(QStringLiteral("fluxaro: the update site: %1")
+                    .arg(webFetchOutcomeStr(check.fetchOutcome)));
+        }
         status = 2;
         break;
     case updateCheckStatus::Unreadable:
-        out(QStringLiteral("fluxaro: the update site's answer is unreadable"));
+        if (check.fetchOutcome == webFetchOutcome::TimedOut ||
+            check.fetchOutcome == webFetchOutcome::TooLarge) {
+            out(QStringLiteral("fluxaro: the update site: %1")
+                    .arg(webFetchOutcomeStr(check.fetchOutcome)));
+        } else {
+            out(QStringLiteral("fluxaro: the update site's answer is unreadable"));
+        }
         status = 2;
         break;
     case updateCheckStatus::UpToDate:

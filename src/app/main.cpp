@@ -15,6 +15,7 @@
 #include "platform/resources.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "update/updateInstall.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -193,6 +194,8 @@ int main(int argc, char *argv[]) {
         }
         return 1;
     }
+    // An application update that a kill cut short is finished or undone before anything runs.
+    updateFinishInterrupted();
     if (facts) {
         printFacts();
     }

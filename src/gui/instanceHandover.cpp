@@ -8,6 +8,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 QString instanceSocketPathStr() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -46,45 +47,76 @@ bool instanceHandOver(const QStringList &paths, int timeoutMs) {
     return answer.startsWith("ok");
 }
 
-instanceServer::instanceServer(QObject *parent) : QObject(parent), server_(new QLocalServer(this)) {
+instanceServer::instanceServer(QObject *parent, instanceServerLimits limits)
+    : QObject(parent), server_(new QLocalServer(this)), limits_(limits) {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-                // Nobody sends a megabyte of paths: a peer that does is not a Fluxaro.
-                if (buffer.size() > (1 << 20)) {
-                    socket->abort();
-                    return;
-                }
-                socket->setProperty("buffer", buffer);
-                if (!buffer.endsWith("\n\n") && buffer != "\n") {
-                    return;
-                }
-                QStringList paths;
-                for (const QByteArray &line : buffer.split('\n')) {
-                    if (!line.isEmpty()) {
-                        paths << QString::fromUtf8(line);
-                    }
-                }
-                socket->write("ok\n");
-                socket->flush();
-                socket->disconnectFromServer();
-                logStr(QStringLiteral("open with           : %1").arg(paths.size()));
-                if (received && !paths.isEmpty()) {
-                    received(paths);
-                }
-            });
+    connect(server_, &QLocalServer::newConnection, this, &instanceServer::acceptPending);
+    // Qt closes the server, and removes its socket file, when an accept fails (no file
+    // descriptor left): every later "Open with" would be lost for the window's life.
+    auto *watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (wanted_ && !server_->isListening()) {
+            logStr(QStringLiteral("open with           :-/ listening again"));
+            listen();
         }
     });
+    watch->start(limits_.relistenMs);
+}
+
+void instanceServer::acceptPending() {
+    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+        if (open_ >= limits_.maxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++open_;
+        connect(socket, &QObject::destroyed, this, [this] { --open_; });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A peer that keeps the connection without sending its list holds a file descriptor
+        // for nothing: it is dropped.
+        auto *idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        idle->start(limits_.idleMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+            // Nobody sends a megabyte of paths: a peer that does is not a Fluxaro.
+            if (buffer.size() > (1 << 20)) {
+                socket->abort();
+                return;
+            }
+            socket->setProperty("buffer", buffer);
+            if (!buffer.endsWith("\n\n") && buffer != "\n") {
+                return;
+            }
+            QStringList paths;
+            for (const QByteArray &line : buffer.split('\n')) {
+                if (!line.isEmpty()) {
+                    paths << QString::fromUtf8(line);
+                }
+            }
+            socket->write("ok\n");
+            socket->flush();
+            socket->disconnectFromServer();
+            logStr(QStringLiteral("open with           : %1").arg(paths.size()));
+            if (received && !paths.isEmpty()) {
+                received(paths);
+            }
+        });
+    }
 }
 
 instanceServer::~instanceServer() {
+    wanted_ = false;
     server_->close();
 }
 
 bool instanceServer::listen() {
+    wanted_ = true;
     const QString path = instanceSocketPathStr();
     // Only the holder of the single-instance lock gets here: a socket file is a dead one's.
     QLocalServer::removeServer(path);

@@ -17,17 +17,33 @@ QString instanceSocketPathStr();
 /// Sends the paths (made absolute) to the running window; true when it took them.
 bool instanceHandOver(const QStringList &paths, int timeoutMs = 5000);
 
+/// Bounds of the hand-over socket: a connection that has not sent its whole list within
+/// `idleMs` is dropped, at most `maxConnections` are open at once (later ones are dropped at
+/// once), and a server that stopped listening (an accept that failed makes Qt close it and
+/// remove the socket) listens again within `relistenMs`.
+struct instanceServerLimits {
+    int idleMs = 5000;
+    int maxConnections = 64;
+    int relistenMs = 2000;
+};
+
 /// The running window's end: listens once the single-instance lock is held (a socket file
 /// left by a process that died is replaced), and hands each received list to `received`.
 class instanceServer : public QObject {
     Q_OBJECT
 
 public:
-    explicit instanceServer(QObject *parent = nullptr);
+    explicit instanceServer(QObject *parent = nullptr, instanceServerLimits limits = {});
     ~instanceServer() override;
     bool listen();
+    /// Connections open now (tests).
+    int openConnections() const { return open_; }
     std::function<void(const QStringList &paths)> received;
 
 private:
+    void acceptPending();
     QLocalServer *server_;
+    instanceServerLimits limits_;
+    int open_ = 0;
+    bool wanted_ = false;
 };

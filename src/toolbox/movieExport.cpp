@@ -3,6 +3,7 @@
 #include "components.h"
 #include "fileIo.h"
 #include "libavHandles.h"
+#include "movieMedia.h"
 #include "proresEncoder.h"
 
 extern "C" {
@@ -777,6 +778,24 @@ void keepRecordingDate(const AVFormatContext *input, AVFormatContext *output) {
         av_opt_set(output->priv_data, "movflags", "+use_metadata_tags", 0);
 }
 
+// libavformat writes version 0 movie, track and media headers whatever the date, so a
+// recording dated after 2040-02-06 (past 32 bits of seconds since 1904) would come out cut
+// to its low bits. Its header is written again by the toolbox, which keeps the whole time.
+MovieStatus keepWideHeaderTimes(const Movie &source, const std::string &path,
+                                const ExportJob &job) {
+    const std::uint64_t created = MovieAccess::creationTime(source);
+    const std::uint64_t modified = MovieAccess::modificationTime(source);
+    if (std::strcmp(job.formatName, "mov") != 0 ||
+        (created <= 0xFFFFFFFFull && modified <= 0xFFFFFFFFull))
+        return MovieStatus::success();
+    MovieStatus status;
+    std::unique_ptr<Movie> written = Movie::open(path, &status);
+    if (!written)
+        return status;
+    MovieAccess::setTimes(*written, created, modified != 0 ? modified : created);
+    return written->writeSelfContained(path, {}, WriteSync::Deferred);
+}
+
 MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJob &job,
                       const MovieProgressProc &progressProc) {
     if (!job.videoTrack && job.soundTracks.empty())
@@ -888,6 +907,8 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
         if (status = checkSoundKept(a, movie); !status)
             return status;
     if (status = file.finish(); !status)
+        return status;
+    if (status = keepWideHeaderTimes(movie, path, job); !status)
         return status;
     progress.done();
     return MovieStatus::success();

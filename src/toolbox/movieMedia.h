@@ -54,6 +54,10 @@ struct MovieAccess {
     static std::int16_t volume(const MovieTrack &track) { return track.volume_; }
     static std::uint64_t creationTime(const Movie &movie) { return movie.creationTime_; }
     static std::uint64_t modificationTime(const Movie &movie) { return movie.modificationTime_; }
+    static void setTimes(Movie &movie, std::uint64_t created, std::uint64_t modified) {
+        movie.creationTime_ = created;
+        movie.modificationTime_ = modified;
+    }
     static const std::vector<std::uint8_t> &userData(const Movie &movie) { return movie.userData_; }
     static const std::vector<std::uint8_t> &metadata(const Movie &movie) { return movie.metadata_; }
 };

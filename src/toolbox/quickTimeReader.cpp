@@ -270,6 +270,117 @@ bool findMovieAtom(const std::string &path, TopLevelAtom &moov) {
     return false;
 }
 
+std::optional<std::uint64_t> creationDateKeyTime(std::span<const std::uint8_t> metaBody) {
+    // 'meta' is a full atom in some writers (version and flags first) and not in others.
+    for (const std::size_t skip : {std::size_t(0), std::size_t(4)}) {
+        if (metaBody.size() < skip)
+            break;
+        std::vector<AtomView> children;
+        if (!listAtoms(metaBody.subspan(skip), children))
+            continue;
+        const auto keys = findAtom(children, fourCharCode("keys"));
+        const auto ilst = findAtom(children, fourCharCode("ilst"));
+        if (keys.whole.empty() || ilst.whole.empty())
+            continue;
+        // 'keys': version and flags, a count, then (size, namespace, name) per key.
+        AtomReader in(keys.body);
+        in.skip(4);
+        const std::uint32_t count = in.u32();
+        std::uint32_t wanted = 0;
+        for (std::uint32_t i = 1; i <= count && !in.failed() && wanted == 0; ++i) {
+            const std::uint32_t size = in.u32();
+            in.skip(4);
+            if (size < 8 || size - 8 > in.remaining())
+                return std::nullopt;
+            const auto name = in.bytes(size - 8);
+            if (std::string_view(reinterpret_cast<const char *>(name.data()), name.size()) ==
+                "com.apple.quicktime.creationdate")
+                wanted = i;
+        }
+        if (wanted == 0)
+            return std::nullopt;
+        std::vector<AtomView> items;
+        if (!listAtoms(ilst.body, items))
+            return std::nullopt;
+        const auto item = findAtom(items, wanted);
+        std::vector<AtomView> values;
+        if (item.whole.empty() || !listAtoms(item.body, values))
+            return std::nullopt;
+        const auto data = findAtom(values, fourCharCode("data"));
+        if (data.body.size() <= 8)
+            return std::nullopt;
+        const auto text = data.body.subspan(8); // type and locale first
+        return iso8601MacTime(
+            std::string_view(reinterpret_cast<const char *>(text.data()), text.size()));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> iso8601MacTime(std::string_view text) {
+    // YYYY-MM-DDThh:mm:ss, an optional fraction, then Z or a zone offset (+hhmm, +hh:mm, +hh).
+    auto digits = [&](std::size_t at, std::size_t count) -> std::optional<int> {
+        if (at + count > text.size())
+            return std::nullopt;
+        int value = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    const auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+    const auto hour = digits(11, 2), minute = digits(14, 2), second = digits(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || text.size() < 19 ||
+        text[4] != '-' || text[7] != '-' || (text[10] != 'T' && text[10] != ' ') ||
+        text[13] != ':' || text[16] != ':' || *month < 1 || *month > 12 || *day < 1 || *day > 31 ||
+        *hour > 23 || *minute > 59 || *second > 60)
+        return std::nullopt;
+    std::size_t at = 19;
+    if (at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        }
+    std::int64_t offset = 0;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const auto hours = digits(at + 1, 2);
+        std::size_t minuteAt = at + 3;
+        if (minuteAt < text.size() && text[minuteAt] == ':')
+            ++minuteAt;
+        const auto minutes = minuteAt < text.size() ? digits(minuteAt, 2) : std::optional<int>(0);
+        if (!hours || !minutes)
+            return std::nullopt;
+        offset = (text[at] == '-' ? -1 : 1) * (std::int64_t(*hours) * 3600 + *minutes * 60);
+    }
+    // Days from 1970-01-01 of a proleptic Gregorian date.
+    const int y = *year - (*month <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (*month + (*month > 2 ? -3 : 9)) + 2) / 5 + *day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const std::int64_t days = std::int64_t(era) * 146097 + doe - 719468;
+    const std::int64_t unix = days * 86400 + *hour * 3600 + *minute * 60 + *second - offset;
+    const std::int64_t mac = unix + 2082844800;
+    if (mac <= 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(mac);
+}
+
+void unwrapHeaderTimes(ParsedMovie &movie, std::optional<std::uint64_t> keyTime) {
+    // A 32-bit header time ends on 2040-02-06: writers that keep version 0 headers (the
+    // ffmpeg program does) store a later date cut to its low 32 bits. The creation-date key
+    // holds the whole date; when its low bits give the header's time, it is that time.
+    if (!keyTime || *keyTime <= 0xFFFFFFFFull)
+        return;
+    auto unwrap = [&](std::uint64_t &time) {
+        const auto low = static_cast<std::int64_t>(*keyTime & 0xFFFFFFFFull);
+        const auto difference = static_cast<std::int64_t>(time) - low;
+        if (time != 0 && difference >= -2 && difference <= 2)
+            time = *keyTime + static_cast<std::uint64_t>(difference);
+    };
+    unwrap(movie.creationTime);
+    unwrap(movie.modificationTime);
+}
+
 MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool &isQuickTime) {
     File file;
     if (!file.open(path))
@@ -330,6 +441,15 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
         const auto atom = findAtom(children, fourCharCode(code));
         auto &kept = code[0] == 'u' ? movie.userData : movie.metadata;
         kept.assign(atom.whole.begin(), atom.whole.end());
+    }
+    if (mvhd.body.empty() || mvhd.body[0] == 0) {
+        // The keys live in 'meta' in the movie atom or, as libavformat writes them, in 'udta'.
+        std::optional<std::uint64_t> keyTime =
+            creationDateKeyTime(findAtom(children, fourCharCode("meta")).body);
+        std::vector<AtomView> userAtoms;
+        if (!keyTime && listAtoms(findAtom(children, fourCharCode("udta")).body, userAtoms))
+            keyTime = creationDateKeyTime(findAtom(userAtoms, fourCharCode("meta")).body);
+        unwrapHeaderTimes(movie, keyTime);
     }
     const auto fileSize = static_cast<std::uint64_t>(file.size());
     for (const auto &child : children) {

@@ -7,7 +7,10 @@
 #include "movieMedia.h"
 
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace toolbox {
@@ -49,6 +52,17 @@ struct ParsedMovie {
     std::vector<std::uint8_t> metadata;
     std::vector<ParsedTrack> tracks;
 };
+
+/// The moment of an ISO 8601 date and time ("2069-07-20T20:17:40+0200", "...Z", a fraction
+/// allowed) in seconds since 1904-01-01 UTC; nothing when the text is not one.
+std::optional<std::uint64_t> iso8601MacTime(std::string_view text);
+/// The time of the "com.apple.quicktime.creationdate" key of a 'meta' atom's body (keys and
+/// item list), in seconds since 1904; nothing when it has none.
+std::optional<std::uint64_t> creationDateKeyTime(std::span<const std::uint8_t> metaBody);
+/// Gives a version 0 movie header's creation and modification times back their high bits when
+/// the creation-date key's time (seconds since 1904) is past 32 bits and ends with the same low
+/// 32 bits (within 2 seconds): writers that keep 32-bit headers cut later dates.
+void unwrapHeaderTimes(ParsedMovie &movie, std::optional<std::uint64_t> keyTime);
 
 /// Reads the QuickTime movie at path. isQuickTime tells whether the file is a QuickTime file
 /// at all (when false, the status means nothing: try libavformat). Samples are checked to lie

@@ -1,3 +1,4 @@
+#include "controller/jobFiles.h"
 #include "controller/startup.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
@@ -17,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 StartupOptions quietOptions() {
@@ -27,16 +31,31 @@ StartupOptions quietOptions() {
 }
 
 QString lockPathStr() {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+    return QFileInfo(prefFilePathStr()).absolutePath() +
            QStringLiteral("/org.fluxaro.Fluxaro.lock");
 }
 
-// Runs the fluxaro program with this test's folders.
-QProcess *runFluxaro(const QStringList &arguments) {
+// The temporary folder start-up makes: "<TMPDIR>/Fluxaro-XXXXXX/", a folder of ours, 0700.
+bool isPrivateTmpFolder(const QString &folder) {
+    struct stat st {};
+    const QString name = QFileInfo(QDir::cleanPath(folder)).fileName();
+    return folder.endsWith(QLatin1Char('/')) &&
+           QFileInfo(QDir::cleanPath(folder)).absolutePath() == QDir::tempPath() &&
+           name.startsWith(QStringLiteral("Fluxaro-")) && name.size() == 14 &&
+           ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+}
+
+// Runs the fluxaro program with this test's folders (and the changes of `env`).
+QProcess *runFluxaro(const QStringList &arguments, const QMap<QString, QString> &env = {}) {
     auto *process = new QProcess;
     process->setProgram(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"));
     process->setArguments(arguments);
-    process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto it = env.cbegin(); it != env.cend(); ++it) {
+        environment.insert(it.key(), it.value());
+    }
+    process->setProcessEnvironment(environment);
     process->start();
     process->waitForFinished(60000);
     return process;
@@ -45,19 +64,16 @@ QProcess *runFluxaro(const QStringList &arguments) {
 } // namespace
 
 TEST(Startup, RunPreparesLogsTemporaryFolderAndPreferences) {
-    // Leftovers of a previous run: a temporary file and working keys.
-    const QString tmp = QDir::tempPath() + QStringLiteral("/Fluxaro/");
-    ASSERT_TRUE(QDir().mkpath(tmp));
-    ASSERT_TRUE(writeBytes(tmp + QStringLiteral("thumb.png"), "old"));
+    // Leftovers of a previous run: working keys.
     prefWrite(QStringLiteral("encFin"), 1);
     prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("encV"), 1}});
     QDir(logFolderPathStr()).removeRecursively();
 
     EXPECT_EQ(getTMPFOLDER(), QStringLiteral("/tmp/Fluxaro"));
     ASSERT_EQ(startupRun(quietOptions()), StartupStatus::Ok);
-    EXPECT_EQ(getTMPFOLDER(), tmp);
-    EXPECT_TRUE(QFileInfo(tmp).isDir());
-    EXPECT_FALSE(QFileInfo::exists(tmp + QStringLiteral("thumb.png")));
+    const QString tmp = getTMPFOLDER();
+    EXPECT_TRUE(isPrivateTmpFolder(tmp)) << tmp.toStdString();
+    EXPECT_TRUE(QDir(tmp).isEmpty());
     EXPECT_TRUE(getOPENPERM());
     EXPECT_TRUE(readBytes(logResumePathStr())
                     .startsWith("\xEF\xBB\xBF"
@@ -89,14 +105,67 @@ TEST(Startup, RefusalsNameTheirAlertKeys) {
     EXPECT_TRUE(startupAlertTitleKey(StartupStatus::Ok).isEmpty());
 }
 
-TEST(Startup, TemporaryFolderFallsBackWhenItCannotBeMade) {
-    // A file where the folder should be: it is deleted and the folder made.
-    const QString tmp = QDir::tempPath() + QStringLiteral("/Fluxaro");
-    QDir(tmp).removeRecursively();
-    ASSERT_TRUE(writeBytes(tmp, "a file"));
-    EXPECT_EQ(startupTmpFolder(), tmp + QStringLiteral("/"));
-    EXPECT_TRUE(QFileInfo(tmp).isDir());
-    QDir(tmp).removeRecursively();
+// Another user of the machine made "<TMPDIR>/Fluxaro" first, open to all, with a link named
+// "frame.yuv" to one of our files inside: start-up neither uses nor deletes nor trashes it,
+// and makes a folder of its own, new at each start, that nobody else may enter.
+TEST(Startup, TemporaryFolderIsOursAloneAndNewAtEachStart) {
+    const QString foreign = QDir::tempPath() + QStringLiteral("/Fluxaro");
+    QDir(foreign).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(foreign));
+    QFile::setPermissions(foreign, QFileDevice::Permissions(0x7777));
+    const QString victim = freshWorkDir(QStringLiteral("victim")) + QStringLiteral("/.bashrc");
+    ASSERT_TRUE(writeBytes(victim, "alias ll='ls -l'\n"));
+    ASSERT_TRUE(QFile::link(victim, foreign + QStringLiteral("/frame.yuv")));
+    const QString cwd = freshWorkDir(QStringLiteral("cwd"));
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(cwd);
+
+    const QString first = startupTmpFolder();
+    EXPECT_TRUE(isPrivateTmpFolder(first)) << first.toStdString();
+    EXPECT_FALSE(first.startsWith(foreign + QLatin1Char('/')));
+    const QString second = startupTmpFolder();
+    EXPECT_TRUE(isPrivateTmpFolder(second)) << second.toStdString();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(QFileInfo::exists(first)); // the earlier one of this process is gone
+
+    EXPECT_TRUE(QFileInfo(foreign + QStringLiteral("/frame.yuv")).isSymLink());
+    EXPECT_EQ(readBytes(victim), QByteArray("alias ll='ls -l'\n"));
+    EXPECT_TRUE(QDir(cwd).isEmpty()) << QDir(cwd).entryList().join(' ').toStdString();
+    quitCleanup();
+    EXPECT_FALSE(QFileInfo::exists(second));
+    EXPECT_TRUE(QFileInfo(foreign).isDir());
+    QDir::setCurrent(savedCwd);
+    QDir(foreign).removeRecursively();
+}
+
+// A crash or a kill leaves the run's temporary folder: the next start deletes it, but never
+// the folder of a run that still goes on (its lock is held) nor one it can't prove its own.
+TEST(Startup, TemporaryFoldersOfDeadRunsAreSweptAtTheNextStart) {
+    const QString tmp = QDir::tempPath();
+    const QString dead = tmp + QStringLiteral("/Fluxaro-dead01");
+    const QString alive = tmp + QStringLiteral("/Fluxaro-alive1");
+    const QString open = tmp + QStringLiteral("/Fluxaro-open01");
+    for (const QString &folder : {dead, alive, open}) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(writeBytes(folder + QStringLiteral("/frame.yuv"), "frame"));
+    }
+    QFile::setPermissions(dead,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(alive,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QLockFile running(alive + QStringLiteral("/.fluxaro.lock"));
+    ASSERT_TRUE(running.tryLock(0));
+
+    const QString mine = startupTmpFolder();
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    EXPECT_TRUE(QFileInfo::exists(alive + QStringLiteral("/frame.yuv")));
+    EXPECT_TRUE(QFileInfo::exists(open + QStringLiteral("/frame.yuv"))); // not 0700: not ours
+    EXPECT_TRUE(QFileInfo::exists(mine));
+    running.unlock();
+    quitCleanup();
+    EXPECT_FALSE(QFileInfo::exists(mine));
+    QDir(alive).removeRecursively();
+    QDir(open).removeRecursively();
 }
 
 TEST(ResourcesAndInfoList, ResourceFolderAndInformationList) {
@@ -130,7 +199,7 @@ TEST(FluxaroProgram, FactsAndSingleInstance) {
     const QString out = QString::fromUtf8(run->readAllStandardOutput());
     EXPECT_TRUE(out.contains(logFolderPathStr())) << out.toStdString();
     EXPECT_TRUE(out.contains(prefFilePathStr()));
-    EXPECT_TRUE(out.contains(QDir::tempPath() + QStringLiteral("/Fluxaro/")));
+    EXPECT_TRUE(out.contains(QDir::tempPath() + QStringLiteral("/Fluxaro-")));
     const QString err = QString::fromUtf8(run->readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("Processors/Cores    x "))) << err.toStdString();
 
@@ -138,10 +207,20 @@ TEST(FluxaroProgram, FactsAndSingleInstance) {
     const QRegularExpression prefixed(QStringLiteral(
         "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} Fluxaro\\[\\d+\\] TMPFOLDER  "));
     EXPECT_TRUE(prefixed.match(details).hasMatch()) << details.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(QDir::tempPath() + QStringLiteral("/Fluxaro")));
+    EXPECT_TRUE(QDir(QDir::tempPath())
+                    .entryList({QStringLiteral("Fluxaro*")}, QDir::AllEntries | QDir::Hidden)
+                    .isEmpty());
 
+    // The lock lies beside the settings: a second start with another runtime folder (a cron
+    // job, an ssh login) is refused all the same.
     QLockFile held(lockPathStr());
     ASSERT_TRUE(held.tryLock(0));
+    const QString otherRuntime = freshWorkDir(QStringLiteral("other-runtime"));
+    QFile::setPermissions(otherRuntime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    std::unique_ptr<QProcess> elsewhere(runFluxaro(
+        {QStringLiteral("--facts")}, {{QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime}}));
+    EXPECT_EQ(elsewhere->exitCode(), 1) << elsewhere->readAllStandardOutput().toStdString();
     std::unique_ptr<QProcess> second(runFluxaro({}));
     EXPECT_EQ(second->exitCode(), 1);
     // The refusal in words, never as its key.
@@ -154,7 +233,8 @@ TEST(FluxaroProgram, FactsAndSingleInstance) {
 
 TEST(Startup, BadTmpdirFallsBackToAFolderWithItsSlash) {
     // TMPDIR missing, a file or empty: no folder is made under it (nor at the root), and the
-    // temporary folder is /tmp/Fluxaro/ with its final "/", so that "frame.yuv" lands inside.
+    // temporary folder is a private one in /tmp with its final "/", so that "frame.yuv" lands
+    // inside.
     const QByteArray saved = qgetenv("TMPDIR");
     const QString root = freshWorkDir(QStringLiteral("tmpdir"));
     ASSERT_TRUE(writeBytes(root + QStringLiteral("/afile"), "x"));
@@ -162,12 +242,58 @@ TEST(Startup, BadTmpdirFallsBackToAFolderWithItsSlash) {
          {root + QStringLiteral("/missing"), root + QStringLiteral("/afile"), QString()}) {
         qputenv("TMPDIR", bad.toLocal8Bit());
         const QString folder = startupTmpFolder();
-        EXPECT_EQ(folder, QStringLiteral("/tmp/Fluxaro/")) << bad.toStdString();
+        EXPECT_TRUE(folder.startsWith(QStringLiteral("/tmp/Fluxaro-"))) << bad.toStdString();
+        EXPECT_TRUE(folder.endsWith(QLatin1Char('/')));
         EXPECT_TRUE(QFileInfo(folder).isDir());
         EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/missing")));
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/Fluxaro")));
-        rmCocoa(folder);
     }
+    quitCleanup();
     qputenv("TMPDIR", saved);
     setTMPFOLDER(QString());
+}
+
+// The sweep of a crashed job deletes what it can prove to be the job's working files (their
+// names, in the job's events folder); a record that names anything else (hand-edited, or a
+// path from an older run) costs nothing.
+TEST(Startup, CrashedJobSweepDeletesOnlyWorkingFiles) {
+    const QString events = freshWorkDir(QStringLiteral("dest")) + QStringLiteral("/fluxaro events");
+    ASSERT_TRUE(QDir().mkpath(events));
+    const QString working = events + QStringLiteral("/.fluxaro-abcde12345.mov");
+    const QString master = events + QStringLiteral("/_fluxaro-abcde12345_MASTER.mov");
+    const QString offset = events + QStringLiteral("/offset1234.mov");
+    const QString cut = offset + QStringLiteral(".mov");
+    const QString finalName = events + QStringLiteral("/clip-2024-05-18 10;15;30-00001.mov");
+    const QString other = events + QStringLiteral("/holiday.mov");
+    const QString elsewhere = freshWorkDir(QStringLiteral("elsewhere"));
+    const QString bashrc = elsewhere + QStringLiteral("/.bashrc");
+    const QString lookalike = elsewhere + QStringLiteral("/slow42.mov");
+    for (const QString &path :
+         {working, master, offset, cut, finalName, other, bashrc, lookalike}) {
+        ASSERT_TRUE(writeBytes(path, "data"));
+    }
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working},
+                                                     {QStringLiteral("finalPathStr"), finalName},
+                                                     {QStringLiteral("purgePathStr1"), master},
+                                                     {QStringLiteral("postProcessPurge"), offset},
+                                                     {QStringLiteral("workPathStr"), bashrc}});
+    QStringList deleted = encPurgeCrashedJob();
+    deleted.sort();
+    QStringList expected{working, master, offset, cut};
+    expected.sort();
+    EXPECT_EQ(deleted, expected);
+    for (const QString &kept : {finalName, other, bashrc}) {
+        EXPECT_TRUE(QFileInfo::exists(kept)) << kept.toStdString();
+    }
+
+    // Working names outside an events folder, or another folder's: kept.
+    prefWriteDico(
+        QStringLiteral("processEncDico"),
+        {{QStringLiteral("dstPathStr"), elsewhere + QStringLiteral("/.fluxaro-abcde12345.mov")},
+         {QStringLiteral("workPathStr"), lookalike},
+         {QStringLiteral("postProcessPurge"), other}});
+    EXPECT_TRUE(encPurgeCrashedJob().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(lookalike));
+    EXPECT_TRUE(QFileInfo::exists(other));
+    prefDelete(QStringLiteral("processEncDico"));
 }

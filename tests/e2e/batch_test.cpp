@@ -11,11 +11,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -672,6 +675,175 @@ TEST(batch, twoRunsIntoOneDestinationKeepTheirOwnMovies) {
         const bool isA = name.endsWith(QStringLiteral("-A.mov"));
         EXPECT_NEAR(probeDuration(path), isA ? 3.0 : 5.0, 0.2) << name.toStdString();
     }
+}
+
+// A second start of the same user with another runtime folder (a cron job, an ssh login)
+// while a batch converts: the single-instance lock lies beside the settings, so it is refused,
+// and its start-up never sweeps the running job's working files away.
+TEST(batch, secondStartWithAnotherRuntimeFolderLeavesTheRunningJobAlone) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/long.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 12.0));
+    QProcess process;
+    process.setProcessEnvironment(box.environment());
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    QString working;
+    while (working.isEmpty() && process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForFinished(20);
+        for (const QString &name : box.eventsFiles()) {
+            if (name.startsWith(QStringLiteral(".fluxaro-"))) {
+                working = box.events() + QLatin1Char('/') + name;
+            }
+        }
+    }
+    ASSERT_FALSE(working.isEmpty()) << "no working output seen";
+
+    const QString otherRuntime = box.root() + QStringLiteral("/runtime2");
+    ASSERT_TRUE(QDir().mkpath(otherRuntime));
+    QFile::setPermissions(otherRuntime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = box.environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime);
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), {"--facts"});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 1) << second.readAllStandardOutput().toStdString();
+
+    ASSERT_TRUE(process.waitForFinished(300000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    if (out.contains(QStringLiteral("no ProRes encoder"))) {
+        GTEST_SKIP() << "no ProRes encoder";
+    }
+    EXPECT_EQ(process.exitCode(), 0) << out.toStdString();
+    const QStringList files = box.eventsFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(", ").toStdString();
+    EXPECT_TRUE(files.first().startsWith(QStringLiteral("clip-")));
+}
+
+namespace {
+
+int runAsRoot(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// A user made for one test, deleted with its home at the end.
+struct testUser {
+    explicit testUser(const QString &userName, const QString &homeFolder)
+        : name(userName), home(homeFolder) {
+        made = runAsRoot(QStringLiteral("useradd"), {"-M", "-d", home, "-s", "/bin/sh", name}) == 0;
+        if (made) {
+            QDir().mkpath(home);
+            runAsRoot(QStringLiteral("chown"), {name + ":" + name, home});
+            QFile::setPermissions(home, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner);
+            const struct passwd *entry = ::getpwnam(name.toLocal8Bit().constData());
+            uid = entry != nullptr ? entry->pw_uid : 0;
+            gid = entry != nullptr ? entry->pw_gid : 0;
+        }
+    }
+    ~testUser() {
+        if (made) {
+            runAsRoot(QStringLiteral("userdel"), {name});
+        }
+    }
+    QString name;
+    QString home;
+    bool made = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+} // namespace
+
+// Two users of one machine, TMPDIR unset for both (here: one shared sticky folder, as /tmp):
+// the other user made "Fluxaro" in it first, writable by all, with a link named "frame.yuv" to
+// our ~/.bashrc (which became 4.6 MB of video). Our batch converts all the same, in a folder
+// of its own; it writes nothing through the link, neither deletes nor trashes the other
+// user's folder, and leaves no "files" or "info" folders in the current folder of a new
+// account.
+TEST(batch, twoUsersOnOneMachine) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "adding users needs root";
+    }
+    QTemporaryDir base(QStringLiteral("/tmp/fluxaro-users-XXXXXX"));
+    ASSERT_TRUE(base.isValid());
+    QFile::setPermissions(base.path(), QFileDevice::Permissions(0x7755));
+    const QString shared = base.path() + QStringLiteral("/tmp");
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString tag = QString::number(QCoreApplication::applicationPid());
+    testUser other(QStringLiteral("fxo") + tag, base.path() + QStringLiteral("/other"));
+    testUser me(QStringLiteral("fxm") + tag, base.path() + QStringLiteral("/me"));
+    ASSERT_TRUE(other.made && me.made) << "useradd failed";
+
+    const QString bashrc = me.home + QStringLiteral("/.bashrc");
+    const QByteArray profile("alias ll='ls -l'\n");
+    {
+        QFile file(bashrc);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(profile);
+    }
+    ASSERT_EQ(::chown(QFile::encodeName(bashrc).constData(), me.uid, me.gid), 0);
+    const QString foreign = shared + QStringLiteral("/Fluxaro");
+    ASSERT_TRUE(QDir().mkpath(foreign));
+    // Sticky: our start-up can't delete the link, and the kernel follows it, since the
+    // folder's owner owns it too.
+    ASSERT_EQ(::chmod(QFile::encodeName(foreign).constData(), 01777), 0);
+    ASSERT_TRUE(QFile::link(bashrc, foreign + QStringLiteral("/frame.yuv")));
+    ASSERT_EQ(::lchown(QFile::encodeName(foreign + QStringLiteral("/frame.yuv")).constData(),
+                       other.uid, other.gid),
+              0);
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), other.uid, other.gid), 0);
+
+    const QString src = base.path() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0));
+    ::chmod(QFile::encodeName(src).constData(), 0644);
+    const QString dest = me.home + QStringLiteral("/dest");
+    ASSERT_TRUE(QDir().mkpath(dest));
+    ASSERT_EQ(::chown(QFile::encodeName(dest).constData(), me.uid, me.gid), 0);
+
+    QProcess run;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("HOME"), me.home);
+    env.insert(QStringLiteral("USER"), me.name);
+    env.insert(QStringLiteral("LOGNAME"), me.name);
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    env.insert(QStringLiteral("TMPDIR"), shared);
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(me.home);
+    run.start(QStringLiteral("setpriv"),
+              {QStringLiteral("--reuid=") + QString::number(me.uid),
+               QStringLiteral("--regid=") + QString::number(me.gid), "--clear-groups", "--",
+               QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), "--batch", src, "--dest", dest,
+               "--format", "rewrap"});
+    ASSERT_TRUE(run.waitForFinished(240000));
+    const QString out = QString::fromUtf8(run.readAllStandardOutput());
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitCode(), 0) << out.toStdString() << err.right(3000).toStdString();
+    EXPECT_EQ(QDir(dest + QStringLiteral("/fluxaro events")).entryList(QDir::Files).size(), 1)
+        << out.toStdString();
+
+    QFile file(bashrc);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), profile);
+    EXPECT_TRUE(QFileInfo(foreign + QStringLiteral("/frame.yuv")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(me.home + QStringLiteral("/files")));
+    EXPECT_FALSE(QFileInfo::exists(me.home + QStringLiteral("/info")));
+    // Nothing of ours is left in the shared folder.
+    EXPECT_EQ(QDir(shared).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("Fluxaro")});
 }
 
 namespace {

@@ -350,3 +350,35 @@ TEST(FileOps, MvCocoaAcrossFileSystems) {
     EXPECT_FALSE(QFileInfo::exists(other + QStringLiteral("/folder")));
     QDir(other).removeRecursively();
 }
+
+// A new account has no $XDG_DATA_HOME yet. Qt's trash then comes out as the empty path, which it
+// takes for the current folder: "files" and "info" appeared there and the item went into
+// them. The home trash is made where it belongs instead, and the current folder stays as it
+// was.
+TEST(FileOps, TrashOfANewAccountIsNeverTheCurrentFolder) {
+    const QString root = freshWorkDir(QStringLiteral("new-account"));
+    const QString data = root + QStringLiteral("/home/.local/share");
+    const QString cwd = root + QStringLiteral("/cwd");
+    ASSERT_TRUE(QDir().mkpath(cwd));
+    const QString item = root + QStringLiteral("/old.txt");
+    ASSERT_TRUE(writeBytes(item, "old"));
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    const QString savedCwd = QDir::currentPath();
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    QDir::setCurrent(cwd);
+
+    QString trashedAt;
+    EXPECT_TRUE(moveToTrashChecked(item, &trashedAt));
+    EXPECT_TRUE(QDir(cwd).isEmpty())
+        << QDir(cwd).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(item));
+    EXPECT_TRUE(trashedAt.startsWith(data + QStringLiteral("/Trash/files/")))
+        << trashedAt.toStdString();
+    ASSERT_TRUE(writeBytes(item, "again"));
+    EXPECT_EQ(moveToTrash(item), 1);
+    EXPECT_TRUE(QDir(cwd).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(item));
+
+    QDir::setCurrent(savedCwd);
+    qputenv("XDG_DATA_HOME", savedData);
+}

@@ -1,6 +1,7 @@
 // Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
 // are compared, by checksum, with the frames of its source.
 #include "toolbox/movie.h"
+#include "toolbox/quickTimeReader.h"
 
 #include "mediaFixture.h"
 
@@ -9,10 +10,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <utility>
 
 namespace toolbox {
 namespace {
@@ -461,6 +465,59 @@ TEST(MovieDates, EveryWriteKeepsTheDatesAndMetadata) {
     ASSERT_TRUE(undated);
     EXPECT_FALSE(undated->creationTimeUnix().has_value() &&
                  *undated->creationTimeUnix() == 1308141005);
+}
+
+// The version and creation time of the last header atom of a kind ("mvhd", "tkhd", "mdhd")
+// in the file, read from its bytes: what every other reader of the file sees.
+std::pair<int, std::uint64_t> headerTime(const std::string &path, const char *type) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto at = bytes.rfind(type);
+    if (at == std::string::npos || at + 16 > bytes.size())
+        return {-1, 0};
+    const auto byte = [&](std::size_t i) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i]));
+    };
+    const int version = static_cast<int>(byte(at + 4));
+    std::uint64_t time = 0;
+    for (std::size_t i = 0; i < (version == 1 ? 8u : 4u); ++i)
+        time = (time << 8) | byte(at + 8 + i);
+    return {version, time};
+}
+
+// Dates after 2040-02-06 need 64-bit header times. The ffmpeg program writes version 0
+// headers and so cuts 2069-07-20 to its low 32 bits; the toolbox reads the whole date back
+// from the creation-date key and writes version 1 headers, which every reader takes as 2069.
+TEST(MovieDates, DatesAfter2040KeepTheirCentury) {
+    test::TemporaryFolder folder;
+    const auto source = folder.file("moon.mov");
+    ASSERT_TRUE(test::makeClip(source, "-f lavfi -i testsrc=size=64x48:rate=25:duration=1",
+                               "-c:v mpeg4 -metadata creation_time=2069-07-20T20:17:40Z -metadata "
+                               "com.apple.quicktime.creationdate=2069-07-20T22:17:40+02:00 "
+                               "-movflags +use_metadata_tags"));
+
+    EXPECT_EQ(iso8601MacTime("2069-07-20T22:17:40+02:00"), 5224421860ull);
+    EXPECT_EQ(iso8601MacTime("2069-07-20T20:17:40.5Z"), 5224421860ull);
+    EXPECT_EQ(iso8601MacTime("1970-01-01T00:00:00Z"), 2082844800ull);
+    EXPECT_FALSE(iso8601MacTime("2069-13-20T20:17:40Z"));
+    EXPECT_FALSE(iso8601MacTime("yesterday"));
+
+    auto movie = Movie::open(source);
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->creationTimeUnix(), 3141577060);
+    const auto copy = folder.file("copy.mov");
+    ASSERT_TRUE(movie->writeSelfContained(copy));
+    ASSERT_TRUE(movie->writeSelfContained(source));
+    for (const std::string &written : {copy, source})
+        for (const char *type : {"mvhd", "tkhd", "mdhd"})
+            EXPECT_EQ(headerTime(written, type), std::make_pair(1, std::uint64_t{5224421860}))
+                << written << " " << type;
+    // Read back: version 1 headers give the same date.
+    auto again = Movie::open(source);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->creationTimeUnix(), 3141577060);
 }
 
 } // namespace

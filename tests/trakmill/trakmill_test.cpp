@@ -370,6 +370,25 @@ TEST_F(Trakmill, OutputThatIsASourceIsRefusedInEveryMode) {
     EXPECT_EQ(countFrames(work / "self.mov", "v:0"), 50);
 }
 
+TEST_F(Trakmill, FileThatHoldsTheSamplesOfAReferenceSourceIsRefusedAsOutput) {
+    // A reference movie given as source reads its samples from another movie: writing over
+    // that one would lose the original, in every mode.
+    std::filesystem::copy_file(source("av.mov"), work / "original.mov");
+    const auto size = std::filesystem::file_size(work / "original.mov");
+    RunResult r = trakmill({"-i", "./original.mov", "-r", "-o", "./ref.mov"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const auto &mode : std::vector<std::vector<std::string>>{
+             {"-f"}, {"-s", source("apch.settings")}, {"-c", "WAVE", "-m", "soun"}}) {
+        std::vector<std::string> args = {"-i", "./ref.mov", "-y", "-o", "./original.mov"};
+        args.insert(args.end(), mode.begin(), mode.end());
+        r = trakmill(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_TRUE(contains(r.err, "holds the media of source #0")) << r.err;
+        EXPECT_EQ(std::filesystem::file_size(work / "original.mov"), size);
+    }
+    EXPECT_EQ(countFrames(work / "original.mov", "v:0"), 50);
+}
+
 TEST_F(Trakmill, OutputThatIsNotARegularFileIsNeverReplaced) {
     // The new file is renamed onto the output path: a device, a FIFO or a folder there would
     // become a movie. Each is refused, with -y too, and stays what it was.

@@ -23,6 +23,8 @@
 
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace {
 
 class recordingPresenter : public alertPresenter {
@@ -170,6 +172,78 @@ TEST_F(UpdateServer, ToolUpdateDownloadsUnpacksAndInstalls) {
     EXPECT_FALSE(sheet.visible);
 }
 
+// A server that sends a byte now and then never lets a transfer timeout fire, and one whose
+// answer never ends would fill the memory: the probe and the record request each end by their
+// deadline (20 s; shortened here) or past their size bound (64 KB), and say which.
+TEST_F(UpdateServer, HangingAndEndlessServersEndTheCheck) {
+    webFetchLimits limits;
+    limits.deadlineMs = 1000;
+    httpRoute drip;
+    drip.bytesPerTick = 1; // a byte every 20 ms: 40 s for the whole answer
+    drip.body = QByteArray(2000, ' ');
+    httpRoute endless;
+    endless.announcedLength = -2;
+    endless.body = QByteArray(8 * 1024 * 1024, 'x');
+    struct endCase {
+        const char *name;
+        QString path;
+        httpRoute route;
+        updateCheckStatus status;
+        webFetchOutcome outcome;
+    };
+    const std::vector<endCase> cases = {
+        {"dripping probe", QStringLiteral("/fluxaro/isConnected.htm"), drip,
+         updateCheckStatus::NoNetwork, webFetchOutcome::TimedOut},
+        {"endless probe", QStringLiteral("/fluxaro/isConnected.htm"), endless,
+         updateCheckStatus::NoNetwork, webFetchOutcome::TooLarge},
+        {"dripping record", QStringLiteral("/dlCenter/update.php"), drip,
+         updateCheckStatus::Unreadable, webFetchOutcome::TimedOut},
+        {"endless record", QStringLiteral("/dlCenter/update.php"), endless,
+         updateCheckStatus::Unreadable, webFetchOutcome::TooLarge},
+    };
+    for (const endCase &bad : cases) {
+        SCOPED_TRACE(bad.name);
+        SetUp();
+        serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/x.zip"));
+        server->setRoute(bad.path, bad.route);
+        QElapsedTimer clock;
+        clock.start();
+        const updateCheckResult result = iba_checkForUpdates(true, &sheet, limits);
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(result.status, bad.status);
+        EXPECT_EQ(result.fetchOutcome, bad.outcome);
+    }
+    EXPECT_EQ(webFetchOutcomeStr(webFetchOutcome::TimedOut),
+              QStringLiteral("no answer within 20 s"));
+    EXPECT_EQ(webFetchOutcomeStr(webFetchOutcome::TooLarge),
+              QStringLiteral("the answer is larger than 64 KB"));
+    // Within the bounds, the answer is whole.
+    httpRoute small;
+    small.bytesPerTick = 100;
+    small.body = QByteArray(3000, 'a');
+    server->setRoute(QStringLiteral("/small.txt"), small);
+    const webFetchResult fetched =
+        webFetch(server->baseUrl() + QStringLiteral("small.txt"), limits);
+    EXPECT_EQ(fetched.outcome, webFetchOutcome::Answered);
+    EXPECT_EQ(fetched.body.size(), 3000);
+}
+
+// A tool archive named after a folder of the support folder ("QuickTime" holds the toolbox's
+// per-user files) installs nothing and deletes nothing.
+TEST_F(UpdateServer, ToolNamedAfterAFolderNeverReplacesIt) {
+    const QString folder = updateToolFolderStr() + QStringLiteral("/QuickTime");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(writeBytes(folder + QStringLiteral("/settings.bin"), "mine"));
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/QuickTime.zip"));
+    serveFile(QStringLiteral("/dlCenter/builds/QuickTime.zip"), zipBytes({{"QuickTime", "tool"}}));
+    const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+    EXPECT_EQ(iba_dl(offer, &sheet, nullptr, false).status, updateInstallStatus::Failed);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(readBytes(folder + QStringLiteral("/settings.bin")), QByteArray("mine"));
+    EXPECT_TRUE(downloadFolderGone());
+}
+
 TEST_F(UpdateServer, BadDownloadsFailWithTheirTextsAndInstallNothing) {
     const QByteArray archive = zipBytes({{"badtool", "data"}});
     struct badCase {
@@ -295,6 +369,88 @@ TEST_F(AppUpdate, ReplacesTheWritableCopyAndKeepsTheOldOne) {
     ASSERT_TRUE(updateRestoreApp(result.replacement));
     EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("old program"));
     EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/share/fluxaro/tools")));
+    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
+}
+
+// Killed while the new copy was on trial, the update leaves the new copy in place and the old
+// one set aside: the next start (the new copy's) finishes it. Killed in the middle of the swap,
+// it leaves a mixed copy: the next start puts the old one back.
+TEST_F(AppUpdate, InterruptedReplacementIsFinishedOrUndoneAtTheNextStart) {
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
+    serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", "new program"},
+                        {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"}}));
+    const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+    ASSERT_EQ(iba_dl(offer, &sheet, nullptr, false).status, updateInstallStatus::AppInstalled);
+    const QString journal = updateJournalPathStr(prefix);
+    ASSERT_TRUE(QFileInfo::exists(journal));
+    // The process that tried the new copy died here. Its trial run leaves things as they are.
+    setenv("FLUXARO_UPDATE_TRIAL", "1", 1);
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::None);
+    unsetenv("FLUXARO_UPDATE_TRIAL");
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::Finished);
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("new program"));
+    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
+    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/share/fluxaro.fluxaro-old")));
+    EXPECT_FALSE(QFileInfo::exists(journal));
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::None);
+
+    // Cut short during the swap: the program is new, the resources still old.
+    writeBytes(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old"), "old program");
+    ASSERT_TRUE(writeBytes(
+        journal,
+        "swapping\n" + (prefix + QStringLiteral("/bin/fluxaro")).toUtf8().toPercentEncoding() +
+            ' ' +
+            (prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")).toUtf8().toPercentEncoding() +
+            '\n' + (prefix + QStringLiteral("/share/fluxaro")).toUtf8().toPercentEncoding() + ' ' +
+            (prefix + QStringLiteral("/share/fluxaro.fluxaro-old")).toUtf8().toPercentEncoding() +
+            '\n'));
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::RolledBack);
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("old program"));
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/share/fluxaro/Info.plist")),
+              QByteArray("new list"));
+    EXPECT_FALSE(QFileInfo::exists(journal));
+
+    // A journal that names anything outside the copy touches nothing.
+    const QString outside = freshWorkDir(QStringLiteral("outside")) + QStringLiteral("/keep");
+    ASSERT_TRUE(writeBytes(outside, "keep"));
+    ASSERT_TRUE(writeBytes(journal, "swapping\n" + outside.toUtf8().toPercentEncoding() + " \n"));
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::Failed);
+    EXPECT_TRUE(QFileInfo::exists(outside));
+    QFile::remove(journal);
+}
+
+// The download folder on another file system than the copy (a tmpfs here): every part is
+// staged beside its place and renamed into it, where one rename(2) used to fail with EXDEV.
+TEST_F(AppUpdate, ReplacesTheCopyFromAnotherFileSystem) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const QString mountPoint = freshWorkDir(QStringLiteral("tmpfs"));
+    ASSERT_EQ(std::system(
+                  ("mount -t tmpfs -o size=16m tmpfs '" + mountPoint.toStdString() + "'").c_str()),
+              0);
+    struct unmount {
+        QString path;
+        ~unmount() { std::system(("umount '" + path.toStdString() + "'").c_str()); }
+    } unmountAtEnd{mountPoint};
+    setTMPFOLDER(mountPoint + QLatin1Char('/'));
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
+    serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", "new program"},
+                        {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"},
+                        {"Fluxaro-9.0/share/fluxaro/tools/clipdater", "tool"}}));
+    const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+    const updateInstallResult result = iba_dl(offer, &sheet, nullptr, false);
+    ASSERT_EQ(result.status, updateInstallStatus::AppInstalled);
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("new program"));
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/fluxaro")).isExecutable());
+    EXPECT_TRUE(
+        QFileInfo(prefix + QStringLiteral("/share/fluxaro/tools/clipdater")).isExecutable());
+    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/share/fluxaro.fluxaro-new")));
+    updateDropOldApp(result.replacement);
     EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
 }
 

@@ -562,12 +562,24 @@ int run(int argc, char **argv) {
     }
     // Writing over a source would lose it (a sound file or a re-encoded movie in its place) in
     // every mode, and the writers still read it while they write.
-    for (std::size_t s = 0; s < arrayOfMovies.size(); ++s)
+    // A reference movie reads its samples from other files: those are sources too.
+    for (std::size_t s = 0; s < arrayOfMovies.size(); ++s) {
         if (sameFile(arrayOfMovies[s]->path(), *outputFilePath)) {
             infoPrintf("Output file is source #%u, it is not overwritten\n",
                        static_cast<unsigned>(s));
             return 1;
         }
+        const Movie &movie = *arrayOfMovies[s]->movie();
+        for (std::size_t t = 0; t < movie.trackCount(); ++t) {
+            const std::string &media = movie.track(t).sourcePath();
+            if (!media.empty() && sameFile(media, *outputFilePath)) {
+                infoPrintf("Output file holds the media of source #%u (track %u), it is not "
+                           "overwritten\n",
+                           static_cast<unsigned>(s), static_cast<unsigned>(t + 1));
+                return 1;
+            }
+        }
+    }
     return buildAndWrite();
 }
 

@@ -237,6 +237,8 @@ void appController::analysisStepFfmpeg(const QString &src) {
          << QStringLiteral("640x480") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
          << QStringLiteral("-an") << QStringLiteral("-f") << QStringLiteral("yuv4mpegpipe")
          << QStringLiteral("-y") << getTMPFOLDER() + QStringLiteral("frame.yuv");
+    // ffmpeg's -y would write through whatever stands at the name: only a file it creates.
+    QFile::remove(getTMPFOLDER() + QStringLiteral("frame.yuv"));
     prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
     analysisThumbnailTried_ = false;
     analysisReportScanned_ = 0;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 QString encReserveWorkingPath(const QString &folder) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -56,16 +57,53 @@ void encDeleteJobFiles(const QStringList &paths) {
     }
 }
 
+QString encJobEventsFolder(const QVariantMap &job) {
+    const QString working = job.value(QStringLiteral("dstPathStr")).toString();
+    const QString final = job.value(QStringLiteral("finalPathStr")).toString();
+    static const QRegularExpression workingName(QStringLiteral("^\\.fluxaro-[a-z0-9]{10}\\.mov$"));
+    const QString named =
+        workingName.match(QFileInfo(working).fileName()).hasMatch() ? working : final;
+    if (named.isEmpty()) {
+        return {};
+    }
+    const QString folder = QDir::cleanPath(QFileInfo(named).absolutePath());
+    return QFileInfo(folder).fileName() == QLatin1String("fluxaro events") ? folder : QString();
+}
+
+bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {
+    // The names the step machine gives its files: the working output, its "_MASTER" sibling
+    // (in both forms oldSrcPathStr2DstPathStr makes), the offset and slow-motion files and
+    // the reference movies written beside them.
+    static const QRegularExpression names(
+        QStringLiteral("^(\\.fluxaro-[a-z0-9]{10}\\.mov"
+                       "|[._]fluxaro-[a-z0-9]{10}_MASTER\\.mov"
+                       "|(offset|slow)[0-9]{1,10}\\.mov(\\.mov)?)$"));
+    const QString folder = encJobEventsFolder(job);
+    const QFileInfo info(path);
+    return !folder.isEmpty() && QDir::cleanPath(info.absolutePath()) == folder &&
+           names.match(info.fileName()).hasMatch();
+}
+
 QStringList encPurgeCrashedJob() {
     const std::optional<QVariantMap> job = prefReadDico(QStringLiteral("processEncDico"));
     if (!job) {
         return {};
     }
     QStringList deleted;
-    for (const QString &path : encJobFilesToDelete(*job)) {
-        if (QFileInfo(path).isFile()) {
-            deleted << path;
+    QStringList named = encJobFilesToDelete(*job);
+    named.removeDuplicates();
+    for (const QString &path : named) {
+        if (!QFileInfo(path).isFile()) {
+            continue;
         }
+        // The record is only a file in the user's settings folder: what it names is deleted
+        // only when it is one of the step machine's own working files.
+        if (!encIsWorkingFileOf(path, *job)) {
+            logStr(
+                QStringLiteral("unfinished job      :-/ not a working file, kept '%1'").arg(path));
+            continue;
+        }
+        deleted << path;
     }
     encDeleteJobFiles(deleted);
     for (const QString &path : deleted) {

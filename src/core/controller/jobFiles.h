@@ -23,7 +23,16 @@ QStringList encJobFilesToDelete(const QVariantMap &job);
 /// Deletes the regular files among the paths.
 void encDeleteJobFiles(const QStringList &paths);
 
-/// At start-up, before the sweep clears the working keys: a job record left by a run that was
-/// killed or crashed names its partial output and working files; they are deleted. Returns the
-/// paths deleted.
+/// The events folder of a job record: the folder of its working output (else of its final
+/// name) when that folder is a "fluxaro events" folder; empty otherwise.
+QString encJobEventsFolder(const QVariantMap &job);
+/// True when the path is one of the step machine's working files of the job: directly in the
+/// job's events folder, under a name the machine gives its files (".fluxaro-<10>.mov", its
+/// "_MASTER" sibling, "offset<n>.mov", "slow<n>.mov" and their ".mov" reference movies).
+bool encIsWorkingFileOf(const QString &path, const QVariantMap &job);
+
+/// At start-up, under the single-instance lock (so the job's process is gone) and before the
+/// sweep clears the working keys: a job record left by a run that was killed or crashed names
+/// its partial output and working files; those that encIsWorkingFileOf proves to be working
+/// files are deleted, anything else it names is kept (logged). Returns the paths deleted.
 QStringList encPurgeCrashedJob();

@@ -18,9 +18,30 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// The temporary folder start-up made, the only one quitting deletes.
+QString &tmpFolderMade() {
+    static QString folder;
+    return folder;
+}
+
+// The lock inside it, held while this process runs: a later start tells a folder whose
+// process died (a crash, a kill) from one in use.
+std::unique_ptr<QLockFile> &tmpFolderLock() {
+    static std::unique_ptr<QLockFile> lock;
+    return lock;
+}
+
+const QString kTmpLockName = QStringLiteral(".fluxaro.lock");
 
 std::unique_ptr<QLockFile> &lockHolder() {
     static std::unique_ptr<QLockFile> holder;
@@ -61,18 +82,22 @@ QString startupAlertMessageKey(StartupStatus status) {
     return QString();
 }
 
+QString startupLockPathStr() {
+    return QFileInfo(prefFilePathStr()).absolutePath() + QLatin1Char('/') + appIdentifierStr() +
+           QStringLiteral(".lock");
+}
+
 bool startupSingleInstance() {
     std::unique_ptr<QLockFile> &holder = lockHolder();
     if (holder) {
         return true;
     }
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) {
-        folder = QDir::tempPath();
-    }
+    // Beside the settings, which every session of the user shares (a cron job or an ssh
+    // login has another runtime folder, never other settings): the running instance is seen
+    // from all of them, and the start-up sweep of a crashed job's files runs only under it.
+    const QString folder = startupLockPathStr().section(QLatin1Char('/'), 0, -2);
     QDir().mkpath(folder);
-    auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + appIdentifierStr() +
-                                            QStringLiteral(".lock"));
+    auto lock = std::make_unique<QLockFile>(startupLockPathStr());
     // Only a lock whose process is gone counts as stale, however old it is.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
@@ -87,7 +112,70 @@ void startupReleaseSingleInstance() {
     lockHolder().reset();
 }
 
+namespace {
+
+// XDG_RUNTIME_DIR as the base directory specification promises it: a folder of ours that only
+// we may enter. Anything else (a shared or foreign folder) is not used.
+bool isPrivateFolderOfOurs(const QString &path) {
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// A new folder "<base>/<name>-XXXXXX" that nobody else had or can enter (mkdtemp: created
+// exclusively, mode 0700), with its final "/"; empty when it can't be made.
+QString makePrivateFolder(const QString &base) {
+    QByteArray pattern = QFile::encodeName(QDir::cleanPath(base) + QLatin1Char('/') + appNameStr() +
+                                           QStringLiteral("-XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        logStr(QStringLiteral("TMPFOLDER           :-( %1: %2")
+                   .arg(base, QString::fromLocal8Bit(std::strerror(errno))));
+        return {};
+    }
+    return QFile::decodeName(pattern) + QLatin1Char('/');
+}
+
+// Deletes the temporary folder this process made: a plain deletion, never the trash.
+void removeOwnTmpFolder() {
+    const QString folder = tmpFolderMade();
+    if (folder.isEmpty()) {
+        return;
+    }
+    tmpFolderLock().reset();
+    const QFileInfo info(QDir::cleanPath(folder));
+    if (info.isDir() && !info.isSymLink()) {
+        QDir(info.filePath()).removeRecursively();
+    }
+    tmpFolderMade().clear();
+}
+
+// The temporary folders of our earlier runs in the base that a crash or a kill left: ours (by
+// owner), named as start-up names them, and their run gone (their lock is free).
+void sweepLeftTmpFolders(const QString &base) {
+    const QStringList names =
+        QDir(base).entryList({appNameStr() + QStringLiteral("-??????")},
+                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        const QString folder = QDir(base).filePath(name);
+        if (!isPrivateFolderOfOurs(folder)) {
+            continue;
+        }
+        QLockFile lock(folder + QLatin1Char('/') + kTmpLockName);
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0)) {
+            continue; // another run of ours uses it
+        }
+        lock.unlock();
+        QDir(folder).removeRecursively();
+        logStr(QStringLiteral("TMPFOLDER           :-/ left by an earlier run, deleted '%1'")
+                   .arg(folder));
+    }
+}
+
+} // namespace
+
 QString startupTmpFolder() {
+    removeOwnTmpFolder();
     // TMPDIR as the system gives it, when it names a folder we may write in: a missing one,
     // a file or an empty value must not make us create folders elsewhere (at the root).
     QString tmp = QDir::tempPath();
@@ -96,19 +184,44 @@ QString startupTmpFolder() {
         logStr(QStringLiteral("TMPDIR              :-( not a writable folder: '%1'").arg(tmp));
         tmp = QStringLiteral("/tmp");
     }
-    if (!tmp.endsWith(QLatin1Char('/'))) {
-        tmp.append(QLatin1Char('/'));
+    // Every start makes a folder of its own: a fixed name in a folder all users share would
+    // let another user make it first (and hand us links inside), or make two users' runs
+    // share their files. The temporary folder first (it has room for a download), then the
+    // runtime folder, then the user's cache.
+    QStringList bases{tmp};
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateFolderOfOurs(runtime)) {
+        bases << runtime;
     }
-    setTMPFOLDER(QStringLiteral("%1%2/").arg(tmp, appNameStr()));
-    const QString folder = getTMPFOLDER();
-    rmCocoa(folder);
-    if (!mkdirCocoa(folder)) {
-        setTMPFOLDER(QString());
-        // File names are appended to the folder: the fallback keeps its final "/".
-        setTMPFOLDER(getTMPFOLDER() + QLatin1Char('/'));
-        rmCocoa(getTMPFOLDER());
-        mkdirCocoa(getTMPFOLDER());
+    QString folder;
+    for (const QString &base : bases) {
+        sweepLeftTmpFolders(base);
+        folder = makePrivateFolder(base);
+        if (!folder.isEmpty()) {
+            break;
+        }
     }
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QLatin1Char('/') + appNameStr();
+    if (folder.isEmpty() && QDir().mkpath(cache)) {
+        QFile::setPermissions(cache, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ExeOwner);
+        if (isPrivateFolderOfOurs(cache)) {
+            folder = makePrivateFolder(cache);
+        }
+    }
+    if (folder.isEmpty()) {
+        // Nowhere to make one: a folder that does not exist, so that what would be written
+        // there fails, rather than a shared one that someone else may own.
+        folder = QStringLiteral("%1/%2-none/").arg(cache, appNameStr());
+        logStr(QStringLiteral("TMPFOLDER           :-( no private temporary folder"));
+    } else {
+        tmpFolderMade() = folder;
+        tmpFolderLock() = std::make_unique<QLockFile>(folder + kTmpLockName);
+        tmpFolderLock()->setStaleLockTime(0);
+        tmpFolderLock()->tryLock(0);
+    }
+    setTMPFOLDER(folder);
     logStr(QStringLiteral("TMPFOLDER           : %1").arg(getTMPFOLDER()));
     return getTMPFOLDER();
 }
@@ -174,7 +287,8 @@ StartupStatus startupRun(const StartupOptions &options) {
 }
 
 void quitCleanup() {
-    rmCocoa(getTMPFOLDER());
+    removeOwnTmpFolder();
+    setTMPFOLDER(QString());
     // Written out and closed now rather than by a static destructor at exit.
     prefReload();
     startupReleaseSingleInstance();

@@ -32,16 +32,22 @@ struct StartupOptions {
 /// defaults. Needs a QCoreApplication. Stops at the first refusal and returns it.
 StartupStatus startupRun(const StartupOptions &options = {});
 
-/// Single instance: takes the per-user lock "<identifier>.lock" in the runtime folder
-/// ($XDG_RUNTIME_DIR, else the temporary folder) and keeps it for the life of the process.
-/// False when another running instance holds it. Calling it again after success returns true.
+/// The single-instance lock: "<identifier>.lock" in the settings folder (beside
+/// prefFilePathStr), which all of the user's sessions share whatever their runtime folder.
+QString startupLockPathStr();
+/// Single instance: takes the lock startupLockPathStr and keeps it for the life of the
+/// process. False when another running instance holds it. Calling it again after success
+/// returns true.
 bool startupSingleInstance();
 /// Lets the lock go (tests, and quitting).
 void startupReleaseSingleInstance();
 
-/// Step 6: TMPFOLDER becomes "<system temporary folder>/<name>/", deleted with its contents and
-/// created again; when that fails, TMPFOLDER is cleared and its fallback created. Logged
-/// "TMPFOLDER           : <path>". Returns the folder in use.
+/// Step 6: TMPFOLDER becomes a new folder of this process alone, "<base>/<name>-XXXXXX/" made
+/// exclusively with mode 0700 (mkdtemp): the base is the system's temporary folder (TMPDIR,
+/// /tmp when that is no writable folder), else XDG_RUNTIME_DIR when it is the user's private
+/// folder, else "$XDG_CACHE_HOME/<name>". No folder is ever shared with another run or user,
+/// and none of another is deleted or trashed. A folder an earlier call made is deleted first.
+/// Logged "TMPFOLDER           : <path>". Returns the folder in use (with its final "/").
 QString startupTmpFolder();
 
 /// Step 7: logs the machine (architecture, processors, system, media libraries, graphics) and
@@ -56,5 +62,6 @@ QString startupToolboxUserFolderStr();
 void startupCodecChecks();
 
 /// Quitting, after the front has stopped any running tool and emptied the batch: deletes the
-/// temporary folder, writes the preferences store out, lets the single-instance lock go.
+/// temporary folder start-up made (never through the trash), writes the preferences store out, lets
+/// the single-instance lock go.
 void quitCleanup();

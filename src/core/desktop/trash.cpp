@@ -13,7 +13,7 @@ trashOutcome trashItem(const QString &rawPath) {
         return trashOutcome::missing;
     }
     QString trashedAt;
-    if (QFile::moveToTrash(path, &trashedAt)) {
+    if (moveToTrashChecked(path, &trashedAt)) {
         logDebug(QStringLiteral("trash               :-) '%1' -> '%2'").arg(path, trashedAt));
         return trashOutcome::trashed;
     }

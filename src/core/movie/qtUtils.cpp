@@ -170,6 +170,11 @@ QList<QtTrackStart> qtTrackStarts(const QTMovie &movie) {
     return starts;
 }
 
+namespace {
+// 2040-02-06 06:28:15 UTC: the last moment a 32-bit count of seconds since 1904 holds.
+constexpr std::int64_t kLastHeaderTime32Unix = 0xFFFFFFFFll - 2082844800ll;
+} // namespace
+
 bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode,
                                    toolbox::WriteSync sync) {
     logStr(QStringLiteral("isDebMovieTrimmedToV- deb"));
@@ -209,6 +214,14 @@ bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode,
     }
     logStr(QStringLiteral("isDebMovieTrimmedToV? trim=%1").arg(plan.trimSeconds, 0, 'f', 6));
     if (plan.action == QtTrimPlan::Action::NothingToCut) {
+        // A recording dated after 2040-02-06 whose header time the writer cut to 32 bits (the
+        // movie read it whole from its creation-date key): a new header keeps the whole date.
+        const std::optional<std::int64_t> unix = movie->movie().creationTimeUnix();
+        if (mode == kQtWriteFlatten && unix && *unix > kLastHeaderTime32Unix &&
+            movie->movie().isSelfContainedQuickTime()) {
+            const bool rewritten = qtExport(movie, srcPath, mode, sync);
+            logStr(QStringLiteral("header 64-bit times ? %1").arg(rewritten ? 1 : 0));
+        }
         return finish(true);
     }
 

@@ -285,9 +285,34 @@ bool mvCocoa(const QString &rawSrc, const QString &rawDst, const QString &overwr
     return removeItem(src);
 }
 
+bool moveToTrashChecked(const QString &rawPath, QString *trashedAt) {
+    const QString path = expandTilde(rawPath);
+    if (path.isEmpty()) {
+        return false;
+    }
+    // Qt makes the home trash inside $XDG_DATA_HOME but never makes that folder: where it is
+    // missing (a new account), Qt's trash location comes out empty, which it reads as the
+    // current folder, and it creates "files" and "info" there. The freedesktop trash
+    // specification asks for the home trash to be made when needed, so its parent is made
+    // first; where it can't be, nothing is trashed.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !(QFileInfo(data).isDir() || QDir().mkpath(data))) {
+        logStr(QStringLiteral("trash               :-( no data folder for the home trash"));
+        return false;
+    }
+    QString at;
+    if (!QFile::moveToTrash(path, &at)) {
+        return false;
+    }
+    if (trashedAt != nullptr) {
+        *trashedAt = at;
+    }
+    return true;
+}
+
 int32_t moveToTrash(const QString &path) {
     // Never a permanent delete instead: an item that no trash takes stays where it is.
-    if (!path.isEmpty() && !QFile::moveToTrash(expandTilde(path))) {
+    if (!path.isEmpty() && !moveToTrashChecked(path)) {
         logStr(QStringLiteral("trash               :-( no trash takes '%1': it stays")
                    .arg(expandTilde(path)));
     }

@@ -43,6 +43,10 @@ bool mvCocoa(const QString &src, const QString &dst, const QString &overwrite = 
 /// looked at: always 1. An item that no trash takes stays (logged), never deleted instead;
 /// trashItem (desktop/trash.h) tells the outcome.
 int32_t moveToTrash(const QString &path);
+/// Moves the item into the freedesktop trash and tells whether it went (its place in the trash
+/// in `trashedAt`). The home trash's parent folder ($XDG_DATA_HOME) is made when missing; the
+/// current folder is never taken for a trash.
+bool moveToTrashChecked(const QString &path, QString *trashedAt = nullptr);
 
 /// Makes a symbolic link at `linkPath` pointing to `existingPath` (no tilde expansion); an
 /// existing item at `linkPath` makes it fail.

@@ -12,7 +12,10 @@
 #include <QNetworkRequest>
 #include <QSysInfo>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
+
+#include <optional>
 
 #if __has_include(<libavformat/version.h>)
 #include <libavformat/version.h>
@@ -120,24 +123,90 @@ bool archIntel() {
 #endif
 }
 
-bool internetConnexionCheck(const QString &url) {
+webFetchResult webFetch(const QString &url, const webFetchLimits &limits) {
+    webFetchResult result;
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setMaximumRedirectsAllowed(10);
+    request.setTransferTimeout(limits.deadlineMs);
+    QNetworkReply *reply = manager.get(request);
+    QEventLoop loop;
+    std::optional<webFetchOutcome> ended;
+    QByteArray body;
+    // A server that sends a byte now and then never lets a transfer timeout fire, and one that
+    // never stops would fill the memory: the deadline counts the whole fetch, and the answer
+    // is read as it comes and dropped past its bound.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        ended = webFetchOutcome::TimedOut;
+        reply->abort();
+    });
+    auto take = [&] {
+        if (ended) {
+            return;
+        }
+        body += reply->read(limits.maxBytes + 1 - body.size());
+        if (body.size() > limits.maxBytes) {
+            ended = webFetchOutcome::TooLarge;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(limits.deadlineMs);
+    if (!reply->isFinished()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    deadline.stop();
+    if (!ended) {
+        take();
+    }
+    if (ended) {
+        result.outcome = *ended;
+    } else if (reply->error() == QNetworkReply::NoError) {
+        result.outcome = webFetchOutcome::Answered;
+        result.body = body;
+    } else if (reply->error() == QNetworkReply::OperationCanceledError ||
+               reply->error() == QNetworkReply::TimeoutError) {
+        result.outcome = webFetchOutcome::TimedOut;
+    }
+    QObject::disconnect(reply, nullptr, &loop, nullptr);
+    reply->deleteLater();
+    return result;
+}
+
+QString webFetchOutcomeStr(webFetchOutcome outcome, const webFetchLimits &limits) {
+    switch (outcome) {
+    case webFetchOutcome::TimedOut:
+        return QStringLiteral("no answer within %1 s").arg((limits.deadlineMs + 999) / 1000);
+    case webFetchOutcome::TooLarge:
+        return QStringLiteral("the answer is larger than %1 KB").arg(limits.maxBytes / 1024);
+    case webFetchOutcome::Failed:
+        return QStringLiteral("no answer");
+    case webFetchOutcome::Answered:
+        break;
+    }
+    return {};
+}
+
+bool internetConnexionCheck(const QString &url, const webFetchLimits &limits,
+                            webFetchOutcome *outcome) {
+    if (outcome != nullptr) {
+        *outcome = webFetchOutcome::Failed;
+    }
     if (url.isEmpty()) {
         return false;
     }
     logDebug(QStringLiteral("internetConnexionChe- deb: %1").arg(url));
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setTransferTimeout(60000);
-    QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const webFetchResult fetched = webFetch(url, limits);
+    if (outcome != nullptr) {
+        *outcome = fetched.outcome;
     }
     bool answered = false;
     QString text;
-    if (reply->error() == QNetworkReply::NoError) {
-        const QByteArray body = reply->readAll();
+    if (fetched.outcome == webFetchOutcome::Answered) {
+        const QByteArray &body = fetched.body;
         answered = true;
         for (const char c : body) {
             if (static_cast<unsigned char>(c) > 0x7F) {
@@ -148,8 +217,10 @@ bool internetConnexionCheck(const QString &url) {
         if (answered) {
             text = QString::fromLatin1(body);
         }
+    } else {
+        logStr(QStringLiteral("web check           :-( %1: %2")
+                   .arg(url, webFetchOutcomeStr(fetched.outcome, limits)));
     }
-    reply->deleteLater();
     logDebug(QStringLiteral("internetConnexionChe- fin: src == %1").arg(text));
     return answered;
 }

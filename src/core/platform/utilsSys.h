@@ -1,6 +1,7 @@
 // Facts about the machine, written to the log at start-up, and a web probe.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,38 @@ bool quartzExtremeCard();
 bool cpuG3();
 /// True for an x86 build.
 bool archIntel();
+/// Bounds of one small web fetch (the connectivity probe, the update record).
+struct webFetchLimits {
+    /// The whole fetch, from the request to the last byte, ends within this time.
+    int32_t deadlineMs = 20000;
+    /// An answer longer than this is not what was asked for.
+    int64_t maxBytes = 64 * 1024;
+};
+
+/// How a fetch ended.
+enum class webFetchOutcome {
+    Answered, ///< the whole answer, an HTTP success, within the bounds
+    Failed,   ///< no connection, an HTTP error, too many redirects
+    TimedOut, ///< the deadline passed before the answer was complete
+    TooLarge, ///< the answer grew past the size bound
+};
+
+struct webFetchResult {
+    webFetchOutcome outcome = webFetchOutcome::Failed;
+    QByteArray body; ///< the answer (only when Answered)
+};
+
+/// Fetches the address (GET, up to 10 redirects) on a local event loop, blocking the calling
+/// thread until it ends: at most `limits.deadlineMs`, and never more than `limits.maxBytes` of
+/// answer held, whatever the server sends or withholds.
+webFetchResult webFetch(const QString &url, const webFetchLimits &limits = {});
+
+/// A line for people about a fetch that did not end with an answer: "no answer within 20 s",
+/// "the answer is larger than 64 KB", "no answer".
+QString webFetchOutcomeStr(webFetchOutcome outcome, const webFetchLimits &limits = {});
+
 /// True when the address answers with text readable as ASCII (an empty page counts); false on
-/// any failure. Blocks the calling thread until the fetch ends (60 s at most).
-bool internetConnexionCheck(const QString &url);
+/// any failure. Blocks the calling thread until the fetch ends (webFetch and its bounds; the
+/// outcome in `outcome` when given).
+bool internetConnexionCheck(const QString &url, const webFetchLimits &limits = {},
+                            webFetchOutcome *outcome = nullptr);

@@ -11,38 +11,21 @@
 #include "settings/prefs.h"
 #include "update/QuillZipArchive.h"
 
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUrl>
 
 namespace {
 
-// The update query's answer as UTF-8 text; nothing on any failure.
-std::optional<QString> fetchText(const QString &url) {
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setTransferTimeout(30000);
-    request.setMaximumRedirectsAllowed(10);
-    QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    std::optional<QString> text;
-    if (reply->error() == QNetworkReply::NoError) {
-        // A record is a few lines; a huge answer is not one.
-        text = QString::fromUtf8(reply->read(1024 * 1024));
-    }
-    reply->deleteLater();
-    return text;
-}
-
 float appVersionFloat() {
     return updateVersionFloat(infoPlistStr(QStringLiteral("CFBundleShortVersionString")));
+}
+
+void noNetworkAlert() {
+    displayAlert(localizedStr(QStringLiteral("D_echec_1")),
+                 QStringLiteral("\n%1 \n\n%2")
+                     .arg(localizedStr(QStringLiteral("D_echec_2")),
+                          localizedStr(QStringLiteral("D_echec_2bis"))),
+                 0, false);
 }
 
 void failureAlert(const QString &text) {
@@ -64,7 +47,8 @@ QString updateNotReplaceableNoticeStr(const QString &notesUrl) {
     return {};
 }
 
-updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet) {
+updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet,
+                                      const webFetchLimits &limits) {
     updateCheckResult result;
     if (!userAsked && prefRead(QStringLiteral("update")) != QLatin1String("1")) {
         return result;
@@ -72,24 +56,38 @@ updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet) {
     const QString base = updateBaseUrlStr();
     const QString code = updateProductCodeStr();
     const QString language = updateLanguageStr();
-    if (!internetConnexionCheck(updateProbeUrlStr(base, code))) {
+    webFetchOutcome probe = webFetchOutcome::Failed;
+    if (!internetConnexionCheck(updateProbeUrlStr(base, code), limits, &probe)) {
+        result.fetchOutcome = probe;
         if (userAsked) {
-            displayAlert(localizedStr(QStringLiteral("D_echec_1")),
-                         QStringLiteral("\n%1 \n\n%2")
-                             .arg(localizedStr(QStringLiteral("D_echec_2")),
-                                  localizedStr(QStringLiteral("D_echec_2bis"))),
-                         0, false);
+            noNetworkAlert();
         }
-        logStr(QStringLiteral("update              :-( web check KO"));
+        logStr(QStringLiteral("update              :-( web check KO (%1)")
+                   .arg(webFetchOutcomeStr(probe, limits)));
         result.status = updateCheckStatus::NoNetwork;
         return result;
     }
     const float systemVersion = versionOS();
+    // A record is a few lines: the answer is bounded in time and size like the probe's.
+    const webFetchResult fetched =
+        webFetch(updateQueryUrlStr(base, code, language, systemVersion), limits);
+    result.fetchOutcome = fetched.outcome;
     const std::optional<QString> answer =
-        fetchText(updateQueryUrlStr(base, code, language, systemVersion));
+        fetched.outcome == webFetchOutcome::Answered
+            ? std::optional<QString>(QString::fromUtf8(fetched.body))
+            : std::nullopt;
     const std::optional<updateRecordDico> record =
         answer ? updateRecordParse(*answer) : std::nullopt;
     if (!record) {
+        if (fetched.outcome != webFetchOutcome::Answered) {
+            logStr(QStringLiteral("update              :-( %1")
+                       .arg(webFetchOutcomeStr(fetched.outcome, limits)));
+        }
+        // A site that holds the answer back or never ends it is unreachable for the user.
+        if (userAsked && (fetched.outcome == webFetchOutcome::TimedOut ||
+                          fetched.outcome == webFetchOutcome::TooLarge)) {
+            noNetworkAlert();
+        }
         logStr(QStringLiteral("update              :-( xml parse"));
         result.status = updateCheckStatus::Unreadable;
         return result;

@@ -3,6 +3,7 @@
 // `updateSheet`; alerts go through the installed alert presenter.
 #pragma once
 
+#include "platform/utilsSys.h"
 #include "update/updateInstall.h"
 #include "update/updateRecord.h"
 #include "update/webUtils.h"
@@ -45,12 +46,17 @@ struct updateCheckResult {
     QString version;     ///< the record's "version"
     QString downloadUrl; ///< formed from "dlPath"
     QString notesUrl;
+    /// How the last request ended (the probe's when it failed, else the record's): a fetch
+    /// that timed out or grew too large is said as such.
+    webFetchOutcome fetchOutcome = webFetchOutcome::Answered;
 };
 
 /// Checks for an update: `userAsked` for the menu item and the command line (alerts on no
 /// network and when up to date), false for the automatic check, which does nothing unless the
 /// preference "update" is 1. An offered update is shown in the sheet when one is given.
-updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr);
+/// The probe and the record request each end within `limits` (20 s, 64 KB).
+updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr,
+                                      const webFetchLimits &limits = {});
 
 enum class updateInstallStatus {
     Closed, ///< the cancel segment closed the sheet

@@ -11,9 +11,13 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,7 +39,155 @@ bool writable(const QString &path) {
     return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
 
+bool removeAny(const QString &path) {
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink()) {
+        return QDir(path).removeRecursively();
+    }
+    return !(info.exists() || info.isSymLink()) || QFile::remove(path);
+}
+
+// A copy of a file, a folder or a symbolic link as it is: links keep their own (relative)
+// target, files their permissions.
+bool copyAsIs(const QString &src, const QString &dst) {
+    const QByteArray from = QFile::encodeName(src);
+    struct stat st {};
+    if (::lstat(from.constData(), &st) != 0) {
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        QByteArray target(4096, '\0');
+        const ssize_t length = ::readlink(from.constData(), target.data(), target.size());
+        return length > 0 && length < target.size() &&
+               ::symlink(target.left(length).constData(), QFile::encodeName(dst).constData()) == 0;
+    }
+    if (S_ISREG(st.st_mode)) {
+        return QFile::copy(src, dst) && QFile::setPermissions(dst, QFile::permissions(src));
+    }
+    if (!S_ISDIR(st.st_mode) || !QDir().mkdir(dst)) {
+        return false;
+    }
+    const QStringList entries =
+        QDir(src).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : entries) {
+        if (!copyAsIs(src + QLatin1Char('/') + name, dst + QLatin1Char('/') + name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Puts the unpacked part at the target: one rename on the same file system; across file
+// systems (a temporary folder on its own, a tmpfs) a copy beside the target first, renamed
+// into place once whole, so the target is never a half copy.
+bool moveIntoPlace(const QString &src, const QString &target) {
+    if (::rename(QFile::encodeName(src).constData(), QFile::encodeName(target).constData()) == 0) {
+        return true;
+    }
+    if (errno != EXDEV) {
+        return false;
+    }
+    const QString staged = target + QStringLiteral(".fluxaro-new");
+    removeAny(staged);
+    if (!copyAsIs(src, staged) || ::rename(QFile::encodeName(staged).constData(),
+                                           QFile::encodeName(target).constData()) != 0) {
+        logStr(QStringLiteral("update              :-( can't stage '%1'").arg(staged));
+        removeAny(staged);
+        return false;
+    }
+    removeAny(src);
+    return true;
+}
+
+// The journal of a replacement: its state, then one line per part, the part and where its
+// old copy is kept (empty: there was none), percent-encoded and separated by a space.
+bool writeJournal(const QString &prefix, const QString &state, const QStringList &parts,
+                  const QStringList &oldParts) {
+    QByteArray text = state.toUtf8() + '\n';
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        text += parts.at(i).toUtf8().toPercentEncoding() + ' ' +
+                oldParts.at(i).toUtf8().toPercentEncoding() + '\n';
+    }
+    // Replaced whole (written, flushed, renamed): a kill leaves the old state or the new.
+    QSaveFile file(updateJournalPathStr(prefix));
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+void dropJournal(const QString &prefix) {
+    QFile::remove(updateJournalPathStr(prefix));
+}
+
 } // namespace
+
+QString updateJournalPathStr(const QString &prefix) {
+    return prefix + QStringLiteral("/share/.fluxaro-update");
+}
+
+updateInterruptedOutcome updateFinishInterrupted(const QString &prefix) {
+    QFile file(updateJournalPathStr(prefix));
+    if (!file.exists()) {
+        return updateInterruptedOutcome::None;
+    }
+    // The new copy on trial, started by the update itself: the update decides.
+    if (qEnvironmentVariable("FLUXARO_UPDATE_TRIAL") == QLatin1String("1")) {
+        return updateInterruptedOutcome::None;
+    }
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024) {
+        return updateInterruptedOutcome::Failed;
+    }
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    appReplacement replacement;
+    replacement.prefix = prefix;
+    const QString root = QDir::cleanPath(prefix) + QLatin1Char('/');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines.at(i).isEmpty()) {
+            continue;
+        }
+        const QList<QByteArray> fields = lines.at(i).split(' ');
+        const QString part = QString::fromUtf8(QByteArray::fromPercentEncoding(fields.value(0)));
+        const QString aside = QString::fromUtf8(QByteArray::fromPercentEncoding(fields.value(1)));
+        // Only parts of this copy, and their old copies beside them, are ever touched.
+        if (!QDir::cleanPath(part).startsWith(root) ||
+            (!aside.isEmpty() && aside != part + oldSuffix)) {
+            logStr(QStringLiteral("update              :-( damaged journal '%1'")
+                       .arg(file.fileName()));
+            return updateInterruptedOutcome::Failed;
+        }
+        replacement.parts.append(part);
+        replacement.oldParts.append(aside);
+    }
+    const QByteArray state = lines.value(0).trimmed();
+    if (state == "swapped") {
+        // Every part is new and this start of the new copy got this far: it starts.
+        updateDropOldApp(replacement);
+        logStr(QStringLiteral("update              :-) an interrupted update is finished"));
+        return updateInterruptedOutcome::Finished;
+    }
+    // Cut short while the parts were being swapped: the old copy comes back, part by part
+    // (a part whose old copy was not set aside yet is still the old one).
+    bool ok = true;
+    for (qsizetype i = replacement.parts.size() - 1; i >= 0; --i) {
+        const QString &target = replacement.parts.at(i);
+        const QString &aside = replacement.oldParts.at(i);
+        const QFileInfo old(aside);
+        if (aside.isEmpty()) {
+            ok = removeAny(target) && ok;
+        } else if (old.exists() || old.isSymLink()) {
+            ok = removeAny(target) &&
+                 ::rename(QFile::encodeName(aside).constData(),
+                          QFile::encodeName(target).constData()) == 0 &&
+                 ok;
+        }
+    }
+    if (!ok) {
+        logStr(QStringLiteral("update              :-( an interrupted update can't be undone"));
+        return updateInterruptedOutcome::Failed;
+    }
+    dropJournal(prefix);
+    logStr(QStringLiteral("update              :-/ an interrupted update is undone"));
+    return updateInterruptedOutcome::RolledBack;
+}
 
 QString appCopyPrefixStr() {
     return QDir::cleanPath(resourcePathStr() + QStringLiteral("/../.."));
@@ -108,6 +260,13 @@ bool updateInstallTool(const QString &archivePath) {
     const bool ready = droitsAcces(folder);
     logStr(QStringLiteral("isToReplace ? %1").arg(ready ? 1 : 0));
     const QString target = folder + QLatin1Char('/') + archive.completeBaseName();
+    // A tool replaces an older tool, never a folder of the support folder ("QuickTime" holds
+    // the toolbox's per-user files) and what it holds.
+    const QFileInfo targetInfo(target);
+    if (targetInfo.isDir() && !targetInfo.isSymLink()) {
+        logStr(QStringLiteral("tool                :-( a folder has its name: '%1'").arg(target));
+        return false;
+    }
     const bool moved = ready && mvCocoa(tool, target, QStringLiteral("y"));
     logStr(QStringLiteral("moveToTrash ? %1").arg(moved ? 1 : 0));
     return moved;
@@ -144,6 +303,22 @@ appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix) 
     }
     relative.append(QStringLiteral("share/fluxaro"));
 
+    // The plan goes to the journal before anything moves: a kill from here on is finished or
+    // undone by the next start (updateFinishInterrupted).
+    QStringList plannedParts;
+    QStringList plannedOld;
+    for (const QString &part : relative) {
+        const QString target = prefix + QLatin1Char('/') + part;
+        plannedParts.append(target);
+        plannedOld.append(QFileInfo::exists(target) || QFileInfo(target).isSymLink()
+                              ? target + oldSuffix
+                              : QString());
+    }
+    if (!writeJournal(prefix, QStringLiteral("swapping"), plannedParts, plannedOld)) {
+        logStr(QStringLiteral("isToReplace         ? 0 %1").arg(updateJournalPathStr(prefix)));
+        return result;
+    }
+
     for (const QString &part : relative) {
         const QString target = prefix + QLatin1Char('/') + part;
         const QString aside = target + oldSuffix;
@@ -162,12 +337,15 @@ appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix) 
         }
         result.parts.append(target);
         result.oldParts.append(had ? aside : QString());
-        if (::rename(QFile::encodeName(unpacked + QLatin1Char('/') + part).constData(),
-                     QFile::encodeName(target).constData()) != 0) {
+        if (!moveIntoPlace(unpacked + QLatin1Char('/') + part, target)) {
             logStr(QStringLiteral("moveToTrash         ? 0 %1").arg(target));
             updateRestoreApp(result);
             return result;
         }
+    }
+    if (!writeJournal(prefix, QStringLiteral("swapped"), result.parts, result.oldParts)) {
+        updateRestoreApp(result);
+        return result;
     }
     logStr(QStringLiteral("isToReplace         ? 1"));
     result.ok = true;
@@ -190,6 +368,9 @@ bool updateRestoreApp(const appReplacement &replacement) {
             ok = false;
         }
     }
+    if (ok) {
+        dropJournal(replacement.prefix);
+    }
     return ok;
 }
 
@@ -205,6 +386,7 @@ void updateDropOldApp(const appReplacement &replacement) {
             QFile::remove(aside);
         }
     }
+    dropJournal(replacement.prefix);
 }
 
 QString updateRestartCommandStr(const appReplacement &replacement, qint64 pid) {
@@ -224,10 +406,14 @@ QString updateRestartCommandStr(const appReplacement &replacement, qint64 pid) {
     }
     // The new copy can take the single-instance lock only once this process has quit. It
     // counts as started when it still runs 10 seconds later or has ended without an error.
+    // The new copy runs as a trial (it leaves the journal to this command); the journal goes
+    // once the verdict is carried out, so a kill before that leaves it to the next start.
+    const QString journal =
+        QStringLiteral("rm -f -- ") + shellQuote(updateJournalPathStr(replacement.prefix));
     return QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 0.2; done; "
-                          "%2 & p=$!; sleep 10; "
-                          "if kill -0 $p 2>/dev/null || wait $p; then %3; else %4; %2 & fi")
+                          "FLUXARO_UPDATE_TRIAL=1 %2 & p=$!; sleep 10; "
+                          "if kill -0 $p 2>/dev/null || wait $p; then %3; %5; else %4; %5; %2 & fi")
         .arg(QString::number(pid), program,
              drop.isEmpty() ? QStringLiteral(":") : drop.join(QStringLiteral("; ")),
-             restore.isEmpty() ? QStringLiteral(":") : restore.join(QStringLiteral("; ")));
+             restore.isEmpty() ? QStringLiteral(":") : restore.join(QStringLiteral("; ")), journal);
 }

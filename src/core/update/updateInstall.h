@@ -31,7 +31,8 @@ QString updateToolFolderStr();
 
 /// Installs the tool unpacked in the download folder (the archive's path without its
 /// extension): made executable and moved into the tool folder under its name, replacing an
-/// older copy. False when it is missing or can't be moved.
+/// older copy. False when it is missing or can't be moved, and when a folder has its name
+/// there (an install never replaces a folder).
 bool updateInstallTool(const QString &archivePath);
 
 /// The copy unpacked in the download folder: the first folder (by name) that holds
@@ -50,12 +51,31 @@ struct appReplacement {
 /// Replaces the parts of the copy at `prefix` (each program of the new "bin", and
 /// "share/fluxaro") by those of the unpacked copy; the old parts are renamed aside with the
 /// suffix ".fluxaro-old". Every program and every tool without extension is made executable.
-/// On any failure what was moved is put back.
+/// Across file systems each part is copied beside its place, then renamed into it. The plan is
+/// journaled first (updateJournalPathStr). On any failure what was moved is put back.
 appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix);
 /// Puts the old parts back (the new copy did not start).
 bool updateRestoreApp(const appReplacement &replacement);
 /// Deletes the old parts (the new copy started).
 void updateDropOldApp(const appReplacement &replacement);
+
+/// The journal of an application replacement in progress: "<prefix>/share/.fluxaro-update",
+/// written before the first part moves ("swapping"), rewritten once every part is new
+/// ("swapped"), deleted when the new copy is kept or the old one put back.
+QString updateJournalPathStr(const QString &prefix);
+
+enum class updateInterruptedOutcome {
+    None,       ///< no journal (or the new copy on trial, FLUXARO_UPDATE_TRIAL=1)
+    Finished,   ///< every part was new: the old parts are deleted
+    RolledBack, ///< the swap was cut short: the old parts are back
+    Failed,     ///< a damaged journal or a part that can't be moved: left as it is
+};
+
+/// At start-up: finishes a replacement that a kill cut short (the process that was trying the
+/// new copy died): a "swapped" journal means this start of the new copy got through, so the
+/// old parts go; a "swapping" one means the swap itself was cut short, so the old parts come
+/// back. Only the parts the journal names inside `prefix` are touched.
+updateInterruptedOutcome updateFinishInterrupted(const QString &prefix = appCopyPrefixStr());
 
 /// The shell command that, once the process `pid` has ended, starts the new copy, and deletes
 /// the old parts when it is still running 10 seconds later, or puts them back and starts the

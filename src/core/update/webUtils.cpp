@@ -35,7 +35,10 @@ public:
     void start() {
         manager_ = new QNetworkAccessManager(this);
         file_ = new QFile(path_, this);
-        if (!file_->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        // An existing file is replaced by a new one, never written through (O_EXCL does not
+        // follow a link at the name).
+        QFile::remove(path_);
+        if (!file_->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             fail(QStringLiteral("cannot write %1").arg(path_));
             return;
         }

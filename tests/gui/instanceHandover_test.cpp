@@ -1,0 +1,119 @@
+// The hand-over socket of the running window: idle connections are dropped, and a server that
+// Qt closed after a failed accept (no file descriptor left) listens again, so a later
+// "Open with" still reaches the window.
+#include "instanceHandover.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void spinFor(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+// Hands the paths over from another thread, as a second fluxaro process would, while this
+// thread's event loop serves the window's end.
+bool handOverFromAnotherThread(const QStringList &paths) {
+    bool taken = false;
+    std::unique_ptr<QThread> thread(
+        QThread::create([&taken, paths] { taken = instanceHandOver(paths, 3000); }));
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    thread->wait();
+    return taken;
+}
+
+} // namespace
+
+TEST(InstanceHandover, IdleConnectionsAreDroppedAndTheSocketComesBack) {
+    instanceServerLimits limits;
+    limits.idleMs = 300;
+    limits.relistenMs = 200;
+    instanceServer server(nullptr, limits);
+    QStringList received;
+    server.received = [&received](const QStringList &paths) { received += paths; };
+    ASSERT_TRUE(server.listen());
+
+    // Connections that send nothing hold nothing for long.
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < 20; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(instanceSocketPathStr());
+        ASSERT_TRUE(idle.back()->waitForConnected(1000));
+    }
+    spinFor(100);
+    EXPECT_EQ(server.openConnections(), 20);
+    spinFor(600);
+    EXPECT_EQ(server.openConnections(), 0);
+    for (const auto &socket : idle) {
+        EXPECT_NE(socket->state(), QLocalSocket::ConnectedState);
+    }
+    idle.clear();
+    EXPECT_TRUE(handOverFromAnotherThread({QStringLiteral("/a.mts")}));
+    EXPECT_EQ(received, QStringList{QStringLiteral("/a.mts")});
+
+    // No file descriptor left when a peer connects: the accept fails, Qt closes the server and
+    // removes its socket file. It listens again.
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(instanceSocketPathStr()).constData(), &before), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    QLocalSocket late;
+    rlimit tight = saved;
+    // Every descriptor below the limit taken but one, which the peer gets: the server's accept
+    // has none.
+    int highest = 0;
+    for (const QString &name :
+         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        highest = std::max(highest, name.toInt());
+    }
+    tight.rlim_cur = static_cast<rlim_t>(highest + 2);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> fillers;
+    for (int fd = ::open("/dev/null", O_RDONLY); fd >= 0; fd = ::open("/dev/null", O_RDONLY)) {
+        fillers.push_back(fd);
+    }
+    ASSERT_FALSE(fillers.empty());
+    ::close(fillers.back());
+    fillers.pop_back();
+    late.connectToServer(instanceSocketPathStr());
+    const bool connected = late.state() == QLocalSocket::ConnectedState;
+    spinFor(100);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    for (const int fd : fillers) {
+        ::close(fd);
+    }
+    ASSERT_TRUE(connected);
+    late.abort();
+    spinFor(500);
+    // The socket was made again (Qt had removed it), and it takes the next list.
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(instanceSocketPathStr()).constData(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_TRUE(handOverFromAnotherThread({QStringLiteral("/b.mts")}));
+    EXPECT_EQ(received.size(), 2);
+}
