@@ -6,6 +6,7 @@
 // clips were made of.
 #include "e2eMedia.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -215,6 +216,12 @@ TEST(fields, pulldownBecomesProgressiveProres) {
     const QString out = onlyOutput(box);
     ASSERT_FALSE(out.isEmpty());
     const auto video = probeStream(out, "v");
+    // The job's summary says what became of the pictures.
+    QFile summary(box.resumeLog());
+    ASSERT_TRUE(summary.open(QIODevice::ReadOnly));
+    const QString summaryText = QString::fromUtf8(summary.readAll());
+    EXPECT_TRUE(summaryText.contains(QStringLiteral("24p in 2:3 pulldown, removed")))
+        << summaryText.toStdString();
     EXPECT_EQ(video.value("r_frame_rate"), "24000/1001");
     EXPECT_EQ(video.value("field_order"), "progressive");
     const QStringList flags = interlacedFlags(out);

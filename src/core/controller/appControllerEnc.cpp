@@ -357,6 +357,10 @@ void appController::encDebStep(int32_t outInt) {
               (record.contains(QStringLiteral("joinNoteStr"))
                    ? QStringLiteral("recording           : %1\n")
                          .arg(record.value(QStringLiteral("joinNoteStr")).toString())
+                   : QString()) +
+              (record.contains(QStringLiteral("scanNoteStr"))
+                   ? QStringLiteral("pictures            : %1\n")
+                         .arg(record.value(QStringLiteral("scanNoteStr")).toString())
                    : QString()));
 
     const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
