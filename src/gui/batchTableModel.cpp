@@ -125,11 +125,13 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         }
         if (role == Qt::ToolTipRole) {
             const QVariantMap dico = list_->dico(row);
+            const QString scan = dico.value(QStringLiteral("scanNoteStr")).toString();
             return QStringLiteral("%1\n%2x%3, %4 fps")
-                .arg(dico.value(QStringLiteral("srcPathStr")).toString(),
-                     dico.value(QStringLiteral("v0_width")).toString(),
-                     dico.value(QStringLiteral("v0_height")).toString())
-                .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4);
+                       .arg(dico.value(QStringLiteral("srcPathStr")).toString(),
+                            dico.value(QStringLiteral("v0_width")).toString(),
+                            dico.value(QStringLiteral("v0_height")).toString())
+                       .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4) +
+                   (scan.isEmpty() ? QString() : QStringLiteral("\naccepted: %1").arg(scan));
         }
         break;
     case colOut:

@@ -322,9 +322,15 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
                                     "No compressor for " + fourCharCodeString(settings.codecType));
 
     // Frame rate: the settings', or the source's.
-    if (settings.frameRate > 0)
+    if (settings.frameRate > 0) {
         v.rate = rateFromFixed(settings.frameRate);
-    else if (v.in->avg_frame_rate.num > 0 && v.in->avg_frame_rate.den > 0)
+        // A whole rate of 24, 30 or 60 for a source at the matching NTSC rate (23.976, 29.97,
+        // 59.94) keeps the source's: the whole rate would repeat one picture in a thousand.
+        const AVRational source = v.in->avg_frame_rate;
+        if (v.rate.den == 1 && source.num > 0 && source.den > 0 &&
+            av_cmp_q(source, AVRational{v.rate.num * 1000, 1001}) == 0)
+            v.rate = source;
+    } else if (v.in->avg_frame_rate.num > 0 && v.in->avg_frame_rate.den > 0)
         v.rate = v.in->avg_frame_rate;
     else if (v.in->r_frame_rate.num > 0 && v.in->r_frame_rate.den > 0)
         v.rate = v.in->r_frame_rate;

@@ -60,6 +60,50 @@ QStringList recipe(const QString &name) {
         return QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=10:duration=1"} + tone +
                h264 + QStringList{"-c:a", "aac", "-f", "mov"};
     }
+    // Fields: 640x360 H.264 coded as interlaced fields, top field first, key frames every 12
+    // pictures (as camcorders make them), 4 s.
+    const QStringList fields = {
+        "-c:v",     "libx264", "-preset", "veryfast",     "-qp",
+        "18",       "-g",      "12",      "-x264-params", "interlaced=1:tff=1",
+        "-pix_fmt", "yuv420p", "-f",      "mpegts"};
+    if (name == "psf") {
+        // 25 progressive pictures a second, each coded as two fields of its one moment.
+        return QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=4"} + fields;
+    }
+    if (name == "interlaced") {
+        // 50 moments a second woven into 25 pictures, one field each.
+        return QStringList{"-f",  "lavfi",
+                           "-i",  "testsrc=size=640x360:rate=50:duration=4",
+                           "-vf", "tinterlace=mode=interleave_top"} +
+               fields;
+    }
+    if (name == "pulldown") {
+        // 24 pictures a second (23.976) spread over 60 fields by 2:3 pulldown.
+        return QStringList{"-f",  "lavfi",
+                           "-i",  "testsrc2=size=640x360:rate=24000/1001:duration=4",
+                           "-vf", "telecine=first_field=top:pattern=23"} +
+               fields;
+    }
+    if (name == "switching") {
+        // Progressive pictures for 3 s, then fields of 50 moments a second for 3 s.
+        return QStringList{"-f",
+                           "lavfi",
+                           "-i",
+                           "testsrc=size=640x360:rate=25:duration=3",
+                           "-f",
+                           "lavfi",
+                           "-i",
+                           "testsrc=size=640x360:rate=50:duration=3",
+                           "-filter_complex",
+                           "[1]tinterlace=mode=interleave_top[b];[0][b]concat=n=2:v=1[v]",
+                           "-map",
+                           "[v]"} +
+               fields;
+    }
+    if (name == "oneFrame") {
+        return QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-frames:v", "1"} +
+               fields;
+    }
     return {};
 }
 
@@ -78,7 +122,22 @@ QString clip(const QString &name) {
     // half-written clip.
     const QString partial =
         path + QStringLiteral(".part%1").arg(QRandomGenerator::global()->generate());
-    if (name == "notAMovie") {
+    if (name == "brokenFields") {
+        // The fields clip with every packet's payload after the first ten scrambled: the
+        // stream is there, its pictures don't decode.
+        QFile source(clip(QStringLiteral("psf")));
+        QFile file(partial);
+        if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        QByteArray bytes = source.readAll();
+        for (qsizetype packet = 10 * 188; packet + 188 <= bytes.size(); packet += 188) {
+            for (qsizetype i = packet + 4; i < packet + 188; ++i) {
+                bytes[i] = static_cast<char>(bytes.at(i) ^ static_cast<char>((i * 131) & 0xff));
+            }
+        }
+        file.write(bytes);
+    } else if (name == "notAMovie") {
         QFile file(partial);
         if (!file.open(QIODevice::WriteOnly)) {
             return {};

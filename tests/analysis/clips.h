@@ -16,6 +16,10 @@ namespace clips {
 ///   "movSubtitle" QuickTime movie, H.264 + AAC (language "fra") + a mov_text subtitle stream
 ///   "movie"       QuickTime movie, H.264 at 10 fps + AAC
 ///   "notAMovie"   random bytes named .mts
+///   "psf", "interlaced", "pulldown", "switching", "oneFrame", "brokenFields": 640x360
+///                 H.264 coded as fields (top first): progressive pictures at 25 per second,
+///                 50 moments a second woven, 23.976 in 2:3 pulldown, progressive then
+///                 interlaced, a single picture, the first's packets scrambled
 QString clip(const QString &name);
 
 /// The arguments of the application's probing run of ffmpeg on a source, writing the yuv4mpeg

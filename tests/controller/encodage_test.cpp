@@ -148,6 +148,37 @@ TEST(encodage, recordingDateBecomesTheOutputsMetadata) {
     EXPECT_FALSE(encodage(0, tsRecord())->contains(QStringLiteral("-movflags")));
 }
 
+// 24p in 2:3 pulldown bound for an export: the pulldown is removed (fields matched in the
+// stream's order, the repeated picture dropped) into a lossless picture stream; pictures coded
+// as fields but progressive, and any rewrap, keep the stream copy.
+TEST(encodage, pulldownIsRemovedForAnExportOnly) {
+    QVariantMap pulldown = tsRecord();
+    pulldown.insert(QStringLiteral("v0_scanStr"), QStringLiteral("pulldown"));
+    pulldown.insert(QStringLiteral("v0_streamFields"), QStringLiteral("TFF"));
+    const auto exported = encodage(2, pulldown);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(valueAfter(*exported, QStringLiteral("-vf")),
+              QStringList{QStringLiteral("fieldmatch=order=tff:combmatch=full,decimate")});
+    EXPECT_EQ(valueAfter(*exported, QStringLiteral("-vcodec")),
+              QStringList{QStringLiteral("libx264")});
+    EXPECT_EQ(valueAfter(*exported, QStringLiteral("-qp")), QStringList{QStringLiteral("0")});
+    EXPECT_TRUE(valueAfter(*exported, QStringLiteral("-vbsf")).isEmpty());
+    EXPECT_EQ(valueAfter(*exported, QStringLiteral("-acodec")),
+              QStringList{QStringLiteral("pcm_s16le")});
+
+    pulldown.insert(QStringLiteral("v0_streamFields"), QStringLiteral("BFF"));
+    EXPECT_EQ(valueAfter(*encodage(1, pulldown), QStringLiteral("-vf")),
+              QStringList{QStringLiteral("fieldmatch=order=bff:combmatch=full,decimate")});
+
+    for (const auto &[out, scan] : {std::pair{0, "pulldown"}, std::pair{2, "psf"}}) {
+        QVariantMap record = tsRecord();
+        record.insert(QStringLiteral("v0_scanStr"), QString::fromLatin1(scan));
+        const auto args = encodage(out, record);
+        ASSERT_TRUE(args);
+        EXPECT_EQ(*args, *encodage(out, tsRecord())) << scan;
+    }
+}
+
 TEST(encodage, missingPathsGiveNothing) {
     QVariantMap record = tsRecord();
     record.remove(QStringLiteral("dstPathStr"));

@@ -180,8 +180,10 @@ TEST(batch, formatsTimesModes) {
 TEST(batch, refusedSourcesAndExitStatus) {
     sandbox box;
     const QString interlaced = box.root() + QStringLiteral("/interlaced.ts");
-    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
-                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    // Fields of 50 moments a second, woven two by two into 25 pictures.
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 50, 1.0,
+                         {"-vf", "tinterlace=mode=interleave_top", "-flags", "+ildct+ilme",
+                          "-x264-params", "tff=1"}));
     const QString fake = box.root() + QStringLiteral("/notamovie.mts");
     QFile file(fake);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

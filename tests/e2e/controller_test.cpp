@@ -179,8 +179,9 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
 
     // Refused after its thumbnail was started from the probe's first lines.
     const QString interlaced = box.root() + "/interlaced.ts";
-    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
-                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 50, 1.0,
+                         {"-vf", "tinterlace=mode=interleave_top", "-flags", "+ildct+ilme",
+                          "-x264-params", "tff=1"}));
     app->hooks.analysisEnded = [&] { ++analysesEnded; };
     addSources({interlaced});
     EXPECT_EQ(list->count(), 2);
@@ -235,8 +236,9 @@ TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
 
     events.clear();
     const QString interlaced = box.root() + "/interlaced.ts";
-    ASSERT_TRUE(makeClip(interlaced, "640x360", 25, 1.0,
-                         {"-flags", "+ildct+ilme", "-x264-params", "tff=1"}));
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 50, 1.0,
+                         {"-vf", "tinterlace=mode=interleave_top", "-flags", "+ildct+ilme",
+                          "-x264-params", "tff=1"}));
     addSources({interlaced});
     EXPECT_EQ(events, QStringList({"thumbnail", "refused"})) << events.join(", ").toStdString();
     EXPECT_EQ(list->count(), 1);

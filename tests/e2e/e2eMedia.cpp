@@ -408,7 +408,7 @@ QMap<QString, QString> probeStream(const QString &path, const QString &kind) {
         QStringLiteral("/usr/bin/ffprobe"),
         {"-v", "error", "-select_streams", kind + ":0", "-show_entries",
          "stream=codec_name,codec_tag_string,sample_rate,channels,r_frame_rate,avg_frame_rate,"
-         "width,height,duration",
+         "width,height,duration,field_order",
          "-of", "default=noprint_wrappers=1", path});
     QMap<QString, QString> values;
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {

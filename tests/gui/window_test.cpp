@@ -232,6 +232,34 @@ TEST_F(window, segmentCellsFollowTheRules) {
     list->clear();
 }
 
+// A source accepted as progressive pictures in an interlaced stream says so in its row's
+// tooltip; another row's tooltip has no such line.
+TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
+    batchList *list = w->controller()->whichArrayController();
+    auto row = [](const QString &note) {
+        QVariantMap dico{{"v0_fps", 25.0}, {"srcPathStr", "/x/psf.mts"}};
+        if (!note.isEmpty()) {
+            dico["scanNoteStr"] = note;
+        }
+        return QVariantMap{{"order", 1}, {"src", "psf.mts"}, {"resultat", "puce"},
+                           {"out", 0},   {"fps", 0},         {"dico", dico}};
+    };
+    list->append(row("progressive pictures in an interlaced stream"));
+    list->append(row(QString()));
+    const QString psf =
+        w->model()
+            ->data(w->model()->index(0, batchTableModel::colSource), Qt::ToolTipRole)
+            .toString();
+    EXPECT_TRUE(psf.endsWith("\naccepted: progressive pictures in an interlaced stream"))
+        << psf.toStdString();
+    const QString plain =
+        w->model()
+            ->data(w->model()->index(1, batchTableModel::colSource), Qt::ToolTipRole)
+            .toString();
+    EXPECT_FALSE(plain.contains("accepted:")) << plain.toStdString();
+    list->clear();
+}
+
 // The drawer opens the batch panel and grows the window; toggling an open drawer closes it.
 // The debug command toggled twice leaves debugging off and its item unchecked.
 TEST_F(window, drawerAndDebugToggles) {

@@ -461,4 +461,31 @@ TEST_F(MovieExport, DateAfter2040KeepsItsCentury) {
         EXPECT_EQ(headerTime(work / "out.mov", type), std::make_pair(1, std::uint64_t{5224421860}))
             << type;
     EXPECT_EQ(countFrames(work / "out.mov", "v:0"), 25);
+
+// Settings of a whole 24 (or 30, 60) for a movie at the NTSC rate keep the movie's rate: at 24
+// one picture in a thousand would be repeated and the movie a thousandth shorter than its sound.
+TEST_F(MovieExport, WholeRateOfTheSettingsKeepsTheSourcesNtscRate) {
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=24000/1001:duration=5 -c:v mjpeg",
+                       work / "ntsc.mov"));
+    MovieStatus status;
+    auto movie = Movie::open(work / "ntsc.mov", &status);
+    ASSERT_TRUE(movie) << status.message;
+    MovieExportSettings s = prores("apco");
+    s.soundEnabled = false;
+    s.frameRate = frameRateToFixed(24);
+    const std::string out = work / "pr24.mov";
+    status = exportMovieAsQuickTime(*movie, out, s);
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(out, "v:0", "stream=r_frame_rate"), "r_frame_rate=24000/1001");
+    EXPECT_EQ(countFrames(out, "v:0"), countFrames(work / "ntsc.mov", "v:0"));
+    EXPECT_NEAR(streamDuration(out, "v:0"), streamDuration(work / "ntsc.mov", "v:0"), 0.002);
+
+    // A rate that is no NTSC neighbour of the settings' is converted as before.
+    ASSERT_TRUE(
+        ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v mjpeg", work / "pal.mov"));
+    auto pal = Movie::open(work / "pal.mov", &status);
+    ASSERT_TRUE(pal) << status.message;
+    status = exportMovieAsQuickTime(*pal, work / "pal24.mov", s);
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(work / "pal24.mov", "v:0", "stream=r_frame_rate"), "r_frame_rate=24/1");
 }

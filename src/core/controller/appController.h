@@ -146,7 +146,8 @@ public:
 
     /// Performs the due analysis step.
     void analysis();
-    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegParse", "analysisDico", "analysisFin".
+    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegParse", "analysisDico", "analysisFields",
+    /// "analysisFin".
     static QStringList analysisArray();
     /// Asks the analysis to stop at its next step.
     void iba_analysisStopBt();
@@ -205,6 +206,14 @@ private:
     void analysisStepFfmpeg(const QString &src);
     void analysisStepParse();
     void analysisStepDico(const QString &src);
+    /// A stream flagged interlaced: the look at its pictures (fieldSample) starts.
+    void analysisFieldsStart(const QString &src, const QVariantMap &dico, const QString &label);
+    /// The look ended: the source is accepted as progressive (or 2:3 pulldown) or refused.
+    void analysisStepFields(const QString &src);
+    /// The source's record is complete: thumbnail, then the row at "analysisFin".
+    void analysisAccept(const QString &src, QVariantMap dico, const QString &label);
+    /// The source gets no row, for the reason given.
+    void analysisRefuse(const QString &src, const QString &reason);
     void analysisStepFin(const QString &src);
     void analysisOver();
     void analysisToggleConversion();
@@ -273,6 +282,9 @@ private:
     std::unique_ptr<taskLauncher> analysisTaskClass_;
     std::optional<QString> analysisTaskVerboseMStr_;
     std::optional<QString> analysisRetainedStr_;
+    /// The record and field label of a source whose pictures are being looked at.
+    std::optional<QVariantMap> analysisFieldsDico_;
+    QString analysisFieldsLabel_;
     int32_t analysisStopInt_ = 0;
     int32_t analysisTotal_ = 0;
     int32_t analysisDone_ = 0;

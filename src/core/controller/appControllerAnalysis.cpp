@@ -1,6 +1,7 @@
 // The analysis of new sources: one probing run of ffmpeg per source, the media info dictionary
 // and start offsets from its report, the field-order test, a thumbnail, and the batch row.
 #include "analysis/ffmpeg.h"
+#include "analysis/fieldSample.h"
 #include "controller/appController.h"
 #include "controller/spannedJoin.h"
 #include "dates/spannedRecording.h"
@@ -47,9 +48,9 @@ bool holdsPicture(const QString &path) {
 } // namespace
 
 QStringList appController::analysisArray() {
-    return {QStringLiteral("analysisDeb"), QStringLiteral("analysisFfmpeg"),
+    return {QStringLiteral("analysisDeb"),         QStringLiteral("analysisFfmpeg"),
             QStringLiteral("analysisFfmpegParse"), QStringLiteral("analysisDico"),
-            QStringLiteral("analysisFin")};
+            QStringLiteral("analysisFields"),      QStringLiteral("analysisFin")};
 }
 
 void appController::iba_analysisStopBt() {
@@ -214,6 +215,8 @@ void appController::analysis() {
         analysisStepParse();
     } else if (markerSet(QStringLiteral("analysisDico"))) {
         analysisStepDico(src);
+    } else if (markerSet(QStringLiteral("analysisFields"))) {
+        analysisStepFields(src);
     } else if (markerSet(QStringLiteral("analysisFin"))) {
         analysisStepFin(src);
     }
@@ -294,34 +297,114 @@ void appController::analysisStepDico(const QString &src) {
     const QString label = interlacedYuvheaders2dudStr(letter);
     logStr(QStringLiteral("interlacingStr      : '%1'").arg(label));
     std::optional<QVariantMap> dico = analysisFf(analysisRetainedStr_, label);
-    if (label != fieldsStr(QStringLiteral("PFF")) || !dico || dico->isEmpty()) {
+    if (!dico || dico->isEmpty()) {
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
-        noteRefusedSource(src, QStringLiteral("no movie streams"));
-        if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(src, false,
-                                  dico && !dico->isEmpty()
-                                      ? QStringLiteral("interlaced (%1)").arg(label)
-                                      : QStringLiteral("no movie streams"));
-        }
-        prefWrite(QStringLiteral("analysisFin"), 1);
-        analysis();
+        analysisRefuse(src, QStringLiteral("no movie streams"));
         return;
     }
     if (!dico->contains(QStringLiteral("v0_id")) && !dico->contains(QStringLiteral("v0_codec"))) {
         // Sound alone, or a header that names no picture: the conversion needs a video track.
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (no video stream)").arg(src));
-        noteRefusedSource(src, QStringLiteral("no video stream"));
-        if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(src, false, QStringLiteral("no video stream"));
-        }
+        analysisRefuse(src, QStringLiteral("no video stream"));
+        return;
+    }
+    if (label != fieldsStr(QStringLiteral("PFF"))) {
+        // The stream says interlaced; its pictures may still be progressive (each picture's
+        // two fields from one moment): they are looked at before the source is refused.
+        analysisFieldsStart(src, *dico, label);
+        return;
+    }
+    analysisAccept(src, *dico, label);
+}
+
+void appController::analysisRefuse(const QString &src, const QString &reason) {
+    noteRefusedSource(src, reason);
+    if (hooks.analysisVerdict) {
+        hooks.analysisVerdict(src, false, reason);
+    }
+    prefWrite(QStringLiteral("analysisFin"), 1);
+    analysis();
+}
+
+void appController::analysisFieldsStart(const QString &src, const QVariantMap &dico,
+                                        const QString &label) {
+    analysisFieldsDico_ = dico;
+    analysisFieldsLabel_ = label;
+    // The look's report is no probe: no thumbnail is started from it.
+    analysisThumbnailTried_ = true;
+    const QStringList args = fieldSampleArguments(
+        analysisFfmpegPathStr(), src, dico.value(QStringLiteral("w_duration")).toDouble(),
+        prefRead(QStringLiteral("ffFileForceFormatStr")));
+    prefWrite(QStringLiteral("analysisFields"), 1);
+    if (!taskLauncherAnalysisStart(args)) {
+        prefDelete(QStringLiteral("analysisFields"));
+        analysisFieldsDico_.reset();
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (%2)").arg(src, label));
+        analysisRefuse(
+            src, QStringLiteral("interlaced (%1); its pictures could not be looked at").arg(label));
+    }
+}
+
+void appController::analysisStepFields(const QString &src) {
+    prefDelete(QStringLiteral("analysisFields"));
+    const QString report = analysisTaskVerboseMStr_.value_or(QString());
+    analysisTaskVerboseMStr_.reset();
+    std::optional<QVariantMap> dico = std::move(analysisFieldsDico_);
+    analysisFieldsDico_.reset();
+    const QString label = analysisFieldsLabel_;
+    if (!dico) {
         prefWrite(QStringLiteral("analysisFin"), 1);
         analysis();
         return;
     }
-    const float ratio = analysisAspectRatio(*dico);
-    dico->insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
-    dico->insert(QStringLiteral("v0_fields"), label);
-    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *dico);
+    // A sample whose counts never came (ffmpeg stopped before it) decides nothing.
+    const QList<idetSampleCounts> samples = idetReportCounts(
+        report, fieldSampleStarts(dico->value(QStringLiteral("w_duration")).toDouble()).size());
+    const fieldScanVerdict verdict = fieldScanDecision(samples);
+    QStringList counts;
+    for (const idetSampleCounts &s : samples) {
+        counts << QStringLiteral("%1p/%2i/%3u/%4r")
+                      .arg(s.progressive)
+                      .arg(s.tff + s.bff)
+                      .arg(s.undetermined)
+                      .arg(s.repeatedTop + s.repeatedBottom);
+    }
+    logStr(QStringLiteral("fields sample       : %1 (%2)")
+               .arg(verdict.reason, counts.join(QStringLiteral(" "))));
+    if (verdict.scan == fieldScan::interlaced) {
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
+        analysisRefuse(src, QStringLiteral("interlaced (%1)").arg(label));
+        return;
+    }
+    if (verdict.scan != fieldScan::progressive && verdict.scan != fieldScan::pulldown) {
+        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
+        analysisRefuse(src, QStringLiteral("interlaced (%1), and its pictures can't be told "
+                                           "progressive: %2")
+                                .arg(label, verdict.reason));
+        return;
+    }
+    // From here on the source is progressive at its picture rate: the stream's field label
+    // and rate stay in the record beside it.
+    dico->insert(QStringLiteral("v0_streamFields"), label);
+    dico->insert(QStringLiteral("v0_scanStr"), fieldScanKey(verdict.scan));
+    if (verdict.scan == fieldScan::pulldown) {
+        dico->insert(QStringLiteral("v0_streamFps"), dico->value(QStringLiteral("v0_fps")));
+        dico->insert(QStringLiteral("v0_fps"), static_cast<float>(24000.0 / 1001.0));
+        dico->insert(QStringLiteral("scanNoteStr"),
+                     QStringLiteral("24p in 2:3 pulldown, removed by the export to 23.976 "
+                                    "progressive pictures; a rewrap can't remove it"));
+    } else {
+        dico->insert(QStringLiteral("scanNoteStr"),
+                     QStringLiteral("progressive pictures in an interlaced stream"));
+    }
+    analysisAccept(src, *dico, fieldsStr(QStringLiteral("PFF")));
+}
+
+void appController::analysisAccept(const QString &src, QVariantMap dico, const QString &label) {
+    const float ratio = analysisAspectRatio(dico);
+    dico.insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
+    dico.insert(QStringLiteral("v0_fields"), label);
+    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), dico);
 
     // The thumbnail is made beside what follows (the rest of this analysis, the next source's,
     // the conversion): the row does not wait for it, and takes it when it is there. Usually it
@@ -331,7 +414,7 @@ void appController::analysisStepDico(const QString &src) {
         img = analysisThumbnail_->img;
         analysisThumbnail_.reset();
     } else {
-        const thumbnailJob job = thumbnailJobFor(src, *dico);
+        const thumbnailJob job = thumbnailJobFor(src, dico);
         img = job.img;
         thumbnailEnqueue(job);
     }
@@ -421,6 +504,7 @@ void appController::analysisStepFin(const QString &src) {
     }
     analysisTaskVerboseMStr_.reset();
     analysisRetainedStr_.reset();
+    analysisFieldsDico_.reset();
     if (analysisTaskClass_) {
         analysisTaskClass_->setDelegate(nullptr);
         analysisTaskClass_.release()->deleteLater();
@@ -467,12 +551,15 @@ void appController::analysisStepFin(const QString &src) {
                    job->contains(QStringLiteral("a%1_codec").arg(soundTracks))) {
                 ++soundTracks;
             }
-            hooks.analysisVerdict(
-                src, true,
-                soundTracks > 1
-                    ? QStringLiteral("sound: track 1 of %1 kept, the others are left out")
-                          .arg(soundTracks)
-                    : QString());
+            QStringList notes;
+            if (job->contains(QStringLiteral("scanNoteStr"))) {
+                notes << job->value(QStringLiteral("scanNoteStr")).toString();
+            }
+            if (soundTracks > 1) {
+                notes << QStringLiteral("sound: track 1 of %1 kept, the others are left out")
+                             .arg(soundTracks);
+            }
+            hooks.analysisVerdict(src, true, notes.join(QStringLiteral("; ")));
         }
     } else if (job && hooks.analysisVerdict) {
         hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));

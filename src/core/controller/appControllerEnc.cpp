@@ -257,6 +257,18 @@ void appController::encDebStep(int32_t outInt) {
 
     const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
     const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    if (outInt == outRewrap &&
+        record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+        // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
+        // would stay 60 fields, two pictures of five made of two moments.
+        logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
+                                          "pulldown; choose ProRes, which converts it to "
+                                          "23.976 progressive pictures"));
+        encSkipJob();
+        return;
+    }
     QString folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
@@ -345,6 +357,10 @@ void appController::encDebStep(int32_t outInt) {
               (record.contains(QStringLiteral("joinNoteStr"))
                    ? QStringLiteral("recording           : %1\n")
                          .arg(record.value(QStringLiteral("joinNoteStr")).toString())
+                   : QString()) +
+              (record.contains(QStringLiteral("scanNoteStr"))
+                   ? QStringLiteral("pictures            : %1\n")
+                         .arg(record.value(QStringLiteral("scanNoteStr")).toString())
                    : QString()));
 
     const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
@@ -445,6 +461,12 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
             isDebMovieTrimmedToVideoTrack(offsetPath, mode, toolbox::WriteSync::Deferred);
         logStr(
             QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)").arg(trimmed ? 1 : 0).arg(mode));
+        if (outInt == outRewrap &&
+            record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("psf")) {
+            // The copied stream is coded as fields, but its pictures are progressive: the
+            // movie's field information says so, so editors don't deinterlace them.
+            movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
+        }
         const QString cut = offsetPath + QStringLiteral(".mov");
         if (outInt > 0 && QFileInfo::exists(cut)) {
             // The cut is a reference movie into the offset file, which must live until trakmill

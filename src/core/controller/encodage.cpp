@@ -4,6 +4,7 @@
 #include "platform/log.h"
 #include "platform/resources.h"
 #include "platform/utilsFile.h"
+#include "settings/localisation.h"
 #include "settings/prefs.h"
 
 #include <QFileInfo>
@@ -54,8 +55,24 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     const bool quickTimeFamily =
         wrapper.startsWith(QStringLiteral("mov")) || wrapper.startsWith(QStringLiteral("avi"));
     const bool h264 = dico.value(QStringLiteral("v0_codec")).toString() == QStringLiteral("h264");
-    args << QStringLiteral("-vcodec") << QStringLiteral("copy");
-    if (h264) {
+    if (outInt != 0 &&
+        dico.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+        // 24 pictures a second in 2:3 pulldown, for an export: fieldmatch pairs each picture's
+        // fields again and decimate drops the repeated picture of every five, giving the
+        // 23.976 progressive pictures as filmed. They stay lossless (x264 at quantiser 0) for
+        // the export's one encoding.
+        const bool bottomFirst = dico.value(QStringLiteral("v0_streamFields")).toString() ==
+                                 fieldsStr(QStringLiteral("BFF"));
+        args << QStringLiteral("-vf")
+             << QStringLiteral("fieldmatch=order=%1:combmatch=full,decimate")
+                    .arg(bottomFirst ? QStringLiteral("bff") : QStringLiteral("tff"))
+             << QStringLiteral("-vcodec") << QStringLiteral("libx264") << QStringLiteral("-preset")
+             << QStringLiteral("ultrafast") << QStringLiteral("-qp") << QStringLiteral("0")
+             << QStringLiteral("-vtag") << QStringLiteral("avc1");
+    } else {
+        args << QStringLiteral("-vcodec") << QStringLiteral("copy");
+    }
+    if (h264 && args.last() == QStringLiteral("copy")) {
         if (!quickTimeFamily) {
             args << QStringLiteral("-vbsf") << QStringLiteral("h264_mp4toannexb");
         }

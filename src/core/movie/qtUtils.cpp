@@ -4,6 +4,7 @@
 #include "platform/utilsFile.h"
 
 #include "toolbox/components.h"
+#include "toolbox/fieldInfo.h"
 #include "toolbox/movie.h"
 #include "toolbox/movieExporter.h"
 
@@ -372,4 +373,26 @@ void movieEditable(QTMovie *movie) {
     if (movie != nullptr) {
         movie->setEditable(true);
     }
+}
+
+bool movieFieldsProgressive(const QString &path, toolbox::WriteSync sync) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    toolbox::MovieStatus status;
+    std::unique_ptr<toolbox::Movie> movie = toolbox::Movie::open(file, &status);
+    if (!movie || !movie->isSelfContainedQuickTime()) {
+        logStr(QStringLiteral("fields progressive  :-( '%1' %2")
+                   .arg(path, QString::fromStdString(status.message)));
+        return false;
+    }
+    status = toolbox::setVideoFieldInfo(*movie, toolbox::kFieldsProgressive, 0);
+    if (status) {
+        status = movie->writeSelfContained(file, {}, sync);
+    }
+    if (!status) {
+        logStr(QStringLiteral("fields progressive  :-( '%1' %2")
+                   .arg(path, QString::fromStdString(status.message)));
+        return false;
+    }
+    logStr(QStringLiteral("fields progressive  : '%1'").arg(path));
+    return true;
 }

@@ -69,6 +69,13 @@ QList<QtTrackStart> qtTrackStarts(const QTMovie &movie);
 bool isDebMovieTrimmedToVideoTrack(const QString &srcPath, int32_t mode,
                                    toolbox::WriteSync sync = toolbox::WriteSync::Durable);
 
+/// Marks the pictures of the self-contained QuickTime movie at path as progressive frames: its
+/// video sample descriptions get the field information of one field ('fiel' 1, 0) in a new
+/// movie header written in place (no sample is copied or changed). For a stream copied from
+/// an interlaced container whose pictures are progressive. Leaves no current movie behind.
+bool movieFieldsProgressive(const QString &path,
+                            toolbox::WriteSync sync = toolbox::WriteSync::Durable);
+
 /// Removes [start, end) (values in units of scale per second) from every track of an editable
 /// movie. True when the movie became shorter by the cut length, within one second.
 bool movieCut(QTMovie *movie, int64_t start, int64_t end, int32_t scale);
