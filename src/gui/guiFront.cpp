@@ -2,6 +2,7 @@
 
 #include "controller/desktopHooks.h"
 #include "dialogs/alertDialogs.h"
+#include "dialogs/autoLocalize.h"
 #include "frontApi/alerts.h"
 #include "instanceHandover.h"
 #include "mainWindow.h"
@@ -59,6 +60,7 @@ void guiShowStartupRefusal(StartupStatus status) {
         return;
     }
     loadTranslations();
+    loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
                     localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
     box.setInformativeText(localizedStr(startupAlertMessageKey(status)));
@@ -68,6 +70,8 @@ void guiShowStartupRefusal(StartupStatus status) {
 int guiRun(const QStringList &paths) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own dialogs and buttons speak the application's language.
+    loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     fluxaroMainWindow window;
     windowAlertPresenter presenter;
     presenter.setWindow(&window);
@@ -80,7 +84,12 @@ int guiRun(const QStringList &paths) {
 
     instanceServer server;
     server.received = [&window](const QStringList &received) {
-        window.controller()->applicationOpenFiles(received);
+        if (!received.isEmpty()) {
+            window.controller()->applicationOpenFiles(received);
+        }
+        if (window.isMinimized()) {
+            window.showNormal();
+        }
         window.raise();
         window.activateWindow();
     };

@@ -72,7 +72,8 @@ instanceServer::instanceServer(QObject *parent) : QObject(parent), server_(new Q
                 socket->flush();
                 socket->disconnectFromServer();
                 logStr(QStringLiteral("open with           : %1").arg(paths.size()));
-                if (received && !paths.isEmpty()) {
+                // No paths: a second start without sources, which asks for the window.
+                if (received) {
                     received(paths);
                 }
             });

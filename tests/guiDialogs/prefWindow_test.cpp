@@ -81,7 +81,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         // No stored choice: the pieces of spanned recordings are joined.
         EXPECT_TRUE(ui->prefJoinBt->isChecked());
         EXPECT_TRUE(window.joinButton()->isOn());
-        EXPECT_EQ(ui->prefProresPopup->currentText(), proresChoices[3]);
+        EXPECT_EQ(ui->prefProresPopup->currentText(), QStringLiteral("ProRes 422 LT"));
         EXPECT_EQ(window.proresItemTitle(), proresChoices[3]);
         EXPECT_EQ(window.colour()->selectedSegment(), 2);
         EXPECT_EQ(ui->colorImgView->property("imageName").toString(), QStringLiteral("color2"));
@@ -99,7 +99,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         window.frameRateMode()->segmentButton(2)->click();
         ui->prefSurrondBt->setChecked(false);
         ui->prefJoinBt->setChecked(false);
-        ui->prefProresPopup->setCurrentIndex(1);
+        ui->prefProresPopup->setCurrentIndex(3); // the last: ProRes 4444
         window.colour()->segmentButton(3)->click();
         ui->updatePrefBt->setChecked(false);
         window.reject();
@@ -110,7 +110,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")), QVariant(2));
     EXPECT_EQ(prefRead2(QStringLiteral("prefSurrond")), QVariant(0));
     EXPECT_EQ(prefRead2(QStringLiteral("prefJoinSpanned")), QVariant(0));
-    EXPECT_EQ(prefRead(QStringLiteral("prefProres")), QStringLiteral("apch"));
+    EXPECT_EQ(prefRead(QStringLiteral("prefProres")), QStringLiteral("ap4h"));
     EXPECT_EQ(prefRead2(QStringLiteral("prefColor")), QVariant(3));
     EXPECT_EQ(prefRead2(QStringLiteral("update")), QVariant(0));
     EXPECT_EQ(prefRead(QStringLiteral("prefDefautDstPathStr")), dst);
@@ -123,8 +123,38 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_FALSE(again.form()->prefSurrondBt->isChecked());
     EXPECT_FALSE(again.form()->prefJoinBt->isChecked());
     EXPECT_FALSE(again.joinButton()->isOn());
-    EXPECT_EQ(again.proresItemTitle(), proresChoices[1]);
+    EXPECT_EQ(again.proresItemTitle(), proresChoices[0]);
     EXPECT_EQ(again.colour()->selectedSegment(), 3);
+}
+
+// The variants by their names, from the lightest to the richest whatever order the codec check
+// gives; with nothing stored, or a type that is not installed, HQ is chosen (the export's own
+// default), not whichever came last.
+TEST_F(PrefWindow, ProResVariantsByNameInOrderWithHqChosen) {
+    const QStringList apple{QStringLiteral("Apple ProRes 4444   (imco:ap4h:appl)"),
+                            QStringLiteral("Apple ProRes 422 HQ   (imco:apch:appl)"),
+                            QStringLiteral("Apple ProRes 422 Proxy   (imco:apco:appl)"),
+                            QStringLiteral("Apple ProRes 422 LT   (imco:apcs:appl)")};
+    for (const QString &stored : {QString(), QStringLiteral("apxx")}) {
+        SCOPED_TRACE(stored.toStdString());
+        prefWrite(QStringLiteral("prefProres"), stored);
+        prefWindow window(&main_);
+        window.prefProresFill(apple);
+        window.prefFill();
+        QStringList shown;
+        for (int i = 0; i < window.form()->prefProresPopup->count(); ++i) {
+            shown << window.form()->prefProresPopup->itemText(i);
+        }
+        EXPECT_EQ(shown, QStringList({"ProRes 422 Proxy", "ProRes 422 LT", "ProRes 422 HQ",
+                                      "ProRes 4444"}));
+        EXPECT_EQ(window.form()->prefProresPopup->currentText(), QStringLiteral("ProRes 422 HQ"));
+        EXPECT_EQ(window.proresItemTitle(), apple[1]);
+    }
+    // A 422 encoder, should one be listed, takes its place between LT and HQ.
+    EXPECT_EQ(proresChoicesInOrder({apple[1], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"),
+                                    apple[3]}),
+              QStringList({apple[3], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"),
+                           apple[1]}));
 }
 
 TEST_F(PrefWindow, StoredFormatFollowsTheCodecsThatExist) {
@@ -195,7 +225,7 @@ TEST_F(PrefWindow, OneProResEntryKeepsItsBoxHidden) {
     window.prefFill();
     EXPECT_EQ(window.outputFormat()->selectedSegment(), 2);
     EXPECT_TRUE(window.form()->prefProresBox->isHidden());
-    // No entry of the stored type: the last entry stays chosen.
+    // No entry of the stored type: the HQ entry, here the only one.
     EXPECT_EQ(window.proresItemTitle(), proresChoices[1]);
 }
 

@@ -53,7 +53,8 @@ struct updateCheckResult {
 updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr);
 
 enum class updateInstallStatus {
-    Closed, ///< the cancel segment closed the sheet
+    Closed,    ///< the cancel segment closed the sheet
+    Cancelled, ///< the user stopped the download (the sheet says so and stays open)
     Failed, ///< download, unpacking or install failed (alert shown)
     ToolInstalled,
     NoApplication,  ///< an application archive without an application in it
