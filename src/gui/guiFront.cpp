@@ -67,6 +67,17 @@ void guiShowStartupRefusal(StartupStatus status) {
     box.exec();
 }
 
+void guiTakeHandOver(fluxaroMainWindow &window, const QStringList &paths) {
+    if (!paths.isEmpty()) {
+        window.controller()->applicationOpenFiles(paths);
+    }
+    if (window.isMinimized()) {
+        window.showNormal();
+    }
+    window.raise();
+    window.activateWindow();
+}
+
 int guiRun(const QStringList &paths) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -84,14 +95,7 @@ int guiRun(const QStringList &paths) {
 
     instanceServer server;
     server.received = [&window](const QStringList &received) {
-        if (!received.isEmpty()) {
-            window.controller()->applicationOpenFiles(received);
-        }
-        if (window.isMinimized()) {
-            window.showNormal();
-        }
-        window.raise();
-        window.activateWindow();
+        guiTakeHandOver(window, received);
     };
     server.listen();
 

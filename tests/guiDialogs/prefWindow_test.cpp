@@ -1,6 +1,7 @@
 // The preferences sheet against the real store: filled from it, the controls that follow each
 // other, the ProRes choice from the codec check, the folder choice, and written back on close
-// (also by Escape) so that a new window shows the same choices.
+// (also by Escape) so that a new window shows the same choices; the colour themes (focus
+// rings, check boxes, Qt's file dialogs left alone).
 #include "dialogs/alertDialogs.h"
 #include "dialogs/colorThemes.h"
 #include "dialogs/prefWindow.h"
@@ -10,8 +11,16 @@
 #include "testEnv.h"
 #include "ui_prefWindow.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -301,4 +310,109 @@ TEST(ColorThemes, DesktopThemeFollowsThePalette) {
     QApplication::processEvents();
     EXPECT_EQ(window.styleSheet(), colorThemeStyleSheet(1, light));
     QApplication::setPalette(before);
+}
+
+namespace {
+
+QImage grabbed(QWidget *widget) {
+    QApplication::processEvents();
+    return widget->grab().toImage();
+}
+
+// A window in a theme, with a marked panel (the application's own widgets) holding two
+// buttons and a check box, shown and active so that focus is real.
+struct themedWindow {
+    explicit themedWindow(int theme, const QPalette &desktop) {
+        window.setStyleSheet(colorThemeStyleSheet(theme, desktop));
+        auto *panel = new QWidget(&window);
+        colorThemeMark(panel);
+        auto *layout = new QVBoxLayout(panel);
+        first = new QPushButton(QStringLiteral("Convert"), panel);
+        second = new QPushButton(QStringLiteral("Remove"), panel);
+        box = new QCheckBox(QStringLiteral("Keep multichannel sound"), panel);
+        layout->addWidget(first);
+        layout->addWidget(second);
+        layout->addWidget(box);
+        auto *outer = new QVBoxLayout(&window);
+        outer->addWidget(panel);
+        window.resize(320, 200);
+        window.show();
+        window.activateWindow();
+        QApplication::setActiveWindow(&window);
+        QApplication::processEvents();
+    }
+    QWidget window;
+    QPushButton *first = nullptr;
+    QPushButton *second = nullptr;
+    QCheckBox *box = nullptr;
+};
+
+} // namespace
+
+// Under every theme (the desktop's one light and dark) the keyboard's button shows a ring: the
+// focused button is drawn differently from the same button without focus. The check box of a
+// dark theme stands out from the window: its box differs clearly from the window's colour.
+TEST(ColorThemes, FocusRingAndVisibleCheckBoxesInEveryTheme) {
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(240, 240, 240));
+    light.setColor(QPalette::WindowText, QColor(20, 20, 20));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    const QList<std::pair<int, QPalette>> themes{{0, light}, {0, dark}, {1, light}, {2, light},
+                                                 {3, light}};
+    for (const auto &[theme, desktop] : themes) {
+        SCOPED_TRACE(theme);
+        themedWindow w(theme, desktop);
+        w.second->setFocus();
+        ASSERT_TRUE(w.second->hasFocus());
+        const QImage unfocused = grabbed(w.first);
+        w.first->setFocus();
+        ASSERT_TRUE(w.first->hasFocus());
+        EXPECT_NE(grabbed(w.first), unfocused);
+
+        if (colorThemeUsesHudImages(theme, desktop)) {
+            // The indicator sits at the box's left; the window's colour is its background.
+            const QImage box = grabbed(w.box);
+            const int windowLightness = w.box->palette().color(QPalette::Window).lightness();
+            int strongest = 0;
+            for (int y = 0; y < box.height(); ++y) {
+                for (int x = 0; x < std::min(box.width(), 24); ++x) {
+                    strongest = std::max(
+                        strongest, std::abs(QColor(box.pixel(x, y)).lightness() - windowLightness));
+                }
+            }
+            EXPECT_GT(strongest, 60);
+        }
+    }
+}
+
+// The theme's sheet styles the application's own widgets only: a file dialog opened over a
+// themed window looks exactly as over a plain one (its toolbar keeps its icons), while the
+// window's own buttons take the theme.
+TEST(ColorThemes, FileDialogsKeepTheirOwnLook) {
+    const auto toolbar = [](QWidget *parent) {
+        QFileDialog dialog(parent, QStringLiteral("Open"), QDir::homePath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.resize(600, 400);
+        dialog.show();
+        QApplication::processEvents();
+        QImage picture;
+        if (auto *back = dialog.findChild<QToolButton *>(QStringLiteral("backButton"))) {
+            picture = grabbed(back);
+        }
+        return picture;
+    };
+    QWidget plain;
+    plain.show();
+    const QImage plainBack = toolbar(&plain);
+    ASSERT_FALSE(plainBack.isNull());
+    themedWindow themed(2, QApplication::palette());
+    EXPECT_EQ(toolbar(&themed.window), plainBack);
+
+    QWidget unmarked;
+    auto *button = new QPushButton(QStringLiteral("Convert"), &unmarked);
+    unmarked.show();
+    button->resize(themed.second->size());
+    EXPECT_NE(grabbed(button), grabbed(themed.second));
 }

@@ -12,6 +12,7 @@
 #include "ui_prefWindow.h"
 
 #include <QStandardPaths>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -50,6 +51,14 @@ std::optional<QString> proresTypeOf(const QString &title) {
         return std::nullopt;
     }
     return title.mid(start + 5, end - start - 5);
+}
+
+// A segment's tooltip and accessible description: why it can't be chosen, or nothing.
+void explainSegment(segmentedControl *control, int32_t segment, const QString &why) {
+    if (QToolButton *button = control->segmentButton(segment)) {
+        button->setToolTip(why.isEmpty() ? control->label(segment) : why);
+        button->setAccessibleDescription(why);
+    }
 }
 
 } // namespace
@@ -181,10 +190,15 @@ void prefWindow::prefFill() {
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
     showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
     out->setSegmentEnabled(1, aic);
+    explainSegment(out, 1,
+                   aic ? QString() : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(1)));
     ui_->codecAicNoStr->setText(aic ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->prefFcpImg, prores ? QStringLiteral("iconFcp") : QString());
     showImage(ui_->fcpImg, prores ? QString() : QStringLiteral("iconFcpNo"));
     out->setSegmentEnabled(2, prores);
+    explainSegment(out, 2,
+                   prores ? QString()
+                          : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(2)));
     ui_->codecPrNoStr->setText(prores ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->fpsHalfImg, !aic && !prores ? QStringLiteral("fpsHalfNo") : QString());
     // Each codec's picture names its codec: the row reads "AIC not available", then ProRes on
@@ -277,10 +291,14 @@ void prefWindow::iba_prefCaptions(segmentedControl *changed) {
             iba_prefCaptions(ui_->prefSpeed);
         }
         ui_->prefSpeed->setSegmentEnabled(1, false);
+        explainSegment(ui_->prefSpeed, 1,
+                       localizedStr(QStringLiteral("segRewrapKeeps"))
+                           .arg(ui_->prefSpeed->label(1), ui_->prefCheckMatrix->label(0)));
         ui_->prefSurrondBox->setVisible(true);
     } else {
         showImage(ui_->prefHalfImg, QStringLiteral("fpsHalf"));
         ui_->prefSpeed->setSegmentEnabled(1, true);
+        explainSegment(ui_->prefSpeed, 1, QString());
         ui_->prefSurrondBox->setVisible(false);
     }
     ui_->prefProresBox->setVisible(outInt == 2 && ui_->prefProresPopup->count() >= 2);
