@@ -15,6 +15,11 @@ for tool in xvfb-run openbox xwininfo xprop; do
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/fluxaro-fit-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# A private home: the probe reads and writes settings and logs like the program.
+mkdir -p "$work/home" "$work/config" "$work/state" "$work/data" "$work/runtime" "$work/tmp"
+chmod 700 "$work/runtime"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" \
+    XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work/tmp"
 
 # The frame of a client window: its absolute place and size from xwininfo, grown by the frame
 # extents the window manager announces (_NET_FRAME_EXTENTS, read with xprop).
