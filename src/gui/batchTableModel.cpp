@@ -4,10 +4,10 @@
 #include "platform/constants.h"
 #include "settings/localisation.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QAbstractItemView>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -147,10 +147,10 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         // pointer (tooltip) and for screen readers (the cell's accessible text).
         if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
             role == Qt::AccessibleDescriptionRole) {
-            const int selected =
-                list_->value(row, index.column() == colOut ? QStringLiteral("out")
-                                                           : QStringLiteral("fps"))
-                    .toInt();
+            const int selected = list_
+                                     ->value(row, index.column() == colOut ? QStringLiteral("out")
+                                                                           : QStringLiteral("fps"))
+                                     .toInt();
             return batchSegmentsDescription(index.column(), segmentsFor(row, index.column()),
                                             selected)
                 .join(role == Qt::ToolTipRole ? QStringLiteral("\n") : QStringLiteral("; "));
@@ -194,8 +194,7 @@ QString batchSegmentDelegate::segmentText(int column, int segment) {
 QStringList batchSegmentsDescription(int column, const batchSegmentCell &cell, int selected) {
     QStringList lines{localizedStr(column == batchTableModel::colOut ? QStringLiteral("colOut")
                                                                      : QStringLiteral("colFps")) +
-                      QStringLiteral(": ") +
-                      batchSegmentDelegate::segmentText(column, selected)};
+                      QStringLiteral(": ") + batchSegmentDelegate::segmentText(column, selected)};
     for (int s = 0; s < static_cast<int>(cell.size()); ++s) {
         const QString name = batchSegmentDelegate::segmentText(column, s);
         switch (cell[static_cast<size_t>(s)].block) {

@@ -94,9 +94,7 @@ int guiRun(const QStringList &paths) {
     window.show();
 
     instanceServer server;
-    server.received = [&window](const QStringList &received) {
-        guiTakeHandOver(window, received);
-    };
+    server.received = [&window](const QStringList &received) { guiTakeHandOver(window, received); };
     server.listen();
 
     if (!paths.isEmpty()) {

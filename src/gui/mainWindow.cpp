@@ -418,7 +418,8 @@ void fluxaroMainWindow::openDrawer() {
     ui_->dndImgView->setMaximumHeight(150);
     QTableView *table = ui_->encBatchTableView;
     table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
-                            2 * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth());
+                            2 * table->verticalHeader()->defaultSectionSize() +
+                            2 * table->frameWidth());
     const QSize largest = largestClientSize();
     resize(std::min(std::max(width(), 900), largest.width()),
            std::min(height() + drawerHeight, largest.height()));

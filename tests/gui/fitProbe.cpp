@@ -31,7 +31,8 @@ public:
     alertOutcome present(const alertPlan &) override { return {}; }
 };
 
-void spin(int ms, const std::function<bool()> &done = [] { return false; }) {
+void spin(
+    int ms, const std::function<bool()> &done = [] { return false; }) {
     QElapsedTimer timer;
     timer.start();
     while (!done() && timer.elapsed() < ms) {
@@ -77,7 +78,8 @@ int main(int argc, char **argv) {
         row["resultat"] = "puce";
         row["out"] = 0;
         row["fps"] = 0;
-        row["dico"] = QVariantMap{{"v0_fps", 50}, {"srcPathStr", QStringLiteral("/x/%1.MTS").arg(i)}};
+        row["dico"] =
+            QVariantMap{{"v0_fps", 50}, {"srcPathStr", QStringLiteral("/x/%1.MTS").arg(i)}};
         list->append(row);
     }
     // Low on the screen, as after a move by the user: opening the batch must bring it back up.
@@ -91,8 +93,10 @@ int main(int argc, char **argv) {
     std::printf("screen %s, window frame %s, window %s\n", rectText(area).toUtf8().constData(),
                 rectText(window.frameGeometry()).toUtf8().constData(),
                 rectText(window.geometry()).toUtf8().constData());
-    check(window.frameGeometry() != window.geometry(), QStringLiteral("a window manager frames the window"));
-    check(area.contains(window.frameGeometry()), QStringLiteral("the window's frame is inside the screen"));
+    check(window.frameGeometry() != window.geometry(),
+          QStringLiteral("a window manager frames the window"));
+    check(area.contains(window.frameGeometry()),
+          QStringLiteral("the window's frame is inside the screen"));
     QTableView *table = window.ui()->encBatchTableView;
     check(table->verticalScrollBar()->maximum() > 0, QStringLiteral("the table scrolls its rows"));
     for (QWidget *kept : {static_cast<QWidget *>(window.ui()->batchEncGoBt),
@@ -109,7 +113,8 @@ int main(int argc, char **argv) {
     spin(2500, [&] { return help != nullptr && help->frameGeometry() != help->geometry(); });
     if (help != nullptr) {
         std::printf("help frame %s\n", rectText(help->frameGeometry()).toUtf8().constData());
-        check(area.contains(help->frameGeometry()), QStringLiteral("the help window is inside the screen"));
+        check(area.contains(help->frameGeometry()),
+              QStringLiteral("the help window is inside the screen"));
     }
     std::printf("window-id %llu\n", static_cast<unsigned long long>(window.winId()));
     if (help != nullptr) {

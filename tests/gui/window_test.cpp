@@ -5,10 +5,10 @@
 #include "controller/appController.h"
 #include "controller/startup.h"
 #include "dragNDropView.h"
-#include "guiFront.h"
-#include "instanceHandover.h"
 #include "frontApi/alerts.h"
+#include "guiFront.h"
 #include "helpWindow.h"
+#include "instanceHandover.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "scriptedPresenter.h"
@@ -327,7 +327,8 @@ TEST_F(window, helpMenuCommands) {
 TEST_F(window, refusedDropOfManyFilesCountsTheRest) {
     QList<QUrl> many;
     for (int i = 0; i < 1000; ++i) {
-        many << QUrl::fromLocalFile(file(QStringLiteral("page%1.txt").arg(i, 4, 10, QLatin1Char('0'))));
+        many << QUrl::fromLocalFile(
+            file(QStringLiteral("page%1.txt").arg(i, 4, 10, QLatin1Char('0'))));
     }
     const std::unique_ptr<QMimeData> mime(urls(many));
     ASSERT_TRUE(dragAndDrop(w->dropView(), mime.get()));
@@ -396,7 +397,8 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
         w->model()->index(0, batchTableModel::colFps).data(Qt::AccessibleTextRole).toString();
     EXPECT_TRUE(rewrapWhy.contains(QStringLiteral("½ rate: not with Rewrap")))
         << rewrapWhy.toStdString();
-    EXPECT_TRUE(w->model()->index(0, batchTableModel::colOut)
+    EXPECT_TRUE(w->model()
+                    ->index(0, batchTableModel::colOut)
                     .data(Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("AIC: no encoder for it on this system")));

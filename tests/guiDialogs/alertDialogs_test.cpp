@@ -212,9 +212,8 @@ TEST_F(AlertDialogs, EscapeAnswersOnlyAnAlertWithoutAChoice) {
 // an alert that warns shows the warning sign, a critical one the critical sign.
 TEST_F(AlertDialogs, EscapeAnswersCancelAndEachAlertShowsItsSign) {
     const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
-    const alertPlan quit = displayAlertDelayedPlan(QStringLiteral("Quit?"), QString(),
-                                                   QStringLiteral("Quit"), cancel, std::nullopt,
-                                                   0, 0);
+    const alertPlan quit = displayAlertDelayedPlan(
+        QStringLiteral("Quit?"), QString(), QStringLiteral("Quit"), cancel, std::nullopt, 0, 0);
     EXPECT_EQ(quit.cancelButton, 1);
     EXPECT_EQ(alertIconName(quit), QStringLiteral("alertQuestion"));
     alertDialog asking(quit, &window_);
@@ -224,9 +223,9 @@ TEST_F(AlertDialogs, EscapeAnswersCancelAndEachAlertShowsItsSign) {
     EXPECT_FALSE(asking.isVisible());
     EXPECT_EQ(displayAlertDelayedAnswer(quit, asking.outcome()), cancel);
 
-    const alertPlan keep = displayAlertDelayedCheckboxPlan(
-        QStringLiteral("Exists"), QString(), QStringLiteral("Keep"), QStringLiteral("Replace"),
-        std::nullopt, 0, 10, QString());
+    const alertPlan keep =
+        displayAlertDelayedCheckboxPlan(QStringLiteral("Exists"), QString(), QStringLiteral("Keep"),
+                                        QStringLiteral("Replace"), std::nullopt, 0, 10, QString());
     EXPECT_EQ(keep.cancelButton, -1);
 
     alertPlan refused;

@@ -160,10 +160,10 @@ TEST_F(PrefWindow, ProResVariantsByNameInOrderWithHqChosen) {
         EXPECT_EQ(window.proresItemTitle(), apple[1]);
     }
     // A 422 encoder, should one be listed, takes its place between LT and HQ.
-    EXPECT_EQ(proresChoicesInOrder({apple[1], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"),
-                                    apple[3]}),
-              QStringList({apple[3], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"),
-                           apple[1]}));
+    EXPECT_EQ(
+        proresChoicesInOrder(
+            {apple[1], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"), apple[3]}),
+        QStringList({apple[3], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"), apple[1]}));
 }
 
 TEST_F(PrefWindow, StoredFormatFollowsTheCodecsThatExist) {
@@ -359,8 +359,8 @@ TEST(ColorThemes, FocusRingAndVisibleCheckBoxesInEveryTheme) {
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(30, 30, 30));
     dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    const QList<std::pair<int, QPalette>> themes{{0, light}, {0, dark}, {1, light}, {2, light},
-                                                 {3, light}};
+    const QList<std::pair<int, QPalette>> themes{
+        {0, light}, {0, dark}, {1, light}, {2, light}, {3, light}};
     for (const auto &[theme, desktop] : themes) {
         SCOPED_TRACE(theme);
         themedWindow w(theme, desktop);

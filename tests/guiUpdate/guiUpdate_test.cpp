@@ -89,7 +89,8 @@ TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     EXPECT_TRUE(sheet.isVisible());
     bool saysCancelled = false;
     for (const QLabel *label : sheet.findChildren<QLabel *>()) {
-        saysCancelled = saysCancelled || label->text() == QStringLiteral("The download was cancelled.");
+        saysCancelled =
+            saysCancelled || label->text() == QStringLiteral("The download was cancelled.");
     }
     EXPECT_TRUE(saysCancelled);
     EXPECT_TRUE(buttons.last()->isEnabled());

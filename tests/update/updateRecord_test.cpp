@@ -150,8 +150,10 @@ TEST(HelpMovie, VideoThenEnglishThenFrenchSubtitles) {
                                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
         EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("h264,video")));
-        EXPECT_EQ(lines.at(1), QStringLiteral("mov_text,subtitle,%1,eng").arg(QLatin1String(english)));
-        EXPECT_EQ(lines.at(2), QStringLiteral("mov_text,subtitle,%1,fra").arg(QLatin1String(french)));
+        EXPECT_EQ(lines.at(1),
+                  QStringLiteral("mov_text,subtitle,%1,eng").arg(QLatin1String(english)));
+        EXPECT_EQ(lines.at(2),
+                  QStringLiteral("mov_text,subtitle,%1,fra").arg(QLatin1String(french)));
     }
 }
 

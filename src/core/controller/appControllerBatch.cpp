@@ -45,7 +45,8 @@ QString refusedDropMessageStr(const QStringList &refused, const QStringList &ext
         }
     }
     if (!kinds.isEmpty()) {
-        lines << QString() << localizedStr(QStringLiteral("D_go_source4")).arg(kinds.join(QStringLiteral(", ")));
+        lines << QString()
+              << localizedStr(QStringLiteral("D_go_source4")).arg(kinds.join(QStringLiteral(", ")));
     }
     return lines.join(QLatin1Char('\n'));
 }

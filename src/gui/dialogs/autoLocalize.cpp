@@ -6,8 +6,8 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>

@@ -190,8 +190,8 @@ void prefWindow::prefFill() {
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
     showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
     out->setSegmentEnabled(1, aic);
-    explainSegment(out, 1,
-                   aic ? QString() : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(1)));
+    explainSegment(
+        out, 1, aic ? QString() : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(1)));
     ui_->codecAicNoStr->setText(aic ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->prefFcpImg, prores ? QStringLiteral("iconFcp") : QString());
     showImage(ui_->fcpImg, prores ? QString() : QStringLiteral("iconFcpNo"));

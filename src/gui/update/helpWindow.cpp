@@ -10,10 +10,10 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoWidget>
@@ -97,8 +97,10 @@ void helpWindow::placeOnScreen() {
     QPoint centre = over != nullptr ? over->frameGeometry().center() : area.center();
     QRect placed(QPoint(), size() + frame);
     placed.moveCenter(centre);
-    placed.moveLeft(std::max(area.left(), std::min(placed.left(), area.right() + 1 - placed.width())));
-    placed.moveTop(std::max(area.top(), std::min(placed.top(), area.bottom() + 1 - placed.height())));
+    placed.moveLeft(
+        std::max(area.left(), std::min(placed.left(), area.right() + 1 - placed.width())));
+    placed.moveTop(
+        std::max(area.top(), std::min(placed.top(), area.bottom() + 1 - placed.height())));
     move(placed.topLeft());
 }
 

@@ -15,11 +15,12 @@
 #include <QVBoxLayout>
 
 updateSheetDialog::updateSheetDialog(QWidget *mainWindow)
-    : QDialog(mainWindow), offered_(new QLabel(this)), notes_(new QTextBrowser(this)), address_(new QLabel(this)),
-      outcome_(new QLabel(this)), notice_(new QLabel(this)), bar_(new QProgressBar(this)),
-      stopBt_(new QPushButton(this)), cancelBt_(new QPushButton(this)),
-      downloadBt_(new QPushButton(this)), network_(new QNetworkAccessManager(this)),
-      progress_(bar_), stop_(stopBt_), download_(downloadBt_) {
+    : QDialog(mainWindow), offered_(new QLabel(this)), notes_(new QTextBrowser(this)),
+      address_(new QLabel(this)), outcome_(new QLabel(this)), notice_(new QLabel(this)),
+      bar_(new QProgressBar(this)), stopBt_(new QPushButton(this)),
+      cancelBt_(new QPushButton(this)), downloadBt_(new QPushButton(this)),
+      network_(new QNetworkAccessManager(this)), progress_(bar_), stop_(stopBt_),
+      download_(downloadBt_) {
     setWindowModality(Qt::WindowModal);
     colorThemeMark(this);
     setWindowTitle(localizedStr(QStringLiteral("menuCheckUpdates")));
@@ -108,8 +109,9 @@ void updateSheetDialog::showOfferedVersion(const updateCheckResult &offer) {
         offered_->hide();
         return;
     }
-    offered_->setText(localizedStr(QStringLiteral("DL_versionOffered"))
-                          .arg(offer.version, infoPlistStr(QStringLiteral("CFBundleShortVersionString"))));
+    offered_->setText(
+        localizedStr(QStringLiteral("DL_versionOffered"))
+            .arg(offer.version, infoPlistStr(QStringLiteral("CFBundleShortVersionString"))));
     offered_->show();
 }
 
