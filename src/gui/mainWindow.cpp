@@ -28,6 +28,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::mainWindow>()) {
     auto *central = new QWidget(this);
@@ -404,6 +406,17 @@ void fluxaroMainWindow::keepOnScreen() {
     }
 }
 
+void fluxaroMainWindow::setDropCaptionsWrapped(bool wrapped) {
+    // A wrapped label gives its layout a height for each width, and Qt's layouts then keep the
+    // drop panel at that height: it could not shrink for the table. On one line (cut when too
+    // long, not widening the window) the drop panel gives up its height first.
+    for (QLabel *caption : {ui_->dndCaptionStr, ui_->dragndropActionStr}) {
+        caption->setWordWrap(wrapped);
+        caption->setSizePolicy(wrapped ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                               QSizePolicy::Preferred);
+    }
+}
+
 void fluxaroMainWindow::openDrawer() {
     if (isDrawerOpen()) {
         return;
@@ -416,6 +429,7 @@ void fluxaroMainWindow::openDrawer() {
     ui_->mainLayout->setStretch(1, 1);
     ui_->dndImgView->setMinimumHeight(dropStripHeight);
     ui_->dndImgView->setMaximumHeight(150);
+    setDropCaptionsWrapped(false);
     QTableView *table = ui_->encBatchTableView;
     table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
                             2 * table->verticalHeader()->defaultSectionSize() +
@@ -435,6 +449,7 @@ void fluxaroMainWindow::closeDrawer() {
     ui_->mainLayout->setStretch(0, 1);
     ui_->dndImgView->setMaximumHeight(QWIDGETSIZE_MAX);
     ui_->dndImgView->setMinimumHeight(150);
+    setDropCaptionsWrapped(true);
     resize(width(), std::max(minimumSizeHint().height(), height() - panel));
 }
 

@@ -103,6 +103,8 @@ private:
     void buildMenus();
     void wireControls();
     void placeForDrawer();
+    /// The drop area's captions wrapped (drawer closed) or on one line (drawer open).
+    void setDropCaptionsWrapped(bool wrapped);
     void syncSelection();
     void useHudImages(bool hud);
 

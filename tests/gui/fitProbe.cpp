@@ -99,6 +99,18 @@ int main(int argc, char **argv) {
           QStringLiteral("the window's frame is inside the screen"));
     QTableView *table = window.ui()->encBatchTableView;
     check(table->verticalScrollBar()->maximum() > 0, QStringLiteral("the table scrolls its rows"));
+    // The layout got the room it needs: nothing drawn over anything else.
+    QWidget *content = window.centralWidget();
+    std::printf("content %dx%d, its minimum %dx%d; drop area %d, table %d (minimum %d)\n",
+                content->width(), content->height(), content->minimumSizeHint().width(),
+                content->minimumSizeHint().height(), window.ui()->dndImgView->height(),
+                table->height(), table->minimumHeight());
+    check(content->height() >= content->minimumSizeHint().height(),
+          QStringLiteral("the window's content has its minimum height"));
+    const QRect tableRect(table->mapTo(&window, QPoint()), table->size());
+    const QRect buttonRect(window.ui()->batchEncGoBt->mapTo(&window, QPoint()),
+                           window.ui()->batchEncGoBt->size());
+    check(!tableRect.intersects(buttonRect), QStringLiteral("the buttons are below the table"));
     for (QWidget *kept : {static_cast<QWidget *>(window.ui()->batchEncGoBt),
                           static_cast<QWidget *>(window.ui()->encTaskProgress),
                           static_cast<QWidget *>(window.ui()->batchEncRemoveBt),
@@ -108,6 +120,14 @@ int main(int argc, char **argv) {
               kept->objectName() + QStringLiteral(" is inside the window"));
     }
 
+    // A picture of the window for a person to look at, when asked for.
+    const QString shots = qEnvironmentVariable("SHOTS");
+    if (!shots.isEmpty()) {
+        window.grab().save(QStringLiteral("%1/fit-window-%2x%3.png")
+                               .arg(shots)
+                               .arg(area.width())
+                               .arg(area.height()));
+    }
     window.iba_menuHelp();
     helpWindow *help = window.help();
     spin(2500, [&] { return help != nullptr && help->frameGeometry() != help->geometry(); });

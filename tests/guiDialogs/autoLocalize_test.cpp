@@ -88,7 +88,7 @@ TEST_F(AutoLocalize, TextsOfEachKindOfWidget) {
     // Image segments with empty labels are left as they are.
     EXPECT_EQ(segments->label(0), QString());
     EXPECT_EQ(segments->imageName(1), QStringLiteral("btStop"));
-    EXPECT_EQ(labelled->label(1), QStringLiteral("Half"));
+    EXPECT_EQ(labelled->label(1), QStringLiteral("½ rate"));
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Replace"));
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("src"));
     // A second walk finds nothing left to do.
@@ -235,7 +235,7 @@ TEST_F(AutoLocalize, DesignerFormInFrench) {
     }
     EXPECT_EQ(window.form()->prefCloseBt->text(), QStringLiteral("Fermer"));
     EXPECT_EQ(window.form()->prefCloseBt->minimumWidth(), 96);
-    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Ré-emballage"));
+    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Réemballage"));
     EXPECT_EQ(window.form()->prefProresPopup->itemText(0), QStringLiteral("Aucun encodeur ProRes"));
     ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
 }

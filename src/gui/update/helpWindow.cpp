@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+#include <algorithm>
+
 helpWindow::helpWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), view_(new QVideoWidget(this)), caption_(new QLabel(this)),
       player_(new QMediaPlayer(this)), audio_(new QAudioOutput(this)) {
