@@ -2,15 +2,18 @@
 // window (toggle, subtitle of the language, placed on its screen), offscreen, against a local
 // HTTP server.
 #include "frontApi/alerts.h"
+#include "helpMenu.h"
 #include "helpWindow.h"
 #include "httpTestServer.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
 #include "settings/localisation.h"
 #include "testEnv.h"
+#include "update/supportMail.h"
 #include "updateWidgets.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
@@ -31,10 +34,47 @@ class silentPresenter : public alertPresenter {
 public:
     alertOutcome present(const alertPlan &plan) override {
         titles.append(plan.title);
+        plans.append(plan);
         return {};
     }
     QStringList titles;
+    QList<alertPlan> plans;
 };
+
+// Takes the "mailto:" addresses the desktop is asked to open.
+class mailProgram : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
+
+// "Contact" with no mail program (the offscreen desktop opens no address) says so and shows
+// the address to write to; with a mail program the message goes to it without a word.
+TEST(HelpMenu, ContactWithoutAMailProgramShowsTheAddress) {
+    loadTranslations(QStringLiteral("en"));
+    silentPresenter presenter;
+    setAlertPresenter(&presenter);
+    EXPECT_FALSE(iba_mail(false, QStringLiteral("version")));
+    ASSERT_EQ(presenter.plans.size(), 1);
+    EXPECT_EQ(presenter.plans.first().title, QStringLiteral("No mail program could be opened"));
+    const QString address =
+        supportMailContactLocalPartStr() + QLatin1Char('@') + supportMailDomainStr();
+    EXPECT_EQ(presenter.plans.first().message,
+              QStringLiteral("Write to %1 from your mail program.").arg(address));
+    EXPECT_TRUE(presenter.plans.first().warning);
+
+    mailProgram program;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &program, "open");
+    EXPECT_TRUE(iba_mail(false, QStringLiteral("version")));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    ASSERT_EQ(program.opened.size(), 1);
+    EXPECT_EQ(program.opened.first().scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(presenter.plans.size(), 1);
+    setAlertPresenter(nullptr);
+}
 
 TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     loadTranslations(QStringLiteral("en"));
@@ -123,3 +163,5 @@ TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
 }
 
 } // namespace
+
+#include "guiUpdate_test.moc"
