@@ -28,7 +28,7 @@ if [ "$language" = fr ]; then
     slide 1 "1. Déposer" "Déposez des séquences de caméscope, des dossiers
 ou une carte sur la fenêtre de Fluxaro ou son icône."
     slide 2 "2. Choisir" "Pour chaque séquence, choisissez le format :
-Réemballage, Apple Intermediate Codec ou ProRes,
+Tel quel, Apple Intermediate Codec ou ProRes,
 et la cadence : normale, ½ cadence ou ralenti."
     slide 3 "3. Convertir" "Appuyez sur Convertir.
 La barre suit chaque séquence ;

@@ -205,7 +205,7 @@
     </message>
     <message>
         <source>prefOutLabel</source>
-        <translation>Output:</translation>
+        <translation>Format:</translation>
     </message>
     <message>
         <source>prefOut0</source>
@@ -534,7 +534,7 @@
     </message>
     <message>
         <source>segRewrapKeeps</source>
-        <translation>%1: not with %2, which keeps every frame</translation>
+        <translation>%1: not with “%2”, which keeps every frame</translation>
     </message>
     <message>
         <source>D_go_sourceMore</source>

@@ -153,7 +153,7 @@
     </message>
     <message>
         <source>prefCaption0</source>
-        <translation>Réemballage : la vidéo est gardée telle quelle</translation>
+        <translation>Tel quel : la vidéo est gardée telle quelle</translation>
     </message>
     <message>
         <source>prefCaption1</source>
@@ -205,11 +205,11 @@
     </message>
     <message>
         <source>prefOutLabel</source>
-        <translation>Sortie :</translation>
+        <translation>Format :</translation>
     </message>
     <message>
         <source>prefOut0</source>
-        <translation>Réemballage</translation>
+        <translation>Tel quel</translation>
     </message>
     <message>
         <source>prefOut1</source>
@@ -406,7 +406,7 @@
     </message>
     <message>
         <source>segRewrap</source>
-        <translation>Réemballage</translation>
+        <translation>Tel quel</translation>
     </message>
     <message>
         <source>segAic</source>
@@ -534,7 +534,7 @@
     </message>
     <message>
         <source>segRewrapKeeps</source>
-        <translation>%1 : pas avec %2, qui garde toutes les images</translation>
+        <translation>%1 : impossible avec « %2 », qui garde toutes les images</translation>
     </message>
     <message>
         <source>D_go_sourceMore</source>

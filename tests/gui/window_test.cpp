@@ -398,7 +398,7 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
     EXPECT_TRUE(why.contains(QStringLiteral("Slow motion: needs a source of 31 frames/s or more")));
     const QString rewrapWhy =
         w->model()->index(0, batchTableModel::colFps).data(Qt::AccessibleTextRole).toString();
-    EXPECT_TRUE(rewrapWhy.contains(QStringLiteral("½ rate: not with Rewrap")))
+    EXPECT_TRUE(rewrapWhy.contains(QStringLiteral("½ rate: not with “Rewrap”")))
         << rewrapWhy.toStdString();
     EXPECT_TRUE(w->model()
                     ->index(0, batchTableModel::colOut)

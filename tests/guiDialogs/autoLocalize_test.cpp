@@ -235,7 +235,7 @@ TEST_F(AutoLocalize, DesignerFormInFrench) {
     }
     EXPECT_EQ(window.form()->prefCloseBt->text(), QStringLiteral("Fermer"));
     EXPECT_EQ(window.form()->prefCloseBt->minimumWidth(), 96);
-    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Réemballage"));
+    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Tel quel"));
     EXPECT_EQ(window.form()->prefProresPopup->itemText(0), QStringLiteral("Aucun encodeur ProRes"));
     ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
 }

@@ -73,7 +73,6 @@ QString sheetFor(const themeColours &c) {
                         "background-color: %3;")},
         {QStringLiteral("QCheckBox::indicator:checked"),
          QStringLiteral("background-color: %6; border-color: %6; image: url(%9);")},
-        {QStringLiteral("QCheckBox:focus"), QStringLiteral("color: %6;")},
         {QStringLiteral("QCheckBox::indicator:focus"), QStringLiteral("border: 2px solid %6;")},
         {QStringLiteral("QProgressBar"),
          QStringLiteral("background-color: %3; border: 1px solid %8; border-radius: 4px; "
