@@ -576,4 +576,27 @@
         <translation>progressif</translation>
     </message>
 </context>
+<context>
+    <name>QAbstractFileIconProvider</name>
+    <message>
+        <source>Folder</source>
+        <translation>Dossier</translation>
+    </message>
+    <message>
+        <source>Drive</source>
+        <translation>Disque</translation>
+    </message>
+    <message>
+        <source>Alias</source>
+        <translation>Alias</translation>
+    </message>
+    <message>
+        <source>Shortcut</source>
+        <translation>Raccourci</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Inconnu</translation>
+    </message>
+</context>
 </TS>

@@ -8,9 +8,11 @@
 #include "testEnv.h"
 #include "ui_prefWindow.h"
 
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -272,6 +274,9 @@ TEST_F(AutoLocalize, QtsOwnDialogsInFrench) {
     for (qsizetype i = 0; i < english.size(); ++i) {
         EXPECT_NE(english[i], french[i]) << english[i].toStdString();
     }
+    // The kind of a folder in the panel's list (a text Debian's Qt translation lacks).
+    EXPECT_EQ(QAbstractFileIconProvider().type(QFileInfo(QDir::homePath())),
+              QStringLiteral("Dossier"));
     EXPECT_TRUE(french.contains(QStringLiteral("Annuler")) ||
                 french.contains(QStringLiteral("&Annuler")))
         << french.join(QStringLiteral(" | ")).toStdString();
