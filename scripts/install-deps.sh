@@ -13,7 +13,8 @@ packages=(
   ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  attr xvfb optipng
+  attr xvfb openbox xdotool x11-utils optipng
+  qt6-translations-l10n
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
   clang-14 libclang-rt-14-dev
 )

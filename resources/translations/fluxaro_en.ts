@@ -201,11 +201,11 @@
     </message>
     <message>
         <source>prefDefaultsBox</source>
-        <translation>New movies</translation>
+        <translation>New clips</translation>
     </message>
     <message>
         <source>prefOutLabel</source>
-        <translation>Output:</translation>
+        <translation>Format:</translation>
     </message>
     <message>
         <source>prefOut0</source>
@@ -253,7 +253,7 @@
     </message>
     <message>
         <source>prefSpeed1</source>
-        <translation>Half</translation>
+        <translation>½ rate</translation>
     </message>
     <message>
         <source>prefSpeed2</source>
@@ -426,7 +426,7 @@
     </message>
     <message>
         <source>segSlow</source>
-        <translation>Slow</translation>
+        <translation>Slow motion</translation>
     </message>
     <message>
         <source>colOrder</source>
@@ -523,6 +523,42 @@
     <message>
         <source>menuLogresume</source>
         <translation>Open the &amp;Summary Log</translation>
+    </message>
+    <message>
+        <source>segNoEncoder</source>
+        <translation>%1: no encoder for it on this system</translation>
+    </message>
+    <message>
+        <source>segNeeds31</source>
+        <translation>%1: needs a source of 31 frames/s or more</translation>
+    </message>
+    <message>
+        <source>segRewrapKeeps</source>
+        <translation>%1: not with “%2”, which keeps every frame</translation>
+    </message>
+    <message>
+        <source>D_go_sourceMore</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>D_go_source4</source>
+        <translation>Fluxaro takes files ending in %1.</translation>
+    </message>
+    <message>
+        <source>dlCancelled</source>
+        <translation>The download was cancelled.</translation>
+    </message>
+    <message>
+        <source>DL_versionOffered</source>
+        <translation>Version %1 is available, you have %2.</translation>
+    </message>
+    <message>
+        <source>D_mailNoProgram_1</source>
+        <translation>No mail program could be opened</translation>
+    </message>
+    <message>
+        <source>D_mailNoProgram_2</source>
+        <translation>Write to %1 from your mail program.</translation>
     </message>
 </context>
 <context>

@@ -153,7 +153,7 @@
     </message>
     <message>
         <source>prefCaption0</source>
-        <translation>Ré-emballage : la vidéo est gardée telle quelle</translation>
+        <translation>Tel quel : la vidéo est gardée telle quelle</translation>
     </message>
     <message>
         <source>prefCaption1</source>
@@ -201,15 +201,15 @@
     </message>
     <message>
         <source>prefDefaultsBox</source>
-        <translation>Nouvelles vidéos</translation>
+        <translation>Nouvelles séquences</translation>
     </message>
     <message>
         <source>prefOutLabel</source>
-        <translation>Sortie :</translation>
+        <translation>Format :</translation>
     </message>
     <message>
         <source>prefOut0</source>
-        <translation>Ré-emballage</translation>
+        <translation>Tel quel</translation>
     </message>
     <message>
         <source>prefOut1</source>
@@ -253,7 +253,7 @@
     </message>
     <message>
         <source>prefSpeed1</source>
-        <translation>Demi</translation>
+        <translation>½ cadence</translation>
     </message>
     <message>
         <source>prefSpeed2</source>
@@ -406,7 +406,7 @@
     </message>
     <message>
         <source>segRewrap</source>
-        <translation>Réemb.</translation>
+        <translation>Tel quel</translation>
     </message>
     <message>
         <source>segAic</source>
@@ -418,7 +418,7 @@
     </message>
     <message>
         <source>segNormal</source>
-        <translation>Normal</translation>
+        <translation>Normale</translation>
     </message>
     <message>
         <source>segHalf</source>
@@ -524,6 +524,42 @@
         <source>menuLogresume</source>
         <translation>Ouvrir le journal &amp;résumé</translation>
     </message>
+    <message>
+        <source>segNoEncoder</source>
+        <translation>%1 : aucun encodeur sur ce système</translation>
+    </message>
+    <message>
+        <source>segNeeds31</source>
+        <translation>%1 : il faut une source de 31 images/s ou plus</translation>
+    </message>
+    <message>
+        <source>segRewrapKeeps</source>
+        <translation>%1 : impossible avec « %2 », qui garde toutes les images</translation>
+    </message>
+    <message>
+        <source>D_go_sourceMore</source>
+        <translation>… et %1 autres</translation>
+    </message>
+    <message>
+        <source>D_go_source4</source>
+        <translation>Fluxaro prend les fichiers se terminant par %1.</translation>
+    </message>
+    <message>
+        <source>dlCancelled</source>
+        <translation>Le téléchargement a été annulé.</translation>
+    </message>
+    <message>
+        <source>DL_versionOffered</source>
+        <translation>La version %1 est disponible, vous avez la %2.</translation>
+    </message>
+    <message>
+        <source>D_mailNoProgram_1</source>
+        <translation>Aucune messagerie n'a pu être ouverte</translation>
+    </message>
+    <message>
+        <source>D_mailNoProgram_2</source>
+        <translation>Écrivez à %1 depuis votre messagerie.</translation>
+    </message>
 </context>
 <context>
     <name>fields</name>
@@ -538,6 +574,29 @@
     <message>
         <source>PFF</source>
         <translation>progressif</translation>
+    </message>
+</context>
+<context>
+    <name>QAbstractFileIconProvider</name>
+    <message>
+        <source>Folder</source>
+        <translation>Dossier</translation>
+    </message>
+    <message>
+        <source>Drive</source>
+        <translation>Disque</translation>
+    </message>
+    <message>
+        <source>Alias</source>
+        <translation>Alias</translation>
+    </message>
+    <message>
+        <source>Shortcut</source>
+        <translation>Raccourci</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Inconnu</translation>
     </message>
 </context>
 </TS>

@@ -173,6 +173,10 @@ int checkUpdateRun(const QStringList &arguments) {
         out(QStringLiteral("fluxaro: the archive holds no application"));
         status = 2;
         break;
+    case updateInstallStatus::Cancelled:
+        out(QStringLiteral("fluxaro: the download was cancelled"));
+        status = 2;
+        break;
     case updateInstallStatus::NotReplaceable:
     case updateInstallStatus::Failed:
     case updateInstallStatus::Closed:

@@ -1,5 +1,6 @@
 // fluxaro: opens the main window; `fluxaro PATH...` opens it with those sources, or hands them
-// to the window that is already open and exits 0. With --facts it prints the machine facts and
+// to the window that is already open and exits 0 (without sources that window comes to the
+// front). With --facts it prints the machine facts and
 // where the logs, the settings and the temporary folder are, and quits. With --batch it converts
 // the sources given on the command line (the headless front). --check-update [--install] looks
 // for a newer version (and installs it). --debug, or FLUXARO_DEBUG=1 in the environment, turns
@@ -179,8 +180,8 @@ int main(int argc, char *argv[]) {
     }
     const StartupStatus status = startupRun(options);
     if (status != StartupStatus::Ok) {
-        if (window && status == StartupStatus::AlreadyRunning && !sources.isEmpty() &&
-            instanceHandOver(sources)) {
+        // The running window takes the sources, or, without any, comes to the front.
+        if (window && status == StartupStatus::AlreadyRunning && instanceHandOver(sources)) {
             return 0;
         }
         // The refusal in words, not as its key: start-up stops before it loads them (and

@@ -1,5 +1,6 @@
 // The three-segment cells of the batch table: which image each segment of a row's "out"
-// (output format) and "fps" (frame-rate mode) cell shows, and which segments may be chosen.
+// (output format) and "fps" (frame-rate mode) cell shows, which segments may be chosen and why
+// a segment may not, and where the keyboard moves the choice.
 #pragma once
 
 #include <QMetaType>
@@ -8,9 +9,18 @@
 #include <array>
 #include <cstdint>
 
+/// Why a segment can't be chosen.
+enum class batchSegmentBlock {
+    none,          ///< it can be chosen
+    noEncoder,     ///< this system has no encoder for the format
+    sourceBelow31, ///< the rate change needs a source of 31 frames/s or more
+    rewrapKeeps,   ///< a rewrapped movie keeps every frame of its source
+};
+
 struct batchSegment {
     QString image; ///< image name; empty: the segment's own picture
     bool enabled = true;
+    batchSegmentBlock block = batchSegmentBlock::none;
 };
 using batchSegmentCell = std::array<batchSegment, 3>;
 Q_DECLARE_METATYPE(batchSegmentCell)
@@ -22,3 +32,8 @@ batchSegmentCell batchOutSegments(bool aicAvailable, bool proresAvailable);
 /// "fps": normal, half rate, slow motion. Half rate needs a source of 31 frames/s or more and
 /// an output format other than rewrap; slow motion needs 31 frames/s or more.
 batchSegmentCell batchFpsSegments(double sourceFps, int32_t outInt);
+
+/// The segment a key moves the choice to: `step` -1 (Left) or +1 (Right) goes to the nearest
+/// enabled segment that way, or nothing at the end; `wrap` (Space) goes on past the end and
+/// round to the start. Nothing when no other enabled segment is found.
+int32_t batchSegmentStep(const batchSegmentCell &cell, int32_t selected, int32_t step, bool wrap);

@@ -4,10 +4,12 @@
 #include "platform/constants.h"
 #include "settings/localisation.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -143,6 +145,18 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         if (role == segmentsRole) {
             return QVariant::fromValue(segmentsFor(row, index.column()));
         }
+        // What each choice is, which one is taken and why a greyed one can't be: for the
+        // pointer (tooltip) and for screen readers (the cell's accessible text).
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
+            role == Qt::AccessibleDescriptionRole) {
+            const int selected = list_
+                                     ->value(row, index.column() == colOut ? QStringLiteral("out")
+                                                                           : QStringLiteral("fps"))
+                                     .toInt();
+            return batchSegmentsDescription(index.column(), segmentsFor(row, index.column()),
+                                            selected)
+                .join(role == Qt::ToolTipRole ? QStringLiteral("\n") : QStringLiteral("; "));
+        }
         break;
     default:
         break;
@@ -177,6 +191,30 @@ QString batchSegmentDelegate::segmentText(int column, int segment) {
     }
     return localizedStr(QString::fromLatin1(column == batchTableModel::colOut ? outKeys[segment]
                                                                               : fpsKeys[segment]));
+}
+
+QStringList batchSegmentsDescription(int column, const batchSegmentCell &cell, int selected) {
+    QStringList lines{localizedStr(column == batchTableModel::colOut ? QStringLiteral("colOut")
+                                                                     : QStringLiteral("colFps")) +
+                      QStringLiteral(": ") + batchSegmentDelegate::segmentText(column, selected)};
+    for (int s = 0; s < static_cast<int>(cell.size()); ++s) {
+        const QString name = batchSegmentDelegate::segmentText(column, s);
+        switch (cell[static_cast<size_t>(s)].block) {
+        case batchSegmentBlock::none:
+            break;
+        case batchSegmentBlock::noEncoder:
+            lines << localizedStr(QStringLiteral("segNoEncoder")).arg(name);
+            break;
+        case batchSegmentBlock::sourceBelow31:
+            lines << localizedStr(QStringLiteral("segNeeds31")).arg(name);
+            break;
+        case batchSegmentBlock::rewrapKeeps:
+            lines << localizedStr(QStringLiteral("segRewrapKeeps"))
+                         .arg(name, batchSegmentDelegate::segmentText(batchTableModel::colOut, 0));
+            break;
+        }
+    }
+    return lines;
 }
 
 int batchSegmentDelegate::segmentAt(const QRect &cell, int x) {
@@ -252,6 +290,11 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     painter->setPen(pal.color(QPalette::Mid));
     painter->setBrush(Qt::NoBrush);
     painter->drawPath(outline);
+    if ((option.state & QStyle::State_HasFocus) != 0) {
+        // The keyboard's cell: its keys change this choice, so it shows where they go.
+        painter->setPen(QPen(pal.color(QPalette::Highlight), 2));
+        painter->drawRoundedRect(QRectF(inner).adjusted(-2, -2, 2, 2), 7, 7);
+    }
     painter->restore();
 }
 
@@ -261,6 +304,46 @@ QSize batchSegmentDelegate::sizeHint(const QStyleOptionViewItem &option,
         return {cellWidth, batchTableModel::thumbnailHeight + 8};
     }
     return QStyledItemDelegate::sizeHint(option, index);
+}
+
+bool batchSegmentDelegate::eventFilter(QObject *watched, QEvent *event) {
+    auto *view = qobject_cast<QAbstractItemView *>(watched);
+    if (view == nullptr || event->type() != QEvent::KeyPress) {
+        return QStyledItemDelegate::eventFilter(watched, event);
+    }
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const QModelIndex current = view->currentIndex();
+    const QVariant cellValue = current.data(batchTableModel::segmentsRole);
+    if (!current.isValid() || !cellValue.canConvert<batchSegmentCell>() ||
+        (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    const int selected = current.data(batchTableModel::selectedRole).toInt();
+    int segment = -1;
+    switch (key->key()) {
+    case Qt::Key_Left:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, -1, false);
+        break;
+    case Qt::Key_Right:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, false);
+        break;
+    case Qt::Key_Space:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, true);
+        if (segment < 0) {
+            return true;
+        }
+        break;
+    default:
+        return false;
+    }
+    // At the end of the choices Left and Right go on to the neighbouring cell as usual.
+    if (segment < 0) {
+        return false;
+    }
+    if (segmentClicked) {
+        segmentClicked(current.row(), current.column(), segment);
+    }
+    return true;
 }
 
 bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,

@@ -45,7 +45,11 @@ private:
     mutable QHash<QString, QPixmap> thumbnails_;
 };
 
-/// Draws a three-segment cell and reports a click on an enabled segment.
+/// The words of a segment cell: the chosen segment's name after the column's, then, for each
+/// segment that can't be chosen, why ("½ rate: needs a source of 31 frames/s or more").
+QStringList batchSegmentsDescription(int column, const batchSegmentCell &cell, int selected);
+
+/// Draws a three-segment cell and reports a click on an enabled segment, or its keys.
 class batchSegmentDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -63,6 +67,10 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    /// Installed on the table: Left and Right move the focused segment cell's choice to the
+    /// next enabled segment that way (at the end they move to the neighbouring cell), Space
+    /// goes round the enabled segments.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 };

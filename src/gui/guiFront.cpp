@@ -2,6 +2,7 @@
 
 #include "controller/desktopHooks.h"
 #include "dialogs/alertDialogs.h"
+#include "dialogs/autoLocalize.h"
 #include "frontApi/alerts.h"
 #include "instanceHandover.h"
 #include "mainWindow.h"
@@ -59,15 +60,29 @@ void guiShowStartupRefusal(StartupStatus status) {
         return;
     }
     loadTranslations();
+    loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
                     localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
     box.setInformativeText(localizedStr(startupAlertMessageKey(status)));
     box.exec();
 }
 
+void guiTakeHandOver(fluxaroMainWindow &window, const QStringList &paths) {
+    if (!paths.isEmpty()) {
+        window.controller()->applicationOpenFiles(paths);
+    }
+    if (window.isMinimized()) {
+        window.showNormal();
+    }
+    window.raise();
+    window.activateWindow();
+}
+
 int guiRun(const QStringList &paths) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own dialogs and buttons speak the application's language.
+    loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     fluxaroMainWindow window;
     windowAlertPresenter presenter;
     presenter.setWindow(&window);
@@ -79,11 +94,7 @@ int guiRun(const QStringList &paths) {
     window.show();
 
     instanceServer server;
-    server.received = [&window](const QStringList &received) {
-        window.controller()->applicationOpenFiles(received);
-        window.raise();
-        window.activateWindow();
-    };
+    server.received = [&window](const QStringList &received) { guiTakeHandOver(window, received); };
     server.listen();
 
     if (!paths.isEmpty()) {

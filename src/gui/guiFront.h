@@ -15,6 +15,12 @@ graphicsFacts guiGraphicsFacts();
 /// A start-up refusal as a critical alert (translations loaded for it when needed).
 void guiShowStartupRefusal(StartupStatus status);
 
+class fluxaroMainWindow;
+
+/// What the window does with a second start's hand-over: takes its paths as opened files (none
+/// from a start without sources) and comes to the front, restored when it was minimised.
+void guiTakeHandOver(fluxaroMainWindow &window, const QStringList &paths);
+
 /// Runs the window on the running QApplication (start-up done), the paths handed to the
 /// controller as opened files; returns the exit status.
 int guiRun(const QStringList &paths);

@@ -103,7 +103,8 @@ void instanceServer::acceptPending() {
             socket->flush();
             socket->disconnectFromServer();
             logStr(QStringLiteral("open with           : %1").arg(paths.size()));
-            if (received && !paths.isEmpty()) {
+            // No paths: a second start without sources, which asks for the window.
+            if (received) {
                 received(paths);
             }
         });

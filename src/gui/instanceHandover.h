@@ -14,7 +14,8 @@ class QLocalServer;
 /// "<runtime folder>/<identifier>.socket" ($XDG_RUNTIME_DIR, else the temporary folder).
 QString instanceSocketPathStr();
 
-/// Sends the paths (made absolute) to the running window; true when it took them.
+/// Sends the paths (made absolute) to the running window; true when it took them. Without
+/// paths it asks the window to come to the front.
 bool instanceHandOver(const QStringList &paths, int timeoutMs = 5000);
 
 /// Bounds of the hand-over socket: a connection that has not sent its whole list within
@@ -28,7 +29,8 @@ struct instanceServerLimits {
 };
 
 /// The running window's end: listens once the single-instance lock is held (a socket file
-/// left by a process that died is replaced), and hands each received list to `received`.
+/// left by a process that died is replaced), and hands each received list to `received` (an
+/// empty one from a start without sources).
 class instanceServer : public QObject {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "mainWindow.h"
 
 #include "dialogs/autoLocalize.h"
+#include "dialogs/colorThemes.h"
 #include "ecran.h"
 #include "frontApi/alerts.h"
 #include "helpMenu.h"
@@ -27,11 +28,16 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::mainWindow>()) {
     auto *central = new QWidget(this);
     ui_->setupUi(central);
     setCentralWidget(central);
+    // The theme's style sheet is the window's own widgets' only (not Qt's file dialogs).
+    colorThemeMark(central);
+    colorThemeMark(menuBar());
     setObjectName(QStringLiteral("myWindow"));
     setWindowTitle(appNameStr());
     ui_->batchView->setHidden(true);
@@ -155,6 +161,9 @@ void fluxaroMainWindow::wireControls() {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the buttons below; the arrows move inside the table.
+    table->setTabKeyNavigation(false);
+    table->installEventFilter(segments);
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(batchTableModel::thumbnailHeight + 10);
     table->setIconSize(
@@ -362,17 +371,73 @@ void fluxaroMainWindow::placeForDrawer() {
     }
 }
 
+QSize fluxaroMainWindow::largestClientSize() const {
+    const QScreen *where = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (where == nullptr) {
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    }
+    // The frame the window manager adds: known once shown, else a usual title bar and border.
+    QSize frame = frameGeometry().size() - size();
+    if (!isVisible() || frame.isEmpty()) {
+        frame = QSize(2 * 4, 32 + 4);
+    }
+    return where->availableGeometry().size() - frame;
+}
+
+void fluxaroMainWindow::keepOnScreen() {
+    const QScreen *where = screen();
+    if (where == nullptr || !isVisible()) {
+        return;
+    }
+    const QRect area = where->availableGeometry();
+    const QSize largest = largestClientSize();
+    if (width() > largest.width() || height() > largest.height()) {
+        resize(std::min(width(), largest.width()), std::min(height(), largest.height()));
+    }
+    if (!clientMayMoveWindows()) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    QPoint at = frame.topLeft();
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height())));
+    if (at != frame.topLeft()) {
+        move(at);
+    }
+}
+
+void fluxaroMainWindow::setDropCaptionsWrapped(bool wrapped) {
+    // A wrapped label gives its layout a height for each width, and Qt's layouts then keep the
+    // drop panel at that height: it could not shrink for the table. On one line (cut when too
+    // long, not widening the window) the drop panel gives up its height first.
+    for (QLabel *caption : {ui_->dndCaptionStr, ui_->dragndropActionStr}) {
+        caption->setWordWrap(wrapped);
+        caption->setSizePolicy(wrapped ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                               QSizePolicy::Preferred);
+    }
+}
+
 void fluxaroMainWindow::openDrawer() {
     if (isDrawerOpen()) {
         return;
     }
     placeForDrawer();
     ui_->batchView->setHidden(false);
-    // The table takes the room; the drop area keeps a strip big enough to drop on.
+    // The table takes the room. The drop area gives up its height first, down to a strip that
+    // still takes a drop; the table keeps two rows in view and scrolls the others.
     ui_->mainLayout->setStretch(0, 0);
     ui_->mainLayout->setStretch(1, 1);
+    ui_->dndImgView->setMinimumHeight(dropStripHeight);
     ui_->dndImgView->setMaximumHeight(150);
-    resize(std::max(width(), 900), height() + drawerHeight);
+    setDropCaptionsWrapped(false);
+    QTableView *table = ui_->encBatchTableView;
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
+                            2 * table->verticalHeader()->defaultSectionSize() +
+                            2 * table->frameWidth());
+    const QSize largest = largestClientSize();
+    resize(std::min(std::max(width(), 900), largest.width()),
+           std::min(height() + drawerHeight, largest.height()));
+    keepOnScreen();
 }
 
 void fluxaroMainWindow::closeDrawer() {
@@ -383,6 +448,8 @@ void fluxaroMainWindow::closeDrawer() {
     ui_->batchView->setHidden(true);
     ui_->mainLayout->setStretch(0, 1);
     ui_->dndImgView->setMaximumHeight(QWIDGETSIZE_MAX);
+    ui_->dndImgView->setMinimumHeight(150);
+    setDropCaptionsWrapped(true);
     resize(width(), std::max(minimumSizeHint().height(), height() - panel));
 }
 

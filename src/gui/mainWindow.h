@@ -64,6 +64,14 @@ public:
 
     /// The height of the batch panel when it opens.
     static constexpr int drawerHeight = 320;
+    /// The smallest height of the drop area while the batch panel is open.
+    static constexpr int dropStripHeight = 56;
+    /// The largest size of the window's client area on its screen: the screen's available
+    /// area less the window manager's frame.
+    QSize largestClientSize() const;
+    /// Shrinks the window to its screen's available area and moves it inside (where the
+    /// client may move itself).
+    void keepOnScreen();
 
     // Commands (menus, buttons, keys).
     void iba_menuQuit();
@@ -95,6 +103,8 @@ private:
     void buildMenus();
     void wireControls();
     void placeForDrawer();
+    /// The drop area's captions wrapped (drawer closed) or on one line (drawer open).
+    void setDropCaptionsWrapped(bool wrapped);
     void syncSelection();
     void useHudImages(bool hud);
 

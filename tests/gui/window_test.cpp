@@ -1,10 +1,14 @@
 // The main window offscreen, with a scripted alert presenter: which drags the drop area takes,
 // what a refused drop shows and queues, the stop control's switching by its segment images, the
-// segment cells of a row, the drawer toggle, the debug toggle and the localised texts.
+// segment cells of a row (mouse and keyboard), the window on a small screen, the hand-over of a
+// second start, the drawer toggle, the debug toggle and the localised texts.
 #include "controller/appController.h"
+#include "controller/startup.h"
 #include "dragNDropView.h"
 #include "frontApi/alerts.h"
+#include "guiFront.h"
 #include "helpWindow.h"
+#include "instanceHandover.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "scriptedPresenter.h"
@@ -18,7 +22,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -143,6 +150,12 @@ TEST_F(window, refusedDropsQueueNothing) {
     EXPECT_EQ(presenter.shown.first().title,
               localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")));
     EXPECT_TRUE(presenter.shown.first().sheet);
+    // It warns, names the file and says which kinds are taken.
+    EXPECT_TRUE(presenter.shown.first().warning);
+    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("\nnotes.txt\n")))
+        << presenter.shown.first().message.toStdString();
+    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral(".mts")));
+    EXPECT_FALSE(presenter.shown.first().message.contains(QStringLiteral(".MTS")));
     EXPECT_TRUE(prefRead(QStringLiteral("analysisSrcPathesDico")).isEmpty());
     EXPECT_FALSE(prefReadDico(QStringLiteral("analysisSrcPathesDico")).has_value());
     EXPECT_EQ(w->dropView()->imageName(), "dndSd");
@@ -260,14 +273,17 @@ TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
     list->clear();
 }
 
-// The drawer opens the batch panel and grows the window; toggling an open drawer closes it.
+// The drawer opens the batch panel and grows the window, as far as the screen lets it;
+// toggling an open drawer closes it.
 // The debug command toggled twice leaves debugging off and its item unchecked.
 TEST_F(window, drawerAndDebugToggles) {
     w->show();
     const int before = w->height();
     w->iba_drawerToggle();
     EXPECT_TRUE(w->isDrawerOpen());
-    EXPECT_GE(w->height(), before + fluxaroMainWindow::drawerHeight);
+    EXPECT_GE(w->height(),
+              std::min(before + fluxaroMainWindow::drawerHeight, w->largestClientSize().height()));
+    EXPECT_LE(w->height(), w->largestClientSize().height());
     w->iba_drawerToggle();
     EXPECT_FALSE(w->isDrawerOpen());
 
@@ -335,4 +351,160 @@ TEST_F(window, helpMenuCommands) {
     w->action("menuHelp")->trigger();
     w->iba_menuQuit();
     EXPECT_FALSE(w->help()->isVisible());
+}
+
+// A drop of many files that are no movies names the first few and counts the others, so the
+// sheet stays readable.
+TEST_F(window, refusedDropOfManyFilesCountsTheRest) {
+    QList<QUrl> many;
+    for (int i = 0; i < 1000; ++i) {
+        many << QUrl::fromLocalFile(
+            file(QStringLiteral("page%1.txt").arg(i, 4, 10, QLatin1Char('0'))));
+    }
+    const std::unique_ptr<QMimeData> mime(urls(many));
+    ASSERT_TRUE(dragAndDrop(w->dropView(), mime.get()));
+    ASSERT_EQ(presenter.shown.size(), 1);
+    const QString message = presenter.shown.first().message;
+    EXPECT_TRUE(message.contains(QStringLiteral("page0000.txt")));
+    EXPECT_TRUE(message.contains(QStringLiteral("page0007.txt")));
+    EXPECT_FALSE(message.contains(QStringLiteral("page0008.txt")));
+    EXPECT_TRUE(message.contains(QStringLiteral("and 992 more"))) << message.toStdString();
+    EXPECT_TRUE(getOPENPERM());
+}
+
+// The format and frame-rate cells of a row answer the keyboard: Left and Right move the choice
+// over the greyed segments to the next one that can be taken and, at the end, on to the next
+// cell; Space goes round. Their tooltips say why a choice is greyed. Tab leaves the table.
+TEST_F(window, rowCellsChangeFromTheKeyboard) {
+    setAIC(0);
+    setPRORES(1);
+    batchList *list = w->controller()->whichArrayController();
+    QVariantMap r;
+    r["order"] = 1;
+    r["src"] = "clip.mts";
+    r["resultat"] = "puce";
+    r["out"] = 0;
+    r["fps"] = 0;
+    r["dico"] = QVariantMap{{"v0_fps", 50}, {"srcPathStr", QString("/x/50.mts")}};
+    list->append(r);
+    r["dico"] = QVariantMap{{"v0_fps", 25}, {"srcPathStr", QString("/x/25.mts")}};
+    list->append(r);
+    w->openDrawer();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTableView *table = w->ui()->encBatchTableView;
+    table->setFocus();
+    auto key = [&](Qt::Key k) {
+        QTest::keyClick(table, k);
+        QCoreApplication::processEvents();
+    };
+    table->setCurrentIndex(w->model()->index(0, batchTableModel::colOut));
+    key(Qt::Key_Right); // over the greyed AIC to ProRes
+    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    key(Qt::Key_Right); // no choice further right: on to the frame-rate cell
+    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colFps));
+    key(Qt::Key_Right);
+    EXPECT_EQ(list->value(0, "fps").toInt(), 1);
+    key(Qt::Key_Space);
+    EXPECT_EQ(list->value(0, "fps").toInt(), 2);
+    key(Qt::Key_Space); // round to the start
+    EXPECT_EQ(list->value(0, "fps").toInt(), 0);
+    table->setCurrentIndex(w->model()->index(0, batchTableModel::colOut));
+    key(Qt::Key_Space); // round to rewrap, which takes the half rate away
+    EXPECT_EQ(list->value(0, "out").toInt(), 0);
+
+    // A 25 frames/s row: no rate change can be chosen, and the cell says why.
+    table->setCurrentIndex(w->model()->index(1, batchTableModel::colFps));
+    key(Qt::Key_Space);
+    EXPECT_EQ(list->value(1, "fps").toInt(), 0);
+    const QString why =
+        w->model()->index(1, batchTableModel::colFps).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(why.contains(QStringLiteral("½ rate: needs a source of 31 frames/s or more")))
+        << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("Slow motion: needs a source of 31 frames/s or more")));
+    const QString rewrapWhy =
+        w->model()->index(0, batchTableModel::colFps).data(Qt::AccessibleTextRole).toString();
+    EXPECT_TRUE(rewrapWhy.contains(QStringLiteral("½ rate: not with “Rewrap”")))
+        << rewrapWhy.toStdString();
+    EXPECT_TRUE(w->model()
+                    ->index(0, batchTableModel::colOut)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("AIC: no encoder for it on this system")));
+
+    key(Qt::Key_Tab);
+    EXPECT_FALSE(table->hasFocus());
+    EXPECT_NE(QApplication::focusWidget(), nullptr);
+    list->clear();
+}
+
+// On a small screen (the offscreen one: 800x600) the window with its batch open stays inside
+// the screen's free area: the drop area gives up its height first, the table scrolls its rows,
+// and the progress row and the buttons stay in the window.
+TEST_F(window, openBatchFitsTheScreen) {
+    batchList *list = w->controller()->whichArrayController();
+    for (int i = 0; i < 30; ++i) {
+        QVariantMap r;
+        r["order"] = i + 1;
+        r["src"] = QStringLiteral("%1.MTS").arg(i, 5, 10, QLatin1Char('0'));
+        r["resultat"] = "puce";
+        r["out"] = 0;
+        r["fps"] = 0;
+        r["dico"] = QVariantMap{{"v0_fps", 50}, {"srcPathStr", QStringLiteral("/x/%1.mts").arg(i)}};
+        list->append(r);
+    }
+    w->show();
+    w->resize(700, 560);
+    w->openDrawer();
+    QCoreApplication::processEvents();
+    const QRect area = w->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(w->frameGeometry()))
+        << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+    EXPECT_LE(w->minimumSizeHint().height(), area.height());
+    // Shorter still (800x500 less a title bar and a panel): the drop area gives up its height
+    // before the table does.
+    w->resize(w->width(), 440);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->height(), 440);
+    EXPECT_LT(w->ui()->dndImgView->height(), 150);
+    QTableView *table = w->ui()->encBatchTableView;
+    EXPECT_GE(table->height(), table->minimumHeight());
+    EXPECT_GT(table->verticalScrollBar()->maximum(), 0);
+    for (QWidget *kept : {static_cast<QWidget *>(w->ui()->batchEncGoBt),
+                          static_cast<QWidget *>(w->ui()->encTaskProgress),
+                          static_cast<QWidget *>(w->ui()->encDstBt)}) {
+        const QRect inWindow(kept->mapTo(w.get(), QPoint()), kept->size());
+        EXPECT_TRUE(w->rect().contains(inWindow)) << kept->objectName().toStdString();
+    }
+    list->clear();
+}
+
+// A second `fluxaro` without sources, while this window holds the single-instance lock, hands
+// over nothing, brings the minimised window back and exits 0.
+TEST_F(window, secondStartWithoutSourcesRaisesTheWindow) {
+    ASSERT_TRUE(startupSingleInstance());
+    instanceServer server;
+    QList<QStringList> handed;
+    server.received = [this, &handed](const QStringList &paths) {
+        handed << paths;
+        guiTakeHandOver(*w, paths);
+    };
+    ASSERT_TRUE(server.listen());
+    w->showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w->isMinimized());
+    QProcess second;
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), {});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+    ASSERT_EQ(handed.size(), 1);
+    EXPECT_TRUE(handed.first().isEmpty());
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_FALSE(w->controller()->isAnalysing());
+    startupReleaseSingleInstance();
 }

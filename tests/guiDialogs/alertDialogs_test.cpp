@@ -3,6 +3,7 @@
 // apply-to-all box, texts with "%" and markup, and sheets that return at once.
 #include "dialogTestUtils.h"
 #include "dialogs/alertDialogs.h"
+#include "settings/localisation.h"
 #include "testEnv.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -203,6 +205,37 @@ TEST_F(AlertDialogs, EscapeAnswersOnlyAnAlertWithoutAChoice) {
     two.reject();
     EXPECT_TRUE(two.isVisible());
     EXPECT_EQ(two.outcome().button, -1);
+}
+
+// A question with a Cancel button (the localized "D_Annuler", wherever it stands) is answered
+// Cancel by the Escape key; a question without one still waits. Its sign is the question mark;
+// an alert that warns shows the warning sign, a critical one the critical sign.
+TEST_F(AlertDialogs, EscapeAnswersCancelAndEachAlertShowsItsSign) {
+    const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
+    const alertPlan quit = displayAlertDelayedPlan(
+        QStringLiteral("Quit?"), QString(), QStringLiteral("Quit"), cancel, std::nullopt, 0, 0);
+    EXPECT_EQ(quit.cancelButton, 1);
+    EXPECT_EQ(alertIconName(quit), QStringLiteral("alertQuestion"));
+    alertDialog asking(quit, &window_);
+    asking.show();
+    QTest::keyClick(&asking, Qt::Key_Escape);
+    EXPECT_EQ(asking.outcome().button, 1);
+    EXPECT_FALSE(asking.isVisible());
+    EXPECT_EQ(displayAlertDelayedAnswer(quit, asking.outcome()), cancel);
+
+    const alertPlan keep =
+        displayAlertDelayedCheckboxPlan(QStringLiteral("Exists"), QString(), QStringLiteral("Keep"),
+                                        QStringLiteral("Replace"), std::nullopt, 0, 10, QString());
+    EXPECT_EQ(keep.cancelButton, -1);
+
+    alertPlan refused;
+    refused.buttons = QStringList{QString()};
+    refused.warning = true;
+    EXPECT_EQ(alertIconName(refused), QStringLiteral("alertWarning"));
+    refused.critical = true;
+    EXPECT_EQ(alertIconName(refused), QStringLiteral("alertCritical"));
+    refused.critical = refused.warning = false;
+    EXPECT_EQ(alertIconName(refused), QStringLiteral("alertNote"));
 }
 
 TEST_F(AlertDialogs, OpenPanelTakesFilesOrAFolder) {

@@ -8,7 +8,11 @@
 #include "testEnv.h"
 #include "ui_prefWindow.h"
 
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,7 +90,7 @@ TEST_F(AutoLocalize, TextsOfEachKindOfWidget) {
     // Image segments with empty labels are left as they are.
     EXPECT_EQ(segments->label(0), QString());
     EXPECT_EQ(segments->imageName(1), QStringLiteral("btStop"));
-    EXPECT_EQ(labelled->label(1), QStringLiteral("Half"));
+    EXPECT_EQ(labelled->label(1), QStringLiteral("½ rate"));
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Replace"));
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("src"));
     // A second walk finds nothing left to do.
@@ -233,7 +237,49 @@ TEST_F(AutoLocalize, DesignerFormInFrench) {
     }
     EXPECT_EQ(window.form()->prefCloseBt->text(), QStringLiteral("Fermer"));
     EXPECT_EQ(window.form()->prefCloseBt->minimumWidth(), 96);
-    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Ré-emballage"));
+    EXPECT_EQ(window.outputFormat()->label(0), QStringLiteral("Tel quel"));
     EXPECT_EQ(window.form()->prefProresPopup->itemText(0), QStringLiteral("Aucun encodeur ProRes"));
     ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+}
+
+// With the French table, Qt's own dialogs speak French too: every text and tooltip of the open
+// panel (labels, buttons, the toolbar's tooltips, the file type filter) differs from its
+// English form, and the standard Cancel button reads "Annuler".
+TEST_F(AutoLocalize, QtsOwnDialogsInFrench) {
+    const auto texts = [] {
+        QStringList seen;
+        QFileDialog dialog(nullptr, QString(), QDir::homePath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setNameFilter(localizedStr(QStringLiteral("D_panelMovies")) +
+                             QStringLiteral(" (*.mts)"));
+        for (const QWidget *widget : dialog.findChildren<QWidget *>()) {
+            if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+                seen << label->text();
+            } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
+                seen << button->text() << button->toolTip();
+            } else if (const auto *combo = qobject_cast<const QComboBox *>(widget);
+                       combo != nullptr && combo->objectName() == QLatin1String("fileTypeCombo")) {
+                seen << combo->currentText();
+            }
+        }
+        seen.removeAll(QString());
+        return seen;
+    };
+    EXPECT_FALSE(loadQtTranslations(QStringLiteral("en")));
+    const QStringList english = texts();
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    ASSERT_TRUE(loadQtTranslations(localizedStr(QStringLiteral("D_Langue"))));
+    const QStringList french = texts();
+    ASSERT_EQ(english.size(), french.size());
+    for (qsizetype i = 0; i < english.size(); ++i) {
+        EXPECT_NE(english[i], french[i]) << english[i].toStdString();
+    }
+    // The kind of a folder in the panel's list (a text Debian's Qt translation lacks).
+    EXPECT_EQ(QAbstractFileIconProvider().type(QFileInfo(QDir::homePath())),
+              QStringLiteral("Dossier"));
+    EXPECT_TRUE(french.contains(QStringLiteral("Annuler")) ||
+                french.contains(QStringLiteral("&Annuler")))
+        << french.join(QStringLiteral(" | ")).toStdString();
+    loadQtTranslations(QStringLiteral("en"));
+    loadTranslations(QStringLiteral("en"));
 }

@@ -43,7 +43,9 @@ const QStringList usedNames{QStringLiteral("dndSd"),
                             QStringLiteral("color0"),
                             QStringLiteral("color3"),
                             QStringLiteral("alertNote"),
-                            QStringLiteral("alertCritical")};
+                            QStringLiteral("alertCritical"),
+                            QStringLiteral("alertWarning"),
+                            QStringLiteral("alertQuestion")};
 
 int opaquePixels(const QImage &image) {
     int count = 0;

@@ -1,6 +1,7 @@
 // The preferences sheet against the real store: filled from it, the controls that follow each
 // other, the ProRes choice from the codec check, the folder choice, and written back on close
-// (also by Escape) so that a new window shows the same choices.
+// (also by Escape) so that a new window shows the same choices; the colour themes (focus
+// rings, check boxes, Qt's file dialogs left alone).
 #include "dialogs/alertDialogs.h"
 #include "dialogs/colorThemes.h"
 #include "dialogs/prefWindow.h"
@@ -10,8 +11,16 @@
 #include "testEnv.h"
 #include "ui_prefWindow.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -81,7 +90,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         // No stored choice: the pieces of spanned recordings are joined.
         EXPECT_TRUE(ui->prefJoinBt->isChecked());
         EXPECT_TRUE(window.joinButton()->isOn());
-        EXPECT_EQ(ui->prefProresPopup->currentText(), proresChoices[3]);
+        EXPECT_EQ(ui->prefProresPopup->currentText(), QStringLiteral("ProRes 422 LT"));
         EXPECT_EQ(window.proresItemTitle(), proresChoices[3]);
         EXPECT_EQ(window.colour()->selectedSegment(), 2);
         EXPECT_EQ(ui->colorImgView->property("imageName").toString(), QStringLiteral("color2"));
@@ -99,7 +108,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
         window.frameRateMode()->segmentButton(2)->click();
         ui->prefSurrondBt->setChecked(false);
         ui->prefJoinBt->setChecked(false);
-        ui->prefProresPopup->setCurrentIndex(1);
+        ui->prefProresPopup->setCurrentIndex(3); // the last: ProRes 4444
         window.colour()->segmentButton(3)->click();
         ui->updatePrefBt->setChecked(false);
         window.reject();
@@ -110,7 +119,7 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")), QVariant(2));
     EXPECT_EQ(prefRead2(QStringLiteral("prefSurrond")), QVariant(0));
     EXPECT_EQ(prefRead2(QStringLiteral("prefJoinSpanned")), QVariant(0));
-    EXPECT_EQ(prefRead(QStringLiteral("prefProres")), QStringLiteral("apch"));
+    EXPECT_EQ(prefRead(QStringLiteral("prefProres")), QStringLiteral("ap4h"));
     EXPECT_EQ(prefRead2(QStringLiteral("prefColor")), QVariant(3));
     EXPECT_EQ(prefRead2(QStringLiteral("update")), QVariant(0));
     EXPECT_EQ(prefRead(QStringLiteral("prefDefautDstPathStr")), dst);
@@ -123,8 +132,38 @@ TEST_F(PrefWindow, RoundTripThroughTheStore) {
     EXPECT_FALSE(again.form()->prefSurrondBt->isChecked());
     EXPECT_FALSE(again.form()->prefJoinBt->isChecked());
     EXPECT_FALSE(again.joinButton()->isOn());
-    EXPECT_EQ(again.proresItemTitle(), proresChoices[1]);
+    EXPECT_EQ(again.proresItemTitle(), proresChoices[0]);
     EXPECT_EQ(again.colour()->selectedSegment(), 3);
+}
+
+// The variants by their names, from the lightest to the richest whatever order the codec check
+// gives; with nothing stored, or a type that is not installed, HQ is chosen (the export's own
+// default), not whichever came last.
+TEST_F(PrefWindow, ProResVariantsByNameInOrderWithHqChosen) {
+    const QStringList apple{QStringLiteral("Apple ProRes 4444   (imco:ap4h:appl)"),
+                            QStringLiteral("Apple ProRes 422 HQ   (imco:apch:appl)"),
+                            QStringLiteral("Apple ProRes 422 Proxy   (imco:apco:appl)"),
+                            QStringLiteral("Apple ProRes 422 LT   (imco:apcs:appl)")};
+    for (const QString &stored : {QString(), QStringLiteral("apxx")}) {
+        SCOPED_TRACE(stored.toStdString());
+        prefWrite(QStringLiteral("prefProres"), stored);
+        prefWindow window(&main_);
+        window.prefProresFill(apple);
+        window.prefFill();
+        QStringList shown;
+        for (int i = 0; i < window.form()->prefProresPopup->count(); ++i) {
+            shown << window.form()->prefProresPopup->itemText(i);
+        }
+        EXPECT_EQ(shown, QStringList({"ProRes 422 Proxy", "ProRes 422 LT", "ProRes 422 HQ",
+                                      "ProRes 4444"}));
+        EXPECT_EQ(window.form()->prefProresPopup->currentText(), QStringLiteral("ProRes 422 HQ"));
+        EXPECT_EQ(window.proresItemTitle(), apple[1]);
+    }
+    // A 422 encoder, should one be listed, takes its place between LT and HQ.
+    EXPECT_EQ(
+        proresChoicesInOrder(
+            {apple[1], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"), apple[3]}),
+        QStringList({apple[3], QStringLiteral("Apple ProRes 422   (imco:apcn:appl)"), apple[1]}));
 }
 
 TEST_F(PrefWindow, StoredFormatFollowsTheCodecsThatExist) {
@@ -195,7 +234,7 @@ TEST_F(PrefWindow, OneProResEntryKeepsItsBoxHidden) {
     window.prefFill();
     EXPECT_EQ(window.outputFormat()->selectedSegment(), 2);
     EXPECT_TRUE(window.form()->prefProresBox->isHidden());
-    // No entry of the stored type: the last entry stays chosen.
+    // No entry of the stored type: the HQ entry, here the only one.
     EXPECT_EQ(window.proresItemTitle(), proresChoices[1]);
 }
 
@@ -271,4 +310,109 @@ TEST(ColorThemes, DesktopThemeFollowsThePalette) {
     QApplication::processEvents();
     EXPECT_EQ(window.styleSheet(), colorThemeStyleSheet(1, light));
     QApplication::setPalette(before);
+}
+
+namespace {
+
+QImage grabbed(QWidget *widget) {
+    QApplication::processEvents();
+    return widget->grab().toImage();
+}
+
+// A window in a theme, with a marked panel (the application's own widgets) holding two
+// buttons and a check box, shown and active so that focus is real.
+struct themedWindow {
+    explicit themedWindow(int theme, const QPalette &desktop) {
+        window.setStyleSheet(colorThemeStyleSheet(theme, desktop));
+        auto *panel = new QWidget(&window);
+        colorThemeMark(panel);
+        auto *layout = new QVBoxLayout(panel);
+        first = new QPushButton(QStringLiteral("Convert"), panel);
+        second = new QPushButton(QStringLiteral("Remove"), panel);
+        box = new QCheckBox(QStringLiteral("Keep multichannel sound"), panel);
+        layout->addWidget(first);
+        layout->addWidget(second);
+        layout->addWidget(box);
+        auto *outer = new QVBoxLayout(&window);
+        outer->addWidget(panel);
+        window.resize(320, 200);
+        window.show();
+        window.activateWindow();
+        QApplication::setActiveWindow(&window);
+        QApplication::processEvents();
+    }
+    QWidget window;
+    QPushButton *first = nullptr;
+    QPushButton *second = nullptr;
+    QCheckBox *box = nullptr;
+};
+
+} // namespace
+
+// Under every theme (the desktop's one light and dark) the keyboard's button shows a ring: the
+// focused button is drawn differently from the same button without focus. The check box of a
+// dark theme stands out from the window: its box differs clearly from the window's colour.
+TEST(ColorThemes, FocusRingAndVisibleCheckBoxesInEveryTheme) {
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(240, 240, 240));
+    light.setColor(QPalette::WindowText, QColor(20, 20, 20));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    const QList<std::pair<int, QPalette>> themes{
+        {0, light}, {0, dark}, {1, light}, {2, light}, {3, light}};
+    for (const auto &[theme, desktop] : themes) {
+        SCOPED_TRACE(theme);
+        themedWindow w(theme, desktop);
+        w.second->setFocus();
+        ASSERT_TRUE(w.second->hasFocus());
+        const QImage unfocused = grabbed(w.first);
+        w.first->setFocus();
+        ASSERT_TRUE(w.first->hasFocus());
+        EXPECT_NE(grabbed(w.first), unfocused);
+
+        if (colorThemeUsesHudImages(theme, desktop)) {
+            // The indicator sits at the box's left; the window's colour is its background.
+            const QImage box = grabbed(w.box);
+            const int windowLightness = w.box->palette().color(QPalette::Window).lightness();
+            int strongest = 0;
+            for (int y = 0; y < box.height(); ++y) {
+                for (int x = 0; x < std::min(box.width(), 24); ++x) {
+                    strongest = std::max(
+                        strongest, std::abs(QColor(box.pixel(x, y)).lightness() - windowLightness));
+                }
+            }
+            EXPECT_GT(strongest, 60);
+        }
+    }
+}
+
+// The theme's sheet styles the application's own widgets only: a file dialog opened over a
+// themed window looks exactly as over a plain one (its toolbar keeps its icons), while the
+// window's own buttons take the theme.
+TEST(ColorThemes, FileDialogsKeepTheirOwnLook) {
+    const auto toolbar = [](QWidget *parent) {
+        QFileDialog dialog(parent, QStringLiteral("Open"), QDir::homePath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.resize(600, 400);
+        dialog.show();
+        QApplication::processEvents();
+        QImage picture;
+        if (auto *back = dialog.findChild<QToolButton *>(QStringLiteral("backButton"))) {
+            picture = grabbed(back);
+        }
+        return picture;
+    };
+    QWidget plain;
+    plain.show();
+    const QImage plainBack = toolbar(&plain);
+    ASSERT_FALSE(plainBack.isNull());
+    themedWindow themed(2, QApplication::palette());
+    EXPECT_EQ(toolbar(&themed.window), plainBack);
+
+    QWidget unmarked;
+    auto *button = new QPushButton(QStringLiteral("Convert"), &unmarked);
+    unmarked.show();
+    button->resize(themed.second->size());
+    EXPECT_NE(grabbed(button), grabbed(themed.second));
 }

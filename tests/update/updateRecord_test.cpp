@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -130,22 +131,30 @@ TEST(HelpSubtitles, TrackByLanguage) {
 
 namespace {
 
-// The help movie made by the build: a video track, then the English and the French subtitle
-// tracks, in that order (the window enables them by position).
+// The help movies made by the build, one per language of the slides: a video track, then the
+// English and the French subtitle tracks, in that order (the window enables them by position),
+// the slides' language the default track so that it shows from the first second.
 TEST(HelpMovie, VideoThenEnglishThenFrenchSubtitles) {
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_type,codec_name:stream_tags=language"),
-                 QStringLiteral("-of"), QStringLiteral("csv=p=0"),
-                 QStringLiteral(FLUXARO_RESOURCE_DIR "/help.m4v")});
-    ASSERT_TRUE(probe.waitForFinished(30000));
-    const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("h264,video")));
-    EXPECT_EQ(lines.at(1), QStringLiteral("mov_text,subtitle,eng"));
-    EXPECT_EQ(lines.at(2), QStringLiteral("mov_text,subtitle,fra"));
+    for (const auto &[movie, english, french] :
+         {std::tuple{"help.m4v", "1", "0"}, std::tuple{"help_fr.m4v", "0", "1"}}) {
+        SCOPED_TRACE(movie);
+        QProcess probe;
+        probe.start(QStringLiteral("ffprobe"),
+                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                     QStringLiteral("stream=codec_type,codec_name:stream_disposition=default:"
+                                    "stream_tags=language"),
+                     QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                     QStringLiteral(FLUXARO_RESOURCE_DIR "/") + QLatin1String(movie)});
+        ASSERT_TRUE(probe.waitForFinished(30000));
+        const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput())
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("h264,video")));
+        EXPECT_EQ(lines.at(1),
+                  QStringLiteral("mov_text,subtitle,%1,eng").arg(QLatin1String(english)));
+        EXPECT_EQ(lines.at(2),
+                  QStringLiteral("mov_text,subtitle,%1,fra").arg(QLatin1String(french)));
+    }
 }
 
 } // namespace

@@ -24,6 +24,35 @@ appController::~appController() {
     terminateRuns();
 }
 
+namespace {
+
+// The refused drop's message: that none is a movie, the names of the refused files (the first
+// few: a drop can hold thousands) and the kinds of files that are taken.
+QString refusedDropMessageStr(const QStringList &refused, const QStringList &extensions) {
+    constexpr qsizetype shownNames = 8;
+    QStringList lines{localizedStr(QStringLiteral("D_go_source3")), QString()};
+    for (qsizetype i = 0; i < refused.size() && i < shownNames; ++i) {
+        lines << QFileInfo(refused[i]).fileName();
+    }
+    if (refused.size() > shownNames) {
+        lines << localizedStr(QStringLiteral("D_go_sourceMore")).arg(refused.size() - shownNames);
+    }
+    QStringList kinds;
+    for (const QString &ext : extensions) {
+        const QString kind = QLatin1Char('.') + ext.toLower();
+        if (!kinds.contains(kind)) {
+            kinds << kind;
+        }
+    }
+    if (!kinds.isEmpty()) {
+        lines << QString()
+              << localizedStr(QStringLiteral("D_go_source4")).arg(kinds.join(QStringLiteral(", ")));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 QStringList appController::acceptedExtensions() {
     QStringList all;
     for (const QString &ext : infoPlistExtensions()) {
@@ -170,11 +199,15 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     }
     const bool newPathsBeforeFilter = !paths.isEmpty();
     QStringList accepted;
+    QStringList refused;
     for (const QString &path : paths) {
         if (extensions.contains(QFileInfo(path).suffix())) {
             accepted << path;
-        } else if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(path, false, QStringLiteral("not an accepted file type"));
+        } else {
+            refused << path;
+            if (hooks.analysisVerdict) {
+                hooks.analysisVerdict(path, false, QStringLiteral("not an accepted file type"));
+            }
         }
     }
 
@@ -199,8 +232,8 @@ void appController::draggedFiles(const QStringList &pathsIn) {
 
     logStr(QStringLiteral("no compatible file (or no new files ;-))"));
     if (newPathsBeforeFilter) {
-        displayAlertSheet(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
-                          localizedStr(QStringLiteral("D_go_source3")));
+        displayAlertSheetWarning(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
+                                 refusedDropMessageStr(refused, infoPlistExtensions()));
     }
     restoreDropArea();
     if (c_.analysisWheelProgInd != nullptr) {
@@ -250,7 +283,7 @@ void appController::encBatchRemove(bool fromRemoveButton) {
     }
     if (fromRemoveButton && index == encBatchInprogressRowIdentification()) {
         logStr(QStringLiteral("pas de suppression de la source en cours d'encodage ;-)"));
-        displayAlertSheet(localizedStr(QStringLiteral("D_batch_1")), QString());
+        displayAlertSheetWarning(localizedStr(QStringLiteral("D_batch_1")), QString());
         return;
     }
     const QString img = list_.dico(index).value(QStringLiteral("imgPathStr")).toString();
@@ -417,7 +450,8 @@ void appController::iba_OpenFolder(revealSender sender) {
         return;
     }
     if (!QFileInfo(folder).isDir()) {
-        displayAlertSheet(localizedStr(QStringLiteral("D_go_dossier_destination1")), QString());
+        displayAlertSheetWarning(localizedStr(QStringLiteral("D_go_dossier_destination1")),
+                                 QString());
         return;
     }
     if (hooks.revealFolder) {

@@ -340,7 +340,7 @@ void appController::encDebStep(int32_t outInt) {
                .arg(freeMB));
     if (freeMB >= 0 && estimate > static_cast<float>(freeMB)) {
         displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
-                     localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
+                     localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
         prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
         encSkipJob();
         return;
@@ -546,7 +546,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         return;
     }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
-                 localizedStr(QStringLiteral("D_go_echec_disque4")), 0, false);
+                 localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
     prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
     prefWrite(QStringLiteral("encFin"), 1);
     encPendingScan();

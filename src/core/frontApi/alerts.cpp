@@ -18,6 +18,13 @@ bool given(const std::optional<QString> &text) {
     return text.has_value() && !text->isEmpty();
 }
 
+// The button titled "Cancel" (in the user's language) is the one the Escape key answers.
+int32_t cancelButtonOf(const QStringList &buttons) {
+    const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
+    const qsizetype index = buttons.indexOf(cancel);
+    return buttons.size() > 1 && index >= 0 ? static_cast<int32_t>(index) : -1;
+}
+
 } // namespace
 
 void setAlertPresenter(alertPresenter *presenter) {
@@ -35,6 +42,7 @@ int32_t displayAlert(const QString &title, const QString &message, int32_t style
     plan.message = message;
     plan.buttons = QStringList{QString()};
     plan.critical = style == alertStyleCritical;
+    plan.warning = style == alertStyleWarning;
     plan.sheet = onMainWindow;
     presentOrTimeOut(plan);
     return onMainWindow ? 0 : 1;
@@ -42,6 +50,10 @@ int32_t displayAlert(const QString &title, const QString &message, int32_t style
 
 void displayAlertSheet(const QString &title, const QString &message) {
     displayAlert(title, message, 0, true);
+}
+
+void displayAlertSheetWarning(const QString &title, const QString &message) {
+    displayAlert(title, message, alertStyleWarning, true);
 }
 
 alertPlan displayAlertDelayedPlan(const QString &title, const QString &message,
@@ -62,6 +74,8 @@ alertPlan displayAlertDelayedPlan(const QString &title, const QString &message,
         plan.buttons = QStringList{*button1, *button2, *button3};
     }
     plan.critical = style == alertStyleCritical;
+    plan.warning = style == alertStyleWarning;
+    plan.cancelButton = cancelButtonOf(plan.buttons);
     plan.timed = seconds > 1;
     plan.timeoutSeconds = plan.timed ? seconds : 0;
     return plan;
@@ -110,6 +124,8 @@ alertPlan displayAlertDelayedCheckboxPlan(const QString &title, const QString &m
         plan.buttons << *button3;
     }
     plan.critical = style == alertStyleCritical;
+    plan.warning = style == alertStyleWarning;
+    plan.cancelButton = cancelButtonOf(plan.buttons);
     plan.timed = true;
     plan.timeoutSeconds = seconds == 0 ? 10 : seconds;
     plan.checkbox = true;

@@ -23,6 +23,11 @@ struct alertPlan {
     /// own default button ("OK").
     QStringList buttons;
     bool critical = false;
+    /// It warns (something was refused or can't be done): drawn with the warning sign.
+    bool warning = false;
+    /// The button that Escape and the window's close button answer (the one titled with the
+    /// localized "D_Annuler"), or -1 when the alert has none.
+    int32_t cancelButton = -1;
     /// Shown as a sheet on the main window (returns at once, answer not used).
     bool sheet = false;
     /// Answers by itself with the default button after timeoutSeconds.
@@ -73,6 +78,13 @@ alertPresenter *getAlertPresenter();
 
 /// Alert style meaning "critical".
 constexpr int32_t alertStyleCritical = 2;
+/// Alert style of this system meaning "warning" (any other style is a plain note).
+constexpr int32_t alertStyleWarning = 3;
+
+/// True when the plan asks the user to choose (more than one button).
+inline bool alertAsks(const alertPlan &plan) {
+    return plan.buttons.size() > 1;
+}
 
 /// A plain alert with one default button; as a sheet on the main window when `onMainWindow`
 /// (returns 0 at once), else modal, returning 1 for the default button.
@@ -81,6 +93,8 @@ int32_t displayAlert(const QString &title, const QString &message, int32_t style
 
 /// A sheet on the main window with the title, the default button and the message.
 void displayAlertSheet(const QString &title, const QString &message);
+/// The same with the warning sign: something the user asked was refused.
+void displayAlertSheetWarning(const QString &title, const QString &message);
 
 /// The plan of a timed alert: buttons by the rules below, timed when seconds > 1.
 /// No default button: only the platform's; a default and no second: only the default; default

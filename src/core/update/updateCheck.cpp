@@ -165,6 +165,19 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
     uiProgressBar *bar = sheet != nullptr ? sheet->progressBar() : nullptr;
     uiButton *stop = sheet != nullptr ? sheet->stopButton() : nullptr;
     const int32_t downloaded = webUtils::downloadURL(url, archive, bar, stop, true, limits);
+    if (downloaded == 1) {
+        // Stopped by the user: said as such, with no failure alert.
+        logStr(QStringLiteral("iba_dl              - cancelled"));
+        if (sheet != nullptr) {
+            sheet->setOutcomeText(localizedStr(QStringLiteral("dlCancelled")));
+        }
+        rmCocoa(folder);
+        if (sender != nullptr) {
+            sender->setEnabled(true);
+        }
+        result.status = updateInstallStatus::Cancelled;
+        return result;
+    }
     bool ok = downloaded == 0;
     if (ok) {
         if (sheet != nullptr) {

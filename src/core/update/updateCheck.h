@@ -59,8 +59,9 @@ updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullp
                                       const webFetchLimits &limits = {});
 
 enum class updateInstallStatus {
-    Closed, ///< the cancel segment closed the sheet
-    Failed, ///< download, unpacking or install failed (alert shown)
+    Closed,    ///< the cancel segment closed the sheet
+    Cancelled, ///< the user stopped the download (the sheet says so and stays open)
+    Failed,    ///< download, unpacking or install failed (alert shown)
     ToolInstalled,
     NoApplication,  ///< an application archive without an application in it
     NotReplaceable, ///< an application update this copy can't take (package manager...)

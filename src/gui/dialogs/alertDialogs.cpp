@@ -1,5 +1,6 @@
 #include "dialogs/alertDialogs.h"
 
+#include "dialogs/colorThemes.h"
 #include "dialogs/images.h"
 #include "platform/constants.h"
 #include "platform/log.h"
@@ -39,6 +40,16 @@ void makeModalOn(QWidget *dialog, QWidget *window) {
 
 } // namespace
 
+QString alertIconName(const alertPlan &plan) {
+    if (plan.critical) {
+        return QStringLiteral("alertCritical");
+    }
+    if (plan.warning) {
+        return QStringLiteral("alertWarning");
+    }
+    return alertAsks(plan) ? QStringLiteral("alertQuestion") : QStringLiteral("alertNote");
+}
+
 QString alertDefaultButtonTitle() {
     return localizedStr(QStringLiteral("D_ok"));
 }
@@ -46,13 +57,13 @@ QString alertDefaultButtonTitle() {
 alertDialog::alertDialog(const alertPlan &plan, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), plan_(plan) {
     setObjectName(QStringLiteral("alertDialog"));
+    colorThemeMark(this);
     setWindowTitle(appNameStr());
     makeModalOn(this, parent);
 
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("alertIcon"));
-    const QString iconName =
-        plan.critical ? QStringLiteral("alertCritical") : QStringLiteral("alertNote");
+    const QString iconName = alertIconName(plan);
     icon->setPixmap(imageNamed(iconName).pixmap(QSize(48, 48), devicePixelRatioF()));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
@@ -132,6 +143,8 @@ int32_t alertDialog::secondsLeft() const {
 void alertDialog::reject() {
     if (buttons_.size() == 1) {
         choose(0);
+    } else if (plan_.cancelButton >= 0 && plan_.cancelButton < buttons_.size()) {
+        choose(plan_.cancelButton);
     }
 }
 

@@ -34,8 +34,8 @@ public:
     /// The default button's title without the count.
     QString defaultTitle() const { return defaultTitle_; }
 
-    /// Closing the window or Escape answers only an alert with a single button; an alert with a
-    /// choice waits for the choice.
+    /// Closing the window or Escape answers an alert with a single button, and the Cancel
+    /// button of a question that has one; another choice waits for a click.
     void reject() override;
 
 private:
@@ -51,6 +51,10 @@ private:
     QElapsedTimer clock_;
     QString defaultTitle_;
 };
+
+/// The picture of an alert: the critical or the warning sign, a question mark for an alert that
+/// asks (more than one button), else the note.
+QString alertIconName(const alertPlan &plan);
 
 /// The title the platform gives a button without one ("OK", translated).
 QString alertDefaultButtonTitle();

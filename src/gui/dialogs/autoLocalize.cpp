@@ -1,15 +1,18 @@
 #include "dialogs/autoLocalize.h"
 
 #include "dialogs/segmentedControl.h"
+#include "platform/log.h"
 #include "settings/localisation.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +20,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTranslator>
 #include <QVariant>
 
 #include <algorithm>
@@ -177,6 +181,30 @@ int localizeOwnTexts(QWidget *view, bool *walkChildren) {
 }
 
 } // namespace
+
+bool loadQtTranslations(const QString &language) {
+    static QTranslator *loaded = nullptr;
+    if (loaded != nullptr) {
+        QCoreApplication::removeTranslator(loaded);
+        delete loaded;
+        loaded = nullptr;
+    }
+    if (language.isEmpty() || language == QLatin1String("en") ||
+        QCoreApplication::instance() == nullptr) {
+        return false;
+    }
+    auto *translator = new QTranslator;
+    if (!translator->load(QStringLiteral("qtbase_") + language,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        logStr(QStringLiteral("qt translations      :-( qtbase_%1 in %2")
+                   .arg(language, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    loaded = translator;
+    return true;
+}
 
 int autoLocalizeButtonWidth(int textWidth) {
     return std::max(textWidth + 38, 96);

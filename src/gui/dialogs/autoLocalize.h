@@ -23,6 +23,12 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
+/// Qt's own texts (file dialogs, standard buttons, shortcut names) in the language of the
+/// application's table ("D_Langue"): Qt's "qtbase" translation, from Qt's translations folder
+/// (Debian: qt6-translations-l10n), replacing the one loaded before. False when there is none
+/// for the language (English needs none).
+bool loadQtTranslations(const QString &language);
+
 /// The tag of widgets whose frame the walker never changes.
 constexpr int autoLocalizeKeepFrameTag = 12345;
 

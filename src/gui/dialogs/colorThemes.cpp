@@ -1,5 +1,7 @@
 #include "dialogs/colorThemes.h"
 
+#include "dialogs/images.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
@@ -17,31 +19,76 @@ struct themeColours {
     QString border;
 };
 
+// Every selector of a theme's sheet, scoped to the application's own widgets: a widget marked
+// with colorThemeMark and what it holds. Qt's own dialogs opened over the window (file
+// dialogs) are not marked and keep their native look, toolbar icons included.
+QString scoped(const QString &selectors) {
+    const QString mark = QStringLiteral("*[fluxaroTheme=\"true\"]");
+    QStringList out;
+    for (const QString &selector : selectors.split(QLatin1Char(','))) {
+        const QString one = selector.trimmed();
+        out << mark + QLatin1Char(' ') + one;
+        if (one == QLatin1String("QWidget")) {
+            out << mark; // the marked widget's own background
+        }
+    }
+    return out.join(QStringLiteral(", "));
+}
+
 QString sheetFor(const themeColours &c) {
-    // Selectors by class and by the object names the window's forms use.
-    return QStringLiteral(
-               "QWidget { background-color: %1; color: %4; }\n"
-               "QGroupBox { border: 1px solid %8; border-radius: 6px; margin-top: 1.2em; "
-               "padding-top: 0.4em; }\n"
-               "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }\n"
-               "QLineEdit, QComboBox, QTableView, QListView, QTreeView { background-color: %3; "
-               "color: %4; border: 1px solid %8; border-radius: 4px; selection-background-color: "
-               "%6; selection-color: %7; }\n"
-               "QHeaderView::section { background-color: %2; color: %4; border: none; "
-               "border-right: 1px solid %8; padding: 3px 6px; }\n"
-               "QPushButton, QToolButton { background-color: %2; color: %4; border: 1px solid %8; "
-               "border-radius: 5px; padding: 4px 10px; }\n"
-               "QPushButton:default { border: 2px solid %6; }\n"
-               "QPushButton:disabled, QToolButton:disabled, QLabel:disabled, QCheckBox:disabled "
-               "{ color: %5; }\n"
-               "QToolButton:checked { background-color: %6; color: %7; }\n"
-               "QProgressBar { background-color: %3; border: 1px solid %8; border-radius: 4px; "
-               "text-align: center; }\n"
-               "QProgressBar::chunk { background-color: %6; border-radius: 3px; }\n"
-               "QMenuBar, QMenu { background-color: %2; color: %4; }\n"
-               "QMenu::item:selected, QMenuBar::item:selected { background-color: %6; color: "
-               "%7; }\n")
-        .arg(c.window, c.panel, c.base, c.text, c.dim, c.accent, c.accentText, c.border);
+    const QColor accent(c.accent);
+    // The tick on the accent colour: white, or dark where the accent itself is light.
+    const QString tick = accent.lightness() > 170 ? QStringLiteral("checkMarkDark")
+                                                  : QStringLiteral("checkMarkLight");
+    const QList<std::pair<QString, QString>> rules{
+        {QStringLiteral("QWidget"), QStringLiteral("background-color: %1; color: %4;")},
+        {QStringLiteral("QGroupBox"),
+         QStringLiteral("border: 1px solid %8; border-radius: 6px; margin-top: 1.2em; "
+                        "padding-top: 0.4em;")},
+        {QStringLiteral("QGroupBox::title"),
+         QStringLiteral("subcontrol-origin: margin; left: 8px; padding: 0 4px;")},
+        {QStringLiteral("QLineEdit, QComboBox, QTableView, QListView, QTreeView, QTextBrowser"),
+         QStringLiteral("background-color: %3; color: %4; border: 1px solid %8; border-radius: "
+                        "4px; selection-background-color: %6; selection-color: %7;")},
+        {QStringLiteral("QHeaderView::section"),
+         QStringLiteral("background-color: %2; color: %4; border: none; border-right: 1px "
+                        "solid %8; padding: 3px 6px;")},
+        {QStringLiteral("QPushButton, QToolButton"),
+         QStringLiteral("background-color: %2; color: %4; border: 1px solid %8; "
+                        "border-radius: 5px; padding: 4px 10px;")},
+        // The default button: an accent edge. The keyboard's button: a thicker accent ring,
+        // the padding giving back the width it takes, so nothing moves.
+        {QStringLiteral("QPushButton:default"), QStringLiteral("border: 1px solid %6;")},
+        {QStringLiteral("QPushButton:focus, QToolButton:focus, QComboBox:focus, QLineEdit:focus"),
+         QStringLiteral("border: 2px solid %6;")},
+        {QStringLiteral("QPushButton:focus, QToolButton:focus"),
+         QStringLiteral("padding: 3px 9px;")},
+        {QStringLiteral("QPushButton:disabled, QToolButton:disabled, QLabel:disabled, "
+                        "QCheckBox:disabled"),
+         QStringLiteral("color: %5;")},
+        {QStringLiteral("QToolButton:checked"), QStringLiteral("background-color: %6; color: %7;")},
+        // Check boxes drawn by the theme: a box that shows on dark colours too.
+        {QStringLiteral("QCheckBox::indicator"),
+         QStringLiteral("width: 14px; height: 14px; border: 1px solid %5; border-radius: 3px; "
+                        "background-color: %3;")},
+        {QStringLiteral("QCheckBox::indicator:checked"),
+         QStringLiteral("background-color: %6; border-color: %6; image: url(%9);")},
+        {QStringLiteral("QCheckBox::indicator:focus"), QStringLiteral("border: 2px solid %6;")},
+        {QStringLiteral("QProgressBar"),
+         QStringLiteral("background-color: %3; border: 1px solid %8; border-radius: 4px; "
+                        "text-align: center;")},
+        {QStringLiteral("QProgressBar::chunk"),
+         QStringLiteral("background-color: %6; border-radius: 3px;")},
+        {QStringLiteral("QMenuBar, QMenu"), QStringLiteral("background-color: %2; color: %4;")},
+        {QStringLiteral("QMenu::item:selected, QMenuBar::item:selected"),
+         QStringLiteral("background-color: %6; color: %7;")},
+    };
+    QString sheet;
+    for (const auto &[selectors, body] : rules) {
+        sheet += scoped(selectors) + QStringLiteral(" { ") + body + QStringLiteral(" }\n");
+    }
+    return sheet.arg(c.window, c.panel, c.base, c.text, c.dim, c.accent, c.accentText, c.border,
+                     imagePathStr(tick));
 }
 
 QString mix(const QColor &a, const QColor &b, double t) {
@@ -64,6 +111,12 @@ themeColours desktopColours(const QPalette &p) {
 }
 
 } // namespace
+
+void colorThemeMark(QWidget *root) {
+    if (root != nullptr) {
+        root->setProperty("fluxaroTheme", true);
+    }
+}
 
 bool paletteIsDark(const QPalette &palette) {
     return palette.color(QPalette::Window).lightness() <

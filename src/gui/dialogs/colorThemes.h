@@ -13,6 +13,10 @@ class QWidget;
 
 constexpr int colorThemeCount = 4;
 
+/// Marks a widget as the application's own: the theme's style sheet (set on the main window)
+/// applies to it and to what it holds, never to Qt's dialogs opened over the window.
+void colorThemeMark(QWidget *root);
+
 /// True when the palette is a dark one (its window colour is darker than its text).
 bool paletteIsDark(const QPalette &palette);
 

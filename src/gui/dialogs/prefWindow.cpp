@@ -12,6 +12,9 @@
 #include "ui_prefWindow.h"
 
 #include <QStandardPaths>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -50,12 +53,21 @@ std::optional<QString> proresTypeOf(const QString &title) {
     return title.mid(start + 5, end - start - 5);
 }
 
+// A segment's tooltip and accessible description: why it can't be chosen, or nothing.
+void explainSegment(segmentedControl *control, int32_t segment, const QString &why) {
+    if (QToolButton *button = control->segmentButton(segment)) {
+        button->setToolTip(why.isEmpty() ? control->label(segment) : why);
+        button->setAccessibleDescription(why);
+    }
+}
+
 } // namespace
 
 prefWindow::prefWindow(QWidget *mainWindow)
     : QDialog(mainWindow), ui_(std::make_unique<Ui::prefWindow>()), mainWindow_(mainWindow),
       surround_(nullptr), join_(nullptr) {
     ui_->setupUi(this);
+    colorThemeMark(this);
     surround_ = widgetButton(ui_->prefSurrondBt);
     join_ = widgetButton(ui_->prefJoinBt);
     setWindowModality(mainWindow != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
@@ -90,15 +102,73 @@ void prefWindow::setThemeWindow(QWidget *window) {
     theme_ = window != nullptr ? new colorThemeKeeper(window) : nullptr;
 }
 
+QStringList proresChoicesInOrder(const QStringList &choices) {
+    // From the lightest to the richest, as a person compares them.
+    static const QStringList order{QStringLiteral("apco"), QStringLiteral("apcs"),
+                                   QStringLiteral("apcn"), QStringLiteral("apch"),
+                                   QStringLiteral("ap4h"), QStringLiteral("ap4x")};
+    const auto rank = [](const QString &title) {
+        const std::optional<QString> type = proresTypeOf(title);
+        const qsizetype at = type ? order.indexOf(*type) : -1;
+        return at < 0 ? order.size() : at;
+    };
+    QStringList sorted = choices;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&rank](const QString &a, const QString &b) { return rank(a) < rank(b); });
+    return sorted;
+}
+
+QString proresChoiceName(const QString &title) {
+    // "Apple ProRes 422 HQ   (imco:apch:appl)": the name before the component's code, without
+    // its maker.
+    QString name = title;
+    const qsizetype code = name.indexOf(QLatin1String("(imco:"));
+    if (code > 0) {
+        name = name.left(code);
+    }
+    name = name.trimmed();
+    if (name.startsWith(QLatin1String("Apple "))) {
+        name = name.mid(6);
+    }
+    return name.isEmpty() ? title : name;
+}
+
 void prefWindow::prefProresFill(const QStringList &choices) {
     QComboBox *popup = ui_->prefProresPopup;
-    for (const QString &choice : choices) {
-        popup->addItem(choice);
+    // Each entry shows the variant's name and keeps the codec check's whole text (with its
+    // "imco:<type>:appl" code) as its data, which the store and the export choice read.
+    for (const QString &choice : proresChoicesInOrder(choices)) {
+        popup->addItem(proresChoiceName(choice), choice);
         popup->setCurrentIndex(popup->count() - 1);
     }
     if (popup->count() > 0) {
         popup->removeItem(0);
     }
+    selectProresType(QString());
+}
+
+void prefWindow::selectProresType(const QString &type) {
+    // The stored type; else (none stored, or not installed) ProRes 422 HQ, the export's own
+    // default; else the last entry.
+    QComboBox *popup = ui_->prefProresPopup;
+    if (popup->count() == 0) {
+        return;
+    }
+    int found = -1;
+    for (const QString &wanted : {type, QStringLiteral("apch")}) {
+        for (int i = 0; i < popup->count() && found < 0 && !wanted.isEmpty(); ++i) {
+            if (proresEntryTitle(i).contains(QStringLiteral("imco:") + wanted +
+                                             QStringLiteral(":appl"))) {
+                found = i;
+            }
+        }
+    }
+    popup->setCurrentIndex(found >= 0 ? found : popup->count() - 1);
+}
+
+QString prefWindow::proresEntryTitle(int index) const {
+    const QVariant data = ui_->prefProresPopup->itemData(index);
+    return data.isValid() ? data.toString() : ui_->prefProresPopup->itemText(index);
 }
 
 void prefWindow::prefProresFillFromCodecCheck() {
@@ -106,7 +176,8 @@ void prefWindow::prefProresFillFromCodecCheck() {
 }
 
 QString prefWindow::proresItemTitle() const {
-    return ui_->prefProresPopup->count() > 0 ? ui_->prefProresPopup->currentText() : QString();
+    const QComboBox *popup = ui_->prefProresPopup;
+    return popup->count() > 0 ? proresEntryTitle(popup->currentIndex()) : QString();
 }
 
 void prefWindow::prefFill() {
@@ -119,10 +190,15 @@ void prefWindow::prefFill() {
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
     showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
     out->setSegmentEnabled(1, aic);
+    explainSegment(
+        out, 1, aic ? QString() : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(1)));
     ui_->codecAicNoStr->setText(aic ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->prefFcpImg, prores ? QStringLiteral("iconFcp") : QString());
     showImage(ui_->fcpImg, prores ? QString() : QStringLiteral("iconFcpNo"));
     out->setSegmentEnabled(2, prores);
+    explainSegment(out, 2,
+                   prores ? QString()
+                          : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(2)));
     ui_->codecPrNoStr->setText(prores ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->fpsHalfImg, !aic && !prores ? QStringLiteral("fpsHalfNo") : QString());
     // Each codec's picture names its codec: the row reads "AIC not available", then ProRes on
@@ -147,21 +223,9 @@ void prefWindow::prefFill() {
     out->setSelectedSegment(outInt);
     logStr(QStringLiteral("out default         = %1 (%2)").arg(outInt).arg(out->label(outInt)));
 
-    // 3. ProRes variant: the entry of the stored codec type, else the last one.
-    QComboBox *popup = ui_->prefProresPopup;
+    // 3. ProRes variant: the entry of the stored codec type, else HQ.
     const QVariant storedProres = storedValue(QStringLiteral("prefProres"));
-    if (storedProres.isValid() && popup->count() > 0) {
-        const QString wanted =
-            QStringLiteral("imco:") + storedProres.toString() + QStringLiteral(":appl");
-        int found = popup->count() - 1;
-        for (int i = 0; i < popup->count(); ++i) {
-            if (popup->itemText(i).contains(wanted)) {
-                found = i;
-                break;
-            }
-        }
-        popup->setCurrentIndex(found);
-    }
+    selectProresType(storedProres.isValid() ? storedProres.toString() : QString());
 
     // 4. Multichannel sound.
     const QVariant surround = storedValue(QStringLiteral("prefSurrond"));
@@ -227,10 +291,14 @@ void prefWindow::iba_prefCaptions(segmentedControl *changed) {
             iba_prefCaptions(ui_->prefSpeed);
         }
         ui_->prefSpeed->setSegmentEnabled(1, false);
+        explainSegment(ui_->prefSpeed, 1,
+                       localizedStr(QStringLiteral("segRewrapKeeps"))
+                           .arg(ui_->prefSpeed->label(1), ui_->prefCheckMatrix->label(0)));
         ui_->prefSurrondBox->setVisible(true);
     } else {
         showImage(ui_->prefHalfImg, QStringLiteral("fpsHalf"));
         ui_->prefSpeed->setSegmentEnabled(1, true);
+        explainSegment(ui_->prefSpeed, 1, QString());
         ui_->prefSurrondBox->setVisible(false);
     }
     ui_->prefProresBox->setVisible(outInt == 2 && ui_->prefProresPopup->count() >= 2);
@@ -290,7 +358,7 @@ void prefWindow::iba_menuPrefClose() {
     prefWrite(QStringLiteral("prefJoinSpanned"), ui_->prefJoinBt->isChecked() ? 1 : 0);
     prefWrite(QStringLiteral("prefSpeed"), ui_->prefSpeed->selectedSegment());
     if (ui_->prefProresPopup->count() > 0) {
-        if (const auto type = proresTypeOf(ui_->prefProresPopup->currentText())) {
+        if (const auto type = proresTypeOf(proresItemTitle())) {
             prefWrite(QStringLiteral("prefProres"), *type);
         }
     }

@@ -20,6 +20,12 @@ namespace Ui {
 class prefWindow;
 }
 
+/// The codec check's ProRes texts from the lightest variant to the richest (Proxy, LT, 422,
+/// HQ, 4444, XQ), unknown ones last.
+QStringList proresChoicesInOrder(const QStringList &choices);
+/// The name a person reads for a ProRes text ("ProRes 422 HQ").
+QString proresChoiceName(const QString &title);
+
 /// Which destination button asked for a folder.
 enum class folderButton { mainWindow, prefWindow };
 
@@ -48,8 +54,9 @@ public:
     void setThemeWindow(QWidget *window);
     colorThemeKeeper *themeKeeper() const { return theme_; }
 
-    /// The ProRes choice from the codec check: each text becomes an entry, then the entry the
-    /// form was designed with is removed (also when no text is given).
+    /// The ProRes choice from the codec check: each text becomes an entry (in the order of
+    /// proresChoicesInOrder, shown by its name, the text kept as its data), then the entry the
+    /// form was designed with is removed (also when no text is given); HQ is chosen.
     void prefProresFill(const QStringList &choices);
     /// The same with the texts of the start-up codec check (codecsProresChoices).
     void prefProresFillFromCodecCheck();
@@ -79,6 +86,11 @@ Q_SIGNALS:
     void prefsWritten();
 
 private:
+    /// Chooses the ProRes entry of a codec type, else HQ, else the last entry.
+    void selectProresType(const QString &type);
+    /// The codec check's text behind a ProRes entry.
+    QString proresEntryTitle(int index) const;
+
     std::unique_ptr<Ui::prefWindow> ui_;
     QPointer<QWidget> mainWindow_;
     uiTextField *mainDst_ = nullptr;

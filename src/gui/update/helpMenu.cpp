@@ -26,6 +26,18 @@ bool iba_mail(bool bugReport, const QString &versionCaption) {
     }
     const QString address = supportMailUrlStr(supportMailFactsOfApp(bugReport, versionCaption));
     const bool opened = QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
+    if (!opened) {
+        // No mail program took the message: the address to write to, in a text the user can
+        // select and copy.
+        const QString recipient =
+            (bugReport ? supportMailBugLocalPartStr() : supportMailContactLocalPartStr()) +
+            QLatin1Char('@') + supportMailDomainStr();
+        logStr(QStringLiteral("iba_mail            :-( no mail program: %1").arg(recipient));
+        displayAlert(localizedStr(QStringLiteral("D_mailNoProgram_1")),
+                     localizedStr(QStringLiteral("D_mailNoProgram_2")).arg(recipient),
+                     alertStyleWarning, false);
+        return false;
+    }
     if (bugReport) {
         displayAlertDelayed(localizedStr(QStringLiteral("menuBugreport")),
                             localizedStr(QStringLiteral("D_bugreport_alert")), QString(), QString(),

@@ -7,5 +7,6 @@
 /// Opens the product's web site; false when no address is set or the desktop refused.
 bool iba_openUrl();
 /// Composes the mail (bug report or contact) with the versions and hands it to the desktop's
-/// mail program. `versionCaption` is the main window's version caption.
+/// mail program. `versionCaption` is the main window's version caption. When no mail program
+/// takes it, an alert says so and shows the address to copy; false then.
 bool iba_mail(bool bugReport, const QString &versionCaption);

@@ -9,12 +9,16 @@
 #include <QAudioOutput>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoWidget>
+
+#include <algorithm>
 
 helpWindow::helpWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), view_(new QVideoWidget(this)), caption_(new QLabel(this)),
@@ -50,7 +54,12 @@ void helpWindow::iba_menuHelp() {
         return;
     }
     audio_->setVolume(1.0F);
-    const QString moviePath = resourceFilePathStr(QStringLiteral("help.m4v"));
+    // The movie whose slides are in the user's language, else the English one.
+    QString moviePath = resourceFilePathStr(
+        QStringLiteral("help_%1.m4v").arg(localizedStr(QStringLiteral("D_Langue"))));
+    if (!QFileInfo(moviePath).isFile()) {
+        moviePath = resourceFilePathStr(QStringLiteral("help.m4v"));
+    }
     if (!QFileInfo(moviePath).isFile()) {
         logStr(QStringLiteral("moviePathStr        : qt loading failure"));
         return;
@@ -64,10 +73,37 @@ void helpWindow::iba_menuHelp() {
                                       localizedStr(QStringLiteral("menuHelp")));
     caption_->setText(caption);
     setWindowTitle(caption);
+    placeOnScreen();
     show();
     raise();
     activateWindow();
     player_->play();
+}
+
+void helpWindow::placeOnScreen() {
+    // Over the main window, on its screen, the whole window inside the screen's free area.
+    const QWidget *over = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    const QScreen *where = over != nullptr && over->screen() != nullptr
+                               ? over->screen()
+                               : QGuiApplication::primaryScreen();
+    if (where == nullptr) {
+        return;
+    }
+    const QRect area = where->availableGeometry();
+    // The window manager's frame: known once shown, else a usual title bar and border.
+    const QSize frame = QSize(2 * 4, 32 + 4);
+    const QSize largest = area.size() - frame;
+    setMaximumSize(largest);
+    view_->setMinimumSize(QSize(640, 360).boundedTo(largest - QSize(0, 40)));
+    resize(sizeHint().expandedTo(QSize(800, 490)).boundedTo(largest));
+    QPoint centre = over != nullptr ? over->frameGeometry().center() : area.center();
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(centre);
+    placed.moveLeft(
+        std::max(area.left(), std::min(placed.left(), area.right() + 1 - placed.width())));
+    placed.moveTop(
+        std::max(area.top(), std::min(placed.top(), area.bottom() + 1 - placed.height())));
+    move(placed.topLeft());
 }
 
 void helpWindow::chooseSubtitle() {

@@ -31,6 +31,8 @@ protected:
 
 private:
     void chooseSubtitle();
+    /// Sizes the window to its screen's free area and places it there, over the main window.
+    void placeOnScreen();
 
     QVideoWidget *view_ = nullptr;
     QLabel *caption_ = nullptr;

@@ -1,5 +1,7 @@
 #include "updateWidgets.h"
 
+#include "dialogs/colorThemes.h"
+#include "platform/infoPlist.h"
 #include "settings/localisation.h"
 #include "update/webUtils.h"
 
@@ -13,12 +15,14 @@
 #include <QVBoxLayout>
 
 updateSheetDialog::updateSheetDialog(QWidget *mainWindow)
-    : QDialog(mainWindow), notes_(new QTextBrowser(this)), address_(new QLabel(this)),
-      outcome_(new QLabel(this)), notice_(new QLabel(this)), bar_(new QProgressBar(this)),
-      stopBt_(new QPushButton(this)), cancelBt_(new QPushButton(this)),
-      downloadBt_(new QPushButton(this)), network_(new QNetworkAccessManager(this)),
-      progress_(bar_), stop_(stopBt_), download_(downloadBt_) {
+    : QDialog(mainWindow), offered_(new QLabel(this)), notes_(new QTextBrowser(this)),
+      address_(new QLabel(this)), outcome_(new QLabel(this)), notice_(new QLabel(this)),
+      bar_(new QProgressBar(this)), stopBt_(new QPushButton(this)),
+      cancelBt_(new QPushButton(this)), downloadBt_(new QPushButton(this)),
+      network_(new QNetworkAccessManager(this)), progress_(bar_), stop_(stopBt_),
+      download_(downloadBt_) {
     setWindowModality(Qt::WindowModal);
+    colorThemeMark(this);
     setWindowTitle(localizedStr(QStringLiteral("menuCheckUpdates")));
     // Release notes are shown as rich text only: no script, no remote resource is loaded.
     notes_->setOpenExternalLinks(true);
@@ -30,7 +34,7 @@ updateSheetDialog::updateSheetDialog(QWidget *mainWindow)
     outcome_->setWordWrap(true);
     bar_->setTextVisible(false);
     progress_.setIndeterminate(true);
-    stopBt_->setText(localizedStr(QStringLiteral("D_action_stop")));
+    stopBt_->setText(localizedStr(QStringLiteral("btStop")));
     stopBt_->hide();
     cancelBt_->setText(localizedStr(QStringLiteral("D_Annuler")));
     downloadBt_->setText(localizedStr(QStringLiteral("D_download")));
@@ -42,6 +46,13 @@ updateSheetDialog::updateSheetDialog(QWidget *mainWindow)
     buttons->addWidget(cancelBt_);
     buttons->addWidget(downloadBt_);
     auto *layout = new QVBoxLayout(this);
+    offered_->setObjectName(QStringLiteral("updateOffered"));
+    QFont bold = offered_->font();
+    bold.setBold(true);
+    offered_->setFont(bold);
+    offered_->setWordWrap(true);
+    offered_->hide();
+    layout->addWidget(offered_);
     layout->addWidget(notes_, 1);
     layout->addWidget(notice_);
     layout->addWidget(address_);
@@ -90,6 +101,18 @@ void updateSheetDialog::bringMainWindowBack() {
 
 void updateSheetDialog::checkForUpdates(bool userAsked) {
     offer_ = iba_checkForUpdates(userAsked, this);
+    showOfferedVersion(offer_);
+}
+
+void updateSheetDialog::showOfferedVersion(const updateCheckResult &offer) {
+    if (offer.status != updateCheckStatus::Offered) {
+        offered_->hide();
+        return;
+    }
+    offered_->setText(
+        localizedStr(QStringLiteral("DL_versionOffered"))
+            .arg(offer.version, infoPlistStr(QStringLiteral("CFBundleShortVersionString"))));
+    offered_->show();
 }
 
 void updateSheetDialog::download() {

@@ -40,11 +40,16 @@ public:
     std::function<void(const appReplacement &)> onAppInstalled;
 
     QTextBrowser *notesView() const { return notes_; }
+    /// "Version X is available, you have Y." above the notes (hidden without an offer).
+    void showOfferedVersion(const updateCheckResult &offer);
+    QLabel *offeredLabel() const { return offered_; }
+    QPushButton *stopBt() const { return stopBt_; }
 
 private:
     void download();
     void loadNotes(const QString &url);
 
+    QLabel *offered_ = nullptr;
     QTextBrowser *notes_ = nullptr;
     QLabel *address_ = nullptr;
     QLabel *outcome_ = nullptr;
