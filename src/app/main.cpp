@@ -179,6 +179,10 @@ int main(int argc, char *argv[]) {
         }
     }
 
+    if (batchOptions && !batchOptions->verbose) {
+        // Start-up's lines belong to the log, not to the batch's terminal.
+        logHoldUntilRedirect();
+    }
     StartupOptions options;
     // The batch's terminal shows its verdicts, progress and results; the detailed log too only
     // when asked for (--verbose, --debug).

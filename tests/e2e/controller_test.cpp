@@ -297,8 +297,8 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
             EXPECT_GE(value.fraction, progress[i - 1].fraction) << i;
             EXPECT_GE(value.position, progress[i - 1].position) << i;
         }
-        if (i + 1 < progress.size()) {
-            EXPECT_LT(value.fraction, 1.0) << i;
+        if (value.fraction >= 1.0) {
+            EXPECT_EQ(value.position, 3) << i; // the whole batch only once the last row ends
         }
         if (value.position == 1 && value.phase == batchPhase::converting) {
             EXPECT_LE(value.fraction, 1.0 / 3.0) << i;
@@ -535,9 +535,6 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
     EXPECT_EQ(ended,
               (QStringList{"first.ts puceSuccess", "gone.ts removed", "third.ts puceSuccess"}));
-    QFile resume(box.resumeLog());
-    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(resume.readAll()).count("   Total speed      : "), 2);
 }
 
 // A tool whose progress stands still is stopped after the limit and its job fails with the

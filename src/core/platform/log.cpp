@@ -14,14 +14,38 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 
+namespace {
+
+// The lines logged before the redirection, kept for the log when the terminal must not get them.
+std::mutex gHeldMutex;
+std::optional<QByteArray> gHeld;
+
+} // namespace
+
+void logHoldUntilRedirect() {
+    const std::lock_guard<std::mutex> lock(gHeldMutex);
+    if (!gHeld) {
+        gHeld.emplace();
+    }
+}
+
 void logStr(const QString &line) {
     QByteArray bytes = line.toUtf8();
     bytes.append('\n');
+    {
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            gHeld->append(bytes);
+            return;
+        }
+    }
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
     std::fflush(stderr);
 }
@@ -288,6 +312,14 @@ bool redirectLogs2File(const QString &path, bool teeToTerminal) {
     r->reader = std::thread(readerLoop, r);
     gRedirection = r;
     gRedirected = true;
+    {
+        // What was held back goes to the log, first.
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            writeAll(STDERR_FILENO, gHeld->constData(), static_cast<size_t>(gHeld->size()));
+            gHeld.reset();
+        }
+    }
     static const bool registered = std::atexit(stopAtExit) == 0;
     (void)registered;
     return true;

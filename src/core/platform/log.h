@@ -14,6 +14,11 @@ void logStr(const QString &line);
 /// Writes one log line only when the debug flag (getDEBUG) is on.
 void logDebug(const QString &line);
 
+/// From now until redirectLogs2File, log lines are kept in memory instead of standard error,
+/// and written to the log first when it is opened (a terminal front that shows the log only
+/// when asked for). Lines of a run whose log is never opened are not shown.
+void logHoldUntilRedirect();
+
 #include <optional>
 
 /// The logs folder: "$XDG_STATE_HOME/<name>" (default "~/.local/state/<name>"), no final "/".
