@@ -289,6 +289,12 @@ bool redirectLogs2File(const QString &path, bool teeToTerminal) {
             closeFd(*fd);
         }
         delete r;
+        // No log to keep them for: the held lines, and those to come, go where they were.
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            writeAll(STDERR_FILENO, gHeld->constData(), static_cast<size_t>(gHeld->size()));
+            gHeld.reset();
+        }
         return false;
     }
     std::fflush(stdout);
