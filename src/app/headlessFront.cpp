@@ -403,6 +403,10 @@ int headlessBatchRun(const headlessOptions &options) {
     gTerminal.inPlace = logTerminalIsTty() && !options.verbose;
     int32_t lastTenth = -1;
     controller.hooks.batchProgress = [&](const batchProgressValue &value) {
+        if (value.phase == batchPhase::stopped) {
+            // The line says the batch stopped, where it was.
+            gTerminal.setProgress(headlessProgressLine(value));
+        }
         if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
             gTerminal.endProgress();
             return;

@@ -151,6 +151,7 @@ TEST(batchDesktop, stoppedBatchIsNotifiedAsStoppedWithItsCounts) {
     out += QString::fromUtf8(process.readAllStandardOutput());
     EXPECT_EQ(process.exitCode(), 1) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("stopped:  ") + longClip)) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("[1/2] stopped long.ts"))) << out.toStdString();
     QStringList notifications;
     for (const QString &line : bus.records(1)) {
         if (line.startsWith(QStringLiteral("Notify | "))) {
