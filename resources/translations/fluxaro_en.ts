@@ -108,6 +108,34 @@
         <translation>%1 converted, %2 failed</translation>
     </message>
     <message>
+        <source>D_notif_stop_1</source>
+        <translation>The conversion was stopped</translation>
+    </message>
+    <message>
+        <source>D_notif_stop_2</source>
+        <translation>%1 converted, %2 failed or stopped, %3 not done</translation>
+    </message>
+    <message>
+        <source>D_phase_analysing</source>
+        <translation>analysing</translation>
+    </message>
+    <message>
+        <source>D_phase_converting</source>
+        <translation>converting</translation>
+    </message>
+    <message>
+        <source>D_phase_exporting</source>
+        <translation>exporting</translation>
+    </message>
+    <message>
+        <source>D_phase_checking</source>
+        <translation>checking</translation>
+    </message>
+    <message>
+        <source>D_phase_left</source>
+        <translation>%1 left</translation>
+    </message>
+    <message>
         <source>D_fin_GUI</source>
         <translation>The conversion is finished.</translation>
     </message>

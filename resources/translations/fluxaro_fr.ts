@@ -108,6 +108,34 @@
         <translation>%1 converti(s), %2 en échec</translation>
     </message>
     <message>
+        <source>D_notif_stop_1</source>
+        <translation>La conversion a été arrêtée</translation>
+    </message>
+    <message>
+        <source>D_notif_stop_2</source>
+        <translation>%1 converti(s), %2 en échec ou arrêté(s), %3 non traité(s)</translation>
+    </message>
+    <message>
+        <source>D_phase_analysing</source>
+        <translation>analyse</translation>
+    </message>
+    <message>
+        <source>D_phase_converting</source>
+        <translation>conversion</translation>
+    </message>
+    <message>
+        <source>D_phase_exporting</source>
+        <translation>exportation</translation>
+    </message>
+    <message>
+        <source>D_phase_checking</source>
+        <translation>vérification</translation>
+    </message>
+    <message>
+        <source>D_phase_left</source>
+        <translation>encore %1</translation>
+    </message>
+    <message>
         <source>D_fin_GUI</source>
         <translation>La conversion est terminée.</translation>
     </message>

@@ -8,6 +8,7 @@
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
+#include "settings/appPrefs.h"
 #include "settings/prefs.h"
 
 #include <QCoreApplication>
@@ -26,26 +27,52 @@
 
 namespace {
 
-void out(const QString &line) {
-    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
+/// The terminal: lines for the person there (each also a line of the detailed log), and the one
+/// progress line, rewritten in place on a terminal and kept below the other lines.
+struct terminalLines {
+    bool inPlace = false; ///< the progress line is rewritten in place
+    QByteArray progress;  ///< the progress line shown in place (empty: none)
 
-/// A path as the terminal may show it: control characters of a file name (an escape
-/// sequence, a carriage return) are written as \xNN, so a name cannot rewrite the screen.
-QString shown(const QString &path) {
-    QString safe;
-    safe.reserve(path.size());
-    for (const QChar c : path) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f ||
-            (c.unicode() >= 0x80 && c.unicode() < 0xa0)) {
-            safe += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        } else {
-            safe += c;
+    void clearProgress() const {
+        if (inPlace && !progress.isEmpty()) {
+            logTerminalWrite(QByteArrayLiteral("\r\x1b[K"));
         }
     }
-    return safe;
+    void drawProgress() const {
+        if (inPlace && !progress.isEmpty()) {
+            logTerminalWrite(QByteArrayLiteral("\r") + progress + QByteArrayLiteral("\x1b[K"));
+        }
+    }
+    /// A line: every control character of it (of a file name in it) written as \xNN, so a
+    /// name cannot rewrite the screen.
+    void line(const QString &text) const {
+        const QByteArray safe = logTerminalSafe(text.toUtf8());
+        clearProgress();
+        logTerminalWrite(safe + '\n', QString::fromUtf8(safe));
+        drawProgress();
+    }
+    void setProgress(const QString &text) {
+        const QByteArray safe = logTerminalSafe(text.toUtf8());
+        if (inPlace) {
+            progress = safe;
+            drawProgress();
+        } else {
+            logTerminalWrite(safe + '\n', QString::fromUtf8(safe));
+        }
+    }
+    /// The progress line is done with: the next output starts on a line of its own.
+    void endProgress() {
+        if (inPlace && !progress.isEmpty()) {
+            logTerminalWrite(QByteArrayLiteral("\n"));
+        }
+        progress.clear();
+    }
+};
+
+terminalLines gTerminal;
+
+void out(const QString &line) {
+    gTerminal.line(line);
 }
 
 /// Alerts in a terminal: printed, and answered at once as if their time had run out (nobody
@@ -90,7 +117,8 @@ QString headlessUsageStr() {
     return QStringLiteral(
         "usage: fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]\n"
         "                       [--mode normal|half|slow] [--prores 4444|hq|lt|proxy]\n"
-        "                       [--surround] [--no-join] [--replace|--keep] [--debug]");
+        "                       [--surround] [--no-join] [--replace|--keep] [--verbose]\n"
+        "                       [--debug]");
 }
 
 std::optional<headlessOptions> headlessParseArguments(const QStringList &arguments,
@@ -148,8 +176,12 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
             options.surround = true;
         } else if (arg == QStringLiteral("--no-join")) {
             options.noJoin = true;
+        } else if (arg == QStringLiteral("--verbose")) {
+            options.verbose = true;
         } else if (arg == QStringLiteral("--debug")) {
-            // The program's own switch (debug lines in the log), read before start-up.
+            // The program's own switch (debug lines in the log, shown on the terminal too),
+            // read before start-up.
+            options.verbose = true;
         } else if (arg == QStringLiteral("--replace") || arg == QStringLiteral("--keep")) {
             const bool replace = arg == QStringLiteral("--replace");
             if (options.replace && *options.replace != replace) {
@@ -164,6 +196,55 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
         return fail(QStringLiteral("no source given"));
     }
     return options;
+}
+
+QString headlessPrepareDestination(const QString &destination) {
+    if (destination.isEmpty()) {
+        return {};
+    }
+    const QFileInfo info(destination);
+    if (info.exists() && !info.isDir()) {
+        return QStringLiteral("--dest '%1' is not a folder").arg(destination);
+    }
+    if (!info.exists() && !QDir().mkpath(info.absoluteFilePath())) {
+        return QStringLiteral("--dest '%1' can't be made").arg(destination);
+    }
+    return {};
+}
+
+QString headlessDurationStr(double seconds) {
+    const auto whole = static_cast<int64_t>(seconds + 0.5);
+    const int64_t hours = whole / 3600;
+    const int64_t minutes = (whole / 60) % 60;
+    const int64_t rest = whole % 60;
+    return hours > 0 ? QStringLiteral("%1:%2:%3")
+                           .arg(hours)
+                           .arg(minutes, 2, 10, QLatin1Char('0'))
+                           .arg(rest, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+QString headlessProgressLine(const batchProgressValue &value) {
+    static const QStringList phases = {"analysing", "converting", "exporting",
+                                       "checking",  "finished",   "stopped"};
+    const QString phase = phases.value(static_cast<int>(value.phase));
+    QString line =
+        QStringLiteral("progress: %1 %").arg(static_cast<int>(value.fraction * 100.0), 3);
+    if (value.position > 0) {
+        line += QStringLiteral("  [%1/%2] %3 %4")
+                    .arg(value.position)
+                    .arg(std::max(value.total, value.position))
+                    .arg(phase, QFileInfo(value.clip).fileName());
+    } else {
+        line += QStringLiteral("  ") + phase;
+    }
+    if (value.speed > 0) {
+        line += QStringLiteral("  %1x").arg(value.speed, 0, 'f', 1);
+    }
+    if (value.secondsLeft >= 0) {
+        line += QStringLiteral("  %1 left").arg(headlessDurationStr(value.secondsLeft));
+    }
+    return line;
 }
 
 QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
@@ -218,9 +299,33 @@ int headlessBatchRun(const headlessOptions &options) {
                                     ? prefRead(QStringLiteral("prefDefautDstPathStr"))
                                     : QFileInfo(options.destination).absoluteFilePath();
     plain.destination.setText(destination);
-    const int32_t format = options.format.value_or(prefRead2("prefCheckMatrix").toInt());
-    const int32_t mode = options.mode.value_or(
-        prefRead2("prefSpeed").isNull() ? fpsSlow : prefRead2("prefSpeed").toInt());
+    // The stored choices as the preferences window takes them: a value it would not show (a
+    // number out of range, a text) is corrected and said, rather than failing every job.
+    const QVariant storedFormat = prefRead2(QStringLiteral("prefCheckMatrix"));
+    const appStoredChoice formatChoice =
+        appStoredOutputFormat(storedFormat, getAIC() != 0, getPRORES() != 0);
+    if (!options.format && formatChoice.corrected) {
+        const QString said =
+            QStringLiteral("the stored output format '%1' is not one of rewrap, aic, prores: %2 "
+                           "is used")
+                .arg(storedFormat.toString(),
+                     QStringList{"rewrap", "aic", "prores"}.value(formatChoice.value));
+        logStr(QStringLiteral("prefCheckMatrix     :-/ %1").arg(said));
+        out(QStringLiteral("fluxaro: %1").arg(said));
+    }
+    const QVariant storedMode = prefRead2(QStringLiteral("prefSpeed"));
+    const appStoredChoice modeChoice = appStoredFrameRateMode(storedMode);
+    if (!options.mode && modeChoice.corrected) {
+        const QString said =
+            QStringLiteral("the stored frame-rate mode '%1' is not one of normal, half, slow: "
+                           "%2 is used")
+                .arg(storedMode.toString(),
+                     QStringList{"normal", "half", "slow"}.value(modeChoice.value));
+        logStr(QStringLiteral("prefSpeed           :-/ %1").arg(said));
+        out(QStringLiteral("fluxaro: %1").arg(said));
+    }
+    const int32_t format = options.format.value_or(formatChoice.value);
+    const int32_t mode = options.mode.value_or(modeChoice.value);
     plain.checkMatrix.setSelectedSegment(format);
     plain.speed.setSelectedSegment(mode);
     plain.surround.setOn(options.surround || prefRead2("prefSurrond").toInt() != 0);
@@ -273,15 +378,15 @@ int headlessBatchRun(const headlessOptions &options) {
     controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
                                            const QString &reason) {
         if (accepted) {
-            out(reason.isEmpty() ? QStringLiteral("accepted: %1").arg(shown(src))
-                                 : QStringLiteral("accepted: %1 (%2)").arg(shown(src), reason));
+            out(reason.isEmpty() ? QStringLiteral("accepted: %1").arg(src)
+                                 : QStringLiteral("accepted: %1 (%2)").arg(src, reason));
             if (!interrupted) {
                 // After the row is in: the hook is called from inside the analysis.
                 QTimer::singleShot(0, &controller, start);
             }
         } else {
             ++refused;
-            out(QStringLiteral("refused:  %1 (%2)").arg(shown(src), reason));
+            out(QStringLiteral("refused:  %1 (%2)").arg(src, reason));
         }
     };
     // The pieces a joined row takes count as converted with it.
@@ -291,65 +396,76 @@ int headlessBatchRun(const headlessOptions &options) {
         joinedPieces += std::max<int32_t>(0, static_cast<int32_t>(joined.size()) - 1);
         out(QStringLiteral("%1 %2 (%3)")
                 .arg(joined.isEmpty() ? QStringLiteral("apart:   ") : QStringLiteral("joined:  "),
-                     shown(src), note));
+                     src, note));
     };
-    // One progress line per tenth of each tool run.
+    // One progress line for the batch: rewritten in place on a terminal, else a line for each
+    // tenth of the batch. With the detailed log on the terminal (--verbose), lines.
+    gTerminal.inPlace = logTerminalIsTty() && !options.verbose;
     int32_t lastTenth = -1;
-    QString currentName;
-    plain.percent.changed = [&] {
-        const QString text = plain.percent.text();
-        if (text.isEmpty()) {
+    controller.hooks.batchProgress = [&](const batchProgressValue &value) {
+        if (value.phase == batchPhase::stopped) {
+            // The line says the batch stopped, where it was.
+            gTerminal.setProgress(headlessProgressLine(value));
+        }
+        if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
+            gTerminal.endProgress();
             return;
         }
-        const int32_t percent = text.section(QLatin1Char(' '), 0, 0).toInt();
-        const int32_t tenth = percent / 10;
-        if (tenth < lastTenth) {
-            lastTenth = -1;
+        const auto tenth = static_cast<int32_t>(value.fraction * 10.0);
+        if (!gTerminal.inPlace && tenth <= lastTenth) {
+            return;
         }
-        if (tenth > lastTenth) {
-            lastTenth = tenth;
-            out(QStringLiteral("  %1: %2 %").arg(currentName).arg(tenth * 10));
-        }
-    };
-    plain.action.changed = [&] {
-        if (!plain.action.text().isEmpty() &&
-            plain.action.text() != QStringLiteral("D_action_pause")) {
-            currentName = plain.action.text();
-            lastTenth = -1;
-        }
+        lastTenth = std::max(lastTenth, tenth);
+        gTerminal.setProgress(headlessProgressLine(value));
     };
     QSet<QString> reported;
+    int32_t renamed = 0;
     controller.hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
         const QString src = job.value(QStringLiteral("srcPathStr")).toString();
         reported.insert(src);
         const QString reason = job.value(QStringLiteral("skipReason")).toString();
         const QString note = job.value(QStringLiteral("joinNoteStr")).toString();
+        const QString nameNote = job.value(QStringLiteral("nameNoteStr")).toString();
         if (status == QStringLiteral("puceSuccess")) {
             ++converted;
+            QStringList notes;
+            for (const QString &said : {note, nameNote}) {
+                if (!said.isEmpty()) {
+                    notes << said;
+                }
+            }
+            if (!nameNote.isEmpty()) {
+                ++renamed;
+            }
             out(QStringLiteral("converted: %1 -> %2%3")
-                    .arg(shown(src), shown(job.value(QStringLiteral("dstPathStr")).toString()),
-                         note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(note)));
+                    .arg(src, job.value(QStringLiteral("dstPathStr")).toString(),
+                         notes.isEmpty() ? QString()
+                                         : QStringLiteral(" (%1)").arg(notes.join("; "))));
+        } else if (reason == QStringLiteral("stopped")) {
+            ++failed;
+            out(QStringLiteral("stopped:  %1").arg(src));
         } else if (job.contains(QStringLiteral("missing"))) {
             ++failed;
-            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(shown(src)));
+            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(src));
         } else if (reason == QStringLiteral("kept the existing output")) {
             // Not a failure of the conversion: the user's answer (or its default).
             ++failed;
-            out(QStringLiteral("skipped:  %1 (%2)").arg(shown(src), reason));
+            out(QStringLiteral("skipped:  %1 (%2)").arg(src, reason));
         } else {
             ++failed;
             out(QStringLiteral("failed:   %1%2")
-                    .arg(shown(src),
-                         reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
+                    .arg(src, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
         }
     };
     controller.hooks.analysisEnded = [&] {
         if (!interrupted && !controller.whichArrayController()->isEmpty()) {
             // Said once the rows are known (spanned recordings joined), whether or not the
             // first conversions have started already.
+            // The destination the controller converts into (Go may have replaced a missing one).
             out(QStringLiteral("converting %1 source(s) into %2")
                     .arg(controller.whichArrayController()->count())
-                    .arg(QDir(destination).filePath(QStringLiteral("fluxaro events"))));
+                    .arg(
+                        QDir(plain.destination.text()).filePath(QStringLiteral("fluxaro events"))));
         }
         if (started) {
             return;
@@ -378,18 +494,22 @@ int headlessBatchRun(const headlessOptions &options) {
             const QString src = row.value("dico").toMap().value("srcPathStr").toString();
             if (status == QStringLiteral("puce")) {
                 ++failed;
-                out(QStringLiteral("not done: %1").arg(shown(src)));
+                out(QStringLiteral("not done: %1").arg(src));
             } else if (status == QStringLiteral("puceFailure") && !reported.contains(src)) {
                 // The job the stop ended: its end step never ran, but it counts.
                 ++failed;
-                out(QStringLiteral("stopped:  %1").arg(shown(src)));
+                out(QStringLiteral("stopped:  %1").arg(src));
             }
         }
         const int32_t total = static_cast<int32_t>(sources.size()) - joinedPieces;
-        out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped")
+        out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped%4")
                 .arg(converted)
                 .arg(refused)
-                .arg(failed));
+                .arg(failed)
+                .arg(renamed == 0 ? QString()
+                                  : QStringLiteral("; %1 named apart (another source of the "
+                                                   "batch has the same name)")
+                                        .arg(renamed)));
         QCoreApplication::exit(converted == total && refused == 0 && failed == 0 ? 0 : 1);
     };
 
@@ -439,6 +559,7 @@ int headlessBatchRun(const headlessOptions &options) {
         controller.draggedFiles(sources);
     });
     const int status = QCoreApplication::exec();
+    gTerminal.endProgress();
     if (signalNotifier) {
         signalNotifier.reset();
         std::signal(SIGINT, SIG_DFL);

@@ -1,11 +1,15 @@
 // The headless front: `fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]
 // [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--no-join]
-// [--replace|--keep] [--debug]`.
+// [--replace|--keep] [--verbose] [--debug]`.
 // It runs the application controller with plain controls on the event loop, answers alerts
 // by their rules (the default button, as after the time-out, or as the flags say), prints each
-// source's verdict, the progress of each job and its result, and exits 0 when every source was
-// converted, 1 when any was refused, skipped or failed, 2 on a usage error.
+// source's verdict, one progress line for the batch (phase, speed, time left) and each job's
+// result, and exits 0 when every source was converted, 1 when any was refused, skipped or
+// failed, 2 on a usage error (a --dest that is a file among them). The detailed log reaches the
+// terminal only with --verbose or --debug.
 #pragma once
+
+#include "controller/appController.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +26,7 @@ struct headlessOptions {
     bool surround = false;
     bool noJoin = false;         ///< --no-join: the pieces of spanned recordings stay apart
     std::optional<bool> replace; ///< --replace / --keep
+    bool verbose = false;        ///< --verbose (or --debug): the detailed log on the terminal
 };
 
 /// Reads the arguments that follow "--batch" (the program name and "--batch" itself may be
@@ -31,6 +36,17 @@ std::optional<headlessOptions> headlessParseArguments(const QStringList &argumen
 
 /// The usage text.
 QString headlessUsageStr();
+
+/// The batch's progress line: share done, place, phase and clip, speed, time left, e.g.
+/// "progress:  42 %  [2/5] exporting 00002.MTS  3.1x  1:05 left".
+QString headlessProgressLine(const batchProgressValue &value);
+/// A duration as "m:ss", or "h:mm:ss" from an hour on.
+QString headlessDurationStr(double seconds);
+
+/// A --dest that is no folder: a missing folder is made with its parents (mkdir -p); a file,
+/// or a folder that can't be made, is refused with the reason (a usage error, before anything
+/// runs). Empty when the destination can be used.
+QString headlessPrepareDestination(const QString &destination);
 
 /// The sources as handed to the batch: every folder replaced, in place, by the files below it
 /// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder

@@ -112,19 +112,22 @@ QString usageStr() {
         "  FILE...        sources (files or folders) for the window's batch\n"
         "  --batch        convert the sources without a window, then exit:\n"
         "                 0 all converted, 1 any refused, skipped or failed, 2 usage\n"
-        "  --dest DIR     destination folder (default: the settings' destination)\n"
+        "  --dest DIR     destination folder, made when missing (default: the\n"
+        "                 settings' destination)\n"
         "  --format rewrap|aic|prores        output format\n"
         "  --mode normal|half|slow           frame-rate mode\n"
         "  --prores 4444|hq|lt|proxy         ProRes variant\n"
         "  --surround     keep multichannel sound\n"
         "  --no-join      convert the pieces of a spanned recording one by one\n"
         "  --replace, --keep                 answer for outputs that exist already\n"
+        "  --verbose      with --batch: show the detailed log on the terminal too\n"
         "  --check-update look for a newer version: 0 up to date, 1 offered,\n"
         "                 2 no network or unreadable answer\n"
         "  --install      with --check-update: download and install it: 0 installed,\n"
         "                 1 nothing offered, 2 failure\n"
         "  --facts        print where logs, settings and resources are, then exit\n"
-        "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1)\n"
+        "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"
+        "                 with --batch, show the log on the terminal too\n"
         "  -h, --help     print this text and exit\n"
         "  -V, --version  print the version and exit\n"
         "\n"
@@ -169,10 +172,23 @@ int main(int argc, char *argv[]) {
                          headlessUsageStr().toUtf8().constData());
             return 2;
         }
+        // Before anything runs: a file as destination is a usage error, a missing folder is
+        // made, so the batch never converts into another folder than the one asked for.
+        const QString refused = headlessPrepareDestination(batchOptions->destination);
+        if (!refused.isEmpty()) {
+            std::fprintf(stderr, "fluxaro: %s\n", logTerminalSafe(refused.toUtf8()).constData());
+            return 2;
+        }
     }
 
+    if (batchOptions && !batchOptions->verbose) {
+        // Start-up's lines belong to the log, not to the batch's terminal.
+        logHoldUntilRedirect();
+    }
     StartupOptions options;
-    options.teeToTerminal = facts || batch || checkUpdate;
+    // The batch's terminal shows its verdicts, progress and results; the detailed log too only
+    // when asked for (--verbose, --debug).
+    options.teeToTerminal = facts || checkUpdate || (batchOptions && batchOptions->verbose);
     const QStringList sources =
         window ? windowSources(QCoreApplication::arguments()) : QStringList();
     if (window) {

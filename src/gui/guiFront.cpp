@@ -16,7 +16,13 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 graphicsFacts guiGraphicsFacts() {
     graphicsFacts facts;
@@ -78,6 +84,78 @@ void guiTakeHandOver(fluxaroMainWindow &window, const QStringList &paths) {
     window.activateWindow();
 }
 
+namespace {
+
+// The signals reach the event loop through a pipe: a handler may only write a byte.
+int sessionSignalPipe[2] = {-1, -1};
+
+void onSessionSignal(int) {
+    const char byte = 1;
+    if (write(sessionSignalPipe[1], &byte, 1) < 0) {
+        // Nothing can be done inside a signal handler.
+    }
+}
+
+/// Watches the session's end for one window (see guiQuitOnSessionEnd).
+class sessionEndWatch : public QObject {
+public:
+    explicit sessionEndWatch(fluxaroMainWindow &window) : window_(window) {
+        if (sessionSignalPipe[0] >= 0 || pipe2(sessionSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            struct sigaction action = {};
+            action.sa_handler = onSessionSignal;
+            sigemptyset(&action.sa_mask);
+            for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+                sigaction(signal, &action, nullptr);
+            }
+            notifier_ =
+                std::make_unique<QSocketNotifier>(sessionSignalPipe[0], QSocketNotifier::Read);
+            connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+                char byte = 0;
+                while (read(sessionSignalPipe[0], &byte, 1) > 0) {
+                }
+                window_.quitWithoutAsking(QStringLiteral("a signal ends the application"));
+            });
+        }
+        if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+            app->installEventFilter(this);
+            // The session manager asks first; the windows it then closes quit without asking.
+            connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) {
+                logStr(QStringLiteral("session             : the session manager ends it"));
+                window_.setSessionEnding();
+            });
+        }
+    }
+    ~sessionEndWatch() override {
+        notifier_.reset();
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            std::signal(signal, SIG_DFL);
+        }
+    }
+    sessionEndWatch(const sessionEndWatch &) = delete;
+    sessionEndWatch &operator=(const sessionEndWatch &) = delete;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        // The platform's quit request (the session manager's "die"): it would close the
+        // window, whose close asks; it is answered as Quit confirmed instead.
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+            window_.quitWithoutAsking(QStringLiteral("the platform asks the application to quit"));
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    fluxaroMainWindow &window_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace
+
+std::unique_ptr<QObject> guiQuitOnSessionEnd(fluxaroMainWindow &window) {
+    return std::make_unique<sessionEndWatch>(window);
+}
+
 int guiRun(const QStringList &paths) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.fluxaro.Fluxaro"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -91,6 +169,7 @@ int guiRun(const QStringList &paths) {
     window.startupWindowSteps();
     // The launcher's progress, the end-of-batch notification and the reveal of the new outputs.
     desktopServicesAttach(*window.controller());
+    const std::unique_ptr<QObject> sessionEnd = guiQuitOnSessionEnd(window);
     window.show();
 
     instanceServer server;

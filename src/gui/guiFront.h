@@ -8,6 +8,11 @@
 
 #include <QStringList>
 
+#include <memory>
+
+class QObject;
+class fluxaroMainWindow;
+
 /// What the session's display offers: whether an OpenGL context can be made for the window and
 /// which renderer draws it (a software renderer is not graphics-card acceleration).
 graphicsFacts guiGraphicsFacts();
@@ -24,3 +29,10 @@ void guiTakeHandOver(fluxaroMainWindow &window, const QStringList &paths);
 /// Runs the window on the running QApplication (start-up done), the paths handed to the
 /// controller as opened files; returns the exit status.
 int guiRun(const QStringList &paths);
+
+/// The end of the session reaches the window: SIGTERM, SIGHUP and SIGINT (a logout, a shutdown,
+/// `kill`), the application's quit request from the platform (the session manager's "die") and
+/// the session manager's request to commit data. Each quits like Quit confirmed, without a
+/// question nobody would answer, so the running job's partial and intermediate files go and
+/// quitting cleans up. Lasts as long as the object it returns.
+std::unique_ptr<QObject> guiQuitOnSessionEnd(fluxaroMainWindow &window);

@@ -196,6 +196,9 @@ void fluxaroMainWindow::wireControls() {
         model_->refreshAll();
     };
     controller_->hooks.proresItemTitle = [this] { return prefs_->proresItemTitle(); };
+    controller_->hooks.batchProgress = [this](const batchProgressValue &value) {
+        showBatchProgress(value);
+    };
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });
@@ -511,8 +514,26 @@ void fluxaroMainWindow::iba_checkForUpdates() {
     updateSheet_->checkForUpdates(true);
 }
 
+void fluxaroMainWindow::quitWithoutAsking(const QString &why) {
+    if (quitting_) {
+        return;
+    }
+    logStr(QStringLiteral("quit                : %1").arg(why));
+    controller_->iba_menuQuit(false);
+    quitting_ = true;
+    if (help_ != nullptr && help_->isVisible()) {
+        help_->iba_menuHelp();
+    }
+    QWidget::close();
+    QCoreApplication::exit(0);
+}
+
 void fluxaroMainWindow::iba_menuQuit() {
     if (quitAsked_) {
+        return;
+    }
+    if (sessionEnding_) {
+        quitWithoutAsking(QStringLiteral("the session ends"));
         return;
     }
     quitAsked_ = true;
@@ -530,13 +551,45 @@ void fluxaroMainWindow::iba_menuQuit() {
     QCoreApplication::exit(0);
 }
 
+void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
+    if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
+        setWindowTitle(appNameStr());
+        ui_->encTaskProgress->setToolTip(QString());
+        return;
+    }
+    static const QStringList phaseKeys = {
+        QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
+        QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};
+    const QString phase = localizedStr(phaseKeys.value(static_cast<int>(value.phase)));
+    QString text = QStringLiteral("%1 % · ").arg(static_cast<int>(value.fraction * 100.0));
+    if (value.position > 0) {
+        text +=
+            QStringLiteral("%1/%2 ").arg(value.position).arg(std::max(value.total, value.position));
+    }
+    text += phase;
+    if (value.secondsLeft >= 0) {
+        const auto seconds = static_cast<qint64>(value.secondsLeft + 0.5);
+        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_left"))
+                                            .arg(QStringLiteral("%1:%2")
+                                                     .arg(seconds / 60)
+                                                     .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+    }
+    setWindowTitle(QStringLiteral("%1 — %2").arg(text, appNameStr()));
+    ui_->encTaskProgress->setToolTip(text);
+}
+
 void fluxaroMainWindow::closeEvent(QCloseEvent *event) {
     if (quitting_) {
         event->accept();
         return;
     }
-    // Closing the window is quitting, with the same question while a conversion runs.
+    // Closing the window is quitting, with the same question while a conversion runs; when
+    // the session ends, without the question.
     logStr(QStringLiteral("applicationShouldTerminateAfterLastWindowClosed ?"));
     event->ignore();
+    if (sessionEnding_) {
+        quitWithoutAsking(QStringLiteral("the session ends"));
+        return;
+    }
     QTimer::singleShot(0, this, [this] { iba_menuQuit(); });
 }

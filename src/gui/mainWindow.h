@@ -75,6 +75,12 @@ public:
 
     // Commands (menus, buttons, keys).
     void iba_menuQuit();
+    /// Quit as the session's end asks it (SIGTERM, the session manager, a logout): like Quit
+    /// confirmed, without a question nobody would answer; the running job's partial and
+    /// intermediate files go. `why` goes to the log.
+    void quitWithoutAsking(const QString &why);
+    /// The session is ending: closing the window quits without asking from now on.
+    void setSessionEnding() { sessionEnding_ = true; }
     void iba_drawerToggle();
     void iba_menuDebugToggle();
     void openFolderCommand();
@@ -124,4 +130,7 @@ private:
     std::unique_ptr<batchTableModel> model_;
     bool quitting_ = false;
     bool quitAsked_ = false;
+    bool sessionEnding_ = false;
+    /// The batch's progress in the window's title, from the controller's typed value.
+    void showBatchProgress(const batchProgressValue &value);
 };

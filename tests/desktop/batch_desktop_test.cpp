@@ -5,10 +5,14 @@
 #include "testBus.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace e2e;
 
@@ -110,4 +114,52 @@ TEST(batchDesktop, withoutBusOrServicesTheBatchRunsAndTheLogSaysWhatWasSkipped) 
                                         "(org.freedesktop.DBus.Error.ServiceUnknown)")))
             << log.right(3000).toStdString();
     }
+}
+
+// Ctrl-C during a conversion: the notification says the batch was stopped, with the job that
+// was stopped and the source left undone counted, not "finished, 0 converted, 0 failed".
+TEST(batchDesktop, stoppedBatchIsNotifiedAsStoppedWithItsCounts) {
+    testBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    ASSERT_TRUE(bus.startRecorder());
+    sandbox box;
+    const QString longClip = box.root() + QStringLiteral("/long.ts");
+    const QString shortClip = box.root() + QStringLiteral("/short.ts");
+    ASSERT_TRUE(makeClip(longClip, "1280x720", 25, 30.0));
+    ASSERT_TRUE(makeClip(shortClip, "320x180", 25, 1.0));
+    QProcess process;
+    QProcessEnvironment env = box.environment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                  {"--batch", longClip, shortClip, "--dest", box.dest(), "--format", "prores",
+                   "--mode", "normal"});
+    ASSERT_TRUE(process.waitForStarted());
+    QString out;
+    QElapsedTimer timer;
+    timer.start();
+    // Both sources listed, the first one converting.
+    while (!(out.contains(QStringLiteral("converting 2 source(s)")) &&
+             out.contains(QStringLiteral("[1/2] "))) &&
+           process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForReadyRead(100);
+        out += QString::fromUtf8(process.readAllStandardOutput());
+    }
+    ASSERT_EQ(process.state(), QProcess::Running) << out.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    out += QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_EQ(process.exitCode(), 1) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("stopped:  ") + longClip)) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("[1/2] stopped long.ts"))) << out.toStdString();
+    QStringList notifications;
+    for (const QString &line : bus.records(1)) {
+        if (line.startsWith(QStringLiteral("Notify | "))) {
+            notifications << line;
+        }
+    }
+    ASSERT_EQ(notifications.size(), 1) << out.toStdString();
+    EXPECT_TRUE(notifications[0].contains(QStringLiteral(
+        " | The conversion was stopped | 0 converted, 1 failed or stopped, 1 not done | ")))
+        << notifications[0].toStdString();
 }

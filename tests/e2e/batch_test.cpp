@@ -116,8 +116,8 @@ TEST(batch, cardRewrapNamesByRecordingDate) {
     QFile details(box.detailsLog());
     ASSERT_TRUE(details.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString::fromUtf8(details.readAll()).contains(QStringLiteral("converted: ")));
-    // Progress is shown by tenths, not for every line ffmpeg prints.
-    EXPECT_LE(run.out.count(QStringLiteral(" %\n")), 3 * 2 * 11);
+    // Progress is shown by tenths of the batch, not for every line ffmpeg prints.
+    EXPECT_LE(run.out.count(QStringLiteral("\nprogress: ")), 11);
 }
 
 // A 100 fps clip in slow motion is delivered at 25 fps and lasts four times as long.
@@ -1091,4 +1091,138 @@ TEST(batch, spannedRecordingPiecesApart) {
               (QStringList{cardClipName(1), cardClipName(2), cardClipName(3)}));
     EXPECT_EQ(apart.out.count(QStringLiteral("joining is off")), 6) << show(apart);
     EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + cardClipName(2)), 1.0, 0.1);
+}
+
+// Two sources that map to one output name (two cameras' first clips of the same moment) each
+// get their own movie, the second under " 2", and the run says so; --replace then replaces
+// each by its own source instead of the one by the other.
+TEST(batch, twoSourcesOfOneNameKeepTheirOwnOutputs) {
+    sandbox box;
+    const QString cardA = box.root() + QStringLiteral("/cameraA");
+    const QString cardB = box.root() + QStringLiteral("/cameraB");
+    makeCard(cardA, {{"320x180", 25}}, 1);
+    makeCard(cardB, {{"640x360", 25}}, 1);
+    const QString first = box.events() + QLatin1Char('/') + cardClipName(1);
+    const QString second = QString(first).replace(QStringLiteral(".mov"), QStringLiteral(" 2.mov"));
+    for (const char *answer : {"--keep", "--replace"}) {
+        const runResult run =
+            box.batch({cardA, cardB, "--format", "rewrap", "--mode", "normal", answer});
+        ASSERT_EQ(run.status, 0) << show(run);
+        QStringList names{QFileInfo(first).fileName(), QFileInfo(second).fileName()};
+        names.sort();
+        EXPECT_EQ(box.eventsFiles(), names) << show(run);
+        EXPECT_EQ(probeStream(first, "v").value("width"), "320") << show(run);
+        EXPECT_EQ(probeStream(second, "v").value("width"), "640") << show(run);
+        EXPECT_TRUE(run.out.contains(
+            QStringLiteral("-> %1 (named '%2': '%3' is the output of "
+                           "another source of this batch)")
+                .arg(second, QFileInfo(second).fileName(), QFileInfo(first).fileName())))
+            << show(run);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 0 refused, 0 failed or "
+                                                    "skipped; 1 named apart")))
+            << show(run);
+    }
+}
+
+// --dest that is no folder: a missing one is made (with its parents) and converted into; a
+// file is refused as a usage error before anything runs (no log, no output elsewhere).
+TEST(batch, destinationThatIsNotAFolder) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 25, 1.0));
+    const QString missing = box.root() + QStringLiteral("/new/deeper");
+    const runResult made = box.batch({src, "--format", "rewrap", "--dest", missing});
+    ASSERT_EQ(made.status, 0) << show(made);
+    EXPECT_EQ(QDir(missing + QStringLiteral("/fluxaro events")).entryList(QDir::Files).size(), 1);
+    EXPECT_TRUE(made.out.contains(QStringLiteral("converting 1 source(s) into ") + missing))
+        << show(made);
+
+    const QString file = box.root() + QStringLiteral("/afile");
+    QFile(file).open(QIODevice::WriteOnly);
+    QFile::remove(box.detailsLog());
+    const runResult refused = box.batch({src, "--format", "rewrap", "--dest", file});
+    EXPECT_EQ(refused.status, 2) << show(refused);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("is not a folder"))) << show(refused);
+    EXPECT_FALSE(QFile::exists(box.detailsLog()));
+    EXPECT_EQ(QFileInfo(file).size(), 0);
+}
+
+// A stored output format the preferences window would not show (-1, 5, a text) is corrected as
+// the window does, and said; the jobs convert instead of failing as "no output".
+TEST(batch, outOfRangeStoredFormatIsCorrected) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 25, 1.0));
+    // A first run writes the settings file.
+    ASSERT_EQ(box.batch({src, "--format", "rewrap", "--mode", "normal"}).status, 0);
+    const QString settings = box.root() + QStringLiteral("/config/org.fluxaro.Fluxaro.plist");
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString stored = QString::fromUtf8(file.readAll());
+    file.close();
+    const QRegularExpression value(
+        QStringLiteral("(<key>prefCheckMatrix</key>\\s*)<integer>[^<]*</integer>"));
+    ASSERT_TRUE(value.match(stored).hasMatch()) << stored.toStdString();
+    for (const QString &bad :
+         {QStringLiteral("<integer>-1</integer>"), QStringLiteral("<integer>5</integer>"),
+          QStringLiteral("<string>text</string>")}) {
+        QString edited = stored;
+        edited.replace(value, QStringLiteral("\\1") + bad);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(edited.toUtf8());
+        file.close();
+        const runResult run = box.batch({src, "--mode", "normal", "--replace"});
+        EXPECT_EQ(run.status, 0) << bad.toStdString() << show(run);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("the stored output format")) &&
+                    run.out.contains(QStringLiteral("rewrap is used")))
+            << show(run);
+        QFile details(box.detailsLog());
+        ASSERT_TRUE(details.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(details.readAll().contains("prefCheckMatrix     :-/ the stored output format"));
+    }
+}
+
+// The terminal shows the verdicts, one progress line (a line per tenth of the batch when piped)
+// with the phase, and the results; the detailed log only with --verbose, its names made safe.
+TEST(batch, terminalShowsProgressAndTheLogOnlyWhenAsked) {
+    sandbox box;
+    const QString odd = box.root() + QStringLiteral("/a\x1b[31mred\rb.ts");
+    ASSERT_TRUE(makeClip(odd, "320x180", 25, 2.0));
+    const runResult run = box.batch({odd, "--format", "prores", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    QStringList progress;
+    for (const QString &line : run.out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("progress:"))) {
+            progress << line;
+        }
+    }
+    EXPECT_FALSE(progress.isEmpty()) << show(run);
+    EXPECT_LE(progress.size(), 11) << show(run);
+    EXPECT_TRUE(progress.join('\n').contains(QStringLiteral("[1/1] "))) << show(run);
+    EXPECT_TRUE(progress.join('\n').contains(QStringLiteral(" a\\x1b[31mred\\x0db.ts")))
+        << show(run);
+    if (proresAvailable(run)) {
+        EXPECT_TRUE(progress.join('\n').contains(QStringLiteral("[1/1] exporting "))) << show(run);
+    }
+    // Nothing of the detailed log on the terminal, and no raw control character anywhere.
+    EXPECT_FALSE(run.err.contains(QStringLiteral("stepNameStr"))) << show(run);
+    EXPECT_FALSE(run.err.contains(QStringLiteral("redirectStdoutToFile"))) << show(run);
+    EXPECT_FALSE(run.out.contains(QStringLiteral("stepNameStr"))) << show(run);
+    for (const QString &text : {run.out, run.err}) {
+        EXPECT_FALSE(text.contains(QChar(0x1b))) << show(run);
+        EXPECT_FALSE(text.contains(QChar('\r'))) << show(run);
+    }
+    // Again: the replace question names the output, made of the source's name.
+    const runResult again = box.batch({odd, "--format", "rewrap", "--mode", "normal"});
+    EXPECT_TRUE(again.out.contains(QStringLiteral("answered"))) << show(again);
+    // --verbose shows the detailed log too, made safe as well.
+    const runResult verbose =
+        box.batch({odd, "--format", "rewrap", "--mode", "normal", "--replace", "--verbose"});
+    EXPECT_EQ(verbose.status, 0) << show(verbose);
+    EXPECT_TRUE((verbose.out + verbose.err).contains(QStringLiteral("stepNameStr")))
+        << show(verbose);
+    for (const runResult *r : {&again, &verbose}) {
+        EXPECT_FALSE((r->out + r->err).contains(QChar(0x1b))) << show(*r);
+        EXPECT_FALSE((r->out + r->err).contains(QChar('\r'))) << show(*r);
+    }
 }

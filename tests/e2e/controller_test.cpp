@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
@@ -280,10 +281,36 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
         ++analysesEnded;
         events << QStringLiteral("analysis over");
     };
+    // The batch's progress counts the sources still being analysed from the start, goes
+    // forward only and names each job's phases.
+    QList<batchProgressValue> progress;
+    app->hooks.batchProgress = [&](const batchProgressValue &value) { progress << value; };
     const int before = batchesEnded;
     app->draggedFiles(sources);
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 120000));
     EXPECT_EQ(batchesEnded, before + 1);
+    ASSERT_GE(progress.size(), 7);
+    QSet<int> phases;
+    for (qsizetype i = 0; i < progress.size(); ++i) {
+        const batchProgressValue &value = progress[i];
+        EXPECT_EQ(value.total, 3) << i;
+        phases.insert(static_cast<int>(value.phase));
+        if (i > 0) {
+            EXPECT_GE(value.fraction, progress[i - 1].fraction) << i;
+            EXPECT_GE(value.position, progress[i - 1].position) << i;
+        }
+        if (value.fraction >= 1.0) {
+            EXPECT_EQ(value.position, 3) << i; // the whole batch only once the last row ends
+        }
+        if (value.position == 1 && value.phase == batchPhase::converting) {
+            EXPECT_LE(value.fraction, 1.0 / 3.0) << i;
+        }
+    }
+    EXPECT_EQ(progress.last().phase, batchPhase::finished);
+    EXPECT_DOUBLE_EQ(progress.last().fraction, 1.0);
+    EXPECT_EQ(progress.last().remaining, 0);
+    EXPECT_TRUE(phases.contains(static_cast<int>(batchPhase::converting)));
+    EXPECT_TRUE(phases.contains(static_cast<int>(batchPhase::checking)));
     EXPECT_EQ(statuses(), QStringList({"puceSuccess", "puceSuccess", "puceSuccess"}));
     // The first row was converted while the others were still being analysed.
     ASSERT_EQ(events.size(), 4) << events.join(", ").toStdString();
@@ -493,17 +520,56 @@ TEST_F(controller, replaceQuestionAndApplyToAll) {
 }
 
 // A source deleted after it was listed is removed from the list when its turn comes; the
-// batch goes on with the next one.
+// batch goes on with the next one, and the job before it ends once, not a second time.
 TEST_F(controller, sourceGoneBeforeItsTurn) {
     const QString gone = clip("gone.ts");
     addSources({clip("first.ts"), gone, clip("third.ts")});
     QFile::remove(gone);
+    QStringList ended;
+    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
+        ended << QFileInfo(job.value("srcPathStr").toString()).fileName() + " " + status;
+    };
     goAndWait();
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->row(1).value("src"), "third.ts");
     EXPECT_EQ(list->row(1).value("order"), 2);
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    EXPECT_EQ(ended,
+              (QStringList{"first.ts puceSuccess", "gone.ts removed", "third.ts puceSuccess"}));
+}
+
+// A tool whose progress stands still is stopped after the limit and its job fails with the
+// reason: a piece of a joined recording swapped for /dev/zero after the analysis keeps ffmpeg
+// reading for ever.
+TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
+    const QString card = box.root() + "/card";
+    const QString stream = makeSpannedCard(card, box.root() + "/whole.ts", 2, 3.0);
+    ASSERT_FALSE(stream.isEmpty());
+    plain.join.setOn(true);
+    plain.checkMatrix.setSelectedSegment(0);
+    plain.speed.setSelectedSegment(0);
+    addSources({stream});
+    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    ASSERT_EQ(app->whichArrayController()->dico(0).value("joinPathsArray").toStringList().size(),
+              2);
+    const QString piece = stream + "/00002.MTS";
+    ASSERT_TRUE(QFile::remove(piece));
+    ASSERT_TRUE(QFile::link("/dev/zero", piece));
+    QString reason;
+    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &) {
+        reason = job.value("skipReason").toString();
+    };
+    qputenv("FLUXARO_STALL_SECONDS", "3");
+    QElapsedTimer timer;
+    timer.start();
+    goAndWait(90000);
+    qunsetenv("FLUXARO_STALL_SECONDS");
+    EXPECT_LT(timer.elapsed(), 60000);
+    EXPECT_EQ(statuses(), QStringList{"puceFailure"});
+    EXPECT_TRUE(reason.startsWith("ffmpeg made no progress for ")) << reason.toStdString();
+    spinUntil([] { return false; }, 300);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
 
 // Pause keeps the run stopped and shows the pause text; play restores the text; stop ends the

@@ -5,6 +5,7 @@
 #include "dragNDropView.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
+#include "guiFront.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
 #include "scriptedPresenter.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <csignal>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -155,6 +157,48 @@ TEST_F(windowE2e, quitWhileConvertingAsksThenLeavesNothing) {
     w->iba_menuQuit();
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->controller()->whichArrayController()->count(), 0);
+    QTest::qWait(300);
+    EXPECT_TRUE(filesBelow(box.events()).isEmpty())
+        << filesBelow(box.events()).join(", ").toStdString();
+}
+
+// The session's end (SIGTERM at a logout or shutdown, the platform's quit request) quits like
+// Quit confirmed: no question nobody would answer, and no part of the clip being converted left.
+TEST_F(windowE2e, sessionEndQuitsWithoutAskingAndLeavesNothing) {
+    const QString clip = box.root() + "/long.mts";
+    makeClip(clip, "1280x720", 50, 20);
+    drop(w->dropView(), {clip});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
+    w->controller()->iba_batchGoBt();
+    ASSERT_TRUE(
+        spinUntil([&] { return !w->ui()->encProgressPercentStr->text().isEmpty(); }, 120000));
+    ASSERT_FALSE(filesBelow(box.events()).isEmpty());
+    {
+        const std::unique_ptr<QObject> watch = guiQuitOnSessionEnd(*w);
+        presenter.shown.clear();
+        ::raise(SIGTERM);
+        ASSERT_TRUE(spinUntil([&] { return !w->isVisible(); }, 10000));
+    }
+    EXPECT_TRUE(presenter.shown.isEmpty()) << presenter.shown.first().title.toStdString();
+    EXPECT_EQ(w->controller()->whichArrayController()->count(), 0);
+    QTest::qWait(300);
+    EXPECT_TRUE(filesBelow(box.events()).isEmpty())
+        << filesBelow(box.events()).join(", ").toStdString();
+}
+
+TEST_F(windowE2e, platformQuitRequestQuitsWithoutAsking) {
+    const QString clip = box.root() + "/long.mts";
+    makeClip(clip, "1280x720", 50, 20);
+    drop(w->dropView(), {clip});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
+    w->controller()->iba_batchGoBt();
+    ASSERT_TRUE(
+        spinUntil([&] { return !w->ui()->encProgressPercentStr->text().isEmpty(); }, 120000));
+    const std::unique_ptr<QObject> watch = guiQuitOnSessionEnd(*w);
+    presenter.shown.clear();
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    ASSERT_TRUE(spinUntil([&] { return !w->isVisible(); }, 10000));
+    EXPECT_TRUE(presenter.shown.isEmpty());
     QTest::qWait(300);
     EXPECT_TRUE(filesBelow(box.events()).isEmpty())
         << filesBelow(box.events()).join(", ").toStdString();

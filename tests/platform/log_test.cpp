@@ -162,6 +162,56 @@ TEST_F(Logs, RedirectionCanTeeToTheOriginalStreams) {
     EXPECT_TRUE(log.contains(QStringLiteral("] progress line\n")));
 }
 
+// A terminal front without the log on its terminal: the lines logged before the log opens go
+// into the log, not to the terminal; its own lines reach the terminal (made safe) and the log;
+// a name's escape sequence in a teed log line is escaped on the terminal, kept in the log.
+TEST_F(Logs, HeldLinesGoToTheLogAndTheTerminalGetsSafeText) {
+    ASSERT_TRUE(QDir().mkpath(logFolderPathStr()));
+    const QString path = logDetailsPathStr();
+    const QString out = testRootStr() + QStringLiteral("/work/held-out.txt");
+    const QString err = testRootStr() + QStringLiteral("/work/held-err.txt");
+    QDir().mkpath(testRootStr() + QStringLiteral("/work"));
+    const int status = inChild([&] {
+        const int outFd =
+            ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd =
+            ::open(QFile::encodeName(err).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(outFd, STDOUT_FILENO);
+        ::dup2(errFd, STDERR_FILENO);
+        logHoldUntilRedirect();
+        logStr(QStringLiteral("before the log"));
+        if (!redirectLogs2File(path)) {
+            return 1;
+        }
+        logStr(QStringLiteral("after \x1b[2J"));
+        logTerminalWrite(logTerminalSafe("result \x1b[2J\n"), QStringLiteral("result"));
+        logStopRedirect();
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(readBytes(out), QByteArray("result \\x1b[2J\n"));
+    EXPECT_EQ(readBytes(err), QByteArray());
+    const QString log = QString::fromUtf8(readBytes(path));
+    EXPECT_TRUE(log.contains(QStringLiteral("] before the log\n"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("] after \x1b[2J\n"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("] result\n"))) << log.toStdString();
+
+    // With tee, the log line reaches the terminal with its escape written out.
+    const int teed = inChild([&] {
+        const int errFd =
+            ::open(QFile::encodeName(err).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(errFd, STDERR_FILENO);
+        if (!redirectLogs2File(path, true)) {
+            return 1;
+        }
+        logStr(QStringLiteral("name a\x1b[31mb\rc"));
+        logStopRedirect();
+        return 0;
+    });
+    ASSERT_EQ(teed, 0);
+    EXPECT_TRUE(readBytes(err).endsWith("name a\\x1b[31mb\nc\n")) << readBytes(err).toStdString();
+}
+
 TEST_F(Logs, RedirectionToAFileThatCannotBeOpened) {
     const int status = inChild([&] {
         if (redirectLogs2File(testRootStr() + QStringLiteral("/no/such/folder/Details.log"))) {

@@ -15,10 +15,13 @@
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <atomic>
@@ -27,6 +30,47 @@
 #include <memory>
 #include <optional>
 #include <thread>
+
+/// What a batch is doing. The window, the terminal and the launcher read it as numbers; its
+/// words are the front's.
+enum class batchPhase {
+    analysing,  ///< waiting for the analysis of sources that belong to the batch
+    converting, ///< ffmpeg writes the movie
+    exporting,  ///< trakmill re-encodes it
+    checking,   ///< the output is judged
+    finished,   ///< every row is done
+    stopped,    ///< the user (or a signal) stopped the batch
+};
+
+/// The batch's progress as the controller knows it.
+struct batchProgressValue {
+    batchPhase phase = batchPhase::analysing;
+    int32_t position = 0;     ///< 1-based place of the source being worked on (0: none yet)
+    int32_t total = 0;        ///< rows plus the sources still being analysed
+    QString clip;             ///< the source being worked on (path)
+    double phaseFraction = 0; ///< the running phase's share done, 0 to 1
+    double fraction = 0;      ///< the batch's share done, 0 to 1; never goes back in a batch
+    double speed = 0;         ///< media seconds per second in the running phase (0: unknown)
+    double secondsLeft = -1;  ///< the batch's time left (negative: not known yet)
+    int32_t remaining = 0;    ///< rows not ended yet (the running one too), sources in analysis
+};
+
+/// The share of a job that is done when `phase` is at `phaseFraction`: ffmpeg's copy is most of
+/// a rewrap, the export most of a job that has one; the judgement is the last twentieth.
+double batchJobFraction(batchPhase phase, double phaseFraction, bool exportFollows);
+
+/// The share of the batch that is done: `doneRows` whole rows of `total` (rows and sources
+/// still being analysed), plus `jobFraction` of the running one.
+double batchFraction(int32_t doneRows, int32_t total, double jobFraction);
+
+/// The time left from the share done after `elapsedSeconds`; negative while too little is done
+/// to tell (under 2 % or 3 s).
+double batchSecondsLeft(double fraction, double elapsedSeconds);
+
+/// How long a tool may go without its progress moving before it is stopped, for a source of
+/// `mediaSeconds`: two minutes, plus a tenth of the source's length (a percent of a long export
+/// may take a while). FLUXARO_STALL_SECONDS, when set to a positive number, replaces it.
+double taskStallLimitSeconds(double mediaSeconds);
 
 /// What the fronts may observe beyond the controls. Every hook is optional.
 struct appControllerHooks {
@@ -55,9 +99,9 @@ struct appControllerHooks {
         spannedVerdict;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
-    /// The share of the running batch that is done, 0 to 1: rows before the running one, plus
-    /// the running tool's share of its row (it starts again from 0 for a job's second tool).
-    std::function<void(double fraction)> batchProgress;
+    /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's
+    /// progress moves, and once more at its end (phase finished or stopped, before batchEnded).
+    std::function<void(const batchProgressValue &progress)> batchProgress;
 };
 
 /// The last two lines a tool printed that are not progress: the reason it gives when it fails.
@@ -118,6 +162,8 @@ public:
     /// True from Go until the batch ends. Go may be pressed while sources are still being
     /// analysed: the batch then converts their rows too, as they come, and ends after the last.
     bool isBatchRunning() const;
+    /// The running (or last) batch's progress.
+    const batchProgressValue &batchProgressNow() const { return progress_; }
 
     // Tool runs of the conversion ---------------------------------------------------------
 
@@ -132,10 +178,11 @@ public:
     void iba_taskStopBt(uiSegmented *control);
     /// Terminates the runs without handing over to the step machine.
     void terminateRuns();
-    /// The Quit command: while a conversion tool runs, asks first (20 s, default "cancel");
-    /// then ends the runs, deletes the running job's partial files and empties the list. True
-    /// when the front may quit (it then runs quitCleanup).
-    bool iba_menuQuit();
+    /// The Quit command: while a conversion tool runs, asks first (20 s, default "cancel")
+    /// unless `ask` is false (the session ends); then ends the runs, deletes the running job's
+    /// partial files and empties the list. True when the front may quit (it then runs
+    /// quitCleanup).
+    bool iba_menuQuit(bool ask = true);
 
     void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
     void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
@@ -197,8 +244,11 @@ private:
     QString eventsFolderPathStr() const;
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     void resetProgressDisplay();
-    /// Calls hooks.batchProgress for the running row with `rowFraction` of it done.
-    void reportBatchProgress(double rowFraction);
+    /// Sets the batch's progress to `phase` at `phaseFraction` of it for the running row (speed
+    /// from `mediaSeconds` of the source done in the phase) and tells hooks.batchProgress.
+    void reportBatchProgress(batchPhase phase, double phaseFraction, double mediaSeconds = -1);
+    /// The watchdog's tick: stops a conversion tool whose progress has not moved for too long.
+    void taskWatchdogTick();
     /// The running job's output and intermediate files (as recorded in "processEncDico").
     static QStringList jobFilesToDelete();
     static void deleteFiles(const QStringList &paths);
@@ -277,6 +327,16 @@ private:
     bool batchWaitsForRows_ = false;
     /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
     bool pausedForAnalysis_ = false;
+    /// The final names given out in this batch: a second source with the same name gets " 2".
+    QSet<QString> batchNames_;
+    /// The batch's progress, and the clocks of the batch and of its running phase.
+    batchProgressValue progress_;
+    QElapsedTimer batchClock_;
+    QElapsedTimer phaseClock_;
+    /// The watchdog of the conversion tool: when its progress last moved, and the limit.
+    QTimer *taskWatchdog_ = nullptr;
+    QElapsedTimer taskLastMove_;
+    double taskStallLimitSeconds_ = 0;
 
     // Analysis run.
     std::unique_ptr<taskLauncher> analysisTaskClass_;

@@ -428,9 +428,14 @@ void appController::iba_batchGoBt() {
         c_.batchEncGoBt->setOn(true);
     }
     batchRunning_ = true;
+    batchNames_.clear();
     for (int32_t i = 0; i < list_.count(); ++i) {
         list_.setValue(i, QStringLiteral("resultat"), QStringLiteral("puce"));
     }
+    progress_ = batchProgressValue{};
+    batchClock_.start();
+    phaseClock_.invalidate();
+    reportBatchProgress(batchPhase::analysing, 0);
     encSend(QStringLiteral("encBatch"));
 }
 

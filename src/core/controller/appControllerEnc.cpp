@@ -5,6 +5,7 @@
 #include "controller/exportPreset.h"
 #include "controller/jobFiles.h"
 #include "controller/outputCheck.h"
+#include "controller/outputNames.h"
 #include "dates/recordingDate.h"
 #include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
@@ -158,6 +159,7 @@ void appController::encBatchStep() {
             // (analysisRowsChanged) instead of ending before them.
             logStr(QStringLiteral("batch               : waiting for the analysis"));
             batchWaitsForRows_ = true;
+            reportBatchProgress(batchPhase::analysing, 0);
             return;
         } else {
             encBatchOver();
@@ -177,6 +179,7 @@ void appController::encBatchStep() {
         logStr(
             QStringLiteral("batch               : waiting for the analysis (spanned recording)"));
         batchWaitsForRows_ = true;
+        reportBatchProgress(batchPhase::analysing, 0);
         return;
     }
     const QStringList sources = jobSourcePaths(record);
@@ -194,13 +197,15 @@ void appController::encBatchStep() {
                                  : list_.dico(candidate - 1).value("srcPathStr").toString());
         list_.setSelectedIndex(candidate);
         encBatchRemove(false);
-        prefWrite(QStringLiteral("encFin"), 1);
-    } else {
-        list_.setValue(candidate, QStringLiteral("resultat"), QStringLiteral("puceCurrent"));
-        prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
-        prefWriteDico(kJob, record);
-        prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
+        // The next row is chosen from the previous one again. The end step is not for this:
+        // it would end the previous job a second time (its summary line, its report).
+        encSend(QStringLiteral("encBatch"));
+        return;
     }
+    list_.setValue(candidate, QStringLiteral("resultat"), QStringLiteral("puceCurrent"));
+    prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
+    prefWriteDico(kJob, record);
+    prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
     enc(QStringLiteral("encProcesses"));
 }
 
@@ -243,6 +248,7 @@ void appController::encBatchOver() {
     }
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
     prefDelete(QStringLiteral("replaceFilesCheck"));
+    reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
     displayAlertSheet(localizedStr(QStringLiteral("D_fin_GUI")), QString());
     iba_OpenFolder(revealSender::batchView);
     if (hooks.batchEnded) {
@@ -293,10 +299,21 @@ void appController::encDebStep(int32_t outInt) {
                                                : QStringLiteral("playlist, local zone"));
         logStr(dateLine);
     }
-    const QString dst =
+    const QString wanted =
         QStringLiteral("%1%2/%3.%4")
             .arg(folder, kEventsFolder, name.value_or(QFileInfo(src).completeBaseName()),
                  encDstExtensionStr(outInt, record.value(QStringLiteral("v0_codec")).toString()));
+    // Two sources of one batch may map to one name (two cameras' first clips of the same
+    // second): the later one gets its own, rather than replacing or standing for the other.
+    const QString dst = outputPathInBatch(wanted, batchNames_);
+    batchNames_.insert(dst);
+    QString nameNote;
+    if (dst != wanted) {
+        nameNote = QStringLiteral("named '%1': '%2' is the output of another source of this batch")
+                       .arg(QFileInfo(dst).fileName(), QFileInfo(wanted).fileName());
+        prefWriteChildDico(kJob, QStringLiteral("nameNoteStr"), nameNote);
+        logStr(QStringLiteral("output name         :-/ %1").arg(nameNote));
+    }
     // The final name gets the output only once it is judged complete (end step); until then
     // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
     prefWriteChildDico(kJob, QStringLiteral("finalPathStr"), dst);
@@ -354,6 +371,8 @@ void appController::encDebStep(int32_t outInt) {
               QStringLiteral("format              : %1\n")
                   .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel) +
               (dateLine.isEmpty() ? QString() : dateLine + QLatin1Char('\n')) +
+              (nameNote.isEmpty() ? QString()
+                                  : QStringLiteral("name                : %1\n").arg(nameNote)) +
               (record.contains(QStringLiteral("joinNoteStr"))
                    ? QStringLiteral("recording           : %1\n")
                          .arg(record.value(QStringLiteral("joinNoteStr")).toString())
@@ -395,7 +414,9 @@ void appController::encDebStep(int32_t outInt) {
     if (c_.encProgressActionStr != nullptr) {
         c_.encProgressActionStr->setText(QFileInfo(src).fileName());
     }
-    launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0);
+    if (launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0)) {
+        reportBatchProgress(batchPhase::converting, 0);
+    }
 }
 
 void appController::encVStep() {
@@ -532,7 +553,9 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
                      settings.value_or(QString()), &failure);
     if (args) {
         taskArgsVArray_ = *args;
-        launchRecord(taskArgsVArray_, 100, 2);
+        if (launchRecord(taskArgsVArray_, 100, 2)) {
+            reportBatchProgress(batchPhase::exporting, 0);
+        }
         return;
     }
     list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
@@ -614,6 +637,7 @@ void appController::encFinStep(const QString &step) {
         batchWaitsForRows_ = false;
         // The next Go starts again from the first row.
         prefDelete(QStringLiteral("encCurrentProcessingFile"));
+        reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
         if (hooks.batchEnded) {
             hooks.batchEnded();
         }
@@ -639,6 +663,7 @@ void appController::encFinStep(const QString &step) {
             // stop or a quit meanwhile makes the verdict stale (the check's number moves on).
             const int32_t check = ++encFinCheck_;
             encFinCheckPending_ = true;
+            reportBatchProgress(batchPhase::checking, 0);
             outputPictureCheckAsync(
                 dst, this, [this, check, step, job, sizeKB](bool readable, const QString &said) {
                     if (check != encFinCheck_) {
@@ -723,11 +748,21 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
                     .arg(QStringLiteral("(made by %1)")
                              .arg(QStringLiteral("https://www.fluxaro.org/"))));
         }
-        reportBatchProgress(1.0);
+        if (status == QStringLiteral("puceFailure") && !dst.isEmpty() && dst != finalPath &&
+            QFileInfo(dst).isFile()) {
+            // A job that failed before its judgement (a tool stopped, no space): its working
+            // output is no output.
+            rmCocoa(dst);
+        }
+        reportBatchProgress(batchPhase::checking, 1.0);
         if (hooks.jobEnded) {
             QVariantMap ended = list_.dico(row);
             ended.insert(QStringLiteral("dstPathStr"), finalPath.isEmpty() ? dst : finalPath);
             ended.insert(QStringLiteral("skipReason"), job.value(QStringLiteral("skipReason")));
+            if (job.contains(QStringLiteral("nameNoteStr"))) {
+                ended.insert(QStringLiteral("nameNoteStr"),
+                             job.value(QStringLiteral("nameNoteStr")));
+            }
             hooks.jobEnded(ended, status);
         }
     }
@@ -757,11 +792,87 @@ void appController::encSkipJob() {
     encSend(QStringLiteral("encProcesses"));
 }
 
-void appController::reportBatchProgress(double rowFraction) {
+void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
+                                        double mediaSeconds) {
     const int32_t row = encBatchInprogressRowIdentification();
-    const int32_t rows = list_.count();
-    if (!hooks.batchProgress || row < 0 || rows <= 0) {
-        return;
+    const int32_t pending = analysing_ ? std::max(0, analysisTotal_ - analysisDone_) : 0;
+    batchProgressValue next = progress_;
+    if (phase != progress_.phase || !phaseClock_.isValid()) {
+        phaseClock_.start();
+        next.speed = 0;
     }
-    hooks.batchProgress((row + std::clamp(rowFraction, 0.0, 1.0)) / rows);
+    next.phase = phase;
+    next.total = static_cast<int32_t>(list_.count()) + pending;
+    next.remaining = pending;
+    for (int32_t i = 0; i < list_.count(); ++i) {
+        const QString status = list_.value(i, QStringLiteral("resultat")).toString();
+        if (status == QStringLiteral("puce") || status == QStringLiteral("puceCurrent")) {
+            ++next.remaining;
+        }
+    }
+    next.phaseFraction = std::clamp(phaseFraction, 0.0, 1.0);
+    if (row >= 0) {
+        next.position = row + 1;
+        next.clip = list_.dico(row).value(QStringLiteral("srcPathStr")).toString();
+    }
+    double fraction = progress_.fraction;
+    if (phase == batchPhase::finished) {
+        fraction = 1;
+    } else if (phase != batchPhase::stopped && phase != batchPhase::analysing && row >= 0) {
+        const bool exportFollows = list_.value(row, QStringLiteral("out")).toInt() > 0;
+        fraction = batchFraction(row, next.total,
+                                 batchJobFraction(phase, next.phaseFraction, exportFollows));
+    }
+    // Within a batch the share done never goes back (a later, longer total included).
+    next.fraction = std::max(progress_.fraction, fraction);
+    const double phaseSeconds = static_cast<double>(phaseClock_.elapsed()) / 1000.0;
+    if (mediaSeconds >= 0 && phaseSeconds >= 0.5) {
+        next.speed = mediaSeconds / phaseSeconds;
+    }
+    next.secondsLeft =
+        phase == batchPhase::finished || phase == batchPhase::stopped
+            ? 0
+            : batchSecondsLeft(
+                  next.fraction,
+                  batchClock_.isValid() ? static_cast<double>(batchClock_.elapsed()) / 1000.0 : 0);
+    progress_ = next;
+    if (hooks.batchProgress) {
+        hooks.batchProgress(progress_);
+    }
+}
+
+double batchJobFraction(batchPhase phase, double phaseFraction, bool exportFollows) {
+    const double f = std::clamp(phaseFraction, 0.0, 1.0);
+    switch (phase) {
+    case batchPhase::converting:
+        return exportFollows ? 0.15 * f : 0.95 * f;
+    case batchPhase::exporting:
+        return 0.15 + 0.8 * f;
+    case batchPhase::checking:
+        return 0.95 + 0.05 * f;
+    case batchPhase::finished:
+        return 1;
+    case batchPhase::analysing:
+    case batchPhase::stopped:
+        break;
+    }
+    return 0;
+}
+
+double batchFraction(int32_t doneRows, int32_t total, double jobFraction) {
+    if (total <= 0) {
+        return 0;
+    }
+    const double done = std::clamp(static_cast<double>(doneRows), 0.0, static_cast<double>(total));
+    return std::clamp((done + std::clamp(jobFraction, 0.0, 1.0)) / total, 0.0, 1.0);
+}
+
+double batchSecondsLeft(double fraction, double elapsedSeconds) {
+    if (fraction < 0.02 || elapsedSeconds < 3) {
+        return -1;
+    }
+    if (fraction >= 1) {
+        return 0;
+    }
+    return elapsedSeconds * (1 - fraction) / fraction;
 }

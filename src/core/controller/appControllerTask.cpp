@@ -81,6 +81,20 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
     const int32_t result = taskClass_->launchTasksWithArguments(args);
     if (result == taskLauncher::launchOk) {
         logStr(QStringLiteral("tLEncStart - fin    : Converting next step/file"));
+        if (parseInt == 0 || (parseInt >= 2 && parseInt <= 4)) {
+            // A tool whose progress stands still for too long is stopped (a piece of a joined
+            // recording swapped for an endless device keeps ffmpeg busy for ever).
+            taskStallLimitSeconds_ = taskStallLimitSeconds(
+                prefReadChildDico(QStringLiteral("processEncDico"), QStringLiteral("w_duration"))
+                    .toDouble());
+            taskLastMove_.start();
+            if (taskWatchdog_ == nullptr) {
+                taskWatchdog_ = new QTimer(this);
+                taskWatchdog_->setInterval(1000);
+                connect(taskWatchdog_, &QTimer::timeout, this, [this] { taskWatchdogTick(); });
+            }
+            taskWatchdog_->start();
+        }
         return true;
     }
     // Recorded before the end handling hands over: the job's end tells why it failed.
@@ -133,7 +147,14 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
             taskProgress_->value() * 100.0 / static_cast<double>(taskProgressMaxValue_), 0, 'f', 0);
         taskProgressPercent_->setText(text);
         logStr(QStringLiteral("progress str        : %1").arg(text));
-        reportBatchProgress(taskProgress_->value() / static_cast<double>(taskProgressMaxValue_));
+        taskLastMove_.start();
+        const double share = taskProgress_->value() / static_cast<double>(taskProgressMaxValue_);
+        const double duration =
+            prefReadChildDico(QStringLiteral("processEncDico"), QStringLiteral("w_duration"))
+                .toDouble();
+        // ffmpeg counts media seconds, trakmill percents of the movie.
+        reportBatchProgress(taskParseInt_ == 0 ? batchPhase::converting : batchPhase::exporting,
+                            share, taskParseInt_ == 0 ? f : share * duration);
         taskPreviousTime_ = f;
     } else if (whole != previousWhole) {
         taskProgressPercent_->setText(QString());
@@ -186,6 +207,9 @@ void appController::taskLauncherTaskDidResume(taskLauncher *launcher) {
 }
 
 void appController::taskLauncherDone() {
+    if (taskWatchdog_ != nullptr) {
+        taskWatchdog_->stop();
+    }
     if (taskClass_) {
         logStr(QStringLiteral("taskClass           : release"));
         // The launcher may be the one reporting its end right now: it touches nothing of itself
@@ -252,6 +276,12 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         if (row >= 0 && list_.value(row, QStringLiteral("resultat")).toString() ==
                             QStringLiteral("puceCurrent")) {
             list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
+            // The end step doesn't run for a stopped batch: the job's end is told here.
+            if (hooks.jobEnded) {
+                QVariantMap ended = list_.dico(row);
+                ended.insert(QStringLiteral("skipReason"), QStringLiteral("stopped"));
+                hooks.jobEnded(ended, QStringLiteral("puceFailure"));
+            }
         }
         // The partial output and every intermediate file of the job go after the kill below (so
         // no tool writes them again): the end step doesn't run for a stopped batch.
@@ -288,8 +318,8 @@ void appController::deleteFiles(const QStringList &paths) {
     encDeleteJobFiles(paths);
 }
 
-bool appController::iba_menuQuit() {
-    if (taskClass_ && taskClass_->isRunning()) {
+bool appController::iba_menuQuit(bool ask) {
+    if (ask && taskClass_ && taskClass_->isRunning()) {
         const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
         const QString answer = displayAlertDelayed(
             localizedStr(QStringLiteral("D_quit_1")), localizedStr(QStringLiteral("D_quit_2")),
@@ -302,8 +332,9 @@ bool appController::iba_menuQuit() {
         const QStringList doomed = jobFilesToDelete();
         terminateRuns();
         deleteFiles(doomed);
-    } else if (encFinCheckPending_) {
-        // Between the last tool and the verdict: the output is not judged, so it is no output.
+    } else if ((taskClass_ && taskClass_->isRunning()) || encFinCheckPending_) {
+        // Not asked (the session ends), or between the last tool and the verdict: the output is
+        // not judged, so it is no output.
         const QStringList doomed = jobFilesToDelete();
         terminateRuns();
         deleteFiles(doomed);
@@ -318,7 +349,55 @@ bool appController::iba_menuQuit() {
     return true;
 }
 
+void appController::taskWatchdogTick() {
+    if (!taskClass_ || !taskClass_->isRunning()) {
+        taskWatchdog_->stop();
+        return;
+    }
+    if (taskClass_->isSuspended()) {
+        // A pause is no stall: the clock starts again when the run goes on.
+        taskLastMove_.start();
+        return;
+    }
+    const double still = static_cast<double>(taskLastMove_.elapsed()) / 1000.0;
+    if (still < taskStallLimitSeconds_) {
+        return;
+    }
+    taskWatchdog_->stop();
+    const QString tool = QFileInfo(taskArgsVArray_.value(0)).fileName();
+    const QString why = QStringLiteral("%1 made no progress for %2 s: stopped")
+                            .arg(tool.isEmpty() ? QStringLiteral("the tool") : tool)
+                            .arg(qRound(still));
+    logStr(QStringLiteral("watchdog            :-( %1").arg(why));
+    // The job fails with this reason; its end step deletes what the tool wrote.
+    const int32_t row = encBatchInprogressRowIdentification();
+    if (row >= 0) {
+        list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
+    }
+    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("skipReason"), why);
+    for (const QString &key : encArray().mid(1, 3)) {
+        prefDeleteChildDico(QStringLiteral("processEncDico"), key);
+    }
+    prefWrite(QStringLiteral("encFin"), 1);
+    taskClass_->terminate();
+    if (taskClass_) {
+        taskLauncherDone();
+    }
+}
+
+double taskStallLimitSeconds(double mediaSeconds) {
+    bool set = false;
+    const double forced = qEnvironmentVariable("FLUXARO_STALL_SECONDS").toDouble(&set);
+    if (set && forced > 0) {
+        return forced;
+    }
+    return 120.0 + std::max(0.0, mediaSeconds) / 10.0;
+}
+
 void appController::terminateRuns() {
+    if (taskWatchdog_ != nullptr) {
+        taskWatchdog_->stop();
+    }
     // A picture check under way gives no verdict any more.
     encFinCheckPending_ = false;
     ++encFinCheck_;

@@ -17,8 +17,10 @@ struct batchState {
     bool running = false;
     int32_t converted = 0;
     int32_t failed = 0;
-    double shown = -1;   ///< the last progress shown on the launcher
-    QStringList outputs; ///< this batch's new outputs, selected when the folder is revealed
+    bool stopped = false;  ///< the batch was stopped, not finished
+    int32_t remaining = 0; ///< what a stop left undone
+    double shown = -1;     ///< the last progress shown on the launcher
+    QStringList outputs;   ///< this batch's new outputs, selected when the folder is revealed
 };
 
 void beginIfNeeded(batchState &state) {
@@ -38,18 +40,31 @@ QString desktopBatchBodyStr(int32_t converted, int32_t failed) {
     return localizedStr(QStringLiteral("D_notif_fin_2")).arg(converted).arg(failed);
 }
 
+QString desktopBatchStoppedStr() {
+    return localizedStr(QStringLiteral("D_notif_stop_1"));
+}
+
+QString desktopBatchStoppedBodyStr(int32_t converted, int32_t failed, int32_t notDone) {
+    return localizedStr(QStringLiteral("D_notif_stop_2")).arg(converted).arg(failed).arg(notDone);
+}
+
 void desktopServicesAttach(appController &controller) {
     auto state = std::make_shared<batchState>();
     appControllerHooks &hooks = controller.hooks;
 
     auto progress = std::move(hooks.batchProgress);
-    hooks.batchProgress = [state, progress](double fraction) {
+    hooks.batchProgress = [state, progress](const batchProgressValue &value) {
         if (progress) {
-            progress(fraction);
+            progress(value);
         }
         beginIfNeeded(*state);
-        // The launcher gets whole percents that go forward, not every parsed line.
-        const double percent = static_cast<int>(fraction * 100.0) / 100.0;
+        if (value.phase == batchPhase::stopped) {
+            state->stopped = true;
+            state->remaining = value.remaining;
+            return;
+        }
+        // The launcher gets whole percents of the batch that go forward, not every line.
+        const double percent = static_cast<int>(value.fraction * 100.0) / 100.0;
         if (percent > state->shown) {
             state->shown = percent;
             launcherEntryProgress(percent);
@@ -90,7 +105,13 @@ void desktopServicesAttach(appController &controller) {
         }
         state->running = false;
         launcherEntryDone();
-        desktopNotify(desktopBatchSummaryStr(),
-                      desktopBatchBodyStr(state->converted, state->failed));
+        if (state->stopped) {
+            desktopNotify(
+                desktopBatchStoppedStr(),
+                desktopBatchStoppedBodyStr(state->converted, state->failed, state->remaining));
+        } else {
+            desktopNotify(desktopBatchSummaryStr(),
+                          desktopBatchBodyStr(state->converted, state->failed));
+        }
     };
 }

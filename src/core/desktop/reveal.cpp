@@ -34,10 +34,12 @@ QStringList revealItemUris(const QString &rawPath, const QStringList &selected) 
     }
     QStringList uris;
     if (QFileInfo(path).isDir()) {
+        // One item: some file managers (Xfce's) open a window for every item they are given.
         for (const QString &item : selected) {
             const QFileInfo info(item);
             if (info.exists() && QDir::cleanPath(info.absolutePath()) == path) {
                 uris << QUrl::fromLocalFile(info.absoluteFilePath()).toString();
+                break;
             }
         }
     }

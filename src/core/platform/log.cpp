@@ -7,20 +7,45 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 
+namespace {
+
+// The lines logged before the redirection, kept for the log when the terminal must not get them.
+std::mutex gHeldMutex;
+std::optional<QByteArray> gHeld;
+
+} // namespace
+
+void logHoldUntilRedirect() {
+    const std::lock_guard<std::mutex> lock(gHeldMutex);
+    if (!gHeld) {
+        gHeld.emplace();
+    }
+}
+
 void logStr(const QString &line) {
     QByteArray bytes = line.toUtf8();
     bytes.append('\n');
+    {
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            gHeld->append(bytes);
+            return;
+        }
+    }
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
     std::fflush(stderr);
 }
@@ -156,8 +181,13 @@ void emitLine(const Redirection &r, size_t stream, const std::string &line) {
     const std::string entry = linePrefix(r) + line + '\n';
     writeAll(r.logFd, entry.data(), entry.size());
     if (r.tee) {
-        const std::string plain = line + '\n';
-        writeAll(r.original.at(stream), plain.data(), plain.size());
+        // A file name in a log line must not reach the terminal's controls; a tool's carriage
+        // returns (ffmpeg rewrites its progress line) become line breaks.
+        std::string plain = line;
+        std::replace(plain.begin(), plain.end(), '\r', '\n');
+        const QByteArray safe = logTerminalSafe(QByteArray::fromStdString(plain));
+        writeAll(r.original.at(stream), safe.constData(), static_cast<size_t>(safe.size()));
+        writeAll(r.original.at(stream), "\n", 1);
     }
 }
 
@@ -259,6 +289,12 @@ bool redirectLogs2File(const QString &path, bool teeToTerminal) {
             closeFd(*fd);
         }
         delete r;
+        // No log to keep them for: the held lines, and those to come, go where they were.
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            writeAll(STDERR_FILENO, gHeld->constData(), static_cast<size_t>(gHeld->size()));
+            gHeld.reset();
+        }
         return false;
     }
     std::fflush(stdout);
@@ -282,6 +318,14 @@ bool redirectLogs2File(const QString &path, bool teeToTerminal) {
     r->reader = std::thread(readerLoop, r);
     gRedirection = r;
     gRedirected = true;
+    {
+        // What was held back goes to the log, first.
+        const std::lock_guard<std::mutex> lock(gHeldMutex);
+        if (gHeld) {
+            writeAll(STDERR_FILENO, gHeld->constData(), static_cast<size_t>(gHeld->size()));
+            gHeld.reset();
+        }
+    }
     static const bool registered = std::atexit(stopAtExit) == 0;
     (void)registered;
     return true;
@@ -304,4 +348,47 @@ void logStopRedirect() {
         closeFd(*fd);
     }
     delete r;
+}
+
+QByteArray logTerminalSafe(const QByteArray &utf8) {
+    QByteArray safe;
+    safe.reserve(utf8.size());
+    auto escaped = [&safe](unsigned value) {
+        std::array<char, 8> text{};
+        std::snprintf(text.data(), text.size(), "\\x%02x", value);
+        safe.append(text.data());
+    };
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8.at(i));
+        if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7f) {
+            escaped(byte);
+        } else if (byte == 0xc2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8.at(i + 1)) >= 0x80 &&
+                   static_cast<unsigned char>(utf8.at(i + 1)) < 0xa0) {
+            // U+0080 to U+009F: the 8-bit controls (a CSI among them) in UTF-8.
+            escaped(static_cast<unsigned char>(utf8.at(++i)));
+        } else {
+            safe.append(static_cast<char>(byte));
+        }
+    }
+    return safe;
+}
+
+bool logTerminalIsTty() {
+    const Redirection *r = gRedirection;
+    return ::isatty(r != nullptr ? r->original[0] : STDOUT_FILENO) == 1;
+}
+
+void logTerminalWrite(const QByteArray &text, const QString &logged) {
+    Redirection *r = gRedirection;
+    if (r == nullptr) {
+        std::fflush(stdout);
+        writeAll(STDOUT_FILENO, text.constData(), static_cast<size_t>(text.size()));
+        return;
+    }
+    writeAll(r->original[0], text.constData(), static_cast<size_t>(text.size()));
+    if (!logged.isEmpty()) {
+        const std::string entry = linePrefix(*r) + logged.toStdString() + '\n';
+        writeAll(r->logFd, entry.data(), entry.size());
+    }
 }

@@ -14,6 +14,11 @@ void logStr(const QString &line);
 /// Writes one log line only when the debug flag (getDEBUG) is on.
 void logDebug(const QString &line);
 
+/// From now until redirectLogs2File, log lines are kept in memory instead of standard error,
+/// and written to the log first when it is opened (a terminal front that shows the log only
+/// when asked for). Lines of a run whose log is never opened are not shown.
+void logHoldUntilRedirect();
+
 #include <optional>
 
 /// The logs folder: "$XDG_STATE_HOME/<name>" (default "~/.local/state/<name>"), no final "/".
@@ -41,6 +46,17 @@ bool logResume(const std::optional<QString> &text = std::nullopt);
 /// run: a second call only logs "if (newStdout || newStderr)" and returns false. False when the
 /// file can't be opened (the streams then stay where they were).
 bool redirectLogs2File(const QString &path, bool teeToTerminal = false);
+/// The bytes of a UTF-8 text as a terminal may show them: control characters other than line
+/// breaks and tabs (an escape sequence, a carriage return, the 8-bit controls) written as \xNN,
+/// so no name can move the cursor or rewrite the screen.
+QByteArray logTerminalSafe(const QByteArray &utf8);
+/// True when the standard output the process started with (the terminal, even once the streams
+/// go to the detailed log) is a terminal.
+bool logTerminalIsTty();
+/// Writes text meant for the person at the terminal to the standard output the process started
+/// with, as it is (the caller makes it safe); `logged`, when not empty, goes to the detailed log
+/// as one line. Without a redirection, to standard output only.
+void logTerminalWrite(const QByteArray &text, const QString &logged = QString());
 /// Ends the redirection: writes out what is pending and puts the original streams back. Runs by
 /// itself at exit; harmless when there is no redirection.
 void logStopRedirect();

@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <optional>
+
 namespace {
 
 // The working keys that survive a start: the analysis queue, and a key no longer used.
@@ -63,4 +65,44 @@ void appRemoveOldTmpPrefs() {
         }
         prefDelete(key);
     }
+}
+
+namespace {
+
+/// The stored number 0 to 2, or nothing (with `corrected` set when something else was stored).
+std::optional<int32_t> storedSegment(const QVariant &stored, bool &corrected) {
+    corrected = false;
+    if (!stored.isValid() || stored.isNull()) {
+        return std::nullopt;
+    }
+    bool number = false;
+    const int32_t value = stored.toInt(&number);
+    if (!number || value < 0 || value > 2) {
+        corrected = true;
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+appStoredChoice appStoredOutputFormat(const QVariant &stored, bool aic, bool prores) {
+    appStoredChoice choice;
+    int32_t value = storedSegment(stored, choice.corrected)
+                        .value_or(appPrefs().value(QStringLiteral("prefCheckMatrix")).toInt());
+    if (value == 1 && !aic) {
+        value = prores ? 2 : 0;
+    }
+    if (value == 2 && !prores) {
+        value = aic ? 1 : 0;
+    }
+    choice.value = value;
+    return choice;
+}
+
+appStoredChoice appStoredFrameRateMode(const QVariant &stored) {
+    appStoredChoice choice;
+    choice.value = storedSegment(stored, choice.corrected)
+                       .value_or(appPrefs().value(QStringLiteral("prefSpeed")).toInt());
+    return choice;
 }

@@ -184,7 +184,6 @@ void prefWindow::prefFill() {
     segmentedControl *out = ui_->prefCheckMatrix;
     // 1. Output format and the codecs that are missing.
     const QVariant storedOut = storedValue(QStringLiteral("prefCheckMatrix"));
-    int32_t outInt = storedOut.isValid() ? storedOut.toInt() : -1;
     const bool aic = getAIC() != 0;
     const bool prores = getPRORES() != 0;
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
@@ -210,15 +209,13 @@ void prefWindow::prefFill() {
         picture->setToolTip(out->label(2));
     }
 
-    // 2. The stored format, corrected to what can be made.
-    if (outInt == 1 && !aic) {
-        outInt = prores ? 2 : 0;
-    }
-    if (outInt == 2 && !prores) {
-        outInt = aic ? 1 : 0;
-    }
-    if (outInt < 0 || outInt > 2) {
-        outInt = appPrefs().value(QStringLiteral("prefCheckMatrix")).toInt();
+    // 2. The stored format, corrected to what can be made (the headless front takes it alike).
+    const appStoredChoice storedFormat = appStoredOutputFormat(storedOut, aic, prores);
+    const int32_t outInt = storedFormat.value;
+    if (storedFormat.corrected) {
+        logStr(QStringLiteral("prefCheckMatrix     :-/ stored '%1' is no output format: %2")
+                   .arg(storedOut.toString())
+                   .arg(outInt));
     }
     out->setSelectedSegment(outInt);
     logStr(QStringLiteral("out default         = %1 (%2)").arg(outInt).arg(out->label(outInt)));
@@ -238,7 +235,13 @@ void prefWindow::prefFill() {
     // 5. Frame-rate mode (the captions of the format come after it, so that a rewrap default
     // can take the half-rate segment away from the stored mode).
     const QVariant storedSpeed = storedValue(QStringLiteral("prefSpeed"));
-    const int32_t speedInt = storedSpeed.isValid() ? storedSpeed.toInt() : 2;
+    const appStoredChoice storedMode = appStoredFrameRateMode(storedSpeed);
+    const int32_t speedInt = storedMode.value;
+    if (storedMode.corrected) {
+        logStr(QStringLiteral("prefSpeed           :-/ stored '%1' is no frame-rate mode: %2")
+                   .arg(storedSpeed.toString())
+                   .arg(speedInt));
+    }
     ui_->prefSpeed->setSelectedSegment(speedInt);
     logStr(QStringLiteral("fps default         = %1 (%2)")
                .arg(speedInt)
