@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-multimedia-dev qt6-svg-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
