@@ -36,6 +36,7 @@ struct Segment {
     double rate = 1;
     double base = 0;
     double start = 0;
+    double offset = 0;
     double stop = -1; // -1: open
 };
 
@@ -47,7 +48,9 @@ public:
             line.find("GstEventSegment") != std::string::npos) {
             segment_.rate = segmentField(line, "rate", 1);
             segment_.base = segmentField(line, "base", 0);
+            // A segment's offset moves its start in running time (gst_segment_to_running_time).
             segment_.start = segmentField(line, "start", 0);
+            segment_.offset = segmentField(line, "offset", 0);
             const double stop = segmentField(line, "stop", -1);
             // GST_CLOCK_TIME_NONE is printed as the largest unsigned 64-bit number.
             segment_.stop = stop >= 1.8e19 ? -1 : stop;
@@ -72,8 +75,9 @@ public:
         const double shownFrom = std::max(from, segment_.start);
         const double shownTo = segment_.stop >= 0 ? std::min(to, segment_.stop) : to;
         const double speed = segment_.rate != 0 ? std::abs(segment_.rate) : 1;
-        const double runningFrom = ((shownFrom - segment_.start) / speed + segment_.base) / 1e9;
-        const double runningTo = ((shownTo - segment_.start) / speed + segment_.base) / 1e9;
+        const double origin = segment_.start + segment_.offset;
+        const double runningFrom = ((shownFrom - origin) / speed + segment_.base) / 1e9;
+        const double runningTo = ((shownTo - origin) / speed + segment_.base) / 1e9;
         ++timing_.buffers;
         if (timing_.start < 0 || runningFrom < timing_.start)
             timing_.start = runningFrom;
