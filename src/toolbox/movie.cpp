@@ -402,6 +402,22 @@ MovieStatus Movie::insertMovieSegment(const Movie &source, std::int64_t sourceSt
     return MovieStatus::success();
 }
 
+MovieStatus Movie::addTracks(const Movie &source) {
+    if (&source == this)
+        return MovieStatus::failure(MovieError::InvalidArgument,
+                                    "a movie cannot be added to itself");
+    if (tracks_.empty())
+        matrix_ = source.matrix_;
+    for (const auto &sourceTrack : source.tracks_) {
+        MovieTrack track = sourceTrack;
+        track.edits_ = rescaleEdits(sourceTrack.edits_, source.timeScale_, timeScale_);
+        track.movieTimeScale_ = timeScale_;
+        tidyEdits(track.edits_);
+        tracks_.push_back(std::move(track));
+    }
+    return MovieStatus::success();
+}
+
 MovieStatus Movie::deleteSegment(std::int64_t start, std::int64_t duration,
                                  std::int32_t timeScale) {
     if (timeScale <= 0 || start < 0 || duration < 0)

@@ -223,6 +223,11 @@ public:
     MovieStatus insertMovieSegment(const Movie &source, std::int64_t sourceStart,
                                    std::int64_t sourceDuration, std::int64_t destinationTime);
 
+    /// Adds every track of source beside this movie's tracks, each playing at the movie times
+    /// it plays in source (its media shared, its edit list kept). The movie's own tracks, dates
+    /// and metadata stay as they are.
+    MovieStatus addTracks(const Movie &source);
+
     /// Removes [start, start + duration) (in units of timeScale per second) from every track;
     /// what follows moves earlier. Tracks that begin later begin earlier by the part of the
     /// segment before them.

@@ -49,8 +49,6 @@ TEST(encodage, stereoTransportStreamGivesTheFullVector) {
                                "h264_mp4toannexb",
                                "-vtag",
                                "avc1",
-                               "-async",
-                               "-3000",
                                "-acodec",
                                "pcm_s16le",
                                "-ac",
@@ -63,6 +61,30 @@ TEST(encodage, stereoTransportStreamGivesTheFullVector) {
                                "-y",
                                "/out/clip.mov"};
     EXPECT_EQ(*args, expected);
+}
+
+// "-async" moved a sound that starts after the picture onto the picture (FFmpeg 5.1): it is
+// never given. A source whose picture comes from its own track gets ffmpeg's sound alone, on
+// the source's clock; without sound ffmpeg copies the picture as usual.
+TEST(encodage, soundKeepsItsPlaceAndComesAloneBesideTheSourcesPicture) {
+    QVariantMap record = tsRecord();
+    record[QStringLiteral("wrapper")] = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
+    EXPECT_FALSE(encodage(0, record)->contains(QStringLiteral("-async")));
+    record[QStringLiteral("videoFromSource")] = 1;
+    const auto args = encodage(2, record);
+    ASSERT_TRUE(args);
+    EXPECT_FALSE(args->contains(QStringLiteral("-async")));
+    EXPECT_TRUE(args->contains(QStringLiteral("-vn")));
+    EXPECT_TRUE(args->contains(QStringLiteral("-copyts")));
+    EXPECT_TRUE(valueAfter(*args, QStringLiteral("-vcodec")).isEmpty());
+    EXPECT_EQ(valueAfter(*args, QStringLiteral("-acodec")), QStringList{"pcm_s16le"});
+    EXPECT_EQ(valueAfter(*args, QStringLiteral("-ar")), QStringList{"48000"});
+    EXPECT_EQ(valueAfter(*args, QStringLiteral("-atag")), QStringList{"sowt"});
+    record.remove(QStringLiteral("a0_id"));
+    const auto silent = encodage(2, record);
+    ASSERT_TRUE(silent);
+    EXPECT_FALSE(silent->contains(QStringLiteral("-vn")));
+    EXPECT_EQ(valueAfter(*silent, QStringLiteral("-vcodec")), QStringList{"copy"});
 }
 
 TEST(encodage, quickTimeFamilyHasNoBitstreamFilter) {
@@ -238,5 +260,17 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
     // A movie that can't be moved aside is no shortage of space, and says so.
     EXPECT_FALSE(encPostQtEnc(dir.path() + "/gone.mov", 1, 1.77F, QString(), &failure));
     EXPECT_EQ(failure, encPostQtEncFailure::cannotMoveAside);
+
+    // The self-contained copy of a reference movie: no settings, the rewrap's need.
+    ASSERT_TRUE(QFile::rename(master, working));
+    const auto copy = encPostQtSelfContained(working, 1, 3, &failure);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(failure, encPostQtEncFailure::none);
+    EXPECT_EQ(*copy,
+              (QStringList{toolsPathStr() + "/trakmill", "-i", master, "-y", "-o", working}));
+    EXPECT_EQ(prefReadChildDico("processEncDico", "purgePathStr1").toString(), master);
+    ASSERT_TRUE(QFile::rename(master, working));
+    EXPECT_FALSE(encPostQtSelfContained(working, 1, 1.0e12, &failure));
+    EXPECT_EQ(failure, encPostQtEncFailure::notEnoughSpace);
     prefDelete("processEncDico");
 }

@@ -86,6 +86,9 @@ qint64 keyFramePts(const QByteArray &ts, qsizetype at) {
 bool makeClip(const QString &path, const QString &size, int rate, double seconds,
               const QStringList &extra, bool silent, double videoDelay, int channels) {
     QStringList args{"-nostdin", "-v", "error", "-y"};
+    if (!silent && videoDelay < 0) {
+        args << "-itsoffset" << QString::number(-videoDelay);
+    }
     if (!silent) {
         args << "-f"
              << "lavfi"

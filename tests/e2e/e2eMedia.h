@@ -17,6 +17,8 @@ namespace e2e {
 
 /// Makes a clip with /usr/bin/ffmpeg: H.264 (+ AC-3 stereo unless `silent`) in an MPEG transport
 /// stream, or the container of the extension. `extra` goes before the output (e.g. interlacing).
+/// The picture starts `videoDelay` seconds after the sound; a negative delay starts the sound
+/// that long after the picture.
 bool makeClip(const QString &path, const QString &size, int rate, double seconds,
               const QStringList &extra = {}, bool silent = false, double videoDelay = 0,
               int channels = 2);

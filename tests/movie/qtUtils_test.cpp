@@ -65,6 +65,86 @@ TEST(QtTrimPlan, DecisionFromTheTracks) {
     EXPECT_EQ(plan.videoStarts, (QList<double>{0.8, 0.48}));
 }
 
+// ffmpeg's stream copy keeps one edit: a video track edited more than that (or with a hole, or
+// played at another rate) takes its own track; edits of different rates can't be written, and
+// other tracks' edits don't decide.
+TEST(QtPictureRoutePlan, SeveralEditsTakeTheSourceTrack) {
+    using Route = QtPictureRoute;
+    const QString vide = QStringLiteral("vide");
+    const QString soun = QStringLiteral("soun");
+    EXPECT_EQ(qtPictureRoutePlan({}), Route::FfmpegCopy);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0}}, {soun, {1.0}}}), Route::FfmpegCopy);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {}}}), Route::FfmpegCopy);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0}}, {soun, {1.0, 1.0}}}), Route::FfmpegCopy);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}}, {soun, {1.0}}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{soun, {1.0}}, {QStringLiteral("MPEG"), {1.0, 1.0}}}),
+              Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}, true}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0}, true}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {0.25}}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 0.25, 1.0}}}), Route::FfmpegCopy);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}}, {vide, {1.0, 0.5}}}), Route::FfmpegCopy);
+}
+
+// A movie cut in the middle has two edits on each track (a leading empty edit is no edit of
+// its media); a movie that is no self-contained QuickTime file has none to tell. The source's
+// picture beside another movie's sound keeps both tracks' places and the sound's dates.
+TEST_F(MovieServices, TrackEditsAndTheSourcesPictureBesideASound) {
+    const QString src = path(QStringLiteral("edited.mov"));
+    ASSERT_TRUE(makeClip(src, 2.0, 2.0, 0.2));
+    const std::optional<QList<QtTrackEdits>> plain = qtTrackEditsOf(src);
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(plain->size(), 2);
+    for (const QtTrackEdits &track : *plain) {
+        EXPECT_EQ(track.mediaEditRates, QList<double>{1.0}) << track.mediaType.toStdString();
+        EXPECT_FALSE(track.holeInside);
+    }
+    EXPECT_EQ(qtPictureRoutePlan(*plain), QtPictureRoute::FfmpegCopy);
+
+    auto movie = reopen(src);
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->deleteSegment(1000, 400, 1000));
+    const QString cut = path(QStringLiteral("cut.mov"));
+    ASSERT_TRUE(movie->writeSelfContained(QFile::encodeName(cut).toStdString()));
+    const std::optional<QList<QtTrackEdits>> edited = qtTrackEditsOf(cut);
+    ASSERT_TRUE(edited);
+    for (const QtTrackEdits &track : *edited) {
+        EXPECT_EQ(track.mediaEditRates, (QList<double>{1.0, 1.0})) << track.mediaType.toStdString();
+    }
+    EXPECT_EQ(qtPictureRoutePlan(*edited), QtPictureRoute::SourceTrack);
+    EXPECT_FALSE(qtTrackEditsOf(path(QStringLiteral("missing.mov"))));
+
+    // The sound of another movie, 1.5 s long, with its recording date.
+    const QString sound = path(QStringLiteral("sound.mov"));
+    ASSERT_TRUE(mediatest::run(QStringLiteral("/usr/bin/ffmpeg"),
+                               {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                "sine=sample_rate=48000:duration=1.5", "-c:a", "pcm_s16le",
+                                "-metadata", "creation_time=2024-05-18T08:15:30Z", sound}));
+    const QString both = path(QStringLiteral("both.mov"));
+    ASSERT_TRUE(qtMovieWithSourcePicture(cut, sound, both));
+    auto together = reopen(both);
+    ASSERT_TRUE(together);
+    ASSERT_EQ(together->trackCount(), 2U);
+    const toolbox::MovieTrack *video = firstTrack(*together, toolbox::kVideoMediaType);
+    const toolbox::MovieTrack *audio = firstTrack(*together, toolbox::kSoundMediaType);
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->sourcePath(), QFile::encodeName(cut).toStdString());
+    EXPECT_EQ(audio->sourcePath(), QFile::encodeName(sound).toStdString());
+    const auto original = reopen(cut);
+    const toolbox::MovieTrack *before = firstTrack(*original, toolbox::kVideoMediaType);
+    ASSERT_EQ(video->edits().size(), before->edits().size());
+    for (std::size_t i = 0; i < video->edits().size(); ++i) {
+        EXPECT_NEAR(double(video->edits()[i].movieDuration) / video->range().timeScale,
+                    double(before->edits()[i].movieDuration) / before->range().timeScale, 1e-3);
+        EXPECT_EQ(video->edits()[i].mediaStart, before->edits()[i].mediaStart);
+    }
+    EXPECT_NEAR(audio->range().startSeconds(), 0.0, 1e-3);
+    EXPECT_NEAR(audio->range().durationSeconds(), 1.5, 0.05);
+    EXPECT_EQ(together->creationTimeUnix(), std::optional<int64_t>(1716020130));
+    // A source without picture gives nothing.
+    EXPECT_FALSE(qtMovieWithSourcePicture(sound, sound, path(QStringLiteral("none.mov"))));
+}
+
 TEST_F(MovieServices, TrimModeZeroWritesAReferenceMovieBesideTheSource) {
     const QString src = path(QStringLiteral("offset1.mov"));
     ASSERT_TRUE(makeClip(src, 1.52, 2.0, 0.48));

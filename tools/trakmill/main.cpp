@@ -336,7 +336,9 @@ int exportMode(Movie &movie, const MovieProgressProc &progress) {
 }
 
 int buildAndWrite() {
-    std::unique_ptr<Movie> newMovie = Movie::newMovie();
+    // Movie time in the first source's unit: its edits (a sound's delay to the millisecond)
+    // stay as they are, where the 600 units of a new movie would round them.
+    std::unique_ptr<Movie> newMovie = Movie::newMovie(arrayOfMovies.front()->movie()->timeScale());
 
     // Track selection: the numbers refer to the tracks as opened, whatever is removed first.
     if (listOfTracks.empty()) {

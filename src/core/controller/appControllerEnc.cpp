@@ -69,6 +69,36 @@ QStringList jobSourcePaths(const QVariantMap &record) {
                             : pieces;
 }
 
+/// The route of a job's picture: a QuickTime source (not the pieces of a joined recording)
+/// whose video track has edits that ffmpeg's stream copy can't keep takes its own track.
+QtPictureRoute qtPictureRouteFor(const QVariantMap &record) {
+    const QString wrapper = record.value(QStringLiteral("wrapper")).toString().toLower();
+    if (!wrapper.startsWith(QStringLiteral("mov")) ||
+        record.contains(QStringLiteral("joinPathsArray"))) {
+        return QtPictureRoute::FfmpegCopy;
+    }
+    const std::optional<QList<QtTrackEdits>> edits =
+        qtTrackEditsOf(record.value(QStringLiteral("srcPathStr")).toString());
+    return edits ? qtPictureRoutePlan(*edits) : QtPictureRoute::FfmpegCopy;
+}
+
+/// Puts the source's own picture beside the sound ffmpeg wrote at working: ffmpeg's movie is
+/// set aside (recorded, so the end step deletes it), and working becomes a reference movie of
+/// the source's video tracks and that sound.
+bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
+    const QString soundPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("sound"));
+    prefWriteChildDico(kJob, QStringLiteral("soundPathStr"), soundPath);
+    prefSynchronize();
+    if (!mvCocoa(working, soundPath, QStringLiteral("y"))) {
+        return false;
+    }
+    const QString source = record.value(QStringLiteral("srcPathStr")).toString();
+    const bool made = qtMovieWithSourcePicture(source, soundPath, working);
+    logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
+    return made;
+}
+
 } // namespace
 
 QStringList appController::encArray() {
@@ -398,6 +428,11 @@ void appController::encDebStep(int32_t outInt) {
         logStr(QStringLiteral("enc ffmpeg task     > pré-release"));
         taskArgsVArray_.clear();
     }
+    if (qtPictureRouteFor(record) == QtPictureRoute::SourceTrack) {
+        // The source's own video track, edits kept, is put beside ffmpeg's sound afterwards.
+        logStr(QStringLiteral("picture route       : the source's own track (edit list)"));
+        prefWriteChildDico(kJob, QStringLiteral("videoFromSource"), 1);
+    }
     const std::optional<QStringList> args =
         encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
     if (!args || args->isEmpty()) {
@@ -464,6 +499,17 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         return;
     }
     const QString folder = QFileInfo(working).absolutePath();
+    const bool videoFromSource = record.value(QStringLiteral("videoFromSource")).toInt() != 0;
+    if (videoFromSource && !encPutSourcePicture(record, working)) {
+        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+                           QStringLiteral("the source's picture could not be taken with its "
+                                          "edits"));
+        encPendingScan();
+        return;
+    }
+    // The movie being worked on refers to the samples of other files until trakmill writes the
+    // output: the export's (formats 1 and 2), or the self-contained copy of a source's picture.
+    const bool referenceWork = outInt > 0 || videoFromSource;
 
     // Trimming to the first video frame.
     const QString offsetPath = randomSibling(folder, QStringLiteral("offset"));
@@ -475,7 +521,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         rmCocoa(offsetPath);
         prefDeleteChildDico(kJob, QStringLiteral("postProcessPurge"));
     } else {
-        const int32_t mode = outInt > 0 ? 0 : -1;
+        const int32_t mode = referenceWork ? 0 : -1;
         // Working files: the system flushes them in its own time, as it does ffmpeg's output;
         // a flush here would wait for every byte ffmpeg wrote.
         const bool trimmed =
@@ -489,7 +535,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
             movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
         }
         const QString cut = offsetPath + QStringLiteral(".mov");
-        if (outInt > 0 && QFileInfo::exists(cut)) {
+        if (referenceWork && QFileInfo::exists(cut)) {
             // The cut is a reference movie into the offset file, which must live until trakmill
             // has read it; the end step deletes it.
             mvCocoa(cut, working, QStringLiteral("y"));
@@ -537,20 +583,30 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         }
     }
     const int32_t rate = exportDeliveredRate(preset, fpsInt, retimeOpened);
-    if (outInt == 0) {
+    if (outInt == 0 && !videoFromSource) {
         encPendingScan();
         return;
     }
-    const QString proresTitle =
-        hooks.proresItemTitle ? hooks.proresItemTitle()
-                              : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
-    const std::optional<QString> settings = exportSettingsName(
-        outInt, record.value(QStringLiteral("v0_width")).toInt(), preset.height, rate, proresTitle);
     encPostQtEncFailure failure = encPostQtEncFailure::none;
-    const std::optional<QStringList> args =
-        encPostQtEnc(working, record.value(QStringLiteral("w_duration")).toFloat(),
-                     fractionStr2Float(record.value(QStringLiteral("v0_dar"))),
-                     settings.value_or(QString()), &failure);
+    std::optional<QStringList> args;
+    if (outInt == 0) {
+        double sourceMB = 0;
+        for (const QString &piece : jobSourcePaths(record)) {
+            sourceMB += poidsFile(piece, QStringLiteral("m"));
+        }
+        args = encPostQtSelfContained(working, record.value(QStringLiteral("w_duration")).toFloat(),
+                                      sourceMB, &failure);
+    } else {
+        const QString proresTitle =
+            hooks.proresItemTitle ? hooks.proresItemTitle()
+                                  : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
+        const std::optional<QString> settings =
+            exportSettingsName(outInt, record.value(QStringLiteral("v0_width")).toInt(),
+                               preset.height, rate, proresTitle);
+        args = encPostQtEnc(working, record.value(QStringLiteral("w_duration")).toFloat(),
+                            fractionStr2Float(record.value(QStringLiteral("v0_dar"))),
+                            settings.value_or(QString()), &failure);
+    }
     if (args) {
         taskArgsVArray_ = *args;
         if (launchRecord(taskArgsVArray_, 100, 2)) {
@@ -608,7 +664,8 @@ void appController::encFinStep(const QString &step) {
     // dst: the working output; finalPath: the name it gets once judged complete.
     const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
     const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
-    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr")}) {
+    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr"),
+                               QStringLiteral("soundPathStr")}) {
         const QString purge = job.value(key).toString();
         if (!purge.isEmpty() && QFileInfo::exists(purge)) {
             logStr(QStringLiteral("purgePathStr        : %1").arg(purge));

@@ -44,8 +44,7 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     QStringList args{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
                      QStringLiteral("-loglevel"), QStringLiteral("info")};
 
-    const bool hasAudio = isPresent(dico, QStringLiteral("a0_id"));
-    if (hasAudio && isPresent(dico, QStringLiteral("a0_force")) &&
+    if (isPresent(dico, QStringLiteral("a0_id")) && isPresent(dico, QStringLiteral("a0_force")) &&
         isPresent(dico, QStringLiteral("a0_codec"))) {
         args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
     }
@@ -55,8 +54,14 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     const bool quickTimeFamily =
         wrapper.startsWith(QStringLiteral("mov")) || wrapper.startsWith(QStringLiteral("avi"));
     const bool h264 = dico.value(QStringLiteral("v0_codec")).toString() == QStringLiteral("h264");
-    if (outInt != 0 &&
-        dico.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+    const bool hasAudio = isPresent(dico, QStringLiteral("a0_id"));
+    if (hasAudio && dico.value(QStringLiteral("videoFromSource")).toInt() != 0) {
+        // The picture comes from the source's own track afterwards (its edits kept): ffmpeg
+        // gives the sound alone, on the source's clock, which for a QuickTime movie is the
+        // movie's time.
+        args << QStringLiteral("-vn") << QStringLiteral("-copyts");
+    } else if (outInt != 0 &&
+               dico.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
         // 24 pictures a second in 2:3 pulldown, for an export: fieldmatch pairs each picture's
         // fields again and decimate drops the repeated picture of every five, giving the
         // 23.976 progressive pictures as filmed. They stay lossless (x264 at quantiser 0) for
@@ -71,12 +76,12 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
              << QStringLiteral("-vtag") << QStringLiteral("avc1");
     } else {
         args << QStringLiteral("-vcodec") << QStringLiteral("copy");
-    }
-    if (h264 && args.last() == QStringLiteral("copy")) {
-        if (!quickTimeFamily) {
-            args << QStringLiteral("-vbsf") << QStringLiteral("h264_mp4toannexb");
+        if (h264) {
+            if (!quickTimeFamily) {
+                args << QStringLiteral("-vbsf") << QStringLiteral("h264_mp4toannexb");
+            }
+            args << QStringLiteral("-vtag") << QStringLiteral("avc1");
         }
-        args << QStringLiteral("-vtag") << QStringLiteral("avc1");
     }
 
     if (hasAudio) {
@@ -87,10 +92,12 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
             channels = srcChannels;
             logStr(QStringLiteral("aChannels           : %1").arg(channels));
         }
-        args << QStringLiteral("-async") << QStringLiteral("-3000") << QStringLiteral("-acodec")
-             << QStringLiteral("pcm_s16le") << QStringLiteral("-ac") << QString::number(channels)
-             << QStringLiteral("-ar") << QStringLiteral("48000") << QStringLiteral("-atag")
-             << QStringLiteral("sowt");
+        // No "-async": FFmpeg 5.1 then moves a sound that starts after the picture onto the
+        // picture. Without it the sound keeps its place (an empty edit before it), and a sound
+        // that starts before the picture is cut by the trim to the first video frame.
+        args << QStringLiteral("-acodec") << QStringLiteral("pcm_s16le") << QStringLiteral("-ac")
+             << QString::number(channels) << QStringLiteral("-ar") << QStringLiteral("48000")
+             << QStringLiteral("-atag") << QStringLiteral("sowt");
     }
     // The output carries the recording date it is named after: the movie header's times (UTC)
     // and the QuickTime creation-date key (with its zone offset), which photo libraries and
@@ -134,13 +141,12 @@ QString encDefaultSettingsName(float aspectRatio) {
                                                  : QStringLiteral("1280x720p");
 }
 
-std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
-                                        float aspectRatio, const QString &settingsName,
-                                        encPostQtEncFailure *failure) {
-    logStr(QStringLiteral("encQt()             - deb"));
-    encPostQtEncFailure ignored = encPostQtEncFailure::none;
-    encPostQtEncFailure &why = failure != nullptr ? *failure : ignored;
-    why = encPostQtEncFailure::none;
+namespace {
+
+// Moves the working movie aside to its "_MASTER" sibling and checks the room a trakmill run
+// needs: the master's path, or nothing with the reason.
+std::optional<QString> encMoveAsideFor(const QString &workingPath, float needMB,
+                                       encPostQtEncFailure &why) {
     if (workingPath.isEmpty()) {
         why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
@@ -151,12 +157,7 @@ std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durati
         why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
-    const QString name =
-        settingsName.isEmpty() ? encDefaultSettingsName(aspectRatio) : settingsName;
-
-    // The need is the export's own rate: the working movie no longer exists once moved aside.
     const int32_t freeMB = espaceDiskDispo(QFileInfo(masterPath).absolutePath());
-    const float needMB = encDstPoidsEstimatif(durationSeconds, -1, 3);
     logStr(QStringLiteral("necessary|available ? %1 | %2")
                .arg(static_cast<double>(needMB), 0, 'f', 0)
                .arg(freeMB));
@@ -164,17 +165,53 @@ std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durati
         why = encPostQtEncFailure::notEnoughSpace;
         return std::nullopt;
     }
-    const QStringList args{toolsPathStr() + QStringLiteral("/trakmill"),
-                           QStringLiteral("-s"),
-                           resourcePathStr() + QStringLiteral("/presetQt/") + name,
-                           QStringLiteral("-i"),
-                           masterPath,
-                           QStringLiteral("-y"),
-                           QStringLiteral("-o"),
-                           workingPath};
+    return masterPath;
+}
+
+std::optional<QStringList> encTrakmillVector(const QString &workingPath, const QString &masterPath,
+                                             const QStringList &options) {
+    const QStringList args = QStringList{toolsPathStr() + QStringLiteral("/trakmill")} + options +
+                             QStringList{QStringLiteral("-i"), masterPath, QStringLiteral("-y"),
+                                         QStringLiteral("-o"), workingPath};
     prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("dstPathStr"), workingPath);
     prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("purgePathStr1"),
                        masterPath);
     logStr(QStringLiteral("encQt()             - fin"));
     return args;
+}
+
+} // namespace
+
+std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
+                                        float aspectRatio, const QString &settingsName,
+                                        encPostQtEncFailure *failure) {
+    logStr(QStringLiteral("encQt()             - deb"));
+    encPostQtEncFailure ignored = encPostQtEncFailure::none;
+    encPostQtEncFailure &why = failure != nullptr ? *failure : ignored;
+    why = encPostQtEncFailure::none;
+    const QString name =
+        settingsName.isEmpty() ? encDefaultSettingsName(aspectRatio) : settingsName;
+    // The need is the export's own rate: the working movie no longer exists once moved aside.
+    const std::optional<QString> masterPath =
+        encMoveAsideFor(workingPath, encDstPoidsEstimatif(durationSeconds, -1, 3), why);
+    if (!masterPath) {
+        return std::nullopt;
+    }
+    return encTrakmillVector(
+        workingPath, *masterPath,
+        {QStringLiteral("-s"), resourcePathStr() + QStringLiteral("/presetQt/") + name});
+}
+
+std::optional<QStringList> encPostQtSelfContained(const QString &workingPath, float durationSeconds,
+                                                  double sourceMB, encPostQtEncFailure *failure) {
+    logStr(QStringLiteral("encQt()             - deb (self-contained)"));
+    encPostQtEncFailure ignored = encPostQtEncFailure::none;
+    encPostQtEncFailure &why = failure != nullptr ? *failure : ignored;
+    why = encPostQtEncFailure::none;
+    const std::optional<QString> masterPath =
+        encMoveAsideFor(workingPath, encDstPoidsEstimatif(durationSeconds, sourceMB, 0), why);
+    if (!masterPath) {
+        return std::nullopt;
+    }
+    return encTrakmillVector(workingPath, *masterPath, {});
 }

@@ -20,7 +20,9 @@
 /// QuickTime muxer gives its codec: forcing 'avc1' or the H.264 filter on MPEG-2, Motion JPEG or
 /// ProRes makes ffmpeg refuse the run. Audio arguments only when "a0_id" is present; a decoder
 /// forced before the input when "a0_force" and "a0_codec" are; the source's channel count kept
-/// when "prefSurrond" is on and it has 3 or more channels, else stereo.
+/// when "prefSurrond" is on and it has 3 or more channels, else stereo. With "videoFromSource"
+/// (the picture taken from the source's own track afterwards) and a sound, ffmpeg gives the
+/// sound alone ("-vn"), on the source's clock ("-copyts").
 /// Nothing when the record has no "srcPathStr" or no "dstPathStr".
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico);
 
@@ -50,3 +52,13 @@ enum class encPostQtEncFailure { none, notEnoughSpace, cannotMoveAside };
 std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
                                         float aspectRatio, const QString &settingsName,
                                         encPostQtEncFailure *failure = nullptr);
+
+/// Prepares the copy of a working reference movie into a self-contained one, the rewrap of a
+/// source whose picture is its own track (its edit list kept): moves it aside to its
+/// "_MASTER" sibling and gives "<resources>/tools/trakmill -i MASTER -y -o WORKING", recorded as
+/// encPostQtEnc does. Nothing when the free space is known and smaller than the rewrap's
+/// estimate (encDstPoidsEstimatif of format 0 with the source's size), or when the movie can't
+/// be moved aside.
+std::optional<QStringList> encPostQtSelfContained(const QString &workingPath, float durationSeconds,
+                                                  double sourceMB,
+                                                  encPostQtEncFailure *failure = nullptr);

@@ -39,7 +39,7 @@ QStringList encJobFilesToDelete(const QVariantMap &job) {
         paths << dst << oldSrcPathStr2DstPathStr(dst);
     }
     for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
-                               QStringLiteral("workPathStr")}) {
+                               QStringLiteral("workPathStr"), QStringLiteral("soundPathStr")}) {
         const QString path = job.value(key).toString();
         if (!path.isEmpty() && path != final) {
             paths << path << path + QStringLiteral(".mov");

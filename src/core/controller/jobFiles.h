@@ -16,8 +16,8 @@ QString encReserveWorkingPath(const QString &folder);
 
 /// The job's working output and intermediate files as recorded in a job record
 /// ("processEncDico"): "dstPathStr" (the working output) and its "_MASTER" sibling,
-/// "postProcessPurge", "purgePathStr1" and "workPathStr" with their ".mov" companions. Never the
-/// final name ("finalPathStr").
+/// "postProcessPurge", "purgePathStr1", "workPathStr" and "soundPathStr" with their ".mov"
+/// companions. Never the final name ("finalPathStr").
 QStringList encJobFilesToDelete(const QVariantMap &job);
 
 /// Deletes the regular files among the paths.

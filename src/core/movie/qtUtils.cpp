@@ -12,9 +12,11 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -158,6 +160,90 @@ QtTrimPlan qtTrimPlan(const QList<QtTrackStart> &tracks) {
     plan.cutEnd = first->start;
     plan.cutScale = first->timeScale;
     return plan;
+}
+
+QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks) {
+    bool edited = false;
+    for (const QtTrackEdits &track : tracks) {
+        if (!qtIsVideoMediaType(track.mediaType) || track.mediaEditRates.isEmpty()) {
+            continue;
+        }
+        const double rate = track.mediaEditRates.first();
+        for (const double other : track.mediaEditRates) {
+            if (other != rate) {
+                return QtPictureRoute::FfmpegCopy;
+            }
+        }
+        edited = edited || track.mediaEditRates.size() > 1 || track.holeInside || rate != 1.0;
+    }
+    return edited ? QtPictureRoute::SourceTrack : QtPictureRoute::FfmpegCopy;
+}
+
+std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path) {
+    toolbox::MovieStatus status;
+    const std::unique_ptr<toolbox::Movie> movie = toolbox::Movie::open(nativePath(path), &status);
+    if (!movie || !movie->isSelfContainedQuickTime()) {
+        return std::nullopt;
+    }
+    QList<QtTrackEdits> tracks;
+    for (std::size_t i = 0; i < movie->trackCount(); ++i) {
+        const toolbox::MovieTrack &track = movie->track(i);
+        QtTrackEdits edits{mediaTypeText(track.mediaType())};
+        bool emptyAfterMedia = false;
+        for (const toolbox::EditSegment &edit : track.edits()) {
+            if (edit.mediaStart < 0) {
+                emptyAfterMedia = !edits.mediaEditRates.isEmpty();
+                continue;
+            }
+            edits.holeInside = edits.holeInside || emptyAfterMedia;
+            edits.mediaEditRates.append(edit.rate);
+        }
+        tracks.append(edits);
+    }
+    return tracks;
+}
+
+bool qtMovieWithSourcePicture(const QString &sourcePath, const QString &soundPath,
+                              const QString &dstPath) {
+    toolbox::MovieStatus status;
+    // The conversion's movie gives the header: its dates and metadata are the output's.
+    std::unique_ptr<toolbox::Movie> movie = toolbox::Movie::open(nativePath(soundPath), &status);
+    std::unique_ptr<toolbox::Movie> sound = toolbox::Movie::open(nativePath(soundPath), &status);
+    std::unique_ptr<toolbox::Movie> picture = toolbox::Movie::open(nativePath(sourcePath), &status);
+    if (!movie || !sound || !picture) {
+        logStatusFailure(QStringLiteral("source picture      :-("), status);
+        return false;
+    }
+    const auto keepOnly = [](toolbox::Movie &m, bool video) {
+        for (std::size_t i = m.trackCount(); i-- > 0;) {
+            const QString type = mediaTypeText(m.track(i).mediaType());
+            if (video ? !qtIsVideoMediaType(type) : type != QLatin1String("soun")) {
+                m.removeTrack(i);
+            }
+        }
+    };
+    while (movie->trackCount() > 0) {
+        movie->removeTrack(movie->trackCount() - 1);
+    }
+    // Movie time in a multiple of the source's own unit, so its edits stay exact, and of at
+    // least a millisecond's fineness for the sound's place.
+    const int32_t unit = std::max(picture->timeScale(), 1);
+    movie->setTimeScale(unit * ((1000 + unit - 1) / unit));
+    keepOnly(*picture, true);
+    keepOnly(*sound, false);
+    if (picture->trackCount() == 0) {
+        logStr(QStringLiteral("source picture      :-( no video track in '%1'").arg(sourcePath));
+        return false;
+    }
+    status = movie->addTracks(*picture);
+    if (status.ok()) {
+        status = movie->addTracks(*sound);
+    }
+    if (status.ok()) {
+        status = movie->writeReference(nativePath(dstPath), {}, toolbox::WriteSync::Deferred);
+    }
+    logStatusFailure(QStringLiteral("source picture      :-("), status);
+    return status.ok();
 }
 
 QList<QtTrackStart> qtTrackStarts(const QTMovie &movie) {

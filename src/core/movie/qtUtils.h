@@ -59,6 +59,38 @@ QtTrimPlan qtTrimPlan(const QList<QtTrackStart> &tracks);
 /// The tracks of a movie with their starts, in track order.
 QList<QtTrackStart> qtTrackStarts(const QTMovie &movie);
 
+/// One track's edit list as the choice of a picture's route sees it: the rate of each edit that
+/// plays media, in order (empty edits left out), and whether an empty edit lies between two
+/// that play media.
+struct QtTrackEdits {
+    QString mediaType;
+    QList<double> mediaEditRates{};
+    bool holeInside = false;
+};
+
+/// How a conversion carries a source's picture into its output.
+enum class QtPictureRoute {
+    FfmpegCopy,  ///< ffmpeg's stream copy: it presents what the source presents
+    SourceTrack, ///< the source's own video track with its edit list, the sound from ffmpeg
+};
+
+/// The route of a source's picture. ffmpeg's stream copy writes at most one edit: a video track
+/// with several edits (or a hole, or a rate other than 1) would come out with each later
+/// edit's pre-roll, the frames from the key frame before it, presented (some twice), and its
+/// rate lost. Such a source takes its own track, unless its edits play at different rates,
+/// which no track of a written movie can (sample timing has one rate).
+QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks);
+
+/// The tracks' edits of a self-contained QuickTime movie; nothing for another file.
+std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path);
+
+/// Writes a reference movie at dstPath (no sample copied; WriteSync::Deferred, a working file)
+/// of the video tracks of sourcePath, their edit lists kept, and the sound tracks of soundPath,
+/// each at its own movie times, with soundPath's dates and metadata (the conversion's). True
+/// when written.
+bool qtMovieWithSourcePicture(const QString &sourcePath, const QString &soundPath,
+                              const QString &dstPath);
+
 /// Removes what lies before the first video frame from the movie at srcPath (a leading "~" is
 /// expanded). Mode 0 writes the cut movie as a reference movie beside the source (its path with
 /// ".mov" appended) and answers whether that file exists. Mode -1 puts the cut movie in place of
