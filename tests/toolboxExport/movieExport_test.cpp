@@ -461,6 +461,7 @@ TEST_F(MovieExport, DateAfter2040KeepsItsCentury) {
         EXPECT_EQ(headerTime(work / "out.mov", type), std::make_pair(1, std::uint64_t{5224421860}))
             << type;
     EXPECT_EQ(countFrames(work / "out.mov", "v:0"), 25);
+}
 
 // Settings of a whole 24 (or 30, 60) for a movie at the NTSC rate keep the movie's rate: at 24
 // one picture in a thousand would be repeated and the movie a thousandth shorter than its sound.
