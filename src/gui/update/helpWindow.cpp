@@ -12,21 +12,46 @@
 #include <QLabel>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+helpMovieVerdict helpMovieVerdictOf(const QList<QMediaFormat::VideoCodec> &decodedVideoCodecs) {
+    if (!decodedVideoCodecs.contains(QMediaFormat::VideoCodec::H264)) {
+        return helpMovieVerdict::NoVideoDecoder;
+    }
+    return helpMovieVerdict::Playable;
+}
+
+helpMovieVerdict helpMovieVerdictOfBackEnd() {
+    QMediaFormat any;
+    return helpMovieVerdictOf(any.supportedVideoCodecs(QMediaFormat::Decode));
+}
+
 helpWindow::helpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), view_(new QVideoWidget(this)), caption_(new QLabel(this)),
-      player_(new QMediaPlayer(this)), audio_(new QAudioOutput(this)) {
+    : QWidget(parent, Qt::Window), pages_(new QStackedWidget(this)), notice_(new QLabel(this)),
+      caption_(new QLabel(this)) {
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setWordWrap(true);
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setMargin(24);
+    pages_->addWidget(notice_);
+    pages_->setMinimumSize(640, 360);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(caption_);
+}
+
+void helpWindow::makePlayer() {
+    view_ = new QVideoWidget(pages_);
+    pages_->addWidget(view_);
+    player_ = new QMediaPlayer(this);
+    audio_ = new QAudioOutput(this);
     player_->setAudioOutput(audio_);
     player_->setVideoOutput(view_);
     player_->setLoops(1);
-    view_->setMinimumSize(640, 360);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view_, 1);
-    layout->addWidget(caption_);
     // The tracks are known once the movie is loaded.
     QObject::connect(player_, &QMediaPlayer::tracksChanged, this, [this] { chooseSubtitle(); });
     // Some back ends take the choice only once the movie is loaded.
@@ -36,38 +61,69 @@ helpWindow::helpWindow(QWidget *parent)
                 chooseSubtitle();
             }
         });
+    // A movie the back end fails on (a plugin missing for a stream) is said, not left black.
+    QObject::connect(player_, &QMediaPlayer::errorOccurred, this,
+                     [this](QMediaPlayer::Error error, const QString &text) {
+                         if (error == QMediaPlayer::NoError) {
+                             return;
+                         }
+                         logStr(QStringLiteral("help movie          : %1").arg(text));
+                         player_->stop();
+                         showNotice(localizedStr(QStringLiteral("helpMovieUnplayable")));
+                     });
+}
+
+void helpWindow::showNotice(const QString &text) {
+    notice_->setText(text);
+    pages_->setCurrentWidget(notice_);
 }
 
 void helpWindow::iba_menuHelp() {
     logStr(QStringLiteral("help"));
-    if (!player_->source().isEmpty()) {
+    if (player_ != nullptr && !player_->source().isEmpty()) {
         audio_->setVolume(0);
         player_->stop();
     }
     if (isVisible()) {
-        player_->setSource(QUrl());
+        if (player_ != nullptr) {
+            player_->setSource(QUrl());
+        }
         hide();
         return;
     }
-    audio_->setVolume(1.0F);
     const QString moviePath = resourceFilePathStr(QStringLiteral("help.m4v"));
     if (!QFileInfo(moviePath).isFile()) {
         logStr(QStringLiteral("moviePathStr        : qt loading failure"));
         return;
     }
     logStr(QStringLiteral("moviePathStr        : %1").arg(moviePath));
-    player_->setSource(QUrl::fromLocalFile(moviePath));
-    logStr(QStringLiteral("loading…"));
-    chooseSubtitle();
     const QString caption =
         QStringLiteral("%1 : %2").arg(infoPlistStr(QStringLiteral("CFBundleExecutable")),
                                       localizedStr(QStringLiteral("menuHelp")));
     caption_->setText(caption);
     setWindowTitle(caption);
+    const helpMovieVerdict verdict =
+        player_ != nullptr ? helpMovieVerdict::Playable : helpMovieVerdictOfBackEnd();
+    if (verdict != helpMovieVerdict::Playable) {
+        logStr(QStringLiteral("help movie          : no H.264 decoder in the media back end"));
+        showNotice(localizedStr(QStringLiteral("helpMovieUnplayable")));
+    } else {
+        if (player_ == nullptr) {
+            makePlayer();
+        }
+        notice_->clear();
+        pages_->setCurrentWidget(view_);
+        audio_->setVolume(1.0F);
+        player_->setSource(QUrl::fromLocalFile(moviePath));
+        logStr(QStringLiteral("loading…"));
+        chooseSubtitle();
+    }
     show();
     raise();
     activateWindow();
-    player_->play();
+    if (verdict == helpMovieVerdict::Playable) {
+        player_->play();
+    }
 }
 
 void helpWindow::chooseSubtitle() {
@@ -77,11 +133,15 @@ void helpWindow::chooseSubtitle() {
 }
 
 int helpWindow::activeSubtitleTrack() const {
-    return player_->activeSubtitleTrack();
+    return player_ != nullptr ? player_->activeSubtitleTrack() : -1;
 }
 
 QString helpWindow::caption() const {
     return caption_->text();
+}
+
+QString helpWindow::notice() const {
+    return pages_->currentWidget() == notice_ ? notice_->text() : QString();
 }
 
 void helpWindow::closeEvent(QCloseEvent *event) {
