@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb optipng
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
+  dpkg-dev devscripts debhelper
   clang-14 libclang-rt-14-dev
 )
 
