@@ -6,23 +6,23 @@
 # recommended. Each program's debug symbols go to the fluxaro-dbgsym package
 # (/usr/lib/debug/.build-id/, found by build id and by the programs' debug link).
 
-# Debian's documentation files: the machine-readable copyright and the changelog (gzipped, as
-# a native package has it), installed with every install.
+# Debian's documentation files: the machine-readable copyright and the changelog of debian/
+# (gzipped, as a native package has it), installed with every install, and the lintian
+# override.
 set(FLUXARO_DOC_DIR ${CMAKE_BINARY_DIR}/share/doc/fluxaro)
 file(MAKE_DIRECTORY ${FLUXARO_DOC_DIR})
 add_custom_command(
   OUTPUT ${FLUXARO_DOC_DIR}/changelog.gz
-  COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+  COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/debian/changelog
           ${FLUXARO_DOC_DIR}/changelog.gz
-  DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/debian/changelog
   COMMENT "Compressing the changelog"
   VERBATIM)
-configure_file(${CMAKE_SOURCE_DIR}/resources/debian/copyright ${FLUXARO_DOC_DIR}/copyright
-  @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/debian/copyright ${FLUXARO_DOC_DIR}/copyright COPYONLY)
 add_custom_target(fluxaro_docs ALL DEPENDS ${FLUXARO_DOC_DIR}/changelog.gz)
 install(FILES ${FLUXARO_DOC_DIR}/copyright ${FLUXARO_DOC_DIR}/changelog.gz
   DESTINATION share/doc/fluxaro)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/lintian-overrides
+install(FILES ${CMAKE_SOURCE_DIR}/debian/fluxaro.lintian-overrides
   DESTINATION share/lintian/overrides RENAME fluxaro)
 
 set(CPACK_GENERATOR DEB)
