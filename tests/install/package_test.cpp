@@ -7,6 +7,7 @@
 #include "installRun.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -64,6 +65,16 @@ TEST(package, buildsHardenedWithDebugSymbolsAndRunsUnpacked) {
     for (const char *wanted : {"gstreamer1.0-plugins-good", "gstreamer1.0-libav"}) {
         EXPECT_TRUE(recommends.contains(QLatin1String(wanted))) << wanted << "\n" << show(fields);
     }
+    // The source package (debian/control) declares the same.
+    QFile sourceControl(QStringLiteral(FLUXARO_SOURCE_DIR "/debian/control"));
+    ASSERT_TRUE(sourceControl.open(QIODevice::ReadOnly));
+    const QString sourceText = QString::fromUtf8(sourceControl.readAll());
+    const QString sourceRecommends = sourceText.section(QStringLiteral("\nRecommends:"), 1)
+                                         .section(QRegularExpression(QStringLiteral("\n\\S")), 0, 0)
+                                         .simplified();
+    // One entry a line there, each with its comma.
+    EXPECT_EQ(sourceRecommends, recommends + QLatin1Char(','));
+    EXPECT_TRUE(sourceText.contains(QStringLiteral("\nHomepage: " FLUXARO_WEB_SITE_URL "\n")));
     const commandResult dbgFields = runCommand(QStringLiteral("dpkg-deb"), {"-f", ddeb});
     EXPECT_EQ(fieldOf(QLatin1Char('\n') + dbgFields.out, QStringLiteral("Package")),
               QStringLiteral("fluxaro-dbgsym"));
