@@ -1,26 +1,28 @@
-# The Debian package, made by CPack's DEB generator from the install rules and the built tree
-# (scripts/package.sh). CPack reuses the build that the tests run on instead of building the
-# project a second time as a debian/ directory with debhelper would; dpkg-shlibdeps still
-# computes the library dependencies (Qt 6, FFmpeg's libraries and whatever else the programs
-# link), and the ffmpeg program is named by hand since the programs only run it.
+# The Debian package, made by CPack's DEB generator from the install rules of a release build
+# directory of its own (scripts/build-package.sh: Debian's hardening flags, the self-update
+# compiled out). dpkg-shlibdeps computes the library dependencies (Qt 6, FFmpeg's libraries and
+# whatever else the programs link); the ffmpeg program is named by hand since the programs only
+# run it, and the GStreamer plugins that play the help movie (H.264 and AAC in MPEG-4) are
+# recommended. Each program's debug symbols go to the fluxaro-dbgsym package
+# (/usr/lib/debug/.build-id/, found by build id and by the programs' debug link).
 
-# Debian's documentation files: the machine-readable copyright and the changelog (gzipped, as
-# a native package has it), installed with every install.
+# Debian's documentation files: the machine-readable copyright and the changelog of debian/
+# (gzipped, as a native package has it), installed with every install, and the lintian
+# override.
 set(FLUXARO_DOC_DIR ${CMAKE_BINARY_DIR}/share/doc/fluxaro)
 file(MAKE_DIRECTORY ${FLUXARO_DOC_DIR})
 add_custom_command(
   OUTPUT ${FLUXARO_DOC_DIR}/changelog.gz
-  COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+  COMMAND sh -c "gzip -9n < \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/debian/changelog
           ${FLUXARO_DOC_DIR}/changelog.gz
-  DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/debian/changelog
   COMMENT "Compressing the changelog"
   VERBATIM)
-configure_file(${CMAKE_SOURCE_DIR}/resources/debian/copyright ${FLUXARO_DOC_DIR}/copyright
-  COPYONLY)
+configure_file(${CMAKE_SOURCE_DIR}/debian/copyright ${FLUXARO_DOC_DIR}/copyright COPYONLY)
 add_custom_target(fluxaro_docs ALL DEPENDS ${FLUXARO_DOC_DIR}/changelog.gz)
 install(FILES ${FLUXARO_DOC_DIR}/copyright ${FLUXARO_DOC_DIR}/changelog.gz
   DESTINATION share/doc/fluxaro)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/lintian-overrides
+install(FILES ${CMAKE_SOURCE_DIR}/debian/fluxaro.lintian-overrides
   DESTINATION share/lintian/overrides RENAME fluxaro)
 
 set(CPACK_GENERATOR DEB)
@@ -42,12 +44,14 @@ The package holds the desktop application with its batch mode (fluxaro
 reference, self-contained or exported movies, and clipdater, which prints
 the recording dates of an AVCHD card's clips.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# Stripped by the debug-symbols split (objcopy --only-keep-debug, then --strip-unneeded).
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.fluxaro.org/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${FLUXARO_WEB_SITE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-good, gstreamer1.0-libav, xdg-utils")
 include(CPack)

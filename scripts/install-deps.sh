@@ -16,6 +16,7 @@ packages=(
   attr xvfb openbox xdotool x11-utils optipng
   qt6-translations-l10n
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
+  dpkg-dev devscripts debhelper
   clang-14 libclang-rt-14-dev
 )
 

@@ -76,6 +76,10 @@
         <translation>Help</translation>
     </message>
     <message>
+        <source>helpMovieUnplayable</source>
+        <translation>The help movie cannot be played: the media back end lacks the GStreamer plugins that decode it (the packages gstreamer1.0-plugins-good and gstreamer1.0-libav).</translation>
+    </message>
+    <message>
         <source>menuBugreport</source>
         <translation>Report a problem</translation>
     </message>

@@ -76,6 +76,10 @@
         <translation>Aide</translation>
     </message>
     <message>
+        <source>helpMovieUnplayable</source>
+        <translation>Le film d'aide ne peut pas être lu : il manque au système les modules GStreamer qui le décodent (les paquets gstreamer1.0-plugins-good et gstreamer1.0-libav).</translation>
+    </message>
+    <message>
         <source>menuBugreport</source>
         <translation>Signaler un problème</translation>
     </message>

@@ -1,11 +1,11 @@
 // fluxaro: opens the main window; `fluxaro PATH...` opens it with those sources, or hands them
 // to the window that is already open and exits 0 (without sources that window comes to the
-// front). With --facts it prints the machine facts and
-// where the logs, the settings and the temporary folder are, and quits. With --batch it converts
-// the sources given on the command line (the headless front). --check-update [--install] looks
-// for a newer version (and installs it). --debug, or FLUXARO_DEBUG=1 in the environment, turns
-// the debug lines of the log on from the start. --help and --version print their text and exit
-// before anything is started.
+// front); without a display it says to use --batch and exits 1. With --facts it prints the
+// machine facts and where the logs, the settings and the temporary folder are, and quits. With
+// --batch it converts the sources given on the command line (the headless front).
+// --check-update [--install] looks for a newer version (and installs it). --debug, or
+// FLUXARO_DEBUG=1 in the environment, turns the debug lines of the log on from the start. --help
+// and --version print their text and exit before anything is started.
 #include "checkUpdate.h"
 #include "controller/startup.h"
 #include "guiFront.h"
@@ -23,19 +23,36 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 namespace {
 
+// How this copy gets a newer version.
+QString appUpdatesStr() {
+    switch (appCopyStateOf()) {
+    case appCopyState::Replaceable:
+        return QStringLiteral("replaces itself");
+    case appCopyState::PackageManaged:
+        return QStringLiteral("from the package manager");
+    case appCopyState::NotWritable:
+        return QStringLiteral("not here (the folder is not writable)");
+    case appCopyState::UpdatesDisabled:
+        return QStringLiteral("from the package manager (self-update left out of this build)");
+    }
+    return {};
+}
+
 void printFacts() {
-    const QString facts =
-        QStringLiteral("logs                : %1\n"
-                       "settings            : %2\n"
-                       "temporary folder    : %3\n"
-                       "resources           : %4\n")
-            .arg(logFolderPathStr(), prefFilePathStr(), getTMPFOLDER(), resourcePathStr());
+    const QString facts = QStringLiteral("logs                : %1\n"
+                                         "settings            : %2\n"
+                                         "temporary folder    : %3\n"
+                                         "resources           : %4\n"
+                                         "application updates : %5\n")
+                              .arg(logFolderPathStr(), prefFilePathStr(), getTMPFOLDER(),
+                                   resourcePathStr(), appUpdatesStr());
     std::fputs(facts.toUtf8().constData(), stdout);
     std::fflush(stdout);
 }
@@ -98,6 +115,19 @@ QStringList windowSources(const QStringList &arguments) {
     return paths;
 }
 
+// Whether the window has a display to open on: an X11 or Wayland session, or a Qt platform
+// named in the environment or on the command line (offscreen, vnc...). Without one Qt would
+// abort the program with its own message.
+bool displayAvailable(int argc, char *argv[]) {
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char *value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return argvHasOption(argc, argv, "-platform", "");
+}
+
 QString usageStr() {
     return QStringLiteral(
         "usage: fluxaro [--debug] [FILE...]\n"
@@ -144,6 +174,10 @@ int main(int argc, char *argv[]) {
     const bool checkUpdate = argvHasOption(argc, argv, "--check-update", "");
     const bool window = !facts && !batch && !checkUpdate && !textOnly;
     // The terminal modes need no display; the window does.
+    if (window && !displayAvailable(argc, argv)) {
+        std::fputs("fluxaro: no display: use fluxaro --batch\n", stderr);
+        return 1;
+    }
     std::unique_ptr<QCoreApplication> app;
     if (window) {
         app = std::make_unique<QApplication>(argc, argv);

@@ -1,6 +1,6 @@
 // The update sheet (the offer in words, release notes, stop during a download) and the help
-// window (toggle, subtitle of the language, placed on its screen), offscreen, against a local
-// HTTP server.
+// window (toggle, subtitle of the language, placed on its screen, what it says when the media
+// back end cannot play the movie), offscreen, against a local HTTP server.
 #include "frontApi/alerts.h"
 #include "helpMenu.h"
 #include "helpWindow.h"
@@ -14,13 +14,17 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -148,7 +152,8 @@ TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
         help.iba_menuHelp();
         EXPECT_TRUE(help.isVisible());
         EXPECT_TRUE(help.caption().endsWith(localizedStr(QStringLiteral("menuHelp"))));
-        if (!spinUntil([&] { return help.player()->subtitleTracks().size() >= 2; }, 5000)) {
+        if (help.player() == nullptr ||
+            !spinUntil([&] { return help.player()->subtitleTracks().size() >= 2; }, 5000)) {
             help.iba_menuHelp();
             GTEST_SKIP() << "the media back end reports no subtitle tracks here";
         }
@@ -160,6 +165,70 @@ TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
         EXPECT_NE(help.player()->playbackState(), QMediaPlayer::PlayingState);
     }
     loadTranslations(QStringLiteral("en"));
+}
+
+// The help movie's pictures are H.264: playable only when the back end decodes it.
+TEST(HelpWindow, MovieVerdictFromTheBackEndsDecoders) {
+    using codec = QMediaFormat::VideoCodec;
+    EXPECT_EQ(helpMovieVerdictOf({}), helpMovieVerdict::NoVideoDecoder);
+    EXPECT_EQ(helpMovieVerdictOf({codec::VP9, codec::H265, codec::MPEG4}),
+              helpMovieVerdict::NoVideoDecoder);
+    EXPECT_EQ(helpMovieVerdictOf({codec::VP9, codec::H264}), helpMovieVerdict::Playable);
+}
+
+// Without GStreamer's plugins the Help command crashed the program, and without an H.264
+// decoder the window stayed black: the window now says it cannot play the movie. With every
+// plugin the movie's pictures reach the window. Each case runs the probe in a process of its own
+// with GStreamer's plugin folders and registry in its environment.
+TEST(HelpWindow, SaysItCannotPlayWithoutTheMediaPlugins) {
+    QTemporaryDir dir;
+    const QString none = dir.path() + QStringLiteral("/none");
+    const QString noLibav = dir.path() + QStringLiteral("/nolibav");
+    ASSERT_TRUE(QDir().mkpath(none) && QDir().mkpath(noLibav));
+    int linked = 0;
+    for (const QFileInfo &plugin :
+         QDir(QStringLiteral(FLUXARO_GST_PLUGIN_DIR)).entryInfoList({QStringLiteral("*.so")})) {
+        if (plugin.fileName() != QLatin1String("libgstlibav.so")) {
+            linked += QFile::link(plugin.filePath(), noLibav + QLatin1Char('/') + plugin.fileName())
+                          ? 1
+                          : 0;
+        }
+    }
+    ASSERT_GT(linked, 10) << "GStreamer's plugins are missing (gstreamer1.0-plugins-good)";
+    loadTranslations(QStringLiteral("en"));
+    const QString notice =
+        QStringLiteral("notice: ") + localizedStr(QStringLiteral("helpMovieUnplayable"));
+    struct probeCase {
+        const char *name;
+        QString plugins; // empty: the system's
+        bool playable;
+    };
+    for (const probeCase &c :
+         {probeCase{"no plugin", none, false}, probeCase{"no H.264 decoder", noLibav, false},
+          probeCase{"every plugin", QString(), true}}) {
+        SCOPED_TRACE(c.name);
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), QStringLiteral(FLUXARO_RESOURCE_DIR));
+        if (!c.plugins.isEmpty()) {
+            env.insert(QStringLiteral("GST_PLUGIN_SYSTEM_PATH_1_0"), c.plugins);
+            env.insert(QStringLiteral("GST_PLUGIN_PATH_1_0"), none);
+            env.insert(QStringLiteral("GST_REGISTRY_1_0"),
+                       dir.path() + QStringLiteral("/%1.bin").arg(QLatin1String(c.name)));
+        }
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral(FLUXARO_HELP_PROBE), QStringList());
+        ASSERT_TRUE(probe.waitForFinished(90000));
+        const QString out = QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
+        const QString err = QString::fromUtf8(probe.readAllStandardError()).right(2000);
+        ASSERT_EQ(probe.exitStatus(), QProcess::NormalExit) << err.toStdString();
+        EXPECT_EQ(probe.exitCode(), 0) << err.toStdString();
+        if (c.playable) {
+            EXPECT_TRUE(out.startsWith(QStringLiteral("frame: "))) << out.toStdString();
+        } else {
+            EXPECT_EQ(out, notice) << err.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -35,9 +35,11 @@ QString executableName() {
     return name.isEmpty() ? QStringLiteral("fluxaro") : name;
 }
 
+#ifndef FLUXARO_NO_APP_UPDATE
 bool writable(const QString &path) {
     return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
+#endif
 
 bool removeAny(const QString &path) {
     const QFileInfo info(path);

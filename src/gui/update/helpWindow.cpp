@@ -14,23 +14,48 @@
 #include <QMediaMetaData>
 #include <QMediaPlayer>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
 #include <algorithm>
 
+helpMovieVerdict helpMovieVerdictOf(const QList<QMediaFormat::VideoCodec> &decodedVideoCodecs) {
+    if (!decodedVideoCodecs.contains(QMediaFormat::VideoCodec::H264)) {
+        return helpMovieVerdict::NoVideoDecoder;
+    }
+    return helpMovieVerdict::Playable;
+}
+
+helpMovieVerdict helpMovieVerdictOfBackEnd() {
+    QMediaFormat any;
+    return helpMovieVerdictOf(any.supportedVideoCodecs(QMediaFormat::Decode));
+}
+
 helpWindow::helpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), view_(new QVideoWidget(this)), caption_(new QLabel(this)),
-      player_(new QMediaPlayer(this)), audio_(new QAudioOutput(this)) {
+    : QWidget(parent, Qt::Window), pages_(new QStackedWidget(this)), notice_(new QLabel(this)),
+      caption_(new QLabel(this)) {
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setWordWrap(true);
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setMargin(24);
+    pages_->addWidget(notice_);
+    pages_->setMinimumSize(640, 360);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(caption_);
+}
+
+void helpWindow::makePlayer() {
+    view_ = new QVideoWidget(pages_);
+    pages_->addWidget(view_);
+    player_ = new QMediaPlayer(this);
+    audio_ = new QAudioOutput(this);
     player_->setAudioOutput(audio_);
     player_->setVideoOutput(view_);
     player_->setLoops(1);
-    view_->setMinimumSize(640, 360);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view_, 1);
-    layout->addWidget(caption_);
     // The tracks are known once the movie is loaded.
     QObject::connect(player_, &QMediaPlayer::tracksChanged, this, [this] { chooseSubtitle(); });
     // Some back ends take the choice only once the movie is loaded.
@@ -40,20 +65,36 @@ helpWindow::helpWindow(QWidget *parent)
                 chooseSubtitle();
             }
         });
+    // A movie the back end fails on (a plugin missing for a stream) is said, not left black.
+    QObject::connect(player_, &QMediaPlayer::errorOccurred, this,
+                     [this](QMediaPlayer::Error error, const QString &text) {
+                         if (error == QMediaPlayer::NoError) {
+                             return;
+                         }
+                         logStr(QStringLiteral("help movie          : %1").arg(text));
+                         player_->stop();
+                         showNotice(localizedStr(QStringLiteral("helpMovieUnplayable")));
+                     });
+}
+
+void helpWindow::showNotice(const QString &text) {
+    notice_->setText(text);
+    pages_->setCurrentWidget(notice_);
 }
 
 void helpWindow::iba_menuHelp() {
     logStr(QStringLiteral("help"));
-    if (!player_->source().isEmpty()) {
+    if (player_ != nullptr && !player_->source().isEmpty()) {
         audio_->setVolume(0);
         player_->stop();
     }
     if (isVisible()) {
-        player_->setSource(QUrl());
+        if (player_ != nullptr) {
+            player_->setSource(QUrl());
+        }
         hide();
         return;
     }
-    audio_->setVolume(1.0F);
     // The movie whose slides are in the user's language, else the English one.
     QString moviePath = resourceFilePathStr(
         QStringLiteral("help_%1.m4v").arg(localizedStr(QStringLiteral("D_Langue"))));
@@ -65,19 +106,34 @@ void helpWindow::iba_menuHelp() {
         return;
     }
     logStr(QStringLiteral("moviePathStr        : %1").arg(moviePath));
-    player_->setSource(QUrl::fromLocalFile(moviePath));
-    logStr(QStringLiteral("loading…"));
-    chooseSubtitle();
     const QString caption =
         QStringLiteral("%1 : %2").arg(infoPlistStr(QStringLiteral("CFBundleExecutable")),
                                       localizedStr(QStringLiteral("menuHelp")));
     caption_->setText(caption);
     setWindowTitle(caption);
     placeOnScreen();
+    const helpMovieVerdict verdict =
+        player_ != nullptr ? helpMovieVerdict::Playable : helpMovieVerdictOfBackEnd();
+    if (verdict != helpMovieVerdict::Playable) {
+        logStr(QStringLiteral("help movie          : no H.264 decoder in the media back end"));
+        showNotice(localizedStr(QStringLiteral("helpMovieUnplayable")));
+    } else {
+        if (player_ == nullptr) {
+            makePlayer();
+        }
+        notice_->clear();
+        pages_->setCurrentWidget(view_);
+        audio_->setVolume(1.0F);
+        player_->setSource(QUrl::fromLocalFile(moviePath));
+        logStr(QStringLiteral("loading…"));
+        chooseSubtitle();
+    }
     show();
     raise();
     activateWindow();
-    player_->play();
+    if (verdict == helpMovieVerdict::Playable) {
+        player_->play();
+    }
 }
 
 void helpWindow::placeOnScreen() {
@@ -94,7 +150,7 @@ void helpWindow::placeOnScreen() {
     const QSize frame = QSize(2 * 4, 32 + 4);
     const QSize largest = area.size() - frame;
     setMaximumSize(largest);
-    view_->setMinimumSize(QSize(640, 360).boundedTo(largest - QSize(0, 40)));
+    pages_->setMinimumSize(QSize(640, 360).boundedTo(largest - QSize(0, 40)));
     resize(sizeHint().expandedTo(QSize(800, 490)).boundedTo(largest));
     QPoint centre = over != nullptr ? over->frameGeometry().center() : area.center();
     QRect placed(QPoint(), size() + frame);
@@ -113,11 +169,15 @@ void helpWindow::chooseSubtitle() {
 }
 
 int helpWindow::activeSubtitleTrack() const {
-    return player_->activeSubtitleTrack();
+    return player_ != nullptr ? player_->activeSubtitleTrack() : -1;
 }
 
 QString helpWindow::caption() const {
     return caption_->text();
+}
+
+QString helpWindow::notice() const {
+    return pages_->currentWidget() == notice_ ? notice_->text() : QString();
 }
 
 void helpWindow::closeEvent(QCloseEvent *event) {
