@@ -13,6 +13,7 @@ packages=(
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb optipng
+  libbluray-bin
   dbus-daemon desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
   clang-14 libclang-rt-14-dev
 )
