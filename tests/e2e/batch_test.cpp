@@ -915,7 +915,7 @@ TEST(batch, shotsStayApartNextToAJoinedRecording) {
                                                 "00006.MTS)")
                                      .arg(stream)))
         << show(run);
-    EXPECT_EQ(run.out.count(QStringLiteral("joined:")), 1) << show(run);
+    EXPECT_EQ(run.out.count(QStringLiteral("joined:   ")), 1) << show(run);
     EXPECT_FALSE(run.out.contains(QStringLiteral("apart:"))) << show(run);
     for (const int clip : {1, 2, 3}) {
         EXPECT_NEAR(probeDuration(box.events() + QLatin1Char('/') + cardClipName(clip)), 3.0, 0.1)

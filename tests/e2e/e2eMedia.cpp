@@ -306,15 +306,16 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
         return QString();
     }
     // Pieces of about the same length: piece i begins at the key frame i * keys / pieces, or
-    // (midGroup) at the picture half-way to the next key frame; with repeatedGroup its file also
-    // holds the group of pictures before that key frame, which its IN time skips.
+    // (midGroup) at the picture half-way from the key frame before; with repeatedGroup its file
+    // also holds the group of pictures before that key frame, which its IN time skips.
     QList<qsizetype> starts; // the first picture each piece presents
     QList<qsizetype> fileStarts;
     for (int i = 0; i < pieces; ++i) {
         const qsizetype index = i * keys.size() / pieces;
         const qsizetype k = keys[index];
-        const qsizetype next = index + 1 < keys.size() ? keys[index + 1] : all.size();
-        const qsizetype first = i > 0 && seams == seamKind::midGroup ? (k + next) / 2 : k;
+        // Half-way into the group before the key frame, so that the piece still holds one.
+        const qsizetype first =
+            i > 0 && seams == seamKind::midGroup ? (keys[index - 1] + k) / 2 : k;
         starts << first;
         fileStarts << (i > 0 && seams == seamKind::repeatedGroup ? keys[index - 1] : first);
     }
