@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -1011,4 +1012,67 @@ TEST(batch, spannedRecordingWithAnInTimeOutsideItsFileStaysApart) {
     EXPECT_TRUE(run.out.contains(QStringLiteral(
         "00002.MTS cannot be joined: its IN time 60.000 s lies outside its file's pictures")))
         << show(run);
+}
+
+namespace {
+
+// Runs a program to its end; its standard output (error merged when `merged`), "" on failure.
+QString output(const QString &program, const QStringList &args, bool merged = false) {
+    QProcess process;
+    if (merged) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    process.start(program, args);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
+        return QString();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace
+
+// The sample card of the main job: its playlist reads as cameras write it (libbluray: one title
+// of 5 chapters, one per shot, and 7 clips; clipdater: the 5 shots' dates), and it converts into
+// a movie per shot and one for the split recording, whose second file repeats the first's last
+// group of pictures.
+TEST(batch, sampleCardIsACamerasCard) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/sample-card");
+    output(QStringLiteral("/bin/bash"),
+           {QStringLiteral(FLUXARO_SOURCE_DIR "/scripts/make-sample-card.sh"), card, "1"});
+    const QString avchd = card + QStringLiteral("/PRIVATE/AVCHD");
+    const QString stream = avchd + QStringLiteral("/BDMV/STREAM");
+    ASSERT_TRUE(QFileInfo::exists(stream + QStringLiteral("/00007.MTS")));
+    const QString dates =
+        output(QStringLiteral(FLUXARO_BIN_DIR "/../share/fluxaro/tools/clipdater"),
+               {avchd + QStringLiteral("/BDMV/PLAYLIST")});
+    EXPECT_EQ(dates, QStringLiteral("00001 : clip-2024-05-18 10;15;30\n"
+                                    "00002 : clip-2024-05-18 10;20;05\n"
+                                    "00003 : clip-2024-05-18 10;31;44\n"
+                                    "00004 : clip-2024-05-18 10;40;00\n"
+                                    "00007 : clip-2024-05-18 10;45;10\n"));
+    if (QFileInfo(QStringLiteral("/usr/bin/bd_list_titles")).isExecutable()) {
+        const QString titles = output(QStringLiteral("/usr/bin/bd_list_titles"), {avchd, "-a"});
+        EXPECT_TRUE(titles.contains(QStringLiteral("chapters:   5 angles:  1 clips:   7 "
+                                                   "(playlist: 00000.mpls) V:1 A:1")))
+            << titles.toStdString();
+    }
+
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00004.MTS (one recording of 3 "
+                                                "pieces joined: 00004.MTS + 00005.MTS + "
+                                                "00006.MTS)")
+                                     .arg(stream)))
+        << show(run);
+    EXPECT_EQ(
+        box.eventsFiles(),
+        (QStringList{"clip-2024-05-18 10;15;30-00001.mov", "clip-2024-05-18 10;20;05-00002.mov",
+                     "clip-2024-05-18 10;31;44-00003.mov", "clip-2024-05-18 10;40;00-00004.mov",
+                     "clip-2024-05-18 10;45;10-00007.mov"}));
+    // The recording: 25 pictures, each once.
+    const QStringList pictures =
+        frameHashes(box.events() + QStringLiteral("/clip-2024-05-18 10;40;00-00004.mov"));
+    EXPECT_EQ(pictures.size(), 25);
+    EXPECT_EQ(QSet<QString>(pictures.cbegin(), pictures.cend()).size(), 25);
 }
