@@ -218,11 +218,12 @@ TEST(spannedJoin, eachPieceIsReadFromItsInToItsOutTime) {
 TEST(spannedJoin, theBytesOfEachPieceReachFfmpegsInput) {
     const QList<joinRow> rows{row(QStringLiteral("00002")), row(QStringLiteral("00003")),
                               row(QStringLiteral("00004"))};
-    // The second piece repeats the first's last group; the others are read whole.
+    // The second piece repeats the first's last group; the others are read whole, the first
+    // also when its IN time lies past its first group (the stream's tables are at its start).
     const recordingLookup timed = [](const QString &src) {
         std::optional<spannedRecording> recording = card()(src);
         for (qsizetype i = 0; recording && i < recording->pieces.size(); ++i) {
-            recording->pieces[i].inTime = i == 1 ? 63000 + 12 * 1800 : 63000;
+            recording->pieces[i].inTime = i < 2 ? 63000 + 12 * 1800 : 63000;
             recording->pieces[i].outTime = 149400;
         }
         return recording;

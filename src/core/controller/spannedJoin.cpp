@@ -197,7 +197,13 @@ QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingL
                     decision.ranges.clear();
                     break;
                 }
-                decision.ranges << range.bytes;
+                pieceBytes bytes = range.bytes;
+                if (decision.ranges.isEmpty()) {
+                    // The stream's tables (PAT, PMT) come just before its first key picture: the
+                    // first piece is read from its start, as a shot of its own is.
+                    bytes.start = 0;
+                }
+                decision.ranges << bytes;
             }
         }
         decision.joined = reason.isEmpty() && decision.rows.size() == count;

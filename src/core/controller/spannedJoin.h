@@ -71,8 +71,9 @@ pieceRange spannedPieceRange(const recordingPiece &piece, const toolbox::StreamS
 /// piece stays apart and its note says it was kept apart. A recording whose playlist speaks
 /// against joining (spannedRecording::apart) stays apart with that reason. `spanOf`, when
 /// given, places each piece's IN and OUT times in its file (spannedPieceRange); a piece whose
-/// times its file cannot present keeps the whole recording apart. Without it the pieces are read
-/// whole.
+/// times its file cannot present keeps the whole recording apart. The first piece is read from
+/// its file's start (where the stream's tables are), as a shot of its own is. Without `spanOf`
+/// the pieces are read whole.
 QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingLookup &recordingOf,
                                     const QMap<QString, QString> &refused, bool joining,
                                     const spanLookup &spanOf = {});
