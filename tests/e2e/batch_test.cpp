@@ -10,8 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 
 #include <gtest/gtest.h>
