@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, builds and runs Fluxaro's main job on the bundled default: a sample camcorder card
-# (three clips, one recording split into three pieces, and a playlist with their play items and
-# recording dates) converted with `fluxaro --batch`.
+# (four shots, one recording split into three pieces, and a playlist with their play items,
+# entry marks and recording dates) converted with `fluxaro --batch` into five movies.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Makes a sample camcorder card: an AVCHD folder with three short clips, one recording that the
-# camcorder split into three pieces, and a playlist holding their play items and recording
-# dates.
+# Makes a sample camcorder card: an AVCHD folder with four short shots, one recording that the
+# camcorder split into three pieces, and a playlist holding their play items, entry marks and
+# recording dates, laid out as camcorders write it.
 #   00001.MTS  1920x1080 at 50 progressive frames/s, H.264, AC-3 sound that starts 0.4 s before
 #              the video (recorded 2024-05-18 10:15:30)
 #   00002.MTS  1280x720 at 25 frames/s (recorded 2024-05-18 10:20:05)
 #   00003.MTS  1920x1080 at 100 frames/s, for slow motion (recorded 2024-05-18 10:31:44)
 #   00004.MTS, 00005.MTS, 00006.MTS
 #              one 1280x720 25 frames/s recording (2024-05-18 10:40:00) of SECONDS, cut at key
-#              frames into three stream files as a camera on a FAT card cuts a long recording;
-#              the playlist lists the later pieces as seamless continuations of the first
+#              frames into three stream files as a camera on a FAT card cuts a long recording
+#              (00005.MTS begins with the last group of pictures of 00004.MTS again); the
+#              playlist lists the later pieces as continuations of the first (condition 6)
+#   00007.MTS  1280x720 at 25 frames/s, a shot of its own after it (recorded 2024-05-18 10:45:10)
 # Every clip's key frames carry the camcorder's MDPM message, which says that the camera's clock
 # was set to +01:00 with summer time in force (+02:00), so the outputs' UTC times are 08:15:30
 # and so on whatever the zone of the machine that converts them.
@@ -96,67 +98,105 @@ if [ "$count" -lt 3 ]; then
     echo "make-sample-card.sh: $seconds s give no three pieces to cut" >&2
     exit 1
 fi
-starts=() ins=()
-for piece in 0 1 2; do
-    read -r pts pos <<<"${keys[$((piece * count / 3))]}"
-    while [ "$piece" -gt 0 ] && [ "$pos" -ge 188 ] &&
-        [[ " 0 17 4096 " == *" $(pid_at $((pos - 188))) "* ]]; do
+key_start() { # the byte where key frame $1 begins, moved back over the tables before it
+    local pts pos
+    read -r pts pos <<<"${keys[$1]}"
+    while [ "$pos" -ge 188 ] && [[ " 0 17 4096 " == *" $(pid_at $((pos - 188))) "* ]]; do
         pos=$((pos - 188))
     done
-    [ "$piece" -gt 0 ] || pos=0
-    starts+=("$pos") ins+=($((pts / 2)))
+    [ "$1" -gt 0 ] || pos=0
+    echo "$pos"
+}
+# Piece p presents from key frame p * count / 3 on. The second seam is cut as cameras that keep
+# their groups of pictures whole do: 00005.MTS begins with the last group of 00004.MTS again,
+# and its IN time skips it.
+starts=() ins=() froms=()
+for piece in 0 1 2; do
+    key=$((piece * count / 3))
+    read -r pts pos <<<"${keys[$key]}"
+    starts+=("$(key_start "$key")") ins+=($((pts / 2)))
+    if [ "$piece" -eq 1 ]; then
+        froms+=("$(key_start $((key - 1)))")
+    else
+        froms+=("${starts[$piece]}")
+    fi
 done
 starts+=("$total")
 first_pts=$(echo "${keys[0]}" | cut -d' ' -f1)
 ins+=($(((first_pts + seconds * 90000) / 2)))
 for piece in 0 1 2; do
     dd if="$whole" of="$bdmv/STREAM/0000$((piece + 4)).MTS" bs=188 status=none \
-        skip=$((starts[piece] / 188)) count=$(((starts[piece + 1] - starts[piece]) / 188))
+        skip=$((froms[piece] / 188)) count=$(((starts[piece + 1] - froms[piece]) / 188))
 done
 rm -f -- "$whole"
 
-# The playlist by the format's layout: the header with the addresses of its sections, an empty
-# application-info section, the PlayList section with one play item per stream file (clip
-# name, "M2TS", connection condition: 1 begins a recording, 5 and 6 continue it; in and out
-# times in 45 kHz ticks; an empty stream table), an empty mark section, and the extension data
-# that holds the clip records clipdater reads: per clip its number (hundreds, two fillers, last
-# two digits), the record marker 1E 20, the date as six BCD bytes (year in the century, month,
-# day, hour, minute, second) and four fillers, after the start marker FF FF 1E 20.
+# A shot of the split recording's format, recorded after it.
+make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00007.MTS" 10 45 10
+
+# The playlist by the format's layout, as camcorders write it: the header with the addresses
+# of its sections; the application-info section (sequential playback); the PlayList section
+# with one play item per stream file (length 80, clip name, "M2TS", connection condition: 1 the
+# first shot, 5 a new shot, 6 a piece continuing the item before; in and out times in 45 kHz
+# ticks; the user-operation mask, still fields; a stream table with the H.264 picture, PID
+# 0x100, and the AC-3 stereo sound, PID 0x101); the PlayListMark section with an entry mark at
+# each shot's first item; the extension data with one entry, the PLEX data: the playlist's
+# block (maker, model, no thumbnail FF FF, zone byte 1E, the first shot's date) and one 66-byte
+# mark extension per mark (maker, model, flags, the clip number's hundreds, two reserved bytes,
+# its last two digits, zone byte, date in BCD, name, maker's data and timecode), which
+# clipdater finds by the start marker FF FF 1E 20 and the record marker 1E 20.
 u8() { printf "\\$(printf %03o $(($1 & 255)))"; }
 u16() { u8 $(($1 >> 8)); u8 "$1"; }
 u32() { u16 $(($1 >> 16)); u16 $(($1 & 65535)); }
 zeros() { head -c "$1" /dev/zero; }
-item() { # clip connection in out
-    u16 48; printf '%05d' "$1"; printf 'M2TS'; u16 "$2"; u8 0; u32 "$3"; u32 "$4"
-    zeros 12; u16 14; zeros 14
+stream() { # pid coding format-and-rate language-or-empty
+    u8 9; u8 1; u16 "$1"; zeros 6; u8 5; u8 "$2"; u8 "$3"
+    if [ -n "$4" ]; then printf '%s' "$4"; else zeros 3; fi
 }
-record() { # clip-high clip-low yy mm dd hh mi ss (hex)
-    printf "\\x$1\\x00\\x00\\x$2\\x1e\\x20\\x$3\\x$4\\x$5\\x$6\\x$7\\x$8\\x00\\x00\\x00\\x00"
+item() { # clip connection in out format-and-rate
+    u16 80; printf '%05d' "$1"; printf 'M2TS'; u16 "$2"; u8 0; u32 "$3"; u32 "$4"
+    zeros 12; u16 46; zeros 2; u8 1; u8 1; zeros 10
+    stream 256 27 "$5" ""; stream 257 129 49 eng
 }
-items=6
+mark() { # item in
+    u8 0; u8 1; u16 "$1"; u32 "$2"; u16 65535; u32 0
+}
+date_bytes() { # yy mm dd hh mi ss (BCD, as hex)
+    printf "\\x1e\\x20\\x$1\\x$2\\x$3\\x$4\\x$5\\x$6"
+}
+mark_extension() { # clip-high clip-low yy mm dd hh mi ss (hex)
+    u16 259; u16 1; u16 0; printf "\\x$1\\x00\\x00\\x$2"; date_bytes "$3" "$4" "$5" "$6" "$7" "$8"
+    zeros 48
+}
+length=$((seconds * 45000))
+# item: clip, condition, in, out, format and rate (1080p 6, 720p 5; 50/s 6, 25/s 3, none 0)
+items=7 marks=5
 list_start=58
-marks_start=$((list_start + 10 + 50 * items))
+marks_start=$((list_start + 10 + 82 * items))
+ext_start=$((marks_start + 6 + 14 * marks))
+plex_length=$((34 + 66 * marks))
 {
     printf 'MPLS0100'
-    u32 "$list_start"; u32 "$marks_start"; u32 $((marks_start + 6)); zeros 20
-    u32 14; zeros 14
-    u32 $((6 + 50 * items)); u16 0; u16 "$items"; u16 0
-    length=$((seconds * 45000))
-    item 1 1 63000 $((63000 + length))
-    item 2 1 63000 $((63000 + length))
-    item 3 1 63000 $((63000 + length))
-    item 4 1 "${ins[0]}" "${ins[1]}"
-    item 5 5 "${ins[1]}" "${ins[2]}"
-    item 6 6 "${ins[2]}" "${ins[3]}"
-    u32 2; u16 0
-    printf '\xff\xff\x1e\x20'
-    record 00 01 24 05 18 10 15 30
-    record 00 02 24 05 18 10 20 05
-    record 00 03 24 05 18 10 31 44
-    record 00 04 24 05 18 10 40 00
-    record 00 05 24 05 18 10 40 00
-    record 00 06 24 05 18 10 40 00
-    printf '\x01\x01\x01\x01\x01\x01'
+    u32 "$list_start"; u32 "$marks_start"; u32 "$ext_start"; zeros 20
+    u32 14; u8 0; u8 1; zeros 12
+    u32 $((6 + 82 * items)); u16 0; u16 "$items"; u16 0
+    item 1 1 63000 $((63000 + length)) 102
+    item 2 5 63000 $((63000 + length)) 83
+    item 3 5 63000 $((63000 + length)) 96
+    item 4 5 "${ins[0]}" "${ins[1]}" 83
+    item 5 6 "${ins[1]}" "${ins[2]}" 83
+    item 6 6 "${ins[2]}" "${ins[3]}" 83
+    item 7 5 63000 $((63000 + length)) 83
+    u32 $((2 + 14 * marks)); u16 "$marks"
+    mark 0 63000; mark 1 63000; mark 2 63000; mark 3 "${ins[0]}"; mark 6 63000
+    u32 $((20 + plex_length)); u32 24; u32 1; u16 4096; u16 256; u32 24; u32 "$plex_length"
+    printf 'PLEX0100'; u16 259; u16 1; u16 0
+    printf '\xff\xff'; date_bytes 24 05 18 10 15 30; zeros 8
+    u16 "$marks"
+    mark_extension 00 01 24 05 18 10 15 30
+    mark_extension 00 02 24 05 18 10 20 05
+    mark_extension 00 03 24 05 18 10 31 44
+    mark_extension 00 04 24 05 18 10 40 00
+    mark_extension 00 07 24 05 18 10 45 10
 } >"$bdmv/PLAYLIST/00000.MPL"
 
 echo "sample card: $card"

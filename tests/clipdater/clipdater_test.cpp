@@ -109,6 +109,48 @@ TEST_F(Clipdater, WrongArgumentCountPrintsVersionAndUsage) {
     EXPECT_EQ(typed.err, "Version: 0.1\nUsage: ./clipdater" + kUsageTail);
 }
 
+// A playlist as a camcorder writes it (three shots, then one recording cut into three files,
+// then a shot: conditions 1 5 5 5 6 6 5, an entry mark and a dated mark extension per shot):
+// clipdater dates the shots, not the pieces, and Debian's libbluray reads the playlist as the
+// card's one title with one chapter per shot, its seven clips and their streams.
+TEST_F(Clipdater, CameraPlaylistDatesShotsAndReadsAsOneChapterPerShot) {
+    const fs::path card = tmp.path() / "camera";
+    const fs::path playlists = makeCard(card, CardForm::PrivateAvchd);
+    std::vector<PlayItem> items{
+        {1, 63000, 153000, 1}, {2, 63000, 153000, 5}, {3, 63000, 153000, 5}};
+    for (const PlayItem &item : spannedItems(4, 3, 63000, 45000)) {
+        items.push_back({item.clip, item.inTime, item.outTime, item.connection == 1 ? 5 : 6});
+    }
+    items.push_back({7, 63000, 153000, 5});
+    std::vector<ClipRecord> records;
+    for (const int clip : {1, 2, 3, 4, 5, 6, 7}) {
+        records.push_back(
+            rec(clip, {0x24, 0x05, 0x18, 0x10, static_cast<unsigned char>(0x10 + clip), 0x00}));
+    }
+    writeFile(playlists / "00000.MPL", playlistBytes(records, items));
+    for (const PlayItem &item : items) {
+        writeFile(playlists.parent_path() / "STREAM" / streamName(item.clip), Bytes());
+    }
+    const RunResult r = runClipdater({playlists.string()}, scratch());
+    EXPECT_EQ(r.out, expectedLines({records[0], records[1], records[2], records[3], records[6]}));
+    EXPECT_EQ(r.status, 0);
+
+    const std::string listTitles = "/usr/bin/bd_list_titles";
+    if (access(listTitles.c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "no bd_list_titles (Debian's libbluray-bin)";
+    }
+    // libbluray takes the folder that holds an AVCHD card's BDMV folder.
+    const RunResult titles = runProgram(
+        listTitles, {listTitles, (card / "PRIVATE" / "AVCHD").string(), "-a"}, scratch());
+    EXPECT_EQ(titles.status, 0) << titles.err;
+    // 3 shots of 2 s, a recording of 3 s, a shot of 2 s.
+    EXPECT_NE(titles.out.find("duration: 00:00:11 chapters:   5 angles:  1 clips:   7 "
+                              "(playlist: 00000.mpls) V:1 A:1"),
+              std::string::npos)
+        << titles.out << titles.err;
+    EXPECT_EQ(titles.err.find("error parsing"), std::string::npos) << titles.err;
+}
+
 // Both card layouts: two playlists, upper-case ".MPL" names only, lines in listing order.
 TEST_F(Clipdater, ListsEveryRecordOfBothCardForms) {
     for (const CardForm form : {CardForm::Bdmv, CardForm::PrivateAvchd}) {

@@ -141,3 +141,151 @@ TEST(spannedJoin, incompleteOrUnlikePiecesStayApartAndSayWhy) {
     EXPECT_TRUE(
         plan[0].notes.first().endsWith(QStringLiteral("the path of 00001.MTS holds a '|'")));
 }
+
+namespace {
+
+// A piece's file at 25 pictures/s (3600 ticks of 90 kHz each) whose pictures run from 1.4 s:
+// key pictures every 12 pictures, at bytes 10000 apart; the head read up to 2 s, the tail from
+// the last second on.
+toolbox::StreamSpan span25(int pictures) {
+    toolbox::StreamSpan span;
+    span.frameTicks = 3600;
+    span.firstPts = 126000;
+    span.lastPts = 126000 + static_cast<std::int64_t>(pictures - 1) * 3600;
+    span.size = 1000000;
+    for (int i = 0; i < pictures; ++i) {
+        const toolbox::SpanPicture picture{126000 + i * 3600LL, 1000LL + i * 1000, i % 12 == 0};
+        if (picture.pts <= 180000) {
+            span.head.push_back(picture);
+        }
+        if (picture.pts >= span.lastPts - 90000) {
+            span.tail.push_back(picture);
+        }
+    }
+    return span;
+}
+
+recordingPiece piece(std::uint32_t in, std::uint32_t out) {
+    recordingPiece piece;
+    piece.clip = QStringLiteral("00002");
+    piece.inTime = in;
+    piece.outTime = out;
+    return piece;
+}
+
+} // namespace
+
+TEST(spannedJoin, eachPieceIsReadFromItsInToItsOutTime) {
+    // 48 pictures: 126000 to 295200, the last one ending at 298800 (45 kHz: 63000 to 149400).
+    const toolbox::StreamSpan span = span25(48);
+    struct seam {
+        std::uint32_t in;
+        std::uint32_t out;
+        qint64 start;
+        qint64 end;
+        const char *why;
+    };
+    const QList<seam> seams{
+        // The whole file, byte for byte (a cut inside a group of pictures), within half a picture.
+        {63000, 149400, 0, 0, ""},
+        {63000 + 800, 149400 - 800, 0, 0, ""},
+        // The next file repeats the last group of the one before: IN skips its 12 pictures.
+        {63000 + 12 * 1800, 149400, 13000, 0, ""},
+        // OUT on a key picture before the end: the bytes stop where that picture begins.
+        {63000, 63000 + 36 * 1800, 0, 37000, ""},
+        // IN on no key picture; OUT on none; IN before the first picture or after the last; OUT
+        // after the end; OUT not after IN.
+        {63000 + 5 * 1800, 149400, -1, -1, "IN time 1.600 s falls on no key picture"},
+        {63000, 63000 + 40 * 1800, -1, -1, "OUT time 3.000 s falls on no key picture"},
+        {60000, 149400, -1, -1, "IN time 1.333 s lies outside its file's pictures"},
+        {150000, 160000, -1, -1, "IN time 3.333 s lies outside"},
+        {63000, 152000, -1, -1, "OUT time 3.378 s lies outside"},
+        {90000, 90000, -1, -1, "is not after its IN time"},
+    };
+    for (const seam &s : seams) {
+        const pieceRange range = spannedPieceRange(piece(s.in, s.out), span);
+        if (s.start < 0) {
+            EXPECT_TRUE(range.why.contains(QLatin1String(s.why)))
+                << s.in << " " << range.why.toStdString();
+        } else {
+            EXPECT_TRUE(range.why.isEmpty()) << s.in << " " << range.why.toStdString();
+            EXPECT_EQ(range.bytes.start, s.start) << s.in;
+            EXPECT_EQ(range.bytes.end, s.end) << s.in;
+        }
+    }
+}
+
+TEST(spannedJoin, theBytesOfEachPieceReachFfmpegsInput) {
+    const QList<joinRow> rows{row(QStringLiteral("00002")), row(QStringLiteral("00003")),
+                              row(QStringLiteral("00004"))};
+    // The second piece repeats the first's last group; the others are read whole, the first
+    // also when its IN time lies past its first group (the stream's tables are at its start).
+    const recordingLookup timed = [](const QString &src) {
+        std::optional<spannedRecording> recording = card()(src);
+        for (qsizetype i = 0; recording && i < recording->pieces.size(); ++i) {
+            recording->pieces[i].inTime = i < 2 ? 63000 + 12 * 1800 : 63000;
+            recording->pieces[i].outTime = 149400;
+        }
+        return recording;
+    };
+    QStringList spanned;
+    const spanLookup spanOf = [&spanned](const recordingPiece &piece) {
+        spanned << piece.clip;
+        return std::optional<toolbox::StreamSpan>(span25(48));
+    };
+    QList<joinDecision> plan = spannedJoinPlan(rows, timed, {}, true, spanOf);
+    ASSERT_EQ(plan.size(), 1);
+    ASSERT_TRUE(plan[0].joined);
+    EXPECT_EQ(spanned, (QStringList{"00002", "00003", "00004"}));
+    ASSERT_EQ(plan[0].ranges.size(), 3);
+    EXPECT_TRUE(plan[0].ranges[0].whole());
+    EXPECT_EQ(plan[0].ranges[1].text(), QStringLiteral("13000 0"));
+    QStringList ranges;
+    for (const pieceBytes &bytes : plan[0].ranges) {
+        ranges << bytes.text();
+    }
+    const QVariantMap job{{QStringLiteral("srcPathStr"), plan[0].paths.first()},
+                          {QStringLiteral("joinPathsArray"), plan[0].paths},
+                          {QStringLiteral("joinRangesArray"), ranges}};
+    EXPECT_EQ(encInputStr(job), QStringLiteral("concat:%1|subfile,,start,13000,end,0,,:%2|%3")
+                                    .arg(plan[0].paths[0], plan[0].paths[1], plan[0].paths[2]));
+    // A range that is no range reads the piece whole.
+    EXPECT_FALSE(pieceBytes::fromText(QStringLiteral("9 3")).has_value());
+    EXPECT_FALSE(pieceBytes::fromText(QStringLiteral("x 0")).has_value());
+
+    // A piece whose times its file cannot present keeps the recording apart, each piece noted;
+    // so does an unreadable piece, and the playlist's own objection (no file is read then).
+    const spanLookup late = [](const recordingPiece &piece) {
+        toolbox::StreamSpan span = span25(48);
+        if (piece.clip == QStringLiteral("00004")) {
+            span.firstPts += 90000;
+        }
+        return std::optional<toolbox::StreamSpan>(span);
+    };
+    plan = spannedJoinPlan(rows, timed, {}, true, late);
+    ASSERT_EQ(plan.size(), 1);
+    EXPECT_FALSE(plan[0].joined);
+    EXPECT_TRUE(plan[0].ranges.isEmpty());
+    ASSERT_EQ(plan[0].notes.size(), 3);
+    EXPECT_TRUE(plan[0].notes[2].startsWith(
+        QStringLiteral("piece 3 of 3 of a recording, converted on its own: 00004.MTS cannot be "
+                       "joined: its IN time 1.400 s lies outside")))
+        << plan[0].notes[2].toStdString();
+    plan = spannedJoinPlan(rows, timed, {}, true, [](const recordingPiece &) {
+        return std::optional<toolbox::StreamSpan>();
+    });
+    EXPECT_FALSE(plan[0].joined);
+    EXPECT_TRUE(plan[0].notes[0].endsWith(QStringLiteral("its pictures cannot be read")));
+    spanned.clear();
+    const recordingLookup objected = [&timed](const QString &src) {
+        std::optional<spannedRecording> recording = timed(src);
+        if (recording) {
+            recording->apart = QStringLiteral("an entry mark begins a shot at 00003");
+        }
+        return recording;
+    };
+    plan = spannedJoinPlan(rows, objected, {}, true, spanOf);
+    EXPECT_FALSE(plan[0].joined);
+    EXPECT_TRUE(spanned.isEmpty());
+    EXPECT_TRUE(plan[0].notes[1].endsWith(QStringLiteral("an entry mark begins a shot at 00003")));
+}

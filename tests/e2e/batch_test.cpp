@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -994,51 +995,108 @@ TEST(batch, spannedRecordingTakesTheFirstPiecesCameraZone) {
 }
 
 // One recording that the camcorder split into three pieces becomes one movie named after the
-// first piece: as long as the three together, with every picture of the unsplit encode once and
-// in order, and the sound as long as the picture at the end. The export keeps all of it too.
+// first piece, whether the camera cut it at key frames, inside groups of pictures (the next file
+// goes on byte for byte) or at key frames with the last group written again at the head of the
+// next file (its IN time skips it): as long as the recording, with every picture of the unsplit
+// encode once and in order, and the very sound of the unsplit encode converted alone. The export
+// keeps all of it too.
 TEST(batch, spannedRecordingBecomesOneMovie) {
+    for (const seamKind seams :
+         {seamKind::keyPicture, seamKind::midGroup, seamKind::repeatedGroup}) {
+        SCOPED_TRACE(static_cast<int>(seams));
+        sandbox box;
+        const QString card = box.root() + QStringLiteral("/card");
+        const QString whole = box.root() + QStringLiteral("/whole.ts");
+        const QString stream =
+            makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"), -1, seams);
+        ASSERT_FALSE(stream.isEmpty());
+        const QStringList unsplit = frameHashes(whole);
+        ASSERT_EQ(unsplit.size(), 75);
+        if (seams == seamKind::repeatedGroup) {
+            // The pieces hold 25 pictures twice: read byte for byte they would show them twice.
+            int pictures = 0;
+            for (const char *piece : {"/00001.MTS", "/00002.MTS", "/00003.MTS"}) {
+                pictures += static_cast<int>(frameHashes(stream + QLatin1String(piece)).size());
+            }
+            ASSERT_EQ(pictures, 75 + 2 * 25);
+        }
+
+        const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+        ASSERT_EQ(run.status, 0) << show(run);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00001.MTS (one recording of 3 "
+                                                    "pieces joined: 00001.MTS + 00002.MTS + "
+                                                    "00003.MTS)")
+                                         .arg(stream)))
+            << show(run);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("converting 1 source(s)"))) << show(run);
+        ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
+        const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
+        EXPECT_NEAR(probeDuration(out), 3.0, 0.1);
+        EXPECT_EQ(frameHashes(out), unsplit);
+        const double video = probeStream(out, "v").value("duration").toDouble();
+        const double sound = probeStream(out, "a").value("duration").toDouble();
+        EXPECT_NEAR(video, 3.0, 0.05);
+        EXPECT_NEAR(sound, video, 0.05);
+        QFile resume(box.resumeLog());
+        ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(
+            QString::fromUtf8(resume.readAll())
+                .contains(QStringLiteral("recording           : one recording of 3 pieces")));
+
+        // The unsplit encode converted on its own: the same sound, sample for sample, so none
+        // is lost or repeated at a seam and it ends in step with the picture.
+        const runResult alone = box.batch({whole, "--format", "rewrap", "--mode", "normal"});
+        ASSERT_EQ(alone.status, 0) << show(alone);
+        QString wholeOut;
+        for (const QString &name : box.eventsFiles()) {
+            if (name.endsWith(QStringLiteral("-whole.mov"))) {
+                wholeOut = box.events() + QLatin1Char('/') + name;
+            }
+        }
+        ASSERT_FALSE(wholeOut.isEmpty()) << box.eventsFiles().join(' ').toStdString();
+        EXPECT_FALSE(soundHash(out).isEmpty());
+        EXPECT_EQ(soundHash(out), soundHash(wholeOut));
+        EXPECT_NEAR(probeStream(wholeOut, "a").value("duration").toDouble(), sound, 0.001);
+
+        if (seams == seamKind::repeatedGroup) {
+            const runResult prores =
+                box.batch({card, "--format", "prores", "--mode", "normal", "--replace"});
+            if (proresAvailable(prores)) {
+                ASSERT_EQ(prores.status, 0) << show(prores);
+                EXPECT_EQ(frameHashes(out).size(), 75);
+                EXPECT_NEAR(probeDuration(out), 3.0, 0.1);
+            }
+        }
+        expectNoIntermediates(box);
+    }
+}
+
+// Shots of one format recorded one after the other next to a recording split into three
+// pieces, as a camera lists them (conditions 1 5 5 5 6 6, an entry mark per shot): each shot is
+// a movie of its own named after its own date, and only the pieces are joined.
+TEST(batch, shotsStayApartNextToAJoinedRecording) {
     sandbox box;
     const QString card = box.root() + QStringLiteral("/card");
-    const QString whole = box.root() + QStringLiteral("/whole.ts");
-    const QString stream = makeSpannedCard(card, whole, 3, 3.0);
+    const QString stream =
+        makeSpannedCard(card, box.root() + QStringLiteral("/whole.ts"), 3, 3.0, 0,
+                        QStringLiteral("320x180"), -1, seamKind::keyPicture, 3);
     ASSERT_FALSE(stream.isEmpty());
-    double sum = 0;
-    for (const char *piece : {"/00001.MTS", "/00002.MTS", "/00003.MTS"}) {
-        sum += probeDuration(stream + QLatin1String(piece));
-    }
-    const QStringList unsplit = frameHashes(whole);
-    ASSERT_EQ(unsplit.size(), 75);
-
     const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
     ASSERT_EQ(run.status, 0) << show(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00001.MTS (one recording of 3 "
-                                                "pieces joined: 00001.MTS + 00002.MTS + "
-                                                "00003.MTS)")
+    EXPECT_EQ(box.eventsFiles(),
+              (QStringList{cardClipName(1), cardClipName(2), cardClipName(3), cardClipName(4)}));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00004.MTS (one recording of 3 "
+                                                "pieces joined: 00004.MTS + 00005.MTS + "
+                                                "00006.MTS)")
                                      .arg(stream)))
         << show(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("converting 1 source(s)"))) << show(run);
-    ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
-    const QString out = box.events() + QLatin1Char('/') + cardClipName(1);
-    EXPECT_NEAR(probeDuration(out), sum, 0.1);
-    EXPECT_EQ(frameHashes(out), unsplit);
-    const double video = probeStream(out, "v").value("duration").toDouble();
-    const double sound = probeStream(out, "a").value("duration").toDouble();
-    EXPECT_NEAR(video, 3.0, 0.05);
-    EXPECT_NEAR(sound, video, 0.05);
-    QFile resume(box.resumeLog());
-    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(resume.readAll())
-                    .contains(QStringLiteral("recording           : one recording of 3 pieces")));
-
-    const runResult prores =
-        box.batch({card, "--format", "prores", "--mode", "normal", "--replace"});
-    if (proresAvailable(prores)) {
-        ASSERT_EQ(prores.status, 0) << show(prores);
-        ASSERT_EQ(box.eventsFiles(), QStringList{cardClipName(1)});
-        EXPECT_EQ(frameHashes(out).size(), 75);
-        EXPECT_NEAR(probeDuration(out), sum, 0.1);
+    EXPECT_EQ(run.out.count(QStringLiteral("joined:   ")), 1) << show(run);
+    EXPECT_FALSE(run.out.contains(QStringLiteral("apart:"))) << show(run);
+    for (const int clip : {1, 2, 3}) {
+        EXPECT_NEAR(probeDuration(box.events() + QLatin1Char('/') + cardClipName(clip)), 3.0, 0.1)
+            << clip;
     }
-    expectNoIntermediates(box);
+    EXPECT_NEAR(probeDuration(box.events() + QLatin1Char('/') + cardClipName(4)), 3.0, 0.1);
 }
 
 // Pieces of a recording that can't all be joined are converted on their own, and the run says
@@ -1051,7 +1109,12 @@ TEST(batch, spannedRecordingPiecesApart) {
     ASSERT_FALSE(stream.isEmpty());
     const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
     ASSERT_EQ(run.status, 0) << show(run);
-    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(3)}));
+    // A piece is no shot: the playlist dates only the first; the others are named after their
+    // files' dates.
+    const QStringList outputs = box.eventsFiles();
+    ASSERT_EQ(outputs.size(), 2);
+    EXPECT_EQ(outputs[0], cardClipName(1));
+    EXPECT_TRUE(outputs[1].endsWith(QStringLiteral("-00003.mov"))) << outputs[1].toStdString();
     const QString why = QStringLiteral("the recording is incomplete: 00002 is missing on the card");
     EXPECT_TRUE(run.out.contains(
         QStringLiteral(
@@ -1060,7 +1123,7 @@ TEST(batch, spannedRecordingPiecesApart) {
         << show(run);
     EXPECT_TRUE(run.out.contains(QStringLiteral("converted: %1/00003.MTS -> %2/%3 (piece 3 of 3 "
                                                 "of a recording, converted on its own: %4)")
-                                     .arg(stream, box.events(), cardClipName(3), why)))
+                                     .arg(stream, box.events(), outputs[1], why)))
         << show(run);
     // The middle piece back, but damaged: refused, and the two others still apart.
     QFile damaged(stream + QStringLiteral("/00002.MTS"));
@@ -1074,7 +1137,7 @@ TEST(batch, spannedRecordingPiecesApart) {
     EXPECT_EQ(again.out.count(QStringLiteral("the recording is incomplete: 00002.MTS is damaged")),
               4)
         << show(again);
-    EXPECT_EQ(box.eventsFiles(), (QStringList{cardClipName(1), cardClipName(3)}));
+    EXPECT_EQ(box.eventsFiles(), outputs);
 
     sandbox second;
     const QString full = makeSpannedCard(second.root() + QStringLiteral("/card"),
@@ -1087,10 +1150,105 @@ TEST(batch, spannedRecordingPiecesApart) {
     EXPECT_EQ(second.eventsFiles(), QStringList{cardClipName(1)});
     const runResult apart = second.batch({full, "--format", "rewrap", "--no-join", "--replace"});
     ASSERT_EQ(apart.status, 0) << show(apart);
-    EXPECT_EQ(second.eventsFiles(),
-              (QStringList{cardClipName(1), cardClipName(2), cardClipName(3)}));
+    const QStringList pieces = second.eventsFiles();
+    ASSERT_EQ(pieces.size(), 3);
+    EXPECT_EQ(pieces[0], cardClipName(1));
+    EXPECT_TRUE(pieces[1].endsWith(QStringLiteral("-00002.mov")) ||
+                pieces[2].endsWith(QStringLiteral("-00002.mov")));
     EXPECT_EQ(apart.out.count(QStringLiteral("joining is off")), 6) << show(apart);
-    EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + cardClipName(2)), 1.0, 0.1);
+    for (const QString &piece : pieces) {
+        EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + piece), 1.0, 0.1);
+    }
+}
+
+// A continuation whose IN time lies outside its file's pictures (the playlist patched): nothing
+// is joined, every piece becomes a movie of its own and the run says why.
+TEST(batch, spannedRecordingWithAnInTimeOutsideItsFileStaysApart) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString stream = makeSpannedCard(card, box.root() + QStringLiteral("/whole.ts"), 3, 3.0);
+    ASSERT_FALSE(stream.isEmpty());
+    QFile playlist(card + QStringLiteral("/PRIVATE/AVCHD/BDMV/PLAYLIST/00000.MPL"));
+    ASSERT_TRUE(playlist.open(QIODevice::ReadWrite));
+    QByteArray bytes = playlist.readAll();
+    const qsizetype item = bytes.indexOf("00002M2TS");
+    ASSERT_GT(item, 0);
+    // IN_time: after the name, codec, condition and STC reference; 60 s, past every picture.
+    bytes.replace(item + 12, 4, QByteArray::fromHex("002932e0"));
+    playlist.seek(0);
+    playlist.write(bytes);
+    playlist.close();
+
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_EQ(box.eventsFiles().size(), 3);
+    EXPECT_EQ(run.out.count(QStringLiteral("apart:")), 3) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral(
+        "00002.MTS cannot be joined: its IN time 60.000 s lies outside its file's pictures")))
+        << show(run);
+}
+
+namespace {
+
+// Runs a program to its end; its standard output (error merged when `merged`), "" on failure.
+QString output(const QString &program, const QStringList &args, bool merged = false) {
+    QProcess process;
+    if (merged) {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    process.start(program, args);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
+        return QString();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace
+
+// The sample card of the main job: its playlist reads as cameras write it (libbluray: one title
+// of 5 chapters, one per shot, and 7 clips; clipdater: the 5 shots' dates), and it converts into
+// a movie per shot and one for the split recording, whose second file repeats the first's last
+// group of pictures.
+TEST(batch, sampleCardIsACamerasCard) {
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/sample-card");
+    output(QStringLiteral("/bin/bash"),
+           {QStringLiteral(FLUXARO_SOURCE_DIR "/scripts/make-sample-card.sh"), card, "1"});
+    const QString avchd = card + QStringLiteral("/PRIVATE/AVCHD");
+    const QString stream = avchd + QStringLiteral("/BDMV/STREAM");
+    ASSERT_TRUE(QFileInfo::exists(stream + QStringLiteral("/00007.MTS")));
+    const QString dates =
+        output(QStringLiteral(FLUXARO_BIN_DIR "/../share/fluxaro/tools/clipdater"),
+               {avchd + QStringLiteral("/BDMV/PLAYLIST")});
+    EXPECT_EQ(dates, QStringLiteral("00001 : clip-2024-05-18 10;15;30\n"
+                                    "00002 : clip-2024-05-18 10;20;05\n"
+                                    "00003 : clip-2024-05-18 10;31;44\n"
+                                    "00004 : clip-2024-05-18 10;40;00\n"
+                                    "00007 : clip-2024-05-18 10;45;10\n"));
+    if (QFileInfo(QStringLiteral("/usr/bin/bd_list_titles")).isExecutable()) {
+        const QString titles = output(QStringLiteral("/usr/bin/bd_list_titles"), {avchd, "-a"});
+        EXPECT_TRUE(titles.contains(QStringLiteral("chapters:   5 angles:  1 clips:   7 "
+                                                   "(playlist: 00000.mpls) V:1 A:1")))
+            << titles.toStdString();
+    }
+
+    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("joined:   %1/00004.MTS (one recording of 3 "
+                                                "pieces joined: 00004.MTS + 00005.MTS + "
+                                                "00006.MTS)")
+                                     .arg(stream)))
+        << show(run);
+    EXPECT_EQ(
+        box.eventsFiles(),
+        (QStringList{"clip-2024-05-18 10;15;30-00001.mov", "clip-2024-05-18 10;20;05-00002.mov",
+                     "clip-2024-05-18 10;31;44-00003.mov", "clip-2024-05-18 10;40;00-00004.mov",
+                     "clip-2024-05-18 10;45;10-00007.mov"}));
+    // The recording: 25 pictures, each once.
+    const QStringList pictures =
+        frameHashes(box.events() + QStringLiteral("/clip-2024-05-18 10;40;00-00004.mov"));
+    EXPECT_EQ(pictures.size(), 25);
+    EXPECT_EQ(QSet<QString>(pictures.cbegin(), pictures.cend()).size(), 25);
 }
 
 // Two sources that map to one output name (two cameras' first clips of the same moment) each

@@ -61,16 +61,17 @@ int packetPid(const QByteArray &ts, qsizetype at) {
            static_cast<unsigned char>(ts[at + 2]);
 }
 
-// The PTS (90 kHz) of the video PES that begins in the packet at offset with a key frame (its
-// adaptation field's random-access flag set), or -1.
-qint64 keyFramePts(const QByteArray &ts, qsizetype at) {
+// The PTS (90 kHz) of the video PES that begins in the packet at offset, or -1; `key` says
+// whether it begins with a key frame (its adaptation field's random-access flag set).
+qint64 videoPesPts(const QByteArray &ts, qsizetype at, bool *key) {
     const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(ts[at + i]); };
     const bool start = (byte(1) & 0x40) != 0;
     const int control = byte(3) >> 4 & 3;
-    if (!start || (control & 2) == 0 || byte(4) == 0 || (byte(5) & 0x40) == 0) {
+    if (!start || (control & 1) == 0) {
         return -1;
     }
-    const qsizetype payload = 5 + byte(4);
+    *key = (control & 2) != 0 && byte(4) != 0 && (byte(5) & 0x40) != 0;
+    const qsizetype payload = (control & 2) != 0 ? 5 + byte(4) : 4;
     if (payload + 14 > kPacket || byte(payload) != 0 || byte(payload + 1) != 0 ||
         byte(payload + 2) != 1 || (byte(payload + 3) & 0xF0) != 0xE0 ||
         (byte(payload + 7) & 0x80) == 0) {
@@ -261,7 +262,8 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
 }
 
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing, const QString &size, int cameraZone) {
+                        int missing, const QString &size, int cameraZone, seamKind seams,
+                        int shots) {
     const QString bdmv = makeCardFolders(card);
     // One encode with a key frame every second and none elsewhere, so that every second
     // begins a group of pictures where the camera may cut.
@@ -278,49 +280,71 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
     if (ts.size() % kPacket != 0) {
         return QString();
     }
-    // The key frames' packets, each moved back over the tables the muxer writes just before
-    // it (PAT 0, SDT 0x11, PMT 0x1000), so that every piece begins with them.
-    QList<qsizetype> cuts;
-    QList<qint64> pts;
+    // Every picture's packet and time; the key frames' packets each moved back over the tables
+    // the muxer writes just before it (PAT 0, SDT 0x11, PMT 0x1000), so that a piece that begins
+    // there begins with them.
+    struct picture {
+        qsizetype at;
+        qint64 pts;
+    };
+    QList<picture> all;
+    QList<qsizetype> keys; // indices into all
     for (qsizetype at = 0; at < ts.size(); at += kPacket) {
-        const qint64 p = keyFramePts(ts, at);
+        bool key = false;
+        const qint64 p = videoPesPts(ts, at, &key);
         if (p < 0) {
             continue;
         }
         qsizetype cut = at;
-        while (cut >= kPacket &&
+        while (key && cut >= kPacket &&
                QList<int>{0, 0x11, 0x1000}.contains(packetPid(ts, cut - kPacket))) {
             cut -= kPacket;
         }
-        cuts << (pts.isEmpty() ? 0 : cut);
-        pts << p;
+        if (key) {
+            keys << all.size();
+        }
+        all.append({all.isEmpty() ? 0 : cut, p});
     }
-    if (cuts.size() < pieces) {
+    if (keys.size() < pieces) {
         return QString();
     }
-    // Pieces of about the same length: every piece begins at a key frame spread evenly.
-    QList<qsizetype> kept;
-    QList<qint64> keptPts;
+    // Pieces of about the same length: piece i begins at the key frame i * keys / pieces, or
+    // (midGroup) at the picture half-way from the key frame before; with repeatedGroup its file
+    // also holds the group of pictures before that key frame, which its IN time skips.
+    QList<qsizetype> starts; // the first picture each piece presents
+    QList<qsizetype> fileStarts;
     for (int i = 0; i < pieces; ++i) {
-        const qsizetype k = i * cuts.size() / pieces;
-        kept << cuts[k];
-        keptPts << pts[k];
+        const qsizetype index = i * keys.size() / pieces;
+        const qsizetype k = keys[index];
+        // Half-way into the group before the key frame, so that the piece still holds one.
+        const qsizetype first =
+            i > 0 && seams == seamKind::midGroup ? (keys[index - 1] + k) / 2 : k;
+        starts << first;
+        fileStarts << (i > 0 && seams == seamKind::repeatedGroup ? keys[index - 1] : first);
     }
-    const qint64 firstPts = pts.first();
-    cuts = kept;
-    pts = keptPts;
     std::vector<avchd::ClipRecord> records;
     std::vector<avchd::PlayItem> items;
-    const qint64 end = firstPts + static_cast<qint64>(seconds * 90000);
-    for (int i = 0; i < pieces; ++i) {
-        const int clip = i + 1;
-        const qsizetype from = cuts[i];
-        const qsizetype to = i + 1 < pieces ? cuts[i + 1] : ts.size();
-        const qint64 out = i + 1 < pieces ? pts[i + 1] : end;
+    // The shots before the recording: clips of the same format, each a shot of its own
+    // (condition 1 for the first item, 5 for the others).
+    for (int clip = 1; clip <= shots; ++clip) {
+        if (!makeClip(
+                QStringLiteral("%1/STREAM/%2.MTS").arg(bdmv).arg(clip, 5, 10, QLatin1Char('0')),
+                size, 25, seconds, {"-sc_threshold", "0"})) {
+            return QString();
+        }
         records.push_back(cardRecord(clip));
-        items.push_back({clip, static_cast<std::uint32_t>(pts[i] / 2),
-                         static_cast<std::uint32_t>(out / 2),
-                         i == 0 ? 1 : (i + 1 == pieces ? 6 : 5)});
+        items.push_back(
+            {clip, 63000, 63000 + static_cast<std::uint32_t>(seconds * 45000), clip == 1 ? 1 : 5});
+    }
+    const qint64 end = all.first().pts + static_cast<qint64>(seconds * 90000);
+    for (int i = 0; i < pieces; ++i) {
+        const int clip = shots + i + 1;
+        const qsizetype from = all[fileStarts[i]].at;
+        const qsizetype to = i + 1 < pieces ? all[starts[i + 1]].at : ts.size();
+        const qint64 out = i + 1 < pieces ? all[starts[i + 1]].pts : end;
+        records.push_back(cardRecord(clip));
+        items.push_back({clip, static_cast<std::uint32_t>(all[starts[i]].pts / 2),
+                         static_cast<std::uint32_t>(out / 2), i > 0 ? 6 : (shots > 0 ? 5 : 1)});
         if (clip != missing) {
             const QByteArray piece = ts.mid(from, to - from);
             writeBytes(
@@ -343,6 +367,12 @@ QStringList frameHashes(const QString &path) {
         }
     }
     return hashes;
+}
+
+QString soundHash(const QString &path) {
+    return runProgram(QStringLiteral("/usr/bin/ffmpeg"),
+                      {"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "md5", "-"})
+        .trimmed();
 }
 
 sandbox::sandbox() {

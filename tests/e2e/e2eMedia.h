@@ -46,21 +46,31 @@ QByteArray withNalBeforeIdrPictures(const QByteArray &annexB, const QByteArray &
 bool makeCameraClip(const QString &path, const QString &size, int rate, double seconds,
                     double videoDelay, int zone, int clip);
 
+/// Where a camera cut a recording: at a key frame; inside a group of pictures (the next file
+/// goes on byte for byte); at a key frame with the group before it written again at the head of
+/// the next file (whose IN time skips it).
+enum class seamKind { keyPicture, midGroup, repeatedGroup };
+
 /// A card like makeCard's whose playlist lists one recording split into `pieces` stream files
 /// (clips 1..pieces, the first dated as makeCard's clip 1): one 25 fps encode (of `size`) of
-/// `seconds` with a key frame every second, kept at `whole`, cut at the transport-stream packets
-/// where key frames begin, as a camcorder cuts. The play items give each piece's in and out
-/// times; the later pieces continue the first (connection conditions 5 and 6). The clip
-/// `missing` (0: none) is listed but left off the card. With a `cameraZone` byte, the encode's
-/// IDR pictures carry the MDPM message of makeCameraClip (clip 1's date). Answers the STREAM
+/// `seconds` with a key frame every second, kept at `whole`, cut at transport-stream packets as
+/// `seams` says. The play items give each piece's in and out times; the later pieces continue
+/// the first (connection condition 6, no entry mark). The clip `missing` (0: none) is listed
+/// but left off the card. With a `cameraZone` byte, the encode's IDR pictures carry the MDPM
+/// message of makeCameraClip (clip 1's date). With `shots`, the card first holds that many
+/// shots of the same format and length (clips 1..shots, each a recording of its own: conditions
+/// 1, then 5, an entry mark each), and the pieces are the clips after them. Answers the STREAM
 /// folder, empty on failure.
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
                         int missing = 0, const QString &size = QStringLiteral("320x180"),
-                        int cameraZone = -1);
+                        int cameraZone = -1, seamKind seams = seamKind::keyPicture, int shots = 0);
 
 /// The MD5 of every decoded picture of the file's first video stream, in order (ffmpeg's
 /// framemd5 without the timestamps).
 QStringList frameHashes(const QString &path);
+
+/// The MD5 of the file's first audio stream decoded ("MD5=..."), empty when it has none.
+QString soundHash(const QString &path);
 
 /// The expected output name of clip n of makeCard.
 QString cardClipName(int clip);

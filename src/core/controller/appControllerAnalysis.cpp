@@ -596,8 +596,22 @@ void appController::spannedJoinApply() {
         rows.append({dico.value(QStringLiteral("srcPathStr")).toString(), dico});
         listRows.append(i);
     }
+    // Each piece's IN and OUT times placed among its file's pictures (its head and tail read).
+    const spanLookup spanOf =
+        [](const recordingPiece &piece) -> std::optional<toolbox::StreamSpan> {
+        toolbox::StreamSpan span;
+        const toolbox::MovieStatus status =
+            toolbox::readStreamSpan(QFile::encodeName(piece.path).toStdString(),
+                                    static_cast<std::int64_t>(piece.inTime) * 2, span);
+        if (!status) {
+            logStr(QStringLiteral("spanned recording   :-( %1")
+                       .arg(QString::fromStdString(status.message)));
+            return std::nullopt;
+        }
+        return span;
+    };
     const QList<joinDecision> decisions =
-        spannedJoinPlan(rows, spannedRecordingOf, analysisRefused_, joining);
+        spannedJoinPlan(rows, spannedRecordingOf, analysisRefused_, joining, spanOf);
     QList<int32_t> removed;
     for (const joinDecision &decision : decisions) {
         for (qsizetype k = 0; k < decision.rows.size(); ++k) {
@@ -621,6 +635,11 @@ void appController::spannedJoinApply() {
                     seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
                 }
                 dico.insert(QStringLiteral("joinPathsArray"), decision.paths);
+                QStringList ranges;
+                for (const pieceBytes &bytes : decision.ranges) {
+                    ranges << bytes.text();
+                }
+                dico.insert(QStringLiteral("joinRangesArray"), ranges);
                 dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
                 list_.setValue(index, QStringLiteral("src"), spannedJoinRowName(decision.paths));
             }

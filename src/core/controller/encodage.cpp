@@ -1,5 +1,6 @@
 #include "controller/encodage.h"
 
+#include "controller/spannedJoin.h"
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/resources.h"
@@ -26,10 +27,26 @@ QString encInputStr(const QVariantMap &dico) {
     if (pieces.size() < 2 || pieces.first() != src) {
         return src;
     }
+    const QStringList ranges = dico.value(QStringLiteral("joinRangesArray")).toStringList();
     // The pieces of a spanned recording were cut from one transport stream at packet
     // boundaries: read one after the other, byte for byte, they are that stream again, with its
-    // own continuous timestamps, so no frame is repeated or lost at a seam.
-    return QStringLiteral("concat:") + pieces.join(QLatin1Char('|'));
+    // own continuous timestamps, so no frame is repeated or lost at a seam. A piece whose IN or
+    // OUT time lies inside its file (a group of pictures the camera wrote twice) is read from
+    // the key picture at its IN time to the one at its OUT time (the subfile protocol).
+    QStringList inputs;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const std::optional<pieceBytes> bytes =
+            i < ranges.size() ? pieceBytes::fromText(ranges[i]) : std::optional<pieceBytes>();
+        if (!bytes || bytes->whole()) {
+            inputs << pieces[i];
+        } else {
+            inputs << QStringLiteral("subfile,,start,%1,end,%2,,:%3")
+                          .arg(bytes->start)
+                          .arg(bytes->end)
+                          .arg(pieces[i]);
+        }
+    }
+    return QStringLiteral("concat:") + inputs.join(QLatin1Char('|'));
 }
 
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {

@@ -28,7 +28,8 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico);
 
 /// ffmpeg's input for the job record: its "srcPathStr", or for a joined spanned recording
 /// ("joinPathsArray", two or more pieces, none holding a "|", the first being "srcPathStr") the
-/// concat protocol's list of the pieces in order.
+/// concat protocol's list of the pieces in order, each whole or, where "joinRangesArray" gives
+/// it other bytes ("start end", spannedJoin's pieceBytes), as the subfile protocol's range.
 QString encInputStr(const QVariantMap &dico);
 
 /// The output file's extension: always "mov".

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -32,10 +33,90 @@ bool sameStreams(const QVariantMap &a, const QVariantMap &b, QString *what) {
     return true;
 }
 
+QString secondsText(std::int64_t ticks90k) {
+    return QString::number(static_cast<double>(ticks90k) / 90000.0, 'f', 3);
+}
+
+// The key picture within half a picture of `pts` among pictures, or nothing.
+const toolbox::SpanPicture *keyPictureAt(const std::vector<toolbox::SpanPicture> &pictures,
+                                         std::int64_t pts, std::int64_t tolerance) {
+    for (const toolbox::SpanPicture &picture : pictures) {
+        if (picture.key && std::llabs(picture.pts - pts) <= tolerance) {
+            return &picture;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
+QString pieceBytes::text() const {
+    return QStringLiteral("%1 %2").arg(start).arg(end);
+}
+
+std::optional<pieceBytes> pieceBytes::fromText(const QString &text) {
+    const QStringList parts = text.split(QLatin1Char(' '));
+    bool startOk = false;
+    bool endOk = false;
+    if (parts.size() != 2) {
+        return std::nullopt;
+    }
+    const pieceBytes bytes{parts[0].toLongLong(&startOk), parts[1].toLongLong(&endOk)};
+    if (!startOk || !endOk || bytes.start < 0 || bytes.end < 0 ||
+        (bytes.end != 0 && bytes.end <= bytes.start)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+pieceRange spannedPieceRange(const recordingPiece &piece, const toolbox::StreamSpan &span) {
+    pieceRange range;
+    const std::int64_t in = static_cast<std::int64_t>(piece.inTime) * 2;
+    const std::int64_t out = static_cast<std::int64_t>(piece.outTime) * 2;
+    const std::int64_t frame = span.frameTicks > 0 ? span.frameTicks : 1;
+    const std::int64_t tolerance = frame / 2;
+    const std::int64_t end = span.lastPts + frame;
+    const QString pictures = QStringLiteral("its pictures run from %1 s to %2 s")
+                                 .arg(secondsText(span.firstPts), secondsText(end));
+    if (in < span.firstPts - tolerance || in > span.lastPts + tolerance) {
+        range.why = QStringLiteral("its IN time %1 s lies outside its file's pictures (%2)")
+                        .arg(secondsText(in), pictures);
+        return range;
+    }
+    if (out > end + tolerance || out < span.firstPts + tolerance) {
+        range.why = QStringLiteral("its OUT time %1 s lies outside its file's pictures (%2)")
+                        .arg(secondsText(out), pictures);
+        return range;
+    }
+    if (out <= in) {
+        range.why = QStringLiteral("its OUT time %1 s is not after its IN time %2 s")
+                        .arg(secondsText(out), secondsText(in));
+        return range;
+    }
+    if (in > span.firstPts + tolerance) {
+        const toolbox::SpanPicture *key = keyPictureAt(span.head, in, tolerance);
+        if (key == nullptr || key->pos < 0) {
+            range.why = QStringLiteral("its IN time %1 s falls on no key picture of its file")
+                            .arg(secondsText(in));
+            return range;
+        }
+        range.bytes.start = key->pos;
+    }
+    if (out < end - tolerance) {
+        const toolbox::SpanPicture *key = keyPictureAt(span.tail, out, tolerance);
+        if (key == nullptr || key->pos <= range.bytes.start) {
+            range.why = QStringLiteral("its OUT time %1 s falls on no key picture of its file")
+                            .arg(secondsText(out));
+            return range;
+        }
+        range.bytes.end = key->pos;
+    }
+    return range;
+}
+
 QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingLookup &recordingOf,
-                                    const QMap<QString, QString> &refused, bool joining) {
+                                    const QMap<QString, QString> &refused, bool joining,
+                                    const spanLookup &spanOf) {
     QHash<QString, qsizetype> rowOf;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         rowOf.insert(QFileInfo(rows[i].src).absoluteFilePath(), i);
@@ -53,7 +134,8 @@ QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingL
         }
         const qsizetype count = recording->pieces.size();
         joinDecision decision;
-        QString reason;
+        // The playlist's own objection first: the pieces are then kept apart whatever else.
+        QString reason = recording->apart;
         QList<qsizetype> pieceRows;
         for (const recordingPiece &piece : recording->pieces) {
             const QString path =
@@ -97,6 +179,32 @@ QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingL
         }
         if (!joining) {
             reason = QStringLiteral("joining is off");
+        }
+        // Each piece from its IN to its OUT time: where its file's bytes hold them.
+        if (reason.isEmpty() && decision.rows.size() == count) {
+            for (const recordingPiece &piece : recording->pieces) {
+                if (!spanOf) {
+                    decision.ranges << pieceBytes{};
+                    continue;
+                }
+                const std::optional<toolbox::StreamSpan> span = spanOf(piece);
+                const pieceRange range =
+                    span ? spannedPieceRange(piece, *span)
+                         : pieceRange{{}, QStringLiteral("its pictures cannot be read")};
+                if (!range.why.isEmpty()) {
+                    reason =
+                        QStringLiteral("%1 cannot be joined: %2").arg(pieceName(piece), range.why);
+                    decision.ranges.clear();
+                    break;
+                }
+                pieceBytes bytes = range.bytes;
+                if (decision.ranges.isEmpty()) {
+                    // The stream's tables (PAT, PMT) come just before its first key picture: the
+                    // first piece is read from its start, as a shot of its own is.
+                    bytes.start = 0;
+                }
+                decision.ranges << bytes;
+            }
         }
         decision.joined = reason.isEmpty() && decision.rows.size() == count;
         QStringList names;

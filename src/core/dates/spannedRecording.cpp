@@ -91,19 +91,20 @@ std::optional<spannedRecording> spannedRecordingOf(const QString &path) {
         if (!bytes) {
             continue;
         }
-        const std::optional<std::vector<playItem>> items =
-            readPlayItems(reinterpret_cast<const unsigned char *>(bytes->constData()),
-                          static_cast<std::size_t>(bytes->size()));
-        if (!items) {
+        const std::optional<playListContents> list =
+            readPlayList(reinterpret_cast<const unsigned char *>(bytes->constData()),
+                         static_cast<std::size_t>(bytes->size()));
+        if (!list) {
             logDebug(QStringLiteral("play items          :-/ none read in %1").arg(playList));
             continue;
         }
-        for (const playItemRun &run : playItemRecordings(*items)) {
+        for (const playItemRun &run : playItemRecordings(*list)) {
             spannedRecording recording;
             recording.playlist = playList;
+            recording.apart = QString::fromStdString(run.apart);
             bool listed = false;
             for (std::size_t i = run.first; i < run.first + run.count; ++i) {
-                const playItem &item = (*items)[i];
+                const playItem &item = list->items[i];
                 recordingPiece piece;
                 piece.clip =
                     QString::fromLatin1(item.clip.data(), static_cast<qsizetype>(item.clip.size()));

@@ -1,6 +1,7 @@
 // The spanned recording an AVCHD stream file belongs to, from the playlists of its card: the
 // pieces (stream files) of the recording in order, found where the source lies, and which of
-// them the source is.
+// them the source is. A piece continues the item before it only by connection condition 6;
+// a new shot (condition 5, an entry mark) begins a recording of its own.
 #pragma once
 
 #include <QList>
@@ -28,6 +29,9 @@ struct spannedRecording {
     QList<recordingPiece> pieces;
     /// The position of the asked source among the pieces.
     qsizetype index = 0;
+    /// Why the pieces must stay apart although their connection conditions chain them (the
+    /// playlist's marks disagree); empty when nothing in the playlist speaks against joining.
+    QString apart;
     /// The length the playlist gives the recording (the sum of its items' out minus in times),
     /// in seconds; 0 when an item's times are not in order.
     [[nodiscard]] double seconds() const;
