@@ -28,7 +28,10 @@ TEST(Localisation, LookupsInBothLanguages) {
 TEST(Localisation, BothLanguagesCarryTheSameKeys) {
     const QString dir = QStringLiteral(FLUXARO_SOURCE_DIR "/resources/translations/");
     const auto en = translationKeys(dir + QStringLiteral("fluxaro_en.ts"));
-    const auto fr = translationKeys(dir + QStringLiteral("fluxaro_fr.ts"));
+    auto fr = translationKeys(dir + QStringLiteral("fluxaro_fr.ts"));
+    // French also fills words that Qt's own French table lacks (its file panel's kinds): that
+    // context has no English counterpart, since Qt's own texts are English.
+    EXPECT_FALSE(fr.take(QStringLiteral("QAbstractFileIconProvider")).isEmpty());
     EXPECT_FALSE(en.value(QStringLiteral("Localized")).isEmpty());
     EXPECT_EQ(en.value(QStringLiteral("fields")),
               (QSet<QString>{QStringLiteral("TFF"), QStringLiteral("BFF"), QStringLiteral("PFF")}));

@@ -206,6 +206,8 @@ public:
     static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
                                                  const std::optional<QString> &label);
     bool isAnalysing() const { return analysing_; }
+    /// True while a conversion tool (ffmpeg, trakmill) runs.
+    bool isToolRunning() const { return taskClass_ && taskClass_->isRunning(); }
     /// True between the running job's last tool and the verdict on its output.
     bool isJudgingOutput() const { return encFinCheckPending_; }
     /// True while a thumbnail is being made or waits its turn.
