@@ -226,6 +226,73 @@ TEST(faithful, clipWithAnEditListPresentsItsFramesOnce) {
     }
 }
 
+// A 120 fps phone-like clip whose picture has three edits, the middle one a slow-motion
+// section (rate 0.25) starting 13 frames after a key frame, the last one 13 frames after
+// another. No written track keeps edits at different rates, and FFmpeg and GStreamer present
+// each edit at rate 1: the output presents what they present of the source, once each and in
+// order, with each edit's pre-roll hidden (ffmpeg's stream copy showed it).
+TEST(faithful, clipWithASlowMotionEditPresentsItsFramesOnce) {
+    sandbox box;
+    const QString made = box.root() + QStringLiteral("/whole.mov");
+    ASSERT_TRUE(makeClip(
+        made, "320x180", 120, 2.0,
+        {"-preset", "veryfast", "-g", "30", "-sc_threshold", "0", "-c:a", "aac", "-b:a", "96k"}));
+    auto movie = toolbox::Movie::open(QFile::encodeName(made).toStdString());
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->setTimeScale(600));            // 5 units a frame
+    ASSERT_TRUE(movie->deleteSegment(300, 65, 600));  // frames 60 to 72
+    ASSERT_TRUE(movie->deleteSegment(500, 100, 600)); // frames 113 to 132
+    const QString src = box.root() + QStringLiteral("/slowmo.mov");
+    ASSERT_TRUE(movie->writeSelfContained(QFile::encodeName(src).toStdString()));
+    const std::size_t video = movie->tracksOfMediaType(toolbox::kVideoMediaType).front();
+    ASSERT_EQ(movie->track(video).edits().size(), 3U);
+
+    // The middle edit of the picture's edit list plays at 0.25 (16.16 fixed point).
+    QFile file(src);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    qsizetype elst = -1;
+    for (std::size_t i = 0; i <= video; ++i) {
+        elst = bytes.indexOf("elst", elst + 1);
+        ASSERT_GE(elst, 0);
+    }
+    const bool wide = bytes.at(elst + 4) != 0;
+    const qsizetype rate = elst + 12 + (wide ? 20 : 12) + (wide ? 16 : 8);
+    bytes.replace(rate, 4, QByteArray::fromHex("00004000"));
+    ASSERT_TRUE(file.seek(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    const auto slowmo = toolbox::Movie::open(QFile::encodeName(src).toStdString());
+    ASSERT_TRUE(slowmo);
+    const auto edits = slowmo->track(video).edits();
+    ASSERT_EQ(edits.size(), 3U);
+    ASSERT_EQ(edits[0].rate, 1.0);
+    ASSERT_EQ(edits[1].rate, 0.25);
+    ASSERT_EQ(edits[2].rate, 1.0);
+
+    const readings source = readBoth(src);
+    ASSERT_TRUE(source.gst.ok) << source.gst.error;
+    ASSERT_EQ(source.ffmpegFrames.size(), 60 + 40 + 107);
+
+    const QString rewrap = convert(box, src, "rewrap", "normal");
+    ASSERT_FALSE(rewrap.isEmpty());
+    const readings out = readBoth(rewrap);
+    EXPECT_EQ(out.ffmpegFrames, source.ffmpegFrames);
+    EXPECT_NEAR(out.ffmpegDuration, 207 / 120.0, 1 / 120.0);
+    EXPECT_NEAR(out.ffmpegOffset, source.ffmpegOffset, kSyncSeconds);
+    // GStreamer times the source's slow edit at its rate: as many pictures, not the same end.
+    ASSERT_TRUE(out.gst.ok) << out.gst.error;
+    EXPECT_EQ(out.gst.video.buffers, source.gst.video.buffers);
+
+    // ProRes of a 120 fps source is delivered at 60 fps: every other picture.
+    bool skipped = false;
+    const QString prores = convert(box, src, "prores", "normal", &skipped);
+    if (!skipped) {
+        ASSERT_FALSE(prores.isEmpty());
+        expectReadersAgree(prores, 104, 207 / 120.0, source.ffmpegOffset, 1, "prores");
+    }
+}
+
 // A recording the camcorder split into three pieces, joined: both readers see the unsplit
 // encode's 75 pictures over 3 s and the sound where FFmpeg reads it in the unsplit stream.
 TEST(faithful, joinedRecordingReadsAlikeInBothReaders) {

@@ -66,8 +66,8 @@ TEST(QtTrimPlan, DecisionFromTheTracks) {
 }
 
 // ffmpeg's stream copy keeps one edit: a video track edited more than that (or with a hole, or
-// played at another rate) takes its own track; edits of different rates can't be written, and
-// other tracks' edits don't decide.
+// played at another rate, or at several) takes its own track; other tracks' edits don't
+// decide.
 TEST(QtPictureRoutePlan, SeveralEditsTakeTheSourceTrack) {
     using Route = QtPictureRoute;
     const QString vide = QStringLiteral("vide");
@@ -82,8 +82,13 @@ TEST(QtPictureRoutePlan, SeveralEditsTakeTheSourceTrack) {
     EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}, true}}), Route::SourceTrack);
     EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0}, true}}), Route::SourceTrack);
     EXPECT_EQ(qtPictureRoutePlan({{vide, {0.25}}}), Route::SourceTrack);
-    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 0.25, 1.0}}}), Route::FfmpegCopy);
-    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}}, {vide, {1.0, 0.5}}}), Route::FfmpegCopy);
+    // A slow-motion section among edits at rate 1: ffmpeg's copy would show its pre-roll.
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 0.25, 1.0}}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}}, {vide, {1.0, 0.5}}}), Route::SourceTrack);
+    EXPECT_EQ(qtPictureRoutePlan({{soun, {1.0, 0.5}}, {vide, {1.0}}}), Route::FfmpegCopy);
+    EXPECT_FALSE(qtEditRatesDiffer({}));
+    EXPECT_FALSE(qtEditRatesDiffer({0.25, 0.25}));
+    EXPECT_TRUE(qtEditRatesDiffer({1.0, 0.25, 1.0}));
 }
 
 // A movie cut in the middle has two edits on each track (a leading empty edit is no edit of

@@ -168,15 +168,19 @@ QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks) {
         if (!qtIsVideoMediaType(track.mediaType) || track.mediaEditRates.isEmpty()) {
             continue;
         }
-        const double rate = track.mediaEditRates.first();
-        for (const double other : track.mediaEditRates) {
-            if (other != rate) {
-                return QtPictureRoute::FfmpegCopy;
-            }
-        }
-        edited = edited || track.mediaEditRates.size() > 1 || track.holeInside || rate != 1.0;
+        edited = edited || track.mediaEditRates.size() > 1 || track.holeInside ||
+                 track.mediaEditRates.first() != 1.0;
     }
     return edited ? QtPictureRoute::SourceTrack : QtPictureRoute::FfmpegCopy;
+}
+
+bool qtEditRatesDiffer(const QList<double> &mediaEditRates) {
+    for (const double rate : mediaEditRates) {
+        if (rate != mediaEditRates.first()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path) {
@@ -231,6 +235,19 @@ bool qtMovieWithSourcePicture(const QString &sourcePath, const QString &soundPat
     movie->setTimeScale(unit * ((1000 + unit - 1) / unit));
     keepOnly(*picture, true);
     keepOnly(*sound, false);
+    // Edits at different rates (a phone's slow-motion section) have no sample timing that
+    // writes them: each plays at rate 1, as FFmpeg and GStreamer present the source.
+    for (std::size_t i = 0; i < picture->trackCount(); ++i) {
+        QList<double> rates;
+        for (const toolbox::EditSegment &edit : picture->track(i).edits()) {
+            if (edit.mediaStart >= 0) {
+                rates.append(edit.rate);
+            }
+        }
+        if (qtEditRatesDiffer(rates)) {
+            picture->track(i).playEditsAtRateOne();
+        }
+    }
     if (picture->trackCount() == 0) {
         logStr(QStringLiteral("source picture      :-( no video track in '%1'").arg(sourcePath));
         return false;

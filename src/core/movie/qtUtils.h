@@ -77,15 +77,21 @@ enum class QtPictureRoute {
 /// The route of a source's picture. ffmpeg's stream copy writes at most one edit: a video track
 /// with several edits (or a hole, or a rate other than 1) would come out with each later
 /// edit's pre-roll, the frames from the key frame before it, presented (some twice), and its
-/// rate lost. Such a source takes its own track, unless its edits play at different rates,
-/// which no track of a written movie can (sample timing has one rate).
+/// rate lost. Such a source takes its own track; one whose edits play at different rates too
+/// (see qtMovieWithSourcePicture).
 QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks);
+
+/// Whether a track's edits play at different rates, which no written track can keep (its
+/// sample timing has one rate).
+bool qtEditRatesDiffer(const QList<double> &mediaEditRates);
 
 /// The tracks' edits of a self-contained QuickTime movie; nothing for another file.
 std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path);
 
 /// Writes a reference movie at dstPath (no sample copied; WriteSync::Deferred, a working file)
-/// of the video tracks of sourcePath, their edit lists kept, and the sound tracks of soundPath,
+/// of the video tracks of sourcePath, their edit lists kept (a track whose edits play at
+/// different rates gets each at rate 1, presenting what FFmpeg and GStreamer present of the
+/// source: the frames of each edit's movie duration, once each), and the sound tracks of soundPath,
 /// each at its own movie times, with soundPath's dates and metadata (the conversion's). True
 /// when written.
 bool qtMovieWithSourcePicture(const QString &sourcePath, const QString &soundPath,
