@@ -344,6 +344,14 @@
         <translation>The web site could not be reached.</translation>
     </message>
     <message>
+        <source>D_noSite</source>
+        <translation>This copy of Fluxaro has no update site configured: new versions come through the package manager or from the web site.</translation>
+    </message>
+    <message>
+        <source>D_timeout</source>
+        <translation>The update site did not answer within %1 s.</translation>
+    </message>
+    <message>
         <source>D_echec_2bis</source>
         <translation>Check the network connection and try again later.</translation>
     </message>

@@ -344,6 +344,14 @@
         <translation>Le site web n'a pas pu être joint.</translation>
     </message>
     <message>
+        <source>D_noSite</source>
+        <translation>Cette copie de Fluxaro n'a aucun site de mise à jour configuré : les nouvelles versions viennent du gestionnaire de paquets ou du site web.</translation>
+    </message>
+    <message>
+        <source>D_timeout</source>
+        <translation>Le site de mise à jour n'a pas répondu en %1 s.</translation>
+    </message>
+    <message>
         <source>D_echec_2bis</source>
         <translation>Vérifiez la connexion réseau et réessayez plus tard.</translation>
     </message>

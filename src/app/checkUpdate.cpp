@@ -111,6 +111,7 @@ int checkUpdateRun(const QStringList &arguments) {
     int status = 2;
     switch (check.status) {
     case updateCheckStatus::NotRun:
+    case updateCheckStatus::NoSite:
         status = 2;
         break;
     case updateCheckStatus::NoNetwork:

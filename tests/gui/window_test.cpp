@@ -328,7 +328,7 @@ TEST_F(window, textsAndShortcuts) {
 }
 
 // The help menu's commands reach their windows: the update check asked for by the user says
-// when no update site answers, the automatic one stays silent while automatic checks are off,
+// when the build has no update site, the automatic one stays silent while automatic checks are off,
 // and the help window is toggled by the Help command and put away when the program quits.
 TEST_F(window, helpMenuCommands) {
     qunsetenv("FLUXARO_UPDATE_URL");
@@ -336,6 +336,8 @@ TEST_F(window, helpMenuCommands) {
     EXPECT_TRUE(presenter.shown.isEmpty());
     w->action("menuCheckUpdates")->trigger();
     ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("no update site")))
+        << presenter.shown.first().message.toStdString();
     EXPECT_FALSE(w->updateSheet()->isVisible());
     for (const char *name : {"menuSite", "menuBugreport", "menuContact"}) {
         EXPECT_NE(w->action(name), nullptr) << name;

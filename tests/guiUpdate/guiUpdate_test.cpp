@@ -10,6 +10,7 @@
 #include "settings/localisation.h"
 #include "testEnv.h"
 #include "update/supportMail.h"
+#include "update/updateRecord.h"
 #include "updateWidgets.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@
 #include <QMainWindow>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -31,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -105,6 +108,7 @@ TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     window.show();
     updateSheetDialog sheet(&window);
     sheet.checkForUpdates(true);
+    ASSERT_TRUE(spinUntil([&] { return !sheet.isChecking(); }, 5000));
     ASSERT_TRUE(sheet.isVisible());
     // The offer in words, with the running version beside it.
     EXPECT_EQ(sheet.offeredLabel()->text(),
@@ -142,6 +146,109 @@ TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     sheet.close();
     setAlertPresenter(nullptr);
     unsetenv("FLUXARO_UPDATE_URL");
+}
+
+// An update site that takes the connection and never answers: the menu command returns at
+// once, a click on the window is answered while the site is asked, and the check gives up on
+// its own after its deadline, saying that the site did not answer in time.
+TEST(UpdateSheet, AHangingSiteNeverFreezesTheWindow) {
+    loadTranslations(QStringLiteral("en"));
+    httpTestServer server;
+    setenv("FLUXARO_UPDATE_URL", server.baseUrl().toUtf8().constData(), 1);
+    silentPresenter presenter;
+    setAlertPresenter(&presenter);
+    httpRoute hanging;
+    hanging.body = "ok";
+    hanging.stallAfter = 0;
+    server.setRoute(QStringLiteral("/fluxaro/isConnected.htm"), hanging);
+
+    QMainWindow window;
+    auto *other = new QPushButton(QStringLiteral("Other"), &window);
+    window.setCentralWidget(other);
+    window.show();
+    updateSheetDialog sheet(&window);
+    webFetchLimits limits;
+    limits.deadlineMs = 1500;
+    sheet.setFetchLimits(limits);
+    std::optional<updateCheckResult> checked;
+    sheet.onChecked = [&](const updateCheckResult &result) { checked = result; };
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 commandTook = -1;
+    // The menu command, run from the window's event loop as a click on it is.
+    QTimer::singleShot(0, [&] {
+        QElapsedTimer command;
+        command.start();
+        sheet.checkForUpdates(true);
+        commandTook = command.elapsed();
+    });
+    qint64 clickAnswered = -1;
+    qint64 clickPosted = -1;
+    QObject::connect(other, &QPushButton::clicked, [&] {
+        clickAnswered = clock.elapsed() - clickPosted;
+        EXPECT_TRUE(sheet.isChecking());
+    });
+    QTimer::singleShot(400, [&] {
+        clickPosted = clock.elapsed();
+        const QPointF at(other->rect().center());
+        QCoreApplication::postEvent(other, new QMouseEvent(QEvent::MouseButtonPress, at,
+                                                           other->mapToGlobal(at), Qt::LeftButton,
+                                                           Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(other, new QMouseEvent(QEvent::MouseButtonRelease, at,
+                                                           other->mapToGlobal(at), Qt::LeftButton,
+                                                           Qt::NoButton, Qt::NoModifier));
+    });
+    ASSERT_TRUE(spinUntil([&] { return checked.has_value(); }, 8000));
+    EXPECT_GE(commandTook, 0);
+    EXPECT_LT(commandTook, 200);
+    EXPECT_GE(clickAnswered, 0);
+    EXPECT_LT(clickAnswered, 200);
+    // It ended on its own, near its deadline.
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(sheet.isChecking());
+    EXPECT_EQ(checked->status, updateCheckStatus::NoNetwork);
+    EXPECT_EQ(checked->fetchOutcome, webFetchOutcome::TimedOut);
+    ASSERT_EQ(presenter.plans.size(), 1);
+    EXPECT_EQ(presenter.plans.first().title, QStringLiteral("Update check failed"));
+    EXPECT_TRUE(presenter.plans.first().message.contains(
+        QStringLiteral("The update site did not answer within 2 s.")))
+        << presenter.plans.first().message.toStdString();
+    EXPECT_FALSE(sheet.isVisible());
+    setAlertPresenter(nullptr);
+    unsetenv("FLUXARO_UPDATE_URL");
+}
+
+// A build with no update site says so, asks nobody, and in French too.
+TEST(UpdateSheet, ABuildWithNoUpdateSiteSaysSo) {
+    unsetenv("FLUXARO_UPDATE_URL");
+    if (!updateBaseUrlStr().isEmpty()) {
+        GTEST_SKIP() << "this build has an update site";
+    }
+    silentPresenter presenter;
+    setAlertPresenter(&presenter);
+    QMainWindow window;
+    updateSheetDialog sheet(&window);
+    std::optional<updateCheckResult> checked;
+    sheet.onChecked = [&](const updateCheckResult &result) { checked = result; };
+    loadTranslations(QStringLiteral("en"));
+    sheet.checkForUpdates(true);
+    ASSERT_TRUE(checked.has_value());
+    EXPECT_EQ(checked->status, updateCheckStatus::NoSite);
+    ASSERT_EQ(presenter.plans.size(), 1);
+    EXPECT_TRUE(
+        presenter.plans.first().message.contains(QStringLiteral("has no update site configured")))
+        << presenter.plans.first().message.toStdString();
+    EXPECT_FALSE(presenter.plans.first().message.contains(QStringLiteral("network")));
+    loadTranslations(QStringLiteral("fr"));
+    sheet.checkForUpdates(true);
+    ASSERT_EQ(presenter.plans.size(), 2);
+    EXPECT_TRUE(presenter.plans.last().message.contains(
+        QStringLiteral("aucun site de mise à jour configuré")))
+        << presenter.plans.last().message.toStdString();
+    loadTranslations(QStringLiteral("en"));
+    setAlertPresenter(nullptr);
 }
 
 TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {

@@ -10,11 +10,13 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 #if __has_include(<libavformat/version.h>)
@@ -123,57 +125,88 @@ bool archIntel() {
 #endif
 }
 
-webFetchResult webFetch(const QString &url, const webFetchLimits &limits) {
-    webFetchResult result;
-    QNetworkAccessManager manager;
+void webFetchAsync(const QString &url, const webFetchLimits &limits, QObject *context,
+                   std::function<void(const webFetchResult &)> done) {
+    // The manager owns the reply and the deadline; it is deleted once the fetch has ended.
+    auto *manager = new QNetworkAccessManager;
     QNetworkRequest request{QUrl(url)};
     request.setMaximumRedirectsAllowed(10);
     request.setTransferTimeout(limits.deadlineMs);
-    QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    std::optional<webFetchOutcome> ended;
-    QByteArray body;
+    QNetworkReply *reply = manager->get(request);
+    struct fetchState {
+        std::optional<webFetchOutcome> ended;
+        QByteArray body;
+        bool delivered = false;
+    };
+    auto state = std::make_shared<fetchState>();
+    const QPointer<QObject> receiver(context);
     // A server that sends a byte now and then never lets a transfer timeout fire, and one that
     // never stops would fill the memory: the deadline counts the whole fetch, and the answer
     // is read as it comes and dropped past its bound.
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        ended = webFetchOutcome::TimedOut;
+    auto *deadline = new QTimer(manager);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, manager, [state, reply] {
+        if (!state->ended) {
+            state->ended = webFetchOutcome::TimedOut;
+        }
         reply->abort();
     });
-    auto take = [&] {
-        if (ended) {
+    auto take = [state, reply, limits] {
+        if (state->ended) {
             return;
         }
-        body += reply->read(limits.maxBytes + 1 - body.size());
-        if (body.size() > limits.maxBytes) {
-            ended = webFetchOutcome::TooLarge;
+        state->body += reply->read(limits.maxBytes + 1 - state->body.size());
+        if (state->body.size() > limits.maxBytes) {
+            state->ended = webFetchOutcome::TooLarge;
             reply->abort();
         }
     };
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    deadline.start(limits.deadlineMs);
-    if (!reply->isFinished()) {
+    QObject::connect(reply, &QNetworkReply::readyRead, manager, take);
+    if (context != nullptr) {
+        // The one waiting for the answer is gone: nobody is told, the fetch stops.
+        QObject::connect(context, &QObject::destroyed, manager, [state, reply] {
+            state->delivered = true;
+            reply->abort();
+        });
+    }
+    QObject::connect(
+        reply, &QNetworkReply::finished, manager,
+        [state, reply, manager, deadline, receiver, context, take, done = std::move(done)] {
+            deadline->stop();
+            if (!state->ended) {
+                take();
+            }
+            webFetchResult result;
+            if (state->ended) {
+                result.outcome = *state->ended;
+            } else if (reply->error() == QNetworkReply::NoError) {
+                result.outcome = webFetchOutcome::Answered;
+                result.body = state->body;
+            } else if (reply->error() == QNetworkReply::OperationCanceledError ||
+                       reply->error() == QNetworkReply::TimeoutError) {
+                result.outcome = webFetchOutcome::TimedOut;
+            }
+            manager->deleteLater();
+            if (state->delivered || (context != nullptr && receiver.isNull())) {
+                return;
+            }
+            state->delivered = true;
+            done(result);
+        });
+    deadline->start(limits.deadlineMs);
+}
+
+webFetchResult webFetch(const QString &url, const webFetchLimits &limits) {
+    QEventLoop loop;
+    std::optional<webFetchResult> fetched;
+    webFetchAsync(url, limits, &loop, [&](const webFetchResult &result) {
+        fetched = result;
+        loop.quit();
+    });
+    if (!fetched) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    deadline.stop();
-    if (!ended) {
-        take();
-    }
-    if (ended) {
-        result.outcome = *ended;
-    } else if (reply->error() == QNetworkReply::NoError) {
-        result.outcome = webFetchOutcome::Answered;
-        result.body = body;
-    } else if (reply->error() == QNetworkReply::OperationCanceledError ||
-               reply->error() == QNetworkReply::TimeoutError) {
-        result.outcome = webFetchOutcome::TimedOut;
-    }
-    QObject::disconnect(reply, nullptr, &loop, nullptr);
-    reply->deleteLater();
-    return result;
+    return fetched.value_or(webFetchResult{});
 }
 
 QString webFetchOutcomeStr(webFetchOutcome outcome, const webFetchLimits &limits) {
@@ -190,6 +223,23 @@ QString webFetchOutcomeStr(webFetchOutcome outcome, const webFetchLimits &limits
     return {};
 }
 
+bool webProbeAnswered(const QString &url, const webFetchResult &fetched,
+                      const webFetchLimits &limits) {
+    if (fetched.outcome != webFetchOutcome::Answered) {
+        logStr(QStringLiteral("web check           :-( %1: %2")
+                   .arg(url, webFetchOutcomeStr(fetched.outcome, limits)));
+        return false;
+    }
+    for (const char c : fetched.body) {
+        if (static_cast<unsigned char>(c) > 0x7F) {
+            return false;
+        }
+    }
+    logDebug(QStringLiteral("internetConnexionChe- fin: src == %1")
+                 .arg(QString::fromLatin1(fetched.body)));
+    return true;
+}
+
 bool internetConnexionCheck(const QString &url, const webFetchLimits &limits,
                             webFetchOutcome *outcome) {
     if (outcome != nullptr) {
@@ -203,24 +253,5 @@ bool internetConnexionCheck(const QString &url, const webFetchLimits &limits,
     if (outcome != nullptr) {
         *outcome = fetched.outcome;
     }
-    bool answered = false;
-    QString text;
-    if (fetched.outcome == webFetchOutcome::Answered) {
-        const QByteArray &body = fetched.body;
-        answered = true;
-        for (const char c : body) {
-            if (static_cast<unsigned char>(c) > 0x7F) {
-                answered = false;
-                break;
-            }
-        }
-        if (answered) {
-            text = QString::fromLatin1(body);
-        }
-    } else {
-        logStr(QStringLiteral("web check           :-( %1: %2")
-                   .arg(url, webFetchOutcomeStr(fetched.outcome, limits)));
-    }
-    logDebug(QStringLiteral("internetConnexionChe- fin: src == %1").arg(text));
-    return answered;
+    return webProbeAnswered(url, fetched, limits);
 }

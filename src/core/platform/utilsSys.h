@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+class QObject;
+
 /// The running system's version as a number (versionStr2Float of its dotted form, e.g. Debian
 /// 12.8 -> 12.08), logged "Operating System    : <dotted>"; 0 when unknown.
 float versionOS();
@@ -53,14 +55,25 @@ struct webFetchResult {
     QByteArray body; ///< the answer (only when Answered)
 };
 
-/// Fetches the address (GET, up to 10 redirects) on a local event loop, blocking the calling
-/// thread until it ends: at most `limits.deadlineMs`, and never more than `limits.maxBytes` of
-/// answer held, whatever the server sends or withholds.
+/// Fetches the address (GET, up to 10 redirects) on the calling thread's event loop without
+/// waiting: `done` is called there once, when the fetch ends: at most `limits.deadlineMs` after
+/// the call, and never with more than `limits.maxBytes` of answer held, whatever the server sends
+/// or withholds. When `context` is destroyed first, the fetch is aborted and `done` never called.
+void webFetchAsync(const QString &url, const webFetchLimits &limits, QObject *context,
+                   std::function<void(const webFetchResult &)> done);
+
+/// The same, blocking the calling thread on a local event loop until it ends (for fronts with
+/// no window: the terminal and the tests).
 webFetchResult webFetch(const QString &url, const webFetchLimits &limits = {});
 
 /// A line for people about a fetch that did not end with an answer: "no answer within 20 s",
 /// "the answer is larger than 64 KB", "no answer".
 QString webFetchOutcomeStr(webFetchOutcome outcome, const webFetchLimits &limits = {});
+
+/// True when a fetch of the connectivity probe answered with text readable as ASCII (an empty
+/// page counts). Logs a failed fetch of `url`.
+bool webProbeAnswered(const QString &url, const webFetchResult &fetched,
+                      const webFetchLimits &limits = {});
 
 /// True when the address answers with text readable as ASCII (an empty page counts); false on
 /// any failure. Blocks the calling thread until the fetch ends (webFetch and its bounds; the

@@ -11,8 +11,11 @@
 #include "settings/prefs.h"
 #include "update/QuillZipArchive.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <optional>
 
 namespace {
 
@@ -26,6 +29,29 @@ void noNetworkAlert() {
                      .arg(localizedStr(QStringLiteral("D_echec_2")),
                           localizedStr(QStringLiteral("D_echec_2bis"))),
                  0, false);
+}
+
+void noSiteAlert() {
+    displayAlert(localizedStr(QStringLiteral("D_echec_1")),
+                 localizedStr(QStringLiteral("D_noSite")), 0, false);
+}
+
+// A site that never answered within the deadline is said as such, with the time waited.
+void timedOutAlert(const webFetchLimits &limits) {
+    displayAlert(
+        localizedStr(QStringLiteral("D_echec_1")),
+        QStringLiteral("\n%1 \n\n%2")
+            .arg(localizedStr(QStringLiteral("D_timeout")).arg((limits.deadlineMs + 999) / 1000),
+                 localizedStr(QStringLiteral("D_echec_2bis"))),
+        0, false);
+}
+
+void unreachableAlert(webFetchOutcome outcome, const webFetchLimits &limits) {
+    if (outcome == webFetchOutcome::TimedOut) {
+        timedOutAlert(limits);
+    } else {
+        noNetworkAlert();
+    }
 }
 
 void failureAlert(const QString &text) {
@@ -47,30 +73,14 @@ QString updateNotReplaceableNoticeStr(const QString &notesUrl) {
     return {};
 }
 
-updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet,
-                                      const webFetchLimits &limits) {
+namespace {
+
+// What the record request's answer means, with its alerts and the sheet: the end of a check.
+updateCheckResult updateCheckRecordEnd(const webFetchResult &fetched, bool userAsked,
+                                       updateSheet *sheet, const QString &base, const QString &code,
+                                       const QString &language, float systemVersion,
+                                       const webFetchLimits &limits) {
     updateCheckResult result;
-    if (!userAsked && prefRead(QStringLiteral("update")) != QLatin1String("1")) {
-        return result;
-    }
-    const QString base = updateBaseUrlStr();
-    const QString code = updateProductCodeStr();
-    const QString language = updateLanguageStr();
-    webFetchOutcome probe = webFetchOutcome::Failed;
-    if (!internetConnexionCheck(updateProbeUrlStr(base, code), limits, &probe)) {
-        result.fetchOutcome = probe;
-        if (userAsked) {
-            noNetworkAlert();
-        }
-        logStr(QStringLiteral("update              :-( web check KO (%1)")
-                   .arg(webFetchOutcomeStr(probe, limits)));
-        result.status = updateCheckStatus::NoNetwork;
-        return result;
-    }
-    const float systemVersion = versionOS();
-    // A record is a few lines: the answer is bounded in time and size like the probe's.
-    const webFetchResult fetched =
-        webFetch(updateQueryUrlStr(base, code, language, systemVersion), limits);
     result.fetchOutcome = fetched.outcome;
     const std::optional<QString> answer =
         fetched.outcome == webFetchOutcome::Answered
@@ -86,7 +96,7 @@ updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet,
         // A site that holds the answer back or never ends it is unreachable for the user.
         if (userAsked && (fetched.outcome == webFetchOutcome::TimedOut ||
                           fetched.outcome == webFetchOutcome::TooLarge)) {
-            noNetworkAlert();
+            unreachableAlert(fetched.outcome, limits);
         }
         logStr(QStringLiteral("update              :-( xml parse"));
         result.status = updateCheckStatus::Unreadable;
@@ -123,6 +133,73 @@ updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet,
         logStr(QStringLiteral("up                  - post"));
     }
     return result;
+}
+
+} // namespace
+
+void iba_checkForUpdatesAsync(bool userAsked, updateSheet *sheet, QObject *context,
+                              std::function<void(const updateCheckResult &)> done,
+                              const webFetchLimits &limits) {
+    updateCheckResult result;
+    if (!userAsked && prefRead(QStringLiteral("update")) != QLatin1String("1")) {
+        done(result);
+        return;
+    }
+    const QString base = updateBaseUrlStr();
+    if (base.isEmpty()) {
+        logStr(QStringLiteral("update              :-( no update site in this build"));
+        if (userAsked) {
+            noSiteAlert();
+        }
+        result.status = updateCheckStatus::NoSite;
+        done(result);
+        return;
+    }
+    const QString code = updateProductCodeStr();
+    const QString language = updateLanguageStr();
+    const QString probeUrl = updateProbeUrlStr(base, code);
+    logDebug(QStringLiteral("internetConnexionChe- deb: %1").arg(probeUrl));
+    webFetchAsync(probeUrl, limits, context,
+                  [=, done = std::move(done)](const webFetchResult &probe) mutable {
+                      if (!webProbeAnswered(probeUrl, probe, limits)) {
+                          updateCheckResult failed;
+                          failed.fetchOutcome = probe.outcome;
+                          if (userAsked) {
+                              unreachableAlert(probe.outcome, limits);
+                          }
+                          logStr(QStringLiteral("update              :-( web check KO (%1)")
+                                     .arg(webFetchOutcomeStr(probe.outcome, limits)));
+                          failed.status = updateCheckStatus::NoNetwork;
+                          done(failed);
+                          return;
+                      }
+                      const float systemVersion = versionOS();
+                      // A record is a few lines: the answer is bounded in time and size like the
+                      // probe's.
+                      webFetchAsync(
+                          updateQueryUrlStr(base, code, language, systemVersion), limits, context,
+                          [=, done = std::move(done)](const webFetchResult &fetched) {
+                              done(updateCheckRecordEnd(fetched, userAsked, sheet, base, code,
+                                                        language, systemVersion, limits));
+                          });
+                  });
+}
+
+updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet,
+                                      const webFetchLimits &limits) {
+    QEventLoop loop;
+    std::optional<updateCheckResult> checked;
+    iba_checkForUpdatesAsync(
+        userAsked, sheet, &loop,
+        [&](const updateCheckResult &result) {
+            checked = result;
+            loop.quit();
+        },
+        limits);
+    if (!checked) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return checked.value_or(updateCheckResult{});
 }
 
 updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, uiButton *sender,
@@ -231,6 +308,5 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
     if (sender != nullptr) {
         sender->setEnabled(true);
     }
-    iba_checkForUpdates(false, sheet);
     return result;
 }

@@ -10,6 +10,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QObject;
+
 class uiButton;
 class uiProgressBar;
 
@@ -34,7 +38,8 @@ public:
 
 enum class updateCheckStatus {
     NotRun,     ///< automatic check with automatic checks off: no request made
-    NoNetwork,  ///< the probe failed (or no update site is set)
+    NoSite,     ///< this build has no update site: no request made
+    NoNetwork,  ///< the probe failed
     Unreadable, ///< the answer lacks the record's markers
     UpToDate,
     Offered,
@@ -52,9 +57,18 @@ struct updateCheckResult {
 };
 
 /// Checks for an update: `userAsked` for the menu item and the command line (alerts on no
-/// network and when up to date), false for the automatic check, which does nothing unless the
-/// preference "update" is 1. An offered update is shown in the sheet when one is given.
-/// The probe and the record request each end within `limits` (20 s, 64 KB).
+/// update site, no network and when up to date), false for the automatic check, which does
+/// nothing unless the preference "update" is 1. An offered update is shown in the sheet when one
+/// is given. The probe and the record request each end within `limits` (20 s, 64 KB).
+/// The window's way: returns at once; the requests run on the calling thread's event loop
+/// without a nested loop, and `done` is called there with the result once the alerts and the
+/// sheet are shown (at once for NotRun and NoSite). Nothing is shown and `done` is not called
+/// when `context` (the window or the sheet) is destroyed first.
+void iba_checkForUpdatesAsync(bool userAsked, updateSheet *sheet, QObject *context,
+                              std::function<void(const updateCheckResult &)> done,
+                              const webFetchLimits &limits = {});
+
+/// The same, blocking until the check ends: for the terminal front, which has no window.
 updateCheckResult iba_checkForUpdates(bool userAsked, updateSheet *sheet = nullptr,
                                       const webFetchLimits &limits = {});
 
@@ -77,7 +91,8 @@ struct updateInstallResult {
 /// the sheet): downloads the offered archive into "<temporary folder>/dl/", unpacks it and
 /// installs it, with the texts of the sheet and the ":-(" alert on failure; the download folder
 /// is deleted afterwards (except after an application install, where the caller restarts).
-/// `sender` is disabled while it runs.
+/// `sender` is disabled while it runs. When the sheet was closed on a failure or a tool install,
+/// the window checks again (without asking the user) so that a newer offer comes back.
 updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, uiButton *sender,
                            bool cancelSegment, const webDownloadLimits &limits = {});
 

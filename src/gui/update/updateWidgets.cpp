@@ -100,8 +100,24 @@ void updateSheetDialog::bringMainWindowBack() {
 }
 
 void updateSheetDialog::checkForUpdates(bool userAsked) {
-    offer_ = iba_checkForUpdates(userAsked, this);
-    showOfferedVersion(offer_);
+    if (checking_) {
+        return;
+    }
+    checking_ = true;
+    iba_checkForUpdatesAsync(
+        userAsked, this, this,
+        [this](const updateCheckResult &result) {
+            checking_ = false;
+            // A check that found nothing keeps the offer the sheet may be showing.
+            if (result.status == updateCheckStatus::Offered || !QDialog::isVisible()) {
+                offer_ = result;
+                showOfferedVersion(offer_);
+            }
+            if (onChecked) {
+                onChecked(result);
+            }
+        },
+        limits_);
 }
 
 void updateSheetDialog::showOfferedVersion(const updateCheckResult &offer) {
@@ -119,6 +135,11 @@ void updateSheetDialog::download() {
     const updateInstallResult result = iba_dl(offer_, this, &download_, false);
     if (result.status == updateInstallStatus::AppInstalled && onAppInstalled) {
         onAppInstalled(result.replacement);
+    }
+    if (result.status == updateInstallStatus::Failed ||
+        result.status == updateInstallStatus::ToolInstalled ||
+        result.status == updateInstallStatus::NoApplication) {
+        checkForUpdates(false);
     }
 }
 

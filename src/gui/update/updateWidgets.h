@@ -31,9 +31,16 @@ public:
     uiButton *stopButton() override { return &stop_; }
     void bringMainWindowBack() override;
 
-    /// Checks for an update as the menu item does (the user asked) and shows the sheet when one
-    /// is offered.
+    /// Starts a check for an update (the menu item: the user asked; the start-up check: not)
+    /// and returns at once: the window keeps answering while the site is asked, and the sheet
+    /// or the alert comes when the answer does. A check asked while one runs is not started.
     void checkForUpdates(bool userAsked);
+    /// True from the start of a check to its end.
+    bool isChecking() const { return checking_; }
+    /// Bounds of the check's requests (20 s, 64 KB by default).
+    void setFetchLimits(const webFetchLimits &limits) { limits_ = limits; }
+    /// Called on each check's end with its result; by default nothing.
+    std::function<void(const updateCheckResult &)> onChecked;
 
     /// Called after an application install with what the restart needs (the front quits and
     /// runs `updateRestartCommandStr`); by default nothing.
@@ -63,4 +70,6 @@ private:
     widgetButton stop_;
     widgetButton download_;
     updateCheckResult offer_;
+    webFetchLimits limits_;
+    bool checking_ = false;
 };
