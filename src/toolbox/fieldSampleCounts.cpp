@@ -10,7 +10,10 @@ extern "C" {
 }
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 namespace toolbox {
 
@@ -25,6 +28,27 @@ constexpr double kSampleStreamSeconds = 4.0;
 // Packets of one sample read at most (the search for its key frame included): a damaged file
 // whose timestamps never grow still ends.
 constexpr int kSamplePacketLimit = 1500;
+// Packets searched for a key one before every packet is decoded.
+constexpr int kKeySearchPackets = 300;
+// How far before its point a sample is sought: a transport stream's seek lands near the point,
+// often past the key frame before it; the first key frame after the landing starts the sample.
+constexpr double kSeekLeadSeconds = 1.0;
+
+// The name of the look's idet, whose counts are read from its pictures.
+constexpr const char *kIdetName = "fieldSampleIdet";
+
+/// libav's printer, less the counts the look's idet prints when its graph is freed: they are
+/// read from its pictures, and would otherwise reach the standard error of every run.
+void logWithoutIdetCounts(void *context, int level, const char *format, va_list args) {
+    if (context != nullptr && level > AV_LOG_WARNING) {
+        const AVClass *cls = *static_cast<const AVClass *const *>(context);
+        if (cls != nullptr && cls->item_name != nullptr &&
+            std::strcmp(cls->class_name, "AVFilter") == 0 &&
+            std::strcmp(cls->item_name(context), kIdetName) == 0)
+            return;
+    }
+    av_log_default_callback(context, level, format, args);
+}
 
 MovieStatus unreadable(const std::string &path, const std::string &why) {
     return MovieStatus::failure(MovieError::ReadFailed, "\"" + path + "\": " + why);
@@ -51,7 +75,7 @@ public:
         AVFilterContext *idet = nullptr;
         if (avfilter_graph_create_filter(&source_, avfilter_get_by_name("buffer"), "in",
                                          args.c_str(), nullptr, graph_.get()) < 0 ||
-            avfilter_graph_create_filter(&idet, avfilter_get_by_name("idet"), "idet", nullptr,
+            avfilter_graph_create_filter(&idet, avfilter_get_by_name("idet"), kIdetName, nullptr,
                                          nullptr, graph_.get()) < 0 ||
             avfilter_graph_create_filter(&sink_, avfilter_get_by_name("buffersink"), "out", nullptr,
                                          nullptr, graph_.get()) < 0 ||
@@ -141,8 +165,8 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
     if (!packet || !frame)
         return {};
     int32_t decoded = 0;
-    bool keySeen = false;
     bool draining = false;
+    bool keySeen = false;
     int packets = 0;
     while (decoded < frames && !stopped) {
         if (!draining) {
@@ -161,9 +185,11 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
                     draining = true;
                     avcodec_send_packet(decoder, nullptr);
                 } else {
-                    // After a seek the pictures before the first key packet lack their
-                    // references: they are not decoded.
-                    keySeen = keySeen || (packet->flags & AV_PKT_FLAG_KEY) != 0;
+                    // A seek lands near its point, not on a key frame: the packets before the
+                    // first key one lack their references and are not decoded. A demuxer that
+                    // flags no key packet at all has every packet decoded after a while.
+                    keySeen = keySeen || (packet->flags & AV_PKT_FLAG_KEY) != 0 ||
+                              packets > kKeySearchPackets;
                     const int sent = keySeen ? avcodec_send_packet(decoder, packet.get()) : 0;
                     av_packet_unref(packet.get());
                     // A damaged packet is skipped, as the ffmpeg program does.
@@ -216,6 +242,8 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
 
 FieldSampleReport fieldSampleCounts(const std::string &path, const std::vector<double> &starts,
                                     int32_t frames, const std::string &forceFormat) {
+    static std::once_flag logOnce;
+    std::call_once(logOnce, [] { av_log_set_callback(logWithoutIdetCounts); });
     FieldSampleReport report;
     if (path.empty() || starts.empty() || frames <= 0) {
         report.status = MovieStatus::failure(MovieError::InvalidArgument, "nothing to look at");
@@ -283,26 +311,23 @@ FieldSampleReport fieldSampleCounts(const std::string &path, const std::vector<d
         return report;
     }
     const int64_t origin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    const int64_t fileOrigin = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
     for (const double start : starts) {
-        int64_t startTs = AV_NOPTS_VALUE;
-        if (start > 0 && std::isfinite(start)) {
-            startTs = origin + av_rescale_q(static_cast<int64_t>(start * AV_TIME_BASE),
+        int64_t startTs = origin;
+        if ((start > 0 && std::isfinite(start)) || !report.samples.empty()) {
+            const double from =
+                start > kSeekLeadSeconds && std::isfinite(start) ? start - kSeekLeadSeconds : 0.0;
+            // Over the file's own clock, to the key frame at or before the point where the
+            // demuxer can tell.
+            const int64_t target = fileOrigin + static_cast<int64_t>(from * AV_TIME_BASE);
+            startTs = origin + av_rescale_q(static_cast<int64_t>(from * AV_TIME_BASE),
                                             AV_TIME_BASE_Q, st->time_base);
-            if (av_seek_frame(input.get(), stream, startTs, AVSEEK_FLAG_BACKWARD) < 0) {
+            if (avformat_seek_file(input.get(), -1, INT64_MIN, target, target, 0) < 0) {
                 // A file that can't seek there gives an empty sample, which decides nothing.
                 report.samples.push_back({});
                 continue;
             }
             avcodec_flush_buffers(decoder.get());
-        } else if (!report.samples.empty()) {
-            startTs = origin;
-            if (av_seek_frame(input.get(), stream, origin, AVSEEK_FLAG_BACKWARD) < 0) {
-                report.samples.push_back({});
-                continue;
-            }
-            avcodec_flush_buffers(decoder.get());
-        } else {
-            startTs = origin;
         }
         report.samples.push_back(lookAtSample(input.get(), stream, decoder.get(), frames, startTs));
         // A decoder drained at a sample's end takes no more packets until it is flushed.

@@ -29,11 +29,11 @@ struct FieldSampleReport {
 };
 
 /// Looks at `frames` pictures from each of `starts` (seconds from the start of the movie's first
-/// video stream; 0 reads from the start without a seek, a later start seeks to the key frame at
-/// or before it). A sample stops early at the end of the file, after 4 s of its stream time,
-/// when its pictures change size or format, or when the decoder fails; it counts what it saw.
-/// `forceFormat` names the container (FFmpeg's input format name), or is empty. A file name is
-/// never read as a protocol or a device.
+/// video stream; 0 reads from the start without a seek, a later start seeks a second before it
+/// and decodes from the first key frame after where the seek lands). A sample stops early at the
+/// end of the file, after 4 s of its stream time, when its pictures change size or format, or when
+/// the decoder fails; it counts what it saw. `forceFormat` names the container (FFmpeg's input
+/// format name), or is empty. A file name is never read as a protocol or a device.
 FieldSampleReport fieldSampleCounts(const std::string &path, const std::vector<double> &starts,
                                     int32_t frames, const std::string &forceFormat = {});
 
