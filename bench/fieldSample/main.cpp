@@ -159,9 +159,12 @@ int main(int argc, char **argv) {
                 median(lookWall), qPrintable(verdict.reason));
     std::printf("  program: %.3f s processor, %.3f s wall  (verdict: %s)\n", median(programCpu),
                 median(programWall), qPrintable(programVerdict.reason));
-    std::printf("  counts : %s\n", counts == programCounts
-                                       ? "the same in process and in the program"
-                                       : "DIFFERENT in process and in the program");
+    // The in-process samples start at the first key frame after a seek a second early, the
+    // program's at the key frame before the point: the counts may differ, the verdict not.
+    std::printf("  counts : %s\n",
+                counts == programCounts
+                    ? "the same as the program's"
+                    : "other than the program's (samples from other key frames)");
     std::printf("  idet   : %.3f s processor, %.3f s wall  (whole file)\n", median(idetCpu),
                 median(idetWall));
     std::printf("  decode : %.3f s processor, %.3f s wall  (30 pictures, one thread)\n",
@@ -169,5 +172,5 @@ int main(int argc, char **argv) {
     std::printf("  look / idet: %.2f   look / decode: %.2f   look / program: %.2f\n",
                 median(lookCpu) / median(idetCpu), median(lookCpu) / median(decodeCpu),
                 median(lookCpu) / median(programCpu));
-    return verdict.scan == fieldScan::progressive ? 0 : 1;
+    return verdict.scan == fieldScan::progressive && programVerdict.scan == verdict.scan ? 0 : 1;
 }
