@@ -9,7 +9,7 @@ packages=(
   qt6-multimedia-dev qt6-svg-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   mediainfo gstreamer1.0-tools gstreamer1.0-plugins-base-apps
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev

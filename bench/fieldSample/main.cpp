@@ -5,13 +5,16 @@
 // pictures, as camcorders record their 25p modes) in a transport stream, then times, RUNS
 // times each (5), the processor time (user + system, of the child processes) and the wall
 // time of:
-//   look:    the analysis's look at the pictures (fieldSampleArguments: 3 samples of 10
-//            pictures, one decoding thread);
+//   look:    the analysis's look at the pictures, in process (toolbox::fieldSampleCounts: one
+//            open, 3 samples of 10 pictures, one decoding thread; processor time of this
+//            process's thread);
+//   program: the same look as one ffmpeg run (fieldSampleArguments), as it was made before;
 //   idet:    `ffmpeg -i CLIP -vf idet -f null -`, the whole-file pass a user would type;
 //   decode:  `ffmpeg -threads 1 -i CLIP -frames:v 30 -f null -`, as many pictures decoded
 //            from the start on one thread, without looking at them.
 // Prints the medians, the look's verdict and its ratio to the other two.
 #include "analysis/fieldSample.h"
+#include "toolbox/fieldSampleCounts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,6 +55,34 @@ cost runTimed(const QStringList &args) {
     c.wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     c.cpu = childrenCpu() - before;
     c.report = QString::fromUtf8(process.readAllStandardError());
+    return c;
+}
+
+double threadCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+/// The look in process, as the analysis makes it.
+cost lookTimed(const QString &clip, double seconds, QList<idetSampleCounts> &counts) {
+    const double before = threadCpu();
+    QElapsedTimer timer;
+    timer.start();
+    const QList<double> starts = fieldSampleStarts(seconds);
+    const toolbox::FieldSampleReport report = toolbox::fieldSampleCounts(
+        clip.toStdString(), std::vector<double>(starts.cbegin(), starts.cend()),
+        starts.size() > 1 ? kFieldSampleFrames : kFieldShortClipFrames);
+    cost c;
+    c.wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    c.cpu = threadCpu() - before;
+    counts.clear();
+    for (const toolbox::FieldCounts &f : report.samples) {
+        counts << idetSampleCounts{
+            f.tff,         f.bff,           f.progressive, f.undetermined, f.repeatedNeither,
+            f.repeatedTop, f.repeatedBottom};
+    }
     return c;
 }
 
@@ -96,13 +127,22 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "fieldSample_bench: the clip could not be made\n");
         return 1;
     }
-    std::vector<double> lookCpu, lookWall, idetCpu, idetWall, decodeCpu, decodeWall;
+    std::vector<double> lookCpu, lookWall, programCpu, programWall, idetCpu, idetWall, decodeCpu,
+        decodeWall;
     fieldScanVerdict verdict;
+    fieldScanVerdict programVerdict;
+    QList<idetSampleCounts> counts;
+    QList<idetSampleCounts> programCounts;
     for (int i = 0; i < runs; ++i) {
-        const cost look = runTimed(fieldSampleArguments(ffmpeg, clip, seconds, QString()));
-        verdict = fieldScanDecision(idetReportCounts(look.report));
+        const cost look = lookTimed(clip, seconds, counts);
+        verdict = fieldScanDecision(counts);
         lookCpu.push_back(look.cpu);
         lookWall.push_back(look.wall);
+        const cost program = runTimed(fieldSampleArguments(ffmpeg, clip, seconds, QString()));
+        programCounts = idetReportCounts(program.report);
+        programVerdict = fieldScanDecision(programCounts);
+        programCpu.push_back(program.cpu);
+        programWall.push_back(program.wall);
         const cost idet =
             runTimed({ffmpeg, "-nostdin", "-i", clip, "-vf", "idet", "-f", "null", "-"});
         idetCpu.push_back(idet.cpu);
@@ -117,11 +157,20 @@ int main(int argc, char **argv) {
                 seconds, static_cast<double>(QFileInfo(clip).size()) / 1e6, runs);
     std::printf("  look   : %.3f s processor, %.3f s wall  (verdict: %s)\n", median(lookCpu),
                 median(lookWall), qPrintable(verdict.reason));
+    std::printf("  program: %.3f s processor, %.3f s wall  (verdict: %s)\n", median(programCpu),
+                median(programWall), qPrintable(programVerdict.reason));
+    // The in-process samples start at the first key frame after a seek a second early, the
+    // program's at the key frame before the point: the counts may differ, the verdict not.
+    std::printf("  counts : %s\n",
+                counts == programCounts
+                    ? "the same as the program's"
+                    : "other than the program's (samples from other key frames)");
     std::printf("  idet   : %.3f s processor, %.3f s wall  (whole file)\n", median(idetCpu),
                 median(idetWall));
     std::printf("  decode : %.3f s processor, %.3f s wall  (30 pictures, one thread)\n",
                 median(decodeCpu), median(decodeWall));
-    std::printf("  look / idet: %.2f   look / decode: %.2f\n", median(lookCpu) / median(idetCpu),
-                median(lookCpu) / median(decodeCpu));
-    return verdict.scan == fieldScan::progressive ? 0 : 1;
+    std::printf("  look / idet: %.2f   look / decode: %.2f   look / program: %.2f\n",
+                median(lookCpu) / median(idetCpu), median(lookCpu) / median(decodeCpu),
+                median(lookCpu) / median(programCpu));
+    return verdict.scan == fieldScan::progressive && programVerdict.scan == verdict.scan ? 0 : 1;
 }

@@ -1,12 +1,15 @@
 // The look at the pictures of streams flagged interlaced: idet's report read back, the verdict
 // over the samples, and the real ffmpeg run on clips coded as fields (progressive pictures,
 // 50 moments a second, 2:3 pulldown, a switch halfway, one picture, scrambled packets, and the
-// real camera clip).
+// real camera clip), looked at both by the ffmpeg program and in process over FFmpeg's libraries.
 #include "analysis/ffmpeg.h"
 #include "analysis/fieldSample.h"
 #include "clips.h"
+#include "toolbox/fieldSampleCounts.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -165,10 +168,33 @@ TEST(fieldSampleArguments, samplesSpreadThroughTheClip) {
                     .contains(QStringLiteral("end_frame=30")));
 }
 
-fieldScanVerdict lookAt(const QString &path, double seconds) {
+QList<idetSampleCounts> programCounts(const QString &path, double seconds) {
+    const QList<double> starts = fieldSampleStarts(seconds);
     const QString report = clips::runFfmpeg(
         fieldSampleArguments(QStringLiteral("/usr/bin/ffmpeg"), path, seconds, QString()).mid(1));
-    return fieldScanDecision(idetReportCounts(report));
+    return idetReportCounts(report, starts.size());
+}
+
+toolbox::FieldSampleReport inProcess(const QString &path, double seconds,
+                                     const std::string &format = {}) {
+    const QList<double> starts = fieldSampleStarts(seconds);
+    return toolbox::fieldSampleCounts(
+        QFile::encodeName(path).toStdString(), std::vector<double>(starts.cbegin(), starts.cend()),
+        starts.size() > 1 ? kFieldSampleFrames : kFieldShortClipFrames, format);
+}
+
+QList<idetSampleCounts> inProcessCounts(const QString &path, double seconds) {
+    QList<idetSampleCounts> samples;
+    for (const toolbox::FieldCounts &f : inProcess(path, seconds).samples) {
+        samples << idetSampleCounts{
+            f.tff,         f.bff,           f.progressive, f.undetermined, f.repeatedNeither,
+            f.repeatedTop, f.repeatedBottom};
+    }
+    return samples;
+}
+
+fieldScanVerdict lookAt(const QString &path, double seconds) {
+    return fieldScanDecision(programCounts(path, seconds));
 }
 
 TEST(fieldSampleRun, clipsCodedAsFields) {
@@ -187,7 +213,50 @@ TEST(fieldSampleRun, clipsCodedAsFields) {
         ASSERT_FALSE(path.isEmpty()) << r.clip;
         const fieldScanVerdict verdict = lookAt(path, r.seconds);
         EXPECT_EQ(verdict.scan, r.scan) << r.clip << ": " << verdict.reason.toStdString();
+        // In process: the same idet over samples from the same places, so the same verdict.
+        const QList<idetSampleCounts> counts = inProcessCounts(path, r.seconds);
+        const fieldScanVerdict own = fieldScanDecision(counts);
+        EXPECT_EQ(own.scan, r.scan) << r.clip << ": " << own.reason.toStdString();
+        EXPECT_EQ(counts.size(), fieldSampleStarts(r.seconds).size()) << r.clip;
+        if (r.scan != fieldScan::undecided) {
+            // Every sample holds its pictures, the last one near the clip's end included.
+            for (const idetSampleCounts &s : counts) {
+                EXPECT_EQ(s.frames(),
+                          counts.size() > 1 ? kFieldSampleFrames : kFieldShortClipFrames)
+                    << r.clip;
+            }
+        }
     }
+}
+
+TEST(fieldSampleInProcess, unreadableInputIsAFailureNotACrash) {
+    const QString missing = QStringLiteral("/nonexistent/clip.mts");
+    const toolbox::FieldSampleReport none = inProcess(missing, 4);
+    EXPECT_FALSE(none.status.ok());
+    EXPECT_TRUE(none.samples.empty());
+
+    // Text named like a movie, and a file name that reads like a protocol: never a movie.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString text = dir.filePath(QStringLiteral("notes.mts"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("no pictures here\n");
+    file.close();
+    EXPECT_FALSE(inProcess(text, 4).status.ok());
+    EXPECT_FALSE(inProcess(QStringLiteral("pipe:0"), 4).status.ok());
+
+    // A clip forced through a container it is not in gives no picture, and an unknown
+    // container's name is refused.
+    const QString psf = clips::clip(QStringLiteral("psf"));
+    ASSERT_FALSE(psf.isEmpty());
+    EXPECT_FALSE(inProcess(psf, 4, "noSuchFormat").status.ok());
+    const toolbox::FieldSampleReport wrong = inProcess(psf, 4, "wav");
+    int32_t pictures = 0;
+    for (const toolbox::FieldCounts &f : wrong.samples) {
+        pictures += f.tff + f.bff + f.progressive + f.undetermined;
+    }
+    EXPECT_EQ(pictures, 0);
 }
 
 TEST(fieldSampleRun, realCameraClipIsNotAccepted) {

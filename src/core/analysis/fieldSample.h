@@ -5,8 +5,10 @@
 // interlace detection (the idet filter) over a few short samples spread through the clip tells
 // them from fields of 50 or 60 moments a second.
 //
-// The run is one ffmpeg process (fieldSampleArguments); its report is read by idetReportCounts
-// and judged by fieldScanDecision, both pure.
+// The samples are placed by fieldSampleStarts and looked at in process by the toolbox's
+// fieldSampleCounts; fieldScanDecision, pure, judges the counts. The same look as one ffmpeg
+// run (fieldSampleArguments, its report read by idetReportCounts) is kept for the bench and
+// the tests' cross-check.
 #pragma once
 
 #include <QList>

@@ -11,6 +11,7 @@
 // loop.
 #pragma once
 
+#include "analysis/fieldSample.h"
 #include "controller/batchList.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
@@ -347,6 +348,11 @@ private:
     /// The record and field label of a source whose pictures are being looked at.
     std::optional<QVariantMap> analysisFieldsDico_;
     QString analysisFieldsLabel_;
+    /// What the look at the pictures counted, and why it could not look when it could not.
+    QList<idetSampleCounts> analysisFieldsCounts_;
+    QString analysisFieldsWhy_;
+    /// Which look is the current one: a verdict of an earlier one is dropped.
+    uint64_t analysisFieldsRun_ = 0;
     int32_t analysisStopInt_ = 0;
     int32_t analysisTotal_ = 0;
     int32_t analysisDone_ = 0;

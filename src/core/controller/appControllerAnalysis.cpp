@@ -3,6 +3,7 @@
 #include "analysis/ffmpeg.h"
 #include "analysis/fieldSample.h"
 #include "controller/appController.h"
+#include "controller/fieldLook.h"
 #include "controller/spannedJoin.h"
 #include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
@@ -332,23 +333,29 @@ void appController::analysisFieldsStart(const QString &src, const QVariantMap &d
     analysisFieldsLabel_ = label;
     // The look's report is no probe: no thumbnail is started from it.
     analysisThumbnailTried_ = true;
-    const QStringList args = fieldSampleArguments(
-        analysisFfmpegPathStr(), src, dico.value(QStringLiteral("w_duration")).toDouble(),
-        prefRead(QStringLiteral("ffFileForceFormatStr")));
+    analysisFieldsCounts_.clear();
+    analysisFieldsWhy_.clear();
     prefWrite(QStringLiteral("analysisFields"), 1);
-    if (!taskLauncherAnalysisStart(args)) {
-        prefDelete(QStringLiteral("analysisFields"));
-        analysisFieldsDico_.reset();
-        logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (%2)").arg(src, label));
-        analysisRefuse(
-            src, QStringLiteral("interlaced (%1); its pictures could not be looked at").arg(label));
-    }
+    // Decoded in process on a worker thread; the verdict comes back to this thread and takes
+    // the step machine on. A stop meanwhile takes it down its stop path when the look ends; a
+    // later look, or the controller's end, drops it.
+    const uint64_t run = ++analysisFieldsRun_;
+    fieldSampleLookAsync(src, dico.value(QStringLiteral("w_duration")).toDouble(),
+                         prefRead(QStringLiteral("ffFileForceFormatStr")), this,
+                         [this, run](const QList<idetSampleCounts> &samples, const QString &why) {
+                             if (run != analysisFieldsRun_ || !analysisFieldsDico_) {
+                                 return;
+                             }
+                             analysisFieldsCounts_ = samples;
+                             analysisFieldsWhy_ = why;
+                             analysis();
+                         });
 }
 
 void appController::analysisStepFields(const QString &src) {
     prefDelete(QStringLiteral("analysisFields"));
-    const QString report = analysisTaskVerboseMStr_.value_or(QString());
-    analysisTaskVerboseMStr_.reset();
+    const QList<idetSampleCounts> samples = std::move(analysisFieldsCounts_);
+    analysisFieldsCounts_.clear();
     std::optional<QVariantMap> dico = std::move(analysisFieldsDico_);
     analysisFieldsDico_.reset();
     const QString label = analysisFieldsLabel_;
@@ -357,9 +364,10 @@ void appController::analysisStepFields(const QString &src) {
         analysis();
         return;
     }
-    // A sample whose counts never came (ffmpeg stopped before it) decides nothing.
-    const QList<idetSampleCounts> samples = idetReportCounts(
-        report, fieldSampleStarts(dico->value(QStringLiteral("w_duration")).toDouble()).size());
+    if (!analysisFieldsWhy_.isEmpty()) {
+        logStr(QStringLiteral("fields sample       : %1").arg(analysisFieldsWhy_));
+    }
+    // A sample that gave no picture (a damaged file, a failed seek) decides nothing.
     const fieldScanVerdict verdict = fieldScanDecision(samples);
     QStringList counts;
     for (const idetSampleCounts &s : samples) {
