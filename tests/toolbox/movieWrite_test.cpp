@@ -10,10 +10,12 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "testMedia.h"
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <utility>
@@ -467,26 +469,6 @@ TEST(MovieDates, EveryWriteKeepsTheDatesAndMetadata) {
                  *undated->creationTimeUnix() == 1308141005);
 }
 
-// The version and creation time of the last header atom of a kind ("mvhd", "tkhd", "mdhd")
-// in the file, read from its bytes: what every other reader of the file sees.
-std::pair<int, std::uint64_t> headerTime(const std::string &path, const char *type) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto at = bytes.rfind(type);
-    if (at == std::string::npos || at + 16 > bytes.size())
-        return {-1, 0};
-    const auto byte = [&](std::size_t i) {
-        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i]));
-    };
-    const int version = static_cast<int>(byte(at + 4));
-    std::uint64_t time = 0;
-    for (std::size_t i = 0; i < (version == 1 ? 8u : 4u); ++i)
-        time = (time << 8) | byte(at + 8 + i);
-    return {version, time};
-}
-
 // Dates after 2040-02-06 need 64-bit header times. The ffmpeg program writes version 0
 // headers and so cuts 2069-07-20 to its low 32 bits; the toolbox reads the whole date back
 // from the creation-date key and writes version 1 headers, which every reader takes as 2069.
@@ -512,7 +494,8 @@ TEST(MovieDates, DatesAfter2040KeepTheirCentury) {
     ASSERT_TRUE(movie->writeSelfContained(source));
     for (const std::string &written : {copy, source})
         for (const char *type : {"mvhd", "tkhd", "mdhd"})
-            EXPECT_EQ(headerTime(written, type), std::make_pair(1, std::uint64_t{5224421860}))
+            EXPECT_EQ(testmedia::headerTime(written, type),
+                      std::make_pair(1, std::uint64_t{5224421860}))
                 << written << " " << type;
     // Read back: version 1 headers give the same date.
     auto again = Movie::open(source);

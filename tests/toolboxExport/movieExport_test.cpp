@@ -420,30 +420,6 @@ TEST_F(MovieExport, LostSoundOrPictureFailsTheExport) {
     EXPECT_EQ(filesInWork(), 7u);
 }
 
-namespace {
-
-// The version and creation time of the last header atom of a kind ("mvhd", "tkhd", "mdhd")
-// in the file, read from its bytes: what every other reader of the file sees.
-std::pair<int, std::uint64_t> headerTime(const std::string &path, const char *type) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto at = bytes.rfind(type);
-    if (at == std::string::npos || at + 16 > bytes.size())
-        return {-1, 0};
-    const auto byte = [&](std::size_t i) {
-        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i]));
-    };
-    const int version = static_cast<int>(byte(at + 4));
-    std::uint64_t time = 0;
-    for (std::size_t i = 0; i < (version == 1 ? 8u : 4u); ++i)
-        time = (time << 8) | byte(at + 8 + i);
-    return {version, time};
-}
-
-} // namespace
-
 // A recording dated after 2040-02-06: libavformat writes 32-bit header times, which would cut
 // 2069 to 1933 or so; the export's header keeps the whole date.
 TEST_F(MovieExport, DateAfter2040KeepsItsCentury) {

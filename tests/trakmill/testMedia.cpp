@@ -1,11 +1,13 @@
 #include "testMedia.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -195,6 +197,26 @@ std::string xattr(const std::string &path, const std::string &name) {
     std::array<char, 256> value{};
     const ssize_t size = getxattr(path.c_str(), name.c_str(), value.data(), value.size());
     return size > 0 ? std::string(value.data(), static_cast<std::size_t>(size)) : std::string();
+}
+
+std::pair<int, std::uint64_t> headerTime(const std::string &path, const char *type) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto at = bytes.rfind(type);
+    if (at == std::string::npos || at + 16 > bytes.size()) {
+        return {-1, 0};
+    }
+    const auto byte = [&](std::size_t i) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i]));
+    };
+    const int version = static_cast<int>(byte(at + 4));
+    std::uint64_t time = 0;
+    for (std::size_t i = 0; i < (version == 1 ? 8U : 4U); ++i) {
+        time = (time << 8) | byte(at + 8 + i);
+    }
+    return {version, time};
 }
 
 } // namespace testmedia

@@ -2,9 +2,11 @@
 // program, probes with ffprobe, and runs of a program with its streams captured.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testmedia {
@@ -41,6 +43,11 @@ long countFrames(const std::string &path, const std::string &streams);
 
 /// The duration of a stream in seconds from ffprobe, or -1.
 double streamDuration(const std::string &path, const std::string &streams);
+
+/// The version and creation time of the last header atom of a kind ("mvhd", "tkhd", "mdhd")
+/// in the file, read from its bytes: what every other reader of the file sees. {-1, 0} when
+/// there is none.
+std::pair<int, std::uint64_t> headerTime(const std::string &path, const char *type);
 
 struct RunResult {
     int status = -1; ///< exit status, or -1 when the program did not exit normally
