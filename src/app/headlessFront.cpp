@@ -3,6 +3,7 @@
 #include "controller/appController.h"
 #include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
+#include "controller/jobRecord.h"
 #include "desktop/sessionBus.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -421,12 +422,12 @@ int headlessBatchRun(const headlessOptions &options) {
     QSet<QString> reported;
     int32_t renamed = 0;
     controller.hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        const QString src = job.value(QStringLiteral("srcPathStr")).toString();
+        const QString src = job.value(jobKey::srcPath).toString();
         reported.insert(src);
-        const QString reason = job.value(QStringLiteral("skipReason")).toString();
+        const QString reason = job.value(jobKey::skipReason).toString();
         const QString note = job.value(QStringLiteral("joinNoteStr")).toString();
-        const QString nameNote = job.value(QStringLiteral("nameNoteStr")).toString();
-        if (status == QStringLiteral("puceSuccess")) {
+        const QString nameNote = job.value(jobKey::nameNote).toString();
+        if (status == rowStatus::success) {
             ++converted;
             QStringList notes;
             for (const QString &said : {note, nameNote}) {
@@ -438,7 +439,7 @@ int headlessBatchRun(const headlessOptions &options) {
                 ++renamed;
             }
             out(QStringLiteral("converted: %1 -> %2%3")
-                    .arg(src, job.value(QStringLiteral("dstPathStr")).toString(),
+                    .arg(src, job.value(jobKey::dstPath).toString(),
                          notes.isEmpty() ? QString()
                                          : QStringLiteral(" (%1)").arg(notes.join("; "))));
         } else if (reason == QStringLiteral("stopped")) {
@@ -490,12 +491,12 @@ int headlessBatchRun(const headlessOptions &options) {
         }
         finished = true;
         for (const QVariantMap &row : controller.whichArrayController()->rows()) {
-            const QString status = row.value(QStringLiteral("resultat")).toString();
-            const QString src = row.value("dico").toMap().value("srcPathStr").toString();
-            if (status == QStringLiteral("puce")) {
+            const QString status = row.value(rowKey::status).toString();
+            const QString src = row.value(rowKey::dico).toMap().value(jobKey::srcPath).toString();
+            if (status == rowStatus::waiting) {
                 ++failed;
                 out(QStringLiteral("not done: %1").arg(src));
-            } else if (status == QStringLiteral("puceFailure") && !reported.contains(src)) {
+            } else if (status == rowStatus::failure && !reported.contains(src)) {
                 // The job the stop ended: its end step never ran, but it counts.
                 ++failed;
                 out(QStringLiteral("stopped:  %1").arg(src));

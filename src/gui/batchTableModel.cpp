@@ -1,5 +1,6 @@
 #include "batchTableModel.h"
 
+#include "controller/jobRecord.h"
 #include "dialogs/images.h"
 #include "platform/constants.h"
 #include "settings/localisation.h"
@@ -78,7 +79,7 @@ batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
         return batchOutSegments(getAIC() != 0, getPRORES() != 0);
     }
     const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
-    return batchFpsSegments(fps, list_->value(row, QStringLiteral("out")).toInt());
+    return batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
 }
 
 QVariant batchTableModel::data(const QModelIndex &index, int role) const {
@@ -86,14 +87,14 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         return {};
     }
     const int row = index.row();
-    const QString status = list_->value(row, QStringLiteral("resultat")).toString();
+    const QString status = list_->value(row, rowKey::status).toString();
     if (role == statusRole) {
         return status;
     }
     switch (index.column()) {
     case colOrder:
         if (role == Qt::DisplayRole) {
-            return list_->value(row, QStringLiteral("order"));
+            return list_->value(row, rowKey::order);
         }
         if (role == Qt::TextAlignmentRole) {
             return int(Qt::AlignCenter);
@@ -112,7 +113,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         break;
     case colThumbnail:
         if (role == Qt::DecorationRole) {
-            const QString img = list_->value(row, QStringLiteral("img")).toString();
+            const QString img = list_->value(row, rowKey::img).toString();
             if (!img.isEmpty() && QFileInfo(img).isFile()) {
                 return thumbnail(img);
             }
@@ -123,13 +124,13 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         break;
     case colSource:
         if (role == Qt::DisplayRole) {
-            return list_->value(row, QStringLiteral("src"));
+            return list_->value(row, rowKey::src);
         }
         if (role == Qt::ToolTipRole) {
             const QVariantMap dico = list_->dico(row);
-            const QString scan = dico.value(QStringLiteral("scanNoteStr")).toString();
+            const QString scan = dico.value(jobKey::scanNote).toString();
             return QStringLiteral("%1\n%2x%3, %4 fps")
-                       .arg(dico.value(QStringLiteral("srcPathStr")).toString(),
+                       .arg(dico.value(jobKey::srcPath).toString(),
                             dico.value(QStringLiteral("v0_width")).toString(),
                             dico.value(QStringLiteral("v0_height")).toString())
                        .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4) +
@@ -139,8 +140,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
     case colOut:
     case colFps:
         if (role == selectedRole) {
-            return list_->value(row, index.column() == colOut ? QStringLiteral("out")
-                                                              : QStringLiteral("fps"));
+            return list_->value(row, index.column() == colOut ? rowKey::out : rowKey::fps);
         }
         if (role == segmentsRole) {
             return QVariant::fromValue(segmentsFor(row, index.column()));
@@ -149,10 +149,8 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         // pointer (tooltip) and for screen readers (the cell's accessible text).
         if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
             role == Qt::AccessibleDescriptionRole) {
-            const int selected = list_
-                                     ->value(row, index.column() == colOut ? QStringLiteral("out")
-                                                                           : QStringLiteral("fps"))
-                                     .toInt();
+            const int selected =
+                list_->value(row, index.column() == colOut ? rowKey::out : rowKey::fps).toInt();
             return batchSegmentsDescription(index.column(), segmentsFor(row, index.column()),
                                             selected)
                 .join(role == Qt::ToolTipRole ? QStringLiteral("\n") : QStringLiteral("; "));

@@ -1,5 +1,6 @@
 #include "mainWindow.h"
 
+#include "controller/jobRecord.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
 #include "ecran.h"
@@ -183,9 +184,7 @@ void fluxaroMainWindow::wireControls() {
             row == controller_->encBatchInprogressRowIdentification()) {
             return;
         }
-        list->setValue(
-            row, column == batchTableModel::colOut ? QStringLiteral("out") : QStringLiteral("fps"),
-            segment);
+        list->setValue(row, column == batchTableModel::colOut ? rowKey::out : rowKey::fps, segment);
         list->setSelectedIndex(row);
         controller_->iba_outSpeedCell();
     };

@@ -4,6 +4,7 @@
 #include "analysis/fieldSample.h"
 #include "controller/appController.h"
 #include "controller/fieldLook.h"
+#include "controller/jobRecord.h"
 #include "controller/spannedJoin.h"
 #include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
@@ -398,11 +399,11 @@ void appController::analysisStepFields(const QString &src) {
     if (verdict.scan == fieldScan::pulldown) {
         dico->insert(QStringLiteral("v0_streamFps"), dico->value(QStringLiteral("v0_fps")));
         dico->insert(QStringLiteral("v0_fps"), static_cast<float>(24000.0 / 1001.0));
-        dico->insert(QStringLiteral("scanNoteStr"),
+        dico->insert(jobKey::scanNote,
                      QStringLiteral("24p in 2:3 pulldown, removed by the export to 23.976 "
                                     "progressive pictures; a rewrap can't remove it"));
     } else {
-        dico->insert(QStringLiteral("scanNoteStr"),
+        dico->insert(jobKey::scanNote,
                      QStringLiteral("progressive pictures in an interlaced stream"));
     }
     analysisAccept(src, *dico, fieldsStr(QStringLiteral("PFF")));
@@ -426,7 +427,7 @@ void appController::analysisAccept(const QString &src, QVariantMap dico, const Q
         img = job.img;
         thumbnailEnqueue(job);
     }
-    prefWrite(QStringLiteral("imgPathStr"), img);
+    prefWrite(jobKey::imgPath, img);
     prefWrite(QStringLiteral("analysisFin"), 1);
     analysis();
 }
@@ -521,28 +522,27 @@ void appController::analysisStepFin(const QString &src) {
     prefDelete(QStringLiteral("analysisSrcCurrentDico"));
     // A source whose analysis was stopped is not appended.
     if (job && src != QStringLiteral("cancel") && !src.isEmpty()) {
-        job->insert(QStringLiteral("srcPathStr"), src);
-        const QString img = prefRead(QStringLiteral("imgPathStr"));
+        job->insert(jobKey::srcPath, src);
+        const QString img = prefRead(jobKey::imgPath);
         if (!img.isEmpty()) {
-            job->insert(QStringLiteral("imgPathStr"), img);
+            job->insert(jobKey::imgPath, img);
         }
         job->insert(QStringLiteral("prefSurrond"),
                     c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn() ? 1 : 0);
         QVariantMap row;
-        row.insert(QStringLiteral("order"), list_.count() + 1);
-        row.insert(QStringLiteral("src"), QFileInfo(src).fileName());
-        row.insert(QStringLiteral("resultat"), QStringLiteral("puce"));
-        row.insert(QStringLiteral("out"),
+        row.insert(rowKey::order, list_.count() + 1);
+        row.insert(rowKey::src, QFileInfo(src).fileName());
+        row.insert(rowKey::status, rowStatus::waiting);
+        row.insert(rowKey::out,
                    c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0);
-        row.insert(QStringLiteral("fpsSrc"),
+        row.insert(rowKey::fpsSrc,
                    static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
-        row.insert(QStringLiteral("fps"),
-                   c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
+        row.insert(rowKey::fps, c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
         // "img" comes with the thumbnail (thumbnailEnded), unless the picture was made while
         // the source was still being probed.
-        row.insert(QStringLiteral("dico"), *job);
+        row.insert(rowKey::dico, *job);
         if (!img.isEmpty() && !thumbnailPending(img) && holdsPicture(img)) {
-            row.insert(QStringLiteral("img"), img);
+            row.insert(rowKey::img, img);
         }
         analysisRefused_.remove(QFileInfo(src).absoluteFilePath());
         list_.append(row);
@@ -560,8 +560,8 @@ void appController::analysisStepFin(const QString &src) {
                 ++soundTracks;
             }
             QStringList notes;
-            if (job->contains(QStringLiteral("scanNoteStr"))) {
-                notes << job->value(QStringLiteral("scanNoteStr")).toString();
+            if (job->contains(jobKey::scanNote)) {
+                notes << job->value(jobKey::scanNote).toString();
             }
             if (soundTracks > 1) {
                 notes << QStringLiteral("sound: track 1 of %1 kept, the others are left out")
@@ -572,7 +572,7 @@ void appController::analysisStepFin(const QString &src) {
     } else if (job && hooks.analysisVerdict) {
         hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));
     }
-    prefDelete(QStringLiteral("imgPathStr"));
+    prefDelete(jobKey::imgPath);
     prefDelete(QStringLiteral("analysisSrcPathStr"));
     ++analysisDone_;
     const std::optional<QVariantMap> waiting =
@@ -597,11 +597,11 @@ void appController::spannedJoinApply() {
     QList<int32_t> listRows;
     for (int32_t i = 0; i < list_.count(); ++i) {
         const QVariantMap dico = list_.dico(i);
-        if (list_.value(i, QStringLiteral("resultat")).toString() != QStringLiteral("puce") ||
-            dico.contains(QStringLiteral("joinPathsArray"))) {
+        if (list_.value(i, rowKey::status).toString() != rowStatus::waiting ||
+            dico.contains(jobKey::joinPaths)) {
             continue;
         }
-        rows.append({dico.value(QStringLiteral("srcPathStr")).toString(), dico});
+        rows.append({dico.value(jobKey::srcPath).toString(), dico});
         listRows.append(i);
     }
     // Each piece's IN and OUT times placed among its file's pictures (its head and tail read).
@@ -627,8 +627,7 @@ void appController::spannedJoinApply() {
             const QString src = rows.at(decision.rows.at(k)).src;
             if (decision.joined && k > 0) {
                 // The joined row (the first piece's) takes this piece; its thumbnail goes.
-                const QString img =
-                    list_.dico(index).value(QStringLiteral("imgPathStr")).toString();
+                const QString img = list_.dico(index).value(jobKey::imgPath).toString();
                 if (!img.isEmpty()) {
                     thumbnailCancel(img);
                 }
@@ -642,16 +641,16 @@ void appController::spannedJoinApply() {
                 for (const qsizetype row : decision.rows) {
                     seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
                 }
-                dico.insert(QStringLiteral("joinPathsArray"), decision.paths);
+                dico.insert(jobKey::joinPaths, decision.paths);
                 QStringList ranges;
                 for (const pieceBytes &bytes : decision.ranges) {
                     ranges << bytes.text();
                 }
-                dico.insert(QStringLiteral("joinRangesArray"), ranges);
+                dico.insert(jobKey::joinRanges, ranges);
                 dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
-                list_.setValue(index, QStringLiteral("src"), spannedJoinRowName(decision.paths));
+                list_.setValue(index, rowKey::src, spannedJoinRowName(decision.paths));
             }
-            list_.setValue(index, QStringLiteral("dico"), dico);
+            list_.setValue(index, rowKey::dico, dico);
             logStr(QStringLiteral("spanned recording   : %1: %2").arg(src, decision.notes.at(k)));
             if (hooks.spannedVerdict) {
                 hooks.spannedVerdict(src, decision.joined ? decision.paths : QStringList(),
@@ -777,10 +776,10 @@ void appController::thumbnailEnded(quint64 serial, const QString &failure) {
     // The source being analysed: its row comes when the probe is over and takes the picture.
     bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == done.img;
     for (int32_t row = 0; row < list_.count(); ++row) {
-        if (list_.dico(row).value(QStringLiteral("imgPathStr")).toString() == done.img) {
+        if (list_.dico(row).value(jobKey::imgPath).toString() == done.img) {
             kept = made;
             if (made) {
-                list_.setValue(row, QStringLiteral("img"), done.img);
+                list_.setValue(row, rowKey::img, done.img);
             }
         }
     }

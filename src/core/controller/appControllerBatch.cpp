@@ -1,6 +1,7 @@
 // The batch list of the application controller: adding sources, removing rows, the row being
 // converted, normalising a row's format and mode, Go and revealing the destination.
 #include "controller/appController.h"
+#include "controller/jobRecord.h"
 #include "desktop/reveal.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -176,11 +177,9 @@ void appController::draggedFiles(const QStringList &pathsIn) {
             bool listed = false;
             for (const QVariantMap &row : list_.rows()) {
                 // A joined row stands for every piece of its recording.
-                const QVariantMap dico = row.value(QStringLiteral("dico")).toMap();
-                if (dico.value(QStringLiteral("srcPathStr")) == paths[i] ||
-                    dico.value(QStringLiteral("joinPathsArray"))
-                        .toStringList()
-                        .contains(paths[i])) {
+                const QVariantMap dico = row.value(rowKey::dico).toMap();
+                if (dico.value(jobKey::srcPath) == paths[i] ||
+                    dico.value(jobKey::joinPaths).toStringList().contains(paths[i])) {
                     listed = true;
                     break;
                 }
@@ -286,7 +285,7 @@ void appController::encBatchRemove(bool fromRemoveButton) {
         displayAlertSheetWarning(localizedStr(QStringLiteral("D_batch_1")), QString());
         return;
     }
-    const QString img = list_.dico(index).value(QStringLiteral("imgPathStr")).toString();
+    const QString img = list_.dico(index).value(jobKey::imgPath).toString();
     if (!img.isEmpty()) {
         rmCocoa(img);
     }
@@ -329,9 +328,9 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
         }
         return;
     }
-    const QString keep = list_.dico(current).value(QStringLiteral("srcPathStr")).toString();
+    const QString keep = list_.dico(current).value(jobKey::srcPath).toString();
     for (int32_t i = list_.count() - 1; i >= 0; --i) {
-        if (list_.dico(i).value(QStringLiteral("srcPathStr")).toString() != keep) {
+        if (list_.dico(i).value(jobKey::srcPath).toString() != keep) {
             list_.setSelectedIndex(i);
             encBatchRemove(false);
         }
@@ -344,7 +343,7 @@ int32_t appController::encBatchInprogressRowIdentification() const {
         return -1;
     }
     for (int32_t i = 0; i < list_.count(); ++i) {
-        if (list_.dico(i).value(QStringLiteral("srcPathStr")).toString() == current) {
+        if (list_.dico(i).value(jobKey::srcPath).toString() == current) {
             return i;
         }
     }
@@ -356,8 +355,8 @@ void appController::iba_outSpeedCell() {
     if (index < 0) {
         return;
     }
-    int32_t out = list_.value(index, QStringLiteral("out")).toInt();
-    int32_t fps = list_.value(index, QStringLiteral("fps")).toInt();
+    int32_t out = list_.value(index, rowKey::out).toInt();
+    int32_t fps = list_.value(index, rowKey::fps).toInt();
     const float srcFps = list_.dico(index).value(QStringLiteral("v0_fps")).toFloat();
     if (out == 1 && getAIC() == 0) {
         out = 0;
@@ -371,8 +370,8 @@ void appController::iba_outSpeedCell() {
     if (fps == 2 && srcFps < 31) {
         fps = 0;
     }
-    list_.setValue(index, QStringLiteral("out"), out);
-    list_.setValue(index, QStringLiteral("fps"), fps);
+    list_.setValue(index, rowKey::out, out);
+    list_.setValue(index, rowKey::fps, fps);
     QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
 }
 
@@ -430,7 +429,7 @@ void appController::iba_batchGoBt() {
     batchRunning_ = true;
     batchNames_.clear();
     for (int32_t i = 0; i < list_.count(); ++i) {
-        list_.setValue(i, QStringLiteral("resultat"), QStringLiteral("puce"));
+        list_.setValue(i, rowKey::status, rowStatus::waiting);
     }
     progress_ = batchProgressValue{};
     batchClock_.start();

@@ -4,6 +4,7 @@
 #include "controller/encodage.h"
 #include "controller/exportPreset.h"
 #include "controller/jobFiles.h"
+#include "controller/jobRecord.h"
 #include "controller/outputCheck.h"
 #include "controller/outputNames.h"
 #include "dates/recordingDate.h"
@@ -35,7 +36,7 @@
 
 namespace {
 
-const QString kJob = QStringLiteral("processEncDico");
+const QString kJob = jobKey::runningJob;
 const QString kEventsFolder = QStringLiteral("fluxaro events");
 /// The smallest output, in KB, that counts as a conversion.
 constexpr double kMinimumOutputKB = 200;
@@ -64,21 +65,19 @@ QString randomSibling(const QString &folder, const QString &stem) {
 
 /// The files a job reads: the pieces of a joined recording, else its source.
 QStringList jobSourcePaths(const QVariantMap &record) {
-    const QStringList pieces = record.value(QStringLiteral("joinPathsArray")).toStringList();
-    return pieces.isEmpty() ? QStringList{record.value(QStringLiteral("srcPathStr")).toString()}
-                            : pieces;
+    const QStringList pieces = record.value(jobKey::joinPaths).toStringList();
+    return pieces.isEmpty() ? QStringList{record.value(jobKey::srcPath).toString()} : pieces;
 }
 
 /// The route of a job's picture: a QuickTime source (not the pieces of a joined recording)
 /// whose video track has edits that ffmpeg's stream copy can't keep takes its own track.
 QtPictureRoute qtPictureRouteFor(const QVariantMap &record) {
     const QString wrapper = record.value(QStringLiteral("wrapper")).toString().toLower();
-    if (!wrapper.startsWith(QStringLiteral("mov")) ||
-        record.contains(QStringLiteral("joinPathsArray"))) {
+    if (!wrapper.startsWith(QStringLiteral("mov")) || record.contains(jobKey::joinPaths)) {
         return QtPictureRoute::FfmpegCopy;
     }
     const std::optional<QList<QtTrackEdits>> edits =
-        qtTrackEditsOf(record.value(QStringLiteral("srcPathStr")).toString());
+        qtTrackEditsOf(record.value(jobKey::srcPath).toString());
     return edits ? qtPictureRoutePlan(*edits) : QtPictureRoute::FfmpegCopy;
 }
 
@@ -88,12 +87,12 @@ QtPictureRoute qtPictureRouteFor(const QVariantMap &record) {
 bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
     const QString soundPath =
         randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("sound"));
-    prefWriteChildDico(kJob, QStringLiteral("soundPathStr"), soundPath);
+    prefWriteChildDico(kJob, jobKey::soundPath, soundPath);
     prefSynchronize();
     if (!mvCocoa(working, soundPath, QStringLiteral("y"))) {
         return false;
     }
-    const QString source = record.value(QStringLiteral("srcPathStr")).toString();
+    const QString source = record.value(jobKey::srcPath).toString();
     const bool made = qtMovieWithSourcePicture(source, soundPath, working);
     logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
     return made;
@@ -145,8 +144,8 @@ void appController::enc(const QString &step) {
         int32_t outInt = 0;
         int32_t fpsInt = 0;
         if (row >= 0) {
-            outInt = list_.value(row, QStringLiteral("out")).toInt();
-            fpsInt = list_.value(row, QStringLiteral("fps")).toInt();
+            outInt = list_.value(row, rowKey::out).toInt();
+            fpsInt = list_.value(row, rowKey::fps).toInt();
             logStr(QStringLiteral("out                 = %1 (%2)")
                        .arg(outInt)
                        .arg(segmentLabel(c_.prefCheckMatrix, outInt)));
@@ -202,7 +201,7 @@ void appController::encBatchStep() {
     }
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
     const QVariantMap record = list_.dico(candidate);
-    const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    const QString src = record.value(jobKey::srcPath).toString();
     if (analysing_ && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
         // A piece of a spanned recording is joined with its other pieces, or noted apart, when
         // the analysis ends: converting it now would convert it alone and unnoted.
@@ -224,7 +223,7 @@ void appController::encBatchStep() {
         }
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
-                                 : list_.dico(candidate - 1).value("srcPathStr").toString());
+                                 : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
         list_.setSelectedIndex(candidate);
         encBatchRemove(false);
         // The next row is chosen from the previous one again. The end step is not for this:
@@ -232,7 +231,7 @@ void appController::encBatchStep() {
         encSend(QStringLiteral("encBatch"));
         return;
     }
-    list_.setValue(candidate, QStringLiteral("resultat"), QStringLiteral("puceCurrent"));
+    list_.setValue(candidate, rowKey::status, rowStatus::current);
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
     prefWriteDico(kJob, record);
     prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
@@ -241,11 +240,11 @@ void appController::encBatchStep() {
 
 bool appController::awaitsSpannedJoin(const QVariantMap &record) const {
     // Joined or kept apart (with the reason noted in the row), the end of the analysis decides.
-    if (record.contains(QStringLiteral("joinPathsArray"))) {
+    if (record.contains(jobKey::joinPaths)) {
         return false;
     }
     const std::optional<spannedRecording> recording =
-        spannedRecordingOf(record.value(QStringLiteral("srcPathStr")).toString());
+        spannedRecordingOf(record.value(jobKey::srcPath).toString());
     return recording && recording->pieces.size() > 1;
 }
 
@@ -292,13 +291,13 @@ void appController::encDebStep(int32_t outInt) {
     prefWrite(QStringLiteral("encFin"), 1);
 
     const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const QString src = record.value(QStringLiteral("srcPathStr")).toString();
+    const QString src = record.value(jobKey::srcPath).toString();
     if (outInt == outRewrap &&
         record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
         // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
         // would stay 60 fields, two pictures of five made of two moments.
         logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+        prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
                                           "pulldown; choose ProRes, which converts it to "
                                           "23.976 progressive pictures"));
@@ -341,12 +340,12 @@ void appController::encDebStep(int32_t outInt) {
     if (dst != wanted) {
         nameNote = QStringLiteral("named '%1': '%2' is the output of another source of this batch")
                        .arg(QFileInfo(dst).fileName(), QFileInfo(wanted).fileName());
-        prefWriteChildDico(kJob, QStringLiteral("nameNoteStr"), nameNote);
+        prefWriteChildDico(kJob, jobKey::nameNote, nameNote);
         logStr(QStringLiteral("output name         :-/ %1").arg(nameNote));
     }
     // The final name gets the output only once it is judged complete (end step); until then
     // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
-    prefWriteChildDico(kJob, QStringLiteral("finalPathStr"), dst);
+    prefWriteChildDico(kJob, jobKey::finalPath, dst);
     logStr(QStringLiteral("replacePathStr      ? %1").arg(dst));
 
     if (QFileInfo::exists(dst)) {
@@ -368,7 +367,7 @@ void appController::encDebStep(int32_t outInt) {
             replace = preChoice.toInt() != 0;
         }
         if (!replace) {
-            prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+            prefWriteChildDico(kJob, jobKey::skipReason,
                                QStringLiteral("kept the existing output"));
             encSkipJob();
             return;
@@ -388,7 +387,7 @@ void appController::encDebStep(int32_t outInt) {
     if (freeMB >= 0 && estimate > static_cast<float>(freeMB)) {
         displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                      localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
+        prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
         encSkipJob();
         return;
     }
@@ -407,19 +406,19 @@ void appController::encDebStep(int32_t outInt) {
                    ? QStringLiteral("recording           : %1\n")
                          .arg(record.value(QStringLiteral("joinNoteStr")).toString())
                    : QString()) +
-              (record.contains(QStringLiteral("scanNoteStr"))
+              (record.contains(jobKey::scanNote)
                    ? QStringLiteral("pictures            : %1\n")
-                         .arg(record.value(QStringLiteral("scanNoteStr")).toString())
+                         .arg(record.value(jobKey::scanNote).toString())
                    : QString()));
 
     const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
     if (working.isEmpty()) {
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+        prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("cannot create a file in the destination folder"));
         encSkipJob();
         return;
     }
-    prefWriteChildDico(kJob, QStringLiteral("dstPathStr"), working);
+    prefWriteChildDico(kJob, jobKey::dstPath, working);
     logStr(QStringLiteral("working file        : %1").arg(working));
 
     prefWriteChildDico(kJob, QStringLiteral("encQtEnc"), 1);
@@ -431,13 +430,12 @@ void appController::encDebStep(int32_t outInt) {
     if (qtPictureRouteFor(record) == QtPictureRoute::SourceTrack) {
         // The source's own video track, edits kept, is put beside ffmpeg's sound afterwards.
         logStr(QStringLiteral("picture route       : the source's own track (edit list)"));
-        prefWriteChildDico(kJob, QStringLiteral("videoFromSource"), 1);
+        prefWriteChildDico(kJob, jobKey::videoFromSource, 1);
     }
     const std::optional<QStringList> args =
         encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
     if (!args || args->isEmpty()) {
-        list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
-                       QStringLiteral("puceFailure"));
+        list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
         for (const QString &key : encArray().mid(1, 3)) {
             prefDeleteChildDico(kJob, key);
         }
@@ -462,7 +460,7 @@ void appController::encVStep() {
     taskArgsVArray_ = args.value_or(QStringList{});
     if (c_.encProgressActionStr != nullptr) {
         c_.encProgressActionStr->setText(
-            QFileInfo(record.value(QStringLiteral("srcPathStr")).toString()).fileName());
+            QFileInfo(record.value(jobKey::srcPath).toString()).fileName());
     }
     launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0);
 }
@@ -486,22 +484,22 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     logStr(QStringLiteral("encProcesses        > encQtEnc"));
     const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const QString working = record.value(QStringLiteral("dstPathStr")).toString();
-    prefWriteChildDico(kJob, QStringLiteral("srcPathStr"), working);
+    const QString working = record.value(jobKey::dstPath).toString();
+    prefWriteChildDico(kJob, jobKey::srcPath, working);
     if (working.isEmpty() || !QFileInfo(working).isFile() || QFileInfo(working).size() == 0) {
         // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
-        const QString said = record.value(QStringLiteral("toolErrorStr")).toString();
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+        const QString said = record.value(jobKey::toolError).toString();
+        prefWriteChildDico(kJob, jobKey::skipReason,
                            said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
                                           : QStringLiteral("ffmpeg made no movie: %1").arg(said));
         encPendingScan();
         return;
     }
     const QString folder = QFileInfo(working).absolutePath();
-    const bool videoFromSource = record.value(QStringLiteral("videoFromSource")).toInt() != 0;
+    const bool videoFromSource = record.value(jobKey::videoFromSource).toInt() != 0;
     if (videoFromSource && !encPutSourcePicture(record, working)) {
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+        prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("the source's picture could not be taken with its "
                                           "edits"));
         encPendingScan();
@@ -515,11 +513,11 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     const QString offsetPath = randomSibling(folder, QStringLiteral("offset"));
     // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
     // record that names it (the next start deletes it).
-    prefWriteChildDico(kJob, QStringLiteral("postProcessPurge"), offsetPath);
+    prefWriteChildDico(kJob, jobKey::postProcessPurge, offsetPath);
     prefSynchronize();
     if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
         rmCocoa(offsetPath);
-        prefDeleteChildDico(kJob, QStringLiteral("postProcessPurge"));
+        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
     } else {
         const int32_t mode = referenceWork ? 0 : -1;
         // Working files: the system flushes them in its own time, as it does ffmpeg's output;
@@ -542,7 +540,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         } else {
             mvCocoa(offsetPath, working, QStringLiteral("y"));
             rmCocoa(cut);
-            prefDeleteChildDico(kJob, QStringLiteral("postProcessPurge"));
+            prefDeleteChildDico(kJob, jobKey::postProcessPurge);
         }
     }
 
@@ -553,11 +551,11 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     if (preset.retime) {
         const QString slowPath = randomSibling(folder, QStringLiteral("slow"));
         logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
-        prefWriteChildDico(kJob, QStringLiteral("workPathStr"), slowPath);
+        prefWriteChildDico(kJob, jobKey::workPath, slowPath);
         prefSynchronize();
         if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
             rmCocoa(slowPath);
-            prefDeleteChildDico(kJob, QStringLiteral("workPathStr"));
+            prefDeleteChildDico(kJob, jobKey::workPath);
         } else {
             QTMOVIErelease();
             if (QTMOVIEinstantiate(slowPath)) {
@@ -579,7 +577,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
             } else {
                 mvCocoa(slowPath, working, QStringLiteral("y"));
             }
-            prefDeleteChildDico(kJob, QStringLiteral("workPathStr"));
+            prefDeleteChildDico(kJob, jobKey::workPath);
         }
     }
     const int32_t rate = exportDeliveredRate(preset, fpsInt, retimeOpened);
@@ -614,11 +612,10 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         }
         return;
     }
-    list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
-                   QStringLiteral("puceFailure"));
+    list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
     if (failure == encPostQtEncFailure::cannotMoveAside) {
         // Not a disk that is full: the movie could not be renamed in its folder.
-        prefWriteChildDico(kJob, QStringLiteral("skipReason"),
+        prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("cannot set the converted movie aside for the export"));
         prefWrite(QStringLiteral("encFin"), 1);
         encPendingScan();
@@ -626,7 +623,7 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                  localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-    prefWriteChildDico(kJob, QStringLiteral("skipReason"), QStringLiteral("not enough space"));
+    prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
     prefWrite(QStringLiteral("encFin"), 1);
     encPendingScan();
 }
@@ -662,10 +659,9 @@ void appController::encFinStep(const QString &step) {
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
     QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
     // dst: the working output; finalPath: the name it gets once judged complete.
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
-    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("workPathStr"),
-                               QStringLiteral("soundPathStr")}) {
+    const QString dst = job.value(jobKey::dstPath).toString();
+    const QString finalPath = job.value(jobKey::finalPath).toString();
+    for (const QString &key : {jobKey::postProcessPurge, jobKey::workPath, jobKey::soundPath}) {
         const QString purge = job.value(key).toString();
         if (!purge.isEmpty() && QFileInfo::exists(purge)) {
             logStr(QStringLiteral("purgePathStr        : %1").arg(purge));
@@ -701,8 +697,7 @@ void appController::encFinStep(const QString &step) {
         return;
     }
 
-    if (row >= 0 &&
-        list_.value(row, QStringLiteral("resultat")).toString() == QStringLiteral("puceCurrent")) {
+    if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
         // The working file is made empty before ffmpeg runs: empty, it is no output.
         const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile() && QFileInfo(dst).size() > 0;
         const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
@@ -745,8 +740,8 @@ void appController::encFinStep(const QString &step) {
 
 void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {
     const int32_t row = encBatchInprogressRowIdentification();
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
+    const QString dst = job.value(jobKey::dstPath).toString();
+    const QString finalPath = job.value(jobKey::finalPath).toString();
     if (row >= 0) {
         if (why.isEmpty() && job.contains(QStringLiteral("recordingDateSeconds"))) {
             // The file's time is the recording's too, for file browsers and importers; set on
@@ -767,17 +762,16 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
             }
         }
         const bool success = why.isEmpty();
-        list_.setValue(row, QStringLiteral("resultat"),
-                       success ? QStringLiteral("puceSuccess") : QStringLiteral("puceFailure"));
+        list_.setValue(row, rowKey::status, success ? rowStatus::success : rowStatus::failure);
         if (!success) {
             logStr(QStringLiteral("output              :-( %1 KB '%2'").arg(sizeKB).arg(dst));
             if (QFileInfo(dst).isFile()) {
                 rmCocoa(dst);
             }
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
-            if (job.value(QStringLiteral("skipReason")).toString().isEmpty()) {
-                const QString said = job.value(QStringLiteral("toolErrorStr")).toString();
-                job.insert(QStringLiteral("skipReason"),
+            if (job.value(jobKey::skipReason).toString().isEmpty()) {
+                const QString said = job.value(jobKey::toolError).toString();
+                job.insert(jobKey::skipReason,
                            said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said));
             }
         }
@@ -787,11 +781,11 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
 
 void appController::encFinClose(const QString &step, const QVariantMap &job) {
     const int32_t row = encBatchInprogressRowIdentification();
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    const QString finalPath = job.value(QStringLiteral("finalPathStr")).toString();
+    const QString dst = job.value(jobKey::dstPath).toString();
+    const QString finalPath = job.value(jobKey::finalPath).toString();
     if (row >= 0) {
-        const QString status = list_.value(row, QStringLiteral("resultat")).toString();
-        if (status != QStringLiteral("puceFailure")) {
+        const QString status = list_.value(row, rowKey::status).toString();
+        if (status != rowStatus::failure) {
             const int64_t duration = static_cast<int64_t>(job.value("w_duration").toDouble());
             int64_t elapsed = QDateTime::currentSecsSinceEpoch() - taskStartInt_;
             if (elapsed < 1) {
@@ -805,7 +799,7 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
                     .arg(QStringLiteral("(made by %1)")
                              .arg(QStringLiteral("https://www.fluxaro.org/"))));
         }
-        if (status == QStringLiteral("puceFailure") && !dst.isEmpty() && dst != finalPath &&
+        if (status == rowStatus::failure && !dst.isEmpty() && dst != finalPath &&
             QFileInfo(dst).isFile()) {
             // A job that failed before its judgement (a tool stopped, no space): its working
             // output is no output.
@@ -814,11 +808,10 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
         reportBatchProgress(batchPhase::checking, 1.0);
         if (hooks.jobEnded) {
             QVariantMap ended = list_.dico(row);
-            ended.insert(QStringLiteral("dstPathStr"), finalPath.isEmpty() ? dst : finalPath);
-            ended.insert(QStringLiteral("skipReason"), job.value(QStringLiteral("skipReason")));
-            if (job.contains(QStringLiteral("nameNoteStr"))) {
-                ended.insert(QStringLiteral("nameNoteStr"),
-                             job.value(QStringLiteral("nameNoteStr")));
+            ended.insert(jobKey::dstPath, finalPath.isEmpty() ? dst : finalPath);
+            ended.insert(jobKey::skipReason, job.value(jobKey::skipReason));
+            if (job.contains(jobKey::nameNote)) {
+                ended.insert(jobKey::nameNote, job.value(jobKey::nameNote));
             }
             hooks.jobEnded(ended, status);
         }
@@ -840,8 +833,7 @@ void appController::encPendingScan() {
 }
 
 void appController::encSkipJob() {
-    list_.setValue(encBatchInprogressRowIdentification(), QStringLiteral("resultat"),
-                   QStringLiteral("puceFailure"));
+    list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
     for (const QString &key : encArray().mid(1, 3)) {
         prefDeleteChildDico(kJob, key);
     }
@@ -862,21 +854,21 @@ void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
     next.total = static_cast<int32_t>(list_.count()) + pending;
     next.remaining = pending;
     for (int32_t i = 0; i < list_.count(); ++i) {
-        const QString status = list_.value(i, QStringLiteral("resultat")).toString();
-        if (status == QStringLiteral("puce") || status == QStringLiteral("puceCurrent")) {
+        const QString status = list_.value(i, rowKey::status).toString();
+        if (status == rowStatus::waiting || status == rowStatus::current) {
             ++next.remaining;
         }
     }
     next.phaseFraction = std::clamp(phaseFraction, 0.0, 1.0);
     if (row >= 0) {
         next.position = row + 1;
-        next.clip = list_.dico(row).value(QStringLiteral("srcPathStr")).toString();
+        next.clip = list_.dico(row).value(jobKey::srcPath).toString();
     }
     double fraction = progress_.fraction;
     if (phase == batchPhase::finished) {
         fraction = 1;
     } else if (phase != batchPhase::stopped && phase != batchPhase::analysing && row >= 0) {
-        const bool exportFollows = list_.value(row, QStringLiteral("out")).toInt() > 0;
+        const bool exportFollows = list_.value(row, rowKey::out).toInt() > 0;
         fraction = batchFraction(row, next.total,
                                  batchJobFraction(phase, next.phaseFraction, exportFollows));
     }

@@ -3,6 +3,7 @@
 #include "analysis/taskParsers.h"
 #include "controller/appController.h"
 #include "controller/jobFiles.h"
+#include "controller/jobRecord.h"
 #include "frontApi/alerts.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
@@ -46,7 +47,7 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         taskClass_.reset();
     }
     taskOutputTail_.clear();
-    prefDeleteChildDico(QStringLiteral("processEncDico"), QStringLiteral("toolErrorStr"));
+    prefDeleteChildDico(jobKey::runningJob, jobKey::toolError);
     taskStopBt_ = stopBt != nullptr ? stopBt : c_.encStopBt;
     if (taskStopBt_ != nullptr) {
         if (taskStopBt_->imageName(0).startsWith(QStringLiteral("btPlay"))) {
@@ -85,8 +86,7 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
             // A tool whose progress stands still for too long is stopped (a piece of a joined
             // recording swapped for an endless device keeps ffmpeg busy for ever).
             taskStallLimitSeconds_ = taskStallLimitSeconds(
-                prefReadChildDico(QStringLiteral("processEncDico"), QStringLiteral("w_duration"))
-                    .toDouble());
+                prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble());
             taskLastMove_.start();
             if (taskWatchdog_ == nullptr) {
                 taskWatchdog_ = new QTimer(this);
@@ -98,7 +98,7 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         return true;
     }
     // Recorded before the end handling hands over: the job's end tells why it failed.
-    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("skipReason"),
+    prefWriteChildDico(jobKey::runningJob, jobKey::skipReason,
                        QStringLiteral("%1 can't be started").arg(args.first()));
     taskLauncherDone();
     if (hooks.beep) {
@@ -150,8 +150,7 @@ void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
         taskLastMove_.start();
         const double share = taskProgress_->value() / static_cast<double>(taskProgressMaxValue_);
         const double duration =
-            prefReadChildDico(QStringLiteral("processEncDico"), QStringLiteral("w_duration"))
-                .toDouble();
+            prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble();
         // ffmpeg counts media seconds, trakmill percents of the movie.
         reportBatchProgress(taskParseInt_ == 0 ? batchPhase::converting : batchPhase::exporting,
                             share, taskParseInt_ == 0 ? f : share * duration);
@@ -188,8 +187,7 @@ void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
             const QString said = toolFailureText(taskOutputTail_);
             if (!said.isEmpty()) {
                 logStr(QStringLiteral("tool said           :-( %1").arg(said));
-                prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("toolErrorStr"),
-                                   said);
+                prefWriteChildDico(jobKey::runningJob, jobKey::toolError, said);
             }
         }
     }
@@ -273,25 +271,23 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         // Between two jobs the last finished row still counts as in progress: only a row that
         // is really being converted fails.
         const int32_t row = encBatchInprogressRowIdentification();
-        if (row >= 0 && list_.value(row, QStringLiteral("resultat")).toString() ==
-                            QStringLiteral("puceCurrent")) {
-            list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
+        if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
+            list_.setValue(row, rowKey::status, rowStatus::failure);
             // The end step doesn't run for a stopped batch: the job's end is told here.
             if (hooks.jobEnded) {
                 QVariantMap ended = list_.dico(row);
-                ended.insert(QStringLiteral("skipReason"), QStringLiteral("stopped"));
-                hooks.jobEnded(ended, QStringLiteral("puceFailure"));
+                ended.insert(jobKey::skipReason, QStringLiteral("stopped"));
+                hooks.jobEnded(ended, rowStatus::failure);
             }
         }
         // The partial output and every intermediate file of the job go after the kill below (so
         // no tool writes them again): the end step doesn't run for a stopped batch.
         const QStringList doomed = jobFilesToDelete();
-        const QVariantMap job =
-            prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
+        const QVariantMap job = prefReadDico(jobKey::runningJob).value_or(QVariantMap{});
         for (const QString &key : encArray()) {
             if (job.contains(key) || !prefRead2(key).isNull()) {
                 logStr(QStringLiteral("[a objectAtIndex:i] : %1").arg(key));
-                prefDeleteChildDico(QStringLiteral("processEncDico"), key);
+                prefDeleteChildDico(jobKey::runningJob, key);
             }
         }
         prefWrite(QStringLiteral("encFin"), 1);
@@ -310,8 +306,7 @@ void appController::iba_taskStopBt(uiSegmented *control) {
 }
 
 QStringList appController::jobFilesToDelete() {
-    return encJobFilesToDelete(
-        prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{}));
+    return encJobFilesToDelete(prefReadDico(jobKey::runningJob).value_or(QVariantMap{}));
 }
 
 void appController::deleteFiles(const QStringList &paths) {
@@ -343,7 +338,7 @@ bool appController::iba_menuQuit(bool ask) {
     }
     batchRunning_ = false;
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
-    prefDelete(QStringLiteral("processEncDico"));
+    prefDelete(jobKey::runningJob);
     prefDelete(QStringLiteral("encFin"));
     encBatchRemoveAll(false);
     return true;
@@ -372,11 +367,11 @@ void appController::taskWatchdogTick() {
     // The job fails with this reason; its end step deletes what the tool wrote.
     const int32_t row = encBatchInprogressRowIdentification();
     if (row >= 0) {
-        list_.setValue(row, QStringLiteral("resultat"), QStringLiteral("puceFailure"));
+        list_.setValue(row, rowKey::status, rowStatus::failure);
     }
-    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("skipReason"), why);
+    prefWriteChildDico(jobKey::runningJob, jobKey::skipReason, why);
     for (const QString &key : encArray().mid(1, 3)) {
-        prefDeleteChildDico(QStringLiteral("processEncDico"), key);
+        prefDeleteChildDico(jobKey::runningJob, key);
     }
     prefWrite(QStringLiteral("encFin"), 1);
     taskClass_->terminate();

@@ -1,7 +1,8 @@
 #include "controller/batchList.h"
+#include "controller/jobRecord.h"
 
 QVariantMap batchList::dico(int32_t index) const {
-    return rows_.value(index).value(QStringLiteral("dico")).toMap();
+    return rows_.value(index).value(rowKey::dico).toMap();
 }
 
 QVariant batchList::value(int32_t index, const QString &key) const {
@@ -39,7 +40,7 @@ void batchList::removeAt(int32_t index) {
         rowRemoved(index);
     }
     for (int32_t i = index; i < count(); ++i) {
-        setValue(i, QStringLiteral("order"), i + 1);
+        setValue(i, rowKey::order, i + 1);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "controller/desktopHooks.h"
 
 #include "controller/appController.h"
+#include "controller/jobRecord.h"
 #include "desktop/launcherEntry.h"
 #include "desktop/notification.h"
 #include "desktop/reveal.h"
@@ -77,9 +78,9 @@ void desktopServicesAttach(appController &controller) {
             jobEnded(job, status);
         }
         beginIfNeeded(*state);
-        if (status == QStringLiteral("puceSuccess")) {
+        if (status == rowStatus::success) {
             ++state->converted;
-            const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
+            const QString dst = job.value(jobKey::dstPath).toString();
             if (!dst.isEmpty()) {
                 state->outputs << QFileInfo(dst).absoluteFilePath();
             }

@@ -1,5 +1,6 @@
 #include "controller/encodage.h"
 
+#include "controller/jobRecord.h"
 #include "controller/spannedJoin.h"
 #include "platform/constants.h"
 #include "platform/log.h"
@@ -21,13 +22,13 @@ bool isPresent(const QVariantMap &dico, const QString &key) {
 } // namespace
 
 QString encInputStr(const QVariantMap &dico) {
-    const QString src = dico.value(QStringLiteral("srcPathStr")).toString();
-    const QStringList pieces = dico.value(QStringLiteral("joinPathsArray")).toStringList();
+    const QString src = dico.value(jobKey::srcPath).toString();
+    const QStringList pieces = dico.value(jobKey::joinPaths).toStringList();
     // Once the job's source is its converted movie, the pieces are behind it.
     if (pieces.size() < 2 || pieces.first() != src) {
         return src;
     }
-    const QStringList ranges = dico.value(QStringLiteral("joinRangesArray")).toStringList();
+    const QStringList ranges = dico.value(jobKey::joinRanges).toStringList();
     // The pieces of a spanned recording were cut from one transport stream at packet
     // boundaries: read one after the other, byte for byte, they are that stream again, with its
     // own continuous timestamps, so no frame is repeated or lost at a seam. A piece whose IN or
@@ -52,8 +53,8 @@ QString encInputStr(const QVariantMap &dico) {
 std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     logStr(QStringLiteral("encodage            - deb"));
     logDebug(QStringLiteral("outInt              : %1").arg(outInt));
-    const QString src = dico.value(QStringLiteral("srcPathStr")).toString();
-    const QString dst = dico.value(QStringLiteral("dstPathStr")).toString();
+    const QString src = dico.value(jobKey::srcPath).toString();
+    const QString dst = dico.value(jobKey::dstPath).toString();
     if (src.isEmpty() || dst.isEmpty()) {
         logStr(QStringLiteral("encodage            :-( no source or destination"));
         return std::nullopt;
@@ -72,7 +73,7 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
         wrapper.startsWith(QStringLiteral("mov")) || wrapper.startsWith(QStringLiteral("avi"));
     const bool h264 = dico.value(QStringLiteral("v0_codec")).toString() == QStringLiteral("h264");
     const bool hasAudio = isPresent(dico, QStringLiteral("a0_id"));
-    if (hasAudio && dico.value(QStringLiteral("videoFromSource")).toInt() != 0) {
+    if (hasAudio && dico.value(jobKey::videoFromSource).toInt() != 0) {
         // The picture comes from the source's own track afterwards (its edits kept): ffmpeg
         // gives the sound alone, on the source's clock, which for a QuickTime movie is the
         // movie's time.
@@ -190,9 +191,8 @@ std::optional<QStringList> encTrakmillVector(const QString &workingPath, const Q
     const QStringList args = QStringList{toolsPathStr() + QStringLiteral("/trakmill")} + options +
                              QStringList{QStringLiteral("-i"), masterPath, QStringLiteral("-y"),
                                          QStringLiteral("-o"), workingPath};
-    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("dstPathStr"), workingPath);
-    prefWriteChildDico(QStringLiteral("processEncDico"), QStringLiteral("purgePathStr1"),
-                       masterPath);
+    prefWriteChildDico(jobKey::runningJob, jobKey::dstPath, workingPath);
+    prefWriteChildDico(jobKey::runningJob, jobKey::purgePath1, masterPath);
     logStr(QStringLiteral("encQt()             - fin"));
     return args;
 }

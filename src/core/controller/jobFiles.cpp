@@ -1,5 +1,6 @@
 #include "controller/jobFiles.h"
 
+#include "controller/jobRecord.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
 #include "settings/prefs.h"
@@ -32,14 +33,14 @@ QString encReserveWorkingPath(const QString &folder) {
 }
 
 QStringList encJobFilesToDelete(const QVariantMap &job) {
-    const QString dst = job.value(QStringLiteral("dstPathStr")).toString();
-    const QString final = job.value(QStringLiteral("finalPathStr")).toString();
+    const QString dst = job.value(jobKey::dstPath).toString();
+    const QString final = job.value(jobKey::finalPath).toString();
     QStringList paths;
     if (!dst.isEmpty() && dst != final) {
         paths << dst << oldSrcPathStr2DstPathStr(dst);
     }
-    for (const QString &key : {QStringLiteral("postProcessPurge"), QStringLiteral("purgePathStr1"),
-                               QStringLiteral("workPathStr"), QStringLiteral("soundPathStr")}) {
+    for (const QString &key :
+         {jobKey::postProcessPurge, jobKey::purgePath1, jobKey::workPath, jobKey::soundPath}) {
         const QString path = job.value(key).toString();
         if (!path.isEmpty() && path != final) {
             paths << path << path + QStringLiteral(".mov");
@@ -58,8 +59,8 @@ void encDeleteJobFiles(const QStringList &paths) {
 }
 
 QString encJobEventsFolder(const QVariantMap &job) {
-    const QString working = job.value(QStringLiteral("dstPathStr")).toString();
-    const QString final = job.value(QStringLiteral("finalPathStr")).toString();
+    const QString working = job.value(jobKey::dstPath).toString();
+    const QString final = job.value(jobKey::finalPath).toString();
     static const QRegularExpression workingName(QStringLiteral("^\\.fluxaro-[a-z0-9]{10}\\.mov$"));
     const QString named =
         workingName.match(QFileInfo(working).fileName()).hasMatch() ? working : final;
@@ -85,7 +86,7 @@ bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {
 }
 
 QStringList encPurgeCrashedJob() {
-    const std::optional<QVariantMap> job = prefReadDico(QStringLiteral("processEncDico"));
+    const std::optional<QVariantMap> job = prefReadDico(jobKey::runningJob);
     if (!job) {
         return {};
     }

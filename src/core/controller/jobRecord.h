@@ -1,0 +1,68 @@
+// The keys of the batch's records, named once.
+//
+// A row of the batch list holds the keys of `rowKey`; its "dico" is the job record: the source's
+// media information dictionary (the analysis's keys, "v0_fps", "w_duration"...) plus the keys of
+// `jobKey`, which the analysis, the drop and the conversion steps add. The running job's record
+// is also kept under "processEncDico" in the preferences store, so the next start can find and
+// remove what a killed run left behind. The status images of `rowStatus` are the row's
+// "resultat".
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace rowKey {
+inline const QString order = QStringLiteral("order");     ///< 1-based position
+inline const QString src = QStringLiteral("src");         ///< the source's file name
+inline const QString status = QStringLiteral("resultat"); ///< a `rowStatus` image name
+inline const QString out = QStringLiteral("out");         ///< 0 rewrap, 1 Intermediate, 2 ProRes
+inline const QString fpsSrc = QStringLiteral("fpsSrc");   ///< the source's frame rate
+inline const QString fps = QStringLiteral("fps");         ///< 0 normal, 1 half rate, 2 slow motion
+inline const QString dico = QStringLiteral("dico");       ///< the job record
+inline const QString img = QStringLiteral("img");         ///< the thumbnail (when it has one)
+} // namespace rowKey
+
+namespace rowStatus {
+inline const QString waiting = QStringLiteral("puce");
+inline const QString current = QStringLiteral("puceCurrent");
+inline const QString success = QStringLiteral("puceSuccess");
+inline const QString failure = QStringLiteral("puceFailure");
+} // namespace rowStatus
+
+namespace jobKey {
+inline const QString srcPath = QStringLiteral("srcPathStr");       ///< the source (first piece)
+inline const QString dstPath = QStringLiteral("dstPathStr");       ///< the working output
+inline const QString finalPath = QStringLiteral("finalPathStr");   ///< the dated final name
+inline const QString workPath = QStringLiteral("workPathStr");     ///< trim or re-timing output
+inline const QString soundPath = QStringLiteral("soundPathStr");   ///< sound converted apart
+inline const QString purgePath1 = QStringLiteral("purgePathStr1"); ///< the export's master
+inline const QString postProcessPurge = QStringLiteral("postProcessPurge");
+inline const QString joinPaths = QStringLiteral("joinPathsArray"); ///< a joined recording's pieces
+inline const QString joinRanges = QStringLiteral("joinRangesArray"); ///< their byte ranges
+inline const QString imgPath = QStringLiteral("imgPathStr");         ///< the thumbnail's path
+inline const QString scanNote = QStringLiteral("scanNoteStr");       ///< how the scan was judged
+inline const QString nameNote = QStringLiteral("nameNoteStr");       ///< a name set apart (" 2")
+inline const QString toolError = QStringLiteral("toolErrorStr");     ///< the failing tool's words
+inline const QString skipReason = QStringLiteral("skipReason");      ///< why the job was skipped
+inline const QString videoFromSource = QStringLiteral("videoFromSource");
+/// The preferences store's key of the running job's record.
+inline const QString runningJob = QStringLiteral("processEncDico");
+} // namespace jobKey
+
+/// The job record's source path.
+inline QString jobSourcePath(const QVariantMap &job) {
+    return job.value(jobKey::srcPath).toString();
+}
+/// The job record's working output.
+inline QString jobWorkingPath(const QVariantMap &job) {
+    return job.value(jobKey::dstPath).toString();
+}
+/// The pieces of a joined recording, in order (empty for a single source).
+inline QStringList jobJoinedPieces(const QVariantMap &job) {
+    return job.value(jobKey::joinPaths).toStringList();
+}
+/// A row's job record.
+inline QVariantMap rowJob(const QVariantMap &row) {
+    return row.value(rowKey::dico).toMap();
+}
