@@ -98,92 +98,108 @@ bool newCopyStarts(const appReplacement &replacement) {
     return ok;
 }
 
-} // namespace
+// The terminal presents the alerts while it lives; the previous presenter comes back after.
+class presenterInPlace {
+public:
+    presenterInPlace() : previous_(getAlertPresenter()) { setAlertPresenter(&presenter_); }
+    ~presenterInPlace() { setAlertPresenter(previous_); }
+    presenterInPlace(const presenterInPlace &) = delete;
+    presenterInPlace &operator=(const presenterInPlace &) = delete;
 
-int checkUpdateRun(const QStringList &arguments) {
-    const bool install = arguments.contains(QStringLiteral("--install"));
-    terminalUpdatePresenter presenter;
-    alertPresenter *previous = getAlertPresenter();
-    setAlertPresenter(&presenter);
-    terminalSheet sheet;
+private:
+    terminalUpdatePresenter presenter_;
+    alertPresenter *previous_;
+};
 
-    const updateCheckResult check = iba_checkForUpdates(true, &sheet);
-    int status = 2;
+// A site that did not answer within its limits says which limit it passed.
+void sayFetchLimit(webFetchOutcome outcome) {
+    out(QStringLiteral("fluxaro: the update site: %1").arg(webFetchOutcomeStr(outcome)));
+}
+
+bool fetchPassedALimit(const updateCheckResult &check) {
+    return check.fetchOutcome == webFetchOutcome::TimedOut ||
+           check.fetchOutcome == webFetchOutcome::TooLarge;
+}
+
+// The check's answer on the terminal, and its exit status.
+int reportCheck(const updateCheckResult &check, checkUpdateMode mode) {
     switch (check.status) {
     case updateCheckStatus::NotRun:
     case updateCheckStatus::NoSite:
-        status = 2;
-        break;
+        return 2;
     case updateCheckStatus::NoNetwork:
-        if (check.fetchOutcome == webFetchOutcome::TimedOut ||
-            check.fetchOutcome == webFetchOutcome::TooLarge) {
-            out(QStringLiteral("fluxaro: the update site: %1")
-                    .arg(webFetchOutcomeStr(check.fetchOutcome)));
+        if (fetchPassedALimit(check)) {
+            sayFetchLimit(check.fetchOutcome);
         }
-        status = 2;
-        break;
+        return 2;
     case updateCheckStatus::Unreadable:
-        if (check.fetchOutcome == webFetchOutcome::TimedOut ||
-            check.fetchOutcome == webFetchOutcome::TooLarge) {
-            out(QStringLiteral("fluxaro: the update site: %1")
-                    .arg(webFetchOutcomeStr(check.fetchOutcome)));
+        if (fetchPassedALimit(check)) {
+            sayFetchLimit(check.fetchOutcome);
         } else {
             out(QStringLiteral("fluxaro: the update site's answer is unreadable"));
         }
-        status = 2;
-        break;
+        return 2;
     case updateCheckStatus::UpToDate:
-        status = install ? 1 : 0;
-        break;
+        return mode == checkUpdateMode::install ? 1 : 0;
     case updateCheckStatus::Offered:
         out(QStringLiteral("fluxaro: update offered: version %1").arg(check.version));
         out(QStringLiteral("fluxaro: download: %1").arg(check.downloadUrl));
-        status = 1;
-        break;
+        return 1;
     }
-    if (!install || check.status != updateCheckStatus::Offered) {
-        setAlertPresenter(previous);
-        return status;
-    }
+    return 2;
+}
 
+// A new copy of the application is kept when it starts, else the old one comes back.
+int keepNewCopyIfItStarts(const updateCheckResult &check, const appReplacement &replacement) {
+    if (newCopyStarts(replacement)) {
+        updateDropOldApp(replacement);
+        out(QStringLiteral("fluxaro: version %1 installed in %2")
+                .arg(check.version, replacement.prefix));
+        return 0;
+    }
+    updateRestoreApp(replacement);
+    logStr(QStringLiteral("update              :-( the new copy does not start"));
+    out(QStringLiteral("fluxaro: the new copy does not start; the old one is kept"));
+    return 2;
+}
+
+// Downloads and installs the offered update (Ctrl-C stops the download); the exit status.
+int installOffered(const updateCheckResult &check, terminalSheet &sheet) {
     auto *oldInt = std::signal(SIGINT, onStopSignal);
     auto *oldTerm = std::signal(SIGTERM, onStopSignal);
     plainButton sender;
-    updateInstallResult result = iba_dl(check, &sheet, &sender, false);
+    const updateInstallResult result = iba_dl(check, &sheet, &sender, false);
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
     switch (result.status) {
     case updateInstallStatus::ToolInstalled:
         out(QStringLiteral("fluxaro: installed into %1").arg(updateToolFolderStr()));
-        status = 0;
-        break;
+        return 0;
     case updateInstallStatus::AppInstalled:
-        if (newCopyStarts(result.replacement)) {
-            updateDropOldApp(result.replacement);
-            out(QStringLiteral("fluxaro: version %1 installed in %2")
-                    .arg(check.version, result.replacement.prefix));
-            status = 0;
-        } else {
-            updateRestoreApp(result.replacement);
-            logStr(QStringLiteral("update              :-( the new copy does not start"));
-            out(QStringLiteral("fluxaro: the new copy does not start; the old one is kept"));
-            status = 2;
-        }
-        break;
+        return keepNewCopyIfItStarts(check, result.replacement);
     case updateInstallStatus::NoApplication:
         out(QStringLiteral("fluxaro: the archive holds no application"));
-        status = 2;
-        break;
+        return 2;
     case updateInstallStatus::Cancelled:
         out(QStringLiteral("fluxaro: the download was cancelled"));
-        status = 2;
-        break;
+        return 2;
     case updateInstallStatus::NotReplaceable:
     case updateInstallStatus::Failed:
     case updateInstallStatus::Closed:
-        status = 2;
-        break;
+        return 2;
     }
-    setAlertPresenter(previous);
-    return status;
+    return 2;
+}
+
+} // namespace
+
+int checkUpdateRun(checkUpdateMode mode) {
+    const presenterInPlace presenter;
+    terminalSheet sheet;
+    const updateCheckResult check = iba_checkForUpdates(true, &sheet);
+    const int status = reportCheck(check, mode);
+    if (mode != checkUpdateMode::install || check.status != updateCheckStatus::Offered) {
+        return status;
+    }
+    return installOffered(check, sheet);
 }

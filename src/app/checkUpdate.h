@@ -2,9 +2,11 @@
 // as its sheet and alerts.
 #pragma once
 
-#include <QStringList>
+/// What the check goes on to do with an update it is offered.
+enum class checkUpdateMode {
+    report,  ///< say it: 0 up to date, 1 an update is offered, 2 no network or an unreadable answer
+    install, ///< --install: download and install it: 0 installed, 1 nothing offered, 2 any failure
+};
 
 /// Runs the check on the running QCoreApplication (start-up done) and returns the exit status.
-/// Without `--install`: 0 up to date, 1 an update is offered, 2 no network or an unreadable
-/// answer. With it: 0 installed, 1 nothing offered, 2 any failure.
-int checkUpdateRun(const QStringList &arguments);
+int checkUpdateRun(checkUpdateMode mode);

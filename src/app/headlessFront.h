@@ -9,6 +9,7 @@
 // terminal only with --verbose or --debug.
 #pragma once
 
+#include "commandLine.h"
 #include "controller/appController.h"
 
 #include <QString>
@@ -17,36 +18,11 @@
 #include <cstdint>
 #include <optional>
 
-struct headlessOptions {
-    QStringList sources;
-    QString destination; ///< empty: the stored default destination
-    std::optional<int32_t> format;
-    std::optional<int32_t> mode;
-    std::optional<QString> proresType; ///< "ap4h", "apch", "apcs", "apco"
-    bool surround = false;
-    bool noJoin = false;         ///< --no-join: the pieces of spanned recordings stay apart
-    std::optional<bool> replace; ///< --replace / --keep
-    bool verbose = false;        ///< --verbose (or --debug): the detailed log on the terminal
-};
-
-/// Reads the arguments that follow "--batch" (the program name and "--batch" itself may be
-/// included and are skipped). Nothing, with the reason in `error`, on a usage error.
-std::optional<headlessOptions> headlessParseArguments(const QStringList &arguments,
-                                                      QString *error = nullptr);
-
-/// The usage text.
-QString headlessUsageStr();
-
 /// The batch's progress line: share done, place, phase and clip, speed, time left, e.g.
 /// "progress:  42 %  [2/5] exporting 00002.MTS  3.1x  1:05 left".
 QString headlessProgressLine(const batchProgressValue &value);
 /// A duration as "m:ss", or "h:mm:ss" from an hour on.
 QString headlessDurationStr(double seconds);
-
-/// A --dest that is no folder: a missing folder is made with its parents (mkdir -p); a file,
-/// or a folder that can't be made, is refused with the reason (a usage error, before anything
-/// runs). Empty when the destination can be used.
-QString headlessPrepareDestination(const QString &destination);
 
 /// The sources as handed to the batch: every folder replaced, in place, by the files below it
 /// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder

@@ -1,0 +1,348 @@
+#include "commandLine.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+/// Which fronts an option belongs to.
+enum class optionScope { any, batch, checkUpdate, window };
+
+/// One option of the command line: its names (the first is the one said in messages), whether it
+/// takes a value, and the front it belongs to.
+struct optionSpec {
+    const char *name;
+    const char *shortName; ///< empty: none
+    bool takesValue;
+    optionScope scope;
+};
+
+// fluxaro's own options, then the options QApplication reads for a window (they reach Qt
+// through argv; here they are only recognised, so their values are not taken for sources).
+constexpr std::array options = {
+    optionSpec{"batch", "", false, optionScope::any},
+    optionSpec{"check-update", "", false, optionScope::any},
+    optionSpec{"facts", "", false, optionScope::any},
+    optionSpec{"help", "h", false, optionScope::any},
+    optionSpec{"version", "V", false, optionScope::any},
+    optionSpec{"debug", "", false, optionScope::any},
+    optionSpec{"install", "", false, optionScope::checkUpdate},
+    optionSpec{"dest", "", true, optionScope::batch},
+    optionSpec{"format", "", true, optionScope::batch},
+    optionSpec{"mode", "", true, optionScope::batch},
+    optionSpec{"prores", "", true, optionScope::batch},
+    optionSpec{"surround", "", false, optionScope::batch},
+    optionSpec{"no-join", "", false, optionScope::batch},
+    optionSpec{"replace", "", false, optionScope::batch},
+    optionSpec{"keep", "", false, optionScope::batch},
+    optionSpec{"verbose", "", false, optionScope::batch},
+    optionSpec{"platform", "", true, optionScope::window},
+    optionSpec{"platformpluginpath", "", true, optionScope::window},
+    optionSpec{"platformtheme", "", true, optionScope::window},
+    optionSpec{"plugin", "", true, optionScope::window},
+    optionSpec{"qwindowgeometry", "", true, optionScope::window},
+    optionSpec{"qwindowicon", "", true, optionScope::window},
+    optionSpec{"qwindowtitle", "", true, optionScope::window},
+    optionSpec{"session", "", true, optionScope::window},
+    optionSpec{"display", "", true, optionScope::window},
+    optionSpec{"geometry", "", true, optionScope::window},
+    optionSpec{"style", "", true, optionScope::window},
+    optionSpec{"stylesheet", "", true, optionScope::window},
+    optionSpec{"qmljsdebugger", "", true, optionScope::window},
+    optionSpec{"reverse", "", false, optionScope::window},
+    optionSpec{"widgetcount", "", false, optionScope::window},
+};
+
+/// An option as it is written: "--dest" for fluxaro's, "-platform" for Qt's.
+QString spelled(const optionSpec &spec) {
+    return QLatin1String(spec.scope == optionScope::window ? "-" : "--") + QLatin1String(spec.name);
+}
+
+const optionSpec *specNamed(const QString &name) {
+    for (const optionSpec &spec : options) {
+        if (name == QLatin1String(spec.name) ||
+            (*spec.shortName != '\0' && name == QLatin1String(spec.shortName))) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+commandLine refusal(cliFault fault, const QString &words) {
+    commandLine line;
+    line.front = cliFront::usageError;
+    line.fault = fault;
+    line.faultStr = words;
+    return line;
+}
+
+/// The argument as typed that carries the option `name` (up to an "=" of its value).
+QString typedOption(const QStringList &arguments, const QString &name) {
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("--")) {
+            break;
+        }
+        const QString bare = arg.section(QLatin1Char('='), 0, 0);
+        if (bare == QLatin1Char('-') + name || bare == QLatin1String("--") + name) {
+            return bare;
+        }
+    }
+    return QLatin1String("--") + name;
+}
+
+/// QCommandLineParser's refusal as a typed fault with this program's words.
+commandLine parseRefusal(const QCommandLineParser &parser, const QStringList &arguments) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        return refusal(cliFault::unknownOption,
+                       QStringLiteral("unknown option '%1'")
+                           .arg(typedOption(arguments, parser.unknownOptionNames().first())));
+    }
+    // An option that takes a value takes the next argument whatever it is, so a value is
+    // missing only after the last one.
+    const QString last = arguments.size() > 1 ? arguments.last() : QString();
+    const qsizetype dashes = last.startsWith(QLatin1String("--")) ? 2 : 1;
+    const optionSpec *spec =
+        last.startsWith(QLatin1Char('-')) ? specNamed(last.mid(dashes)) : nullptr;
+    if (spec != nullptr && spec->takesValue) {
+        return refusal(cliFault::missingValue, QStringLiteral("%1 needs a value").arg(last));
+    }
+    // Left: a value given to a switch ("--batch=x").
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("--")) {
+            break;
+        }
+        if (arg.startsWith(QLatin1Char('-')) && arg.contains(QLatin1Char('='))) {
+            return refusal(
+                cliFault::badValue,
+                QStringLiteral("%1 takes no value").arg(arg.section(QLatin1Char('='), 0, 0)));
+        }
+    }
+    return refusal(cliFault::badValue, parser.errorText());
+}
+
+/// The front the switches choose; two of them are a usage error.
+commandLine frontOf(const QCommandLineParser &parser) {
+    commandLine line;
+    if (parser.isSet(QStringLiteral("help"))) {
+        line.front = cliFront::help;
+        return line;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        line.front = cliFront::version;
+        return line;
+    }
+    QStringList chosen;
+    for (const char *name : {"batch", "check-update", "facts"}) {
+        if (parser.isSet(QLatin1String(name))) {
+            chosen << QLatin1String("--") + QLatin1String(name);
+        }
+    }
+    if (chosen.size() > 1) {
+        return refusal(cliFault::conflictingOptions,
+                       QStringLiteral("%1 and %2 exclude each other").arg(chosen[0], chosen[1]));
+    }
+    line.front = chosen.isEmpty()                               ? cliFront::window
+                 : chosen[0] == QLatin1String("--batch")        ? cliFront::batch
+                 : chosen[0] == QLatin1String("--check-update") ? cliFront::checkUpdate
+                                                                : cliFront::facts;
+    return line;
+}
+
+/// An option of another front than the one chosen, in words; empty when all belong.
+QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
+    for (const QString &name : parser.optionNames()) {
+        const optionSpec *spec = specNamed(name);
+        if (spec == nullptr) {
+            continue;
+        }
+        switch (spec->scope) {
+        case optionScope::any:
+            break;
+        case optionScope::batch:
+            if (front != cliFront::batch) {
+                return QStringLiteral("%1 goes with --batch").arg(spelled(*spec));
+            }
+            break;
+        case optionScope::checkUpdate:
+            if (front != cliFront::checkUpdate) {
+                return QStringLiteral("%1 goes with --check-update").arg(spelled(*spec));
+            }
+            break;
+        case optionScope::window:
+            if (front != cliFront::window) {
+                return QStringLiteral("%1 goes with the window, not with --batch, "
+                                      "--check-update or --facts")
+                    .arg(spelled(*spec));
+            }
+            break;
+        }
+    }
+    return {};
+}
+
+/// A value among names, as its index; -1 when it is none of them.
+int32_t indexOf(const QString &value, const QStringList &names) {
+    return static_cast<int32_t>(names.indexOf(value));
+}
+
+/// The batch's options; a usage error for a value that is none of the option's names.
+commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+    headlessOptions &batch = line.batch;
+    batch.sources = parser.positionalArguments();
+    batch.destination = parser.value(QStringLiteral("dest"));
+    if (parser.isSet(QStringLiteral("format"))) {
+        const QString value = parser.value(QStringLiteral("format"));
+        batch.format = indexOf(value, {"rewrap", "aic", "prores"});
+        if (*batch.format < 0) {
+            return refusal(cliFault::badValue, QStringLiteral("unknown format '%1'").arg(value));
+        }
+    }
+    if (parser.isSet(QStringLiteral("mode"))) {
+        const QString value = parser.value(QStringLiteral("mode"));
+        batch.mode = indexOf(value, {"normal", "half", "slow"});
+        if (*batch.mode < 0) {
+            return refusal(cliFault::badValue, QStringLiteral("unknown mode '%1'").arg(value));
+        }
+    }
+    if (parser.isSet(QStringLiteral("prores"))) {
+        const QString value = parser.value(QStringLiteral("prores"));
+        const int32_t v = indexOf(value, {"4444", "hq", "lt", "proxy"});
+        if (v < 0) {
+            return refusal(cliFault::badValue,
+                           QStringLiteral("unknown ProRes variant '%1'").arg(value));
+        }
+        batch.proresType = QStringList{"ap4h", "apch", "apcs", "apco"}.at(v);
+    }
+    const bool replace = parser.isSet(QStringLiteral("replace"));
+    const bool keep = parser.isSet(QStringLiteral("keep"));
+    if (replace && keep) {
+        return refusal(cliFault::conflictingOptions,
+                       QStringLiteral("--replace and --keep exclude each other"));
+    }
+    if (replace || keep) {
+        batch.replace = replace;
+    }
+    batch.surround = parser.isSet(QStringLiteral("surround"));
+    batch.noJoin = parser.isSet(QStringLiteral("no-join"));
+    // --debug shows the detailed log on the batch's terminal too.
+    batch.verbose = parser.isSet(QStringLiteral("verbose")) || line.debug;
+    if (batch.sources.isEmpty()) {
+        return refusal(cliFault::noSource, QStringLiteral("no source given"));
+    }
+    return line;
+}
+
+} // namespace
+
+commandLine commandLineParse(const QStringList &arguments) {
+    QCommandLineParser parser;
+    // "-platform" is one option, as Qt reads it, not the letters p, l, a...
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const optionSpec &spec : options) {
+        QStringList names{QLatin1String(spec.name)};
+        if (*spec.shortName != '\0') {
+            names.prepend(QLatin1String(spec.shortName));
+        }
+        parser.addOption(spec.takesValue ? QCommandLineOption(names, {}, QStringLiteral("value"))
+                                         : QCommandLineOption(names));
+    }
+    if (!parser.parse(arguments)) {
+        return parseRefusal(parser, arguments);
+    }
+    commandLine line = frontOf(parser);
+    if (line.front == cliFront::usageError || line.front == cliFront::help ||
+        line.front == cliFront::version) {
+        return line;
+    }
+    if (const QString misplaced = misplacedOption(parser, line.front); !misplaced.isEmpty()) {
+        return refusal(cliFault::misplacedOption, misplaced);
+    }
+    line.debug = parser.isSet(QStringLiteral("debug"));
+    line.install = parser.isSet(QStringLiteral("install"));
+    line.platformGiven = parser.isSet(QStringLiteral("platform"));
+    switch (line.front) {
+    case cliFront::window:
+        line.sources = parser.positionalArguments();
+        return line;
+    case cliFront::batch:
+        return batchOf(parser, line);
+    case cliFront::checkUpdate:
+    case cliFront::facts:
+    case cliFront::help:
+    case cliFront::version:
+    case cliFront::usageError:
+        if (!parser.positionalArguments().isEmpty()) {
+            return refusal(cliFault::strayArgument,
+                           QStringLiteral("'%1' is no option here: sources go with --batch "
+                                          "or the window")
+                               .arg(parser.positionalArguments().first()));
+        }
+        return line;
+    }
+    return line;
+}
+
+void commandLinePrepareDestination(commandLine &line) {
+    const QString destination = line.batch.destination;
+    if (line.front != cliFront::batch || destination.isEmpty()) {
+        return;
+    }
+    const QFileInfo info(destination);
+    if (info.exists() && !info.isDir()) {
+        line = refusal(cliFault::destinationRefused,
+                       QStringLiteral("--dest '%1' is not a folder").arg(destination));
+    } else if (!info.exists() && !QDir().mkpath(info.absoluteFilePath())) {
+        line = refusal(cliFault::destinationRefused,
+                       QStringLiteral("--dest '%1' can't be made").arg(destination));
+    }
+}
+
+QString commandLineSynopsisStr() {
+    return QStringLiteral(
+        "usage: fluxaro [--debug] [FILE...]\n"
+        "       fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]\n"
+        "               [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround]\n"
+        "               [--no-join] [--replace|--keep] [--verbose] [--debug]\n"
+        "       fluxaro --check-update [--install] [--debug]\n"
+        "       fluxaro --facts | --help | --version\n");
+}
+
+QString commandLineUsageStr() {
+    return commandLineSynopsisStr() +
+           QStringLiteral(
+               "\n"
+               "Converts camcorder recordings (AVCHD and other movie files) into QuickTime\n"
+               "movies named after their recording date, in the folder \"fluxaro events\" of\n"
+               "the destination.\n"
+               "\n"
+               "  FILE...        sources (files or folders) for the window's batch\n"
+               "  --batch        convert the sources without a window, then exit:\n"
+               "                 0 all converted, 1 any refused, skipped or failed, 2 usage\n"
+               "  --dest DIR     destination folder, made when missing; a file is refused\n"
+               "                 (default: the settings' destination)\n"
+               "  --format rewrap|aic|prores        output format\n"
+               "  --mode normal|half|slow           frame-rate mode\n"
+               "  --prores 4444|hq|lt|proxy         ProRes variant\n"
+               "  --surround     keep multichannel sound\n"
+               "  --no-join      convert the pieces of a spanned recording one by one\n"
+               "  --replace, --keep                 answer for outputs that exist already\n"
+               "  --verbose      with --batch: show the detailed log on the terminal too\n"
+               "  --check-update look for a newer version: 0 up to date, 1 offered,\n"
+               "                 2 no network or unreadable answer\n"
+               "  --install      with --check-update: download and install it: 0 installed,\n"
+               "                 1 nothing offered, 2 failure\n"
+               "  --facts        print where logs, settings and resources are, then exit\n"
+               "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"
+               "                 with --batch, show the log on the terminal too\n"
+               "  -h, --help     print this text and exit\n"
+               "  -V, --version  print the version and exit\n"
+               "  -- SOURCE...   what follows are sources, even names that start with -\n"
+               "\n"
+               "An unknown option, or an option of another mode, is a usage error (exit 2).\n"
+               "Logs: $XDG_STATE_HOME/Fluxaro/Details.log and Resume.log. See fluxaro(1).\n");
+}
