@@ -1282,6 +1282,35 @@ TEST(batch, twoSourcesOfOneNameKeepTheirOwnOutputs) {
     }
 }
 
+// An unknown option is a usage error in both fronts: the reason and the synopsis on stderr,
+// exit 2, before anything starts (no log; nothing converted, no window asked for).
+TEST(batch, unknownOptionIsAUsageError) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 25, 1.0));
+    QProcess window;
+    QProcessEnvironment env = box.environment();
+    for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        env.remove(QLatin1String(display));
+    }
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), {"--bogus", src});
+    ASSERT_TRUE(window.waitForFinished(30000));
+    const QString windowErr = QString::fromUtf8(window.readAllStandardError());
+    EXPECT_EQ(window.exitCode(), 2) << windowErr.toStdString();
+    EXPECT_TRUE(windowErr.startsWith(QStringLiteral("fluxaro: unknown option '--bogus'\n")))
+        << windowErr.toStdString();
+    EXPECT_TRUE(windowErr.contains(QStringLiteral("usage: fluxaro"))) << windowErr.toStdString();
+    EXPECT_TRUE(window.readAllStandardOutput().isEmpty());
+
+    const runResult batch = box.batch({src, "--format", "rewrap", "--bogus"});
+    EXPECT_EQ(batch.status, 2) << show(batch);
+    EXPECT_TRUE(batch.err.contains(QStringLiteral("unknown option '--bogus'"))) << show(batch);
+    EXPECT_TRUE(batch.err.contains(QStringLiteral("fluxaro --batch SOURCE..."))) << show(batch);
+    EXPECT_FALSE(QFile::exists(box.detailsLog()));
+    EXPECT_TRUE(box.eventsFiles().isEmpty());
+}
+
 // --dest that is no folder: a missing one is made (with its parents) and converted into; a
 // file is refused as a usage error before anything runs (no log, no output elsewhere).
 TEST(batch, destinationThatIsNotAFolder) {
