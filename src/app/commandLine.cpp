@@ -277,10 +277,11 @@ commandLine commandLineParse(const QStringList &arguments) {
     case cliFront::version:
     case cliFront::usageError:
         if (!parser.positionalArguments().isEmpty()) {
-            return refusal(cliFault::strayArgument,
-                           QStringLiteral("'%1' is no option here: sources go with --batch "
-                                          "or the window")
-                               .arg(parser.positionalArguments().first()));
+            return refusal(cliFault::strayArgument, QStringLiteral("%1 takes no source: '%2'")
+                                                        .arg(line.front == cliFront::facts
+                                                                 ? QStringLiteral("--facts")
+                                                                 : QStringLiteral("--check-update"),
+                                                             parser.positionalArguments().first()));
         }
         return line;
     }
