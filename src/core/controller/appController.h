@@ -12,7 +12,9 @@
 #pragma once
 
 #include "analysis/fieldSample.h"
+#include "controller/analysisPlans.h"
 #include "controller/batchList.h"
+#include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 
@@ -212,9 +214,7 @@ public:
     /// True between the running job's last tool and the verdict on its output.
     bool isJudgingOutput() const { return encFinCheckPending_; }
     /// True while a thumbnail is being made or waits its turn.
-    bool thumbnailsPending() const {
-        return thumbnailCurrent_.has_value() || !thumbnailQueue_.isEmpty();
-    }
+    bool thumbnailsPending() const { return thumbnails_.pending(); }
 
     /// The seek point of the thumbnail for a duration in seconds.
     static QString thumbnailSeekPoint(const QVariant &duration);
@@ -267,42 +267,31 @@ private:
     void analysisAccept(const QString &src, QVariantMap dico, const QString &label);
     /// The source gets no row, for the reason given.
     void analysisRefuse(const QString &src, const QString &reason);
+    /// The end of one source's analysis: releases its probe, appends its row (analysisFinPlan)
+    /// or says why not, then the next source or the analysis's end.
     void analysisStepFin(const QString &src);
+    /// Lets go of the source's probe, its report and an unwanted early thumbnail.
+    void analysisRelease();
+    /// Appends the source's row as planned and gives its verdict.
+    void analysisAppendRow(const QString &src, const analysisFinPlanValue &plan);
     void analysisOver();
-    void analysisToggleConversion();
+    void analysisResumeConversion();
     /// Remembers a source the analysis refused, with its reason, for the spanned recordings
     /// it is a piece of.
     void noteRefusedSource(const QString &src, const QString &reason);
     /// Joins the waiting rows that are every piece of one recording into one row, and notes
     /// in the others why they stay apart (spannedJoinPlan).
     void spannedJoinApply();
-    // Thumbnails, made one after another beside the analysis and the conversion, each on a
-    // thread of its own with FFmpeg's libraries (no program start per source).
-    struct thumbnailJob {
-        QString src;
-        QString img;
-        double seekSeconds = 0;
-        int32_t width = 160;
-        int32_t height = 90;
-    };
+    // Thumbnails (thumbnailQueue).
     /// The picture's aspect ratio from a media info dictionary ("v0_dar", else the size).
     static float analysisAspectRatio(const QVariantMap &dico);
     /// The thumbnail of a source: a free picture path, the seek point and the size.
     thumbnailJob thumbnailJobFor(const QString &src, const QVariantMap &dico) const;
     /// Starts the thumbnail of the source being probed as soon as the probe has described it.
     void analysisThumbnailEarly();
-    bool thumbnailPathTaken(const QString &img) const;
-    /// True while the thumbnail for img is being made or waits its turn.
-    bool thumbnailPending(const QString &img) const;
-    void thumbnailEnqueue(thumbnailJob job);
-    /// Drops a queued thumbnail or stops the one being made (its picture is then deleted).
-    void thumbnailCancel(const QString &img);
-    void thumbnailNext();
-    /// The end of thumbnail run `serial` (a later run's end, or none after terminateRuns, is
-    /// not this one's), back on the main thread.
-    void thumbnailEnded(quint64 serial, const QString &failure);
-    /// Asks the running thumbnail to stop and waits for its thread.
-    void thumbnailStopThread();
+    /// The end of a thumbnail (failure empty when it was made): the row of the picture, or the
+    /// source being analysed, takes it; a picture nobody takes is deleted.
+    void thumbnailEnded(const QString &src, const QString &img, const QString &failure);
 
     appControls c_;
     batchList list_;
@@ -366,9 +355,8 @@ private:
     std::optional<thumbnailJob> analysisThumbnail_;
     bool analysisThumbnailTried_ = false;
     qsizetype analysisReportScanned_ = 0;
-    std::thread thumbnailThread_;
-    std::shared_ptr<std::atomic<bool>> thumbnailCancelled_;
-    quint64 thumbnailSerial_ = 0;
-    std::optional<thumbnailJob> thumbnailCurrent_;
-    QList<thumbnailJob> thumbnailQueue_;
+    thumbnailQueue thumbnails_{
+        [this](const QString &src, const QString &img, const QString &failure) {
+            thumbnailEnded(src, img, failure);
+        }};
 };

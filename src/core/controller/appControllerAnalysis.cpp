@@ -2,6 +2,7 @@
 // and start offsets from its report, the field-order test, a thumbnail, and the batch row.
 #include "analysis/ffmpeg.h"
 #include "analysis/fieldSample.h"
+#include "controller/analysisPlans.h"
 #include "controller/appController.h"
 #include "controller/fieldLook.h"
 #include "controller/jobRecord.h"
@@ -16,7 +17,6 @@
 #include "platform/utilsStr.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
-#include "toolbox/thumbnail.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +25,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <system_error>
 
 namespace {
 
@@ -45,6 +44,58 @@ bool holdsPicture(const QString &path) {
     }
     const QByteArray head = file.read(8);
     return head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG");
+}
+
+/// The rows the joining of spanned recordings may regroup: those that wait for the conversion
+/// and are no joined row already; `indices` gets their places in the list.
+QList<joinRow> spannedCandidateRows(const batchList &list, QList<int32_t> *indices) {
+    QList<joinRow> rows;
+    for (int32_t i = 0; i < list.count(); ++i) {
+        const QVariantMap dico = list.dico(i);
+        if (list.value(i, rowKey::status).toString() != rowStatus::waiting ||
+            dico.contains(jobKey::joinPaths)) {
+            continue;
+        }
+        rows.append({jobSourcePath(dico), dico});
+        indices->append(i);
+    }
+    return rows;
+}
+
+/// The head and tail of a piece's stream file, where its IN and OUT times are placed.
+std::optional<toolbox::StreamSpan> readPieceSpan(const recordingPiece &piece) {
+    toolbox::StreamSpan span;
+    const toolbox::MovieStatus status =
+        toolbox::readStreamSpan(QFile::encodeName(piece.path).toStdString(),
+                                static_cast<std::int64_t>(piece.inTime) * 2, span);
+    if (!status) {
+        logStr(QStringLiteral("spanned recording   :-( %1")
+                   .arg(QString::fromStdString(status.message)));
+        return std::nullopt;
+    }
+    return span;
+}
+
+/// The record of the row kept for the k-th piece of a decision: its note and, for a joined
+/// row, every piece's path and bytes and the recording's whole duration.
+QVariantMap spannedRowRecord(QVariantMap dico, const joinDecision &decision, qsizetype k,
+                             const QList<joinRow> &rows) {
+    dico.insert(jobKey::joinNote, decision.notes.at(k));
+    if (!decision.joined) {
+        return dico;
+    }
+    double seconds = 0;
+    for (const qsizetype row : decision.rows) {
+        seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
+    }
+    dico.insert(jobKey::joinPaths, decision.paths);
+    QStringList ranges;
+    for (const pieceBytes &bytes : decision.ranges) {
+        ranges << bytes.text();
+    }
+    dico.insert(jobKey::joinRanges, ranges);
+    dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
+    return dico;
 }
 
 } // namespace
@@ -425,7 +476,7 @@ void appController::analysisAccept(const QString &src, QVariantMap dico, const Q
     } else {
         const thumbnailJob job = thumbnailJobFor(src, dico);
         img = job.img;
-        thumbnailEnqueue(job);
+        thumbnails_.enqueue(job);
     }
     prefWrite(jobKey::imgPath, img);
     prefWrite(QStringLiteral("analysisFin"), 1);
@@ -446,12 +497,11 @@ float appController::analysisAspectRatio(const QVariantMap &dico) {
     return ratio;
 }
 
-appController::thumbnailJob appController::thumbnailJobFor(const QString &src,
-                                                           const QVariantMap &dico) const {
+thumbnailJob appController::thumbnailJobFor(const QString &src, const QVariantMap &dico) const {
     const QString name =
         findAndReplace(QFileInfo(src).fileName(), QStringLiteral("%"), QStringLiteral("_"), false);
     QString img = getTMPFOLDER() + name + QStringLiteral(".jpg");
-    while (thumbnailPathTaken(img)) {
+    while (QFileInfo::exists(img) || thumbnails_.pending(img)) {
         img = QStringLiteral("%1_%2.jpg")
                   .arg(getTMPFOLDER() + name)
                   .arg(QRandomGenerator::global()->bounded(0x7fffffff));
@@ -483,93 +533,29 @@ void appController::analysisThumbnailEarly() {
     }
     thumbnailJob job = thumbnailJobFor(src, *dico);
     analysisThumbnail_ = job;
-    thumbnailEnqueue(std::move(job));
-}
-
-bool appController::thumbnailPending(const QString &img) const {
-    return (thumbnailCurrent_ && thumbnailCurrent_->img == img) ||
-           std::any_of(thumbnailQueue_.cbegin(), thumbnailQueue_.cend(),
-                       [&](const thumbnailJob &job) { return job.img == img; });
-}
-
-void appController::thumbnailCancel(const QString &img) {
-    thumbnailQueue_.removeIf([&](const thumbnailJob &job) { return job.img == img; });
-    if (thumbnailCurrent_ && thumbnailCurrent_->img == img && thumbnailCancelled_) {
-        // Its end is reported as any other: with no row to take it, the picture is deleted.
-        thumbnailCancelled_->store(true);
-    } else if (QFileInfo::exists(img)) {
-        // Made already, while the source was still being probed.
-        rmCocoa(img);
-    }
+    thumbnails_.enqueue(std::move(job));
 }
 
 void appController::analysisStepFin(const QString &src) {
     prefDelete(QStringLiteral("analysisFin"));
-    // A thumbnail started for a source that gets no row is not wanted any more.
-    if (analysisThumbnail_) {
-        const QString unwanted = analysisThumbnail_->img;
-        analysisThumbnail_.reset();
-        thumbnailCancel(unwanted);
-    }
-    analysisTaskVerboseMStr_.reset();
-    analysisRetainedStr_.reset();
-    analysisFieldsDico_.reset();
-    if (analysisTaskClass_) {
-        analysisTaskClass_->setDelegate(nullptr);
-        analysisTaskClass_.release()->deleteLater();
-    }
-    std::optional<QVariantMap> job = prefReadDico(QStringLiteral("analysisSrcCurrentDico"));
+    analysisRelease();
+    analysisFinFacts facts;
+    facts.src = src;
+    facts.record = prefReadDico(QStringLiteral("analysisSrcCurrentDico"));
     prefDelete(QStringLiteral("analysisSrcCurrentDico"));
-    // A source whose analysis was stopped is not appended.
-    if (job && src != QStringLiteral("cancel") && !src.isEmpty()) {
-        job->insert(jobKey::srcPath, src);
-        const QString img = prefRead(jobKey::imgPath);
-        if (!img.isEmpty()) {
-            job->insert(jobKey::imgPath, img);
-        }
-        job->insert(QStringLiteral("prefSurrond"),
-                    c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn() ? 1 : 0);
-        QVariantMap row;
-        row.insert(rowKey::order, list_.count() + 1);
-        row.insert(rowKey::src, QFileInfo(src).fileName());
-        row.insert(rowKey::status, rowStatus::waiting);
-        row.insert(rowKey::out,
-                   c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0);
-        row.insert(rowKey::fpsSrc,
-                   static_cast<int32_t>(job->value(QStringLiteral("v0_fps")).toFloat() + 0.5F));
-        row.insert(rowKey::fps, c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0);
-        // "img" comes with the thumbnail (thumbnailEnded), unless the picture was made while
-        // the source was still being probed.
-        row.insert(rowKey::dico, *job);
-        if (!img.isEmpty() && !thumbnailPending(img) && holdsPicture(img)) {
-            row.insert(rowKey::img, img);
-        }
-        analysisRefused_.remove(QFileInfo(src).absoluteFilePath());
-        list_.append(row);
-        list_.setSelectedIndex(list_.count() - 1);
-        iba_outSpeedCell();
-        analysisRowsChanged();
-        if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
-            c_.batchDrawer->open();
-        }
-        if (hooks.analysisVerdict) {
-            // The conversion keeps the first sound track only: say so when there are more.
-            int32_t soundTracks = 0;
-            while (job->contains(QStringLiteral("a%1_id").arg(soundTracks)) ||
-                   job->contains(QStringLiteral("a%1_codec").arg(soundTracks))) {
-                ++soundTracks;
-            }
-            QStringList notes;
-            if (job->contains(jobKey::scanNote)) {
-                notes << job->value(jobKey::scanNote).toString();
-            }
-            if (soundTracks > 1) {
-                notes << QStringLiteral("sound: track 1 of %1 kept, the others are left out")
-                             .arg(soundTracks);
-            }
-            hooks.analysisVerdict(src, true, notes.join(QStringLiteral("; ")));
-        }
-    } else if (job && hooks.analysisVerdict) {
+    facts.img = prefRead(jobKey::imgPath);
+    facts.imgMade =
+        !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
+    facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
+    facts.rows = list_.count();
+    facts.format = c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0;
+    facts.rate = c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0;
+    facts.aicAvailable = getAIC() != 0;
+    facts.proresAvailable = getPRORES() != 0;
+    const analysisFinPlanValue plan = analysisFinPlan(facts);
+    if (plan.outcome == analysisFinOutcome::appended) {
+        analysisAppendRow(src, plan);
+    } else if (plan.outcome == analysisFinOutcome::stopped && hooks.analysisVerdict) {
         hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));
     }
     prefDelete(jobKey::imgPath);
@@ -586,40 +572,47 @@ void appController::analysisStepFin(const QString &src) {
     analysisOver();
 }
 
+void appController::analysisRelease() {
+    // A thumbnail started for a source that gets no row is not wanted any more.
+    if (analysisThumbnail_) {
+        const QString unwanted = analysisThumbnail_->img;
+        analysisThumbnail_.reset();
+        thumbnails_.cancel(unwanted);
+    }
+    analysisTaskVerboseMStr_.reset();
+    analysisRetainedStr_.reset();
+    analysisFieldsDico_.reset();
+    if (analysisTaskClass_) {
+        analysisTaskClass_->setDelegate(nullptr);
+        analysisTaskClass_.release()->deleteLater();
+    }
+}
+
+void appController::analysisAppendRow(const QString &src, const analysisFinPlanValue &plan) {
+    analysisRefused_.remove(QFileInfo(src).absoluteFilePath());
+    list_.append(plan.row);
+    list_.setSelectedIndex(list_.count() - 1);
+    // The row comes with the format and rate mode it may have: the list re-sorts itself.
+    QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
+    analysisRowsChanged();
+    if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+        c_.batchDrawer->open();
+    }
+    if (hooks.analysisVerdict) {
+        hooks.analysisVerdict(src, true, plan.notes);
+    }
+}
+
 void appController::noteRefusedSource(const QString &src, const QString &reason) {
     analysisRefused_.insert(QFileInfo(src).absoluteFilePath(), reason);
 }
 
 void appController::spannedJoinApply() {
     const bool joining = c_.prefJoinBt == nullptr || c_.prefJoinBt->isOn();
-    // Only rows that wait for the conversion are regrouped; a joined row stays as it is.
-    QList<joinRow> rows;
     QList<int32_t> listRows;
-    for (int32_t i = 0; i < list_.count(); ++i) {
-        const QVariantMap dico = list_.dico(i);
-        if (list_.value(i, rowKey::status).toString() != rowStatus::waiting ||
-            dico.contains(jobKey::joinPaths)) {
-            continue;
-        }
-        rows.append({dico.value(jobKey::srcPath).toString(), dico});
-        listRows.append(i);
-    }
-    // Each piece's IN and OUT times placed among its file's pictures (its head and tail read).
-    const spanLookup spanOf =
-        [](const recordingPiece &piece) -> std::optional<toolbox::StreamSpan> {
-        toolbox::StreamSpan span;
-        const toolbox::MovieStatus status =
-            toolbox::readStreamSpan(QFile::encodeName(piece.path).toStdString(),
-                                    static_cast<std::int64_t>(piece.inTime) * 2, span);
-        if (!status) {
-            logStr(QStringLiteral("spanned recording   :-( %1")
-                       .arg(QString::fromStdString(status.message)));
-            return std::nullopt;
-        }
-        return span;
-    };
+    const QList<joinRow> rows = spannedCandidateRows(list_, &listRows);
     const QList<joinDecision> decisions =
-        spannedJoinPlan(rows, spannedRecordingOf, analysisRefused_, joining, spanOf);
+        spannedJoinPlan(rows, spannedRecordingOf, analysisRefused_, joining, readPieceSpan);
     QList<int32_t> removed;
     for (const joinDecision &decision : decisions) {
         for (qsizetype k = 0; k < decision.rows.size(); ++k) {
@@ -629,25 +622,13 @@ void appController::spannedJoinApply() {
                 // The joined row (the first piece's) takes this piece; its thumbnail goes.
                 const QString img = list_.dico(index).value(jobKey::imgPath).toString();
                 if (!img.isEmpty()) {
-                    thumbnailCancel(img);
+                    thumbnails_.cancel(img);
                 }
                 removed << index;
                 continue;
             }
-            QVariantMap dico = list_.dico(index);
-            dico.insert(QStringLiteral("joinNoteStr"), decision.notes.at(k));
+            const QVariantMap dico = spannedRowRecord(list_.dico(index), decision, k, rows);
             if (decision.joined) {
-                double seconds = 0;
-                for (const qsizetype row : decision.rows) {
-                    seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
-                }
-                dico.insert(jobKey::joinPaths, decision.paths);
-                QStringList ranges;
-                for (const pieceBytes &bytes : decision.ranges) {
-                    ranges << bytes.text();
-                }
-                dico.insert(jobKey::joinRanges, ranges);
-                dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
                 list_.setValue(index, rowKey::src, spannedJoinRowName(decision.paths));
             }
             list_.setValue(index, rowKey::dico, dico);
@@ -682,7 +663,7 @@ void appController::analysisOver() {
     }
     setOPENPERM(true);
     restoreDropArea();
-    analysisToggleConversion();
+    analysisResumeConversion();
     if (!list_.isEmpty()) {
         if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
             c_.batchDrawer->open();
@@ -699,104 +680,34 @@ void appController::analysisOver() {
     }
 }
 
-bool appController::thumbnailPathTaken(const QString &img) const {
-    return QFileInfo::exists(img) || thumbnailPending(img);
-}
-
-void appController::thumbnailEnqueue(thumbnailJob job) {
-    thumbnailQueue_.append(std::move(job));
-    if (!thumbnailCurrent_) {
-        thumbnailNext();
-    }
-}
-
-void appController::thumbnailNext() {
-    if (thumbnailCurrent_ || thumbnailQueue_.isEmpty()) {
-        return;
-    }
-    thumbnailCurrent_ = thumbnailQueue_.takeFirst();
-    toolbox::ThumbnailRequest request;
-    request.moviePath = QFile::encodeName(thumbnailCurrent_->src).toStdString();
-    request.seekSeconds = thumbnailCurrent_->seekSeconds;
-    request.width = thumbnailCurrent_->width;
-    request.height = thumbnailCurrent_->height;
-    request.picturePath = QFile::encodeName(thumbnailCurrent_->img).toStdString();
-    thumbnailStopThread();
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    thumbnailCancelled_ = cancelled;
-    const quint64 serial = ++thumbnailSerial_;
-    // The thread's last act is to post its end to this controller's thread; the controller
-    // joins it (terminateRuns, its destructor) before it goes away.
-    try {
-        thumbnailThread_ = std::thread([this, request, cancelled, serial] {
-            const toolbox::MovieStatus status =
-                toolbox::writeThumbnail(request, [cancelled] { return cancelled->load(); });
-            const QString failure =
-                status.ok() ? QString() : QString::fromStdString(status.message);
-            QMetaObject::invokeMethod(
-                this, [this, serial, failure] { thumbnailEnded(serial, failure); },
-                Qt::QueuedConnection);
-        });
-    } catch (const std::system_error &error) {
-        // No thread to be had: this picture is not made, the next one may be.
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, why = QString::fromLocal8Bit(error.what())] {
-                thumbnailEnded(serial, QStringLiteral("no thread: %1").arg(why));
-            },
-            Qt::QueuedConnection);
-    }
-}
-
-void appController::thumbnailStopThread() {
-    if (thumbnailCancelled_) {
-        thumbnailCancelled_->store(true);
-    }
-    if (thumbnailThread_.joinable()) {
-        thumbnailThread_.join();
-    }
-    thumbnailCancelled_.reset();
-}
-
-void appController::thumbnailEnded(quint64 serial, const QString &failure) {
-    if (serial != thumbnailSerial_ || !thumbnailCurrent_) {
-        return;
-    }
-    // The thread has posted this and ends now.
-    if (thumbnailThread_.joinable()) {
-        thumbnailThread_.join();
-    }
-    thumbnailCancelled_.reset();
-    const thumbnailJob done = std::move(*thumbnailCurrent_);
-    thumbnailCurrent_.reset();
+void appController::thumbnailEnded(const QString &src, const QString &img, const QString &failure) {
     if (!failure.isEmpty()) {
         logDebug(QStringLiteral("thumbnail           : %1").arg(failure));
     }
-    const bool made = failure.isEmpty() && holdsPicture(done.img);
+    const bool made = failure.isEmpty() && holdsPicture(img);
     // The source being analysed: its row comes when the probe is over and takes the picture.
-    bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == done.img;
+    bool kept = made && analysisThumbnail_ && analysisThumbnail_->img == img;
     for (int32_t row = 0; row < list_.count(); ++row) {
-        if (list_.dico(row).value(jobKey::imgPath).toString() == done.img) {
+        if (list_.dico(row).value(jobKey::imgPath).toString() == img) {
             kept = made;
             if (made) {
-                list_.setValue(row, rowKey::img, done.img);
+                list_.setValue(row, rowKey::img, img);
             }
         }
     }
     // A picture whose row is gone (removed, or its analysis stopped), or a broken one, is not
     // left in the temporary folder.
-    if (!kept && QFileInfo::exists(done.img)) {
-        rmCocoa(done.img);
+    if (!kept && QFileInfo::exists(img)) {
+        rmCocoa(img);
     }
-    logStr(kept ? QStringLiteral("thumbnail           : %1").arg(done.img)
-                : QStringLiteral("thumbnail           :-( none for %1").arg(done.src));
+    logStr(kept ? QStringLiteral("thumbnail           : %1").arg(img)
+                : QStringLiteral("thumbnail           :-( none for %1").arg(src));
     if (hooks.thumbnailMade) {
-        hooks.thumbnailMade(done.src, kept ? done.img : QString());
+        hooks.thumbnailMade(src, kept ? img : QString());
     }
-    thumbnailNext();
 }
 
-void appController::analysisToggleConversion() {
+void appController::analysisResumeConversion() {
     if (taskStopBt_ != nullptr) {
         taskStopBt_->setEnabled(true);
     }

@@ -239,7 +239,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         c_.analysisWheelProgInd->setAnimating(false);
     }
     if (toggled) {
-        analysisToggleConversion();
+        analysisResumeConversion();
     }
     if (c_.batchEncGoBt != nullptr && !list_.isEmpty() && !c_.batchEncGoBt->isOn()) {
         c_.batchEncGoBt->setEnabled(true);

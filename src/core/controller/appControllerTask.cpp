@@ -407,7 +407,5 @@ void appController::terminateRuns() {
         analysisTaskClass_.reset();
     }
     analysisThumbnail_.reset();
-    thumbnailQueue_.clear();
-    thumbnailStopThread();
-    thumbnailCurrent_.reset();
+    thumbnails_.stop();
 }

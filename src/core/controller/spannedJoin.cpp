@@ -48,6 +48,111 @@ const toolbox::SpanPicture *keyPictureAt(const std::vector<toolbox::SpanPicture>
     return nullptr;
 }
 
+/// Takes the rows of the recording's pieces not decided yet into the decision (in playing
+/// order, with each piece's row, or -1, in pieceRows) and says why the pieces can't be one row:
+/// the playlist's own objection first, then the first piece missing, damaged, not among the
+/// sources or unlike the first. Empty when nothing speaks against joining so far.
+QString gatherPieces(const spannedRecording &recording, const QList<joinRow> &rows,
+                     const QHash<QString, qsizetype> &rowOf, const QMap<QString, QString> &refused,
+                     QSet<qsizetype> &decided, joinDecision &decision,
+                     QList<qsizetype> &pieceRows) {
+    QString reason = recording.apart;
+    for (const recordingPiece &piece : recording.pieces) {
+        const QString path =
+            piece.path.isEmpty() ? QString() : QFileInfo(piece.path).absoluteFilePath();
+        const qsizetype row = path.isEmpty() ? -1 : rowOf.value(path, -1);
+        pieceRows << row;
+        if (row >= 0 && !decided.contains(row)) {
+            decided.insert(row);
+            decision.rows << row;
+            decision.paths << rows[row].src;
+        }
+        if (!reason.isEmpty()) {
+            continue;
+        }
+        if (path.isEmpty()) {
+            reason = QStringLiteral("the recording is incomplete: %1 is missing on the card")
+                         .arg(pieceName(piece));
+        } else if (row < 0 && refused.contains(path)) {
+            reason = QStringLiteral("the recording is incomplete: %1 is damaged (%2)")
+                         .arg(pieceName(piece), refused.value(path));
+        } else if (row < 0) {
+            reason = QStringLiteral("the recording is incomplete: %1 is not among the sources")
+                         .arg(pieceName(piece));
+        } else if (!decision.rows.isEmpty() && row != decision.rows.first()) {
+            QString what;
+            if (!sameStreams(rows[decision.rows.first()].dico, rows[row].dico, &what)) {
+                reason =
+                    QStringLiteral("%1 is from another recording (%2)").arg(pieceName(piece), what);
+            }
+        }
+    }
+    return reason;
+}
+
+/// The pieces are read as one stream through a list of paths separated by "|": a path that
+/// holds one can't be joined.
+QString pathSeparatorReason(const QStringList &paths) {
+    for (const QString &path : paths) {
+        if (path.contains(QLatin1Char('|'))) {
+            return QStringLiteral("the path of %1 holds a '|'").arg(QFileInfo(path).fileName());
+        }
+    }
+    return QString();
+}
+
+/// Each piece from its IN to its OUT time, where its file's bytes hold them, into the
+/// decision's ranges; why a piece can't be (its ranges then empty), or nothing.
+QString placePieces(const spannedRecording &recording, const spanLookup &spanOf,
+                    joinDecision &decision) {
+    for (const recordingPiece &piece : recording.pieces) {
+        if (!spanOf) {
+            decision.ranges << pieceBytes{};
+            continue;
+        }
+        const std::optional<toolbox::StreamSpan> span = spanOf(piece);
+        const pieceRange range =
+            span ? spannedPieceRange(piece, *span)
+                 : pieceRange{{}, QStringLiteral("its pictures cannot be read")};
+        if (!range.why.isEmpty()) {
+            decision.ranges.clear();
+            return QStringLiteral("%1 cannot be joined: %2").arg(pieceName(piece), range.why);
+        }
+        pieceBytes bytes = range.bytes;
+        if (decision.ranges.isEmpty()) {
+            // The stream's tables (PAT, PMT) come just before its first key picture: the first
+            // piece is read from its start, as a shot of its own is.
+            bytes.start = 0;
+        }
+        decision.ranges << bytes;
+    }
+    return QString();
+}
+
+/// Each row's note, in the decision's order: the pieces joined, or which piece it is and why it
+/// is converted on its own.
+QStringList pieceNotes(const spannedRecording &recording, const joinDecision &decision,
+                       const QList<qsizetype> &pieceRows, const QString &reason) {
+    const qsizetype count = recording.pieces.size();
+    QStringList names;
+    for (const recordingPiece &piece : recording.pieces) {
+        names << pieceName(piece);
+    }
+    QStringList notes;
+    for (const qsizetype row : decision.rows) {
+        const qsizetype piece = pieceRows.indexOf(row);
+        notes << (decision.joined
+                      ? QStringLiteral("one recording of %1 pieces joined: %2")
+                            .arg(count)
+                            .arg(names.join(QStringLiteral(" + ")))
+                      : QStringLiteral("piece %1 of %2 of a recording, converted on its own: %3")
+                            .arg(piece + 1)
+                            .arg(count)
+                            .arg(reason));
+    }
+    return notes;
+}
+
 } // namespace
 
 QString pieceBytes::text() const {
@@ -132,97 +237,25 @@ QList<joinDecision> spannedJoinPlan(const QList<joinRow> &rows, const recordingL
         if (!recording || recording->pieces.size() < 2) {
             continue;
         }
-        const qsizetype count = recording->pieces.size();
         joinDecision decision;
-        // The playlist's own objection first: the pieces are then kept apart whatever else.
-        QString reason = recording->apart;
         QList<qsizetype> pieceRows;
-        for (const recordingPiece &piece : recording->pieces) {
-            const QString path =
-                piece.path.isEmpty() ? QString() : QFileInfo(piece.path).absoluteFilePath();
-            const qsizetype row = path.isEmpty() ? -1 : rowOf.value(path, -1);
-            pieceRows << row;
-            if (row >= 0 && !decided.contains(row)) {
-                decided.insert(row);
-                decision.rows << row;
-                decision.paths << rows[row].src;
-            }
-            if (!reason.isEmpty()) {
-                continue;
-            }
-            if (path.isEmpty()) {
-                reason = QStringLiteral("the recording is incomplete: %1 is missing on the card")
-                             .arg(pieceName(piece));
-            } else if (row < 0 && refused.contains(path)) {
-                reason = QStringLiteral("the recording is incomplete: %1 is damaged (%2)")
-                             .arg(pieceName(piece), refused.value(path));
-            } else if (row < 0) {
-                reason = QStringLiteral("the recording is incomplete: %1 is not among the sources")
-                             .arg(pieceName(piece));
-            } else if (!decision.rows.isEmpty() && row != decision.rows.first()) {
-                QString what;
-                if (!sameStreams(rows[decision.rows.first()].dico, rows[row].dico, &what)) {
-                    reason = QStringLiteral("%1 is from another recording (%2)")
-                                 .arg(pieceName(piece), what);
-                }
-            }
-        }
+        QString reason =
+            gatherPieces(*recording, rows, rowOf, refused, decided, decision, pieceRows);
         if (decision.rows.isEmpty()) {
             continue;
         }
-        // The pieces are read as one stream through a list of paths separated by "|".
-        for (const QString &path : decision.paths) {
-            if (reason.isEmpty() && path.contains(QLatin1Char('|'))) {
-                reason =
-                    QStringLiteral("the path of %1 holds a '|'").arg(QFileInfo(path).fileName());
-            }
+        if (reason.isEmpty()) {
+            reason = pathSeparatorReason(decision.paths);
         }
         if (!joining) {
             reason = QStringLiteral("joining is off");
         }
-        // Each piece from its IN to its OUT time: where its file's bytes hold them.
+        const qsizetype count = recording->pieces.size();
         if (reason.isEmpty() && decision.rows.size() == count) {
-            for (const recordingPiece &piece : recording->pieces) {
-                if (!spanOf) {
-                    decision.ranges << pieceBytes{};
-                    continue;
-                }
-                const std::optional<toolbox::StreamSpan> span = spanOf(piece);
-                const pieceRange range =
-                    span ? spannedPieceRange(piece, *span)
-                         : pieceRange{{}, QStringLiteral("its pictures cannot be read")};
-                if (!range.why.isEmpty()) {
-                    reason =
-                        QStringLiteral("%1 cannot be joined: %2").arg(pieceName(piece), range.why);
-                    decision.ranges.clear();
-                    break;
-                }
-                pieceBytes bytes = range.bytes;
-                if (decision.ranges.isEmpty()) {
-                    // The stream's tables (PAT, PMT) come just before its first key picture: the
-                    // first piece is read from its start, as a shot of its own is.
-                    bytes.start = 0;
-                }
-                decision.ranges << bytes;
-            }
+            reason = placePieces(*recording, spanOf, decision);
         }
         decision.joined = reason.isEmpty() && decision.rows.size() == count;
-        QStringList names;
-        for (const recordingPiece &piece : recording->pieces) {
-            names << pieceName(piece);
-        }
-        for (const qsizetype row : decision.rows) {
-            const qsizetype piece = pieceRows.indexOf(row);
-            decision.notes << (decision.joined
-                                   ? QStringLiteral("one recording of %1 pieces joined: %2")
-                                         .arg(count)
-                                         .arg(names.join(QStringLiteral(" + ")))
-                                   : QStringLiteral("piece %1 of %2 of a recording, converted on "
-                                                    "its own: %3")
-                                         .arg(piece + 1)
-                                         .arg(count)
-                                         .arg(reason));
-        }
+        decision.notes = pieceNotes(*recording, decision, pieceRows, reason);
         decisions << decision;
     }
     return decisions;
