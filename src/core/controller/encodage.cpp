@@ -120,8 +120,8 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     // The output carries the recording date it is named after: the movie header's times (UTC)
     // and the QuickTime creation-date key (with its zone offset), which photo libraries and
     // editors sort by.
-    const QString utc = dico.value(QStringLiteral("recordingDateUTC")).toString();
-    const QString iso = dico.value(QStringLiteral("recordingDateISO")).toString();
+    const QString utc = dico.value(jobKey::recordingDateUtc).toString();
+    const QString iso = dico.value(jobKey::recordingDateIso).toString();
     if (!utc.isEmpty() && !iso.isEmpty()) {
         args << QStringLiteral("-metadata") << QStringLiteral("creation_time=") + utc
              << QStringLiteral("-metadata")
