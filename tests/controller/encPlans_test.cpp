@@ -30,195 +30,70 @@ QVariantMap sourceRecord(const QString &scan = QStringLiteral("progressive")) {
 
 } // namespace
 
-// Names with and without dates, a second source with the same name, joined recordings, the
-// existing output kept or replaced, the space check, and the rewrap that can't remove pulldown.
+// Names with and without dates, a second and third source with the same name, joined recordings,
+// the existing output kept or replaced, the space check, and the rewrap that can't remove
+// pulldown.
 TEST(encPlans, firstStepNamesSummarisesAndDecides) {
-    const QVariantMap joined = [] {
-        QVariantMap record = sourceRecord();
-        record.insert(jobKey::joinPaths, QStringList{kSrc, QStringLiteral("/cards/A/00002.MTS")});
-        record.insert(QStringLiteral("joinNoteStr"), QStringLiteral("joined 2 pieces"));
-        record.insert(QStringLiteral("wrapper"), QStringLiteral("mov,mp4,m4a"));
-        return record;
-    }();
-    const QVariantMap quickTime = [] {
-        QVariantMap record = sourceRecord();
-        record.insert(QStringLiteral("wrapper"), QStringLiteral("mov,mp4,m4a,3gp"));
-        return record;
-    }();
-    const QList<QtTrackEdits> twoEdits{{QStringLiteral("vide"), {1.0, 1.0}}};
+    enum class source { plain, joined, quickTime, pulldown };
     using E = encExistingOutput;
     using A = encDebAction;
+    const QString dated = kEvents + kDated;
     const struct {
         const char *what;
-        QVariantMap record;
+        source kind;
         int32_t outInt;
-        QString folder;
-        std::optional<recordingDate> date;
-        QSet<QString> taken;
-        std::optional<QList<QtTrackEdits>> edits;
+        bool dated;
+        int32_t taken; ///< how many names of this one the batch gave already
         E atFinalName;
-        int32_t freeMB;
+        int32_t freeMB; ///< 100 s of ProRes is estimated at 900 MB
         A action;
-        QString finalName;
-        QString summaryHas;
-        QtPictureRoute route;
+        const char *summaryHas;
     } cases[] = {
-        {"dated, not looked at yet",
-         sourceRecord(),
-         outProres,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::unknown,
-         100000,
-         A::lookAtFinalName,
-         kDated + ".mov",
-         "recording date      : 2012-01-01T00:10:00+02:00 (playlist, camera zone +02:00)",
-         QtPictureRoute::FfmpegCopy},
-        {"no date: the source's name",
-         sourceRecord(),
-         outProres,
-         "/dst/",
-         std::nullopt,
-         {},
-         {},
-         E::absent,
-         100000,
-         A::convert,
-         "00001.mov",
-         "destination         : " + kEvents + "00001.mov",
-         QtPictureRoute::FfmpegCopy},
-        {"second source of that name",
-         sourceRecord(),
-         outAic,
-         "/dst",
-         cameraDate(),
-         {kEvents + kDated + ".mov"},
-         {},
-         E::absent,
-         -1,
-         A::convert,
-         kDated + " 2.mov",
-         "name                : named '" + kDated + " 2.mov'",
-         QtPictureRoute::FfmpegCopy},
-        {"third source of that name",
-         sourceRecord(),
-         outAic,
-         "/dst",
-         cameraDate(),
-         {kEvents + kDated + ".mov", kEvents + kDated + " 2.mov"},
-         {},
-         E::replace,
-         -1,
-         A::convert,
-         kDated + " 3.mov",
-         "format              : format 1",
-         QtPictureRoute::FfmpegCopy},
-        {"joined recording: its note, and no edits of its own",
-         joined,
-         outRewrap,
-         "/dst",
-         std::nullopt,
-         {},
-         twoEdits,
-         E::absent,
-         -1,
-         A::convert,
-         "00001.mov",
-         "recording           : joined 2 pieces",
-         QtPictureRoute::FfmpegCopy},
-        {"QuickTime source edited twice",
-         quickTime,
-         outRewrap,
-         "/dst",
-         std::nullopt,
-         {},
-         twoEdits,
-         E::absent,
-         -1,
-         A::convert,
-         "00001.mov",
-         "source              : " + kSrc,
-         QtPictureRoute::SourceTrack},
-        {"keep the existing output",
-         sourceRecord(),
-         outProres,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::keep,
-         0,
-         A::keepExisting,
-         kDated + ".mov",
-         "",
-         QtPictureRoute::FfmpegCopy},
-        // 100 s of ProRes is estimated at 900 MB.
-        {"not enough space",
-         sourceRecord(),
-         outProres,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::replace,
-         899,
-         A::notEnoughSpace,
-         kDated + ".mov",
-         "",
-         QtPictureRoute::FfmpegCopy},
-        {"just enough space",
-         sourceRecord(),
-         outProres,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::replace,
-         900,
-         A::convert,
-         kDated + ".mov",
-         "",
-         QtPictureRoute::FfmpegCopy},
-        {"pulldown in a rewrap",
-         sourceRecord(QStringLiteral("pulldown")),
-         outRewrap,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::absent,
-         -1,
-         A::refusePulldown,
-         "",
-         "",
-         QtPictureRoute::FfmpegCopy},
-        {"pulldown to ProRes",
-         sourceRecord(QStringLiteral("pulldown")),
-         outProres,
-         "/dst",
-         cameraDate(),
-         {},
-         {},
-         E::absent,
-         -1,
-         A::convert,
-         kDated + ".mov",
-         "",
-         QtPictureRoute::FfmpegCopy},
+        {"dated, not looked at yet", source::plain, outProres, true, 0, E::unknown, 900,
+         A::lookAtFinalName, "2012-01-01T00:10:00+02:00 (playlist, camera zone +02:00)"},
+        {"no date: the source's name", source::plain, outProres, false, 0, E::absent, 900,
+         A::convert, "destination         : /dst/fluxaro events/00001.mov"},
+        {"second source of that name", source::plain, outAic, true, 1, E::absent, -1, A::convert,
+         "name                : named 'clip-2012-01-01 00;10;00 2.mov'"},
+        {"third source of that name", source::plain, outAic, true, 2, E::replace, -1, A::convert,
+         "format              : format 1"},
+        {"joined recording: its note", source::joined, outRewrap, false, 0, E::absent, -1,
+         A::convert, "recording           : joined 2 pieces"},
+        {"QuickTime source edited twice", source::quickTime, outRewrap, false, 0, E::absent, -1,
+         A::convert, "source              : /cards/"},
+        {"keep the existing output", source::plain, outProres, true, 0, E::keep, 0, A::keepExisting,
+         ""},
+        {"not enough space", source::plain, outProres, true, 0, E::replace, 899, A::notEnoughSpace,
+         "format              : nil"},
+        {"just enough space", source::plain, outProres, true, 0, E::replace, 900, A::convert, ""},
+        {"pulldown in a rewrap", source::pulldown, outRewrap, true, 0, E::absent, -1,
+         A::refusePulldown, ""},
+        {"pulldown to ProRes", source::pulldown, outProres, true, 0, E::absent, -1, A::convert, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         encDebFacts facts;
-        facts.record = c.record;
+        facts.record = sourceRecord(c.kind == source::pulldown ? QStringLiteral("pulldown")
+                                                               : QStringLiteral("progressive"));
+        if (c.kind == source::joined) {
+            facts.record.insert(jobKey::joinPaths, QStringList{kSrc, QStringLiteral("/c/2.MTS")});
+            facts.record.insert(QStringLiteral("joinNoteStr"), QStringLiteral("joined 2 pieces"));
+        }
+        if (c.kind == source::joined || c.kind == source::quickTime) {
+            facts.record.insert(QStringLiteral("wrapper"), QStringLiteral("mov,mp4,m4a,3gp"));
+        }
+        // Edits ffmpeg's copy can't keep: they count for a QuickTime source that is no join.
+        facts.sourceEdits = QList<QtTrackEdits>{{QStringLiteral("vide"), {1.0, 1.0}}};
         facts.outInt = c.outInt;
-        facts.folder = c.folder;
-        facts.date = c.date;
+        facts.folder = c.dated ? QStringLiteral("/dst") : QStringLiteral("/dst/");
+        facts.date = c.dated ? std::optional<recordingDate>(cameraDate()) : std::nullopt;
         facts.formatLabel =
             c.outInt == outProres ? QString() : QStringLiteral("format %1").arg(c.outInt);
-        facts.takenNames = c.taken;
-        facts.sourceEdits = c.edits;
+        const QString stem = c.dated ? dated : kEvents + QStringLiteral("00001");
+        for (int32_t n = 0; n < c.taken; ++n) {
+            facts.takenNames.insert(n == 0 ? stem + ".mov"
+                                           : QStringLiteral("%1 %2.mov").arg(stem).arg(n + 1));
+        }
         facts.atFinalName = c.atFinalName;
         facts.sourceMB = 300;
         facts.freeMB = c.freeMB;
@@ -229,23 +104,25 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
             EXPECT_TRUE(plan.finalPath.isEmpty());
             continue;
         }
-        EXPECT_EQ(plan.finalPath, kEvents + c.finalName);
-        EXPECT_EQ(plan.recordAdds.value(jobKey::finalPath).toString(), plan.finalPath);
-        EXPECT_EQ(plan.nameNote.isEmpty(), plan.finalPath == plan.wantedPath);
-        EXPECT_EQ(plan.recordAdds.contains(jobKey::nameNote), !plan.nameNote.isEmpty());
+        const QString finalPath =
+            c.taken == 0 ? stem + ".mov" : QStringLiteral("%1 %2.mov").arg(stem).arg(c.taken + 1);
+        EXPECT_EQ(plan.finalPath, finalPath);
+        EXPECT_EQ(plan.recordAdds.value(jobKey::finalPath).toString(), finalPath);
+        EXPECT_EQ(plan.wantedPath, stem + ".mov");
+        EXPECT_EQ(plan.nameNote.isEmpty(), c.taken == 0);
+        EXPECT_EQ(plan.recordAdds.contains(jobKey::nameNote), c.taken > 0);
         EXPECT_TRUE(plan.summary.startsWith(QStringLiteral("\n----------\n\nsource ")));
-        EXPECT_TRUE(plan.summary.contains(c.summaryHas)) << plan.summary.toStdString();
-        EXPECT_EQ(plan.summary.contains(QStringLiteral("format              : nil")),
-                  c.outInt == outProres);
-        EXPECT_EQ(plan.pictureRoute, c.route);
+        EXPECT_TRUE(plan.summary.contains(QString::fromUtf8(c.summaryHas)))
+            << plan.summary.toStdString();
+        EXPECT_EQ(plan.pictureRoute, c.kind == source::quickTime ? QtPictureRoute::SourceTrack
+                                                                 : QtPictureRoute::FfmpegCopy);
         EXPECT_EQ(plan.skipReason.isEmpty(),
                   c.action == A::convert || c.action == A::lookAtFinalName);
-        const bool dated = c.date.has_value();
         EXPECT_EQ(plan.recordAdds.value(jobKey::recordingDateSeconds).toLongLong(),
-                  dated ? 1325369400 : 0);
+                  c.dated ? 1325369400 : 0);
         EXPECT_EQ(plan.recordAdds.value(jobKey::recordingDateUtc).toString(),
-                  dated ? QStringLiteral("2011-12-31T22:10:00.000000Z") : QString());
-        EXPECT_EQ(plan.dateLine.isEmpty(), !dated);
+                  c.dated ? QStringLiteral("2011-12-31T22:10:00.000000Z") : QString());
+        EXPECT_EQ(plan.dateLine.isEmpty(), !c.dated);
     }
 }
 

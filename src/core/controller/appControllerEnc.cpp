@@ -384,9 +384,6 @@ void appController::encDebStep(int32_t outInt) {
     facts.takenNames = batchNames_;
     const QString src = jobSourcePath(facts.record);
     facts.date = recordingDateOf(src);
-    if (encReadsSourceEdits(facts.record)) {
-        facts.sourceEdits = qtTrackEditsOf(src);
-    }
     encDebPlanValue plan = encDebPlan(facts);
     if (plan.action == encDebAction::refusePulldown) {
         logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
@@ -411,6 +408,9 @@ void appController::encDebStep(int32_t outInt) {
     facts.atFinalName = existingOutputChoice(plan.finalPath);
     facts.sourceMB = jobSourceMB(facts.record);
     facts.freeMB = espaceDiskDispo(plan.destFolder);
+    if (encReadsSourceEdits(facts.record)) {
+        facts.sourceEdits = qtTrackEditsOf(src);
+    }
     plan = encDebPlan(facts);
     if (plan.action == encDebAction::keepExisting) {
         prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
