@@ -43,7 +43,7 @@ struct encDebFacts {
     std::optional<recordingDate> date; ///< the source's recording date and date name
     QString formatLabel;               ///< the format's words for the summary block
     QSet<QString> takenNames;          ///< final names given to other sources of the batch
-    std::optional<QList<QtTrackEdits>> sourceEdits; ///< a QuickTime source's video edits
+    std::optional<QList<QtTrackEdits>> sourceEdits; ///< when encReadsSourceEdits: its edits
     encExistingOutput atFinalName = encExistingOutput::unknown;
     double sourceMB = 0; ///< the source's size, every piece of a joined recording counted
     int32_t freeMB = -1; ///< the destination's free space; negative when unknown
