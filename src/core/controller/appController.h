@@ -110,6 +110,9 @@ struct appControllerHooks {
 /// The last two lines a tool printed that are not progress: the reason it gives when it fails.
 QString toolFailureText(const QString &output);
 
+struct encDebPlanValue;   // controller/encPlans.h
+struct encQtEncPlanValue; // controller/encPlans.h
+
 class appController : public QObject, public taskLauncherDelegate {
     Q_OBJECT
 
@@ -229,9 +232,18 @@ private:
     // Step machine helpers.
     void encBatchStep();
     void encDebStep(int32_t outInt);
+    /// The first step's launch: a working file reserved, the route noted, ffmpeg started.
+    void encDebLaunch(int32_t outInt, const encDebPlanValue &plan, const QVariantMap &record);
     void encVStep();
     void encQtEncStep(int32_t outInt, int32_t fpsInt);
+    /// The export (or the self-contained copy) the trimming step's plan asks for, by trakmill.
+    void encQtEncExportLaunch(const encQtEncPlanValue &plan, const QVariantMap &record,
+                              const QString &working, bool retimeOpened);
     void encFinStep(const QString &step);
+    /// The end step after a stop: the batch ends, the next Go starts from the first row.
+    void encFinStopBatch();
+    /// The end step's look at the output's picture, beside the event loop, then its judgement.
+    void encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB);
     /// The end step once the output is judged (`why` empty for a success): status, rename.
     void encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why);
     /// The end step's last part: summary log, hooks, the next row.

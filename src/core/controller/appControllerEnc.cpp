@@ -1,6 +1,7 @@
 // The conversion step machine: one source after another through ffmpeg, the trimming and
 // re-timing of the converted movie, the trakmill export, the judgement and the summary log.
 #include "controller/appController.h"
+#include "controller/encPlans.h"
 #include "controller/encodage.h"
 #include "controller/exportPreset.h"
 #include "controller/jobFiles.h"
@@ -26,7 +27,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QRandomGenerator>
 #include <QTimer>
 
 #include <algorithm>
@@ -38,29 +38,14 @@ namespace {
 
 const QString kJob = jobKey::runningJob;
 const QString kEventsFolder = QStringLiteral("fluxaro events");
-/// The smallest output, in KB, that counts as a conversion.
-constexpr double kMinimumOutputKB = 200;
 
 QString segmentLabel(const uiSegmented *control, int32_t segment) {
     return control != nullptr ? control->label(segment) : QString();
 }
 
-bool childSet(const QString &key) {
+/// True when the running job's record holds the step marker `key` ("encDeb", "encV"...).
+bool jobMarkerSet(const QString &key) {
     return prefReadChildDico(kJob, key).toInt() != 0;
-}
-
-/// A free name "<folder>/<stem><random>.mov" for an intermediate file, created empty and
-/// exclusively so that no other run takes it before the file is moved there.
-QString randomSibling(const QString &folder, const QString &stem) {
-    for (;;) {
-        const QString path = QStringLiteral("%1/%2%3.mov")
-                                 .arg(folder, stem)
-                                 .arg(QRandomGenerator::global()->bounded(0x7fffffff));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !QFileInfo::exists(path)) {
-            return path;
-        }
-    }
 }
 
 /// The files a job reads: the pieces of a joined recording, else its source.
@@ -69,16 +54,39 @@ QStringList jobSourcePaths(const QVariantMap &record) {
     return pieces.isEmpty() ? QStringList{record.value(jobKey::srcPath).toString()} : pieces;
 }
 
-/// The route of a job's picture: a QuickTime source (not the pieces of a joined recording)
-/// whose video track has edits that ffmpeg's stream copy can't keep takes its own track.
-QtPictureRoute qtPictureRouteFor(const QVariantMap &record) {
-    const QString wrapper = record.value(QStringLiteral("wrapper")).toString().toLower();
-    if (!wrapper.startsWith(QStringLiteral("mov")) || record.contains(jobKey::joinPaths)) {
-        return QtPictureRoute::FfmpegCopy;
+/// The size in MB of what a job reads, every piece of a joined recording counted.
+double jobSourceMB(const QVariantMap &record) {
+    double sourceMB = 0;
+    for (const QString &piece : jobSourcePaths(record)) {
+        sourceMB += poidsFile(piece, QStringLiteral("m"));
     }
-    const std::optional<QList<QtTrackEdits>> edits =
-        qtTrackEditsOf(record.value(jobKey::srcPath).toString());
-    return edits ? qtPictureRoutePlan(*edits) : QtPictureRoute::FfmpegCopy;
+    return sourceMB;
+}
+
+/// What is at the output's final name, and whether it is replaced: the choice made for the whole
+/// batch when there is one, else the person's answer (which can become the batch's choice).
+encExistingOutput existingOutputChoice(const QString &finalPath) {
+    if (!QFileInfo::exists(finalPath)) {
+        return encExistingOutput::absent;
+    }
+    bool replace = false;
+    const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
+    if (preChoice.isNull()) {
+        logStr(QStringLiteral("pre-choix user      : no"));
+        const QString keep = localizedStr(QStringLiteral("D_keep"));
+        const auto [answer, all] = displayAlertDelayedCheckbox(
+            localizedStr(QStringLiteral("D_go_dossier_destination4Bis")), finalPath, keep,
+            localizedStr(QStringLiteral("D_replace")), std::nullopt, 0, 10,
+            localizedStr(QStringLiteral("D_applyToAll")));
+        replace = answer != keep;
+        if (all != 0) {
+            prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
+        }
+    } else {
+        logStr(QStringLiteral("pre-choix user      : yes"));
+        replace = preChoice.toInt() != 0;
+    }
+    return replace ? encExistingOutput::replace : encExistingOutput::keep;
 }
 
 /// Puts the source's own picture beside the sound ffmpeg wrote at working: ffmpeg's movie is
@@ -96,6 +104,84 @@ bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
     const bool made = qtMovieWithSourcePicture(source, soundPath, working);
     logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
     return made;
+}
+
+/// Trims the converted movie at working to its first video frame, as the plan says: the cut is
+/// kept as a reference movie into the set-aside "offset" file while the work refers to other
+/// files' samples (the end step deletes that file), else flattened into working.
+void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working) {
+    const QString offsetPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("offset"));
+    // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
+    // record that names it (the next start deletes it).
+    prefWriteChildDico(kJob, jobKey::postProcessPurge, offsetPath);
+    prefSynchronize();
+    if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
+        rmCocoa(offsetPath);
+        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
+        return;
+    }
+    // Working files: the system flushes them in its own time, as it does ffmpeg's output;
+    // a flush here would wait for every byte ffmpeg wrote.
+    const bool trimmed =
+        isDebMovieTrimmedToVideoTrack(offsetPath, plan.trimMode, toolbox::WriteSync::Deferred);
+    logStr(QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)")
+               .arg(trimmed ? 1 : 0)
+               .arg(plan.trimMode));
+    if (plan.fieldsProgressive) {
+        // The copied stream is coded as fields, but its pictures are progressive: the
+        // movie's field information says so, so editors don't deinterlace them.
+        movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
+    }
+    const QString cut = offsetPath + QStringLiteral(".mov");
+    if (plan.referenceWork && QFileInfo::exists(cut)) {
+        // The cut is a reference movie into the offset file, which must live until trakmill
+        // has read it; the end step deletes it.
+        mvCocoa(cut, working, QStringLiteral("y"));
+    } else {
+        mvCocoa(offsetPath, working, QStringLiteral("y"));
+        rmCocoa(cut);
+        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
+    }
+}
+
+/// Re-times the movie at working for slow motion (the preset's scales), through a set-aside
+/// "slow" file; a failed re-timing leaves the movie as it was. True when the movie to re-time
+/// could be opened, which decides the delivered rate.
+bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
+    const QString slowPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("slow"));
+    logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
+    prefWriteChildDico(kJob, jobKey::workPath, slowPath);
+    prefSynchronize();
+    if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
+        rmCocoa(slowPath);
+        prefDeleteChildDico(kJob, jobKey::workPath);
+        return false;
+    }
+    bool opened = false;
+    QTMOVIErelease();
+    if (QTMOVIEinstantiate(slowPath)) {
+        opened = true;
+        const QString retimed = slowPath + QStringLiteral(".mov");
+        const bool ok =
+            movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale, preset.retimeToScale,
+                                  retimed, toolbox::WriteSync::Deferred);
+        logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
+        QTMOVIErelease();
+        if (ok && QFileInfo::exists(retimed)) {
+            rmCocoa(slowPath);
+            mvCocoa(retimed, working, QStringLiteral("y"));
+        } else {
+            // A failed re-timing leaves the movie as ffmpeg made it rather than nothing.
+            rmCocoa(retimed);
+            mvCocoa(slowPath, working, QStringLiteral("y"));
+        }
+    } else {
+        mvCocoa(slowPath, working, QStringLiteral("y"));
+    }
+    prefDeleteChildDico(kJob, jobKey::workPath);
+    return opened;
 }
 
 } // namespace
@@ -153,11 +239,11 @@ void appController::enc(const QString &step) {
                        .arg(fpsInt)
                        .arg(segmentLabel(c_.prefSpeed, fpsInt)));
         }
-        if (childSet(QStringLiteral("encDeb"))) {
+        if (jobMarkerSet(QStringLiteral("encDeb"))) {
             encDebStep(outInt);
-        } else if (childSet(QStringLiteral("encV"))) {
+        } else if (jobMarkerSet(QStringLiteral("encV"))) {
             encVStep();
-        } else if (childSet(QStringLiteral("encQtEnc"))) {
+        } else if (jobMarkerSet(QStringLiteral("encQtEnc"))) {
             encQtEncStep(outInt, fpsInt);
         } else if (prefRead2(QStringLiteral("encFin")).toInt() != 0) {
             encFinStep(step);
@@ -290,128 +376,65 @@ void appController::encDebStep(int32_t outInt) {
     logStr(QStringLiteral("encProcesses        > encDeb"));
     prefWrite(QStringLiteral("encFin"), 1);
 
-    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const QString src = record.value(jobKey::srcPath).toString();
-    if (outInt == outRewrap &&
-        record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
-        // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
-        // would stay 60 fields, two pictures of five made of two moments.
+    encDebFacts facts;
+    facts.record = prefReadDico(kJob).value_or(QVariantMap{});
+    facts.outInt = outInt;
+    facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
+    facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
+    facts.takenNames = batchNames_;
+    const QString src = jobSourcePath(facts.record);
+    facts.date = recordingDateOf(src);
+    encDebPlanValue plan = encDebPlan(facts);
+    if (plan.action == encDebAction::refusePulldown) {
         logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
-                                          "pulldown; choose ProRes, which converts it to "
-                                          "23.976 progressive pictures"));
+        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
         encSkipJob();
         return;
     }
-    QString folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    if (!folder.endsWith(QLatin1Char('/'))) {
-        folder += QLatin1Char('/');
+    batchNames_.insert(plan.finalPath);
+    for (auto add = plan.recordAdds.cbegin(); add != plan.recordAdds.cend(); ++add) {
+        prefWriteChildDico(kJob, add.key(), add.value());
     }
-    const std::optional<recordingDate> date = recordingDateOf(src);
-    QString dateLine;
-    const std::optional<QString> name =
-        date ? std::optional<QString>(date->name) : std::optional<QString>();
-    if (date && date->utcSeconds) {
-        prefWriteChildDico(kJob, QStringLiteral("recordingDateUTC"),
-                           recordingDateUtcText(*date->utcSeconds));
-        prefWriteChildDico(kJob, QStringLiteral("recordingDateISO"),
-                           recordingDateIso8601(*date->utcSeconds, date->offsetSeconds));
-        prefWriteChildDico(kJob, QStringLiteral("recordingDateSeconds"),
-                           static_cast<qlonglong>(*date->utcSeconds));
-        // Where the moment came from, for the detailed log and the job's summary block.
-        dateLine = QStringLiteral("recording date      : %1 (%2)")
-                       .arg(recordingDateIso8601(*date->utcSeconds, date->offsetSeconds),
-                            !date->fromPlaylist ? QStringLiteral("file creation date")
-                            : date->cameraZone  ? QStringLiteral("playlist, camera zone %1")
-                                                     .arg(zoneOffsetText(date->offsetSeconds))
-                                               : QStringLiteral("playlist, local zone"));
-        logStr(dateLine);
+    if (!plan.dateLine.isEmpty()) {
+        logStr(plan.dateLine);
     }
-    const QString wanted =
-        QStringLiteral("%1%2/%3.%4")
-            .arg(folder, kEventsFolder, name.value_or(QFileInfo(src).completeBaseName()),
-                 encDstExtensionStr(outInt, record.value(QStringLiteral("v0_codec")).toString()));
-    // Two sources of one batch may map to one name (two cameras' first clips of the same
-    // second): the later one gets its own, rather than replacing or standing for the other.
-    const QString dst = outputPathInBatch(wanted, batchNames_);
-    batchNames_.insert(dst);
-    QString nameNote;
-    if (dst != wanted) {
-        nameNote = QStringLiteral("named '%1': '%2' is the output of another source of this batch")
-                       .arg(QFileInfo(dst).fileName(), QFileInfo(wanted).fileName());
-        prefWriteChildDico(kJob, jobKey::nameNote, nameNote);
-        logStr(QStringLiteral("output name         :-/ %1").arg(nameNote));
+    if (!plan.nameNote.isEmpty()) {
+        logStr(QStringLiteral("output name         :-/ %1").arg(plan.nameNote));
     }
     // The final name gets the output only once it is judged complete (end step); until then
     // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
-    prefWriteChildDico(kJob, jobKey::finalPath, dst);
-    logStr(QStringLiteral("replacePathStr      ? %1").arg(dst));
+    logStr(QStringLiteral("replacePathStr      ? %1").arg(plan.finalPath));
 
-    if (QFileInfo::exists(dst)) {
-        bool replace = false;
-        const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
-        if (preChoice.isNull()) {
-            logStr(QStringLiteral("pre-choix user      : no"));
-            const QString keep = localizedStr(QStringLiteral("D_keep"));
-            const auto [answer, all] = displayAlertDelayedCheckbox(
-                localizedStr(QStringLiteral("D_go_dossier_destination4Bis")), dst, keep,
-                localizedStr(QStringLiteral("D_replace")), std::nullopt, 0, 10,
-                localizedStr(QStringLiteral("D_applyToAll")));
-            replace = answer != keep;
-            if (all != 0) {
-                prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
-            }
-        } else {
-            logStr(QStringLiteral("pre-choix user      : yes"));
-            replace = preChoice.toInt() != 0;
-        }
-        if (!replace) {
-            prefWriteChildDico(kJob, jobKey::skipReason,
-                               QStringLiteral("kept the existing output"));
-            encSkipJob();
-            return;
-        }
+    facts.atFinalName = existingOutputChoice(plan.finalPath);
+    facts.sourceMB = jobSourceMB(facts.record);
+    facts.freeMB = espaceDiskDispo(plan.destFolder);
+    if (encReadsSourceEdits(facts.record)) {
+        facts.sourceEdits = qtTrackEditsOf(src);
     }
-
-    double sourceMB = 0;
-    for (const QString &piece : jobSourcePaths(record)) {
-        sourceMB += poidsFile(piece, QStringLiteral("m"));
+    plan = encDebPlan(facts);
+    if (plan.action == encDebAction::keepExisting) {
+        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
+        encSkipJob();
+        return;
     }
-    const float estimate = encDstPoidsEstimatif(
-        record.value(QStringLiteral("w_duration")).toFloat(), sourceMB, outInt);
-    const int32_t freeMB = espaceDiskDispo(folder);
     logStr(QStringLiteral("free necessary space: %1 vs %2 (MB)")
-               .arg(static_cast<double>(estimate), 0, 'f', 1)
-               .arg(freeMB));
-    if (freeMB >= 0 && estimate > static_cast<float>(freeMB)) {
+               .arg(static_cast<double>(plan.neededMB), 0, 'f', 1)
+               .arg(facts.freeMB));
+    if (plan.action == encDebAction::notEnoughSpace) {
         displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                      localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-        prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
+        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
         encSkipJob();
         return;
     }
     taskStartInt_ = QDateTime::currentSecsSinceEpoch();
+    logResume(plan.summary);
+    encDebLaunch(outInt, plan, facts.record);
+}
 
-    const QString formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
-    logResume(QStringLiteral("\n----------\n\nsource              : %1\n")
-                  .arg(src.isEmpty() ? "nil" : src) +
-              QStringLiteral("destination         : %1\n").arg(dst) +
-              QStringLiteral("format              : %1\n")
-                  .arg(formatLabel.isEmpty() ? QStringLiteral("nil") : formatLabel) +
-              (dateLine.isEmpty() ? QString() : dateLine + QLatin1Char('\n')) +
-              (nameNote.isEmpty() ? QString()
-                                  : QStringLiteral("name                : %1\n").arg(nameNote)) +
-              (record.contains(QStringLiteral("joinNoteStr"))
-                   ? QStringLiteral("recording           : %1\n")
-                         .arg(record.value(QStringLiteral("joinNoteStr")).toString())
-                   : QString()) +
-              (record.contains(jobKey::scanNote)
-                   ? QStringLiteral("pictures            : %1\n")
-                         .arg(record.value(jobKey::scanNote).toString())
-                   : QString()));
-
-    const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
+void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
+                                 const QVariantMap &record) {
+    const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath());
     if (working.isEmpty()) {
         prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("cannot create a file in the destination folder"));
@@ -427,7 +450,7 @@ void appController::encDebStep(int32_t outInt) {
         logStr(QStringLiteral("enc ffmpeg task     > pré-release"));
         taskArgsVArray_.clear();
     }
-    if (qtPictureRouteFor(record) == QtPictureRoute::SourceTrack) {
+    if (plan.pictureRoute == QtPictureRoute::SourceTrack) {
         // The source's own video track, edits kept, is put beside ffmpeg's sound afterwards.
         logStr(QStringLiteral("picture route       : the source's own track (edit list)"));
         prefWriteChildDico(kJob, jobKey::videoFromSource, 1);
@@ -445,7 +468,7 @@ void appController::encDebStep(int32_t outInt) {
     }
     taskArgsVArray_ = *args;
     if (c_.encProgressActionStr != nullptr) {
-        c_.encProgressActionStr->setText(QFileInfo(src).fileName());
+        c_.encProgressActionStr->setText(QFileInfo(jobSourcePath(record)).fileName());
     }
     if (launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0)) {
         reportBatchProgress(batchPhase::converting, 0);
@@ -484,126 +507,52 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     logStr(QStringLiteral("encProcesses        > encQtEnc"));
     const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const QString working = record.value(jobKey::dstPath).toString();
+    const QString working = jobWorkingPath(record);
     prefWriteChildDico(kJob, jobKey::srcPath, working);
-    if (working.isEmpty() || !QFileInfo(working).isFile() || QFileInfo(working).size() == 0) {
-        // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
+    const QFileInfo workingInfo(working);
+    const int64_t workingBytes =
+        !working.isEmpty() && workingInfo.isFile() ? workingInfo.size() : -1;
+    const QString proresTitle =
+        outInt == outRewrap     ? QString()
+        : hooks.proresItemTitle ? hooks.proresItemTitle()
+                                : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
+    const encQtEncPlanValue plan = encQtEncPlan(record, outInt, fpsInt, workingBytes, proresTitle);
+    if (plan.action == encQtEncAction::noMovie) {
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
-        const QString said = record.value(jobKey::toolError).toString();
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
-                                          : QStringLiteral("ffmpeg made no movie: %1").arg(said));
+        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
         encPendingScan();
         return;
     }
-    const QString folder = QFileInfo(working).absolutePath();
-    const bool videoFromSource = record.value(jobKey::videoFromSource).toInt() != 0;
-    if (videoFromSource && !encPutSourcePicture(record, working)) {
+    if (plan.sourcePicture && !encPutSourcePicture(record, working)) {
         prefWriteChildDico(kJob, jobKey::skipReason,
                            QStringLiteral("the source's picture could not be taken with its "
                                           "edits"));
         encPendingScan();
         return;
     }
-    // The movie being worked on refers to the samples of other files until trakmill writes the
-    // output: the export's (formats 1 and 2), or the self-contained copy of a source's picture.
-    const bool referenceWork = outInt > 0 || videoFromSource;
-
-    // Trimming to the first video frame.
-    const QString offsetPath = randomSibling(folder, QStringLiteral("offset"));
-    // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
-    // record that names it (the next start deletes it).
-    prefWriteChildDico(kJob, jobKey::postProcessPurge, offsetPath);
-    prefSynchronize();
-    if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
-        rmCocoa(offsetPath);
-        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
-    } else {
-        const int32_t mode = referenceWork ? 0 : -1;
-        // Working files: the system flushes them in its own time, as it does ffmpeg's output;
-        // a flush here would wait for every byte ffmpeg wrote.
-        const bool trimmed =
-            isDebMovieTrimmedToVideoTrack(offsetPath, mode, toolbox::WriteSync::Deferred);
-        logStr(
-            QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)").arg(trimmed ? 1 : 0).arg(mode));
-        if (outInt == outRewrap &&
-            record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("psf")) {
-            // The copied stream is coded as fields, but its pictures are progressive: the
-            // movie's field information says so, so editors don't deinterlace them.
-            movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
-        }
-        const QString cut = offsetPath + QStringLiteral(".mov");
-        if (referenceWork && QFileInfo::exists(cut)) {
-            // The cut is a reference movie into the offset file, which must live until trakmill
-            // has read it; the end step deletes it.
-            mvCocoa(cut, working, QStringLiteral("y"));
-        } else {
-            mvCocoa(offsetPath, working, QStringLiteral("y"));
-            rmCocoa(cut);
-            prefDeleteChildDico(kJob, jobKey::postProcessPurge);
-        }
-    }
-
-    const exportPreset preset =
-        exportPresetFor(record.value(QStringLiteral("v0_fps")),
-                        record.value(QStringLiteral("v0_height")).toInt(), fpsInt);
-    bool retimeOpened = false;
-    if (preset.retime) {
-        const QString slowPath = randomSibling(folder, QStringLiteral("slow"));
-        logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
-        prefWriteChildDico(kJob, jobKey::workPath, slowPath);
-        prefSynchronize();
-        if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
-            rmCocoa(slowPath);
-            prefDeleteChildDico(kJob, jobKey::workPath);
-        } else {
-            QTMOVIErelease();
-            if (QTMOVIEinstantiate(slowPath)) {
-                retimeOpened = true;
-                const QString retimed = slowPath + QStringLiteral(".mov");
-                const bool ok = movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale,
-                                                      preset.retimeToScale, retimed,
-                                                      toolbox::WriteSync::Deferred);
-                logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
-                QTMOVIErelease();
-                if (ok && QFileInfo::exists(retimed)) {
-                    rmCocoa(slowPath);
-                    mvCocoa(retimed, working, QStringLiteral("y"));
-                } else {
-                    // A failed re-timing leaves the movie as ffmpeg made it rather than nothing.
-                    rmCocoa(retimed);
-                    mvCocoa(slowPath, working, QStringLiteral("y"));
-                }
-            } else {
-                mvCocoa(slowPath, working, QStringLiteral("y"));
-            }
-            prefDeleteChildDico(kJob, jobKey::workPath);
-        }
-    }
-    const int32_t rate = exportDeliveredRate(preset, fpsInt, retimeOpened);
-    if (outInt == 0 && !videoFromSource) {
+    trimToFirstPicture(plan, working);
+    const bool retimeOpened = plan.preset.retime && retimeForSlowMotion(plan.preset, working);
+    if (plan.exportKind == encQtEncExport::none) {
         encPendingScan();
         return;
     }
+    encQtEncExportLaunch(plan, record, working, retimeOpened);
+}
+
+void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QVariantMap &record,
+                                         const QString &working, bool retimeOpened) {
+    const float duration = record.value(QStringLiteral("w_duration")).toFloat();
     encPostQtEncFailure failure = encPostQtEncFailure::none;
     std::optional<QStringList> args;
-    if (outInt == 0) {
-        double sourceMB = 0;
-        for (const QString &piece : jobSourcePaths(record)) {
-            sourceMB += poidsFile(piece, QStringLiteral("m"));
-        }
-        args = encPostQtSelfContained(working, record.value(QStringLiteral("w_duration")).toFloat(),
-                                      sourceMB, &failure);
+    if (plan.exportKind == encQtEncExport::selfContained) {
+        args = encPostQtSelfContained(working, duration, jobSourceMB(record), &failure);
     } else {
-        const QString proresTitle =
-            hooks.proresItemTitle ? hooks.proresItemTitle()
-                                  : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
-        const std::optional<QString> settings =
-            exportSettingsName(outInt, record.value(QStringLiteral("v0_width")).toInt(),
-                               preset.height, rate, proresTitle);
-        args = encPostQtEnc(working, record.value(QStringLiteral("w_duration")).toFloat(),
-                            fractionStr2Float(record.value(QStringLiteral("v0_dar"))),
-                            settings.value_or(QString()), &failure);
+        const QString &settings = retimeOpened || !plan.preset.retime
+                                      ? plan.exportSettings
+                                      : plan.exportSettingsNotRetimed;
+        args = encPostQtEnc(working, duration,
+                            fractionStr2Float(record.value(QStringLiteral("v0_dar"))), settings,
+                            &failure);
     }
     if (args) {
         taskArgsVArray_ = *args;
@@ -657,85 +606,82 @@ void appController::encFinStep(const QString &step) {
     encFinCheckPending_ = false;
     ++encFinCheck_;
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
-    QVariantMap job = prefReadDico(kJob).value_or(QVariantMap{});
-    // dst: the working output; finalPath: the name it gets once judged complete.
-    const QString dst = job.value(jobKey::dstPath).toString();
-    const QString finalPath = job.value(jobKey::finalPath).toString();
-    for (const QString &key : {jobKey::postProcessPurge, jobKey::workPath, jobKey::soundPath}) {
-        const QString purge = job.value(key).toString();
-        if (!purge.isEmpty() && QFileInfo::exists(purge)) {
+    encFinFacts facts;
+    facts.job = prefReadDico(kJob).value_or(QVariantMap{});
+    facts.stopping = encStopInt_ == 1;
+    const int32_t row = encBatchInprogressRowIdentification();
+    facts.rowCurrent =
+        row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current;
+    // dst: the working output; the job's final name gets it once it is judged complete.
+    const QString dst = jobWorkingPath(facts.job);
+    const QFileInfo output(dst);
+    facts.outputBytes = !dst.isEmpty() && output.isFile() ? output.size() : -1;
+    facts.outputKB = facts.outputBytes > 0 ? poidsFile(dst, QStringLiteral("k")) : 0;
+    const encFinPlanValue plan = encFinPlan(facts);
+    for (const QString &purge : plan.purgePaths) {
+        if (QFileInfo::exists(purge)) {
             logStr(QStringLiteral("purgePathStr        : %1").arg(purge));
             rmCocoa(purge);
             rmCocoa(purge + QStringLiteral(".mov"));
         }
     }
-    if (!dst.isEmpty() && dst != finalPath) {
-        const QString master = oldSrcPathStr2DstPathStr(dst);
-        if (QFileInfo::exists(master)) {
-            rmCocoa(master);
-        }
+    if (!plan.masterPath.isEmpty() && QFileInfo::exists(plan.masterPath)) {
+        rmCocoa(plan.masterPath);
     }
     resetProgressDisplay();
-    const int32_t row = encBatchInprogressRowIdentification();
-
-    if (encStopInt_ == 1) {
-        if (c_.batchEncGoBt != nullptr) {
-            c_.batchEncGoBt->setOn(false);
-            c_.batchEncGoBt->setEnabled(!list_.isEmpty() && getOPENPERM());
-        }
-        setOPENPERM(true);
-        prefDelete(QStringLiteral("replaceFilesCheck"));
-        encStopInt_ = 0;
-        batchRunning_ = false;
-        batchWaitsForRows_ = false;
-        // The next Go starts again from the first row.
-        prefDelete(QStringLiteral("encCurrentProcessingFile"));
-        reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
-        if (hooks.batchEnded) {
-            hooks.batchEnded();
-        }
+    switch (plan.action) {
+    case encFinAction::stopBatch:
+        encFinStopBatch();
         return;
-    }
-
-    if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
-        // The working file is made empty before ffmpeg runs: empty, it is no output.
-        const bool exists = !dst.isEmpty() && QFileInfo(dst).isFile() && QFileInfo(dst).size() > 0;
-        const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
-        // At least 200 KB that ffmpeg reads as a movie; a size that can't be read is no proof.
-        QString why;
-        if (!exists) {
-            why = QStringLiteral("no output");
-        } else if (sizeKB < 0) {
-            why = QStringLiteral("the output's size can't be read");
-        } else if (sizeKB < kMinimumOutputKB) {
-            why = QStringLiteral("output too small (%1 KB)").arg(sizeKB, 0, 'f', 0);
-        }
-        if (why.isEmpty()) {
-            // The picture is decoded beside the event loop; the job ends when it is judged. A
-            // stop or a quit meanwhile makes the verdict stale (the check's number moves on).
-            const int32_t check = ++encFinCheck_;
-            encFinCheckPending_ = true;
-            reportBatchProgress(batchPhase::checking, 0);
-            outputPictureCheckAsync(
-                dst, this, [this, check, step, job, sizeKB](bool readable, const QString &said) {
-                    if (check != encFinCheck_) {
-                        return;
-                    }
-                    encFinCheckPending_ = false;
-                    if (!readable) {
-                        logStr(QStringLiteral("output unreadable   : %1").arg(said));
-                    }
-                    encFinJudged(step, job, sizeKB,
-                                 readable ? QString()
-                                          : QStringLiteral("output is not a readable "
-                                                           "movie"));
-                });
-            return;
-        }
-        encFinJudged(step, job, sizeKB, why);
+    case encFinAction::checkPicture:
+        encFinCheckPicture(step, facts.job, plan.sizeKB);
         return;
+    case encFinAction::judgeFailed:
+        encFinJudged(step, facts.job, plan.sizeKB, plan.why);
+        return;
+    case encFinAction::close:
+        break;
     }
-    encFinClose(step, job);
+    encFinClose(step, facts.job);
+}
+
+void appController::encFinStopBatch() {
+    if (c_.batchEncGoBt != nullptr) {
+        c_.batchEncGoBt->setOn(false);
+        c_.batchEncGoBt->setEnabled(!list_.isEmpty() && getOPENPERM());
+    }
+    setOPENPERM(true);
+    prefDelete(QStringLiteral("replaceFilesCheck"));
+    encStopInt_ = 0;
+    batchRunning_ = false;
+    batchWaitsForRows_ = false;
+    // The next Go starts again from the first row.
+    prefDelete(QStringLiteral("encCurrentProcessingFile"));
+    reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
+    if (hooks.batchEnded) {
+        hooks.batchEnded();
+    }
+}
+
+void appController::encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB) {
+    // The picture is decoded beside the event loop; the job ends when it is judged. A stop or a
+    // quit meanwhile makes the verdict stale (the check's number moves on).
+    const int32_t check = ++encFinCheck_;
+    encFinCheckPending_ = true;
+    reportBatchProgress(batchPhase::checking, 0);
+    outputPictureCheckAsync(
+        jobWorkingPath(job), this,
+        [this, check, step, job, sizeKB](bool readable, const QString &said) {
+            if (check != encFinCheck_) {
+                return;
+            }
+            encFinCheckPending_ = false;
+            if (!readable) {
+                logStr(QStringLiteral("output unreadable   : %1").arg(said));
+            }
+            encFinJudged(step, job, sizeKB,
+                         readable ? QString() : QStringLiteral("output is not a readable movie"));
+        });
 }
 
 void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {
@@ -743,10 +689,10 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
     if (row >= 0) {
-        if (why.isEmpty() && job.contains(QStringLiteral("recordingDateSeconds"))) {
+        if (why.isEmpty() && job.contains(jobKey::recordingDateSeconds)) {
             // The file's time is the recording's too, for file browsers and importers; set on
             // the working file, so the final name has it from its first moment.
-            const qint64 seconds = job.value(QStringLiteral("recordingDateSeconds")).toLongLong();
+            const qint64 seconds = job.value(jobKey::recordingDateSeconds).toLongLong();
             if (!setFileRecordingTime(dst, seconds)) {
                 logStr(
                     QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
@@ -769,10 +715,8 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
                 rmCocoa(dst);
             }
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
-            if (job.value(jobKey::skipReason).toString().isEmpty()) {
-                const QString said = job.value(jobKey::toolError).toString();
-                job.insert(jobKey::skipReason,
-                           said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said));
+            if (const std::optional<QString> reason = encFinFailureReason(job, why)) {
+                job.insert(jobKey::skipReason, *reason);
             }
         }
     }
@@ -787,17 +731,9 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
         const QString status = list_.value(row, rowKey::status).toString();
         if (status != rowStatus::failure) {
             const int64_t duration = static_cast<int64_t>(job.value("w_duration").toDouble());
-            int64_t elapsed = QDateTime::currentSecsSinceEpoch() - taskStartInt_;
-            if (elapsed < 1) {
-                elapsed = 1;
-            }
-            logResume(
-                QStringLiteral("   Total speed      : real time / %1\ndate                : %2\n%3")
-                    .arg(static_cast<double>(duration) / static_cast<double>(elapsed), 0, 'f', 2)
-                    .arg(QDateTime::currentDateTime().toString(
-                        QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                    .arg(QStringLiteral("(made by %1)")
-                             .arg(QStringLiteral("https://www.fluxaro.org/"))));
+            logResume(encFinSummary(
+                duration, QDateTime::currentSecsSinceEpoch() - taskStartInt_,
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         }
         if (status == rowStatus::failure && !dst.isEmpty() && dst != finalPath &&
             QFileInfo(dst).isFile()) {

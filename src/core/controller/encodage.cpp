@@ -50,30 +50,17 @@ QString encInputStr(const QVariantMap &dico) {
     return QStringLiteral("concat:") + inputs.join(QLatin1Char('|'));
 }
 
-std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
-    logStr(QStringLiteral("encodage            - deb"));
-    logDebug(QStringLiteral("outInt              : %1").arg(outInt));
-    const QString src = dico.value(jobKey::srcPath).toString();
-    const QString dst = dico.value(jobKey::dstPath).toString();
-    if (src.isEmpty() || dst.isEmpty()) {
-        logStr(QStringLiteral("encodage            :-( no source or destination"));
-        return std::nullopt;
-    }
-    QStringList args{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
-                     QStringLiteral("-loglevel"), QStringLiteral("info")};
+namespace {
 
-    if (isPresent(dico, QStringLiteral("a0_id")) && isPresent(dico, QStringLiteral("a0_force")) &&
-        isPresent(dico, QStringLiteral("a0_codec"))) {
-        args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
-    }
-    args << QStringLiteral("-i") << encInputStr(dico);
-
+/// ffmpeg's picture arguments: no picture when it comes from the source's own track afterwards,
+/// the pulldown removal for an export of 2:3 pulldown, else the stream copied as it is.
+void appendVideoArgs(QStringList &args, int32_t outInt, const QVariantMap &dico) {
     const QString wrapper = dico.value(QStringLiteral("wrapper")).toString().toLower();
     const bool quickTimeFamily =
         wrapper.startsWith(QStringLiteral("mov")) || wrapper.startsWith(QStringLiteral("avi"));
     const bool h264 = dico.value(QStringLiteral("v0_codec")).toString() == QStringLiteral("h264");
-    const bool hasAudio = isPresent(dico, QStringLiteral("a0_id"));
-    if (hasAudio && dico.value(jobKey::videoFromSource).toInt() != 0) {
+    if (isPresent(dico, QStringLiteral("a0_id")) &&
+        dico.value(jobKey::videoFromSource).toInt() != 0) {
         // The picture comes from the source's own track afterwards (its edits kept): ffmpeg
         // gives the sound alone, on the source's clock, which for a QuickTime movie is the
         // movie's time.
@@ -101,27 +88,55 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
             args << QStringLiteral("-vtag") << QStringLiteral("avc1");
         }
     }
+}
 
-    if (hasAudio) {
-        int32_t channels = 2;
-        const bool surround = dico.value(QStringLiteral("prefSurrond")).toInt() != 0;
-        const int32_t srcChannels = dico.value(QStringLiteral("a0_channels")).toInt();
-        if (surround && isPresent(dico, QStringLiteral("a0_channels")) && srcChannels >= 3) {
-            channels = srcChannels;
-            logStr(QStringLiteral("aChannels           : %1").arg(channels));
-        }
-        // No "-async": FFmpeg 5.1 then moves a sound that starts after the picture onto the
-        // picture. Without it the sound keeps its place (an empty edit before it), and a sound
-        // that starts before the picture is cut by the trim to the first video frame.
-        args << QStringLiteral("-acodec") << QStringLiteral("pcm_s16le") << QStringLiteral("-ac")
-             << QString::number(channels) << QStringLiteral("-ar") << QStringLiteral("48000")
-             << QStringLiteral("-atag") << QStringLiteral("sowt");
+/// ffmpeg's sound arguments: 16-bit PCM at 48 kHz, stereo unless surround is wanted and the
+/// source has more channels.
+void appendAudioArgs(QStringList &args, const QVariantMap &dico) {
+    int32_t channels = 2;
+    const bool surround = dico.value(QStringLiteral("prefSurrond")).toInt() != 0;
+    const int32_t srcChannels = dico.value(QStringLiteral("a0_channels")).toInt();
+    if (surround && isPresent(dico, QStringLiteral("a0_channels")) && srcChannels >= 3) {
+        channels = srcChannels;
+        logStr(QStringLiteral("aChannels           : %1").arg(channels));
+    }
+    // No "-async": FFmpeg 5.1 then moves a sound that starts after the picture onto the
+    // picture. Without it the sound keeps its place (an empty edit before it), and a sound
+    // that starts before the picture is cut by the trim to the first video frame.
+    args << QStringLiteral("-acodec") << QStringLiteral("pcm_s16le") << QStringLiteral("-ac")
+         << QString::number(channels) << QStringLiteral("-ar") << QStringLiteral("48000")
+         << QStringLiteral("-atag") << QStringLiteral("sowt");
+}
+
+} // namespace
+
+std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
+    logStr(QStringLiteral("encodage            - deb"));
+    logDebug(QStringLiteral("outInt              : %1").arg(outInt));
+    const QString src = dico.value(jobKey::srcPath).toString();
+    const QString dst = dico.value(jobKey::dstPath).toString();
+    if (src.isEmpty() || dst.isEmpty()) {
+        logStr(QStringLiteral("encodage            :-( no source or destination"));
+        return std::nullopt;
+    }
+    QStringList args{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
+                     QStringLiteral("-loglevel"), QStringLiteral("info")};
+
+    if (isPresent(dico, QStringLiteral("a0_id")) && isPresent(dico, QStringLiteral("a0_force")) &&
+        isPresent(dico, QStringLiteral("a0_codec"))) {
+        args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
+    }
+    args << QStringLiteral("-i") << encInputStr(dico);
+
+    appendVideoArgs(args, outInt, dico);
+    if (isPresent(dico, QStringLiteral("a0_id"))) {
+        appendAudioArgs(args, dico);
     }
     // The output carries the recording date it is named after: the movie header's times (UTC)
     // and the QuickTime creation-date key (with its zone offset), which photo libraries and
     // editors sort by.
-    const QString utc = dico.value(QStringLiteral("recordingDateUTC")).toString();
-    const QString iso = dico.value(QStringLiteral("recordingDateISO")).toString();
+    const QString utc = dico.value(jobKey::recordingDateUtc).toString();
+    const QString iso = dico.value(jobKey::recordingDateIso).toString();
     if (!utc.isEmpty() && !iso.isEmpty()) {
         args << QStringLiteral("-metadata") << QStringLiteral("creation_time=") + utc
              << QStringLiteral("-metadata")

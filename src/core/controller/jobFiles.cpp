@@ -32,6 +32,18 @@ QString encReserveWorkingPath(const QString &folder) {
     return QString();
 }
 
+QString randomSibling(const QString &folder, const QString &stem) {
+    for (;;) {
+        const QString path = QStringLiteral("%1/%2%3.mov")
+                                 .arg(folder, stem)
+                                 .arg(QRandomGenerator::global()->bounded(0x7fffffff));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+}
+
 QStringList encJobFilesToDelete(const QVariantMap &job) {
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString final = job.value(jobKey::finalPath).toString();

@@ -14,6 +14,13 @@
 /// "_MASTER" sibling made from it (`oldSrcPathStr2DstPathStr`) is as unique. Empty on failure.
 QString encReserveWorkingPath(const QString &folder);
 
+/// A free name "<folder>/<stem><random number>.mov" for an intermediate file of the running job
+/// (the "offset", "slow" and "sound" files beside the working output), created empty and
+/// exclusively so that no other run takes it before the job moves a movie there. When the file
+/// can't be created and the name is free all the same (a folder that refuses it), the name is
+/// given anyway: the move that follows then fails and the job goes on without the step.
+QString randomSibling(const QString &folder, const QString &stem);
+
 /// The job's working output and intermediate files as recorded in a job record
 /// ("processEncDico"): "dstPathStr" (the working output) and its "_MASTER" sibling,
 /// "postProcessPurge", "purgePathStr1", "workPathStr" and "soundPathStr" with their ".mov"

@@ -48,6 +48,9 @@ inline const QString nameNote = QStringLiteral("nameNoteStr");       ///< a name
 inline const QString toolError = QStringLiteral("toolErrorStr");     ///< the failing tool's words
 inline const QString skipReason = QStringLiteral("skipReason");      ///< why the job was skipped
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
+inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
+inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
+inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC
 /// The preferences store's key of the running job's record.
 inline const QString runningJob = QStringLiteral("processEncDico");
 } // namespace jobKey

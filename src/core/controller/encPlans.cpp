@@ -1,0 +1,216 @@
+#include "controller/encPlans.h"
+
+#include "controller/encodage.h"
+#include "controller/jobRecord.h"
+#include "controller/outputNames.h"
+#include "platform/utilsFile.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kEventsFolder = QStringLiteral("fluxaro events");
+
+/// The recording date's line for the detailed log and the summary block: the moment with its
+/// zone, and where it came from.
+QString dateLineOf(const recordingDate &date) {
+    const QString origin =
+        !date.fromPlaylist ? QStringLiteral("file creation date")
+        : date.cameraZone
+            ? QStringLiteral("playlist, camera zone %1").arg(zoneOffsetText(date.offsetSeconds))
+            : QStringLiteral("playlist, local zone");
+    return QStringLiteral("recording date      : %1 (%2)")
+        .arg(recordingDateIso8601(*date.utcSeconds, date.offsetSeconds), origin);
+}
+
+/// The job's block in Resume.log, opened when its conversion starts.
+QString debSummary(const encDebFacts &facts, const encDebPlanValue &plan) {
+    const QString src = jobSourcePath(facts.record);
+    const QVariantMap &record = facts.record;
+    return QStringLiteral("\n----------\n\nsource              : %1\n")
+               .arg(src.isEmpty() ? QStringLiteral("nil") : src) +
+           QStringLiteral("destination         : %1\n").arg(plan.finalPath) +
+           QStringLiteral("format              : %1\n")
+               .arg(facts.formatLabel.isEmpty() ? QStringLiteral("nil") : facts.formatLabel) +
+           (plan.dateLine.isEmpty() ? QString() : plan.dateLine + QLatin1Char('\n')) +
+           (plan.nameNote.isEmpty()
+                ? QString()
+                : QStringLiteral("name                : %1\n").arg(plan.nameNote)) +
+           (record.contains(QStringLiteral("joinNoteStr"))
+                ? QStringLiteral("recording           : %1\n")
+                      .arg(record.value(QStringLiteral("joinNoteStr")).toString())
+                : QString()) +
+           (record.contains(jobKey::scanNote) ? QStringLiteral("pictures            : %1\n")
+                                                    .arg(record.value(jobKey::scanNote).toString())
+                                              : QString());
+}
+
+/// Names the output: the date name (else the source's name) in the events folder; another source
+/// of the batch that has that name already makes this one " 2", " 3"...
+void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
+    plan.destFolder = facts.folder;
+    if (!plan.destFolder.endsWith(QLatin1Char('/'))) {
+        plan.destFolder += QLatin1Char('/');
+    }
+    const QString src = jobSourcePath(facts.record);
+    const QString stem = facts.date ? facts.date->name : QFileInfo(src).completeBaseName();
+    plan.wantedPath =
+        QStringLiteral("%1%2/%3.%4")
+            .arg(plan.destFolder, kEventsFolder, stem,
+                 encDstExtensionStr(facts.outInt,
+                                    facts.record.value(QStringLiteral("v0_codec")).toString()));
+    // Two sources of one batch may map to one name (two cameras' first clips of the same
+    // second): the later one gets its own, rather than replacing or standing for the other.
+    plan.finalPath = outputPathInBatch(plan.wantedPath, facts.takenNames);
+    if (plan.finalPath != plan.wantedPath) {
+        plan.nameNote =
+            QStringLiteral("named '%1': '%2' is the output of another source of this batch")
+                .arg(QFileInfo(plan.finalPath).fileName(), QFileInfo(plan.wantedPath).fileName());
+        plan.recordAdds.insert(jobKey::nameNote, plan.nameNote);
+    }
+    // The final name gets the output only once it is judged complete (the end step).
+    plan.recordAdds.insert(jobKey::finalPath, plan.finalPath);
+}
+
+void dateTheOutput(const encDebFacts &facts, encDebPlanValue &plan) {
+    if (!facts.date || !facts.date->utcSeconds) {
+        return;
+    }
+    const recordingDate &date = *facts.date;
+    plan.recordAdds.insert(jobKey::recordingDateUtc, recordingDateUtcText(*date.utcSeconds));
+    plan.recordAdds.insert(jobKey::recordingDateIso,
+                           recordingDateIso8601(*date.utcSeconds, date.offsetSeconds));
+    plan.recordAdds.insert(jobKey::recordingDateSeconds, static_cast<qlonglong>(*date.utcSeconds));
+    plan.dateLine = dateLineOf(date);
+}
+
+} // namespace
+
+bool encReadsSourceEdits(const QVariantMap &record) {
+    const QString wrapper = record.value(QStringLiteral("wrapper")).toString().toLower();
+    return wrapper.startsWith(QStringLiteral("mov")) && !record.contains(jobKey::joinPaths);
+}
+
+encDebPlanValue encDebPlan(const encDebFacts &facts) {
+    encDebPlanValue plan;
+    if (facts.outInt == outRewrap &&
+        facts.record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+        // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
+        // would stay 60 fields, two pictures of five made of two moments.
+        plan.action = encDebAction::refusePulldown;
+        plan.skipReason = QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
+                                         "pulldown; choose ProRes, which converts it to "
+                                         "23.976 progressive pictures");
+        return plan;
+    }
+    dateTheOutput(facts, plan);
+    nameOutput(facts, plan);
+    plan.neededMB = encDstPoidsEstimatif(facts.record.value(QStringLiteral("w_duration")).toFloat(),
+                                         facts.sourceMB, facts.outInt);
+    plan.summary = debSummary(facts, plan);
+    if (encReadsSourceEdits(facts.record) && facts.sourceEdits) {
+        plan.pictureRoute = qtPictureRoutePlan(*facts.sourceEdits);
+    }
+    if (facts.atFinalName == encExistingOutput::unknown) {
+        plan.action = encDebAction::lookAtFinalName;
+    } else if (facts.atFinalName == encExistingOutput::keep) {
+        plan.action = encDebAction::keepExisting;
+        plan.skipReason = QStringLiteral("kept the existing output");
+    } else if (facts.freeMB >= 0 && plan.neededMB > static_cast<float>(facts.freeMB)) {
+        plan.action = encDebAction::notEnoughSpace;
+        plan.skipReason = QStringLiteral("not enough space");
+    } else {
+        plan.action = encDebAction::convert;
+    }
+    return plan;
+}
+
+encQtEncPlanValue encQtEncPlan(const QVariantMap &record, int32_t outInt, int32_t fpsMode,
+                               int64_t workingBytes, const QString &proresTitle) {
+    encQtEncPlanValue plan;
+    if (workingBytes <= 0) {
+        // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
+        plan.action = encQtEncAction::noMovie;
+        const QString said = record.value(jobKey::toolError).toString();
+        plan.skipReason = said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
+                                         : QStringLiteral("ffmpeg made no movie: %1").arg(said);
+        return plan;
+    }
+    plan.sourcePicture = record.value(jobKey::videoFromSource).toInt() != 0;
+    // The movie being worked on refers to the samples of other files until trakmill writes the
+    // output: the export's (formats 1 and 2), or the self-contained copy of a source's picture.
+    plan.referenceWork = outInt > 0 || plan.sourcePicture;
+    plan.trimMode = plan.referenceWork ? 0 : -1;
+    // The copied stream of PsF is coded as fields, but its pictures are progressive.
+    plan.fieldsProgressive =
+        outInt == outRewrap &&
+        record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("psf");
+    plan.preset = exportPresetFor(record.value(QStringLiteral("v0_fps")),
+                                  record.value(QStringLiteral("v0_height")).toInt(), fpsMode);
+    if (outInt == outRewrap) {
+        plan.exportKind = plan.sourcePicture ? encQtEncExport::selfContained : encQtEncExport::none;
+        return plan;
+    }
+    plan.exportKind = encQtEncExport::trakmill;
+    const int32_t width = record.value(QStringLiteral("v0_width")).toInt();
+    const auto settingsAt = [&](bool retimeOpened) {
+        const int32_t rate = exportDeliveredRate(plan.preset, fpsMode, retimeOpened);
+        return exportSettingsName(outInt, width, plan.preset.height, rate, proresTitle)
+            .value_or(QString());
+    };
+    plan.exportSettings = settingsAt(plan.preset.retime);
+    plan.exportSettingsNotRetimed = settingsAt(false);
+    return plan;
+}
+
+encFinPlanValue encFinPlan(const encFinFacts &facts) {
+    encFinPlanValue plan;
+    const QString dst = jobWorkingPath(facts.job);
+    const QString finalPath = facts.job.value(jobKey::finalPath).toString();
+    for (const QString &key : {jobKey::postProcessPurge, jobKey::workPath, jobKey::soundPath}) {
+        const QString purge = facts.job.value(key).toString();
+        if (!purge.isEmpty()) {
+            plan.purgePaths << purge;
+        }
+    }
+    if (!dst.isEmpty() && dst != finalPath) {
+        plan.masterPath = oldSrcPathStr2DstPathStr(dst);
+    }
+    if (facts.stopping) {
+        plan.action = encFinAction::stopBatch;
+        return plan;
+    }
+    if (!facts.rowCurrent) {
+        plan.action = encFinAction::close;
+        return plan;
+    }
+    // The working file is made empty before ffmpeg runs: empty, it is no output. At least
+    // kEncMinimumOutputKB that ffmpeg reads as a movie; a size that can't be read is no proof.
+    const bool exists = facts.outputBytes > 0;
+    plan.sizeKB = exists ? facts.outputKB : 0;
+    if (!exists) {
+        plan.why = QStringLiteral("no output");
+    } else if (plan.sizeKB < 0) {
+        plan.why = QStringLiteral("the output's size can't be read");
+    } else if (plan.sizeKB < kEncMinimumOutputKB) {
+        plan.why = QStringLiteral("output too small (%1 KB)").arg(plan.sizeKB, 0, 'f', 0);
+    }
+    plan.action = plan.why.isEmpty() ? encFinAction::checkPicture : encFinAction::judgeFailed;
+    return plan;
+}
+
+std::optional<QString> encFinFailureReason(const QVariantMap &job, const QString &why) {
+    if (!job.value(jobKey::skipReason).toString().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString said = job.value(jobKey::toolError).toString();
+    return said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said);
+}
+
+QString encFinSummary(int64_t durationSeconds, int64_t elapsedSeconds, const QString &endedText) {
+    const int64_t elapsed = std::max<int64_t>(elapsedSeconds, 1);
+    return QStringLiteral("   Total speed      : real time / %1\ndate                : %2\n%3")
+        .arg(static_cast<double>(durationSeconds) / static_cast<double>(elapsed), 0, 'f', 2)
+        .arg(endedText)
+        .arg(QStringLiteral("(made by %1)").arg(QStringLiteral("https://www.fluxaro.org/")));
+}
