@@ -618,6 +618,51 @@ TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
 }
 
+// A drop during a conversion pauses the running tool while the new sources are analysed and
+// resumes it afterwards; a tool the user paused stays paused through such an analysis. Each
+// change is told as a value; the rows dropped meanwhile are converted in the same batch.
+TEST_F(controller, dropDuringConversionPausesOnlyARunningTool) {
+    addSources({clip("long.ts", 25, 20.0)});
+    const QString late = clip("late.ts");
+    const QString later = clip("later.ts");
+    QList<bool> told;
+    app->hooks.conversionPaused = [&](bool paused) { told << paused; };
+    bool userPaused = false;
+    bool droppedWhileGoing = false;
+    std::optional<bool> pausedForTheDrop;
+    plain.action.changed = [&] {
+        if (!userPaused && plain.action.text() == "long.ts") {
+            userPaused = true;
+            QTimer::singleShot(0, [&] {
+                plain.stopBt.setSelectedSegment(0);
+                app->iba_taskStopBt(&plain.stopBt);
+                app->draggedFiles({late});
+            });
+        } else if (!droppedWhileGoing && plain.action.text() == "late.ts") {
+            droppedWhileGoing = true;
+            QTimer::singleShot(0, [&] {
+                app->draggedFiles({later});
+                pausedForTheDrop = app->isConversionPaused();
+            });
+        }
+    };
+    const int before = batchesEnded;
+    const int analysed = analysesEnded;
+    app->iba_batchGoBt();
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > analysed; }, 60000));
+    EXPECT_TRUE(app->isToolRunning());
+    EXPECT_TRUE(app->isConversionPaused());
+    EXPECT_EQ(told, QList<bool>{true});
+    plain.stopBt.setSelectedSegment(0);
+    app->iba_taskStopBt(&plain.stopBt);
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 120000));
+    plain.action.changed = nullptr;
+    EXPECT_EQ(pausedForTheDrop, std::optional<bool>(true));
+    EXPECT_FALSE(app->isConversionPaused());
+    EXPECT_EQ(told, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess", "puceSuccess"}));
+}
+
 TEST_F(controller, stopDuringTrakmill) {
     plain.checkMatrix.setSelectedSegment(2);
     plain.speed.setSelectedSegment(0);
@@ -771,20 +816,25 @@ TEST_F(controller, outputPictureCheckOffTheEventLoop) {
 }
 
 // A control drawn in the "Hud" look keeps that look when it toggles; play puts back exactly the
-// action text shown before the pause.
+// action text shown before the pause. The pause is also a value and a hook, for the fronts.
 TEST_F(controller, pausePlayKeepsTheLookAndTheText) {
     plainSegmented hud({"btPauseHud", "btStopHud"});
+    QList<bool> told;
+    app->hooks.conversionPaused = [&](bool paused) { told << paused; };
     plain.action.setText("l'été 100%.mts");
     hud.setSelectedSegment(0);
     app->iba_taskStopBt(&hud);
     EXPECT_EQ(hud.imageName(0), "btPlayHud");
     EXPECT_EQ(hud.selectedSegment(), -1);
     EXPECT_NE(plain.action.text(), "l'été 100%.mts");
+    EXPECT_TRUE(app->isConversionPaused());
     hud.setSelectedSegment(0);
     app->iba_taskStopBt(&hud);
     EXPECT_EQ(hud.imageName(0), "btPauseHud");
     EXPECT_EQ(plain.action.text(), "l'été 100%.mts");
+    EXPECT_FALSE(app->isConversionPaused());
     // No selected segment: nothing happens.
     app->iba_taskStopBt(&hud);
     EXPECT_EQ(hud.imageName(0), "btPauseHud");
+    EXPECT_EQ(told, (QList<bool>{true, false}));
 }

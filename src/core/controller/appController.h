@@ -14,6 +14,7 @@
 #include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
 #include "controller/batchList.h"
+#include "controller/conversionRun.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
@@ -70,11 +71,6 @@ double batchFraction(int32_t doneRows, int32_t total, double jobFraction);
 /// to tell (under 2 % or 3 s).
 double batchSecondsLeft(double fraction, double elapsedSeconds);
 
-/// How long a tool may go without its progress moving before it is stopped, for a source of
-/// `mediaSeconds`: two minutes, plus a tenth of the source's length (a percent of a long export
-/// may take a while). FLUXARO_STALL_SECONDS, when set to a positive number, replaces it.
-double taskStallLimitSeconds(double mediaSeconds);
-
 /// What the fronts may observe beyond the controls. Every hook is optional.
 struct appControllerHooks {
     /// Shows a folder in the file browser (default: revealInFinder).
@@ -105,10 +101,9 @@ struct appControllerHooks {
     /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's
     /// progress moves, and once more at its end (phase finished or stopped, before batchEnded).
     std::function<void(const batchProgressValue &progress)> batchProgress;
+    /// The conversion run was paused (true) or goes on (false).
+    std::function<void(bool paused)> conversionPaused;
 };
-
-/// The last two lines a tool printed that are not progress: the reason it gives when it fails.
-QString toolFailureText(const QString &output);
 
 struct encDebPlanValue;   // controller/encPlans.h
 struct encQtEncPlanValue; // controller/encPlans.h
@@ -182,6 +177,8 @@ public:
     void taskLauncherDone();
     /// The pause/play/stop control: acts on its selected segment by the segment's image name.
     void iba_taskStopBt(uiSegmented *control);
+    /// True while the conversion run is paused (by the user, or for the analysis of a drop).
+    bool isConversionPaused() const { return run_.isPaused(); }
     /// Terminates the runs without handing over to the step machine.
     void terminateRuns();
     /// The Quit command: while a conversion tool runs, asks first (20 s, default "cancel")
@@ -192,8 +189,6 @@ public:
 
     void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
     void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
-    void taskLauncherTaskDidSuspend(taskLauncher *launcher) override;
-    void taskLauncherTaskDidResume(taskLauncher *launcher) override;
 
     // Analysis ----------------------------------------------------------------------------
 
@@ -213,9 +208,9 @@ public:
                                                  const std::optional<QString> &label);
     bool isAnalysing() const { return analysing_; }
     /// True while a conversion tool (ffmpeg, trakmill) runs.
-    bool isToolRunning() const { return taskClass_ && taskClass_->isRunning(); }
+    bool isToolRunning() const { return run_.isRunning(); }
     /// True between the running job's last tool and the verdict on its output.
-    bool isJudgingOutput() const { return encFinCheckPending_; }
+    bool isJudgingOutput() const { return run_.isJudgingOutput(); }
     /// True while a thumbnail is being made or waits its turn.
     bool thumbnailsPending() const { return thumbnails_.pending(); }
 
@@ -262,8 +257,21 @@ private:
     /// Sets the batch's progress to `phase` at `phaseFraction` of it for the running row (speed
     /// from `mediaSeconds` of the source done in the phase) and tells hooks.batchProgress.
     void reportBatchProgress(batchPhase phase, double phaseFraction, double mediaSeconds = -1);
-    /// The watchdog's tick: stops a conversion tool whose progress has not moved for too long.
-    void taskWatchdogTick();
+    /// Connects the conversion run's callbacks to the handlers below.
+    void wireConversionRun();
+    /// Shows a tool starting: the pause/stop control (unpaused), the bar and the percent field.
+    void showRunStart(float progressMaxValue, uiProgressBar *progressBar, uiTextField *verboseField,
+                      uiSegmented *stopBt);
+    /// The run's progress moved: the bar, the percent and the batch's progress.
+    void runProgressed(const conversionProgress &progress);
+    /// The run's tool stood still too long: the job fails with the reason.
+    void runStalled(const conversionStall &stall);
+    /// The run's tool ended: its failure is kept with the job, then taskLauncherDone.
+    void runEnded(const conversionEnd &end);
+    /// Pauses the run from the control's segment, which turns to play; the action text says so.
+    void runPause(uiSegmented *control, int32_t segment, const QString &suffix);
+    /// Continues the run; the segment turns to pause and the action text is put back as it was.
+    void runPlay(uiSegmented *control, int32_t segment, const QString &suffix);
     /// The running job's output and intermediate files (as recorded in "processEncDico").
     static QStringList jobFilesToDelete();
     static void deleteFiles(const QStringList &paths);
@@ -308,24 +316,15 @@ private:
     appControls c_;
     batchList list_;
 
-    // Conversion run.
-    std::unique_ptr<taskLauncher> taskClass_;
+    // Conversion run: the running tool, and the controls that show it.
+    conversionRun run_;
     uiSegmented *taskStopBt_ = nullptr;
     uiProgressBar *taskProgress_ = nullptr;
     uiTextField *taskProgressPercent_ = nullptr;
-    float taskProgressMaxValue_ = 0;
-    int32_t taskParseInt_ = 1;
-    float taskPreviousTime_ = 0;
-    /// The end of what the running conversion tool printed: its reason when it fails.
-    QString taskOutputTail_;
     std::optional<QString> progressActionStrBeforePause_;
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;
     int32_t encStopInt_ = 0;
-    /// The number of the latest output picture check; a verdict for an older one is dropped.
-    int32_t encFinCheck_ = 0;
-    /// True while the running job's output is being checked (no tool runs then).
-    bool encFinCheckPending_ = false;
     bool batchRunning_ = false;
     /// The batch has done every row and waits for the rows of a running analysis.
     bool batchWaitsForRows_ = false;
@@ -337,10 +336,6 @@ private:
     batchProgressValue progress_;
     QElapsedTimer batchClock_;
     QElapsedTimer phaseClock_;
-    /// The watchdog of the conversion tool: when its progress last moved, and the limit.
-    QTimer *taskWatchdog_ = nullptr;
-    QElapsedTimer taskLastMove_;
-    double taskStallLimitSeconds_ = 0;
 
     // Analysis run.
     std::unique_ptr<taskLauncher> analysisTaskClass_;

@@ -711,7 +711,7 @@ void appController::analysisResumeConversion() {
     if (taskStopBt_ != nullptr) {
         taskStopBt_->setEnabled(true);
     }
-    if (pausedForAnalysis_ && taskStopBt_ != nullptr && taskClass_ && taskClass_->isSuspended()) {
+    if (pausedForAnalysis_ && taskStopBt_ != nullptr && run_.hasTool() && run_.isPaused()) {
         taskStopBt_->setSelectedSegment(0);
         iba_taskStopBt(taskStopBt_);
     }

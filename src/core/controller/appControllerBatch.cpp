@@ -19,7 +19,9 @@
 #include <sys/stat.h>
 
 appController::appController(const appControls &controls, QObject *parent)
-    : QObject(parent), c_(controls) {}
+    : QObject(parent), c_(controls) {
+    wireConversionRun();
+}
 
 appController::~appController() {
     terminateRuns();
@@ -101,8 +103,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         if (taskStopBt_ != nullptr) {
             taskStopBt_->setEnabled(false);
         }
-        if (taskClass_ && taskClass_->isRunning() && !taskClass_->isSuspended() &&
-            taskStopBt_ != nullptr) {
+        if (run_.isRunning() && !run_.isPaused() && taskStopBt_ != nullptr) {
             taskStopBt_->setSelectedSegment(0);
             iba_taskStopBt(taskStopBt_);
             pausedForAnalysis_ = true;

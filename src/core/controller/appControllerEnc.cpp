@@ -223,7 +223,7 @@ void appController::enc(const QString &step) {
         encBatchStep();
     } else if (step == QStringLiteral("encProcesses")) {
         logStr(QStringLiteral("stepNameStr         : encProcesses"));
-        if (c_.encStopBt != nullptr && taskClass_) {
+        if (c_.encStopBt != nullptr && run_.hasTool()) {
             c_.encStopBt->setHidden(false);
         }
         const int32_t row = encBatchInprogressRowIdentification();
@@ -589,8 +589,6 @@ void appController::resetProgressDisplay() {
     if (c_.encProgressPercentStr != nullptr) {
         c_.encProgressPercentStr->setText(QString());
     }
-    taskProgressMaxValue_ = 0;
-    taskPreviousTime_ = 0;
     taskArgsVArray_.clear();
     if (c_.encProgressActionStr != nullptr) {
         c_.encProgressActionStr->setText(QString());
@@ -603,8 +601,7 @@ void appController::resetProgressDisplay() {
 void appController::encFinStep(const QString &step) {
     prefDelete(QStringLiteral("encFin"));
     // An end step that comes again (a stop) makes a picture check still under way stale.
-    encFinCheckPending_ = false;
-    ++encFinCheck_;
+    run_.dropOutputCheck();
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
     encFinFacts facts;
     facts.job = prefReadDico(kJob).value_or(QVariantMap{});
@@ -665,23 +662,16 @@ void appController::encFinStopBatch() {
 
 void appController::encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB) {
     // The picture is decoded beside the event loop; the job ends when it is judged. A stop or a
-    // quit meanwhile makes the verdict stale (the check's number moves on).
-    const int32_t check = ++encFinCheck_;
-    encFinCheckPending_ = true;
+    // quit meanwhile makes the verdict stale (the run's check number moves on).
+    run_.checkOutput(jobWorkingPath(job), [this, step, job, sizeKB](bool readable,
+                                                                    const QString &said) {
+        if (!readable) {
+            logStr(QStringLiteral("output unreadable   : %1").arg(said));
+        }
+        encFinJudged(step, job, sizeKB,
+                     readable ? QString() : QStringLiteral("output is not a readable movie"));
+    });
     reportBatchProgress(batchPhase::checking, 0);
-    outputPictureCheckAsync(
-        jobWorkingPath(job), this,
-        [this, check, step, job, sizeKB](bool readable, const QString &said) {
-            if (check != encFinCheck_) {
-                return;
-            }
-            encFinCheckPending_ = false;
-            if (!readable) {
-                logStr(QStringLiteral("output unreadable   : %1").arg(said));
-            }
-            encFinJudged(step, job, sizeKB,
-                         readable ? QString() : QStringLiteral("output is not a readable movie"));
-        });
 }
 
 void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {

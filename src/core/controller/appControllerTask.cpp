@@ -1,37 +1,28 @@
-// The conversion's tool runs: starting one, moving the progress bar from the tool's output,
-// the end of a run, and the pause, play and stop commands.
-#include "analysis/taskParsers.h"
+// The conversion's tool runs as the controller shows and ends them: the running tool itself is
+// conversionRun's; here its start, progress, stall and end are shown and handed to the step
+// machine, and the pause, play and stop commands and quitting act on it.
 #include "controller/appController.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
 #include "frontApi/alerts.h"
 #include "platform/log.h"
-#include "platform/utilsFile.h"
-#include "platform/utilsStr.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
-
-#include <algorithm>
-
-QString toolFailureText(const QString &output) {
-    QStringList kept;
-    const QStringList lines =
-        output.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
-    for (const QString &raw : lines) {
-        const QString line = raw.trimmed();
-        // Progress lines and the tools' own markers say nothing about a failure.
-        if (line.isEmpty() || line.startsWith(QLatin1String("frame=")) ||
-            line.startsWith(QLatin1String("size=")) ||
-            line.startsWith(QLatin1String("pourcentage")) || line == QLatin1String("0%") ||
-            line == QLatin1String("Done")) {
-            continue;
+void appController::wireConversionRun() {
+    run_.on.progressed = [this](const conversionProgress &progress) { runProgressed(progress); };
+    run_.on.progressLost = [this] {
+        if (taskProgressPercent_ != nullptr) {
+            taskProgressPercent_->setText(QString());
         }
-        kept << line;
-    }
-    return kept.mid(std::max<qsizetype>(0, kept.size() - 2)).join(QStringLiteral(" / "));
+    };
+    run_.on.pausedChanged = [this](bool paused) {
+        if (hooks.conversionPaused) {
+            hooks.conversionPaused(paused);
+        }
+    };
+    run_.on.stalled = [this](const conversionStall &stall) { runStalled(stall); };
+    run_.on.ended = [this](const conversionEnd &end) { runEnded(end); };
 }
 
 bool appController::taskLauncherEncStart(const QStringList &args, float progressMaxValue,
@@ -40,61 +31,13 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
     if (args.isEmpty()) {
         return false;
     }
-    if (taskClass_) {
-        logStr(QStringLiteral("forget to release previous task?"));
-        taskClass_->setDelegate(nullptr);
-        taskClass_->terminate();
-        taskClass_.reset();
-    }
-    taskOutputTail_.clear();
     prefDeleteChildDico(jobKey::runningJob, jobKey::toolError);
-    taskStopBt_ = stopBt != nullptr ? stopBt : c_.encStopBt;
-    if (taskStopBt_ != nullptr) {
-        if (taskStopBt_->imageName(0).startsWith(QStringLiteral("btPlay"))) {
-            const bool hud = taskStopBt_->imageName(0).toLower().contains(QStringLiteral("hud"));
-            taskStopBt_->setImageName(0, hud ? QStringLiteral("btPauseHud")
-                                             : QStringLiteral("btPause"));
-        }
-        taskStopBt_->setHidden(false);
-        taskStopBt_->setEnabled(true);
-    }
-    taskProgressMaxValue_ = progressMaxValue;
-    taskParseInt_ = parseInt;
-    taskProgress_ = progressBar != nullptr ? progressBar : c_.encTaskProgress;
-    if (c_.taskProgressWheel != nullptr) {
-        c_.taskProgressWheel->setAnimating(false);
-    }
-    taskProgressPercent_ = verboseField != nullptr ? verboseField : c_.encProgressPercentStr;
-    if (taskProgressPercent_ != nullptr) {
-        taskProgressPercent_->setText(QString());
-    }
-    if (taskProgress_ != nullptr && progressMaxValue > 0) {
-        taskProgress_->setIndeterminate(false);
-        taskProgress_->setMinValue(0);
-        taskProgress_->setMaxValue(progressMaxValue);
-        logStr(QStringLiteral("Progress Max Value  : %1")
-                   .arg(static_cast<double>(progressMaxValue), 0, 'f', 3));
-        taskProgress_->setValue(0);
-        taskPreviousTime_ = 0;
-    }
-    taskClass_ = std::make_unique<taskLauncher>();
-    taskClass_->setDelegate(this);
-    const int32_t result = taskClass_->launchTasksWithArguments(args);
+    showRunStart(progressMaxValue, progressBar, verboseField, stopBt);
+    const int32_t result =
+        run_.start(args, progressMaxValue, parseInt,
+                   prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble());
     if (result == taskLauncher::launchOk) {
         logStr(QStringLiteral("tLEncStart - fin    : Converting next step/file"));
-        if (parseInt == 0 || (parseInt >= 2 && parseInt <= 4)) {
-            // A tool whose progress stands still for too long is stopped (a piece of a joined
-            // recording swapped for an endless device keeps ffmpeg busy for ever).
-            taskStallLimitSeconds_ = taskStallLimitSeconds(
-                prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble());
-            taskLastMove_.start();
-            if (taskWatchdog_ == nullptr) {
-                taskWatchdog_ = new QTimer(this);
-                taskWatchdog_->setInterval(1000);
-                connect(taskWatchdog_, &QTimer::timeout, this, [this] { taskWatchdogTick(); });
-            }
-            taskWatchdog_->start();
-        }
         return true;
     }
     // Recorded before the end handling hands over: the job's end tells why it failed.
@@ -111,109 +54,95 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
     return false;
 }
 
-void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) {
-    if (launcher != nullptr && launcher == analysisTaskClass_.get()) {
-        // Appended in place: a probing report runs to hundreds of kilobytes in many chunks.
-        if (!analysisTaskVerboseMStr_) {
-            analysisTaskVerboseMStr_.emplace();
+void appController::showRunStart(float progressMaxValue, uiProgressBar *progressBar,
+                                 uiTextField *verboseField, uiSegmented *stopBt) {
+    taskStopBt_ = stopBt != nullptr ? stopBt : c_.encStopBt;
+    if (taskStopBt_ != nullptr) {
+        // A new tool starts unpaused.
+        if (taskStopBt_->imageName(0).startsWith(QStringLiteral("btPlay"))) {
+            const bool hud = taskStopBt_->imageName(0).toLower().contains(QStringLiteral("hud"));
+            taskStopBt_->setImageName(0, hud ? QStringLiteral("btPauseHud")
+                                             : QStringLiteral("btPause"));
         }
-        analysisTaskVerboseMStr_->append(chunk);
-        analysisThumbnailEarly();
-        return;
+        taskStopBt_->setHidden(false);
+        taskStopBt_->setEnabled(true);
     }
-    if (launcher != taskClass_.get()) {
-        return;
+    taskProgress_ = progressBar != nullptr ? progressBar : c_.encTaskProgress;
+    if (c_.taskProgressWheel != nullptr) {
+        c_.taskProgressWheel->setAnimating(false);
     }
-    taskOutputTail_.append(chunk);
-    if (taskOutputTail_.size() > 8192) {
-        taskOutputTail_.remove(0, taskOutputTail_.size() - 8192);
-    }
-    if (taskParseInt_ == 1) {
-        return;
-    }
-    if (taskParseInt_ != 0 && (taskParseInt_ < 2 || taskParseInt_ > 4)) {
-        return;
-    }
-    const float f = progressForParser(taskParseInt_, chunk);
-    if (taskProgress_ == nullptr || taskProgressPercent_ == nullptr || taskProgressMaxValue_ <= 0 ||
-        f <= 0) {
-        return;
-    }
-    const float whole = nbTrimmed(f, 0);
-    const float previousWhole = nbTrimmed(taskPreviousTime_, 0);
-    if (whole > previousWhole && f <= taskProgressMaxValue_) {
-        taskProgress_->setValue(f);
-        const QString text = QStringLiteral("%1 %").arg(
-            taskProgress_->value() * 100.0 / static_cast<double>(taskProgressMaxValue_), 0, 'f', 0);
-        taskProgressPercent_->setText(text);
-        logStr(QStringLiteral("progress str        : %1").arg(text));
-        taskLastMove_.start();
-        const double share = taskProgress_->value() / static_cast<double>(taskProgressMaxValue_);
-        const double duration =
-            prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble();
-        // ffmpeg counts media seconds, trakmill percents of the movie.
-        reportBatchProgress(taskParseInt_ == 0 ? batchPhase::converting : batchPhase::exporting,
-                            share, taskParseInt_ == 0 ? f : share * duration);
-        taskPreviousTime_ = f;
-    } else if (whole != previousWhole) {
+    taskProgressPercent_ = verboseField != nullptr ? verboseField : c_.encProgressPercentStr;
+    if (taskProgressPercent_ != nullptr) {
         taskProgressPercent_->setText(QString());
+    }
+    if (taskProgress_ != nullptr && progressMaxValue > 0) {
+        taskProgress_->setIndeterminate(false);
+        taskProgress_->setMinValue(0);
+        taskProgress_->setMaxValue(progressMaxValue);
+        logStr(QStringLiteral("Progress Max Value  : %1")
+                   .arg(static_cast<double>(progressMaxValue), 0, 'f', 3));
+        taskProgress_->setValue(0);
     }
 }
 
-void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
-    if (launcher != nullptr && launcher == analysisTaskClass_.get()) {
-        const int32_t status = launcher->terminationStatus();
-        if (status != 0) {
-            logStr(status == taskLauncher::interruptedStatus
-                       ? QStringLiteral("interrupted")
-                       : QStringLiteral("task failed, error  :-( %1 (analysis)").arg(status));
-        }
-        analysis();
+void appController::runProgressed(const conversionProgress &progress) {
+    const QString text = QStringLiteral("%1 %").arg(progress.fraction * 100.0, 0, 'f', 0);
+    if (taskProgress_ != nullptr) {
+        taskProgress_->setValue(progress.value);
+    }
+    if (taskProgressPercent_ != nullptr) {
+        taskProgressPercent_->setText(text);
+    }
+    logStr(QStringLiteral("progress str        : %1").arg(text));
+    reportBatchProgress(run_.parser() == 0 ? batchPhase::converting : batchPhase::exporting,
+                        progress.fraction, progress.mediaSeconds);
+}
+
+void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) {
+    if (launcher == nullptr || launcher != analysisTaskClass_.get()) {
         return;
     }
-    if (launcher != taskClass_.get()) {
+    // Appended in place: a probing report runs to hundreds of kilobytes in many chunks.
+    if (!analysisTaskVerboseMStr_) {
+        analysisTaskVerboseMStr_.emplace();
+    }
+    analysisTaskVerboseMStr_->append(chunk);
+    analysisThumbnailEarly();
+}
+
+void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
+    if (launcher == nullptr || launcher != analysisTaskClass_.get()) {
         return;
     }
     const int32_t status = launcher->terminationStatus();
     if (status != 0) {
-        if (status == taskLauncher::interruptedStatus) {
-            logStr(QStringLiteral("interrupted"));
-        } else {
-            logStr(QStringLiteral("task failed, error  :-( %1 (%2)")
-                       .arg(status)
-                       .arg(taskArgsVArray_.join(QLatin1Char(' '))));
-            // The tool's own words (a read-only folder, a name too long, a full disk) are the
-            // reason the user needs: kept with the job for its end report.
-            const QString said = toolFailureText(taskOutputTail_);
-            if (!said.isEmpty()) {
-                logStr(QStringLiteral("tool said           :-( %1").arg(said));
-                prefWriteChildDico(jobKey::runningJob, jobKey::toolError, said);
-            }
+        logStr(status == taskLauncher::interruptedStatus
+                   ? QStringLiteral("interrupted")
+                   : QStringLiteral("task failed, error  :-( %1 (analysis)").arg(status));
+    }
+    analysis();
+}
+
+void appController::runEnded(const conversionEnd &end) {
+    if (end.status == taskLauncher::interruptedStatus) {
+        logStr(QStringLiteral("interrupted"));
+    } else if (end.status != 0) {
+        logStr(QStringLiteral("task failed, error  :-( %1 (%2)")
+                   .arg(end.status)
+                   .arg(run_.arguments().join(QLatin1Char(' '))));
+        // The tool's own words (a read-only folder, a name too long, a full disk) are the
+        // reason the user needs: kept with the job for its end report.
+        if (!end.failureText.isEmpty()) {
+            logStr(QStringLiteral("tool said           :-( %1").arg(end.failureText));
+            prefWriteChildDico(jobKey::runningJob, jobKey::toolError, end.failureText);
         }
     }
     taskLauncherDone();
 }
 
-void appController::taskLauncherTaskDidSuspend(taskLauncher *launcher) {
-    (void)launcher;
-    logStr(QStringLiteral("task suspended"));
-}
-
-void appController::taskLauncherTaskDidResume(taskLauncher *launcher) {
-    (void)launcher;
-    logStr(QStringLiteral("task resumed"));
-}
-
 void appController::taskLauncherDone() {
-    if (taskWatchdog_ != nullptr) {
-        taskWatchdog_->stop();
-    }
-    if (taskClass_) {
-        logStr(QStringLiteral("taskClass           : release"));
-        // The launcher may be the one reporting its end right now: it touches nothing of itself
-        // after the report, so it is deleted on the next turn of the loop.
-        taskClass_->setDelegate(nullptr);
-        taskClass_.release()->deleteLater();
+    if (run_.hasTool()) {
+        run_.terminate();
     }
     if (taskProgressPercent_ != nullptr) {
         taskProgressPercent_->setText(QString());
@@ -241,25 +170,9 @@ void appController::iba_taskStopBt(uiSegmented *control) {
     const QString suffix =
         image.toLower().contains(QStringLiteral("hud")) ? QStringLiteral("Hud") : QString();
     if (image == QStringLiteral("btPause") + suffix) {
-        logStr(QStringLiteral("process             : pause"));
-        if (c_.encProgressActionStr != nullptr) {
-            progressActionStrBeforePause_ = c_.encProgressActionStr->text();
-            c_.encProgressActionStr->setText(localizedStr(QStringLiteral("D_action_pause")));
-        }
-        control->setImageName(segment, QStringLiteral("btPlay") + suffix);
-        if (taskClass_) {
-            taskClass_->suspend();
-        }
+        runPause(control, segment, suffix);
     } else if (image == QStringLiteral("btPlay") + suffix) {
-        logStr(QStringLiteral("process             : play"));
-        if (c_.encProgressActionStr != nullptr && progressActionStrBeforePause_) {
-            c_.encProgressActionStr->setText(*progressActionStrBeforePause_);
-        }
-        progressActionStrBeforePause_.reset();
-        control->setImageName(segment, QStringLiteral("btPause") + suffix);
-        if (taskClass_) {
-            taskClass_->resume();
-        }
+        runPlay(control, segment, suffix);
     } else if (image == QStringLiteral("btStop") + suffix) {
         logStr(QStringLiteral("process             : stop"));
         progressActionStrBeforePause_.reset();
@@ -293,16 +206,34 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         prefWrite(QStringLiteral("encFin"), 1);
         displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
         logStr(QStringLiteral("process             : stop (pre-enc)"));
-        if (taskClass_) {
-            taskClass_->terminate();
-            if (taskClass_) {
-                taskLauncherDone();
-            }
+        if (run_.hasTool()) {
+            // Its end is told before stop() returns, and hands over to the machine.
+            run_.stop();
         } else {
             encSend(QStringLiteral("encProcesses"));
         }
         deleteFiles(doomed);
     }
+}
+
+void appController::runPause(uiSegmented *control, int32_t segment, const QString &suffix) {
+    logStr(QStringLiteral("process             : pause"));
+    if (c_.encProgressActionStr != nullptr) {
+        progressActionStrBeforePause_ = c_.encProgressActionStr->text();
+        c_.encProgressActionStr->setText(localizedStr(QStringLiteral("D_action_pause")));
+    }
+    control->setImageName(segment, QStringLiteral("btPlay") + suffix);
+    run_.pause();
+}
+
+void appController::runPlay(uiSegmented *control, int32_t segment, const QString &suffix) {
+    logStr(QStringLiteral("process             : play"));
+    if (c_.encProgressActionStr != nullptr && progressActionStrBeforePause_) {
+        c_.encProgressActionStr->setText(*progressActionStrBeforePause_);
+    }
+    progressActionStrBeforePause_.reset();
+    control->setImageName(segment, QStringLiteral("btPause") + suffix);
+    run_.resume();
 }
 
 QStringList appController::jobFilesToDelete() {
@@ -314,7 +245,7 @@ void appController::deleteFiles(const QStringList &paths) {
 }
 
 bool appController::iba_menuQuit(bool ask) {
-    if (ask && taskClass_ && taskClass_->isRunning()) {
+    if (ask && run_.isRunning()) {
         const QString cancel = localizedStr(QStringLiteral("D_Annuler"));
         const QString answer = displayAlertDelayed(
             localizedStr(QStringLiteral("D_quit_1")), localizedStr(QStringLiteral("D_quit_2")),
@@ -327,7 +258,7 @@ bool appController::iba_menuQuit(bool ask) {
         const QStringList doomed = jobFilesToDelete();
         terminateRuns();
         deleteFiles(doomed);
-    } else if ((taskClass_ && taskClass_->isRunning()) || encFinCheckPending_) {
+    } else if (run_.isRunning() || run_.isJudgingOutput()) {
         // Not asked (the session ends), or between the last tool and the verdict: the output is
         // not judged, so it is no output.
         const QStringList doomed = jobFilesToDelete();
@@ -344,27 +275,13 @@ bool appController::iba_menuQuit(bool ask) {
     return true;
 }
 
-void appController::taskWatchdogTick() {
-    if (!taskClass_ || !taskClass_->isRunning()) {
-        taskWatchdog_->stop();
-        return;
-    }
-    if (taskClass_->isSuspended()) {
-        // A pause is no stall: the clock starts again when the run goes on.
-        taskLastMove_.start();
-        return;
-    }
-    const double still = static_cast<double>(taskLastMove_.elapsed()) / 1000.0;
-    if (still < taskStallLimitSeconds_) {
-        return;
-    }
-    taskWatchdog_->stop();
-    const QString tool = QFileInfo(taskArgsVArray_.value(0)).fileName();
+void appController::runStalled(const conversionStall &stall) {
     const QString why = QStringLiteral("%1 made no progress for %2 s: stopped")
-                            .arg(tool.isEmpty() ? QStringLiteral("the tool") : tool)
-                            .arg(qRound(still));
+                            .arg(stall.tool.isEmpty() ? QStringLiteral("the tool") : stall.tool)
+                            .arg(qRound(stall.seconds));
     logStr(QStringLiteral("watchdog            :-( %1").arg(why));
-    // The job fails with this reason; its end step deletes what the tool wrote.
+    // The job fails with this reason; its end step deletes what the tool wrote. The run stops
+    // the tool next, and its end hands over to the machine.
     const int32_t row = encBatchInprogressRowIdentification();
     if (row >= 0) {
         list_.setValue(row, rowKey::status, rowStatus::failure);
@@ -374,33 +291,11 @@ void appController::taskWatchdogTick() {
         prefDeleteChildDico(jobKey::runningJob, key);
     }
     prefWrite(QStringLiteral("encFin"), 1);
-    taskClass_->terminate();
-    if (taskClass_) {
-        taskLauncherDone();
-    }
-}
-
-double taskStallLimitSeconds(double mediaSeconds) {
-    bool set = false;
-    const double forced = qEnvironmentVariable("FLUXARO_STALL_SECONDS").toDouble(&set);
-    if (set && forced > 0) {
-        return forced;
-    }
-    return 120.0 + std::max(0.0, mediaSeconds) / 10.0;
 }
 
 void appController::terminateRuns() {
-    if (taskWatchdog_ != nullptr) {
-        taskWatchdog_->stop();
-    }
-    // A picture check under way gives no verdict any more.
-    encFinCheckPending_ = false;
-    ++encFinCheck_;
-    if (taskClass_) {
-        taskClass_->setDelegate(nullptr);
-        taskClass_->terminate();
-        taskClass_.reset();
-    }
+    // The tool is killed without a report, and a picture check under way gives no verdict.
+    run_.terminate();
     if (analysisTaskClass_) {
         analysisTaskClass_->setDelegate(nullptr);
         analysisTaskClass_->terminate();
