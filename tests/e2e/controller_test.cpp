@@ -224,8 +224,8 @@ TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
     app->hooks.thumbnailMade = [&](const QString &, const QString &img) {
         events << (img.isEmpty() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail"));
     };
-    app->hooks.analysisVerdict = [&](const QString &, bool accepted, const QString &) {
-        events << (accepted ? QStringLiteral("accepted") : QStringLiteral("refused"));
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        events << (verdict.accepted ? QStringLiteral("accepted") : QStringLiteral("refused"));
     };
     addSources({clip("slow probe.ts")});
     EXPECT_EQ(events, QStringList({"thumbnail", "accepted"})) << events.join(", ").toStdString();
@@ -266,14 +266,15 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
     QStringList events;
     bool goPressed = false;
     bool dropsAllowedDuringAnalysis = false;
-    app->hooks.analysisVerdict = [&](const QString &, bool accepted, const QString &) {
-        if (accepted && !goPressed) {
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        if (verdict.accepted && !goPressed) {
             goPressed = true;
             QTimer::singleShot(0, app.get(), [&] { app->iba_batchGoBt(); });
         }
     };
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        events << QFileInfo(job.value("srcPathStr").toString()).fileName() + " " + status;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        events << QFileInfo(outcome.src).fileName() +
+                      (outcome.kind == jobOutcomeKind::converted ? " converted" : " not converted");
         dropsAllowedDuringAnalysis =
             dropsAllowedDuringAnalysis || (app->isAnalysing() && getOPENPERM());
     };
@@ -314,10 +315,10 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
     EXPECT_EQ(statuses(), QStringList({"puceSuccess", "puceSuccess", "puceSuccess"}));
     // The first row was converted while the others were still being analysed.
     ASSERT_EQ(events.size(), 4) << events.join(", ").toStdString();
-    EXPECT_LT(events.indexOf("one.ts puceSuccess"), events.indexOf("analysis over"))
+    EXPECT_LT(events.indexOf("one.ts converted"), events.indexOf("analysis over"))
         << events.join(", ").toStdString();
-    EXPECT_EQ(events.last(), "three.ts puceSuccess") << events.join(", ").toStdString();
-    EXPECT_TRUE(events.contains("two.ts puceSuccess"));
+    EXPECT_EQ(events.last(), "three.ts converted") << events.join(", ").toStdString();
+    EXPECT_TRUE(events.contains("two.ts converted"));
     EXPECT_FALSE(dropsAllowedDuringAnalysis);
     EXPECT_FALSE(app->isBatchRunning());
     EXPECT_TRUE(getOPENPERM());
@@ -403,9 +404,10 @@ TEST_F(controller, fifoInADroppedFolderIsRefusedNotProbed) {
     const QString inside = box.root() + "/card/in.ts";
     makeClip(inside, "640x360", 25, 1.0);
     QStringList refused;
-    app->hooks.analysisVerdict = [&](const QString &src, bool accepted, const QString &reason) {
-        if (!accepted) {
-            refused << src + " (" + reason + ")";
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        if (!verdict.accepted) {
+            refused << verdict.src + " (" + verdict.logWords + ")";
+            EXPECT_EQ(verdict.refusal, sourceRefusal::notRegularFile);
         }
     };
     addSources({box.root() + "/card"});
@@ -526,8 +528,10 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     addSources({clip("first.ts"), gone, clip("third.ts")});
     QFile::remove(gone);
     QStringList ended;
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        ended << QFileInfo(job.value("srcPathStr").toString()).fileName() + " " + status;
+    QList<jobOutcomeValue> outcomes;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        ended << QFileInfo(outcome.src).fileName();
+        outcomes << outcome;
     };
     goAndWait();
     batchList *list = app->whichArrayController();
@@ -535,8 +539,12 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     EXPECT_EQ(list->row(1).value("src"), "third.ts");
     EXPECT_EQ(list->row(1).value("order"), 2);
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
-    EXPECT_EQ(ended,
-              (QStringList{"first.ts puceSuccess", "gone.ts removed", "third.ts puceSuccess"}));
+    EXPECT_EQ(ended, (QStringList{"first.ts", "gone.ts", "third.ts"}));
+    ASSERT_EQ(outcomes.size(), 3);
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::converted);
+    EXPECT_EQ(outcomes[1].kind, jobOutcomeKind::skipped);
+    EXPECT_EQ(outcomes[1].failure, jobFailure::sourceGone);
+    EXPECT_EQ(outcomes[2].kind, jobOutcomeKind::converted);
 }
 
 // A tool whose progress stands still is stopped after the limit and its job fails with the
@@ -557,8 +565,10 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     ASSERT_TRUE(QFile::remove(piece));
     ASSERT_TRUE(QFile::link("/dev/zero", piece));
     QString reason;
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &) {
-        reason = job.value("skipReason").toString();
+    jobFailure failure = jobFailure::none;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        reason = outcome.logWords;
+        failure = outcome.failure;
     };
     qputenv("FLUXARO_STALL_SECONDS", "3");
     QElapsedTimer timer;
@@ -568,6 +578,7 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     EXPECT_LT(timer.elapsed(), 60000);
     EXPECT_EQ(statuses(), QStringList{"puceFailure"});
     EXPECT_TRUE(reason.startsWith("ffmpeg made no progress for ")) << reason.toStdString();
+    EXPECT_EQ(failure, jobFailure::toolStalled);
     spinUntil([] { return false; }, 300);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
@@ -717,7 +728,7 @@ TEST_F(controller, quitWhileTheOutputIsJudgedLeavesNothing) {
     plain.speed.setSelectedSegment(0);
     addSources({clip("judged.ts", 25, 2.0)});
     QStringList ended;
-    app->hooks.jobEnded = [&](const QVariantMap &, const QString &status) { ended << status; };
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) { ended << outcome.src; };
     app->iba_batchGoBt();
     QElapsedTimer timer;
     timer.start();
