@@ -70,12 +70,12 @@ TEST(outcomes, resumeLogLine) {
         QString line;
     } cases[] = {
         {jobOutcomeKind::failed, "not enough space",
-         "outcome             : failed (not enough space)\n"},
-        {jobOutcomeKind::failed, "", "outcome             : failed\n"},
-        {jobOutcomeKind::stopped, "stopped", "outcome             : stopped\n"},
+         "outcome             : failed (not enough space)"},
+        {jobOutcomeKind::failed, "", "outcome             : failed"},
+        {jobOutcomeKind::stopped, "stopped", "outcome             : stopped"},
         {jobOutcomeKind::kept, "kept the existing output",
-         "outcome             : kept (kept the existing output)\n"},
-        {jobOutcomeKind::notDone, "not done", "outcome             : not done\n"},
+         "outcome             : kept (kept the existing output)"},
+        {jobOutcomeKind::notDone, "not done", "outcome             : not done"},
     };
     for (const auto &c : cases) {
         jobOutcomeValue outcome;
@@ -183,7 +183,8 @@ TEST(outcomes, wordsInBothLanguages) {
     EXPECT_EQ(batchSummaryWords(summary, 2).count("the disk is full"), 2);
     EXPECT_TRUE(batchSummaryWords(summary, 2).endsWith("; …"));
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    full.words = jobFailureWords(full.failure);
     summary.notConverted = {full};
-    EXPECT_EQ(batchSummaryWords(summary),
+    EXPECT_EQ(batchSummaryWords(summary).toStdString(),
               "4 converti(s), 1 en échec, 1 non traité(s) : 00003.MTS : le disque est plein");
 }

@@ -56,10 +56,10 @@ TEST(headlessReport, jobLinesByKind) {
         EXPECT_EQ(lines.first(), c.line);
         lines.clear();
         const int status = report.done(1);
-        const bool converted = c.value.kind == jobOutcomeKind::converted;
-        EXPECT_EQ(status, converted ? 0 : 1) << c.line.toStdString();
-        EXPECT_TRUE(lines.first().startsWith(converted ? "done: 1 converted, 0 refused, 0 failed"
-                                                       : "done: 0 converted, 0 refused, 1 failed"))
+        const bool done = c.value.kind == jobOutcomeKind::converted;
+        EXPECT_EQ(status, done ? 0 : 1) << c.line.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(done ? "done: 1 converted, 0 refused, 0 failed"
+                                                  : "done: 0 converted, 0 refused, 1 failed"))
             << lines.first().toStdString();
     }
 }

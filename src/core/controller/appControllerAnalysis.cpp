@@ -567,11 +567,8 @@ void appController::analysisStepFin(const QString &src) {
                 notes << QStringLiteral("sound: track 1 of %1 kept, the others are left out")
                              .arg(soundTracks);
             }
-            analysisVerdictValue verdict;
-            verdict.src = src;
-            verdict.accepted = true;
-            verdict.note = notes.join(QStringLiteral("; "));
-            hooks.analysisVerdict(verdict);
+            hooks.analysisVerdict(analysisVerdictValue{
+                src, true, sourceRefusal::none, {}, {}, notes.join(QStringLiteral("; "))});
         }
     } else if (job) {
         tellRefusal(src, sourceRefusal::analysisStopped, QStringLiteral("analysis stopped"));

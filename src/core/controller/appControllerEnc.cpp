@@ -819,7 +819,7 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
         reportBatchProgress(batchPhase::checking, 1.0);
         // The record's source is the working movie from the export on: the row's is the source.
         tellJobOutcome(jobOutcomeFromRecord(jobSourcePath(list_.dico(row)), job,
-                                            status != rowStatus::failure));
+                                            status == rowStatus::success));
     }
     logStr(QStringLiteral("…RAZ GUI done"));
     prefDelete(kJob);

@@ -227,6 +227,6 @@ QString jobOutcomeLogLine(const jobOutcomeValue &outcome) {
         break;
     }
     const bool said = !outcome.logWords.isEmpty() && outcome.logWords != kind;
-    return QStringLiteral("outcome             : %1%2\n")
+    return QStringLiteral("outcome             : %1%2")
         .arg(kind, said ? QStringLiteral(" (%1)").arg(outcome.logWords) : QString());
 }

@@ -114,5 +114,6 @@ QString batchSummaryWords(const batchSummaryValue &summary, int32_t named = 3);
 /// `converted`, else the recorded kind (failed when none) and reason.
 jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job, bool converted);
 
-/// A job's line in its Resume.log block, e.g. "outcome             : failed (not enough space)".
+/// A job's last line in its Resume.log block (no line end, as the block's own last line), e.g.
+/// "outcome             : failed (not enough space)".
 QString jobOutcomeLogLine(const jobOutcomeValue &outcome);
