@@ -235,8 +235,8 @@ int main(int argc, char **argv) {
         wait->start(20);
     };
     int failed = 0;
-    window.controller()->hooks.jobEnded = [&](const QVariantMap &, const QString &status) {
-        failed += status == QLatin1String("puceSuccess") ? 0 : 1;
+    window.controller()->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        failed += outcome.kind == jobOutcomeKind::converted ? 0 : 1;
     };
     window.controller()->hooks.batchEnded = [&] {
         conversionSeconds = static_cast<double>(phaseClock.nsecsElapsed()) / 1e9;

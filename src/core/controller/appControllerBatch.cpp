@@ -147,20 +147,16 @@ void appController::draggedFiles(const QStringList &pathsIn) {
             const bool known = ::stat(QFile::encodeName(path).constData(), &info) == 0;
             if (known && !S_ISREG(info.st_mode)) {
                 logStr(QStringLiteral("not a regular file  :-( %1").arg(path));
-                if (hooks.analysisVerdict) {
-                    hooks.analysisVerdict(path, false, QStringLiteral("not a regular file"));
-                }
+                tellRefusal(path, sourceRefusal::notRegularFile,
+                            QStringLiteral("not a regular file"));
                 continue;
             }
             if (!known && path.contains(QChar::ReplacementCharacter)) {
                 // A name whose bytes are not UTF-8 can't be given back to the file system once
                 // read as text: it is refused by name instead of failing as unreadable.
                 logStr(QStringLiteral("file name           :-( not UTF-8: %1").arg(path));
-                if (hooks.analysisVerdict) {
-                    hooks.analysisVerdict(
-                        path, false,
-                        QStringLiteral("its name is not valid UTF-8: rename it to convert it"));
-                }
+                tellRefusal(path, sourceRefusal::nameNotUtf8,
+                            QStringLiteral("its name is not valid UTF-8: rename it to convert it"));
                 continue;
             }
             regular << path; // a missing path: the analysis says so in its own words
@@ -205,9 +201,8 @@ void appController::draggedFiles(const QStringList &pathsIn) {
             accepted << path;
         } else {
             refused << path;
-            if (hooks.analysisVerdict) {
-                hooks.analysisVerdict(path, false, QStringLiteral("not an accepted file type"));
-            }
+            tellRefusal(path, sourceRefusal::notAcceptedType,
+                        QStringLiteral("not an accepted file type"));
         }
     }
 
@@ -429,6 +424,9 @@ void appController::iba_batchGoBt() {
     }
     batchRunning_ = true;
     batchNames_.clear();
+    batchOutcomes_.clear();
+    batchBegun_.clear();
+    batchSummaryGiven_ = false;
     for (int32_t i = 0; i < list_.count(); ++i) {
         list_.setValue(i, rowKey::status, rowStatus::waiting);
     }

@@ -302,11 +302,13 @@ void appController::encBatchStep() {
         !std::all_of(sources.cbegin(), sources.cend(),
                      [](const QString &path) { return QFileInfo::exists(path); })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
-        if (hooks.jobEnded) {
-            QVariantMap gone = record;
-            gone.insert(QStringLiteral("missing"), 1);
-            hooks.jobEnded(gone, QStringLiteral("removed"));
-        }
+        jobOutcomeValue gone;
+        gone.kind = jobOutcomeKind::skipped;
+        gone.failure = jobFailure::sourceGone;
+        gone.src = src;
+        gone.words = jobFailureWords(gone.failure);
+        gone.logWords = QStringLiteral("the source is gone");
+        tellJobOutcome(gone);
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
                                  : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
@@ -318,6 +320,9 @@ void appController::encBatchStep() {
         return;
     }
     list_.setValue(candidate, rowKey::status, rowStatus::current);
+    batchBegun_.insert(src);
+    // Set again when the job's Resume.log block begins: its end line belongs there only.
+    taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
     prefWriteDico(kJob, record);
     prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
@@ -366,9 +371,7 @@ void appController::encBatchOver() {
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
     displayAlertSheet(localizedStr(QStringLiteral("D_fin_GUI")), QString());
     iba_OpenFolder(revealSender::batchView);
-    if (hooks.batchEnded) {
-        hooks.batchEnded();
-    }
+    tellBatchEnded(encStopInt_ == 1);
 }
 
 void appController::encDebStep(int32_t outInt) {
@@ -387,7 +390,7 @@ void appController::encDebStep(int32_t outInt) {
     encDebPlanValue plan = encDebPlan(facts);
     if (plan.action == encDebAction::refusePulldown) {
         logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
-        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::pulldownRewrap, plan.skipReason);
         encSkipJob();
         return;
     }
@@ -413,7 +416,7 @@ void appController::encDebStep(int32_t outInt) {
     }
     plan = encDebPlan(facts);
     if (plan.action == encDebAction::keepExisting) {
-        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
+        encNoteEnd(jobOutcomeKind::kept, jobFailure::none, plan.skipReason);
         encSkipJob();
         return;
     }
@@ -423,7 +426,7 @@ void appController::encDebStep(int32_t outInt) {
     if (plan.action == encDebAction::notEnoughSpace) {
         displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                      localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::notEnoughSpace, plan.skipReason);
         encSkipJob();
         return;
     }
@@ -436,8 +439,8 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
                                  const QVariantMap &record) {
     const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath());
     if (working.isEmpty()) {
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("cannot create a file in the destination folder"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotWriteDestination,
+                   QStringLiteral("cannot create a file in the destination folder"));
         encSkipJob();
         return;
     }
@@ -458,6 +461,7 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     const std::optional<QStringList> args =
         encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
     if (!args || args->isEmpty()) {
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::noCommand, QString());
         list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
         for (const QString &key : encArray().mid(1, 3)) {
             prefDeleteChildDico(kJob, key);
@@ -519,14 +523,13 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     const encQtEncPlanValue plan = encQtEncPlan(record, outInt, fpsInt, workingBytes, proresTitle);
     if (plan.action == encQtEncAction::noMovie) {
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
-        prefWriteChildDico(kJob, jobKey::skipReason, plan.skipReason);
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::noMovie, plan.skipReason);
         encPendingScan();
         return;
     }
     if (plan.sourcePicture && !encPutSourcePicture(record, working)) {
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("the source's picture could not be taken with its "
-                                          "edits"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::sourcePictureNotTaken,
+                   QStringLiteral("the source's picture could not be taken with its edits"));
         encPendingScan();
         return;
     }
@@ -564,15 +567,16 @@ void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QV
     list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
     if (failure == encPostQtEncFailure::cannotMoveAside) {
         // Not a disk that is full: the movie could not be renamed in its folder.
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("cannot set the converted movie aside for the export"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotSetAside,
+                   QStringLiteral("cannot set the converted movie aside for the export"));
         prefWrite(QStringLiteral("encFin"), 1);
         encPendingScan();
         return;
     }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                  localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-    prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
+    encNoteEnd(jobOutcomeKind::failed, jobFailure::notEnoughSpace,
+               QStringLiteral("not enough space"));
     prefWrite(QStringLiteral("encFin"), 1);
     encPendingScan();
 }
@@ -634,7 +638,7 @@ void appController::encFinStep(const QString &step) {
         encFinCheckPicture(step, facts.job, plan.sizeKB);
         return;
     case encFinAction::judgeFailed:
-        encFinJudged(step, facts.job, plan.sizeKB, plan.why);
+        encFinJudged(step, facts.job, plan.sizeKB, plan.failure, plan.why);
         return;
     case encFinAction::close:
         break;
@@ -655,9 +659,7 @@ void appController::encFinStopBatch() {
     // The next Go starts again from the first row.
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
     reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
-    if (hooks.batchEnded) {
-        hooks.batchEnded();
-    }
+    tellBatchEnded(true);
 }
 
 void appController::encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB) {
@@ -668,13 +670,14 @@ void appController::encFinCheckPicture(const QString &step, const QVariantMap &j
         if (!readable) {
             logStr(QStringLiteral("output unreadable   : %1").arg(said));
         }
-        encFinJudged(step, job, sizeKB,
+        encFinJudged(step, job, sizeKB, readable ? jobFailure::none : jobFailure::outputUnreadable,
                      readable ? QString() : QStringLiteral("output is not a readable movie"));
     });
     reportBatchProgress(batchPhase::checking, 0);
 }
 
-void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {
+void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB,
+                                 jobFailure failure, QString why) {
     const int32_t row = encBatchInprogressRowIdentification();
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
@@ -695,6 +698,7 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
                          QFile::encodeName(finalPath).constData()) != 0) {
                 why = QStringLiteral("cannot move the output to '%1': %2")
                           .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+                failure = jobFailure::cannotMoveOutput;
             }
         }
         const bool success = why.isEmpty();
@@ -707,6 +711,7 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
             if (const std::optional<QString> reason = encFinFailureReason(job, why)) {
                 job.insert(jobKey::skipReason, *reason);
+                job.insert(jobKey::failure, static_cast<int>(failure));
             }
         }
     }
@@ -732,15 +737,9 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
             rmCocoa(dst);
         }
         reportBatchProgress(batchPhase::checking, 1.0);
-        if (hooks.jobEnded) {
-            QVariantMap ended = list_.dico(row);
-            ended.insert(jobKey::dstPath, finalPath.isEmpty() ? dst : finalPath);
-            ended.insert(jobKey::skipReason, job.value(jobKey::skipReason));
-            if (job.contains(jobKey::nameNote)) {
-                ended.insert(jobKey::nameNote, job.value(jobKey::nameNote));
-            }
-            hooks.jobEnded(ended, status);
-        }
+        // The record's source is the working movie from the export on: the row's is the source.
+        tellJobOutcome(jobOutcomeFromRecord(jobSourcePath(list_.dico(row)), job,
+                                            status == rowStatus::success));
     }
     logStr(QStringLiteral("…RAZ GUI done"));
     prefDelete(kJob);
@@ -755,6 +754,64 @@ void appController::encPendingScan() {
             encSend(QStringLiteral("encProcesses"));
             return;
         }
+    }
+}
+
+void appController::encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords) {
+    if (kind != jobOutcomeKind::failed) {
+        prefWriteChildDico(kJob, jobKey::outcome, static_cast<int>(kind));
+    }
+    prefWriteChildDico(kJob, jobKey::failure, static_cast<int>(failure));
+    if (!logWords.isEmpty()) {
+        prefWriteChildDico(kJob, jobKey::skipReason, logWords);
+    }
+}
+
+void appController::tellJobOutcome(const jobOutcomeValue &outcome) {
+    for (const jobOutcomeValue &told : std::as_const(batchOutcomes_)) {
+        if (told.src == outcome.src) {
+            return; // a job ends once (a stop and the end step may both see it)
+        }
+    }
+    batchOutcomes_ << outcome;
+    if (outcome.kind != jobOutcomeKind::converted && taskStartInt_ != 0) {
+        // The job's Resume.log block is open (its conversion began): it ends with the outcome.
+        logResume(jobOutcomeLogLine(outcome));
+        taskStartInt_ = 0;
+    }
+    if (hooks.jobOutcome) {
+        hooks.jobOutcome(outcome);
+    }
+}
+
+void appController::tellBatchEnded(bool stopped) {
+    if (!batchSummaryGiven_) {
+        batchSummaryGiven_ = true;
+        // The rows a stop left: the one it ended (unless already told) and those never reached.
+        for (const QVariantMap &row : list_.rows()) {
+            const QString status = row.value(rowKey::status).toString();
+            jobOutcomeValue left;
+            left.src = jobSourcePath(rowJob(row));
+            if (status == rowStatus::waiting) {
+                left.kind = jobOutcomeKind::notDone;
+                left.logWords = QStringLiteral("not done");
+            } else if ((status == rowStatus::failure || status == rowStatus::current) &&
+                       batchBegun_.contains(left.src)) {
+                left.kind = jobOutcomeKind::stopped;
+                left.failure = jobFailure::stopped;
+                left.logWords = QStringLiteral("stopped");
+            } else {
+                continue;
+            }
+            left.words = jobOutcomeWords(left.kind, left.failure);
+            tellJobOutcome(left);
+        }
+        if (hooks.batchSummary) {
+            hooks.batchSummary(batchSummaryOf(batchOutcomes_, stopped));
+        }
+    }
+    if (hooks.batchEnded) {
+        hooks.batchEnded();
     }
 }
 

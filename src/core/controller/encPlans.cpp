@@ -190,10 +190,13 @@ encFinPlanValue encFinPlan(const encFinFacts &facts) {
     plan.sizeKB = exists ? facts.outputKB : 0;
     if (!exists) {
         plan.why = QStringLiteral("no output");
+        plan.failure = jobFailure::outputMissing;
     } else if (plan.sizeKB < 0) {
         plan.why = QStringLiteral("the output's size can't be read");
+        plan.failure = jobFailure::outputSizeUnknown;
     } else if (plan.sizeKB < kEncMinimumOutputKB) {
         plan.why = QStringLiteral("output too small (%1 KB)").arg(plan.sizeKB, 0, 'f', 0);
+        plan.failure = jobFailure::outputTooSmall;
     }
     plan.action = plan.why.isEmpty() ? encFinAction::checkPicture : encFinAction::judgeFailed;
     return plan;

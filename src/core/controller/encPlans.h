@@ -6,6 +6,7 @@
 #pragma once
 
 #include "controller/exportPreset.h"
+#include "controller/outcomes.h"
 #include "dates/recordingDate.h"
 #include "movie/qtUtils.h"
 
@@ -136,7 +137,8 @@ struct encFinPlanValue {
     QStringList purgePaths;
     QString masterPath; ///< the export's "_MASTER" beside the working output; empty when none
     QString why;        ///< judgeFailed: why the output is no output
-    double sizeKB = 0;  ///< the output's size as it is judged
+    jobFailure failure = jobFailure::none; ///< judgeFailed: the reason's code
+    double sizeKB = 0;                     ///< the output's size as it is judged
 };
 
 /// The smallest output, in KB, that counts as a conversion.
