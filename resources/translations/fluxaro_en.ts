@@ -585,6 +585,58 @@
         <translation>Fluxaro takes files ending in %1.</translation>
     </message>
     <message>
+        <source>dropNotAMovie</source>
+        <translation>not an accepted file type</translation>
+    </message>
+    <message>
+        <source>dropAlreadyListed</source>
+        <translation>already in the list</translation>
+    </message>
+    <message>
+        <source>dropMissing</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>dropUnreadable</source>
+        <translation>can't be read (no permission)</translation>
+    </message>
+    <message>
+        <source>dropNotRegular</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>dropNameNotUtf8</source>
+        <translation>its name is not valid UTF-8: rename it to convert it</translation>
+    </message>
+    <message>
+        <source>dropNothingAdded</source>
+        <translation>Nothing was added to the list.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert</source>
+        <translation>Every source in the list is converted already.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert2</source>
+        <translation>Add sources, or remove the converted ones and add them again to convert them once more.</translation>
+    </message>
+    <message>
+        <source>D_phase_rewrapping</source>
+        <translation>rewrapping</translation>
+    </message>
+    <message>
+        <source>D_phase_encodingTo</source>
+        <translation>encoding to %1</translation>
+    </message>
+    <message>
+        <source>D_phase_place</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>rowRefused</source>
+        <translation>Refused</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>The download was cancelled.</translation>
     </message>

@@ -585,6 +585,58 @@
         <translation>Fluxaro prend les fichiers se terminant par %1.</translation>
     </message>
     <message>
+        <source>dropNotAMovie</source>
+        <translation>ce type de fichier n'est pas accepté</translation>
+    </message>
+    <message>
+        <source>dropAlreadyListed</source>
+        <translation>déjà dans la liste</translation>
+    </message>
+    <message>
+        <source>dropMissing</source>
+        <translation>introuvable</translation>
+    </message>
+    <message>
+        <source>dropUnreadable</source>
+        <translation>illisible (pas de permission)</translation>
+    </message>
+    <message>
+        <source>dropNotRegular</source>
+        <translation>pas un fichier ordinaire</translation>
+    </message>
+    <message>
+        <source>dropNameNotUtf8</source>
+        <translation>son nom n'est pas en UTF-8 valide : renommez-le pour le convertir</translation>
+    </message>
+    <message>
+        <source>dropNothingAdded</source>
+        <translation>Rien n'a été ajouté à la liste.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert</source>
+        <translation>Toutes les sources de la liste sont déjà converties.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert2</source>
+        <translation>Ajoutez des sources, ou retirez celles qui sont converties et ajoutez-les à nouveau pour les convertir encore.</translation>
+    </message>
+    <message>
+        <source>D_phase_rewrapping</source>
+        <translation>réencapsulation</translation>
+    </message>
+    <message>
+        <source>D_phase_encodingTo</source>
+        <translation>encodage en %1</translation>
+    </message>
+    <message>
+        <source>D_phase_place</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message>
+        <source>rowRefused</source>
+        <translation>Refusé</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>Le téléchargement a été annulé.</translation>
     </message>

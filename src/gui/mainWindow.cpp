@@ -1,5 +1,6 @@
 #include "mainWindow.h"
 
+#include "batchWords.h"
 #include "controller/jobRecord.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
@@ -108,7 +109,9 @@ void fluxaroMainWindow::wireControls() {
         connect(ui_->batchEncGoBt, &QAbstractButton::toggled, ui_->encTaskProgress,
                 &QWidget::setVisible);
     }
-    progress_ = std::make_unique<widgetProgressBar>(ui_->encTaskProgress);
+    // The bar is the batch's, with its text naming the clip and its phase (showBatchProgress).
+    ui_->encTaskProgress->setRange(0, batchBarSteps);
+    ui_->encTaskProgress->setTextVisible(true);
     analysisWheel_ = std::make_unique<widgetSpinner>(ui_->analysisWheelProgInd);
     percent_ = std::make_unique<widgetTextField>(ui_->encProgressPercentStr);
     action_ = std::make_unique<widgetTextField>(ui_->encProgressActionStr);
@@ -138,7 +141,7 @@ void fluxaroMainWindow::wireControls() {
     appControls c;
     c.batchEncGoBt = goBt_.get();
     c.encStopBt = ui_->encStopBt;
-    c.encTaskProgress = progress_.get();
+    c.encTaskProgress = &toolProgress_;
     c.encProgressPercentStr = percent_.get();
     c.encProgressActionStr = action_.get();
     c.encDstPathStr = destination_.get();
@@ -320,7 +323,8 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->encStopBt->setHidden(true);
     ui_->analysisStopBt->setHidden(true);
     ui_->analysisCaptionStr->clear();
-    progress_->setValue(0);
+    ui_->encTaskProgress->setValue(0);
+    ui_->encTaskProgress->setFormat(QString());
     FVAutoLocalizeMenuBar(menuBar());
     prefs_->prefProresFillFromCodecCheck();
     prefs_->prefFill();
@@ -554,8 +558,15 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
     if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
         setWindowTitle(appNameStr());
         ui_->encTaskProgress->setToolTip(QString());
+        ui_->encTaskProgress->setFormat(QString());
         return;
     }
+    ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
+    const int32_t out =
+        value.position > 0
+            ? controller_->whichArrayController()->value(value.position - 1, rowKey::out).toInt()
+            : 0;
+    ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prefs_->proresItemTitle()));
     static const QStringList phaseKeys = {
         QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
         QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};

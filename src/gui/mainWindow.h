@@ -66,6 +66,8 @@ public:
     static constexpr int drawerHeight = 320;
     /// The smallest height of the drop area while the batch panel is open.
     static constexpr int dropStripHeight = 56;
+    /// The steps of the batch's progress bar.
+    static constexpr int batchBarSteps = 1000;
     /// The largest size of the window's client area on its screen: the screen's available
     /// area less the window manager's frame.
     QSize largestClientSize() const;
@@ -119,7 +121,8 @@ private:
     helpWindow *help_ = nullptr;
     updateSheetDialog *updateSheet_ = nullptr;
     std::unique_ptr<widgetButton> goBt_;
-    std::unique_ptr<widgetProgressBar> progress_;
+    /// The running tool's progress, which the controller keeps: the bar shows the batch's.
+    plainProgressBar toolProgress_;
     std::unique_ptr<widgetSpinner> analysisWheel_;
     std::unique_ptr<widgetTextField> percent_;
     std::unique_ptr<widgetTextField> action_;
