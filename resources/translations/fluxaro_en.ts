@@ -585,28 +585,8 @@
         <translation>Fluxaro takes files ending in %1.</translation>
     </message>
     <message>
-        <source>dropNotAMovie</source>
-        <translation>not an accepted file type</translation>
-    </message>
-    <message>
-        <source>dropAlreadyListed</source>
-        <translation>already in the list</translation>
-    </message>
-    <message>
-        <source>dropMissing</source>
-        <translation>not found</translation>
-    </message>
-    <message>
         <source>dropUnreadable</source>
         <translation>can't be read (no permission)</translation>
-    </message>
-    <message>
-        <source>dropNotRegular</source>
-        <translation>not a regular file</translation>
-    </message>
-    <message>
-        <source>dropNameNotUtf8</source>
-        <translation>its name is not valid UTF-8: rename it to convert it</translation>
     </message>
     <message>
         <source>dropNothingAdded</source>
@@ -637,6 +617,34 @@
         <translation>Refused</translation>
     </message>
     <message>
+        <source>rowConverted</source>
+        <translation>Converted</translation>
+    </message>
+    <message>
+        <source>rowFailed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>rowKept</source>
+        <translation>Kept</translation>
+    </message>
+    <message>
+        <source>rowSkipped</source>
+        <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>rowStopped</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>rowNotDone</source>
+        <translation>Not done</translation>
+    </message>
+    <message>
+        <source>rowWhy</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>The download was cancelled.</translation>
     </message>
@@ -651,6 +659,158 @@
     <message>
         <source>D_mailNoProgram_2</source>
         <translation>Write to %1 from your mail program.</translation>
+    </message>
+    <message>
+        <source>D_outcome_sourceGone</source>
+        <translation>the source is gone</translation>
+    </message>
+    <message>
+        <source>D_outcome_pulldownRewrap</source>
+        <translation>24p in 2:3 pulldown can't be rewrapped: choose ProRes</translation>
+    </message>
+    <message>
+        <source>D_outcome_notEnoughSpace</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotWriteDestination</source>
+        <translation>no file can be created in the destination folder</translation>
+    </message>
+    <message>
+        <source>D_outcome_noCommand</source>
+        <translation>no conversion suits this source</translation>
+    </message>
+    <message>
+        <source>D_outcome_toolCannotStart</source>
+        <translation>the converter can't be started</translation>
+    </message>
+    <message>
+        <source>D_outcome_toolStalled</source>
+        <translation>the converter made no progress and was stopped</translation>
+    </message>
+    <message>
+        <source>D_outcome_noMovie</source>
+        <translation>the converter made no movie</translation>
+    </message>
+    <message>
+        <source>D_outcome_sourcePictureNotTaken</source>
+        <translation>the source's picture could not be taken with its edits</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotSetAside</source>
+        <translation>the converted movie could not be set aside for the export</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputMissing</source>
+        <translation>no movie was made</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputSizeUnknown</source>
+        <translation>the movie's size can't be read</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputTooSmall</source>
+        <translation>the movie made is too small</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputUnreadable</source>
+        <translation>the movie made can't be read</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotMoveOutput</source>
+        <translation>the movie could not be given its name</translation>
+    </message>
+    <message>
+        <source>D_outcome_stopped</source>
+        <translation>stopped</translation>
+    </message>
+    <message>
+        <source>D_outcome_kept</source>
+        <translation>the existing movie was kept</translation>
+    </message>
+    <message>
+        <source>D_outcome_notDone</source>
+        <translation>not converted: the batch was stopped</translation>
+    </message>
+    <message>
+        <source>D_outcome_failed</source>
+        <translation>the conversion failed</translation>
+    </message>
+    <message>
+        <source>D_refusal_notRegularFile</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>D_refusal_nameNotUtf8</source>
+        <translation>its name is not valid UTF-8: rename it</translation>
+    </message>
+    <message>
+        <source>D_refusal_notAcceptedType</source>
+        <translation>not a kind of movie Fluxaro converts</translation>
+    </message>
+    <message>
+        <source>D_refusal_duplicate</source>
+        <translation>already in the list</translation>
+    </message>
+    <message>
+        <source>D_refusal_toolCannotStart</source>
+        <translation>ffmpeg can't be started</translation>
+    </message>
+    <message>
+        <source>D_refusal_missing</source>
+        <translation>the file is missing</translation>
+    </message>
+    <message>
+        <source>D_refusal_unreadable</source>
+        <translation>the file can't be read as a movie</translation>
+    </message>
+    <message>
+        <source>D_refusal_noMovieStreams</source>
+        <translation>the file holds no movie</translation>
+    </message>
+    <message>
+        <source>D_refusal_noVideoStream</source>
+        <translation>the file holds no picture</translation>
+    </message>
+    <message>
+        <source>D_refusal_interlaced</source>
+        <translation>its pictures are interlaced</translation>
+    </message>
+    <message>
+        <source>D_refusal_interlacedUndecided</source>
+        <translation>flagged interlaced, and its pictures can't be told progressive</translation>
+    </message>
+    <message>
+        <source>D_refusal_analysisStopped</source>
+        <translation>the analysis was stopped</translation>
+    </message>
+    <message>
+        <source>D_summary_converted</source>
+        <translation>%1 converted</translation>
+    </message>
+    <message>
+        <source>D_summary_failed</source>
+        <translation>%1 failed</translation>
+    </message>
+    <message>
+        <source>D_summary_kept</source>
+        <translation>%1 kept</translation>
+    </message>
+    <message>
+        <source>D_summary_skipped</source>
+        <translation>%1 skipped</translation>
+    </message>
+    <message>
+        <source>D_summary_stopped</source>
+        <translation>%1 stopped</translation>
+    </message>
+    <message>
+        <source>D_summary_notDone</source>
+        <translation>%1 not done</translation>
+    </message>
+    <message>
+        <source>D_summary_because</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>

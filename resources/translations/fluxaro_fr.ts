@@ -585,28 +585,8 @@
         <translation>Fluxaro prend les fichiers se terminant par %1.</translation>
     </message>
     <message>
-        <source>dropNotAMovie</source>
-        <translation>ce type de fichier n'est pas accepté</translation>
-    </message>
-    <message>
-        <source>dropAlreadyListed</source>
-        <translation>déjà dans la liste</translation>
-    </message>
-    <message>
-        <source>dropMissing</source>
-        <translation>introuvable</translation>
-    </message>
-    <message>
         <source>dropUnreadable</source>
         <translation>illisible (pas de permission)</translation>
-    </message>
-    <message>
-        <source>dropNotRegular</source>
-        <translation>pas un fichier ordinaire</translation>
-    </message>
-    <message>
-        <source>dropNameNotUtf8</source>
-        <translation>son nom n'est pas en UTF-8 valide : renommez-le pour le convertir</translation>
     </message>
     <message>
         <source>dropNothingAdded</source>
@@ -637,6 +617,34 @@
         <translation>Refusé</translation>
     </message>
     <message>
+        <source>rowConverted</source>
+        <translation>Converti</translation>
+    </message>
+    <message>
+        <source>rowFailed</source>
+        <translation>Échec</translation>
+    </message>
+    <message>
+        <source>rowKept</source>
+        <translation>Gardé</translation>
+    </message>
+    <message>
+        <source>rowSkipped</source>
+        <translation>Ignoré</translation>
+    </message>
+    <message>
+        <source>rowStopped</source>
+        <translation>Arrêté</translation>
+    </message>
+    <message>
+        <source>rowNotDone</source>
+        <translation>Pas converti</translation>
+    </message>
+    <message>
+        <source>rowWhy</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>Le téléchargement a été annulé.</translation>
     </message>
@@ -651,6 +659,158 @@
     <message>
         <source>D_mailNoProgram_2</source>
         <translation>Écrivez à %1 depuis votre messagerie.</translation>
+    </message>
+    <message>
+        <source>D_outcome_sourceGone</source>
+        <translation>la source a disparu</translation>
+    </message>
+    <message>
+        <source>D_outcome_pulldownRewrap</source>
+        <translation>le 24p en pulldown 2:3 ne peut pas être réencapsulé : choisissez ProRes</translation>
+    </message>
+    <message>
+        <source>D_outcome_notEnoughSpace</source>
+        <translation>le disque est plein</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotWriteDestination</source>
+        <translation>aucun fichier ne peut être créé dans le dossier de destination</translation>
+    </message>
+    <message>
+        <source>D_outcome_noCommand</source>
+        <translation>aucune conversion ne convient à cette source</translation>
+    </message>
+    <message>
+        <source>D_outcome_toolCannotStart</source>
+        <translation>le convertisseur ne peut pas être lancé</translation>
+    </message>
+    <message>
+        <source>D_outcome_toolStalled</source>
+        <translation>le convertisseur n'avançait plus et a été arrêté</translation>
+    </message>
+    <message>
+        <source>D_outcome_noMovie</source>
+        <translation>le convertisseur n'a produit aucun film</translation>
+    </message>
+    <message>
+        <source>D_outcome_sourcePictureNotTaken</source>
+        <translation>l'image de la source n'a pas pu être reprise avec ses montages</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotSetAside</source>
+        <translation>le film converti n'a pas pu être mis de côté pour l'export</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputMissing</source>
+        <translation>aucun film n'a été produit</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputSizeUnknown</source>
+        <translation>la taille du film ne peut pas être lue</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputTooSmall</source>
+        <translation>le film produit est trop petit</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputUnreadable</source>
+        <translation>le film produit est illisible</translation>
+    </message>
+    <message>
+        <source>D_outcome_cannotMoveOutput</source>
+        <translation>le film n'a pas pu recevoir son nom</translation>
+    </message>
+    <message>
+        <source>D_outcome_stopped</source>
+        <translation>arrêté</translation>
+    </message>
+    <message>
+        <source>D_outcome_kept</source>
+        <translation>le film existant a été conservé</translation>
+    </message>
+    <message>
+        <source>D_outcome_notDone</source>
+        <translation>non converti : la conversion a été arrêtée</translation>
+    </message>
+    <message>
+        <source>D_outcome_failed</source>
+        <translation>la conversion a échoué</translation>
+    </message>
+    <message>
+        <source>D_refusal_notRegularFile</source>
+        <translation>pas un fichier ordinaire</translation>
+    </message>
+    <message>
+        <source>D_refusal_nameNotUtf8</source>
+        <translation>son nom n'est pas en UTF-8 valide : renommez-le</translation>
+    </message>
+    <message>
+        <source>D_refusal_notAcceptedType</source>
+        <translation>pas un type de film que Fluxaro convertit</translation>
+    </message>
+    <message>
+        <source>D_refusal_duplicate</source>
+        <translation>déjà dans la liste</translation>
+    </message>
+    <message>
+        <source>D_refusal_toolCannotStart</source>
+        <translation>ffmpeg ne peut pas être lancé</translation>
+    </message>
+    <message>
+        <source>D_refusal_missing</source>
+        <translation>le fichier est introuvable</translation>
+    </message>
+    <message>
+        <source>D_refusal_unreadable</source>
+        <translation>le fichier ne peut pas être lu comme un film</translation>
+    </message>
+    <message>
+        <source>D_refusal_noMovieStreams</source>
+        <translation>le fichier ne contient aucun film</translation>
+    </message>
+    <message>
+        <source>D_refusal_noVideoStream</source>
+        <translation>le fichier ne contient aucune image</translation>
+    </message>
+    <message>
+        <source>D_refusal_interlaced</source>
+        <translation>ses images sont entrelacées</translation>
+    </message>
+    <message>
+        <source>D_refusal_interlacedUndecided</source>
+        <translation>marqué entrelacé, et ses images ne peuvent pas être reconnues progressives</translation>
+    </message>
+    <message>
+        <source>D_refusal_analysisStopped</source>
+        <translation>l'analyse a été arrêtée</translation>
+    </message>
+    <message>
+        <source>D_summary_converted</source>
+        <translation>%1 converti(s)</translation>
+    </message>
+    <message>
+        <source>D_summary_failed</source>
+        <translation>%1 en échec</translation>
+    </message>
+    <message>
+        <source>D_summary_kept</source>
+        <translation>%1 conservé(s)</translation>
+    </message>
+    <message>
+        <source>D_summary_skipped</source>
+        <translation>%1 ignoré(s)</translation>
+    </message>
+    <message>
+        <source>D_summary_stopped</source>
+        <translation>%1 arrêté(s)</translation>
+    </message>
+    <message>
+        <source>D_summary_notDone</source>
+        <translation>%1 non traité(s)</translation>
+    </message>
+    <message>
+        <source>D_summary_because</source>
+        <translation>%1 : %2</translation>
     </message>
 </context>
 <context>

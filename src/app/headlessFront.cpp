@@ -1,5 +1,7 @@
 #include "headlessFront.h"
 
+#include "headlessReport.h"
+
 #include "controller/appController.h"
 #include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
@@ -285,20 +287,42 @@ QStringList headlessExpandSources(const QStringList &sources, const QStringList 
     return expanded;
 }
 
-int headlessBatchRun(const headlessOptions &options) {
-    terminalPresenter presenter;
-    alertPresenter *previous = getAlertPresenter();
-    setAlertPresenter(&presenter);
+namespace {
 
+/// One headless batch: the plain controls and the controller, the sources, the report, and
+/// what the run has come to (started, interrupted).
+struct headlessBatch {
     plainAppControls plain;
-    appController controller(plain.controls());
+    appController controller{plain.controls()};
+    headlessReport report{[](const QString &line) { out(line); }};
+    QString destination;
+    QStringList sources;
+    bool started = false;
+    bool interrupted = false;
+    bool finished = false;
+    int32_t lastTenth = -1;
+
+    /// The destination and the choices of the options, else the stored ones; a stored choice the
+    /// preferences window would not show is corrected and said.
+    void applyChoices(const headlessOptions &options);
+    /// The batch starts with the first accepted source: the next sources are analysed while it
+    /// converts, and it ends after the last of their rows.
+    void start();
+    /// The controller's hooks, each feeding the report or the progress line.
+    void attachHooks();
+    void analysisEnded();
+    void batchEnded();
+    /// SIGINT and SIGTERM stop the analysis and the batch as the stop button does; a second
+    /// one ends the run at once.
+    void stopSignal();
+};
+
+void headlessBatch::applyChoices(const headlessOptions &options) {
     controller.hooks.revealFolder = [](const QString &folder) {
         out(QStringLiteral("outputs in: %1").arg(folder));
     };
-
-    const QString destination = options.destination.isEmpty()
-                                    ? prefRead(QStringLiteral("prefDefautDstPathStr"))
-                                    : QFileInfo(options.destination).absoluteFilePath();
+    destination = options.destination.isEmpty() ? prefRead(QStringLiteral("prefDefautDstPathStr"))
+                                                : QFileInfo(options.destination).absoluteFilePath();
     plain.destination.setText(destination);
     // The stored choices as the preferences window takes them: a value it would not show (a
     // number out of range, a text) is corrected and said, rather than failing every job.
@@ -350,60 +374,37 @@ int headlessBatchRun(const headlessOptions &options) {
         out(QStringLiteral("fluxaro: half rate needs an export (aic or prores): sources keep "
                            "their rate instead"));
     }
+    sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
+                                    QDir(destination).filePath(QStringLiteral("fluxaro events")));
+}
 
-    const QStringList sources =
-        headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                              QDir(destination).filePath(QStringLiteral("fluxaro events")));
-    int32_t refused = 0;
-    int32_t converted = 0;
-    int32_t failed = 0;
-    bool started = false;
-    bool interrupted = false;
+void headlessBatch::start() {
+    if (started) {
+        return;
+    }
+    started = true;
+    controller.iba_batchGoBt();
+    if (!controller.isBatchRunning()) {
+        out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
+        if (controller.isAnalysing()) {
+            controller.iba_analysisStopBt();
+        }
+        QCoreApplication::exit(1);
+    }
+}
 
-    // The batch starts with the first accepted source: the next sources are analysed while it
-    // converts, and it ends after the last of their rows.
-    auto start = [&] {
-        if (started) {
-            return;
-        }
-        started = true;
-        controller.iba_batchGoBt();
-        if (!controller.isBatchRunning()) {
-            out(QStringLiteral("fluxaro: no usable destination folder '%1'").arg(destination));
-            if (controller.isAnalysing()) {
-                controller.iba_analysisStopBt();
-            }
-            QCoreApplication::exit(1);
+void headlessBatch::attachHooks() {
+    appControllerHooks &hooks = controller.hooks;
+    hooks.analysisVerdict = [this](const analysisVerdictValue &verdict) {
+        report.verdict(verdict);
+        if (verdict.accepted && !interrupted) {
+            // After the row is in: the hook is called from inside the analysis.
+            QTimer::singleShot(0, &controller, [this] { start(); });
         }
     };
-    controller.hooks.analysisVerdict = [&](const QString &src, bool accepted,
-                                           const QString &reason) {
-        if (accepted) {
-            out(reason.isEmpty() ? QStringLiteral("accepted: %1").arg(src)
-                                 : QStringLiteral("accepted: %1 (%2)").arg(src, reason));
-            if (!interrupted) {
-                // After the row is in: the hook is called from inside the analysis.
-                QTimer::singleShot(0, &controller, start);
-            }
-        } else {
-            ++refused;
-            out(QStringLiteral("refused:  %1 (%2)").arg(src, reason));
-        }
-    };
-    // The pieces a joined row takes count as converted with it.
-    int32_t joinedPieces = 0;
-    controller.hooks.spannedVerdict = [&](const QString &src, const QStringList &joined,
-                                          const QString &note) {
-        joinedPieces += std::max<int32_t>(0, static_cast<int32_t>(joined.size()) - 1);
-        out(QStringLiteral("%1 %2 (%3)")
-                .arg(joined.isEmpty() ? QStringLiteral("apart:   ") : QStringLiteral("joined:  "),
-                     src, note));
-    };
-    // One progress line for the batch: rewritten in place on a terminal, else a line for each
-    // tenth of the batch. With the detailed log on the terminal (--verbose), lines.
-    gTerminal.inPlace = logTerminalIsTty() && !options.verbose;
-    int32_t lastTenth = -1;
-    controller.hooks.batchProgress = [&](const batchProgressValue &value) {
+    hooks.spannedVerdict = [this](const QString &src, const QStringList &joined,
+                                  const QString &note) { report.spanned(src, joined, note); };
+    hooks.batchProgress = [this](const batchProgressValue &value) {
         if (value.phase == batchPhase::stopped) {
             // The line says the batch stopped, where it was.
             gTerminal.setProgress(headlessProgressLine(value));
@@ -419,157 +420,134 @@ int headlessBatchRun(const headlessOptions &options) {
         lastTenth = std::max(lastTenth, tenth);
         gTerminal.setProgress(headlessProgressLine(value));
     };
-    QSet<QString> reported;
-    int32_t renamed = 0;
-    controller.hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        const QString src = job.value(jobKey::srcPath).toString();
-        reported.insert(src);
-        const QString reason = job.value(jobKey::skipReason).toString();
-        const QString note = job.value(QStringLiteral("joinNoteStr")).toString();
-        const QString nameNote = job.value(jobKey::nameNote).toString();
-        if (status == rowStatus::success) {
-            ++converted;
-            QStringList notes;
-            for (const QString &said : {note, nameNote}) {
-                if (!said.isEmpty()) {
-                    notes << said;
-                }
-            }
-            if (!nameNote.isEmpty()) {
-                ++renamed;
-            }
-            out(QStringLiteral("converted: %1 -> %2%3")
-                    .arg(src, job.value(jobKey::dstPath).toString(),
-                         notes.isEmpty() ? QString()
-                                         : QStringLiteral(" (%1)").arg(notes.join("; "))));
-        } else if (reason == QStringLiteral("stopped")) {
-            ++failed;
-            out(QStringLiteral("stopped:  %1").arg(src));
-        } else if (job.contains(QStringLiteral("missing"))) {
-            ++failed;
-            out(QStringLiteral("skipped:  %1 (the source is gone)").arg(src));
-        } else if (reason == QStringLiteral("kept the existing output")) {
-            // Not a failure of the conversion: the user's answer (or its default).
-            ++failed;
-            out(QStringLiteral("skipped:  %1 (%2)").arg(src, reason));
-        } else {
-            ++failed;
-            out(QStringLiteral("failed:   %1%2")
-                    .arg(src, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
-        }
-    };
-    controller.hooks.analysisEnded = [&] {
-        if (!interrupted && !controller.whichArrayController()->isEmpty()) {
-            // Said once the rows are known (spanned recordings joined), whether or not the
-            // first conversions have started already.
-            // The destination the controller converts into (Go may have replaced a missing one).
-            out(QStringLiteral("converting %1 source(s) into %2")
-                    .arg(controller.whichArrayController()->count())
-                    .arg(
-                        QDir(plain.destination.text()).filePath(QStringLiteral("fluxaro events"))));
-        }
-        if (started) {
-            return;
-        }
-        if (interrupted) {
-            QCoreApplication::exit(1);
-            return;
-        }
-        if (controller.whichArrayController()->isEmpty()) {
-            out(QStringLiteral("nothing to convert"));
-            QCoreApplication::exit(1);
-            return;
-        }
-        start();
-    };
-    bool finished = false;
-    controller.hooks.batchEnded = [&] {
-        // A stop between two jobs ends the batch twice (the next job's choice and the stop's own
-        // end step both see it): the summary is given once.
-        if (finished) {
-            return;
-        }
-        finished = true;
-        for (const QVariantMap &row : controller.whichArrayController()->rows()) {
-            const QString status = row.value(rowKey::status).toString();
-            const QString src = row.value(rowKey::dico).toMap().value(jobKey::srcPath).toString();
-            if (status == rowStatus::waiting) {
-                ++failed;
-                out(QStringLiteral("not done: %1").arg(src));
-            } else if (status == rowStatus::failure && !reported.contains(src)) {
-                // The job the stop ended: its end step never ran, but it counts.
-                ++failed;
-                out(QStringLiteral("stopped:  %1").arg(src));
-            }
-        }
-        const int32_t total = static_cast<int32_t>(sources.size()) - joinedPieces;
-        out(QStringLiteral("done: %1 converted, %2 refused, %3 failed or skipped%4")
-                .arg(converted)
-                .arg(refused)
-                .arg(failed)
-                .arg(renamed == 0 ? QString()
-                                  : QStringLiteral("; %1 named apart (another source of the "
-                                                   "batch has the same name)")
-                                        .arg(renamed)));
-        QCoreApplication::exit(converted == total && refused == 0 && failed == 0 ? 0 : 1);
-    };
+    hooks.jobOutcome = [this](const jobOutcomeValue &outcome) { report.job(outcome); };
+    hooks.analysisEnded = [this] { analysisEnded(); };
+    hooks.batchEnded = [this] { batchEnded(); };
+}
 
-    // The launcher icon and the end-of-batch notification follow the batch here too.
-    desktopServicesAttach(controller);
+void headlessBatch::analysisEnded() {
+    if (!interrupted && !controller.whichArrayController()->isEmpty()) {
+        // Said once the rows are known (spanned recordings joined), whether or not the first
+        // conversions have started already, with the destination the controller converts into
+        // (Go may have replaced a missing one).
+        out(QStringLiteral("converting %1 source(s) into %2")
+                .arg(controller.whichArrayController()->count())
+                .arg(QDir(plain.destination.text()).filePath(QStringLiteral("fluxaro events"))));
+    }
+    if (started) {
+        return;
+    }
+    if (interrupted) {
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (controller.whichArrayController()->isEmpty()) {
+        out(QStringLiteral("nothing to convert"));
+        QCoreApplication::exit(1);
+        return;
+    }
+    start();
+}
 
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+void headlessBatch::batchEnded() {
+    // A stop between two jobs ends the batch twice (the next job's choice and the stop's own
+    // end step both see it): the last line is given once.
+    if (finished) {
+        return;
+    }
+    finished = true;
+    QCoreApplication::exit(report.done(static_cast<int32_t>(sources.size())));
+}
+
+void headlessBatch::stopSignal() {
+    char byte = 0;
+    while (read(signalPipe[0], &byte, 1) > 0) {
+    }
+    if (interrupted) {
+        // A second signal: no more waiting for the stop to finish.
+        controller.terminateRuns();
+        QCoreApplication::exit(1);
+        return;
+    }
+    interrupted = true;
+    out(QStringLiteral("fluxaro: interrupted: stopping"));
+    // The analysis and the batch may run side by side: both stop.
+    const bool analysing = controller.isAnalysing();
+    if (analysing) {
+        controller.iba_analysisStopBt();
+    }
+    if (controller.isBatchRunning()) {
+        plain.stopBt.setSelectedSegment(1);
+        controller.iba_taskStopBt(&plain.stopBt);
+    } else if (!analysing) {
+        QCoreApplication::exit(1);
+    }
+}
+
+/// Routes SIGINT and SIGTERM to the batch's stopSignal through the pipe, until destroyed.
+class stopSignalRoute {
+public:
+    explicit stopSignalRoute(headlessBatch &batch) {
+        if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return;
+        }
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, nullptr);
         sigaction(SIGTERM, &action, nullptr);
-        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &controller, [&] {
-            char byte = 0;
-            while (read(signalPipe[0], &byte, 1) > 0) {
-            }
-            if (interrupted) {
-                // A second signal: no more waiting for the stop to finish.
-                controller.terminateRuns();
-                QCoreApplication::exit(1);
-                return;
-            }
-            interrupted = true;
-            out(QStringLiteral("fluxaro: interrupted: stopping"));
-            // The analysis and the batch may run side by side: both stop.
-            const bool analysing = controller.isAnalysing();
-            if (analysing) {
-                controller.iba_analysisStopBt();
-            }
-            if (controller.isBatchRunning()) {
-                plain.stopBt.setSelectedSegment(1);
-                controller.iba_taskStopBt(&plain.stopBt);
-            } else if (!analysing) {
-                QCoreApplication::exit(1);
-            }
-        });
+        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, &batch.controller,
+                         [&batch] { batch.stopSignal(); });
     }
-
-    QTimer::singleShot(0, &controller, [&] {
-        if (sources.isEmpty()) {
-            out(QStringLiteral("nothing to convert"));
-            QCoreApplication::exit(1);
-            return;
+    ~stopSignalRoute() {
+        if (notifier_) {
+            notifier_.reset();
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
         }
-        controller.draggedFiles(sources);
-    });
-    const int status = QCoreApplication::exec();
-    gTerminal.endProgress();
-    if (signalNotifier) {
-        signalNotifier.reset();
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
     }
-    controller.terminateRuns();
-    controller.whichArrayController()->clear();
-    // The notification's answer (or the news that nobody shows it) still goes to the log.
-    desktopFinishPendingCalls(3000);
+    stopSignalRoute(const stopSignalRoute &) = delete;
+    stopSignalRoute &operator=(const stopSignalRoute &) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+} // namespace
+
+int headlessBatchRun(const headlessOptions &options) {
+    terminalPresenter presenter;
+    alertPresenter *previous = getAlertPresenter();
+    setAlertPresenter(&presenter);
+    int status = 1;
+    {
+        headlessBatch batch;
+        batch.applyChoices(options);
+        // One progress line for the batch: rewritten in place on a terminal, else a line for
+        // each tenth of the batch. With the detailed log on the terminal (--verbose), lines.
+        gTerminal.inPlace = logTerminalIsTty() && !options.verbose;
+        batch.attachHooks();
+        // The launcher icon and the end-of-batch notification follow the batch here too.
+        desktopServicesAttach(batch.controller);
+        {
+            const stopSignalRoute route(batch);
+            QTimer::singleShot(0, &batch.controller, [&batch] {
+                if (batch.sources.isEmpty()) {
+                    out(QStringLiteral("nothing to convert"));
+                    QCoreApplication::exit(1);
+                    return;
+                }
+                batch.controller.draggedFiles(batch.sources);
+            });
+            status = QCoreApplication::exec();
+            gTerminal.endProgress();
+        }
+        batch.controller.terminateRuns();
+        batch.controller.whichArrayController()->clear();
+        // The notification's answer (or the news that nobody shows it) still goes to the log.
+        desktopFinishPendingCalls(3000);
+    }
     setAlertPresenter(previous);
     return status;
 }

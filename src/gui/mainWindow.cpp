@@ -201,12 +201,20 @@ void fluxaroMainWindow::wireControls() {
     controller_->hooks.batchProgress = [this](const batchProgressValue &value) {
         showBatchProgress(value);
     };
+    controller_->hooks.jobOutcome = [this](const jobOutcomeValue &outcome) {
+        model_->setOutcome(outcome);
+    };
+    controller_->hooks.analysisVerdict = [this](const analysisVerdictValue &verdict) {
+        showVerdict(verdict);
+    };
+    controller_->hooks.batchSummary = [](const batchSummaryValue &summary) {
+        showBatchSummary(summary);
+    };
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });
     connect(ui_->batchEncRemoveBt, &QPushButton::clicked, this, [this] { removeSelectedRow(); });
-    connect(ui_->batchEncRemoveAllBt, &QPushButton::clicked, this,
-            [this] { controller_->encBatchRemoveAll(true); });
+    connect(ui_->batchEncRemoveAllBt, &QPushButton::clicked, this, [this] { removeAllRows(); });
     connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
@@ -220,12 +228,51 @@ void fluxaroMainWindow::wireControls() {
 
 void fluxaroMainWindow::syncSelection() {
     const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
-    controller_->whichArrayController()->setSelectedIndex(rows.isEmpty() ? -1 : rows.first().row());
+    // A refused source's row is not one of the batch's.
+    controller_->whichArrayController()->setSelectedIndex(
+        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row());
 }
 
 void fluxaroMainWindow::removeSelectedRow() {
+    const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
+    if (!rows.isEmpty() && model_->isRefusedRow(rows.first().row())) {
+        model_->removeRefused(rows.first().row());
+        return;
+    }
     syncSelection();
     controller_->encBatchRemove(true);
+}
+
+void fluxaroMainWindow::removeAllRows() {
+    controller_->encBatchRemoveAll(true);
+    if (controller_->whichArrayController()->isEmpty()) {
+        model_->clearRefused();
+    }
+}
+
+void fluxaroMainWindow::showVerdict(const analysisVerdictValue &verdict) {
+    if (verdict.accepted) {
+        model_->removeRefusedSource(verdict.src);
+        return;
+    }
+    // A drop that adds nothing says why in its alert; the sources refused beside those taken,
+    // and by their analysis, get a row that says why.
+    if (!controller_->isAnalysing() || verdict.refusal == sourceRefusal::analysisStopped) {
+        return;
+    }
+    model_->addRefused(verdict);
+    openDrawer();
+}
+
+void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
+    const QString title = localizedStr(summary.stopped ? QStringLiteral("D_action_stop")
+                                                       : QStringLiteral("D_fin_GUI"));
+    const QString words = batchSummaryWords(summary);
+    if (summary.failed > 0 || summary.stopped) {
+        displayAlertSheetWarning(title, words);
+    } else {
+        displayAlertSheet(title, words);
+    }
 }
 
 void fluxaroMainWindow::buildMenus() {
@@ -268,7 +315,7 @@ void fluxaroMainWindow::buildMenus() {
     remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     ui_->encBatchTableView->addAction(remove);
     add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
-        [this] { controller_->encBatchRemoveAll(true); });
+        [this] { removeAllRows(); });
     batch->addSeparator();
     QAction *drawer = add(batch, "menuDrawer", QStringLiteral("menuDrawer"),
                           QKeySequence(Qt::CTRL | Qt::Key_B), [this] { iba_drawerToggle(); });

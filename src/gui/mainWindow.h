@@ -136,4 +136,11 @@ private:
     bool sessionEnding_ = false;
     /// The batch's progress in the window's title, from the controller's typed value.
     void showBatchProgress(const batchProgressValue &value);
+    /// A source's verdict: a refused one gets a row saying why (while its drop is analysed).
+    void showVerdict(const analysisVerdictValue &verdict);
+    /// The end of a batch: an alert that counts how the jobs ended and names those that did
+    /// not convert, with why.
+    static void showBatchSummary(const batchSummaryValue &summary);
+    /// Remove All: the batch's rows (after the controller's question) and the refused ones.
+    void removeAllRows();
 };

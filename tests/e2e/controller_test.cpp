@@ -3,10 +3,12 @@
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
 #include "controller/appController.h"
+#include "controller/dropPlan.h"
 #include "controller/outputCheck.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
+#include "platform/log.h"
 #include "scriptedPresenter.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
@@ -118,7 +120,8 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     addSources({b});
     EXPECT_EQ(list->count(), 3);
     ASSERT_EQ(presenter.shown.size(), 1);
-    EXPECT_TRUE(presenter.shown.first().message.contains(localizedStr("dropAlreadyListed")))
+    EXPECT_TRUE(
+        presenter.shown.first().message.contains(dropRefusalWords(dropRefusal::alreadyListed)))
         << presenter.shown.first().message.toStdString();
     EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("\nb.TS")));
     addSources({odd});
@@ -229,8 +232,8 @@ TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
     app->hooks.thumbnailMade = [&](const QString &, const QString &img) {
         events << (img.isEmpty() ? QStringLiteral("no thumbnail") : QStringLiteral("thumbnail"));
     };
-    app->hooks.analysisVerdict = [&](const QString &, bool accepted, const QString &) {
-        events << (accepted ? QStringLiteral("accepted") : QStringLiteral("refused"));
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        events << (verdict.accepted ? QStringLiteral("accepted") : QStringLiteral("refused"));
     };
     addSources({clip("slow probe.ts")});
     EXPECT_EQ(events, QStringList({"thumbnail", "accepted"})) << events.join(", ").toStdString();
@@ -271,14 +274,15 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
     QStringList events;
     bool goPressed = false;
     bool dropsAllowedDuringAnalysis = false;
-    app->hooks.analysisVerdict = [&](const QString &, bool accepted, const QString &) {
-        if (accepted && !goPressed) {
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        if (verdict.accepted && !goPressed) {
             goPressed = true;
             QTimer::singleShot(0, app.get(), [&] { app->iba_batchGoBt(); });
         }
     };
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        events << QFileInfo(job.value("srcPathStr").toString()).fileName() + " " + status;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        events << QFileInfo(outcome.src).fileName() +
+                      (outcome.kind == jobOutcomeKind::converted ? " converted" : " not converted");
         dropsAllowedDuringAnalysis =
             dropsAllowedDuringAnalysis || (app->isAnalysing() && getOPENPERM());
     };
@@ -319,10 +323,10 @@ TEST_F(controller, batchStartedDuringTheAnalysisWaitsForItsRows) {
     EXPECT_EQ(statuses(), QStringList({"puceSuccess", "puceSuccess", "puceSuccess"}));
     // The first row was converted while the others were still being analysed.
     ASSERT_EQ(events.size(), 4) << events.join(", ").toStdString();
-    EXPECT_LT(events.indexOf("one.ts puceSuccess"), events.indexOf("analysis over"))
+    EXPECT_LT(events.indexOf("one.ts converted"), events.indexOf("analysis over"))
         << events.join(", ").toStdString();
-    EXPECT_EQ(events.last(), "three.ts puceSuccess") << events.join(", ").toStdString();
-    EXPECT_TRUE(events.contains("two.ts puceSuccess"));
+    EXPECT_EQ(events.last(), "three.ts converted") << events.join(", ").toStdString();
+    EXPECT_TRUE(events.contains("two.ts converted"));
     EXPECT_FALSE(dropsAllowedDuringAnalysis);
     EXPECT_FALSE(app->isBatchRunning());
     EXPECT_TRUE(getOPENPERM());
@@ -411,9 +415,10 @@ TEST_F(controller, fifoInADroppedFolderIsRefusedNotProbed) {
     const QString inside = box.root() + "/card/in.ts";
     makeClip(inside, "640x360", 25, 1.0);
     QStringList refused;
-    app->hooks.analysisVerdict = [&](const QString &src, bool accepted, const QString &reason) {
-        if (!accepted) {
-            refused << src + " (" + reason + ")";
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        if (!verdict.accepted) {
+            refused << verdict.src + " (" + verdict.logWords + ")";
+            EXPECT_EQ(verdict.refusal, sourceRefusal::notRegularFile);
         }
     };
     addSources({box.root() + "/card"});
@@ -583,8 +588,10 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     addSources({clip("first.ts"), gone, clip("third.ts")});
     QFile::remove(gone);
     QStringList ended;
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &status) {
-        ended << QFileInfo(job.value("srcPathStr").toString()).fileName() + " " + status;
+    QList<jobOutcomeValue> outcomes;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        ended << QFileInfo(outcome.src).fileName();
+        outcomes << outcome;
     };
     goAndWait();
     batchList *list = app->whichArrayController();
@@ -592,8 +599,12 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     EXPECT_EQ(list->row(1).value("src"), "third.ts");
     EXPECT_EQ(list->row(1).value("order"), 2);
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
-    EXPECT_EQ(ended,
-              (QStringList{"first.ts puceSuccess", "gone.ts removed", "third.ts puceSuccess"}));
+    EXPECT_EQ(ended, (QStringList{"first.ts", "gone.ts", "third.ts"}));
+    ASSERT_EQ(outcomes.size(), 3);
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::converted);
+    EXPECT_EQ(outcomes[1].kind, jobOutcomeKind::skipped);
+    EXPECT_EQ(outcomes[1].failure, jobFailure::sourceGone);
+    EXPECT_EQ(outcomes[2].kind, jobOutcomeKind::converted);
 }
 
 // A tool whose progress stands still is stopped after the limit and its job fails with the
@@ -614,8 +625,10 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     ASSERT_TRUE(QFile::remove(piece));
     ASSERT_TRUE(QFile::link("/dev/zero", piece));
     QString reason;
-    app->hooks.jobEnded = [&](const QVariantMap &job, const QString &) {
-        reason = job.value("skipReason").toString();
+    jobFailure failure = jobFailure::none;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
+        reason = outcome.logWords;
+        failure = outcome.failure;
     };
     qputenv("FLUXARO_STALL_SECONDS", "3");
     QElapsedTimer timer;
@@ -625,6 +638,7 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     EXPECT_LT(timer.elapsed(), 60000);
     EXPECT_EQ(statuses(), QStringList{"puceFailure"});
     EXPECT_TRUE(reason.startsWith("ffmpeg made no progress for ")) << reason.toStdString();
+    EXPECT_EQ(failure, jobFailure::toolStalled);
     spinUntil([] { return false; }, 300);
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
 }
@@ -774,7 +788,7 @@ TEST_F(controller, quitWhileTheOutputIsJudgedLeavesNothing) {
     plain.speed.setSelectedSegment(0);
     addSources({clip("judged.ts", 25, 2.0)});
     QStringList ended;
-    app->hooks.jobEnded = [&](const QVariantMap &, const QString &status) { ended << status; };
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) { ended << outcome.src; };
     app->iba_batchGoBt();
     QElapsedTimer timer;
     timer.start();
@@ -844,4 +858,159 @@ TEST_F(controller, pausePlayKeepsTheLookAndTheText) {
     // No selected segment: nothing happens.
     app->iba_taskStopBt(&hud);
     EXPECT_EQ(hud.imageName(0), "btPauseHud");
+}
+
+// The typed outcomes of real batches: a converted job with its output, a job whose ffmpeg fails
+// (its words kept apart from the reason's), then the same rows again, where the existing output
+// is kept (no failure); each batch's summary counts them once, and the failed job's Resume.log
+// block ends with its outcome line.
+TEST_F(controller, jobOutcomesAndBatchSummaries) {
+    const QString resources = box.root() + "/resources";
+    ASSERT_TRUE(makeResourceFolder(resources, {{"ffmpeg", "#!/bin/sh\n"
+                                                          "case \" $* \" in\n"
+                                                          "*\" -fdebug \"*) ;;\n"
+                                                          "*bad.ts*) echo 'bad.ts: Disk quota "
+                                                          "exceeded' >&2; exit 1 ;;\n"
+                                                          "esac\n"
+                                                          "exec /usr/bin/ffmpeg \"$@\"\n"}}));
+    qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
+    plain.checkMatrix.setSelectedSegment(0);
+    plain.speed.setSelectedSegment(0);
+    const QString good = clip("good.ts");
+    const QString bad = clip("bad.ts");
+    addSources({good, bad});
+    ASSERT_EQ(app->whichArrayController()->count(), 2);
+    QList<jobOutcomeValue> outcomes;
+    QList<batchSummaryValue> summaries;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) { outcomes << outcome; };
+    app->hooks.batchSummary = [&](const batchSummaryValue &summary) { summaries << summary; };
+    ASSERT_TRUE(QDir().mkpath(logFolderPathStr()));
+    goAndWait();
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes[0].src, good);
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::converted);
+    EXPECT_TRUE(QFileInfo(outcomes[0].output).isFile()) << outcomes[0].output.toStdString();
+    EXPECT_EQ(QFileInfo(outcomes[0].output).absolutePath(), box.events());
+    EXPECT_TRUE(outcomes[0].words.isEmpty());
+    EXPECT_EQ(outcomes[1].src, bad);
+    EXPECT_EQ(outcomes[1].kind, jobOutcomeKind::failed);
+    EXPECT_EQ(outcomes[1].failure, jobFailure::noMovie);
+    EXPECT_EQ(outcomes[1].toolWords, "bad.ts: Disk quota exceeded");
+    EXPECT_EQ(outcomes[1].logWords, "ffmpeg made no movie: bad.ts: Disk quota exceeded");
+    EXPECT_FALSE(outcomes[1].words.isEmpty());
+    EXPECT_TRUE(outcomes[1].output.isEmpty());
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_FALSE(summaries[0].stopped);
+    EXPECT_EQ(summaries[0].converted, 1);
+    EXPECT_EQ(summaries[0].failed, 1);
+    ASSERT_EQ(summaries[0].notConverted.size(), 1);
+    EXPECT_EQ(summaries[0].notConverted[0].src, bad);
+    QFile resume(logResumePathStr());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(resume.readAll());
+    const qsizetype badBlock = log.lastIndexOf("source              : " + bad);
+    ASSERT_GE(badBlock, 0) << log.toStdString();
+    EXPECT_TRUE(log.mid(badBlock).endsWith(
+        "outcome             : failed (ffmpeg made no movie: bad.ts: Disk quota exceeded)"))
+        << log.mid(badBlock).toStdString();
+    // The converted job's block has no outcome line.
+    EXPECT_EQ(log.count("outcome             :"), 1) << log.toStdString();
+
+    // Again: the replace question goes unanswered, so the output is kept.
+    outcomes.clear();
+    summaries.clear();
+    goAndWait();
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::kept);
+    EXPECT_EQ(outcomes[0].failure, jobFailure::none);
+    EXPECT_TRUE(QFileInfo(outcomes[0].output).isFile()) << outcomes[0].output.toStdString();
+    EXPECT_EQ(outcomes[0].logWords, "kept the existing output");
+    EXPECT_EQ(outcomes[1].kind, jobOutcomeKind::failed);
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_EQ(summaries[0].converted, 0);
+    EXPECT_EQ(summaries[0].kept, 1);
+    EXPECT_EQ(summaries[0].failed, 1);
+}
+
+// A stop: the job it ends is stopped, the row it never reached is not done, each told once
+// with the batch's summary (stopped) once, though a stop between two jobs ends the batch twice;
+// the stopped job's Resume.log block says so.
+TEST_F(controller, stopOutcomes) {
+    addSources({clip("long.ts", 25, 20.0), clip("next.ts")});
+    QList<jobOutcomeValue> outcomes;
+    QList<batchSummaryValue> summaries;
+    app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) { outcomes << outcome; };
+    app->hooks.batchSummary = [&](const batchSummaryValue &summary) { summaries << summary; };
+    bool stopped = false;
+    plain.action.changed = [&] {
+        if (!stopped && plain.action.text() == "long.ts") {
+            stopped = true;
+            QTimer::singleShot(0, [&] {
+                plain.stopBt.setSelectedSegment(1);
+                app->iba_taskStopBt(&plain.stopBt);
+            });
+        }
+    };
+    ASSERT_TRUE(QDir().mkpath(logFolderPathStr()));
+    goAndWait(60000);
+    spinUntil([] { return false; }, 300);
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(QFileInfo(outcomes[0].src).fileName(), "long.ts");
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::stopped);
+    EXPECT_EQ(outcomes[0].failure, jobFailure::stopped);
+    EXPECT_EQ(QFileInfo(outcomes[1].src).fileName(), "next.ts");
+    EXPECT_EQ(outcomes[1].kind, jobOutcomeKind::notDone);
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(summaries[0].stopped);
+    EXPECT_EQ(summaries[0].converted, 0);
+    EXPECT_EQ(summaries[0].stoppedJobs, 1);
+    EXPECT_EQ(summaries[0].notDone, 1);
+    EXPECT_EQ(summaries[0].failed, 0);
+    QFile resume(logResumePathStr());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(resume.readAll());
+    EXPECT_TRUE(log.endsWith("outcome             : stopped")) << log.toStdString();
+}
+
+// Each refusal has its own code and the words of the log; an accepted source has none.
+TEST_F(controller, refusedSourcesCarryTheirCodes) {
+    const QString interlaced = box.root() + "/interlaced.ts";
+    ASSERT_TRUE(makeClip(interlaced, "640x360", 50, 1.0,
+                         {"-vf", "tinterlace=mode=interleave_top", "-flags", "+ildct+ilme",
+                          "-x264-params", "tff=1"}));
+    const QString text = box.root() + "/notes.ts";
+    QFile note(text);
+    ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+    note.write("not a movie at all\n");
+    note.close();
+    const QString missing = box.root() + "/missing.ts";
+    const QString other = box.root() + "/other.txt";
+    QFile::copy(text, other);
+    const QString good = clip("good.ts");
+    QMap<QString, analysisVerdictValue> verdicts;
+    app->hooks.analysisVerdict = [&](const analysisVerdictValue &verdict) {
+        verdicts.insert(QFileInfo(verdict.src).fileName(), verdict);
+    };
+    addSources({good, interlaced, text, missing});
+    app->draggedFiles({other}); // refused at once, without an analysis
+    ASSERT_EQ(verdicts.size(), 5);
+    EXPECT_TRUE(verdicts["good.ts"].accepted);
+    EXPECT_EQ(verdicts["good.ts"].refusal, sourceRefusal::none);
+    const struct {
+        const char *name;
+        sourceRefusal refusal;
+        const char *logWords;
+    } cases[] = {
+        {"interlaced.ts", sourceRefusal::interlaced, "interlaced ("},
+        {"notes.ts", sourceRefusal::unreadable, "ffmpeg can't read it"},
+        {"missing.ts", sourceRefusal::missing, "the file is missing"},
+        {"other.txt", sourceRefusal::notAcceptedType, "not an accepted file type"},
+    };
+    for (const auto &c : cases) {
+        const analysisVerdictValue verdict = verdicts.value(c.name);
+        EXPECT_FALSE(verdict.accepted) << c.name;
+        EXPECT_EQ(verdict.refusal, c.refusal) << c.name;
+        EXPECT_TRUE(verdict.logWords.startsWith(c.logWords)) << verdict.logWords.toStdString();
+        EXPECT_FALSE(verdict.words.isEmpty()) << c.name;
+    }
 }

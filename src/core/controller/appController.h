@@ -13,6 +13,8 @@
 
 #include "analysis/fieldSample.h"
 #include "controller/batchList.h"
+#include "controller/dropPlan.h"
+#include "controller/outcomes.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 
@@ -81,16 +83,14 @@ struct appControllerHooks {
     std::function<void()> beep;
     /// The title of the chosen ProRes item; default: from the stored "prefProres" type.
     std::function<QString()> proresItemTitle;
-    /// The analysis of a source ended: accepted (a row was appended) or not, and why not.
-    std::function<void(const QString &src, bool accepted, const QString &reason)> analysisVerdict;
+    /// The analysis of a source ended: accepted (a row was appended) or refused, with the
+    /// reason's code and words.
+    std::function<void(const analysisVerdictValue &verdict)> analysisVerdict;
     /// The analysis of every queued source is over. Thumbnails may still be on their way.
     std::function<void()> analysisEnded;
     /// A source's thumbnail was written to img (its row's "img" is set now, or when the row is
     /// appended after a probe that outlasted the thumbnail), or could not be (img empty).
     std::function<void(const QString &src, const QString &img)> thumbnailMade;
-    /// A job ended: its job record (with "srcPathStr" of the source and "dstPathStr"), and the
-    /// row's status ("puceSuccess" or "puceFailure").
-    std::function<void(const QVariantMap &job, const QString &status)> jobEnded;
     /// A source that is a piece of a spanned recording, once the analysis of a drop is over:
     /// joined with the other pieces into one row (src is then the first piece and `joined`
     /// every piece's path, in order), or left a row of its own (`joined` empty), with the reason
@@ -98,6 +98,11 @@ struct appControllerHooks {
     /// turned off).
     std::function<void(const QString &src, const QStringList &joined, const QString &note)>
         spannedVerdict;
+    /// A job ended: converted, failed, kept, skipped or stopped, with the reason's code and
+    /// words; at the end of a stopped batch, once more for each row it never reached.
+    std::function<void(const jobOutcomeValue &outcome)> jobOutcome;
+    /// The batch's jobs counted by how they ended, once per batch, just before batchEnded.
+    std::function<void(const batchSummaryValue &summary)> batchSummary;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
     /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's
@@ -231,6 +236,8 @@ private:
     bool dropBegin();
     /// A drop that queued nothing: the drop area idle again, a paused conversion resumed.
     void dropEndWithNothing(bool paused);
+    /// Logs a drop's refusals and tells hooks.analysisVerdict those worth telling.
+    void tellDropRefusals(const dropPlanValue &plan);
     void selectFolderForDestination();
     // Step machine helpers.
     void encBatchStep();
@@ -238,12 +245,25 @@ private:
     void encVStep();
     void encQtEncStep(int32_t outInt, int32_t fpsInt);
     void encFinStep(const QString &step);
-    /// The end step once the output is judged (`why` empty for a success): status, rename.
-    void encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why);
+    /// The end step once the output is judged (`why` empty for a success, else the check's
+    /// `failure` code and words): status, rename.
+    void encFinJudged(const QString &step, QVariantMap job, double sizeKB, jobFailure failure,
+                      QString why);
     /// The end step's last part: summary log, hooks, the next row.
     void encFinClose(const QString &step, const QVariantMap &job);
     void encPendingScan();
     void encSkipJob();
+    /// Records in the running job why it ends without converting: its kind, the reason's code
+    /// and the reason as Resume.log and the terminal say it.
+    void encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords);
+    /// Tells the fronts a job's outcome (once per source in a batch) and ends the job's
+    /// Resume.log block with it when the job did not convert.
+    void tellJobOutcome(const jobOutcomeValue &outcome);
+    /// The batch's end for the fronts: an outcome for each row the stop left (stopped, not
+    /// done), the summary (once per batch), then batchEnded.
+    void tellBatchEnded(bool stopped);
+    /// Tells the fronts a source's refusal, with its code and the words of the log.
+    void tellRefusal(const QString &src, sourceRefusal refusal, const QString &logWords);
     void encBatchOver();
     /// A row was appended, or the analysis is over: a batch that waits for rows goes on.
     void analysisRowsChanged();
@@ -272,7 +292,7 @@ private:
     /// The source's record is complete: thumbnail, then the row at "analysisFin".
     void analysisAccept(const QString &src, QVariantMap dico, const QString &label);
     /// The source gets no row, for the reason given.
-    void analysisRefuse(const QString &src, const QString &reason);
+    void analysisRefuse(const QString &src, sourceRefusal refusal, const QString &reason);
     void analysisStepFin(const QString &src);
     void analysisOver();
     void analysisToggleConversion();
@@ -338,6 +358,10 @@ private:
     bool pausedForAnalysis_ = false;
     /// The final names given out in this batch: a second source with the same name gets " 2".
     QSet<QString> batchNames_;
+    /// The outcomes told in this batch, the sources it began, and whether its summary was given.
+    QList<jobOutcomeValue> batchOutcomes_;
+    QSet<QString> batchBegun_;
+    bool batchSummaryGiven_ = false;
     /// The batch's progress, and the clocks of the batch and of its running phase.
     batchProgressValue progress_;
     QElapsedTimer batchClock_;

@@ -250,10 +250,8 @@ void appController::analysisStepFfmpeg(const QString &src) {
     if (!taskLauncherAnalysisStart(args)) {
         // Without a probing run there is nothing to analyse: the analysis ends as it does when
         // no source is left, rather than leaving the drop area refused.
-        if (hooks.analysisVerdict) {
-            hooks.analysisVerdict(src, false,
-                                  QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
-        }
+        tellRefusal(src, sourceRefusal::toolCannotStart,
+                    QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
         prefDelete(QStringLiteral("analysisFfmpegParse"));
         prefDelete(QStringLiteral("analysisSrcPathStr"));
         prefDelete(QStringLiteral("analysisSrcPathesDico"));
@@ -279,9 +277,10 @@ void appController::analysisStepParse() {
         } else {
             logStr(QStringLiteral("Source illisible via ffmpeg :-( échec analyse"));
             noteRefusedSource(src, QStringLiteral("ffmpeg can't read it"));
-            if (hooks.analysisVerdict) {
-                hooks.analysisVerdict(src, false, QStringLiteral("ffmpeg can't read it"));
-            }
+            // The same words for a file that is gone; its code tells the two apart.
+            tellRefusal(src,
+                        QFileInfo::exists(src) ? sourceRefusal::unreadable : sourceRefusal::missing,
+                        QStringLiteral("ffmpeg can't read it"));
             prefWrite(QStringLiteral("analysisFin"), 1);
         }
     }
@@ -301,13 +300,13 @@ void appController::analysisStepDico(const QString &src) {
     std::optional<QVariantMap> dico = analysisFf(analysisRetainedStr_, label);
     if (!dico || dico->isEmpty()) {
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
-        analysisRefuse(src, QStringLiteral("no movie streams"));
+        analysisRefuse(src, sourceRefusal::noMovieStreams, QStringLiteral("no movie streams"));
         return;
     }
     if (!dico->contains(QStringLiteral("v0_id")) && !dico->contains(QStringLiteral("v0_codec"))) {
         // Sound alone, or a header that names no picture: the conversion needs a video track.
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1 (no video stream)").arg(src));
-        analysisRefuse(src, QStringLiteral("no video stream"));
+        analysisRefuse(src, sourceRefusal::noVideoStream, QStringLiteral("no video stream"));
         return;
     }
     if (label != fieldsStr(QStringLiteral("PFF"))) {
@@ -319,11 +318,10 @@ void appController::analysisStepDico(const QString &src) {
     analysisAccept(src, *dico, label);
 }
 
-void appController::analysisRefuse(const QString &src, const QString &reason) {
+void appController::analysisRefuse(const QString &src, sourceRefusal refusal,
+                                   const QString &reason) {
     noteRefusedSource(src, reason);
-    if (hooks.analysisVerdict) {
-        hooks.analysisVerdict(src, false, reason);
-    }
+    tellRefusal(src, refusal, reason);
     prefWrite(QStringLiteral("analysisFin"), 1);
     analysis();
 }
@@ -382,14 +380,16 @@ void appController::analysisStepFields(const QString &src) {
                .arg(verdict.reason, counts.join(QStringLiteral(" "))));
     if (verdict.scan == fieldScan::interlaced) {
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
-        analysisRefuse(src, QStringLiteral("interlaced (%1)").arg(label));
+        analysisRefuse(src, sourceRefusal::interlaced,
+                       QStringLiteral("interlaced (%1)").arg(label));
         return;
     }
     if (verdict.scan != fieldScan::progressive && verdict.scan != fieldScan::pulldown) {
         logStr(QStringLiteral("NON-COMPLIANT FILE  : %1").arg(src));
-        analysisRefuse(src, QStringLiteral("interlaced (%1), and its pictures can't be told "
-                                           "progressive: %2")
-                                .arg(label, verdict.reason));
+        analysisRefuse(src, sourceRefusal::interlacedUndecided,
+                       QStringLiteral("interlaced (%1), and its pictures can't be told "
+                                      "progressive: %2")
+                           .arg(label, verdict.reason));
         return;
     }
     // From here on the source is progressive at its picture rate: the stream's field label
@@ -567,10 +567,11 @@ void appController::analysisStepFin(const QString &src) {
                 notes << QStringLiteral("sound: track 1 of %1 kept, the others are left out")
                              .arg(soundTracks);
             }
-            hooks.analysisVerdict(src, true, notes.join(QStringLiteral("; ")));
+            hooks.analysisVerdict(analysisVerdictValue{
+                src, true, sourceRefusal::none, {}, {}, notes.join(QStringLiteral("; "))});
         }
-    } else if (job && hooks.analysisVerdict) {
-        hooks.analysisVerdict(src, false, QStringLiteral("analysis stopped"));
+    } else if (job) {
+        tellRefusal(src, sourceRefusal::analysisStopped, QStringLiteral("analysis stopped"));
     }
     prefDelete(jobKey::imgPath);
     prefDelete(QStringLiteral("analysisSrcPathStr"));
@@ -584,6 +585,19 @@ void appController::analysisStepFin(const QString &src) {
         return;
     }
     analysisOver();
+}
+
+void appController::tellRefusal(const QString &src, sourceRefusal refusal,
+                                const QString &logWords) {
+    if (!hooks.analysisVerdict) {
+        return;
+    }
+    analysisVerdictValue verdict;
+    verdict.src = src;
+    verdict.refusal = refusal;
+    verdict.words = sourceRefusalWords(refusal);
+    verdict.logWords = logWords;
+    hooks.analysisVerdict(verdict);
 }
 
 void appController::noteRefusedSource(const QString &src, const QString &reason) {

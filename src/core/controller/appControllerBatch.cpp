@@ -122,13 +122,6 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     }
     logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
     const dropPlanValue plan = dropPlan(items, listed, acceptedExtensions());
-    for (const dropRefused &refused : plan.refused) {
-        logStr(QStringLiteral("drop refused        :-( %1: %2")
-                   .arg(refused.path, dropRefusalLogWords(refused.reason)));
-        if (dropRefusalShown(refused) && hooks.analysisVerdict) {
-            hooks.analysisVerdict(refused.path, false, dropRefusalLogWords(refused.reason));
-        }
-    }
     if (!plan.queued.isEmpty()) {
         logStr(QStringLiteral("drag'n'drop, final  = %1").arg(plan.queued.size()));
         prefDelete(QStringLiteral("analysisSrcPathesDico"));
@@ -144,15 +137,33 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         analysing_ = true;
         analysisTotal_ = static_cast<int32_t>(plan.queued.size());
         analysisDone_ = 0;
+        // Told while the analysis runs: the front knows that the drop goes on.
+        tellDropRefusals(plan);
         analysis();
         return;
     }
     logStr(QStringLiteral("no compatible file (or no new files ;-))"));
+    tellDropRefusals(plan);
     if (plan.tellRefusals) {
         displayAlertSheetWarning(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
                                  refusedDropMessageStr(plan));
     }
     dropEndWithNothing(paused);
+}
+
+void appController::tellDropRefusals(const dropPlanValue &plan) {
+    for (const dropRefused &refused : plan.refused) {
+        logStr(QStringLiteral("drop refused        :-( %1: %2")
+                   .arg(refused.path, dropRefusalLogWords(refused.reason)));
+        if (dropRefusalShown(refused) && hooks.analysisVerdict) {
+            analysisVerdictValue verdict;
+            verdict.src = refused.path;
+            verdict.refusal = dropRefusalCode(refused.reason);
+            verdict.words = dropRefusalWords(refused.reason);
+            verdict.logWords = dropRefusalLogWords(refused.reason);
+            hooks.analysisVerdict(verdict);
+        }
+    }
 }
 
 bool appController::dropBegin() {
@@ -388,6 +399,9 @@ void appController::iba_batchGoBt() {
     }
     batchRunning_ = true;
     batchNames_.clear();
+    batchOutcomes_.clear();
+    batchBegun_.clear();
+    batchSummaryGiven_ = false;
     for (int32_t i = 0; i < list_.count(); ++i) {
         if (list_.value(i, rowKey::status).toString() != rowStatus::success) {
             list_.setValue(i, rowKey::status, rowStatus::waiting);

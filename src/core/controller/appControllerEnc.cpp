@@ -217,11 +217,13 @@ void appController::encBatchStep() {
         !std::all_of(sources.cbegin(), sources.cend(),
                      [](const QString &path) { return QFileInfo::exists(path); })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
-        if (hooks.jobEnded) {
-            QVariantMap gone = record;
-            gone.insert(QStringLiteral("missing"), 1);
-            hooks.jobEnded(gone, QStringLiteral("removed"));
-        }
+        jobOutcomeValue gone;
+        gone.kind = jobOutcomeKind::skipped;
+        gone.failure = jobFailure::sourceGone;
+        gone.src = src;
+        gone.words = jobFailureWords(gone.failure);
+        gone.logWords = QStringLiteral("the source is gone");
+        tellJobOutcome(gone);
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
                                  : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
@@ -233,6 +235,9 @@ void appController::encBatchStep() {
         return;
     }
     list_.setValue(candidate, rowKey::status, rowStatus::current);
+    batchBegun_.insert(src);
+    // Set again when the job's Resume.log block begins: its end line belongs there only.
+    taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
     prefWriteDico(kJob, record);
     prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
@@ -279,11 +284,9 @@ void appController::encBatchOver() {
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
     prefDelete(QStringLiteral("replaceFilesCheck"));
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
-    displayAlertSheet(localizedStr(QStringLiteral("D_fin_GUI")), QString());
+    // The end's alert is the front's, from the batch's summary (hooks.batchSummary).
     iba_OpenFolder(revealSender::batchView);
-    if (hooks.batchEnded) {
-        hooks.batchEnded();
-    }
+    tellBatchEnded(encStopInt_ == 1);
 }
 
 void appController::encDebStep(int32_t outInt) {
@@ -298,10 +301,10 @@ void appController::encDebStep(int32_t outInt) {
         // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
         // would stay 60 fields, two pictures of five made of two moments.
         logStr(QStringLiteral("encDeb              :-( 2:3 pulldown in a rewrap: %1").arg(src));
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
-                                          "pulldown; choose ProRes, which converts it to "
-                                          "23.976 progressive pictures"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::pulldownRewrap,
+                   QStringLiteral("24p in 2:3 pulldown: a rewrap can't remove the "
+                                  "pulldown; choose ProRes, which converts it to "
+                                  "23.976 progressive pictures"));
         encSkipJob();
         return;
     }
@@ -368,8 +371,8 @@ void appController::encDebStep(int32_t outInt) {
             replace = preChoice.toInt() != 0;
         }
         if (!replace) {
-            prefWriteChildDico(kJob, jobKey::skipReason,
-                               QStringLiteral("kept the existing output"));
+            encNoteEnd(jobOutcomeKind::kept, jobFailure::none,
+                       QStringLiteral("kept the existing output"));
             encSkipJob();
             return;
         }
@@ -388,7 +391,8 @@ void appController::encDebStep(int32_t outInt) {
     if (freeMB >= 0 && estimate > static_cast<float>(freeMB)) {
         displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                      localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-        prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::notEnoughSpace,
+                   QStringLiteral("not enough space"));
         encSkipJob();
         return;
     }
@@ -414,8 +418,8 @@ void appController::encDebStep(int32_t outInt) {
 
     const QString working = encReserveWorkingPath(QFileInfo(dst).absolutePath());
     if (working.isEmpty()) {
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("cannot create a file in the destination folder"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotWriteDestination,
+                   QStringLiteral("cannot create a file in the destination folder"));
         encSkipJob();
         return;
     }
@@ -436,6 +440,7 @@ void appController::encDebStep(int32_t outInt) {
     const std::optional<QStringList> args =
         encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
     if (!args || args->isEmpty()) {
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::noCommand, QString());
         list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
         for (const QString &key : encArray().mid(1, 3)) {
             prefDeleteChildDico(kJob, key);
@@ -491,18 +496,17 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
         const QString said = record.value(jobKey::toolError).toString();
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
-                                          : QStringLiteral("ffmpeg made no movie: %1").arg(said));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::noMovie,
+                   said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
+                                  : QStringLiteral("ffmpeg made no movie: %1").arg(said));
         encPendingScan();
         return;
     }
     const QString folder = QFileInfo(working).absolutePath();
     const bool videoFromSource = record.value(jobKey::videoFromSource).toInt() != 0;
     if (videoFromSource && !encPutSourcePicture(record, working)) {
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("the source's picture could not be taken with its "
-                                          "edits"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::sourcePictureNotTaken,
+                   QStringLiteral("the source's picture could not be taken with its edits"));
         encPendingScan();
         return;
     }
@@ -616,15 +620,16 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
     if (failure == encPostQtEncFailure::cannotMoveAside) {
         // Not a disk that is full: the movie could not be renamed in its folder.
-        prefWriteChildDico(kJob, jobKey::skipReason,
-                           QStringLiteral("cannot set the converted movie aside for the export"));
+        encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotSetAside,
+                   QStringLiteral("cannot set the converted movie aside for the export"));
         prefWrite(QStringLiteral("encFin"), 1);
         encPendingScan();
         return;
     }
     displayAlert(localizedStr(QStringLiteral("D_go_echec_disque5")),
                  localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
-    prefWriteChildDico(kJob, jobKey::skipReason, QStringLiteral("not enough space"));
+    encNoteEnd(jobOutcomeKind::failed, jobFailure::notEnoughSpace,
+               QStringLiteral("not enough space"));
     prefWrite(QStringLiteral("encFin"), 1);
     encPendingScan();
 }
@@ -692,9 +697,7 @@ void appController::encFinStep(const QString &step) {
         // The next Go starts again from the first row.
         prefDelete(QStringLiteral("encCurrentProcessingFile"));
         reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
-        if (hooks.batchEnded) {
-            hooks.batchEnded();
-        }
+        tellBatchEnded(true);
         return;
     }
 
@@ -704,12 +707,16 @@ void appController::encFinStep(const QString &step) {
         const double sizeKB = exists ? poidsFile(dst, QStringLiteral("k")) : 0;
         // At least 200 KB that ffmpeg reads as a movie; a size that can't be read is no proof.
         QString why;
+        jobFailure failure = jobFailure::none;
         if (!exists) {
             why = QStringLiteral("no output");
+            failure = jobFailure::outputMissing;
         } else if (sizeKB < 0) {
             why = QStringLiteral("the output's size can't be read");
+            failure = jobFailure::outputSizeUnknown;
         } else if (sizeKB < kMinimumOutputKB) {
             why = QStringLiteral("output too small (%1 KB)").arg(sizeKB, 0, 'f', 0);
+            failure = jobFailure::outputTooSmall;
         }
         if (why.isEmpty()) {
             // The picture is decoded beside the event loop; the job ends when it is judged. A
@@ -727,19 +734,21 @@ void appController::encFinStep(const QString &step) {
                         logStr(QStringLiteral("output unreadable   : %1").arg(said));
                     }
                     encFinJudged(step, job, sizeKB,
+                                 readable ? jobFailure::none : jobFailure::outputUnreadable,
                                  readable ? QString()
                                           : QStringLiteral("output is not a readable "
                                                            "movie"));
                 });
             return;
         }
-        encFinJudged(step, job, sizeKB, why);
+        encFinJudged(step, job, sizeKB, failure, why);
         return;
     }
     encFinClose(step, job);
 }
 
-void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB, QString why) {
+void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB,
+                                 jobFailure failure, QString why) {
     const int32_t row = encBatchInprogressRowIdentification();
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
@@ -760,6 +769,7 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
                          QFile::encodeName(finalPath).constData()) != 0) {
                 why = QStringLiteral("cannot move the output to '%1': %2")
                           .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+                failure = jobFailure::cannotMoveOutput;
             }
         }
         const bool success = why.isEmpty();
@@ -774,6 +784,7 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
                 const QString said = job.value(jobKey::toolError).toString();
                 job.insert(jobKey::skipReason,
                            said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said));
+                job.insert(jobKey::failure, static_cast<int>(failure));
             }
         }
     }
@@ -807,15 +818,9 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
             rmCocoa(dst);
         }
         reportBatchProgress(batchPhase::checking, 1.0);
-        if (hooks.jobEnded) {
-            QVariantMap ended = list_.dico(row);
-            ended.insert(jobKey::dstPath, finalPath.isEmpty() ? dst : finalPath);
-            ended.insert(jobKey::skipReason, job.value(jobKey::skipReason));
-            if (job.contains(jobKey::nameNote)) {
-                ended.insert(jobKey::nameNote, job.value(jobKey::nameNote));
-            }
-            hooks.jobEnded(ended, status);
-        }
+        // The record's source is the working movie from the export on: the row's is the source.
+        tellJobOutcome(jobOutcomeFromRecord(jobSourcePath(list_.dico(row)), job,
+                                            status == rowStatus::success));
     }
     logStr(QStringLiteral("…RAZ GUI done"));
     prefDelete(kJob);
@@ -830,6 +835,64 @@ void appController::encPendingScan() {
             encSend(QStringLiteral("encProcesses"));
             return;
         }
+    }
+}
+
+void appController::encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords) {
+    if (kind != jobOutcomeKind::failed) {
+        prefWriteChildDico(kJob, jobKey::outcome, static_cast<int>(kind));
+    }
+    prefWriteChildDico(kJob, jobKey::failure, static_cast<int>(failure));
+    if (!logWords.isEmpty()) {
+        prefWriteChildDico(kJob, jobKey::skipReason, logWords);
+    }
+}
+
+void appController::tellJobOutcome(const jobOutcomeValue &outcome) {
+    for (const jobOutcomeValue &told : std::as_const(batchOutcomes_)) {
+        if (told.src == outcome.src) {
+            return; // a job ends once (a stop and the end step may both see it)
+        }
+    }
+    batchOutcomes_ << outcome;
+    if (outcome.kind != jobOutcomeKind::converted && taskStartInt_ != 0) {
+        // The job's Resume.log block is open (its conversion began): it ends with the outcome.
+        logResume(jobOutcomeLogLine(outcome));
+        taskStartInt_ = 0;
+    }
+    if (hooks.jobOutcome) {
+        hooks.jobOutcome(outcome);
+    }
+}
+
+void appController::tellBatchEnded(bool stopped) {
+    if (!batchSummaryGiven_) {
+        batchSummaryGiven_ = true;
+        // The rows a stop left: the one it ended (unless already told) and those never reached.
+        for (const QVariantMap &row : list_.rows()) {
+            const QString status = row.value(rowKey::status).toString();
+            jobOutcomeValue left;
+            left.src = jobSourcePath(rowJob(row));
+            if (status == rowStatus::waiting) {
+                left.kind = jobOutcomeKind::notDone;
+                left.logWords = QStringLiteral("not done");
+            } else if ((status == rowStatus::failure || status == rowStatus::current) &&
+                       batchBegun_.contains(left.src)) {
+                left.kind = jobOutcomeKind::stopped;
+                left.failure = jobFailure::stopped;
+                left.logWords = QStringLiteral("stopped");
+            } else {
+                continue;
+            }
+            left.words = jobOutcomeWords(left.kind, left.failure);
+            tellJobOutcome(left);
+        }
+        if (hooks.batchSummary) {
+            hooks.batchSummary(batchSummaryOf(batchOutcomes_, stopped));
+        }
+    }
+    if (hooks.batchEnded) {
+        hooks.batchEnded();
     }
 }
 

@@ -98,8 +98,8 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         return true;
     }
     // Recorded before the end handling hands over: the job's end tells why it failed.
-    prefWriteChildDico(jobKey::runningJob, jobKey::skipReason,
-                       QStringLiteral("%1 can't be started").arg(args.first()));
+    encNoteEnd(jobOutcomeKind::failed, jobFailure::toolCannotStart,
+               QStringLiteral("%1 can't be started").arg(args.first()));
     taskLauncherDone();
     if (hooks.beep) {
         hooks.beep();
@@ -274,11 +274,13 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
             list_.setValue(row, rowKey::status, rowStatus::failure);
             // The end step doesn't run for a stopped batch: the job's end is told here.
-            if (hooks.jobEnded) {
-                QVariantMap ended = list_.dico(row);
-                ended.insert(jobKey::skipReason, QStringLiteral("stopped"));
-                hooks.jobEnded(ended, rowStatus::failure);
-            }
+            jobOutcomeValue stopped;
+            stopped.kind = jobOutcomeKind::stopped;
+            stopped.failure = jobFailure::stopped;
+            stopped.src = jobSourcePath(list_.dico(row));
+            stopped.words = jobFailureWords(stopped.failure);
+            stopped.logWords = QStringLiteral("stopped");
+            tellJobOutcome(stopped);
         }
         // The partial output and every intermediate file of the job go after the kill below (so
         // no tool writes them again): the end step doesn't run for a stopped batch.
@@ -369,7 +371,7 @@ void appController::taskWatchdogTick() {
     if (row >= 0) {
         list_.setValue(row, rowKey::status, rowStatus::failure);
     }
-    prefWriteChildDico(jobKey::runningJob, jobKey::skipReason, why);
+    encNoteEnd(jobOutcomeKind::failed, jobFailure::toolStalled, why);
     for (const QString &key : encArray().mid(1, 3)) {
         prefDeleteChildDico(jobKey::runningJob, key);
     }

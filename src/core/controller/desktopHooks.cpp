@@ -1,7 +1,7 @@
 #include "controller/desktopHooks.h"
 
 #include "controller/appController.h"
-#include "controller/jobRecord.h"
+#include "controller/outcomes.h"
 #include "desktop/launcherEntry.h"
 #include "desktop/notification.h"
 #include "desktop/reveal.h"
@@ -16,12 +16,9 @@ namespace {
 
 struct batchState {
     bool running = false;
-    int32_t converted = 0;
-    int32_t failed = 0;
-    bool stopped = false;  ///< the batch was stopped, not finished
-    int32_t remaining = 0; ///< what a stop left undone
-    double shown = -1;     ///< the last progress shown on the launcher
-    QStringList outputs;   ///< this batch's new outputs, selected when the folder is revealed
+    double shown = -1;         ///< the last progress shown on the launcher
+    QStringList outputs;       ///< this batch's new outputs, selected when the folder is revealed
+    batchSummaryValue summary; ///< how the batch's jobs ended, told before its end
 };
 
 void beginIfNeeded(batchState &state) {
@@ -37,16 +34,8 @@ QString desktopBatchSummaryStr() {
     return localizedStr(QStringLiteral("D_notif_fin_1"));
 }
 
-QString desktopBatchBodyStr(int32_t converted, int32_t failed) {
-    return localizedStr(QStringLiteral("D_notif_fin_2")).arg(converted).arg(failed);
-}
-
 QString desktopBatchStoppedStr() {
     return localizedStr(QStringLiteral("D_notif_stop_1"));
-}
-
-QString desktopBatchStoppedBodyStr(int32_t converted, int32_t failed, int32_t notDone) {
-    return localizedStr(QStringLiteral("D_notif_stop_2")).arg(converted).arg(failed).arg(notDone);
 }
 
 void desktopServicesAttach(appController &controller) {
@@ -60,8 +49,6 @@ void desktopServicesAttach(appController &controller) {
         }
         beginIfNeeded(*state);
         if (value.phase == batchPhase::stopped) {
-            state->stopped = true;
-            state->remaining = value.remaining;
             return;
         }
         // The launcher gets whole percents of the batch that go forward, not every line.
@@ -72,21 +59,24 @@ void desktopServicesAttach(appController &controller) {
         }
     };
 
-    auto jobEnded = std::move(hooks.jobEnded);
-    hooks.jobEnded = [state, jobEnded](const QVariantMap &job, const QString &status) {
-        if (jobEnded) {
-            jobEnded(job, status);
+    auto jobOutcome = std::move(hooks.jobOutcome);
+    hooks.jobOutcome = [state, jobOutcome](const jobOutcomeValue &outcome) {
+        if (jobOutcome) {
+            jobOutcome(outcome);
         }
         beginIfNeeded(*state);
-        if (status == rowStatus::success) {
-            ++state->converted;
-            const QString dst = job.value(jobKey::dstPath).toString();
-            if (!dst.isEmpty()) {
-                state->outputs << QFileInfo(dst).absoluteFilePath();
-            }
-        } else {
-            ++state->failed;
+        if (outcome.kind == jobOutcomeKind::converted && !outcome.output.isEmpty()) {
+            state->outputs << QFileInfo(outcome.output).absoluteFilePath();
         }
+    };
+
+    auto batchSummary = std::move(hooks.batchSummary);
+    hooks.batchSummary = [state, batchSummary](const batchSummaryValue &summary) {
+        if (batchSummary) {
+            batchSummary(summary);
+        }
+        beginIfNeeded(*state);
+        state->summary = summary;
     };
 
     if (!hooks.revealFolder) {
@@ -106,13 +96,7 @@ void desktopServicesAttach(appController &controller) {
         }
         state->running = false;
         launcherEntryDone();
-        if (state->stopped) {
-            desktopNotify(
-                desktopBatchStoppedStr(),
-                desktopBatchStoppedBodyStr(state->converted, state->failed, state->remaining));
-        } else {
-            desktopNotify(desktopBatchSummaryStr(),
-                          desktopBatchBodyStr(state->converted, state->failed));
-        }
+        desktopNotify(state->summary.stopped ? desktopBatchStoppedStr() : desktopBatchSummaryStr(),
+                      batchSummaryWords(state->summary));
     };
 }

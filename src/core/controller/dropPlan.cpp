@@ -114,22 +114,27 @@ dropPlanValue dropPlan(const QList<dropItem> &items, const QStringList &listed,
     return plan;
 }
 
-QString dropRefusalWords(dropRefusal reason) {
+sourceRefusal dropRefusalCode(dropRefusal reason) {
     switch (reason) {
     case dropRefusal::notAMovie:
-        return localizedStr(QStringLiteral("dropNotAMovie"));
+        return sourceRefusal::notAcceptedType;
     case dropRefusal::alreadyListed:
-        return localizedStr(QStringLiteral("dropAlreadyListed"));
+        return sourceRefusal::duplicate;
     case dropRefusal::missing:
-        return localizedStr(QStringLiteral("dropMissing"));
+        return sourceRefusal::missing;
     case dropRefusal::unreadable:
-        return localizedStr(QStringLiteral("dropUnreadable"));
+        return sourceRefusal::unreadable;
     case dropRefusal::notRegularFile:
-        return localizedStr(QStringLiteral("dropNotRegular"));
+        return sourceRefusal::notRegularFile;
     case dropRefusal::nameNotUtf8:
-        return localizedStr(QStringLiteral("dropNameNotUtf8"));
+        return sourceRefusal::nameNotUtf8;
     }
-    return QString();
+    return sourceRefusal::none;
+}
+
+QString dropRefusalWords(dropRefusal reason) {
+    return reason == dropRefusal::unreadable ? localizedStr(QStringLiteral("dropUnreadable"))
+                                             : sourceRefusalWords(dropRefusalCode(reason));
 }
 
 QString dropRefusalLogWords(dropRefusal reason) {
@@ -139,7 +144,7 @@ QString dropRefusalLogWords(dropRefusal reason) {
     case dropRefusal::alreadyListed:
         return QStringLiteral("already in the list");
     case dropRefusal::missing:
-        return QStringLiteral("not found");
+        return QStringLiteral("the file is missing");
     case dropRefusal::unreadable:
         return QStringLiteral("no permission to read it");
     case dropRefusal::notRegularFile:

@@ -3,6 +3,8 @@
 // the files below a folder) comes first; `dropPlan` then decides from those facts alone.
 #pragma once
 
+#include "controller/outcomes.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -65,7 +67,10 @@ QList<dropItem> dropRead(const QStringList &paths, const QString &skippedFolder)
 dropPlanValue dropPlan(const QList<dropItem> &items, const QStringList &listed,
                        const QStringList &extensions);
 
-/// The reason's words for people, localised.
+/// The refusal's code for the fronts.
+sourceRefusal dropRefusalCode(dropRefusal reason);
+/// The reason's words for people, localised (the fronts' words for its code, but for a file
+/// this user may not read, which is said apart from one that is no movie).
 QString dropRefusalWords(dropRefusal reason);
 /// The reason as the logs and the terminal say it (untranslated).
 QString dropRefusalLogWords(dropRefusal reason);

@@ -45,6 +45,9 @@ inline const QString scanNote = QStringLiteral("scanNoteStr");       ///< how th
 inline const QString nameNote = QStringLiteral("nameNoteStr");       ///< a name set apart (" 2")
 inline const QString toolError = QStringLiteral("toolErrorStr");     ///< the failing tool's words
 inline const QString skipReason = QStringLiteral("skipReason");      ///< why the job was skipped
+inline const QString outcome = QStringLiteral("outcomeKind");        ///< a `jobOutcomeKind` number
+inline const QString failure = QStringLiteral("failureCode");        ///< a `jobFailure` number
+inline const QString joinNote = QStringLiteral("joinNoteStr");       ///< how the pieces were joined
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
 /// The preferences store's key of the running job's record.
 inline const QString runningJob = QStringLiteral("processEncDico");

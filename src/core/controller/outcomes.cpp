@@ -1,0 +1,232 @@
+#include "controller/outcomes.h"
+
+#include "controller/jobRecord.h"
+#include "settings/localisation.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+batchSummaryValue batchSummaryOf(const QList<jobOutcomeValue> &outcomes, bool stopped) {
+    batchSummaryValue summary;
+    summary.stopped = stopped;
+    for (const jobOutcomeValue &outcome : outcomes) {
+        switch (outcome.kind) {
+        case jobOutcomeKind::converted:
+            ++summary.converted;
+            continue;
+        case jobOutcomeKind::failed:
+            ++summary.failed;
+            break;
+        case jobOutcomeKind::kept:
+            ++summary.kept;
+            break;
+        case jobOutcomeKind::skipped:
+            ++summary.skipped;
+            break;
+        case jobOutcomeKind::stopped:
+            ++summary.stoppedJobs;
+            break;
+        case jobOutcomeKind::notDone:
+            ++summary.notDone;
+            break;
+        }
+        summary.notConverted << outcome;
+    }
+    return summary;
+}
+
+namespace {
+
+/// The translation key of each failure's words.
+QString jobFailureKey(jobFailure failure) {
+    switch (failure) {
+    case jobFailure::none:
+        return {};
+    case jobFailure::sourceGone:
+        return QStringLiteral("D_outcome_sourceGone");
+    case jobFailure::pulldownRewrap:
+        return QStringLiteral("D_outcome_pulldownRewrap");
+    case jobFailure::notEnoughSpace:
+        return QStringLiteral("D_outcome_notEnoughSpace");
+    case jobFailure::cannotWriteDestination:
+        return QStringLiteral("D_outcome_cannotWriteDestination");
+    case jobFailure::noCommand:
+        return QStringLiteral("D_outcome_noCommand");
+    case jobFailure::toolCannotStart:
+        return QStringLiteral("D_outcome_toolCannotStart");
+    case jobFailure::toolStalled:
+        return QStringLiteral("D_outcome_toolStalled");
+    case jobFailure::noMovie:
+        return QStringLiteral("D_outcome_noMovie");
+    case jobFailure::sourcePictureNotTaken:
+        return QStringLiteral("D_outcome_sourcePictureNotTaken");
+    case jobFailure::cannotSetAside:
+        return QStringLiteral("D_outcome_cannotSetAside");
+    case jobFailure::outputMissing:
+        return QStringLiteral("D_outcome_outputMissing");
+    case jobFailure::outputSizeUnknown:
+        return QStringLiteral("D_outcome_outputSizeUnknown");
+    case jobFailure::outputTooSmall:
+        return QStringLiteral("D_outcome_outputTooSmall");
+    case jobFailure::outputUnreadable:
+        return QStringLiteral("D_outcome_outputUnreadable");
+    case jobFailure::cannotMoveOutput:
+        return QStringLiteral("D_outcome_cannotMoveOutput");
+    case jobFailure::stopped:
+        return QStringLiteral("D_outcome_stopped");
+    }
+    return {};
+}
+
+/// The translation key of each refusal's words.
+QString sourceRefusalKey(sourceRefusal refusal) {
+    switch (refusal) {
+    case sourceRefusal::none:
+        return {};
+    case sourceRefusal::notRegularFile:
+        return QStringLiteral("D_refusal_notRegularFile");
+    case sourceRefusal::nameNotUtf8:
+        return QStringLiteral("D_refusal_nameNotUtf8");
+    case sourceRefusal::notAcceptedType:
+        return QStringLiteral("D_refusal_notAcceptedType");
+    case sourceRefusal::duplicate:
+        return QStringLiteral("D_refusal_duplicate");
+    case sourceRefusal::toolCannotStart:
+        return QStringLiteral("D_refusal_toolCannotStart");
+    case sourceRefusal::missing:
+        return QStringLiteral("D_refusal_missing");
+    case sourceRefusal::unreadable:
+        return QStringLiteral("D_refusal_unreadable");
+    case sourceRefusal::noMovieStreams:
+        return QStringLiteral("D_refusal_noMovieStreams");
+    case sourceRefusal::noVideoStream:
+        return QStringLiteral("D_refusal_noVideoStream");
+    case sourceRefusal::interlaced:
+        return QStringLiteral("D_refusal_interlaced");
+    case sourceRefusal::interlacedUndecided:
+        return QStringLiteral("D_refusal_interlacedUndecided");
+    case sourceRefusal::analysisStopped:
+        return QStringLiteral("D_refusal_analysisStopped");
+    }
+    return {};
+}
+
+} // namespace
+
+QString jobFailureWords(jobFailure failure) {
+    const QString key = jobFailureKey(failure);
+    return key.isEmpty() ? QString() : localizedStr(key);
+}
+
+QString jobOutcomeWords(jobOutcomeKind kind, jobFailure failure) {
+    switch (kind) {
+    case jobOutcomeKind::converted:
+        return {};
+    case jobOutcomeKind::kept:
+        return localizedStr(QStringLiteral("D_outcome_kept"));
+    case jobOutcomeKind::stopped:
+        return jobFailureWords(jobFailure::stopped);
+    case jobOutcomeKind::notDone:
+        return localizedStr(QStringLiteral("D_outcome_notDone"));
+    case jobOutcomeKind::failed:
+    case jobOutcomeKind::skipped:
+        break;
+    }
+    return failure == jobFailure::none ? localizedStr(QStringLiteral("D_outcome_failed"))
+                                       : jobFailureWords(failure);
+}
+
+QString sourceRefusalWords(sourceRefusal refusal) {
+    const QString key = sourceRefusalKey(refusal);
+    return key.isEmpty() ? QString() : localizedStr(key);
+}
+
+QString batchSummaryWords(const batchSummaryValue &summary, int32_t named) {
+    // "%1 converted", "%1 failed"...: each count that is not zero, converted always.
+    QStringList counts{localizedStr(QStringLiteral("D_summary_converted")).arg(summary.converted)};
+    const std::pair<int32_t, const char *> others[] = {
+        {summary.failed, "D_summary_failed"},   {summary.kept, "D_summary_kept"},
+        {summary.skipped, "D_summary_skipped"}, {summary.stoppedJobs, "D_summary_stopped"},
+        {summary.notDone, "D_summary_notDone"},
+    };
+    for (const auto &[count, key] : others) {
+        if (count > 0) {
+            counts << localizedStr(QString::fromLatin1(key)).arg(count);
+        }
+    }
+    // "%1: %2" in English, "%1 : %2" in French.
+    const QString because = localizedStr(QStringLiteral("D_summary_because"));
+    QString words = counts.join(QStringLiteral(", "));
+    QStringList reasons;
+    for (const jobOutcomeValue &outcome : summary.notConverted) {
+        if (outcome.kind == jobOutcomeKind::notDone) {
+            continue; // counted; naming every row a stop left would bury the reasons
+        }
+        if (reasons.size() >= named) {
+            reasons << QStringLiteral("…");
+            break;
+        }
+        reasons << because.arg(QFileInfo(outcome.src).fileName(), outcome.words);
+    }
+    if (!reasons.isEmpty()) {
+        words = because.arg(words, reasons.join(QStringLiteral("; ")));
+    }
+    return words;
+}
+
+jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job, bool converted) {
+    jobOutcomeValue outcome;
+    outcome.src = src;
+    outcome.nameNote = job.value(jobKey::nameNote).toString();
+    outcome.joinNote = job.value(jobKey::joinNote).toString();
+    const QString finalPath = job.value(jobKey::finalPath).toString();
+    if (converted) {
+        outcome.kind = jobOutcomeKind::converted;
+        outcome.output = finalPath.isEmpty() ? jobWorkingPath(job) : finalPath;
+        return outcome;
+    }
+    // Numbers out of range (a record from another version) read as a plain failure.
+    const int kind = job.value(jobKey::outcome, static_cast<int>(jobOutcomeKind::failed)).toInt();
+    outcome.kind = kind > static_cast<int>(jobOutcomeKind::converted) &&
+                           kind <= static_cast<int>(jobOutcomeKind::notDone)
+                       ? static_cast<jobOutcomeKind>(kind)
+                       : jobOutcomeKind::failed;
+    const int failure = job.value(jobKey::failure, 0).toInt();
+    outcome.failure = failure > 0 && failure <= static_cast<int>(jobFailure::stopped)
+                          ? static_cast<jobFailure>(failure)
+                          : jobFailure::none;
+    if (outcome.kind == jobOutcomeKind::kept) {
+        outcome.output = finalPath;
+    }
+    outcome.logWords = job.value(jobKey::skipReason).toString();
+    outcome.toolWords = job.value(jobKey::toolError).toString();
+    outcome.words = jobOutcomeWords(outcome.kind, outcome.failure);
+    return outcome;
+}
+
+QString jobOutcomeLogLine(const jobOutcomeValue &outcome) {
+    QString kind;
+    switch (outcome.kind) {
+    case jobOutcomeKind::converted:
+        kind = QStringLiteral("converted");
+        break;
+    case jobOutcomeKind::failed:
+        kind = QStringLiteral("failed");
+        break;
+    case jobOutcomeKind::kept:
+        kind = QStringLiteral("kept");
+        break;
+    case jobOutcomeKind::skipped:
+        kind = QStringLiteral("skipped");
+        break;
+    case jobOutcomeKind::stopped:
+        kind = QStringLiteral("stopped");
+        break;
+    case jobOutcomeKind::notDone:
+        kind = QStringLiteral("not done");
+        break;
+    }
+    const bool said = !outcome.logWords.isEmpty() && outcome.logWords != kind;
+    return QStringLiteral("outcome             : %1%2")
+        .arg(kind, said ? QStringLiteral(" (%1)").arg(outcome.logWords) : QString());
+}

@@ -1,0 +1,190 @@
+// The outcomes as values: a job's outcome read from its record, its Resume.log line, a batch's
+// summary from its outcomes, and their words in both languages.
+#include "controller/jobRecord.h"
+#include "controller/outcomes.h"
+#include "settings/localisation.h"
+
+#include <gtest/gtest.h>
+
+// The record's keys decide the kind and the reason; the output is the final name once
+// converted, the working one only when no final name was given; a code out of range (a record
+// of another version) reads as a plain failure, never as converted.
+TEST(outcomes, jobOutcomeFromTheRecord) {
+    const QVariantMap base{{jobKey::dstPath, "/d/work.mov"},
+                           {jobKey::finalPath, "/d/a.mov"},
+                           {jobKey::srcPath, "/d/work.mov"}};
+    auto with = [&](std::initializer_list<std::pair<const QString, QVariant>> keys) {
+        QVariantMap job = base;
+        for (const auto &[key, value] : keys) {
+            job.insert(key, value);
+        }
+        return job;
+    };
+    const struct {
+        const char *name;
+        QVariantMap job;
+        bool converted;
+        jobOutcomeKind kind;
+        jobFailure failure;
+        QString output;
+        QString logWords;
+    } cases[] = {
+        {"converted", with({{jobKey::nameNote, "named"}}), true, jobOutcomeKind::converted,
+         jobFailure::none, "/d/a.mov", ""},
+        {"converted without a final name", with({{jobKey::finalPath, ""}}), true,
+         jobOutcomeKind::converted, jobFailure::none, "/d/work.mov", ""},
+        {"no space",
+         with({{jobKey::failure, int(jobFailure::notEnoughSpace)},
+               {jobKey::skipReason, "not enough space"}}),
+         false, jobOutcomeKind::failed, jobFailure::notEnoughSpace, "", "not enough space"},
+        {"kept",
+         with({{jobKey::outcome, int(jobOutcomeKind::kept)},
+               {jobKey::skipReason, "kept the existing output"}}),
+         false, jobOutcomeKind::kept, jobFailure::none, "/d/a.mov", "kept the existing output"},
+        {"no code", with({}), false, jobOutcomeKind::failed, jobFailure::none, "", ""},
+        {"codes out of range",
+         with({{jobKey::outcome, 0}, {jobKey::failure, 999}, {jobKey::skipReason, "?"}}), false,
+         jobOutcomeKind::failed, jobFailure::none, "", "?"},
+        {"kind out of range", with({{jobKey::outcome, -3}}), false, jobOutcomeKind::failed,
+         jobFailure::none, "", ""},
+    };
+    for (const auto &c : cases) {
+        const jobOutcomeValue outcome = jobOutcomeFromRecord("/c/a.MTS", c.job, c.converted);
+        EXPECT_EQ(outcome.src, "/c/a.MTS") << c.name;
+        EXPECT_EQ(outcome.kind, c.kind) << c.name;
+        EXPECT_EQ(outcome.failure, c.failure) << c.name;
+        EXPECT_EQ(outcome.output, c.output) << c.name;
+        EXPECT_EQ(outcome.logWords, c.logWords) << c.name;
+        EXPECT_EQ(outcome.words.isEmpty(), c.converted) << c.name;
+    }
+    const jobOutcomeValue said = jobOutcomeFromRecord(
+        "/c/a.MTS", with({{jobKey::toolError, "No space left on device"}}), false);
+    EXPECT_EQ(said.toolWords, "No space left on device");
+}
+
+// The Resume.log line: the kind, and the reason unless it only repeats the kind.
+TEST(outcomes, resumeLogLine) {
+    const struct {
+        jobOutcomeKind kind;
+        QString logWords;
+        QString line;
+    } cases[] = {
+        {jobOutcomeKind::failed, "not enough space",
+         "outcome             : failed (not enough space)"},
+        {jobOutcomeKind::failed, "", "outcome             : failed"},
+        {jobOutcomeKind::stopped, "stopped", "outcome             : stopped"},
+        {jobOutcomeKind::kept, "kept the existing output",
+         "outcome             : kept (kept the existing output)"},
+        {jobOutcomeKind::notDone, "not done", "outcome             : not done"},
+    };
+    for (const auto &c : cases) {
+        jobOutcomeValue outcome;
+        outcome.kind = c.kind;
+        outcome.logWords = c.logWords;
+        EXPECT_EQ(jobOutcomeLogLine(outcome), c.line);
+    }
+}
+
+// The summary counts each kind apart (kept is no failure) and lists what did not convert in
+// batch order.
+TEST(outcomes, batchSummaryCountsEachKind) {
+    auto of = [](jobOutcomeKind kind, const QString &src) {
+        jobOutcomeValue value;
+        value.kind = kind;
+        value.src = src;
+        return value;
+    };
+    const struct {
+        QList<jobOutcomeValue> outcomes;
+        bool stopped;
+        int32_t converted, failed, kept, skipped, stoppedJobs, notDone;
+        QStringList notConverted;
+    } cases[] = {
+        {{}, false, 0, 0, 0, 0, 0, 0, {}},
+        {{of(jobOutcomeKind::converted, "a"), of(jobOutcomeKind::kept, "b"),
+          of(jobOutcomeKind::converted, "c")},
+         false,
+         2,
+         0,
+         1,
+         0,
+         0,
+         0,
+         {"b"}},
+        {{of(jobOutcomeKind::failed, "a"), of(jobOutcomeKind::skipped, "b"),
+          of(jobOutcomeKind::converted, "c"), of(jobOutcomeKind::stopped, "d"),
+          of(jobOutcomeKind::notDone, "e"), of(jobOutcomeKind::notDone, "f")},
+         true,
+         1,
+         1,
+         0,
+         1,
+         1,
+         2,
+         {"a", "b", "d", "e", "f"}},
+    };
+    for (const auto &c : cases) {
+        const batchSummaryValue summary = batchSummaryOf(c.outcomes, c.stopped);
+        EXPECT_EQ(summary.stopped, c.stopped);
+        EXPECT_EQ(summary.converted, c.converted);
+        EXPECT_EQ(summary.failed, c.failed);
+        EXPECT_EQ(summary.kept, c.kept);
+        EXPECT_EQ(summary.skipped, c.skipped);
+        EXPECT_EQ(summary.stoppedJobs, c.stoppedJobs);
+        EXPECT_EQ(summary.notDone, c.notDone);
+        QStringList names;
+        for (const jobOutcomeValue &value : summary.notConverted) {
+            names << value.src;
+        }
+        EXPECT_EQ(names, c.notConverted);
+    }
+}
+
+// The words in the user's language: every code has its own words in both languages, and the
+// summary names the jobs that did not convert with their reasons (rows a stop never reached
+// are counted, not named).
+TEST(outcomes, wordsInBothLanguages) {
+    for (const QString &language : {QStringLiteral("en"), QStringLiteral("fr")}) {
+        ASSERT_TRUE(loadTranslations(language));
+        QSet<QString> seen;
+        for (int code = 1; code <= int(jobFailure::stopped); ++code) {
+            const QString words = jobFailureWords(static_cast<jobFailure>(code));
+            EXPECT_FALSE(words.startsWith("D_")) << code;
+            EXPECT_FALSE(seen.contains(words)) << words.toStdString();
+            seen.insert(words);
+        }
+        for (int code = 1; code <= int(sourceRefusal::analysisStopped); ++code) {
+            const QString words = sourceRefusalWords(static_cast<sourceRefusal>(code));
+            EXPECT_FALSE(words.isEmpty() || words.startsWith("D_")) << code;
+        }
+        EXPECT_TRUE(jobOutcomeWords(jobOutcomeKind::converted, jobFailure::none).isEmpty());
+        EXPECT_FALSE(jobOutcomeWords(jobOutcomeKind::kept, jobFailure::none).startsWith("D_"));
+    }
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    jobOutcomeValue full;
+    full.kind = jobOutcomeKind::failed;
+    full.failure = jobFailure::notEnoughSpace;
+    full.src = "/card/00003.MTS";
+    full.words = jobFailureWords(full.failure);
+    jobOutcomeValue left;
+    left.kind = jobOutcomeKind::notDone;
+    left.src = "/card/00004.MTS";
+    batchSummaryValue summary;
+    summary.converted = 4;
+    summary.failed = 1;
+    summary.notConverted = {full};
+    EXPECT_EQ(batchSummaryWords(summary), "4 converted, 1 failed: 00003.MTS: the disk is full");
+    summary.notDone = 1;
+    summary.stopped = true;
+    summary.notConverted << left;
+    EXPECT_EQ(batchSummaryWords(summary),
+              "4 converted, 1 failed, 1 not done: 00003.MTS: the disk is full");
+    summary.notConverted = {full, full, full};
+    EXPECT_EQ(batchSummaryWords(summary, 2).count("the disk is full"), 2);
+    EXPECT_TRUE(batchSummaryWords(summary, 2).endsWith("; …"));
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    full.words = jobFailureWords(full.failure);
+    summary.notConverted = {full};
+    EXPECT_EQ(batchSummaryWords(summary).toStdString(),
+              "4 converti(s), 1 en échec, 1 non traité(s) : 00003.MTS : le disque est plein");
+}
