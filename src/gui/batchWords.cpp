@@ -37,11 +37,13 @@ QString batchProgressBarText(const batchProgressValue &value, int32_t out,
     const QString phase = phaseWords(value.phase, out, proresTitle);
     QString text = phase;
     if (value.position > 0 && !value.clip.isEmpty()) {
-        text = QStringLiteral("%1: %2, %3")
-                   .arg(QFileInfo(value.clip).fileName(), phase,
-                        localizedStr(QStringLiteral("D_phase_place"))
-                            .arg(value.position)
-                            .arg(std::max(value.total, value.position)));
+        // "%1: %2" in English, "%1 : %2" in French.
+        text = localizedStr(QStringLiteral("rowWhy"))
+                   .arg(QFileInfo(value.clip).fileName(),
+                        QStringLiteral("%1, %2").arg(
+                            phase, localizedStr(QStringLiteral("D_phase_place"))
+                                       .arg(value.position)
+                                       .arg(std::max(value.total, value.position))));
     }
     return text.replace(QLatin1Char('%'), QStringLiteral("%%"));
 }

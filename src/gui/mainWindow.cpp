@@ -20,6 +20,8 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -31,6 +33,53 @@
 #include <QUrl>
 
 #include <algorithm>
+
+namespace {
+
+/// Takes the drags of local files on a widget as the drop area does (copy only, local paths
+/// only) and hands their paths on.
+class fileDropFilter : public QObject {
+public:
+    fileDropFilter(QObject *parent, std::function<void(const QStringList &)> dropped)
+        : QObject(parent), dropped_(std::move(dropped)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (!dragNDropLocalPaths(drag->mimeData()) ||
+                (drag->possibleActions() & Qt::CopyAction) == 0) {
+                drag->ignore();
+                return true;
+            }
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            const std::optional<QStringList> paths = dragNDropLocalPaths(drop->mimeData());
+            if (!paths) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            dropped_(*paths);
+            return true;
+        }
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    std::function<void(const QStringList &)> dropped_;
+};
+
+} // namespace
 
 fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::mainWindow>()) {
@@ -168,6 +217,10 @@ void fluxaroMainWindow::wireControls() {
     // Tab goes on to the buttons below; the arrows move inside the table.
     table->setTabKeyNavigation(false);
     table->installEventFilter(segments);
+    // Files dropped on the table are taken as on the drop area.
+    table->viewport()->setAcceptDrops(true);
+    table->viewport()->installEventFilter(new fileDropFilter(
+        table, [this](const QStringList &paths) { controller_->dragNDropPerformDrag(paths); }));
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(batchTableModel::thumbnailHeight + 10);
     table->setIconSize(
