@@ -228,6 +228,10 @@ void fluxaroMainWindow::wireControls() {
     QHeaderView *header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
+    // A reason can be long: the status cell shows its start (its tooltip says it all) and the
+    // clip's name keeps its room.
+    header->setSectionResizeMode(batchTableModel::colStatus, QHeaderView::Interactive);
+    header->resizeSection(batchTableModel::colStatus, statusColumnWidth);
     header->setMinimumSectionSize(28);
     for (int column : {int(batchTableModel::colOut), int(batchTableModel::colFps)}) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);

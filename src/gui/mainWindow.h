@@ -66,6 +66,8 @@ public:
     static constexpr int drawerHeight = 320;
     /// The smallest height of the drop area while the batch panel is open.
     static constexpr int dropStripHeight = 56;
+    /// The width of the batch table's status column.
+    static constexpr int statusColumnWidth = 190;
     /// The steps of the batch's progress bar.
     static constexpr int batchBarSteps = 1000;
     /// The largest size of the window's client area on its screen: the screen's available
