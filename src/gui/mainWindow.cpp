@@ -670,7 +670,9 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
         value.position > 0
             ? controller_->whichArrayController()->value(value.position - 1, rowKey::out).toInt()
             : 0;
-    ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prefs_->proresItemTitle()));
+    // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
+    const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
+    ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));
     static const QStringList phaseKeys = {
         QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
         QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};
