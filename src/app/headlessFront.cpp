@@ -5,7 +5,6 @@
 #include "controller/appController.h"
 #include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
-#include "controller/jobRecord.h"
 #include "desktop/sessionBus.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"

@@ -1,5 +1,6 @@
 // The outcomes as values: a job's outcome read from its record, its Resume.log line, a batch's
 // summary from its outcomes, and their words in both languages.
+#include "controller/desktopHooks.h"
 #include "controller/jobRecord.h"
 #include "controller/outcomes.h"
 #include "settings/localisation.h"
@@ -182,6 +183,19 @@ TEST(outcomes, wordsInBothLanguages) {
     summary.notConverted = {full, full, full};
     EXPECT_EQ(batchSummaryWords(summary, 2).count("the disk is full"), 2);
     EXPECT_TRUE(batchSummaryWords(summary, 2).endsWith("; …"));
+    // The notification: kept is no failure, and the job a stop ended is counted, not named.
+    jobOutcomeValue kept;
+    kept.kind = jobOutcomeKind::kept;
+    kept.src = "/card/00001.MTS";
+    kept.words = jobOutcomeWords(kept.kind, kept.failure);
+    jobOutcomeValue stopped;
+    stopped.kind = jobOutcomeKind::stopped;
+    stopped.src = "/card/00002.MTS";
+    stopped.words = jobOutcomeWords(stopped.kind, stopped.failure);
+    EXPECT_EQ(desktopBatchBodyStr(batchSummaryOf({kept}, false)),
+              "0 converted, 0 failed: 00001.MTS: the existing movie was kept");
+    EXPECT_EQ(desktopBatchBodyStr(batchSummaryOf({stopped, left}, true)),
+              "0 converted, 1 failed or stopped, 1 not done");
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
     full.words = jobFailureWords(full.failure);
     summary.notConverted = {full};

@@ -38,6 +38,19 @@ QString desktopBatchStoppedStr() {
     return localizedStr(QStringLiteral("D_notif_stop_1"));
 }
 
+QString desktopBatchBodyStr(const batchSummaryValue &summary) {
+    // Kept outputs are no failure: they are named with the reasons, not counted as failed.
+    const int32_t failed = summary.failed + summary.skipped;
+    const QString counts =
+        summary.stopped
+            ? localizedStr(QStringLiteral("D_notif_stop_2"))
+                  .arg(summary.converted)
+                  .arg(failed + summary.stoppedJobs)
+                  .arg(summary.notDone)
+            : localizedStr(QStringLiteral("D_notif_fin_2")).arg(summary.converted).arg(failed);
+    return batchSummaryWithReasons(counts, summary);
+}
+
 void desktopServicesAttach(appController &controller) {
     auto state = std::make_shared<batchState>();
     appControllerHooks &hooks = controller.hooks;
@@ -97,6 +110,6 @@ void desktopServicesAttach(appController &controller) {
         state->running = false;
         launcherEntryDone();
         desktopNotify(state->summary.stopped ? desktopBatchStoppedStr() : desktopBatchSummaryStr(),
-                      batchSummaryWords(state->summary));
+                      desktopBatchBodyStr(state->summary));
     };
 }

@@ -7,6 +7,8 @@
 // changes nothing in the batch; Details.log says what was skipped.
 #pragma once
 
+#include "controller/outcomes.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -18,7 +20,10 @@ class appController;
 /// it once, after the front has set its hooks; the hooks it finds keep running first.
 void desktopServicesAttach(appController &controller);
 
-/// The end-of-batch notification's title (its text is batchSummaryWords of the batch).
+/// The end-of-batch notification's title.
 QString desktopBatchSummaryStr();
 /// The notification's title when the batch was stopped.
 QString desktopBatchStoppedStr();
+/// The notification's text: converted and failed (and, after a stop, stopped and not done)
+/// counts, then why the first jobs did not convert ("00003.MTS: the disk is full").
+QString desktopBatchBodyStr(const batchSummaryValue &summary);

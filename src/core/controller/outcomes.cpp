@@ -154,13 +154,17 @@ QString batchSummaryWords(const batchSummaryValue &summary, int32_t named) {
             counts << localizedStr(QString::fromLatin1(key)).arg(count);
         }
     }
+    return batchSummaryWithReasons(counts.join(QStringLiteral(", ")), summary, named);
+}
+
+QString batchSummaryWithReasons(const QString &counts, const batchSummaryValue &summary,
+                                int32_t named) {
     // "%1: %2" in English, "%1 : %2" in French.
     const QString because = localizedStr(QStringLiteral("D_summary_because"));
-    QString words = counts.join(QStringLiteral(", "));
     QStringList reasons;
     for (const jobOutcomeValue &outcome : summary.notConverted) {
-        if (outcome.kind == jobOutcomeKind::notDone) {
-            continue; // counted; naming every row a stop left would bury the reasons
+        if (outcome.kind == jobOutcomeKind::notDone || outcome.kind == jobOutcomeKind::stopped) {
+            continue; // counted, and said by the stop itself: naming them would bury the reasons
         }
         if (reasons.size() >= named) {
             reasons << QStringLiteral("…");
@@ -168,10 +172,7 @@ QString batchSummaryWords(const batchSummaryValue &summary, int32_t named) {
         }
         reasons << because.arg(QFileInfo(outcome.src).fileName(), outcome.words);
     }
-    if (!reasons.isEmpty()) {
-        words = because.arg(words, reasons.join(QStringLiteral("; ")));
-    }
-    return words;
+    return reasons.isEmpty() ? counts : because.arg(counts, reasons.join(QStringLiteral("; ")));
 }
 
 jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job, bool converted) {

@@ -106,8 +106,12 @@ QString jobOutcomeWords(jobOutcomeKind kind, jobFailure failure);
 /// A refusal's words in the user's language ("it is interlaced").
 QString sourceRefusalWords(sourceRefusal refusal);
 /// The summary in the user's language, e.g. "4 converted, 1 failed: 00003.MTS: the disk is
-/// full" (each job that did not convert named with its words; at most `named` of them).
+/// full" (each count that is not zero, and batchSummaryWithReasons).
 QString batchSummaryWords(const batchSummaryValue &summary, int32_t named = 3);
+/// `counts` followed by the reasons of the jobs that failed, were kept or skipped (at most
+/// `named` of them; the stopped one and those not done are left to the counts).
+QString batchSummaryWithReasons(const QString &counts, const batchSummaryValue &summary,
+                                int32_t named = 3);
 
 /// A job's outcome from its record (the keys its steps wrote: outcome kind, failure code, the
 /// reason's words, the tool's words, the final and working outputs, the notes): converted when
