@@ -235,8 +235,13 @@ int main(int argc, char **argv) {
         wait->start(20);
     };
     int failed = 0;
-    window.controller()->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) {
-        failed += outcome.kind == jobOutcomeKind::converted ? 0 : 1;
+    // The window's own hook (the row's reason) keeps its turn.
+    auto windowOutcome = window.controller()->hooks.jobOutcome;
+    window.controller()->hooks.jobOutcome = [&failed, windowOutcome](const jobOutcomeValue &o) {
+        failed += o.kind == jobOutcomeKind::converted ? 0 : 1;
+        if (windowOutcome) {
+            windowOutcome(o);
+        }
     };
     window.controller()->hooks.batchEnded = [&] {
         conversionSeconds = static_cast<double>(phaseClock.nsecsElapsed()) / 1e9;

@@ -585,6 +585,66 @@
         <translation>Fluxaro takes files ending in %1.</translation>
     </message>
     <message>
+        <source>dropUnreadable</source>
+        <translation>can't be read (no permission)</translation>
+    </message>
+    <message>
+        <source>dropNothingAdded</source>
+        <translation>Nothing was added to the list.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert</source>
+        <translation>Every source in the list is converted already.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert2</source>
+        <translation>Add sources, or remove the converted ones and add them again to convert them once more.</translation>
+    </message>
+    <message>
+        <source>D_phase_rewrapping</source>
+        <translation>rewrapping</translation>
+    </message>
+    <message>
+        <source>D_phase_encodingTo</source>
+        <translation>encoding to %1</translation>
+    </message>
+    <message>
+        <source>D_phase_place</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>rowRefused</source>
+        <translation>Refused</translation>
+    </message>
+    <message>
+        <source>rowConverted</source>
+        <translation>Converted</translation>
+    </message>
+    <message>
+        <source>rowFailed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>rowKept</source>
+        <translation>Kept</translation>
+    </message>
+    <message>
+        <source>rowSkipped</source>
+        <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>rowStopped</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>rowNotDone</source>
+        <translation>Not done</translation>
+    </message>
+    <message>
+        <source>rowWhy</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>The download was cancelled.</translation>
     </message>

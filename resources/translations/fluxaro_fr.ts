@@ -585,6 +585,66 @@
         <translation>Fluxaro prend les fichiers se terminant par %1.</translation>
     </message>
     <message>
+        <source>dropUnreadable</source>
+        <translation>illisible (pas de permission)</translation>
+    </message>
+    <message>
+        <source>dropNothingAdded</source>
+        <translation>Rien n'a été ajouté à la liste.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert</source>
+        <translation>Toutes les sources de la liste sont déjà converties.</translation>
+    </message>
+    <message>
+        <source>batchNothingToConvert2</source>
+        <translation>Ajoutez des sources, ou retirez celles qui sont converties et ajoutez-les à nouveau pour les convertir encore.</translation>
+    </message>
+    <message>
+        <source>D_phase_rewrapping</source>
+        <translation>réencapsulation</translation>
+    </message>
+    <message>
+        <source>D_phase_encodingTo</source>
+        <translation>encodage en %1</translation>
+    </message>
+    <message>
+        <source>D_phase_place</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message>
+        <source>rowRefused</source>
+        <translation>Refusé</translation>
+    </message>
+    <message>
+        <source>rowConverted</source>
+        <translation>Converti</translation>
+    </message>
+    <message>
+        <source>rowFailed</source>
+        <translation>Échec</translation>
+    </message>
+    <message>
+        <source>rowKept</source>
+        <translation>Gardé</translation>
+    </message>
+    <message>
+        <source>rowSkipped</source>
+        <translation>Ignoré</translation>
+    </message>
+    <message>
+        <source>rowStopped</source>
+        <translation>Arrêté</translation>
+    </message>
+    <message>
+        <source>rowNotDone</source>
+        <translation>Pas converti</translation>
+    </message>
+    <message>
+        <source>rowWhy</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
         <source>dlCancelled</source>
         <translation>Le téléchargement a été annulé.</translation>
     </message>

@@ -47,7 +47,7 @@ batchTableModel::~batchTableModel() {
 }
 
 int batchTableModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : list_->count();
+    return parent.isValid() ? 0 : list_->count() + static_cast<int>(refused_.size());
 }
 
 int batchTableModel::columnCount(const QModelIndex &parent) const {
@@ -83,13 +83,21 @@ batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
 }
 
 QVariant batchTableModel::data(const QModelIndex &index, int role) const {
-    if (!index.isValid() || index.row() >= list_->count()) {
+    if (!index.isValid() || index.row() >= rowCount()) {
         return {};
+    }
+    if (index.row() >= list_->count()) {
+        return refusedData(index.row() - list_->count(), index.column(), role);
     }
     const int row = index.row();
     const QString status = list_->value(row, rowKey::status).toString();
     if (role == statusRole) {
         return status;
+    }
+    if (index.column() == colStatus && status == rowStatus::failure) {
+        if (QVariant said = outcomeData(row, role); said.isValid()) {
+            return said;
+        }
     }
     switch (index.column()) {
     case colOrder:
@@ -176,9 +184,116 @@ QVariant batchTableModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 void batchTableModel::refreshAll() {
-    if (list_->count() > 0) {
-        Q_EMIT dataChanged(index(0, 0), index(list_->count() - 1, colCount - 1));
+    if (rowCount() > 0) {
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, colCount - 1));
     }
+}
+
+QString batchOutcomeRowText(const jobOutcomeValue &outcome) {
+    static const char *const keys[] = {"rowConverted", "rowFailed",  "rowKept",
+                                       "rowSkipped",   "rowStopped", "rowNotDone"};
+    const auto kind = static_cast<size_t>(outcome.kind);
+    const QString title =
+        kind < std::size(keys) ? localizedStr(QString::fromLatin1(keys[kind])) : QString();
+    if (outcome.words.isEmpty() || outcome.kind == jobOutcomeKind::stopped ||
+        outcome.kind == jobOutcomeKind::notDone) {
+        return title;
+    }
+    return localizedStr(QStringLiteral("rowWhy")).arg(title, outcome.words);
+}
+
+QVariant batchTableModel::outcomeData(int row, int role) const {
+    const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
+    if (found == outcomes_.constEnd() || found->kind == jobOutcomeKind::converted) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+        return batchOutcomeRowText(*found);
+    }
+    if (role == Qt::ToolTipRole) {
+        // The tool's own last lines say more to whoever reports the problem.
+        return found->toolWords.isEmpty()
+                   ? batchOutcomeRowText(*found)
+                   : batchOutcomeRowText(*found) + QStringLiteral("\n\n") + found->toolWords;
+    }
+    return {};
+}
+
+QVariant batchTableModel::refusedData(int refusedIndex, int column, int role) const {
+    const analysisVerdictValue &verdict = refused_.at(refusedIndex);
+    const QString text = localizedStr(QStringLiteral("rowWhy"))
+                             .arg(localizedStr(QStringLiteral("rowRefused")), verdict.words);
+    if (role == statusRole) {
+        return rowStatus::failure;
+    }
+    if (column == colStatus) {
+        if (role == Qt::DecorationRole) {
+            const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+            return imagePixmap(rowStatus::failure, QSize(20, 20), ratio);
+        }
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+            return text;
+        }
+    }
+    if (column == colSource && role == Qt::DisplayRole) {
+        return QFileInfo(verdict.src).fileName();
+    }
+    if ((column == colStatus || column == colSource) && role == Qt::ToolTipRole) {
+        return QStringLiteral("%1\n%2").arg(verdict.src, text);
+    }
+    return {};
+}
+
+void batchTableModel::setOutcome(const jobOutcomeValue &outcome) {
+    outcomes_.insert(outcome.src, outcome);
+    for (int32_t row = 0; row < list_->count(); ++row) {
+        if (jobSourcePath(list_->dico(row)) == outcome.src) {
+            Q_EMIT dataChanged(index(row, colStatus), index(row, colStatus));
+        }
+    }
+}
+
+void batchTableModel::addRefused(const analysisVerdictValue &verdict) {
+    for (qsizetype i = 0; i < refused_.size(); ++i) {
+        if (refused_[i].src == verdict.src) {
+            refused_[i] = verdict;
+            const int row = list_->count() + static_cast<int>(i);
+            Q_EMIT dataChanged(index(row, 0), index(row, colCount - 1));
+            return;
+        }
+    }
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    refused_ << verdict;
+    endInsertRows();
+}
+
+void batchTableModel::removeRefused(int row) {
+    const int at = row - list_->count();
+    if (at < 0 || at >= refused_.size()) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    refused_.removeAt(at);
+    endRemoveRows();
+}
+
+void batchTableModel::removeRefusedSource(const QString &src) {
+    for (qsizetype i = 0; i < refused_.size(); ++i) {
+        if (refused_[i].src == src) {
+            removeRefused(list_->count() + static_cast<int>(i));
+            return;
+        }
+    }
+}
+
+void batchTableModel::clearRefused() {
+    if (refused_.isEmpty()) {
+        return;
+    }
+    beginRemoveRows({}, list_->count(), rowCount() - 1);
+    refused_.clear();
+    endRemoveRows();
 }
 
 QString batchSegmentDelegate::segmentText(int column, int segment) {

@@ -4,6 +4,7 @@
 
 #include "batchSegments.h"
 #include "controller/batchList.h"
+#include "controller/outcomes.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -39,11 +40,36 @@ public:
     /// Redraws every row (after the codec availability changed).
     void refreshAll();
 
+    /// A job's outcome: a row that did not convert says why (its status cell's text and
+    /// tooltip) until the row is converted again.
+    void setOutcome(const jobOutcomeValue &outcome);
+    /// A refused source: a row of its own after the batch's rows, saying why, until removed.
+    /// A source refused again replaces its row.
+    void addRefused(const analysisVerdictValue &verdict);
+    /// The number of refused sources' rows (after the batch's rows).
+    int refusedCount() const { return static_cast<int>(refused_.size()); }
+    /// True when the table's row is a refused source's, not one of the batch.
+    bool isRefusedRow(int row) const { return row >= list_->count() && row < rowCount(); }
+    /// Removes a refused source's row (a batch row index is ignored), or all of them.
+    void removeRefused(int row);
+    void clearRefused();
+    /// Removes the refused row of a source accepted since.
+    void removeRefusedSource(const QString &src);
+
 private:
     QPixmap thumbnail(const QString &path) const;
+    QVariant refusedData(int refusedIndex, int column, int role) const;
+    /// The status cell's text and tooltip of a batch row that did not convert, when its
+    /// outcome is known.
+    QVariant outcomeData(int row, int role) const;
     batchList *list_;
     mutable QHash<QString, QPixmap> thumbnails_;
+    QHash<QString, jobOutcomeValue> outcomes_;
+    QList<analysisVerdictValue> refused_;
 };
+
+/// The short text of a job's outcome for its row ("Failed: the disk is full").
+QString batchOutcomeRowText(const jobOutcomeValue &outcome);
 
 /// The words of a segment cell: the chosen segment's name after the column's, then, for each
 /// segment that can't be chosen, why ("½ rate: needs a source of 31 frames/s or more").

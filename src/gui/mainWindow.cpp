@@ -1,5 +1,6 @@
 #include "mainWindow.h"
 
+#include "batchWords.h"
 #include "controller/jobRecord.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
@@ -19,6 +20,8 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -30,6 +33,53 @@
 #include <QUrl>
 
 #include <algorithm>
+
+namespace {
+
+/// Takes the drags of local files on a widget as the drop area does (copy only, local paths
+/// only) and hands their paths on.
+class fileDropFilter : public QObject {
+public:
+    fileDropFilter(QObject *parent, std::function<void(const QStringList &)> dropped)
+        : QObject(parent), dropped_(std::move(dropped)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (!dragNDropLocalPaths(drag->mimeData()) ||
+                (drag->possibleActions() & Qt::CopyAction) == 0) {
+                drag->ignore();
+                return true;
+            }
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            const std::optional<QStringList> paths = dragNDropLocalPaths(drop->mimeData());
+            if (!paths) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            dropped_(*paths);
+            return true;
+        }
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    std::function<void(const QStringList &)> dropped_;
+};
+
+} // namespace
 
 fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::mainWindow>()) {
@@ -108,7 +158,9 @@ void fluxaroMainWindow::wireControls() {
         connect(ui_->batchEncGoBt, &QAbstractButton::toggled, ui_->encTaskProgress,
                 &QWidget::setVisible);
     }
-    progress_ = std::make_unique<widgetProgressBar>(ui_->encTaskProgress);
+    // The bar is the batch's, with its text naming the clip and its phase (showBatchProgress).
+    ui_->encTaskProgress->setRange(0, batchBarSteps);
+    ui_->encTaskProgress->setTextVisible(true);
     analysisWheel_ = std::make_unique<widgetSpinner>(ui_->analysisWheelProgInd);
     percent_ = std::make_unique<widgetTextField>(ui_->encProgressPercentStr);
     action_ = std::make_unique<widgetTextField>(ui_->encProgressActionStr);
@@ -138,7 +190,7 @@ void fluxaroMainWindow::wireControls() {
     appControls c;
     c.batchEncGoBt = goBt_.get();
     c.encStopBt = ui_->encStopBt;
-    c.encTaskProgress = progress_.get();
+    c.encTaskProgress = &toolProgress_;
     c.encProgressPercentStr = percent_.get();
     c.encProgressActionStr = action_.get();
     c.encDstPathStr = destination_.get();
@@ -165,6 +217,10 @@ void fluxaroMainWindow::wireControls() {
     // Tab goes on to the buttons below; the arrows move inside the table.
     table->setTabKeyNavigation(false);
     table->installEventFilter(segments);
+    // Files dropped on the table are taken as on the drop area.
+    table->viewport()->setAcceptDrops(true);
+    table->viewport()->installEventFilter(new fileDropFilter(
+        table, [this](const QStringList &paths) { controller_->dragNDropPerformDrag(paths); }));
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(batchTableModel::thumbnailHeight + 10);
     table->setIconSize(
@@ -172,6 +228,10 @@ void fluxaroMainWindow::wireControls() {
     QHeaderView *header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
+    // A reason can be long: the status cell shows its start (its tooltip says it all) and the
+    // clip's name keeps its room.
+    header->setSectionResizeMode(batchTableModel::colStatus, QHeaderView::Interactive);
+    header->resizeSection(batchTableModel::colStatus, statusColumnWidth);
     header->setMinimumSectionSize(28);
     for (int column : {int(batchTableModel::colOut), int(batchTableModel::colFps)}) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
@@ -198,12 +258,20 @@ void fluxaroMainWindow::wireControls() {
     controller_->hooks.batchProgress = [this](const batchProgressValue &value) {
         showBatchProgress(value);
     };
+    controller_->hooks.jobOutcome = [this](const jobOutcomeValue &outcome) {
+        model_->setOutcome(outcome);
+    };
+    controller_->hooks.analysisVerdict = [this](const analysisVerdictValue &verdict) {
+        showVerdict(verdict);
+    };
+    controller_->hooks.batchSummary = [](const batchSummaryValue &summary) {
+        showBatchSummary(summary);
+    };
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });
     connect(ui_->batchEncRemoveBt, &QPushButton::clicked, this, [this] { removeSelectedRow(); });
-    connect(ui_->batchEncRemoveAllBt, &QPushButton::clicked, this,
-            [this] { controller_->encBatchRemoveAll(true); });
+    connect(ui_->batchEncRemoveAllBt, &QPushButton::clicked, this, [this] { removeAllRows(); });
     connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
@@ -217,12 +285,51 @@ void fluxaroMainWindow::wireControls() {
 
 void fluxaroMainWindow::syncSelection() {
     const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
-    controller_->whichArrayController()->setSelectedIndex(rows.isEmpty() ? -1 : rows.first().row());
+    // A refused source's row is not one of the batch's.
+    controller_->whichArrayController()->setSelectedIndex(
+        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row());
 }
 
 void fluxaroMainWindow::removeSelectedRow() {
+    const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
+    if (!rows.isEmpty() && model_->isRefusedRow(rows.first().row())) {
+        model_->removeRefused(rows.first().row());
+        return;
+    }
     syncSelection();
     controller_->encBatchRemove(true);
+}
+
+void fluxaroMainWindow::removeAllRows() {
+    controller_->encBatchRemoveAll(true);
+    if (controller_->whichArrayController()->isEmpty()) {
+        model_->clearRefused();
+    }
+}
+
+void fluxaroMainWindow::showVerdict(const analysisVerdictValue &verdict) {
+    if (verdict.accepted) {
+        model_->removeRefusedSource(verdict.src);
+        return;
+    }
+    // A drop that adds nothing says why in its alert; the sources refused beside those taken,
+    // and by their analysis, get a row that says why.
+    if (!controller_->isAnalysing() || verdict.refusal == sourceRefusal::analysisStopped) {
+        return;
+    }
+    model_->addRefused(verdict);
+    openDrawer();
+}
+
+void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
+    const QString title = localizedStr(summary.stopped ? QStringLiteral("D_action_stop")
+                                                       : QStringLiteral("D_fin_GUI"));
+    const QString words = batchSummaryWords(summary);
+    if (summary.failed > 0 || summary.stopped) {
+        displayAlertSheetWarning(title, words);
+    } else {
+        displayAlertSheet(title, words);
+    }
 }
 
 void fluxaroMainWindow::buildMenus() {
@@ -265,7 +372,7 @@ void fluxaroMainWindow::buildMenus() {
     remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     ui_->encBatchTableView->addAction(remove);
     add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
-        [this] { controller_->encBatchRemoveAll(true); });
+        [this] { removeAllRows(); });
     batch->addSeparator();
     QAction *drawer = add(batch, "menuDrawer", QStringLiteral("menuDrawer"),
                           QKeySequence(Qt::CTRL | Qt::Key_B), [this] { iba_drawerToggle(); });
@@ -320,7 +427,8 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->encStopBt->setHidden(true);
     ui_->analysisStopBt->setHidden(true);
     ui_->analysisCaptionStr->clear();
-    progress_->setValue(0);
+    ui_->encTaskProgress->setValue(0);
+    ui_->encTaskProgress->setFormat(QString());
     FVAutoLocalizeMenuBar(menuBar());
     prefs_->prefProresFillFromCodecCheck();
     prefs_->prefFill();
@@ -554,8 +662,17 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
     if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
         setWindowTitle(appNameStr());
         ui_->encTaskProgress->setToolTip(QString());
+        ui_->encTaskProgress->setFormat(QString());
         return;
     }
+    ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
+    const int32_t out =
+        value.position > 0
+            ? controller_->whichArrayController()->value(value.position - 1, rowKey::out).toInt()
+            : 0;
+    // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
+    const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
+    ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));
     static const QStringList phaseKeys = {
         QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
         QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};

@@ -66,6 +66,10 @@ public:
     static constexpr int drawerHeight = 320;
     /// The smallest height of the drop area while the batch panel is open.
     static constexpr int dropStripHeight = 56;
+    /// The width of the batch table's status column.
+    static constexpr int statusColumnWidth = 190;
+    /// The steps of the batch's progress bar.
+    static constexpr int batchBarSteps = 1000;
     /// The largest size of the window's client area on its screen: the screen's available
     /// area less the window manager's frame.
     QSize largestClientSize() const;
@@ -119,7 +123,8 @@ private:
     helpWindow *help_ = nullptr;
     updateSheetDialog *updateSheet_ = nullptr;
     std::unique_ptr<widgetButton> goBt_;
-    std::unique_ptr<widgetProgressBar> progress_;
+    /// The running tool's progress, which the controller keeps: the bar shows the batch's.
+    plainProgressBar toolProgress_;
     std::unique_ptr<widgetSpinner> analysisWheel_;
     std::unique_ptr<widgetTextField> percent_;
     std::unique_ptr<widgetTextField> action_;
@@ -133,4 +138,11 @@ private:
     bool sessionEnding_ = false;
     /// The batch's progress in the window's title, from the controller's typed value.
     void showBatchProgress(const batchProgressValue &value);
+    /// A source's verdict: a refused one gets a row saying why (while its drop is analysed).
+    void showVerdict(const analysisVerdictValue &verdict);
+    /// The end of a batch: an alert that counts how the jobs ended and names those that did
+    /// not convert, with why.
+    static void showBatchSummary(const batchSummaryValue &summary);
+    /// Remove All: the batch's rows (after the controller's question) and the refused ones.
+    void removeAllRows();
 };

@@ -3,12 +3,14 @@
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
 #include "controller/appController.h"
+#include "controller/dropPlan.h"
 #include "controller/outputCheck.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "scriptedPresenter.h"
+#include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "testEnv.h"
 
@@ -93,8 +95,9 @@ protected:
 
 } // namespace
 
-// Rows are appended in drop order; a second drop of the same file adds nothing and says
-// nothing; extensions match as given, in upper case or capitalised only; removal renumbers.
+// Rows are appended in drop order; a second drop of the same file adds nothing and says that
+// it is in the list already; extensions match as given, in upper case or capitalised only;
+// removal renumbers.
 TEST_F(controller, dropsFiltersAndRemoval) {
     const QString a = clip("a.ts");
     const QString b = clip("b.TS");
@@ -116,9 +119,13 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     presenter.shown.clear();
     addSources({b});
     EXPECT_EQ(list->count(), 3);
-    EXPECT_TRUE(presenter.shown.isEmpty());
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_TRUE(
+        presenter.shown.first().message.contains(dropRefusalWords(dropRefusal::alreadyListed)))
+        << presenter.shown.first().message.toStdString();
+    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("\nb.TS")));
     addSources({odd});
-    EXPECT_EQ(presenter.shown.size(), 1);
+    EXPECT_EQ(presenter.shown.size(), 2);
 
     const QString thumb = list->dico(0).value("imgPathStr").toString();
     list->setSelectedIndex(0);
@@ -337,14 +344,17 @@ TEST_F(controller, openedFilesAreAddedLikeADrop) {
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), path);
 }
 
-// A dropped folder stands for every file below it; the other paths of the drop are ignored.
-TEST_F(controller, droppedFolderReplacesTheDrop) {
+// A dropped folder stands for every file below it, and the files dropped with it are taken
+// too (a first path that is a folder used to stand for the whole drop).
+TEST_F(controller, droppedFolderAndFilesAreAllTaken) {
     QDir().mkpath(box.root() + "/card/deep");
     const QString inside = box.root() + "/card/deep/in.ts";
     makeClip(inside, "640x360", 25, 1.0);
-    addSources({box.root() + "/card", clip("outside.ts")});
-    ASSERT_EQ(app->whichArrayController()->count(), 1);
+    const QString outside = clip("outside.ts");
+    addSources({box.root() + "/card", outside});
+    ASSERT_EQ(app->whichArrayController()->count(), 2);
     EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
+    EXPECT_EQ(app->whichArrayController()->dico(1).value("srcPathStr"), outside);
 }
 
 // A dropped card is analysed in its clips' order (sorted paths, as `fluxaro --batch` takes a
@@ -488,13 +498,20 @@ TEST_F(controller, progressMovesForwardOnly) {
 // The replace question: unanswered it keeps the file; answered "replace" with the box ticked it
 // is not asked again in the batch, and the answer is forgotten when the batch ends.
 TEST_F(controller, replaceQuestionAndApplyToAll) {
-    addSources({clip("one.ts"), clip("two.ts")});
+    const QStringList sources{clip("one.ts"), clip("two.ts")};
+    addSources(sources);
     goAndWait();
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
     const QStringList outputs = box.eventsFiles();
     ASSERT_EQ(outputs.size(), 2);
     const QByteArray first = fingerprint(box.events() + "/" + outputs[0]);
+    // Converted rows are not converted again: the sources are listed anew to be.
+    const auto listAgain = [&] {
+        app->encBatchRemoveAll(false);
+        addSources(sources);
+    };
 
+    listAgain();
     presenter.shown.clear();
     goAndWait();
     const auto questions = [&] {
@@ -515,11 +532,53 @@ TEST_F(controller, replaceQuestionAndApplyToAll) {
     presenter.answer = [](const alertPlan &plan) {
         return plan.checkbox ? alertOutcome{1, true} : alertOutcome{};
     };
+    listAgain();
     goAndWait();
     EXPECT_EQ(questions().size(), 1);
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
     EXPECT_NE(fingerprint(box.events() + "/" + outputs[0]), first);
     EXPECT_TRUE(prefRead2("replaceFilesCheck").isNull());
+}
+
+// Go after a batch converts what is left: the converted row is left alone, the failed one is
+// converted again; with every row converted, Go says so and starts nothing.
+TEST_F(controller, secondGoConvertsOnlyWhatIsLeft) {
+    const QString good = clip("good.ts");
+    const QString bad = clip("bad.ts");
+    addSources({good, bad});
+    ASSERT_EQ(app->whichArrayController()->count(), 2);
+    // The second source is spoilt after its analysis: its conversion fails.
+    const QString kept = box.root() + "/bad.kept";
+    ASSERT_TRUE(QFile::rename(bad, kept));
+    {
+        QFile spoilt(bad);
+        ASSERT_TRUE(spoilt.open(QIODevice::WriteOnly));
+        spoilt.write(QByteArray(4096, 'x'));
+    }
+    goAndWait();
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceFailure"}));
+    ASSERT_TRUE(QFile::remove(bad));
+    ASSERT_TRUE(QFile::rename(kept, bad));
+
+    QSet<QString> worked;
+    app->hooks.batchProgress = [&](const batchProgressValue &value) {
+        if (value.phase == batchPhase::converting) {
+            worked.insert(QFileInfo(value.clip).fileName());
+        }
+    };
+    goAndWait();
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    EXPECT_EQ(worked, QSet<QString>{"bad.ts"});
+    EXPECT_EQ(box.eventsFiles().size(), 2) << box.eventsFiles().join(", ").toStdString();
+
+    worked.clear();
+    presenter.shown.clear();
+    app->iba_batchGoBt();
+    EXPECT_FALSE(app->isBatchRunning());
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_EQ(presenter.shown.first().title, localizedStr("batchNothingToConvert"));
+    spinUntil([] { return false; }, 200);
+    EXPECT_TRUE(worked.isEmpty());
 }
 
 // A source deleted after it was listed is removed from the list when its turn comes; the
@@ -907,7 +966,10 @@ TEST_F(controller, jobOutcomesAndBatchSummaries) {
     // The converted job's block has no outcome line.
     EXPECT_EQ(log.count("outcome             :"), 1) << log.toStdString();
 
-    // Again: the replace question goes unanswered, so the output is kept.
+    // Again, the sources listed anew (Go alone converts only the failed row): the replace
+    // question goes unanswered, so the output is kept.
+    app->encBatchRemoveAll(false);
+    addSources({good, bad});
     outcomes.clear();
     summaries.clear();
     goAndWait();
@@ -994,7 +1056,7 @@ TEST_F(controller, refusedSourcesCarryTheirCodes) {
     } cases[] = {
         {"interlaced.ts", sourceRefusal::interlaced, "interlaced ("},
         {"notes.ts", sourceRefusal::unreadable, "ffmpeg can't read it"},
-        {"missing.ts", sourceRefusal::missing, "ffmpeg can't read it"},
+        {"missing.ts", sourceRefusal::missing, "the file is missing"},
         {"other.txt", sourceRefusal::notAcceptedType, "not an accepted file type"},
     };
     for (const auto &c : cases) {

@@ -2,6 +2,7 @@
 // analysed (rows with thumbnails, the drawer open), Go converts it with the real ffmpeg,
 // clipdater and trakmill, and every row turns to success. Quitting while a clip converts asks
 // first; confirmed, it leaves no partial or intermediate file behind.
+#include "batchTableModel.h"
 #include "dragNDropView.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
@@ -209,4 +210,72 @@ TEST_F(windowE2e, platformQuitRequestQuitsWithoutAsking) {
     QTest::qWait(300);
     EXPECT_TRUE(filesBelow(box.events()).isEmpty())
         << filesBelow(box.events()).join(", ").toStdString();
+}
+
+// A folder and files dropped together on the batch table are all taken; the files refused
+// beside them (not a movie, missing) get rows that say why, without an alert. A source spoilt
+// after its analysis fails: its row says why, the progress bar named each clip and its phase,
+// and the end's alert counts the jobs and names the failed one with its reason.
+TEST_F(windowE2e, refusedAndFailedSourcesSayWhy) {
+    const QString shoot = box.root() + "/shoot";
+    QDir().mkpath(shoot);
+    const QString good = shoot + "/good.mts";
+    const QString bad = box.root() + "/bad.mts";
+    ASSERT_TRUE(makeClip(good, "320x180", 25, 1.0));
+    ASSERT_TRUE(makeClip(bad, "320x180", 25, 1.0));
+    const QString notes = box.root() + "/notes.txt";
+    {
+        QFile text(notes);
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("not a movie\n");
+    }
+    const QString missing = box.root() + "/missing.mts";
+    w->openDrawer();
+    drop(w->ui()->encBatchTableView->viewport(), {shoot, bad, notes, missing});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
+    batchList *list = w->controller()->whichArrayController();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(presenter.shown.isEmpty()) << presenter.shown.first().message.toStdString();
+    ASSERT_EQ(w->model()->rowCount(), 4);
+    const auto cell = [&](int row, int column, int role = Qt::DisplayRole) {
+        return w->model()->index(row, column).data(role).toString();
+    };
+    EXPECT_EQ(cell(2, batchTableModel::colSource), "notes.txt");
+    EXPECT_EQ(cell(2, batchTableModel::colStatus), "Refused: not a kind of movie Fluxaro converts");
+    EXPECT_EQ(cell(3, batchTableModel::colStatus), "Refused: the file is missing");
+    EXPECT_TRUE(cell(3, batchTableModel::colStatus, Qt::ToolTipRole).startsWith(missing));
+
+    // The second source is spoilt after its analysis: ffmpeg makes no movie of it.
+    ASSERT_TRUE(QFile::remove(bad));
+    {
+        QFile spoilt(bad);
+        ASSERT_TRUE(spoilt.open(QIODevice::WriteOnly));
+        spoilt.write(QByteArray(4096, 'x'));
+    }
+    QStringList bars;
+    const auto windowProgress = w->controller()->hooks.batchProgress;
+    w->controller()->hooks.batchProgress = [&](const batchProgressValue &value) {
+        windowProgress(value);
+        bars << w->ui()->encTaskProgress->format();
+    };
+    QTest::mouseClick(w->ui()->batchEncGoBt, Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
+    EXPECT_EQ(list->value(0, "resultat").toString(), "puceSuccess");
+    ASSERT_EQ(list->value(1, "resultat").toString(), "puceFailure");
+    const QString why = cell(1, batchTableModel::colStatus);
+    EXPECT_TRUE(why.startsWith("Failed: ")) << why.toStdString();
+    EXPECT_GT(why.size(), QStringLiteral("Failed: ").size());
+    EXPECT_TRUE(cell(1, batchTableModel::colStatus, Qt::ToolTipRole).startsWith(why));
+    EXPECT_TRUE(bars.contains(QStringLiteral("good.mts: rewrapping, 1 of 2")) ||
+                bars.contains(QStringLiteral("good.mts: converting, 1 of 2")))
+        << bars.join(" | ").toStdString();
+    EXPECT_TRUE(std::any_of(bars.cbegin(), bars.cend(),
+                            [](const QString &b) { return b.startsWith("bad.mts: "); }));
+
+    ASSERT_FALSE(presenter.shown.isEmpty());
+    const alertPlan &end = presenter.shown.last();
+    EXPECT_EQ(end.title, localizedStr("D_fin_GUI"));
+    EXPECT_TRUE(end.warning);
+    EXPECT_TRUE(end.message.startsWith("1 converted, 1 failed: bad.mts: " + why.mid(8)))
+        << end.message.toStdString();
 }

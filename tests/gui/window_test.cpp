@@ -2,6 +2,7 @@
 // what a refused drop shows and queues, the stop control's switching by its segment images, the
 // segment cells of a row (mouse and keyboard), the window on a small screen, the hand-over of a
 // second start, the drawer toggle, the debug toggle and the localised texts.
+#include "batchWords.h"
 #include "controller/appController.h"
 #include "controller/startup.h"
 #include "dragNDropView.h"
@@ -509,4 +510,51 @@ TEST_F(window, secondStartWithoutSourcesRaisesTheWindow) {
     EXPECT_FALSE(w->isMinimized());
     EXPECT_FALSE(w->controller()->isAnalysing());
     startupReleaseSingleInstance();
+}
+
+// The progress bar's words: the clip, its phase by its row's format, its place; the phase alone
+// before a clip; a '%' in a name kept as it is (the bar would read "%p" as its percentage);
+// French with the French table. A row that did not convert says its outcome and why.
+TEST(batchWords, progressBarAndRowTexts) {
+    struct barCase {
+        const char *lang;
+        batchPhase phase;
+        int32_t position;
+        QString clip;
+        int32_t out;
+        QString text;
+    };
+    const QList<barCase> cases = {
+        {"en", batchPhase::converting, 3, "/c/00003.MTS", 0, "00003.MTS: rewrapping, 3 of 6"},
+        {"en", batchPhase::converting, 2, "/c/00002.MTS", 2, "00002.MTS: converting, 2 of 6"},
+        {"en", batchPhase::exporting, 2, "/c/00002.MTS", 2,
+         "00002.MTS: encoding to ProRes 422 HQ, 2 of 6"},
+        {"en", batchPhase::exporting, 1, "/c/a.mts", 1, "a.mts: encoding to AIC, 1 of 6"},
+        {"en", batchPhase::checking, 6, "/c/100%.mts", 0, "100%%.mts: checking, 6 of 6"},
+        {"en", batchPhase::analysing, 0, QString(), 0, "analysing"},
+        {"fr", batchPhase::exporting, 2, "/c/00002.MTS", 2,
+         "00002.MTS : encodage en ProRes 422 HQ, 2 sur 6"},
+    };
+    for (const barCase &c : cases) {
+        ASSERT_TRUE(loadTranslations(QString::fromLatin1(c.lang)));
+        batchProgressValue value;
+        value.phase = c.phase;
+        value.position = c.position;
+        value.total = 6;
+        value.clip = c.clip;
+        EXPECT_EQ(batchProgressBarText(value, c.out, QStringLiteral("ProRes 422 HQ")), c.text)
+            << c.text.toStdString();
+    }
+    jobOutcomeValue failed;
+    failed.kind = jobOutcomeKind::failed;
+    failed.failure = jobFailure::notEnoughSpace;
+    failed.words = jobFailureWords(jobFailure::notEnoughSpace);
+    EXPECT_EQ(batchOutcomeRowText(failed), QStringLiteral("Échec : ") + failed.words);
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    failed.words = jobFailureWords(jobFailure::notEnoughSpace);
+    EXPECT_EQ(batchOutcomeRowText(failed), QStringLiteral("Failed: the disk is full"));
+    jobOutcomeValue stopped;
+    stopped.kind = jobOutcomeKind::stopped;
+    stopped.words = QStringLiteral("stopped");
+    EXPECT_EQ(batchOutcomeRowText(stopped), QStringLiteral("Stopped"));
 }

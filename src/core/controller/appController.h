@@ -15,6 +15,7 @@
 #include "controller/analysisPlans.h"
 #include "controller/batchList.h"
 #include "controller/conversionRun.h"
+#include "controller/dropPlan.h"
 #include "controller/outcomes.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
@@ -129,9 +130,10 @@ public:
 
     // Batch list --------------------------------------------------------------------------
 
-    /// The common entry for new sources: filters them (accepted extensions, not yet listed; a
-    /// first path that is a folder stands for every file below it), pauses a running conversion,
-    /// queues them and starts the analysis.
+    /// The common entry for new sources: reads them (a folder stands for the files below it,
+    /// files and folders may be mixed), pauses a running conversion, queues what `dropPlan`
+    /// takes and starts the analysis; the refused ones are told to hooks.analysisVerdict, and
+    /// when nothing is queued a sheet names them, why, and the accepted kinds.
     void draggedFiles(const QStringList &paths);
     /// A drop on the window's drop area.
     void dragNDropPerformDrag(const QStringList &paths);
@@ -227,6 +229,13 @@ public:
 private:
     // Batch list helpers.
     void restoreDropArea();
+    /// The drop area busy, additions refused, a running conversion paused (true) while the
+    /// drop's sources are analysed.
+    bool dropBegin();
+    /// A drop that queued nothing: the drop area idle again, a paused conversion resumed.
+    void dropEndWithNothing(bool paused);
+    /// Logs a drop's refusals and tells hooks.analysisVerdict those worth telling.
+    void tellDropRefusals(const dropPlanValue &plan);
     void selectFolderForDestination();
     // Step machine helpers.
     void encBatchStep();

@@ -1,6 +1,7 @@
 // The batch list of the application controller: adding sources, removing rows, the row being
 // converted, normalising a row's format and mode, Go and revealing the destination.
 #include "controller/appController.h"
+#include "controller/dropPlan.h"
 #include "controller/jobRecord.h"
 #include "desktop/reveal.h"
 #include "frontApi/alerts.h"
@@ -16,7 +17,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <sys/stat.h>
+#include <algorithm>
 
 appController::appController(const appControls &controls, QObject *parent)
     : QObject(parent), c_(controls) {
@@ -29,27 +30,49 @@ appController::~appController() {
 
 namespace {
 
-// The refused drop's message: that none is a movie, the names of the refused files (the first
-// few: a drop can hold thousands) and the kinds of files that are taken.
-QString refusedDropMessageStr(const QStringList &refused, const QStringList &extensions) {
+// The refused drop's message: why nothing was added, the names of the refused files grouped by
+// reason (the first few: a drop can hold thousands) and the kinds of files that are taken. The
+// files a folder holds beside its movies are named only when nothing else was refused.
+QString refusedDropMessageStr(const dropPlanValue &plan) {
     constexpr qsizetype shownNames = 8;
-    QStringList lines{localizedStr(QStringLiteral("D_go_source3")), QString()};
-    for (qsizetype i = 0; i < refused.size() && i < shownNames; ++i) {
-        lines << QFileInfo(refused[i]).fileName();
-    }
-    if (refused.size() > shownNames) {
-        lines << localizedStr(QStringLiteral("D_go_sourceMore")).arg(refused.size() - shownNames);
-    }
-    QStringList kinds;
-    for (const QString &ext : extensions) {
-        const QString kind = QLatin1Char('.') + ext.toLower();
-        if (!kinds.contains(kind)) {
-            kinds << kind;
+    QList<dropRefused> named;
+    for (const dropRefused &refused : plan.refused) {
+        if (plan.shownRefusals == 0 || dropRefusalShown(refused)) {
+            named << refused;
         }
     }
-    if (!kinds.isEmpty()) {
+    const bool onlyNotMovies = std::all_of(named.cbegin(), named.cend(), [](const dropRefused &r) {
+        return r.reason == dropRefusal::notAMovie;
+    });
+    QStringList lines{localizedStr(onlyNotMovies ? QStringLiteral("D_go_source3")
+                                                 : QStringLiteral("dropNothingAdded"))};
+    qsizetype listed = 0;
+    for (const dropRefusal reason :
+         {dropRefusal::notAMovie, dropRefusal::alreadyListed, dropRefusal::missing,
+          dropRefusal::unreadable, dropRefusal::notRegularFile, dropRefusal::nameNotUtf8}) {
+        bool headed = false;
+        for (const dropRefused &refused : named) {
+            if (refused.reason != reason || listed >= shownNames) {
+                continue;
+            }
+            if (!headed) {
+                lines << QString();
+                if (!onlyNotMovies) {
+                    lines << dropRefusalWords(reason) + QLatin1Char(':');
+                }
+                headed = true;
+            }
+            lines << QFileInfo(refused.path).fileName();
+            ++listed;
+        }
+    }
+    if (named.size() > listed) {
+        lines << localizedStr(QStringLiteral("D_go_sourceMore")).arg(named.size() - listed);
+    }
+    if (!plan.acceptedKinds.isEmpty()) {
         lines << QString()
-              << localizedStr(QStringLiteral("D_go_source4")).arg(kinds.join(QStringLiteral(", ")));
+              << localizedStr(QStringLiteral("D_go_source4"))
+                     .arg(plan.acceptedKinds.join(QStringLiteral(", ")));
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -86,6 +109,66 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         logStr(QStringLiteral("getOPENPERM()       ? %1").arg(0));
         return;
     }
+    const bool paused = dropBegin();
+    // The destination's events folder holds this program's outputs: with the source folder as
+    // the destination, converting them again at every run would never end.
+    const QString events = c_.encDstPathStr != nullptr && !c_.encDstPathStr->text().isEmpty()
+                               ? eventsFolderPathStr()
+                               : QString();
+    const QList<dropItem> items = dropRead(pathsIn, events);
+    QStringList listed;
+    for (const QVariantMap &row : list_.rows()) {
+        // A joined row stands for every piece of its recording.
+        const QVariantMap job = rowJob(row);
+        listed << jobSourcePath(job) << jobJoinedPieces(job);
+    }
+    logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
+    const dropPlanValue plan = dropPlan(items, listed, acceptedExtensions());
+    if (!plan.queued.isEmpty()) {
+        logStr(QStringLiteral("drag'n'drop, final  = %1").arg(plan.queued.size()));
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        QVariantMap waiting;
+        for (qsizetype i = 0; i < plan.queued.size(); ++i) {
+            waiting.insert(QString::number(i), plan.queued[i]);
+        }
+        prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
+        prefWrite(QStringLiteral("analysisDeb"), 1);
+        if (c_.analysisStopBt != nullptr) {
+            c_.analysisStopBt->setHidden(false);
+        }
+        analysing_ = true;
+        analysisTotal_ = static_cast<int32_t>(plan.queued.size());
+        analysisDone_ = 0;
+        // Told while the analysis runs: the front knows that the drop goes on.
+        tellDropRefusals(plan);
+        analysis();
+        return;
+    }
+    logStr(QStringLiteral("no compatible file (or no new files ;-))"));
+    tellDropRefusals(plan);
+    if (plan.tellRefusals) {
+        displayAlertSheetWarning(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
+                                 refusedDropMessageStr(plan));
+    }
+    dropEndWithNothing(paused);
+}
+
+void appController::tellDropRefusals(const dropPlanValue &plan) {
+    for (const dropRefused &refused : plan.refused) {
+        logStr(QStringLiteral("drop refused        :-( %1: %2")
+                   .arg(refused.path, dropRefusalLogWords(refused.reason)));
+        if (dropRefusalShown(refused) && hooks.analysisVerdict) {
+            analysisVerdictValue verdict;
+            verdict.src = refused.path;
+            verdict.refusal = dropRefusalCode(refused.reason);
+            verdict.words = dropRefusalWords(refused.reason);
+            verdict.logWords = dropRefusalLogWords(refused.reason);
+            hooks.analysisVerdict(verdict);
+        }
+    }
+}
+
+bool appController::dropBegin() {
     if (c_.dropArea != nullptr) {
         c_.dropArea->setImageName(QStringLiteral("dndSdOff"));
         c_.dropArea->setCaptionHidden(true);
@@ -95,7 +178,6 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         c_.analysisWheelProgInd->setAnimating(true);
     }
     setOPENPERM(false);
-
     // A running conversion is paused while its sources are analysed. Only a run that is really
     // going is paused, and only that one is resumed afterwards: one the user paused stays paused.
     bool toggled = false;
@@ -113,128 +195,15 @@ void appController::draggedFiles(const QStringList &pathsIn) {
             c_.batchEncGoBt->setEnabled(false);
         }
     }
+    return toggled;
+}
 
-    const QStringList extensions = acceptedExtensions();
-    QStringList paths = pathsIn;
-    QFileInfo first(paths.first());
-    if (!first.isDir()) {
-        paths[0] = pathByResolvingAlias(paths.first());
-        first = QFileInfo(paths.first());
-    }
-    if (first.isDir()) {
-        // The destination's events folder holds this program's outputs: with the source folder
-        // as the destination, converting them again at every run would never end.
-        const QString events = QFileInfo(eventsFolderPathStr()).absoluteFilePath() + '/';
-        QStringList files;
-        for (const QString &item : lsCocoaRecursive(paths.first())) {
-            if (!QFileInfo(item).isDir() &&
-                !(c_.encDstPathStr != nullptr && !c_.encDstPathStr->text().isEmpty() &&
-                  QFileInfo(item).absoluteFilePath().startsWith(events))) {
-                files << item;
-            }
-        }
-        // The card's order, not the file system's: clips are numbered in recording order, and
-        // the headless front takes a folder in the same sorted order.
-        files.sort();
-        paths = files;
-    }
-    // Only regular files are sources: a FIFO, a device or a socket named like a movie would
-    // keep the probe waiting for ever.
-    {
-        QStringList regular;
-        for (const QString &path : paths) {
-            struct stat info {};
-            const bool known = ::stat(QFile::encodeName(path).constData(), &info) == 0;
-            if (known && !S_ISREG(info.st_mode)) {
-                logStr(QStringLiteral("not a regular file  :-( %1").arg(path));
-                tellRefusal(path, sourceRefusal::notRegularFile,
-                            QStringLiteral("not a regular file"));
-                continue;
-            }
-            if (!known && path.contains(QChar::ReplacementCharacter)) {
-                // A name whose bytes are not UTF-8 can't be given back to the file system once
-                // read as text: it is refused by name instead of failing as unreadable.
-                logStr(QStringLiteral("file name           :-( not UTF-8: %1").arg(path));
-                tellRefusal(path, sourceRefusal::nameNotUtf8,
-                            QStringLiteral("its name is not valid UTF-8: rename it to convert it"));
-                continue;
-            }
-            regular << path; // a missing path: the analysis says so in its own words
-        }
-        paths = regular;
-    }
-
-    // The same path twice in one drop would make two rows that the step machine can't tell
-    // apart (it finds its row by source path).
-    paths.removeDuplicates();
-    logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
-    if (!list_.isEmpty()) {
-        QStringList kept;
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            bool listed = false;
-            for (const QVariantMap &row : list_.rows()) {
-                // A joined row stands for every piece of its recording.
-                const QVariantMap dico = row.value(rowKey::dico).toMap();
-                if (dico.value(jobKey::srcPath) == paths[i] ||
-                    dico.value(jobKey::joinPaths).toStringList().contains(paths[i])) {
-                    listed = true;
-                    break;
-                }
-            }
-            if (listed) {
-                logStr(QStringLiteral(
-                           "doublon             : pas de sur-analyse pour rien ;-) #%1/%2 : %3")
-                           .arg(i + 1)
-                           .arg(paths.size())
-                           .arg(paths[i]));
-            } else {
-                kept << paths[i];
-            }
-        }
-        paths = kept;
-    }
-    const bool newPathsBeforeFilter = !paths.isEmpty();
-    QStringList accepted;
-    QStringList refused;
-    for (const QString &path : paths) {
-        if (extensions.contains(QFileInfo(path).suffix())) {
-            accepted << path;
-        } else {
-            refused << path;
-            tellRefusal(path, sourceRefusal::notAcceptedType,
-                        QStringLiteral("not an accepted file type"));
-        }
-    }
-
-    if (!accepted.isEmpty()) {
-        logStr(QStringLiteral("drag'n'drop, final  = %1").arg(accepted.size()));
-        prefDelete(QStringLiteral("analysisSrcPathesDico"));
-        QVariantMap waiting;
-        for (qsizetype i = 0; i < accepted.size(); ++i) {
-            waiting.insert(QString::number(i), accepted[i]);
-        }
-        prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
-        prefWrite(QStringLiteral("analysisDeb"), 1);
-        if (c_.analysisStopBt != nullptr) {
-            c_.analysisStopBt->setHidden(false);
-        }
-        analysing_ = true;
-        analysisTotal_ = static_cast<int32_t>(accepted.size());
-        analysisDone_ = 0;
-        analysis();
-        return;
-    }
-
-    logStr(QStringLiteral("no compatible file (or no new files ;-))"));
-    if (newPathsBeforeFilter) {
-        displayAlertSheetWarning(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
-                                 refusedDropMessageStr(refused, infoPlistExtensions()));
-    }
+void appController::dropEndWithNothing(bool paused) {
     restoreDropArea();
     if (c_.analysisWheelProgInd != nullptr) {
         c_.analysisWheelProgInd->setAnimating(false);
     }
-    if (toggled) {
+    if (paused) {
         analysisResumeConversion();
     }
     if (c_.batchEncGoBt != nullptr && !list_.isEmpty() && !c_.batchEncGoBt->isOn()) {
@@ -391,6 +360,13 @@ void appController::iba_batchGoBt() {
     if (list_.isEmpty() || c_.encDstPathStr == nullptr) {
         return;
     }
+    // A second Go after a finished batch converts what is left: the converted rows stay as
+    // they are (converting them again would replace or double their outputs).
+    if (batchNextRow(list_.statuses(), -1) < 0 && !analysing_) {
+        displayAlertSheet(localizedStr(QStringLiteral("batchNothingToConvert")),
+                          localizedStr(QStringLiteral("batchNothingToConvert2")));
+        return;
+    }
     const QString title = localizedStr(QStringLiteral("D_go_dossier_destination1"));
     const QString message = localizedStr(QStringLiteral("D_go_dossier_destination3"));
     if (c_.encDstPathStr->text().isEmpty()) {
@@ -428,7 +404,9 @@ void appController::iba_batchGoBt() {
     batchBegun_.clear();
     batchSummaryGiven_ = false;
     for (int32_t i = 0; i < list_.count(); ++i) {
-        list_.setValue(i, rowKey::status, rowStatus::waiting);
+        if (list_.value(i, rowKey::status).toString() != rowStatus::success) {
+            list_.setValue(i, rowKey::status, rowStatus::waiting);
+        }
     }
     progress_ = batchProgressValue{};
     batchClock_.start();

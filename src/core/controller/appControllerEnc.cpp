@@ -258,25 +258,26 @@ void appController::encBatchStep() {
     logStr(QStringLiteral("stepNameStr         : encBatch"));
     mkdirCocoa(eventsFolderPathStr());
     const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
-    int32_t candidate = 0;
-    if (!current.isEmpty()) {
+    // The rows converted already (by an earlier batch) are left alone.
+    int32_t candidate = batchNextRow(list_.statuses(), -1);
+    if (!current.isEmpty() || candidate < 0) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
-        const int32_t r = encBatchInprogressRowIdentification();
-        if (!analysing_) {
+        const int32_t r = current.isEmpty() ? -1 : encBatchInprogressRowIdentification();
+        if (!analysing_ && !current.isEmpty()) {
             // Drops stay refused while their analysis runs beside the batch.
             setOPENPERM(true);
             restoreDropArea();
         }
-        if (!list_.isEmpty() && r + 1 != list_.count() && encStopInt_ != 1) {
-            candidate = r + 1;
-        } else if (analysing_ && encStopInt_ != 1) {
+        candidate = encStopInt_ != 1 ? batchNextRow(list_.statuses(), r) : -1;
+        if (candidate < 0 && analysing_ && encStopInt_ != 1) {
             // Sources still being analysed belong to this batch: it waits for their rows
             // (analysisRowsChanged) instead of ending before them.
             logStr(QStringLiteral("batch               : waiting for the analysis"));
             batchWaitsForRows_ = true;
             reportBatchProgress(batchPhase::analysing, 0);
             return;
-        } else {
+        }
+        if (candidate < 0) {
             encBatchOver();
             return;
         }
@@ -369,7 +370,7 @@ void appController::encBatchOver() {
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
     prefDelete(QStringLiteral("replaceFilesCheck"));
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
-    displayAlertSheet(localizedStr(QStringLiteral("D_fin_GUI")), QString());
+    // The end's alert is the front's, from the batch's summary (hooks.batchSummary).
     iba_OpenFolder(revealSender::batchView);
     tellBatchEnded(encStopInt_ == 1);
 }

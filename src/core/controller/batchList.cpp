@@ -1,12 +1,23 @@
 #include "controller/batchList.h"
 #include "controller/jobRecord.h"
 
+#include <algorithm>
+
 QVariantMap batchList::dico(int32_t index) const {
     return rows_.value(index).value(rowKey::dico).toMap();
 }
 
 QVariant batchList::value(int32_t index, const QString &key) const {
     return rows_.value(index).value(key);
+}
+
+QStringList batchList::statuses() const {
+    QStringList all;
+    all.reserve(rows_.size());
+    for (const QVariantMap &row : rows_) {
+        all << row.value(rowKey::status).toString();
+    }
+    return all;
 }
 
 void batchList::append(const QVariantMap &row) {
@@ -58,4 +69,13 @@ void batchList::rearrangeObjects() {
     if (rearranged) {
         rearranged();
     }
+}
+
+int32_t batchNextRow(const QStringList &statuses, int32_t after) {
+    for (qsizetype i = std::max<qsizetype>(0, after + 1); i < statuses.size(); ++i) {
+        if (statuses[i] != rowStatus::success) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
 }

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <cstdint>
@@ -23,6 +24,8 @@ public:
     /// The row's job record ("dico").
     QVariantMap dico(int32_t index) const;
     QVariant value(int32_t index, const QString &key) const;
+    /// Every row's status image name, in order.
+    QStringList statuses() const;
 
     void append(const QVariantMap &row);
     void setValue(int32_t index, const QString &key, const QVariant &value);
@@ -46,3 +49,7 @@ private:
     QList<QVariantMap> rows_;
     int32_t selected_ = -1;
 };
+
+/// The row a batch converts after row `after` (-1: from the start), given every row's status:
+/// the first later row not converted yet ("puceSuccess" rows are left alone), or -1.
+int32_t batchNextRow(const QStringList &statuses, int32_t after);

@@ -1,0 +1,15 @@
+// The window's words for what the batch does and did: the progress bar's text, the reason a row
+// shows, the summary at the end of a batch. Pure functions over the controller's typed values
+// and the localised strings table, so the tests read them without a window.
+#pragma once
+
+#include "controller/appController.h"
+
+#include <QString>
+
+/// The progress bar's text for the batch's progress: the clip, its phase, its place
+/// ("00003.MTS: encoding to ProRes 422 HQ, 2 of 6"); only the phase while no clip is worked on.
+/// `out` is the clip's row's format (0 rewrap, 1 AIC, 2 ProRes), `proresTitle` the ProRes
+/// variant's name. '%' is doubled: the bar reads "%p" and "%v" in its text.
+QString batchProgressBarText(const batchProgressValue &value, int32_t out,
+                             const QString &proresTitle);
