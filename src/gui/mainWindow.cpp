@@ -267,6 +267,7 @@ void fluxaroMainWindow::wireControls() {
     controller_->hooks.batchSummary = [](const batchSummaryValue &summary) {
         showBatchSummary(summary);
     };
+    controller_->hooks.summaryShown = true;
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 
 #include <csignal>
@@ -174,6 +175,27 @@ TEST_F(windowE2e, quitWhileConvertingAsksThenLeavesNothing) {
     QTest::qWait(300);
     EXPECT_TRUE(filesBelow(box.events()).isEmpty())
         << filesBelow(box.events()).join(", ").toStdString();
+}
+
+// The stop button during a conversion: the batch ends with one alert, its summary, which says
+// that it stopped and counts the row.
+TEST_F(windowE2e, stopDuringConversionEndsWithOneSummary) {
+    startALongConversion();
+    if (HasFatalFailure()) {
+        return;
+    }
+    presenter.shown.clear();
+    w->stopControl()->segmentButton(1)->click();
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 60000));
+    QCoreApplication::processEvents();
+    QStringList titles;
+    for (const alertPlan &shown : presenter.shown) {
+        titles << shown.title + QStringLiteral(" | ") + shown.message;
+    }
+    ASSERT_EQ(presenter.shown.size(), 1) << titles.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(presenter.shown.first().title, localizedStr("D_action_stop"));
+    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("1 stopped")))
+        << presenter.shown.first().message.toStdString();
 }
 
 // The session's end (SIGTERM at a logout or shutdown, the platform's quit request) quits like

@@ -101,6 +101,9 @@ struct appControllerHooks {
     std::function<void(const jobOutcomeValue &outcome)> jobOutcome;
     /// The batch's jobs counted by how they ended, once per batch, just before batchEnded.
     std::function<void(const batchSummaryValue &summary)> batchSummary;
+    /// The front shows batchSummary to the person, a stopped batch's too: the stop of a running
+    /// batch then shows no alert of its own (one alert says it stopped, with the counts).
+    bool summaryShown = false;
     /// The batch is over (every row done, the list empty, or stopped).
     std::function<void()> batchEnded;
     /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's

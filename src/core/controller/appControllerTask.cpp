@@ -206,7 +206,10 @@ void appController::iba_taskStopBt(uiSegmented *control) {
             }
         }
         prefWrite(QStringLiteral("encFin"), 1);
-        displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
+        // A front that shows the batch's summary says the stop there, with the counts.
+        if (!(batchRunning_ && hooks.summaryShown)) {
+            displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
+        }
         logStr(QStringLiteral("process             : stop (pre-enc)"));
         if (run_.hasTool()) {
             // Its end is told before stop() returns, and hands over to the machine.
