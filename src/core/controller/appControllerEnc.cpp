@@ -263,13 +263,13 @@ void appController::encBatchStep() {
     if (!current.isEmpty() || candidate < 0) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
         const int32_t r = current.isEmpty() ? -1 : encBatchInprogressRowIdentification();
-        if (!analysing_ && !current.isEmpty()) {
+        if (!analysis_.isAnalysing() && !current.isEmpty()) {
             // Drops stay refused while their analysis runs beside the batch.
             setOPENPERM(true);
             restoreDropArea();
         }
         candidate = encStopInt_ != 1 ? batchNextRow(list_.statuses(), r) : -1;
-        if (candidate < 0 && analysing_ && encStopInt_ != 1) {
+        if (candidate < 0 && analysis_.isAnalysing() && encStopInt_ != 1) {
             // Sources still being analysed belong to this batch: it waits for their rows
             // (analysisRowsChanged) instead of ending before them.
             logStr(QStringLiteral("batch               : waiting for the analysis"));
@@ -289,7 +289,7 @@ void appController::encBatchStep() {
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
     const QVariantMap record = list_.dico(candidate);
     const QString src = record.value(jobKey::srcPath).toString();
-    if (analysing_ && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
+    if (analysis_.isAnalysing() && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
         // A piece of a spanned recording is joined with its other pieces, or noted apart, when
         // the analysis ends: converting it now would convert it alone and unnoted.
         logStr(
@@ -828,7 +828,7 @@ void appController::encSkipJob() {
 void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
                                         double mediaSeconds) {
     const int32_t row = encBatchInprogressRowIdentification();
-    const int32_t pending = analysing_ ? std::max(0, analysisTotal_ - analysisDone_) : 0;
+    const int32_t pending = analysis_.pendingSources();
     batchProgressValue next = progress_;
     if (phase != progress_.phase || !phaseClock_.isValid()) {
         phaseClock_.start();
