@@ -309,9 +309,6 @@ private:
     void analysisThumbnailMade(const QString &src, const QString &img) override;
     /// Resumes a conversion run that a drop paused for its analysis.
     void analysisResumeConversion();
-    /// Joins the waiting rows that are every piece of one recording into one row, and notes
-    /// in the others why they stay apart (spannedJoinPlan).
-    void spannedJoinApply();
 
     appControls c_;
     batchList list_;

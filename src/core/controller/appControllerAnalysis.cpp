@@ -4,8 +4,7 @@
 #include "analysis/ffmpeg.h"
 #include "controller/appController.h"
 #include "controller/jobRecord.h"
-#include "controller/spannedJoin.h"
-#include "dates/spannedRecording.h"
+#include "controller/spannedJoinApply.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
@@ -19,62 +18,6 @@
 
 #include <algorithm>
 #include <functional>
-
-namespace {
-
-/// The rows the joining of spanned recordings may regroup: those that wait for the conversion
-/// and are no joined row already; `indices` gets their places in the list.
-QList<joinRow> spannedCandidateRows(const batchList &list, QList<int32_t> *indices) {
-    QList<joinRow> rows;
-    for (int32_t i = 0; i < list.count(); ++i) {
-        const QVariantMap dico = list.dico(i);
-        if (list.value(i, rowKey::status).toString() != rowStatus::waiting ||
-            dico.contains(jobKey::joinPaths)) {
-            continue;
-        }
-        rows.append({jobSourcePath(dico), dico});
-        indices->append(i);
-    }
-    return rows;
-}
-
-/// The head and tail of a piece's stream file, where its IN and OUT times are placed.
-std::optional<toolbox::StreamSpan> readPieceSpan(const recordingPiece &piece) {
-    toolbox::StreamSpan span;
-    const toolbox::MovieStatus status =
-        toolbox::readStreamSpan(QFile::encodeName(piece.path).toStdString(),
-                                static_cast<std::int64_t>(piece.inTime) * 2, span);
-    if (!status) {
-        logStr(QStringLiteral("spanned recording   :-( %1")
-                   .arg(QString::fromStdString(status.message)));
-        return std::nullopt;
-    }
-    return span;
-}
-
-/// The record of the row kept for the k-th piece of a decision: its note and, for a joined
-/// row, every piece's path and bytes and the recording's whole duration.
-QVariantMap spannedRowRecord(QVariantMap dico, const joinDecision &decision, qsizetype k,
-                             const QList<joinRow> &rows) {
-    dico.insert(jobKey::joinNote, decision.notes.at(k));
-    if (!decision.joined) {
-        return dico;
-    }
-    double seconds = 0;
-    for (const qsizetype row : decision.rows) {
-        seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
-    }
-    dico.insert(jobKey::joinPaths, decision.paths);
-    QStringList ranges;
-    for (const pieceBytes &bytes : decision.ranges) {
-        ranges << bytes.text();
-    }
-    dico.insert(jobKey::joinRanges, ranges);
-    dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
-    return dico;
-}
-
-} // namespace
 
 QStringList appController::analysisArray() {
     return sourceAnalysis::stepArray();
@@ -147,7 +90,11 @@ void appController::analysisLaunchFailed() {
 }
 
 void appController::analysisSourcesDone() {
-    spannedJoinApply();
+    spannedJoinTellers tell;
+    tell.dropThumbnail = [this](const QString &img) { analysis_.thumbnails().cancel(img); };
+    tell.verdict = hooks.spannedVerdict;
+    applySpannedJoin(list_, analysis_.refusedSources(),
+                     c_.prefJoinBt == nullptr || c_.prefJoinBt->isOn(), tell);
     setOPENPERM(true);
     restoreDropArea();
     analysisResumeConversion();
@@ -185,47 +132,6 @@ void appController::tellRefusal(const QString &src, sourceRefusal refusal,
     verdict.words = sourceRefusalWords(refusal);
     verdict.logWords = logWords;
     hooks.analysisVerdict(verdict);
-}
-
-void appController::spannedJoinApply() {
-    const bool joining = c_.prefJoinBt == nullptr || c_.prefJoinBt->isOn();
-    QList<int32_t> listRows;
-    const QList<joinRow> rows = spannedCandidateRows(list_, &listRows);
-    const QList<joinDecision> decisions = spannedJoinPlan(
-        rows, spannedRecordingOf, analysis_.refusedSources(), joining, readPieceSpan);
-    QList<int32_t> removed;
-    for (const joinDecision &decision : decisions) {
-        for (qsizetype k = 0; k < decision.rows.size(); ++k) {
-            const int32_t index = listRows.at(decision.rows.at(k));
-            const QString src = rows.at(decision.rows.at(k)).src;
-            if (decision.joined && k > 0) {
-                // The joined row (the first piece's) takes this piece; its thumbnail goes.
-                const QString img = list_.dico(index).value(jobKey::imgPath).toString();
-                if (!img.isEmpty()) {
-                    analysis_.thumbnails().cancel(img);
-                }
-                removed << index;
-                continue;
-            }
-            const QVariantMap dico = spannedRowRecord(list_.dico(index), decision, k, rows);
-            if (decision.joined) {
-                list_.setValue(index, rowKey::src, spannedJoinRowName(decision.paths));
-            }
-            list_.setValue(index, rowKey::dico, dico);
-            logStr(QStringLiteral("spanned recording   : %1: %2").arg(src, decision.notes.at(k)));
-            if (hooks.spannedVerdict) {
-                hooks.spannedVerdict(src, decision.joined ? decision.paths : QStringList(),
-                                     decision.notes.at(k));
-            }
-        }
-    }
-    std::sort(removed.begin(), removed.end(), std::greater<>());
-    for (const int32_t index : removed) {
-        list_.removeAt(index);
-    }
-    if (!removed.isEmpty()) {
-        list_.setSelectedIndex(list_.count() - 1);
-    }
 }
 
 void appController::analysisResumeConversion() {
