@@ -14,9 +14,11 @@
 #include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
 #include "controller/batchList.h"
+#include "controller/batchProgress.h"
 #include "controller/conversionRun.h"
 #include "controller/dropPlan.h"
 #include "controller/outcomes.h"
+#include "controller/sourceAnalysis.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
@@ -36,42 +38,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-
-/// What a batch is doing. The window, the terminal and the launcher read it as numbers; its
-/// words are the front's.
-enum class batchPhase {
-    analysing,  ///< waiting for the analysis of sources that belong to the batch
-    converting, ///< ffmpeg writes the movie
-    exporting,  ///< trakmill re-encodes it
-    checking,   ///< the output is judged
-    finished,   ///< every row is done
-    stopped,    ///< the user (or a signal) stopped the batch
-};
-
-/// The batch's progress as the controller knows it.
-struct batchProgressValue {
-    batchPhase phase = batchPhase::analysing;
-    int32_t position = 0;     ///< 1-based place of the source being worked on (0: none yet)
-    int32_t total = 0;        ///< rows plus the sources still being analysed
-    QString clip;             ///< the source being worked on (path)
-    double phaseFraction = 0; ///< the running phase's share done, 0 to 1
-    double fraction = 0;      ///< the batch's share done, 0 to 1; never goes back in a batch
-    double speed = 0;         ///< media seconds per second in the running phase (0: unknown)
-    double secondsLeft = -1;  ///< the batch's time left (negative: not known yet)
-    int32_t remaining = 0;    ///< rows not ended yet (the running one too), sources in analysis
-};
-
-/// The share of a job that is done when `phase` is at `phaseFraction`: ffmpeg's copy is most of
-/// a rewrap, the export most of a job that has one; the judgement is the last twentieth.
-double batchJobFraction(batchPhase phase, double phaseFraction, bool exportFollows);
-
-/// The share of the batch that is done: `doneRows` whole rows of `total` (rows and sources
-/// still being analysed), plus `jobFraction` of the running one.
-double batchFraction(int32_t doneRows, int32_t total, double jobFraction);
-
-/// The time left from the share done after `elapsedSeconds`; negative while too little is done
-/// to tell (under 2 % or 3 s).
-double batchSecondsLeft(double fraction, double elapsedSeconds);
 
 /// What the fronts may observe beyond the controls. Every hook is optional.
 struct appControllerHooks {
@@ -116,7 +82,7 @@ struct appControllerHooks {
 struct encDebPlanValue;   // controller/encPlans.h
 struct encQtEncPlanValue; // controller/encPlans.h
 
-class appController : public QObject, public taskLauncherDelegate {
+class appController : public QObject, private sourceAnalysisDelegate {
     Q_OBJECT
 
 public:
@@ -196,9 +162,6 @@ public:
     /// quitCleanup).
     bool iba_menuQuit(bool ask = true);
 
-    void taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) override;
-    void taskLauncherTaskDidEnd(taskLauncher *launcher) override;
-
     // Analysis ----------------------------------------------------------------------------
 
     /// Performs the due analysis step.
@@ -215,13 +178,13 @@ public:
     /// report or label is missing or the report has no stream section.
     static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
                                                  const std::optional<QString> &label);
-    bool isAnalysing() const { return analysing_; }
+    bool isAnalysing() const { return analysis_.isAnalysing(); }
     /// True while a conversion tool (ffmpeg, trakmill) runs.
     bool isToolRunning() const { return run_.isRunning(); }
     /// True between the running job's last tool and the verdict on its output.
     bool isJudgingOutput() const { return run_.isJudgingOutput(); }
     /// True while a thumbnail is being made or waits its turn.
-    bool thumbnailsPending() const { return thumbnails_.pending(); }
+    bool thumbnailsPending() const { return analysis_.thumbnails().pending(); }
 
     /// The seek point of the thumbnail for a duration in seconds.
     static QString thumbnailSeekPoint(const QVariant &duration);
@@ -304,43 +267,16 @@ private:
     /// The running job's output and intermediate files (as recorded in "processEncDico").
     static QStringList jobFilesToDelete();
     static void deleteFiles(const QStringList &paths);
-    // Analysis helpers.
-    void analysisStepFfmpeg(const QString &src);
-    void analysisStepParse();
-    void analysisStepDico(const QString &src);
-    /// A stream flagged interlaced: the look at its pictures (fieldSample) starts.
-    void analysisFieldsStart(const QString &src, const QVariantMap &dico, const QString &label);
-    /// The look ended: the source is accepted as progressive (or 2:3 pulldown) or refused.
-    void analysisStepFields(const QString &src);
-    /// The source's record is complete: thumbnail, then the row at "analysisFin".
-    void analysisAccept(const QString &src, QVariantMap dico, const QString &label);
-    /// The source gets no row, for the reason given.
-    void analysisRefuse(const QString &src, sourceRefusal refusal, const QString &reason);
-    /// The end of one source's analysis: releases its probe, appends its row (analysisFinPlan)
-    /// or says why not, then the next source or the analysis's end.
-    void analysisStepFin(const QString &src);
-    /// Lets go of the source's probe, its report and an unwanted early thumbnail.
-    void analysisRelease();
-    /// Appends the source's row as planned and gives its verdict.
-    void analysisAppendRow(const QString &src, const analysisFinPlanValue &plan);
-    void analysisOver();
+    // The analysis's owner (sourceAnalysisDelegate).
+    void analysisAppendRow(const QString &src, const analysisFinPlanValue &plan) override;
+    void analysisRefusal(const QString &src, sourceRefusal refusal,
+                         const QString &logWords) override;
+    void analysisLaunchFailed() override;
+    void analysisSourcesDone() override;
+    void analysisEnded() override;
+    void analysisThumbnailMade(const QString &src, const QString &img) override;
+    /// Resumes a conversion run that a drop paused for its analysis.
     void analysisResumeConversion();
-    /// Remembers a source the analysis refused, with its reason, for the spanned recordings
-    /// it is a piece of.
-    void noteRefusedSource(const QString &src, const QString &reason);
-    /// Joins the waiting rows that are every piece of one recording into one row, and notes
-    /// in the others why they stay apart (spannedJoinPlan).
-    void spannedJoinApply();
-    // Thumbnails (thumbnailQueue).
-    /// The picture's aspect ratio from a media info dictionary ("v0_dar", else the size).
-    static float analysisAspectRatio(const QVariantMap &dico);
-    /// The thumbnail of a source: a free picture path, the seek point and the size.
-    thumbnailJob thumbnailJobFor(const QString &src, const QVariantMap &dico) const;
-    /// Starts the thumbnail of the source being probed as soon as the probe has described it.
-    void analysisThumbnailEarly();
-    /// The end of a thumbnail (failure empty when it was made): the row of the picture, or the
-    /// source being analysed, takes it; a picture nobody takes is deleted.
-    void thumbnailEnded(const QString &src, const QString &img, const QString &failure);
 
     appControls c_;
     batchList list_;
@@ -370,33 +306,6 @@ private:
     QElapsedTimer batchClock_;
     QElapsedTimer phaseClock_;
 
-    // Analysis run.
-    std::unique_ptr<taskLauncher> analysisTaskClass_;
-    std::optional<QString> analysisTaskVerboseMStr_;
-    std::optional<QString> analysisRetainedStr_;
-    /// The record and field label of a source whose pictures are being looked at.
-    std::optional<QVariantMap> analysisFieldsDico_;
-    QString analysisFieldsLabel_;
-    /// What the look at the pictures counted, and why it could not look when it could not.
-    QList<idetSampleCounts> analysisFieldsCounts_;
-    QString analysisFieldsWhy_;
-    /// Which look is the current one: a verdict of an earlier one is dropped.
-    uint64_t analysisFieldsRun_ = 0;
-    int32_t analysisStopInt_ = 0;
-    int32_t analysisTotal_ = 0;
-    int32_t analysisDone_ = 0;
-    bool analysing_ = false;
-    /// Sources the analysis refused (absolute paths) and why.
-    QMap<QString, QString> analysisRefused_;
-
-    // Thumbnail runs.
-    /// The thumbnail started during the probe of the source being analysed, until its row
-    /// takes it (or the source is refused and it is cancelled).
-    std::optional<thumbnailJob> analysisThumbnail_;
-    bool analysisThumbnailTried_ = false;
-    qsizetype analysisReportScanned_ = 0;
-    thumbnailQueue thumbnails_{
-        [this](const QString &src, const QString &img, const QString &failure) {
-            thumbnailEnded(src, img, failure);
-        }};
+    // The analysis of new sources and their thumbnails.
+    sourceAnalysis analysis_{c_, list_, *this};
 };

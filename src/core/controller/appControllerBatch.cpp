@@ -136,9 +136,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
         if (c_.analysisStopBt != nullptr) {
             c_.analysisStopBt->setHidden(false);
         }
-        analysing_ = true;
-        analysisTotal_ = static_cast<int32_t>(plan.queued.size());
-        analysisDone_ = 0;
+        analysis_.begin(static_cast<int32_t>(plan.queued.size()));
         // Told while the analysis runs: the front knows that the drop goes on.
         tellDropRefusals(plan);
         analysis();
@@ -362,7 +360,7 @@ void appController::iba_batchGoBt() {
     }
     // A second Go after a finished batch converts what is left: the converted rows stay as
     // they are (converting them again would replace or double their outputs).
-    if (batchNextRow(list_.statuses(), -1) < 0 && !analysing_) {
+    if (batchNextRow(list_.statuses(), -1) < 0 && !analysis_.isAnalysing()) {
         displayAlertSheet(localizedStr(QStringLiteral("batchNothingToConvert")),
                           localizedStr(QStringLiteral("batchNothingToConvert2")));
         return;

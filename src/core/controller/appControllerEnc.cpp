@@ -263,13 +263,13 @@ void appController::encBatchStep() {
     if (!current.isEmpty() || candidate < 0) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
         const int32_t r = current.isEmpty() ? -1 : encBatchInprogressRowIdentification();
-        if (!analysing_ && !current.isEmpty()) {
+        if (!analysis_.isAnalysing() && !current.isEmpty()) {
             // Drops stay refused while their analysis runs beside the batch.
             setOPENPERM(true);
             restoreDropArea();
         }
         candidate = encStopInt_ != 1 ? batchNextRow(list_.statuses(), r) : -1;
-        if (candidate < 0 && analysing_ && encStopInt_ != 1) {
+        if (candidate < 0 && analysis_.isAnalysing() && encStopInt_ != 1) {
             // Sources still being analysed belong to this batch: it waits for their rows
             // (analysisRowsChanged) instead of ending before them.
             logStr(QStringLiteral("batch               : waiting for the analysis"));
@@ -289,7 +289,7 @@ void appController::encBatchStep() {
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
     const QVariantMap record = list_.dico(candidate);
     const QString src = record.value(jobKey::srcPath).toString();
-    if (analysing_ && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
+    if (analysis_.isAnalysing() && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
         // A piece of a spanned recording is joined with its other pieces, or noted apart, when
         // the analysis ends: converting it now would convert it alone and unnoted.
         logStr(
@@ -828,7 +828,7 @@ void appController::encSkipJob() {
 void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
                                         double mediaSeconds) {
     const int32_t row = encBatchInprogressRowIdentification();
-    const int32_t pending = analysing_ ? std::max(0, analysisTotal_ - analysisDone_) : 0;
+    const int32_t pending = analysis_.pendingSources();
     batchProgressValue next = progress_;
     if (phase != progress_.phase || !phaseClock_.isValid()) {
         phaseClock_.start();
@@ -872,40 +872,4 @@ void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
     if (hooks.batchProgress) {
         hooks.batchProgress(progress_);
     }
-}
-
-double batchJobFraction(batchPhase phase, double phaseFraction, bool exportFollows) {
-    const double f = std::clamp(phaseFraction, 0.0, 1.0);
-    switch (phase) {
-    case batchPhase::converting:
-        return exportFollows ? 0.15 * f : 0.95 * f;
-    case batchPhase::exporting:
-        return 0.15 + 0.8 * f;
-    case batchPhase::checking:
-        return 0.95 + 0.05 * f;
-    case batchPhase::finished:
-        return 1;
-    case batchPhase::analysing:
-    case batchPhase::stopped:
-        break;
-    }
-    return 0;
-}
-
-double batchFraction(int32_t doneRows, int32_t total, double jobFraction) {
-    if (total <= 0) {
-        return 0;
-    }
-    const double done = std::clamp(static_cast<double>(doneRows), 0.0, static_cast<double>(total));
-    return std::clamp((done + std::clamp(jobFraction, 0.0, 1.0)) / total, 0.0, 1.0);
-}
-
-double batchSecondsLeft(double fraction, double elapsedSeconds) {
-    if (fraction < 0.02 || elapsedSeconds < 3) {
-        return -1;
-    }
-    if (fraction >= 1) {
-        return 0;
-    }
-    return elapsedSeconds * (1 - fraction) / fraction;
 }

@@ -98,31 +98,6 @@ void appController::runProgressed(const conversionProgress &progress) {
                         progress.fraction, progress.mediaSeconds);
 }
 
-void appController::taskLauncherDidReceiveNewString(taskLauncher *launcher, const QString &chunk) {
-    if (launcher == nullptr || launcher != analysisTaskClass_.get()) {
-        return;
-    }
-    // Appended in place: a probing report runs to hundreds of kilobytes in many chunks.
-    if (!analysisTaskVerboseMStr_) {
-        analysisTaskVerboseMStr_.emplace();
-    }
-    analysisTaskVerboseMStr_->append(chunk);
-    analysisThumbnailEarly();
-}
-
-void appController::taskLauncherTaskDidEnd(taskLauncher *launcher) {
-    if (launcher == nullptr || launcher != analysisTaskClass_.get()) {
-        return;
-    }
-    const int32_t status = launcher->terminationStatus();
-    if (status != 0) {
-        logStr(status == taskLauncher::interruptedStatus
-                   ? QStringLiteral("interrupted")
-                   : QStringLiteral("task failed, error  :-( %1 (analysis)").arg(status));
-    }
-    analysis();
-}
-
 void appController::runEnded(const conversionEnd &end) {
     if (end.status == taskLauncher::interruptedStatus) {
         logStr(QStringLiteral("interrupted"));
@@ -301,11 +276,5 @@ void appController::runStalled(const conversionStall &stall) {
 void appController::terminateRuns() {
     // The tool is killed without a report, and a picture check under way gives no verdict.
     run_.terminate();
-    if (analysisTaskClass_) {
-        analysisTaskClass_->setDelegate(nullptr);
-        analysisTaskClass_->terminate();
-        analysisTaskClass_.reset();
-    }
-    analysisThumbnail_.reset();
-    thumbnails_.stop();
+    analysis_.terminate();
 }
