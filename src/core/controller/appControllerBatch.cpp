@@ -318,23 +318,12 @@ void appController::iba_outSpeedCell() {
     if (index < 0) {
         return;
     }
-    int32_t out = list_.value(index, rowKey::out).toInt();
-    int32_t fps = list_.value(index, rowKey::fps).toInt();
-    const float srcFps = list_.dico(index).value(QStringLiteral("v0_fps")).toFloat();
-    if (out == 1 && getAIC() == 0) {
-        out = 0;
-    }
-    if (out == 2 && getPRORES() == 0) {
-        out = 0;
-    }
-    if (fps == 1 && (srcFps < 31 || out == 0)) {
-        fps = 0;
-    }
-    if (fps == 2 && srcFps < 31) {
-        fps = 0;
-    }
-    list_.setValue(index, rowKey::out, out);
-    list_.setValue(index, rowKey::fps, fps);
+    const rowFormatRate allowed = allowedFormatRate(
+        list_.value(index, rowKey::out).toInt(), list_.value(index, rowKey::fps).toInt(),
+        list_.dico(index).value(QStringLiteral("v0_fps")).toFloat(), getAIC() != 0,
+        getPRORES() != 0);
+    list_.setValue(index, rowKey::out, allowed.format);
+    list_.setValue(index, rowKey::fps, allowed.rate);
     QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
 }
 
