@@ -15,7 +15,7 @@ enum class optionScope { any, batch, checkUpdate, window };
 
 /// One option of the command line: its names (the first is the one said in messages), whether it
 /// takes a value, and the front it belongs to.
-struct optionSpec {
+struct optionEntry {
     const char *name;
     const char *shortName; ///< empty: none
     bool takesValue;
@@ -25,49 +25,50 @@ struct optionSpec {
 // fluxaro's own options, then the options QApplication reads for a window (they reach Qt
 // through argv; here they are only recognised, so their values are not taken for sources).
 constexpr std::array options = {
-    optionSpec{"batch", "", false, optionScope::any},
-    optionSpec{"check-update", "", false, optionScope::any},
-    optionSpec{"facts", "", false, optionScope::any},
-    optionSpec{"help", "h", false, optionScope::any},
-    optionSpec{"version", "V", false, optionScope::any},
-    optionSpec{"debug", "", false, optionScope::any},
-    optionSpec{"install", "", false, optionScope::checkUpdate},
-    optionSpec{"dest", "", true, optionScope::batch},
-    optionSpec{"format", "", true, optionScope::batch},
-    optionSpec{"mode", "", true, optionScope::batch},
-    optionSpec{"prores", "", true, optionScope::batch},
-    optionSpec{"surround", "", false, optionScope::batch},
-    optionSpec{"no-join", "", false, optionScope::batch},
-    optionSpec{"replace", "", false, optionScope::batch},
-    optionSpec{"keep", "", false, optionScope::batch},
-    optionSpec{"verbose", "", false, optionScope::batch},
-    optionSpec{"platform", "", true, optionScope::window},
-    optionSpec{"platformpluginpath", "", true, optionScope::window},
-    optionSpec{"platformtheme", "", true, optionScope::window},
-    optionSpec{"plugin", "", true, optionScope::window},
-    optionSpec{"qwindowgeometry", "", true, optionScope::window},
-    optionSpec{"qwindowicon", "", true, optionScope::window},
-    optionSpec{"qwindowtitle", "", true, optionScope::window},
-    optionSpec{"session", "", true, optionScope::window},
-    optionSpec{"display", "", true, optionScope::window},
-    optionSpec{"geometry", "", true, optionScope::window},
-    optionSpec{"style", "", true, optionScope::window},
-    optionSpec{"stylesheet", "", true, optionScope::window},
-    optionSpec{"qmljsdebugger", "", true, optionScope::window},
-    optionSpec{"reverse", "", false, optionScope::window},
-    optionSpec{"widgetcount", "", false, optionScope::window},
+    optionEntry{"batch", "", false, optionScope::any},
+    optionEntry{"check-update", "", false, optionScope::any},
+    optionEntry{"facts", "", false, optionScope::any},
+    optionEntry{"help", "h", false, optionScope::any},
+    optionEntry{"version", "V", false, optionScope::any},
+    optionEntry{"debug", "", false, optionScope::any},
+    optionEntry{"install", "", false, optionScope::checkUpdate},
+    optionEntry{"dest", "", true, optionScope::batch},
+    optionEntry{"format", "", true, optionScope::batch},
+    optionEntry{"mode", "", true, optionScope::batch},
+    optionEntry{"prores", "", true, optionScope::batch},
+    optionEntry{"surround", "", false, optionScope::batch},
+    optionEntry{"no-join", "", false, optionScope::batch},
+    optionEntry{"replace", "", false, optionScope::batch},
+    optionEntry{"keep", "", false, optionScope::batch},
+    optionEntry{"verbose", "", false, optionScope::batch},
+    optionEntry{"platform", "", true, optionScope::window},
+    optionEntry{"platformpluginpath", "", true, optionScope::window},
+    optionEntry{"platformtheme", "", true, optionScope::window},
+    optionEntry{"plugin", "", true, optionScope::window},
+    optionEntry{"qwindowgeometry", "", true, optionScope::window},
+    optionEntry{"qwindowicon", "", true, optionScope::window},
+    optionEntry{"qwindowtitle", "", true, optionScope::window},
+    optionEntry{"session", "", true, optionScope::window},
+    optionEntry{"display", "", true, optionScope::window},
+    optionEntry{"geometry", "", true, optionScope::window},
+    optionEntry{"style", "", true, optionScope::window},
+    optionEntry{"stylesheet", "", true, optionScope::window},
+    optionEntry{"qmljsdebugger", "", true, optionScope::window},
+    optionEntry{"reverse", "", false, optionScope::window},
+    optionEntry{"widgetcount", "", false, optionScope::window},
 };
 
 /// An option as it is written: "--dest" for fluxaro's, "-platform" for Qt's.
-QString spelled(const optionSpec &spec) {
-    return QLatin1String(spec.scope == optionScope::window ? "-" : "--") + QLatin1String(spec.name);
+QString spelled(const optionEntry &option) {
+    return QLatin1String(option.scope == optionScope::window ? "-" : "--") +
+           QLatin1String(option.name);
 }
 
-const optionSpec *specNamed(const QString &name) {
-    for (const optionSpec &spec : options) {
-        if (name == QLatin1String(spec.name) ||
-            (*spec.shortName != '\0' && name == QLatin1String(spec.shortName))) {
-            return &spec;
+const optionEntry *optionNamed(const QString &name) {
+    for (const optionEntry &option : options) {
+        if (name == QLatin1String(option.name) ||
+            (*option.shortName != '\0' && name == QLatin1String(option.shortName))) {
+            return &option;
         }
     }
     return nullptr;
@@ -106,9 +107,9 @@ commandLine parseRefusal(const QCommandLineParser &parser, const QStringList &ar
     // missing only after the last one.
     const QString last = arguments.size() > 1 ? arguments.last() : QString();
     const qsizetype dashes = last.startsWith(QLatin1String("--")) ? 2 : 1;
-    const optionSpec *spec =
-        last.startsWith(QLatin1Char('-')) ? specNamed(last.mid(dashes)) : nullptr;
-    if (spec != nullptr && spec->takesValue) {
+    const optionEntry *option =
+        last.startsWith(QLatin1Char('-')) ? optionNamed(last.mid(dashes)) : nullptr;
+    if (option != nullptr && option->takesValue) {
         return refusal(cliFault::missingValue, QStringLiteral("%1 needs a value").arg(last));
     }
     // Left: a value given to a switch ("--batch=x").
@@ -156,28 +157,28 @@ commandLine frontOf(const QCommandLineParser &parser) {
 /// An option of another front than the one chosen, in words; empty when all belong.
 QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
     for (const QString &name : parser.optionNames()) {
-        const optionSpec *spec = specNamed(name);
-        if (spec == nullptr) {
+        const optionEntry *option = optionNamed(name);
+        if (option == nullptr) {
             continue;
         }
-        switch (spec->scope) {
+        switch (option->scope) {
         case optionScope::any:
             break;
         case optionScope::batch:
             if (front != cliFront::batch) {
-                return QStringLiteral("%1 goes with --batch").arg(spelled(*spec));
+                return QStringLiteral("%1 goes with --batch").arg(spelled(*option));
             }
             break;
         case optionScope::checkUpdate:
             if (front != cliFront::checkUpdate) {
-                return QStringLiteral("%1 goes with --check-update").arg(spelled(*spec));
+                return QStringLiteral("%1 goes with --check-update").arg(spelled(*option));
             }
             break;
         case optionScope::window:
             if (front != cliFront::window) {
                 return QStringLiteral("%1 goes with the window, not with --batch, "
                                       "--check-update or --facts")
-                    .arg(spelled(*spec));
+                    .arg(spelled(*option));
             }
             break;
         }
@@ -243,13 +244,13 @@ commandLine commandLineParse(const QStringList &arguments) {
     QCommandLineParser parser;
     // "-platform" is one option, as Qt reads it, not the letters p, l, a...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const optionSpec &spec : options) {
-        QStringList names{QLatin1String(spec.name)};
-        if (*spec.shortName != '\0') {
-            names.prepend(QLatin1String(spec.shortName));
+    for (const optionEntry &option : options) {
+        QStringList names{QLatin1String(option.name)};
+        if (*option.shortName != '\0') {
+            names.prepend(QLatin1String(option.shortName));
         }
-        parser.addOption(spec.takesValue ? QCommandLineOption(names, {}, QStringLiteral("value"))
-                                         : QCommandLineOption(names));
+        parser.addOption(option.takesValue ? QCommandLineOption(names, {}, QStringLiteral("value"))
+                                           : QCommandLineOption(names));
     }
     if (!parser.parse(arguments)) {
         return parseRefusal(parser, arguments);
