@@ -166,18 +166,10 @@ public:
 
     /// Performs the due analysis step.
     void analysis();
-    /// "analysisDeb", "analysisFfmpeg", "analysisFfmpegParse", "analysisDico", "analysisFields",
-    /// "analysisFin".
-    static QStringList analysisArray();
     /// Asks the analysis to stop at its next step.
     void iba_analysisStopBt();
-    bool taskLauncherAnalysisStart(const QStringList &args);
     /// Diagnostic: an open panel for one source, whose media info dictionary is logged.
     void iba_selectFileBt();
-    /// The media info dictionary of a probing report with its start offsets; nothing when the
-    /// report or label is missing or the report has no stream section.
-    static std::optional<QVariantMap> analysisFf(const std::optional<QString> &report,
-                                                 const std::optional<QString> &label);
     bool isAnalysing() const { return analysis_.isAnalysing(); }
     /// True while a conversion tool (ffmpeg, trakmill) runs.
     bool isToolRunning() const { return run_.isRunning(); }

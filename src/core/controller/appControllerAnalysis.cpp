@@ -19,25 +19,12 @@
 #include <algorithm>
 #include <functional>
 
-QStringList appController::analysisArray() {
-    return sourceAnalysis::stepArray();
-}
-
 void appController::analysis() {
     analysis_.step();
 }
 
 void appController::iba_analysisStopBt() {
     analysis_.stop();
-}
-
-bool appController::taskLauncherAnalysisStart(const QStringList &args) {
-    return analysis_.launchProbe(args);
-}
-
-std::optional<QVariantMap> appController::analysisFf(const std::optional<QString> &report,
-                                                     const std::optional<QString> &label) {
-    return sourceAnalysis::mediaInfo(report, label);
 }
 
 QString appController::thumbnailSeekPoint(const QVariant &duration) {
