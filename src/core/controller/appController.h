@@ -4,7 +4,7 @@
 // the alert functions (alerts.h), so the graphical and the headless front run the same machines.
 //
 // Work that spans tool runs is a step machine whose markers live in the preferences store:
-// `enc` for the conversion (steps "encBatch", "encDeb", "encV", "encQtEnc", "encFin", dispatcher
+// `enc` for the conversion (steps "encBatch", "encDeb", "encQtEnc", "encFin", dispatcher
 // "encProcesses") and `analysis` for new sources. Each step either starts one child process and
 // returns, or hands over to the next step; the end of a run re-enters the machine. At most one
 // conversion run and one analysis run exist at a time. Everything runs on the main thread's event
@@ -133,7 +133,7 @@ public:
     void encSend(const QString &step);
     /// The machine: performs the given step ("encBatch", "encProcesses"...).
     void enc(const QString &step);
-    /// "encBatch", "encDeb", "encV", "encQtEnc", "encFin".
+    /// "encBatch", the job's step markers (encStepMarkers), "encFin".
     static QStringList encArray();
     /// True from Go until the batch ends. Go may be pressed while sources are still being
     /// analysed: the batch then converts their rows too, as they come, and ends after the last.
@@ -200,7 +200,6 @@ private:
     void encDebStep(int32_t outInt);
     /// The first step's launch: a working file reserved, the route noted, ffmpeg started.
     void encDebLaunch(int32_t outInt, const encDebPlanValue &plan, const QVariantMap &record);
-    void encVStep();
     void encQtEncStep(int32_t outInt, int32_t fpsInt);
     /// The export (or the self-contained copy) the trimming step's plan asks for, by trakmill.
     void encQtEncExportLaunch(const encQtEncPlanValue &plan, const QVariantMap &record,

@@ -1,6 +1,7 @@
 // The conversion step machine: one source after another through ffmpeg, the trimming and
 // re-timing of the converted movie, the trakmill export, the judgement and the summary log.
 #include "controller/appController.h"
+#include "controller/encActions.h"
 #include "controller/encPlans.h"
 #include "controller/encodage.h"
 #include "controller/exportPreset.h"
@@ -11,7 +12,6 @@
 #include "dates/recordingDate.h"
 #include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
-#include "movie/qt.h"
 #include "movie/qtUtils.h"
 #include "platform/constants.h"
 #include "platform/log.h"
@@ -43,152 +43,16 @@ QString segmentLabel(const uiSegmented *control, int32_t segment) {
     return control != nullptr ? control->label(segment) : QString();
 }
 
-/// True when the running job's record holds the step marker `key` ("encDeb", "encV"...).
+/// True when the running job's record holds the step marker `key` (one of encStepMarkers).
 bool jobMarkerSet(const QString &key) {
     return prefReadChildDico(kJob, key).toInt() != 0;
-}
-
-/// The files a job reads: the pieces of a joined recording, else its source.
-QStringList jobSourcePaths(const QVariantMap &record) {
-    const QStringList pieces = record.value(jobKey::joinPaths).toStringList();
-    return pieces.isEmpty() ? QStringList{record.value(jobKey::srcPath).toString()} : pieces;
-}
-
-/// The size in MB of what a job reads, every piece of a joined recording counted.
-double jobSourceMB(const QVariantMap &record) {
-    double sourceMB = 0;
-    for (const QString &piece : jobSourcePaths(record)) {
-        sourceMB += poidsFile(piece, QStringLiteral("m"));
-    }
-    return sourceMB;
-}
-
-/// What is at the output's final name, and whether it is replaced: the choice made for the whole
-/// batch when there is one, else the person's answer (which can become the batch's choice).
-encExistingOutput existingOutputChoice(const QString &finalPath) {
-    if (!QFileInfo::exists(finalPath)) {
-        return encExistingOutput::absent;
-    }
-    bool replace = false;
-    const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
-    if (preChoice.isNull()) {
-        logStr(QStringLiteral("pre-choix user      : no"));
-        const QString keep = localizedStr(QStringLiteral("D_keep"));
-        const auto [answer, all] = displayAlertDelayedCheckbox(
-            localizedStr(QStringLiteral("D_go_dossier_destination4Bis")), finalPath, keep,
-            localizedStr(QStringLiteral("D_replace")), std::nullopt, 0, 10,
-            localizedStr(QStringLiteral("D_applyToAll")));
-        replace = answer != keep;
-        if (all != 0) {
-            prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
-        }
-    } else {
-        logStr(QStringLiteral("pre-choix user      : yes"));
-        replace = preChoice.toInt() != 0;
-    }
-    return replace ? encExistingOutput::replace : encExistingOutput::keep;
-}
-
-/// Puts the source's own picture beside the sound ffmpeg wrote at working: ffmpeg's movie is
-/// set aside (recorded, so the end step deletes it), and working becomes a reference movie of
-/// the source's video tracks and that sound.
-bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
-    const QString soundPath =
-        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("sound"));
-    prefWriteChildDico(kJob, jobKey::soundPath, soundPath);
-    prefSynchronize();
-    if (!mvCocoa(working, soundPath, QStringLiteral("y"))) {
-        return false;
-    }
-    const QString source = record.value(jobKey::srcPath).toString();
-    const bool made = qtMovieWithSourcePicture(source, soundPath, working);
-    logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
-    return made;
-}
-
-/// Trims the converted movie at working to its first video frame, as the plan says: the cut is
-/// kept as a reference movie into the set-aside "offset" file while the work refers to other
-/// files' samples (the end step deletes that file), else flattened into working.
-void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working) {
-    const QString offsetPath =
-        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("offset"));
-    // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
-    // record that names it (the next start deletes it).
-    prefWriteChildDico(kJob, jobKey::postProcessPurge, offsetPath);
-    prefSynchronize();
-    if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
-        rmCocoa(offsetPath);
-        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
-        return;
-    }
-    // Working files: the system flushes them in its own time, as it does ffmpeg's output;
-    // a flush here would wait for every byte ffmpeg wrote.
-    const bool trimmed =
-        isDebMovieTrimmedToVideoTrack(offsetPath, plan.trimMode, toolbox::WriteSync::Deferred);
-    logStr(QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)")
-               .arg(trimmed ? 1 : 0)
-               .arg(plan.trimMode));
-    if (plan.fieldsProgressive) {
-        // The copied stream is coded as fields, but its pictures are progressive: the
-        // movie's field information says so, so editors don't deinterlace them.
-        movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
-    }
-    const QString cut = offsetPath + QStringLiteral(".mov");
-    if (plan.referenceWork && QFileInfo::exists(cut)) {
-        // The cut is a reference movie into the offset file, which must live until trakmill
-        // has read it; the end step deletes it.
-        mvCocoa(cut, working, QStringLiteral("y"));
-    } else {
-        mvCocoa(offsetPath, working, QStringLiteral("y"));
-        rmCocoa(cut);
-        prefDeleteChildDico(kJob, jobKey::postProcessPurge);
-    }
-}
-
-/// Re-times the movie at working for slow motion (the preset's scales), through a set-aside
-/// "slow" file; a failed re-timing leaves the movie as it was. True when the movie to re-time
-/// could be opened, which decides the delivered rate.
-bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
-    const QString slowPath =
-        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("slow"));
-    logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
-    prefWriteChildDico(kJob, jobKey::workPath, slowPath);
-    prefSynchronize();
-    if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
-        rmCocoa(slowPath);
-        prefDeleteChildDico(kJob, jobKey::workPath);
-        return false;
-    }
-    bool opened = false;
-    QTMOVIErelease();
-    if (QTMOVIEinstantiate(slowPath)) {
-        opened = true;
-        const QString retimed = slowPath + QStringLiteral(".mov");
-        const bool ok =
-            movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale, preset.retimeToScale,
-                                  retimed, toolbox::WriteSync::Deferred);
-        logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
-        QTMOVIErelease();
-        if (ok && QFileInfo::exists(retimed)) {
-            rmCocoa(slowPath);
-            mvCocoa(retimed, working, QStringLiteral("y"));
-        } else {
-            // A failed re-timing leaves the movie as ffmpeg made it rather than nothing.
-            rmCocoa(retimed);
-            mvCocoa(slowPath, working, QStringLiteral("y"));
-        }
-    } else {
-        mvCocoa(slowPath, working, QStringLiteral("y"));
-    }
-    prefDeleteChildDico(kJob, jobKey::workPath);
-    return opened;
 }
 
 } // namespace
 
 QStringList appController::encArray() {
-    return {QStringLiteral("encBatch"), QStringLiteral("encDeb"), QStringLiteral("encV"),
-            QStringLiteral("encQtEnc"), QStringLiteral("encFin")};
+    return QStringList{QStringLiteral("encBatch")} + encStepMarkers() +
+           QStringList{QStringLiteral("encFin")};
 }
 
 bool appController::isBatchRunning() const {
@@ -241,8 +105,6 @@ void appController::enc(const QString &step) {
         }
         if (jobMarkerSet(QStringLiteral("encDeb"))) {
             encDebStep(outInt);
-        } else if (jobMarkerSet(QStringLiteral("encV"))) {
-            encVStep();
         } else if (jobMarkerSet(QStringLiteral("encQtEnc"))) {
             encQtEncStep(outInt, fpsInt);
         } else if (prefRead2(QStringLiteral("encFin")).toInt() != 0) {
@@ -464,7 +326,7 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     if (!args || args->isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::noCommand, QString());
         list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
-        for (const QString &key : encArray().mid(1, 3)) {
+        for (const QString &key : encStepMarkers()) {
             prefDeleteChildDico(kJob, key);
         }
         prefWrite(QStringLiteral("encFin"), 1);
@@ -478,19 +340,6 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     if (launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0)) {
         reportBatchProgress(batchPhase::converting, 0);
     }
-}
-
-void appController::encVStep() {
-    logStr(QStringLiteral("stepNameStr         : encProcesses > encV"));
-    prefDeleteChildDico(kJob, QStringLiteral("encV"));
-    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const std::optional<QStringList> args = encodage(0, record);
-    taskArgsVArray_ = args.value_or(QStringList{});
-    if (c_.encProgressActionStr != nullptr) {
-        c_.encProgressActionStr->setText(
-            QFileInfo(record.value(jobKey::srcPath).toString()).fileName());
-    }
-    launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0);
 }
 
 bool appController::launchRecord(const QStringList &args, float maximum, int32_t parser) {
@@ -818,7 +667,7 @@ void appController::tellBatchEnded(bool stopped) {
 
 void appController::encSkipJob() {
     list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
-    for (const QString &key : encArray().mid(1, 3)) {
+    for (const QString &key : encStepMarkers()) {
         prefDeleteChildDico(kJob, key);
     }
     prefWrite(QStringLiteral("encFin"), 1);

@@ -267,7 +267,7 @@ void appController::runStalled(const conversionStall &stall) {
         list_.setValue(row, rowKey::status, rowStatus::failure);
     }
     encNoteEnd(jobOutcomeKind::failed, jobFailure::toolStalled, why);
-    for (const QString &key : encArray().mid(1, 3)) {
+    for (const QString &key : encStepMarkers()) {
         prefDeleteChildDico(jobKey::runningJob, key);
     }
     prefWrite(QStringLiteral("encFin"), 1);

@@ -69,6 +69,16 @@ inline QString jobWorkingPath(const QVariantMap &job) {
 inline QStringList jobJoinedPieces(const QVariantMap &job) {
     return job.value(jobKey::joinPaths).toStringList();
 }
+/// The files a job reads: the pieces of a joined recording, else its source.
+inline QStringList jobSourcePaths(const QVariantMap &job) {
+    const QStringList pieces = jobJoinedPieces(job);
+    return pieces.isEmpty() ? QStringList{jobSourcePath(job)} : pieces;
+}
+/// The step markers of a running job's record, in the order the steps run: each says its step
+/// is due. The end step's marker, "encFin", is a key of the store beside the record.
+inline QStringList encStepMarkers() {
+    return {QStringLiteral("encDeb"), QStringLiteral("encQtEnc")};
+}
 /// A row's job record.
 inline QVariantMap rowJob(const QVariantMap &row) {
     return row.value(rowKey::dico).toMap();

@@ -1,0 +1,133 @@
+// The conversion steps' work on a job's files; the plans in encPlans.cpp decide it.
+#include "controller/encActions.h"
+
+#include "controller/encPlans.h"
+#include "controller/jobFiles.h"
+#include "controller/jobRecord.h"
+#include "frontApi/alerts.h"
+#include "movie/qt.h"
+#include "movie/qtUtils.h"
+#include "platform/log.h"
+#include "platform/utilsFile.h"
+#include "settings/localisation.h"
+#include "settings/prefs.h"
+
+#include <QFileInfo>
+
+double jobSourceMB(const QVariantMap &record) {
+    double sourceMB = 0;
+    for (const QString &piece : jobSourcePaths(record)) {
+        sourceMB += poidsFile(piece, QStringLiteral("m"));
+    }
+    return sourceMB;
+}
+
+encExistingOutput existingOutputChoice(const QString &finalPath) {
+    if (!QFileInfo::exists(finalPath)) {
+        return encExistingOutput::absent;
+    }
+    bool replace = false;
+    const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
+    if (preChoice.isNull()) {
+        logStr(QStringLiteral("pre-choix user      : no"));
+        const QString keep = localizedStr(QStringLiteral("D_keep"));
+        const auto [answer, all] = displayAlertDelayedCheckbox(
+            localizedStr(QStringLiteral("D_go_dossier_destination4Bis")), finalPath, keep,
+            localizedStr(QStringLiteral("D_replace")), std::nullopt, 0, 10,
+            localizedStr(QStringLiteral("D_applyToAll")));
+        replace = answer != keep;
+        if (all != 0) {
+            prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
+        }
+    } else {
+        logStr(QStringLiteral("pre-choix user      : yes"));
+        replace = preChoice.toInt() != 0;
+    }
+    return replace ? encExistingOutput::replace : encExistingOutput::keep;
+}
+
+bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
+    const QString soundPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("sound"));
+    prefWriteChildDico(jobKey::runningJob, jobKey::soundPath, soundPath);
+    prefSynchronize();
+    if (!mvCocoa(working, soundPath, QStringLiteral("y"))) {
+        return false;
+    }
+    const QString source = record.value(jobKey::srcPath).toString();
+    const bool made = qtMovieWithSourcePicture(source, soundPath, working);
+    logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
+    return made;
+}
+
+void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working) {
+    const QString offsetPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("offset"));
+    // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
+    // record that names it (the next start deletes it).
+    prefWriteChildDico(jobKey::runningJob, jobKey::postProcessPurge, offsetPath);
+    prefSynchronize();
+    if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
+        rmCocoa(offsetPath);
+        prefDeleteChildDico(jobKey::runningJob, jobKey::postProcessPurge);
+        return;
+    }
+    // Working files: the system flushes them in its own time, as it does ffmpeg's output;
+    // a flush here would wait for every byte ffmpeg wrote.
+    const bool trimmed =
+        isDebMovieTrimmedToVideoTrack(offsetPath, plan.trimMode, toolbox::WriteSync::Deferred);
+    logStr(QStringLiteral("isDebMovieTrimmedToV? %1 (export=%2)")
+               .arg(trimmed ? 1 : 0)
+               .arg(plan.trimMode));
+    if (plan.fieldsProgressive) {
+        // The copied stream is coded as fields, but its pictures are progressive: the
+        // movie's field information says so, so editors don't deinterlace them.
+        movieFieldsProgressive(offsetPath, toolbox::WriteSync::Deferred);
+    }
+    const QString cut = offsetPath + QStringLiteral(".mov");
+    if (plan.referenceWork && QFileInfo::exists(cut)) {
+        // The cut is a reference movie into the offset file, which must live until trakmill
+        // has read it; the end step deletes it.
+        mvCocoa(cut, working, QStringLiteral("y"));
+    } else {
+        mvCocoa(offsetPath, working, QStringLiteral("y"));
+        rmCocoa(cut);
+        prefDeleteChildDico(jobKey::runningJob, jobKey::postProcessPurge);
+    }
+}
+
+bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
+    const QString slowPath =
+        randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("slow"));
+    logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
+    prefWriteChildDico(jobKey::runningJob, jobKey::workPath, slowPath);
+    prefSynchronize();
+    if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
+        rmCocoa(slowPath);
+        prefDeleteChildDico(jobKey::runningJob, jobKey::workPath);
+        return false;
+    }
+    bool opened = false;
+    QTMOVIErelease();
+    if (QTMOVIEinstantiate(slowPath)) {
+        opened = true;
+        const QString retimed = slowPath + QStringLiteral(".mov");
+        const bool ok =
+            movieRescalePreExport(getQTMOVIE(), preset.retimeFromScale, preset.retimeToScale,
+                                  retimed, toolbox::WriteSync::Deferred);
+        logStr(QStringLiteral("movieRescalePreExpor:-%1").arg(ok ? ")" : "("));
+        QTMOVIErelease();
+        if (ok && QFileInfo::exists(retimed)) {
+            rmCocoa(slowPath);
+            mvCocoa(retimed, working, QStringLiteral("y"));
+        } else {
+            // A failed re-timing leaves the movie as ffmpeg made it rather than nothing.
+            rmCocoa(retimed);
+            mvCocoa(slowPath, working, QStringLiteral("y"));
+        }
+    } else {
+        mvCocoa(slowPath, working, QStringLiteral("y"));
+    }
+    prefDeleteChildDico(jobKey::runningJob, jobKey::workPath);
+    return opened;
+}

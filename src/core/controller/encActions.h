@@ -1,0 +1,35 @@
+// The conversion steps' work on a job's files, as the plans of encPlans decide it: the look at
+// an output already under the final name, the source's own picture put beside ffmpeg's sound,
+// the trim to the first picture and the re-timing for slow motion. Each intermediate file is
+// named in the running job's record ("processEncDico") before it holds anything, so the end
+// step, a stop or the next start after a kill finds it and deletes it.
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+enum class encExistingOutput; // controller/encPlans.h
+struct encQtEncPlanValue;     // controller/encPlans.h
+struct exportPreset;          // controller/exportPreset.h
+
+/// The size in MB of what a job reads, every piece of a joined recording counted.
+double jobSourceMB(const QVariantMap &record);
+
+/// What is at the output's final name, and whether it is replaced: the choice made for the whole
+/// batch when there is one, else the person's answer (which can become the batch's choice).
+encExistingOutput existingOutputChoice(const QString &finalPath);
+
+/// Puts the source's own picture beside the sound ffmpeg wrote at working: ffmpeg's movie is
+/// set aside (recorded, so the end step deletes it), and working becomes a reference movie of
+/// the source's video tracks and that sound. False when either could not be done.
+bool encPutSourcePicture(const QVariantMap &record, const QString &working);
+
+/// Trims the converted movie at working to its first video frame, as the plan says: the cut is
+/// kept as a reference movie into the set-aside "offset" file while the work refers to other
+/// files' samples (the end step deletes that file), else flattened into working.
+void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working);
+
+/// Re-times the movie at working for slow motion (the preset's scales), through a set-aside
+/// "slow" file; a failed re-timing leaves the movie as it was. True when the movie to re-time
+/// could be opened, which decides the delivered rate.
+bool retimeForSlowMotion(const exportPreset &preset, const QString &working);
