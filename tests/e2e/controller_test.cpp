@@ -983,6 +983,22 @@ TEST_F(controller, jobOutcomesAndBatchSummaries) {
     EXPECT_EQ(summaries[0].converted, 0);
     EXPECT_EQ(summaries[0].kept, 1);
     EXPECT_EQ(summaries[0].failed, 1);
+
+    // A converter that can't be started (gone after the analysis) is the job's reason, not
+    // the missing movie that the next step then finds.
+    app->encBatchRemoveAll(false);
+    addSources({clip("unstarted.ts")});
+    const QString empty = box.root() + "/noTools";
+    ASSERT_TRUE(makeResourceFolder(empty, {}));
+    qputenv("FLUXARO_RESOURCE_DIR", empty.toUtf8());
+    outcomes.clear();
+    goAndWait();
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::failed);
+    EXPECT_EQ(outcomes[0].failure, jobFailure::toolCannotStart);
+    EXPECT_EQ(outcomes[0].words, jobFailureWords(jobFailure::toolCannotStart));
+    EXPECT_TRUE(outcomes[0].logWords.endsWith("ffmpeg can't be started"))
+        << outcomes[0].logWords.toStdString();
 }
 
 // A stop: the job it ends is stopped, the row it never reached is not done, each told once

@@ -218,7 +218,7 @@ private:
     void encPendingScan();
     void encSkipJob();
     /// Records in the running job why it ends without converting: its kind, the reason's code
-    /// and the reason as Resume.log and the terminal say it.
+    /// and the reason as Resume.log and the terminal say it. A failure recorded first stays.
     void encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords);
     /// Tells the fronts a job's outcome (once per source in a batch) and ends the job's
     /// Resume.log block with it when the job did not convert.

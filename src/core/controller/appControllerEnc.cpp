@@ -608,6 +608,12 @@ void appController::encPendingScan() {
 }
 
 void appController::encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords) {
+    // The first reason is the cause; a later step sees only what follows from it (an ffmpeg
+    // that could not start made no movie).
+    if (prefReadChildDico(kJob, jobKey::failure).toInt() != static_cast<int>(jobFailure::none)) {
+        logStr(QStringLiteral("job end             : %1 (first reason kept)").arg(logWords));
+        return;
+    }
     if (kind != jobOutcomeKind::failed) {
         prefWriteChildDico(kJob, jobKey::outcome, static_cast<int>(kind));
     }
