@@ -18,6 +18,7 @@
 #include "controller/conversionRun.h"
 #include "controller/dropPlan.h"
 #include "controller/outcomes.h"
+#include "controller/runDisplay.h"
 #include "controller/sourceAnalysis.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
@@ -242,19 +243,12 @@ private:
     void reportBatchProgress(batchPhase phase, double phaseFraction, double mediaSeconds = -1);
     /// Connects the conversion run's callbacks to the handlers below.
     void wireConversionRun();
-    /// Shows a tool starting: the pause/stop control (unpaused), the bar and the percent field.
-    void showRunStart(float progressMaxValue, uiProgressBar *progressBar, uiTextField *verboseField,
-                      uiSegmented *stopBt);
-    /// The run's progress moved: the bar, the percent and the batch's progress.
+    /// The run's progress moved: the controls and the batch's progress.
     void runProgressed(const conversionProgress &progress);
     /// The run's tool stood still too long: the job fails with the reason.
     void runStalled(const conversionStall &stall);
     /// The run's tool ended: its failure is kept with the job, then taskLauncherDone.
     void runEnded(const conversionEnd &end);
-    /// Pauses the run from the control's segment, which turns to play; the action text says so.
-    void runPause(uiSegmented *control, int32_t segment, const QString &suffix);
-    /// Continues the run; the segment turns to pause and the action text is put back as it was.
-    void runPlay(uiSegmented *control, int32_t segment, const QString &suffix);
     /// The running job's output and intermediate files (as recorded in "processEncDico").
     static QStringList jobFilesToDelete();
     static void deleteFiles(const QStringList &paths);
@@ -274,10 +268,7 @@ private:
 
     // Conversion run: the running tool, and the controls that show it.
     conversionRun run_;
-    uiSegmented *taskStopBt_ = nullptr;
-    uiProgressBar *taskProgress_ = nullptr;
-    uiTextField *taskProgressPercent_ = nullptr;
-    std::optional<QString> progressActionStrBeforePause_;
+    runDisplay display_{c_};
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;
     int32_t encStopInt_ = 0;

@@ -122,12 +122,13 @@ void appController::tellRefusal(const QString &src, sourceRefusal refusal,
 }
 
 void appController::analysisResumeConversion() {
-    if (taskStopBt_ != nullptr) {
-        taskStopBt_->setEnabled(true);
+    uiSegmented *stopBt = display_.stopControl();
+    if (stopBt != nullptr) {
+        stopBt->setEnabled(true);
     }
-    if (pausedForAnalysis_ && taskStopBt_ != nullptr && run_.hasTool() && run_.isPaused()) {
-        taskStopBt_->setSelectedSegment(0);
-        iba_taskStopBt(taskStopBt_);
+    if (pausedForAnalysis_ && stopBt != nullptr && run_.hasTool() && run_.isPaused()) {
+        stopBt->setSelectedSegment(0);
+        iba_taskStopBt(stopBt);
     }
     pausedForAnalysis_ = false;
 }

@@ -180,12 +180,13 @@ bool appController::dropBegin() {
     // going is paused, and only that one is resumed afterwards: one the user paused stays paused.
     bool toggled = false;
     if (isBatchRunning()) {
-        if (taskStopBt_ != nullptr) {
-            taskStopBt_->setEnabled(false);
+        uiSegmented *stopBt = display_.stopControl();
+        if (stopBt != nullptr) {
+            stopBt->setEnabled(false);
         }
-        if (run_.isRunning() && !run_.isPaused() && taskStopBt_ != nullptr) {
-            taskStopBt_->setSelectedSegment(0);
-            iba_taskStopBt(taskStopBt_);
+        if (run_.isRunning() && !run_.isPaused() && stopBt != nullptr) {
+            stopBt->setSelectedSegment(0);
+            iba_taskStopBt(stopBt);
             pausedForAnalysis_ = true;
             toggled = true;
         }

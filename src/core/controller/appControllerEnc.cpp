@@ -220,15 +220,7 @@ void appController::encBatchOver() {
     }
     batchRunning_ = false;
     setOPENPERM(true);
-    if (c_.encProgressActionStr != nullptr) {
-        c_.encProgressActionStr->setText(QString());
-    }
-    if (c_.encProgressPercentStr != nullptr) {
-        c_.encProgressPercentStr->setText(QString());
-    }
-    if (c_.encStopBt != nullptr) {
-        c_.encStopBt->setHidden(true);
-    }
+    display_.batchOver();
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
     prefDelete(QStringLiteral("replaceFilesCheck"));
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
@@ -433,23 +425,8 @@ void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QV
 
 void appController::resetProgressDisplay() {
     logStr(QStringLiteral("RAZ GUI…"));
-    if (c_.encTaskProgress != nullptr) {
-        c_.encTaskProgress->setValue(0);
-        c_.encTaskProgress->setAnimating(false);
-    }
-    if (c_.taskProgressWheel != nullptr) {
-        c_.taskProgressWheel->setAnimating(false);
-    }
-    if (c_.encProgressPercentStr != nullptr) {
-        c_.encProgressPercentStr->setText(QString());
-    }
     taskArgsVArray_.clear();
-    if (c_.encProgressActionStr != nullptr) {
-        c_.encProgressActionStr->setText(QString());
-    }
-    if (c_.encStopBt != nullptr) {
-        c_.encStopBt->setHidden(true);
-    }
+    display_.reset();
 }
 
 void appController::encFinStep(const QString &step) {

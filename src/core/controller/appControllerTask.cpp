@@ -1,6 +1,7 @@
 // The conversion's tool runs as the controller shows and ends them: the running tool itself is
-// conversionRun's; here its start, progress, stall and end are shown and handed to the step
-// machine, and the pause, play and stop commands and quitting act on it.
+// conversionRun's and its controls runDisplay's; here its start, progress, stall and end are
+// shown and handed to the step machine, and the pause, play and stop commands and quitting act
+// on it.
 #include "controller/appController.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
@@ -11,11 +12,7 @@
 
 void appController::wireConversionRun() {
     run_.on.progressed = [this](const conversionProgress &progress) { runProgressed(progress); };
-    run_.on.progressLost = [this] {
-        if (taskProgressPercent_ != nullptr) {
-            taskProgressPercent_->setText(QString());
-        }
-    };
+    run_.on.progressLost = [this] { display_.progressLost(); };
     run_.on.pausedChanged = [this](bool paused) {
         if (hooks.conversionPaused) {
             hooks.conversionPaused(paused);
@@ -32,7 +29,7 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         return false;
     }
     prefDeleteChildDico(jobKey::runningJob, jobKey::toolError);
-    showRunStart(progressMaxValue, progressBar, verboseField, stopBt);
+    display_.start(progressMaxValue, progressBar, verboseField, stopBt);
     const int32_t result =
         run_.start(args, progressMaxValue, parseInt,
                    prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble());
@@ -54,45 +51,8 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
     return false;
 }
 
-void appController::showRunStart(float progressMaxValue, uiProgressBar *progressBar,
-                                 uiTextField *verboseField, uiSegmented *stopBt) {
-    taskStopBt_ = stopBt != nullptr ? stopBt : c_.encStopBt;
-    if (taskStopBt_ != nullptr) {
-        // A new tool starts unpaused.
-        if (taskStopBt_->imageName(0).startsWith(QStringLiteral("btPlay"))) {
-            const bool hud = taskStopBt_->imageName(0).toLower().contains(QStringLiteral("hud"));
-            taskStopBt_->setImageName(0, hud ? QStringLiteral("btPauseHud")
-                                             : QStringLiteral("btPause"));
-        }
-        taskStopBt_->setHidden(false);
-        taskStopBt_->setEnabled(true);
-    }
-    taskProgress_ = progressBar != nullptr ? progressBar : c_.encTaskProgress;
-    if (c_.taskProgressWheel != nullptr) {
-        c_.taskProgressWheel->setAnimating(false);
-    }
-    taskProgressPercent_ = verboseField != nullptr ? verboseField : c_.encProgressPercentStr;
-    if (taskProgressPercent_ != nullptr) {
-        taskProgressPercent_->setText(QString());
-    }
-    if (taskProgress_ != nullptr && progressMaxValue > 0) {
-        taskProgress_->setIndeterminate(false);
-        taskProgress_->setMinValue(0);
-        taskProgress_->setMaxValue(progressMaxValue);
-        logStr(QStringLiteral("Progress Max Value  : %1")
-                   .arg(static_cast<double>(progressMaxValue), 0, 'f', 3));
-        taskProgress_->setValue(0);
-    }
-}
-
 void appController::runProgressed(const conversionProgress &progress) {
-    const QString text = QStringLiteral("%1 %").arg(progress.fraction * 100.0, 0, 'f', 0);
-    if (taskProgress_ != nullptr) {
-        taskProgress_->setValue(progress.value);
-    }
-    if (taskProgressPercent_ != nullptr) {
-        taskProgressPercent_->setText(text);
-    }
+    const QString text = display_.progressed(progress.value, progress.fraction);
     logStr(QStringLiteral("progress str        : %1").arg(text));
     reportBatchProgress(run_.parser() == 0 ? batchPhase::converting : batchPhase::exporting,
                         progress.fraction, progress.mediaSeconds);
@@ -119,15 +79,7 @@ void appController::taskLauncherDone() {
     if (run_.hasTool()) {
         run_.terminate();
     }
-    if (taskProgressPercent_ != nullptr) {
-        taskProgressPercent_->setText(QString());
-    }
-    if (taskStopBt_ != nullptr) {
-        taskStopBt_->setHidden(true);
-    }
-    if (taskProgress_ != nullptr) {
-        taskProgress_->setValue(taskProgress_->maxValue());
-    }
+    display_.ended();
     pausedForAnalysis_ = false;
     encSend(QStringLiteral("encProcesses"));
 }
@@ -141,21 +93,19 @@ void appController::iba_taskStopBt(uiSegmented *control) {
     if (segment < 0) {
         return;
     }
-    const QString image = control->imageName(segment);
-    const QString suffix =
-        image.toLower().contains(QStringLiteral("hud")) ? QStringLiteral("Hud") : QString();
-    if (image == QStringLiteral("btPause") + suffix) {
-        runPause(control, segment, suffix);
-    } else if (image == QStringLiteral("btPlay") + suffix) {
-        runPlay(control, segment, suffix);
-    } else if (image == QStringLiteral("btStop") + suffix) {
+    const runPressValue press = runPressFor(control->imageName(segment));
+    if (press.command == runCommand::pause) {
+        logStr(QStringLiteral("process             : pause"));
+        display_.pause(control, segment, press.turnsTo);
+        run_.pause();
+    } else if (press.command == runCommand::play) {
+        logStr(QStringLiteral("process             : play"));
+        display_.play(control, segment, press.turnsTo);
+        run_.resume();
+    } else if (press.command == runCommand::stop) {
         logStr(QStringLiteral("process             : stop"));
-        progressActionStrBeforePause_.reset();
-        if (c_.encProgressActionStr != nullptr) {
-            c_.encProgressActionStr->setText(QString());
-        }
         encStopInt_ = 1;
-        control->setHidden(true);
+        display_.stopShown(control);
         // Between two jobs the last finished row still counts as in progress: only a row that
         // is really being converted fails.
         const int32_t row = encBatchInprogressRowIdentification();
@@ -194,26 +144,6 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         }
         deleteFiles(doomed);
     }
-}
-
-void appController::runPause(uiSegmented *control, int32_t segment, const QString &suffix) {
-    logStr(QStringLiteral("process             : pause"));
-    if (c_.encProgressActionStr != nullptr) {
-        progressActionStrBeforePause_ = c_.encProgressActionStr->text();
-        c_.encProgressActionStr->setText(localizedStr(QStringLiteral("D_action_pause")));
-    }
-    control->setImageName(segment, QStringLiteral("btPlay") + suffix);
-    run_.pause();
-}
-
-void appController::runPlay(uiSegmented *control, int32_t segment, const QString &suffix) {
-    logStr(QStringLiteral("process             : play"));
-    if (c_.encProgressActionStr != nullptr && progressActionStrBeforePause_) {
-        c_.encProgressActionStr->setText(*progressActionStrBeforePause_);
-    }
-    progressActionStrBeforePause_.reset();
-    control->setImageName(segment, QStringLiteral("btPause") + suffix);
-    run_.resume();
 }
 
 QStringList appController::jobFilesToDelete() {
