@@ -38,6 +38,63 @@ TEST(batchProgress, batchShareCountsEverySource) {
     EXPECT_DOUBLE_EQ(batchSecondsLeft(1.0, 30), 0);
 }
 
+// The progress as the rows make it: the share never goes back (a longer total included), a new
+// phase forgets the old speed, the speed needs half a second of the phase, and a finished batch
+// is whole with no time left while a stopped one keeps its share.
+TEST(batchProgress, nextProgressFromTheRows) {
+    batchProgressRows rows;
+    rows.running = 0;
+    rows.clip = QStringLiteral("/c/00000.MTS");
+    rows.rows = 2;
+    rows.rowsLeft = 2;
+    batchProgressValue p = batchProgressNext({}, batchPhase::converting, 0.5, rows, 10, 2, 10);
+    EXPECT_EQ(p.position, 1);
+    EXPECT_EQ(p.total, 2);
+    EXPECT_EQ(p.remaining, 2);
+    EXPECT_EQ(p.clip, rows.clip);
+    EXPECT_DOUBLE_EQ(p.fraction, 0.95 * 0.5 / 2);
+    EXPECT_DOUBLE_EQ(p.speed, 5);
+    EXPECT_GT(p.secondsLeft, 0);
+
+    const struct {
+        const char *name;
+        batchPhase phase;
+        double phaseFraction;
+        int32_t analysing;
+        double mediaSeconds;
+        double phaseSeconds;
+        double fraction;
+        double speed;
+        double secondsLeft;
+    } cases[] = {
+        // Ten sources still analysed make the total longer: the share stays where it was.
+        {"longer total", batchPhase::converting, 0.6, 10, -1, 3, p.fraction, 5, -2},
+        {"new phase", batchPhase::checking, 0.0, 0, -1, 0, 0.95 / 2, 0, -2},
+        {"too early for a speed", batchPhase::exporting, 0.5, 0, 3, 0.2, 0.55 / 2, 0, -2},
+        {"finished", batchPhase::finished, 1.0, 0, -1, 0, 1, 0, 0},
+        {"stopped", batchPhase::stopped, 0.3, 0, -1, 0, p.fraction, 0, 0},
+        {"waiting for the analysis", batchPhase::analysing, 0.0, 1, -1, 0, p.fraction, 0, -2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        batchProgressRows r = rows;
+        r.analysing = c.analysing;
+        const batchProgressValue next =
+            batchProgressNext(p, c.phase, c.phaseFraction, r, c.mediaSeconds, c.phaseSeconds, 10);
+        EXPECT_EQ(next.phase, c.phase);
+        EXPECT_DOUBLE_EQ(next.phaseFraction, c.phaseFraction);
+        EXPECT_DOUBLE_EQ(next.fraction, c.fraction);
+        EXPECT_DOUBLE_EQ(next.speed, c.speed);
+        EXPECT_EQ(next.total, 2 + c.analysing);
+        EXPECT_EQ(next.remaining, 2 + c.analysing);
+        if (c.secondsLeft >= 0) {
+            EXPECT_DOUBLE_EQ(next.secondsLeft, c.secondsLeft);
+        } else {
+            EXPECT_NE(next.secondsLeft, 0);
+        }
+    }
+}
+
 // Two minutes and a tenth of the source's length; the environment may set it.
 TEST(batchProgress, stallLimitScalesWithTheSource) {
     qunsetenv("FLUXARO_STALL_SECONDS");

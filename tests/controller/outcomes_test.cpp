@@ -1,6 +1,7 @@
 // The outcomes as values: a job's outcome read from its record, its Resume.log line, a batch's
 // summary from its outcomes, and their words in both languages.
 #include "controller/desktopHooks.h"
+#include "controller/dropPlan.h"
 #include "controller/jobRecord.h"
 #include "controller/outcomes.h"
 #include "settings/localisation.h"
@@ -201,4 +202,91 @@ TEST(outcomes, wordsInBothLanguages) {
     summary.notConverted = {full};
     EXPECT_EQ(batchSummaryWords(summary).toStdString(),
               "4 converti(s), 1 en échec, 1 non traité(s) : 00003.MTS : le disque est plein");
+}
+
+// A stop leaves the rows it never reached not done, and the job it ended stopped; a row that
+// failed in an earlier batch, a converted one and one already told are not told again. The
+// summary counts each source once, however often its end was seen.
+TEST(outcomes, batchBookTellsEachSourceOnce) {
+    auto row = [](const char *src, const QString &status) {
+        return QVariantMap{{rowKey::status, status},
+                           {rowKey::dico, QVariantMap{{jobKey::srcPath, QString(src)}}}};
+    };
+    batchOutcomeBook book;
+    book.begin("/c/done.mts");
+    book.begin("/c/told.mts");
+    book.begin("/c/running.mts");
+    jobOutcomeValue done;
+    done.kind = jobOutcomeKind::converted;
+    done.src = "/c/done.mts";
+    jobOutcomeValue told;
+    told.failure = jobFailure::noMovie;
+    told.src = "/c/told.mts";
+    EXPECT_TRUE(book.add(done));
+    EXPECT_TRUE(book.add(told));
+    jobOutcomeValue again = told;
+    again.kind = jobOutcomeKind::stopped;
+    EXPECT_FALSE(book.add(again));
+
+    const QList<QVariantMap> rows{
+        row("/c/done.mts", rowStatus::success), row("/c/told.mts", rowStatus::failure),
+        row("/c/running.mts", rowStatus::current), row("/c/earlier.mts", rowStatus::failure),
+        row("/c/waiting.mts", rowStatus::waiting)};
+    const QList<jobOutcomeValue> left = book.leftByStop(rows);
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_EQ(left[0].src, "/c/running.mts");
+    EXPECT_EQ(left[0].kind, jobOutcomeKind::stopped);
+    EXPECT_EQ(left[0].failure, jobFailure::stopped);
+    EXPECT_EQ(left[0].logWords, "stopped");
+    EXPECT_FALSE(left[0].words.isEmpty());
+    EXPECT_EQ(left[1].src, "/c/waiting.mts");
+    EXPECT_EQ(left[1].kind, jobOutcomeKind::notDone);
+    for (const jobOutcomeValue &outcome : left) {
+        EXPECT_TRUE(book.add(outcome));
+    }
+
+    EXPECT_FALSE(book.summaryGiven());
+    const batchSummaryValue summary = book.summary(true);
+    EXPECT_TRUE(book.summaryGiven());
+    EXPECT_EQ(summary.converted, 1);
+    EXPECT_EQ(summary.failed, 1);
+    EXPECT_EQ(summary.stoppedJobs, 1);
+    EXPECT_EQ(summary.notDone, 1);
+    EXPECT_TRUE(summary.stopped);
+
+    book.clear();
+    EXPECT_FALSE(book.summaryGiven());
+    EXPECT_TRUE(book.add(told));
+    EXPECT_TRUE(book.leftByStop({row("/c/running.mts", rowStatus::current)}).isEmpty());
+}
+
+// A drop that added nothing says why in one message: the refused files grouped by reason in
+// the reasons' order, at most eight names (a thousand files give one short message), the kinds
+// taken; a card's index files beside refused movies are not named.
+TEST(outcomes, refusedDropMessage) {
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    dropPlanValue plan;
+    plan.acceptedKinds = {".mts", ".mov"};
+    for (int i = 0; i < 1000; ++i) {
+        plan.refused << dropRefused{QStringLiteral("/d/note%1.txt").arg(i), dropRefusal::notAMovie};
+    }
+    QStringList lines = dropRefusedMessage(plan).split('\n');
+    EXPECT_EQ(lines.first(), "None of these files is a movie Fluxaro can convert.");
+    EXPECT_EQ(lines.filter(".txt").size(), 8);
+    EXPECT_TRUE(lines.contains("… and 992 more"));
+    EXPECT_EQ(lines.last(), "Fluxaro takes files ending in .mts, .mov.");
+
+    plan.refused = {{"/card/INDEX.BDM", dropRefusal::notAMovie, true},
+                    {"/card/00001.MTS", dropRefusal::missing, false},
+                    {"/card/00000.MTS", dropRefusal::alreadyListed, false}};
+    plan.shownRefusals = 2;
+    lines = dropRefusedMessage(plan).split('\n');
+    EXPECT_EQ(lines.first(), "Nothing was added to the list.");
+    EXPECT_FALSE(lines.contains("INDEX.BDM"));
+    const qsizetype listed = lines.indexOf("00000.MTS");
+    const qsizetype missing = lines.indexOf("00001.MTS");
+    ASSERT_GT(listed, 0);
+    ASSERT_GT(missing, listed);
+    EXPECT_EQ(lines[listed - 1], dropRefusalWords(dropRefusal::alreadyListed) + ':');
+    EXPECT_EQ(lines[missing - 1], dropRefusalWords(dropRefusal::missing) + ':');
 }

@@ -783,18 +783,18 @@ TEST_F(controller, removeAllKeepsTheRowBeingConverted) {
 
 // The analysis helpers: seek points and field-order letters.
 TEST(analysisHelpers, seekPointsAndFieldOrder) {
-    EXPECT_EQ(appController::thumbnailSeekPoint(45), "10");
-    EXPECT_EQ(appController::thumbnailSeekPoint(5), "0");
-    EXPECT_EQ(appController::thumbnailSeekPoint(61), "60");
-    EXPECT_EQ(appController::thumbnailSeekPoint(120), "60");
-    EXPECT_EQ(appController::thumbnailSeekPoint(121), "120");
-    EXPECT_EQ(appController::thumbnailSeekPoint(QVariant()), "0");
-    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 H480 F25:1 It A1:1")), "t");
-    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 Ip")), "p");
-    EXPECT_EQ(appController::fieldOrderLetter(QString("YUV4MPEG2 W640 H480")),
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(45), "10");
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(5), "0");
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(61), "60");
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(120), "60");
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(121), "120");
+    EXPECT_EQ(sourceAnalysis::thumbnailSeekPoint(QVariant()), "0");
+    EXPECT_EQ(sourceAnalysis::fieldOrderLetter(QString("YUV4MPEG2 W640 H480 F25:1 It A1:1")), "t");
+    EXPECT_EQ(sourceAnalysis::fieldOrderLetter(QString("YUV4MPEG2 W640 Ip")), "p");
+    EXPECT_EQ(sourceAnalysis::fieldOrderLetter(QString("YUV4MPEG2 W640 H480")),
               "YUV4MPEG2 W640 H480");
-    EXPECT_FALSE(appController::fieldOrderLetter(QString("YUV4MPEG2 I")));
-    EXPECT_FALSE(appController::fieldOrderLetter(std::nullopt));
+    EXPECT_FALSE(sourceAnalysis::fieldOrderLetter(QString("YUV4MPEG2 I")));
+    EXPECT_FALSE(sourceAnalysis::fieldOrderLetter(std::nullopt));
 }
 
 // Quitting during a run asks first; "cancel" (also the answer after the time-out) keeps the run,

@@ -15,6 +15,7 @@
 #include "controller/analysisPlans.h"
 #include "controller/batchList.h"
 #include "controller/batchProgress.h"
+#include "controller/controllerHooks.h"
 #include "controller/conversionRun.h"
 #include "controller/dropPlan.h"
 #include "controller/outcomes.h"
@@ -24,7 +25,6 @@
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 
-#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
 #include <QSet>
@@ -39,46 +39,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-
-/// What the fronts may observe beyond the controls. Every hook is optional.
-struct appControllerHooks {
-    /// Shows a folder in the file browser (default: revealInFinder).
-    std::function<void(const QString &folder)> revealFolder;
-    /// The system beep after a refused launch (default: nothing).
-    std::function<void()> beep;
-    /// The title of the chosen ProRes item; default: from the stored "prefProres" type.
-    std::function<QString()> proresItemTitle;
-    /// The analysis of a source ended: accepted (a row was appended) or refused, with the
-    /// reason's code and words.
-    std::function<void(const analysisVerdictValue &verdict)> analysisVerdict;
-    /// The analysis of every queued source is over. Thumbnails may still be on their way.
-    std::function<void()> analysisEnded;
-    /// A source's thumbnail was written to img (its row's "img" is set now, or when the row is
-    /// appended after a probe that outlasted the thumbnail), or could not be (img empty).
-    std::function<void(const QString &src, const QString &img)> thumbnailMade;
-    /// A source that is a piece of a spanned recording, once the analysis of a drop is over:
-    /// joined with the other pieces into one row (src is then the first piece and `joined`
-    /// every piece's path, in order), or left a row of its own (`joined` empty), with the reason
-    /// why (a piece missing, damaged, from another recording, not among the sources, or joining
-    /// turned off).
-    std::function<void(const QString &src, const QStringList &joined, const QString &note)>
-        spannedVerdict;
-    /// A job ended: converted, failed, kept, skipped or stopped, with the reason's code and
-    /// words; at the end of a stopped batch, once more for each row it never reached.
-    std::function<void(const jobOutcomeValue &outcome)> jobOutcome;
-    /// The batch's jobs counted by how they ended, once per batch, just before batchEnded.
-    std::function<void(const batchSummaryValue &summary)> batchSummary;
-    /// The front shows batchSummary to the person, a stopped batch's too: the stop of a running
-    /// batch then shows no alert of its own (one alert says it stopped, with the counts).
-    bool summaryShown = false;
-    /// The batch is over (every row done, the list empty, or stopped).
-    std::function<void()> batchEnded;
-    /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's
-    /// progress moves, and once more at its end (phase finished or stopped, before batchEnded).
-    std::function<void(const batchProgressValue &progress)> batchProgress;
-    /// The conversion run was paused (true) or goes on (false).
-    std::function<void(bool paused)> conversionPaused;
-};
 
 struct encDebPlanValue;   // controller/encPlans.h
 struct encQtEncPlanValue; // controller/encPlans.h
@@ -140,7 +100,7 @@ public:
     /// analysed: the batch then converts their rows too, as they come, and ends after the last.
     bool isBatchRunning() const;
     /// The running (or last) batch's progress.
-    const batchProgressValue &batchProgressNow() const { return progress_; }
+    const batchProgressValue &batchProgressNow() const { return progress_.now(); }
 
     // Tool runs of the conversion ---------------------------------------------------------
 
@@ -178,12 +138,6 @@ public:
     bool isJudgingOutput() const { return run_.isJudgingOutput(); }
     /// True while a thumbnail is being made or waits its turn.
     bool thumbnailsPending() const { return analysis_.thumbnails().pending(); }
-
-    /// The seek point of the thumbnail for a duration in seconds.
-    static QString thumbnailSeekPoint(const QVariant &duration);
-    /// The field-order letter of a yuv4mpeg header line (after its first " I"), or the whole
-    /// line when it has no " I"; nothing without a line.
-    static std::optional<QString> fieldOrderLetter(const std::optional<QString> &headerLine);
 
 private:
     // Batch list helpers.
@@ -280,13 +234,9 @@ private:
     /// The final names given out in this batch: a second source with the same name gets " 2".
     QSet<QString> batchNames_;
     /// The outcomes told in this batch, the sources it began, and whether its summary was given.
-    QList<jobOutcomeValue> batchOutcomes_;
-    QSet<QString> batchBegun_;
-    bool batchSummaryGiven_ = false;
+    batchOutcomeBook outcomes_;
     /// The batch's progress, and the clocks of the batch and of its running phase.
-    batchProgressValue progress_;
-    QElapsedTimer batchClock_;
-    QElapsedTimer phaseClock_;
+    batchProgressTracker progress_;
 
     // The analysis of new sources and their thumbnails.
     sourceAnalysis analysis_{c_, list_, *this};

@@ -27,14 +27,6 @@ void appController::iba_analysisStopBt() {
     analysis_.stop();
 }
 
-QString appController::thumbnailSeekPoint(const QVariant &duration) {
-    return sourceAnalysis::thumbnailSeekPoint(duration);
-}
-
-std::optional<QString> appController::fieldOrderLetter(const std::optional<QString> &headerLine) {
-    return sourceAnalysis::fieldOrderLetter(headerLine);
-}
-
 void appController::iba_selectFileBt() {
     const std::optional<QString> path = selectFile(
         localizedStr(QStringLiteral("D_go_dossier_destination3")), infoPlistExtensions());

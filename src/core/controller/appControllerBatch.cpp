@@ -28,57 +28,6 @@ appController::~appController() {
     terminateRuns();
 }
 
-namespace {
-
-// The refused drop's message: why nothing was added, the names of the refused files grouped by
-// reason (the first few: a drop can hold thousands) and the kinds of files that are taken. The
-// files a folder holds beside its movies are named only when nothing else was refused.
-QString refusedDropMessageStr(const dropPlanValue &plan) {
-    constexpr qsizetype shownNames = 8;
-    QList<dropRefused> named;
-    for (const dropRefused &refused : plan.refused) {
-        if (plan.shownRefusals == 0 || dropRefusalShown(refused)) {
-            named << refused;
-        }
-    }
-    const bool onlyNotMovies = std::all_of(named.cbegin(), named.cend(), [](const dropRefused &r) {
-        return r.reason == dropRefusal::notAMovie;
-    });
-    QStringList lines{localizedStr(onlyNotMovies ? QStringLiteral("D_go_source3")
-                                                 : QStringLiteral("dropNothingAdded"))};
-    qsizetype listed = 0;
-    for (const dropRefusal reason :
-         {dropRefusal::notAMovie, dropRefusal::alreadyListed, dropRefusal::missing,
-          dropRefusal::unreadable, dropRefusal::notRegularFile, dropRefusal::nameNotUtf8}) {
-        bool headed = false;
-        for (const dropRefused &refused : named) {
-            if (refused.reason != reason || listed >= shownNames) {
-                continue;
-            }
-            if (!headed) {
-                lines << QString();
-                if (!onlyNotMovies) {
-                    lines << dropRefusalWords(reason) + QLatin1Char(':');
-                }
-                headed = true;
-            }
-            lines << QFileInfo(refused.path).fileName();
-            ++listed;
-        }
-    }
-    if (named.size() > listed) {
-        lines << localizedStr(QStringLiteral("D_go_sourceMore")).arg(named.size() - listed);
-    }
-    if (!plan.acceptedKinds.isEmpty()) {
-        lines << QString()
-              << localizedStr(QStringLiteral("D_go_source4"))
-                     .arg(plan.acceptedKinds.join(QStringLiteral(", ")));
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
-} // namespace
-
 QStringList appController::acceptedExtensions() {
     QStringList all;
     for (const QString &ext : infoPlistExtensions()) {
@@ -146,7 +95,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     tellDropRefusals(plan);
     if (plan.tellRefusals) {
         displayAlertSheetWarning(localizedStr(QStringLiteral("dndNonCompliantFolderFilesTitle")),
-                                 refusedDropMessageStr(plan));
+                                 dropRefusedMessage(plan));
     }
     dropEndWithNothing(paused);
 }
@@ -156,12 +105,7 @@ void appController::tellDropRefusals(const dropPlanValue &plan) {
         logStr(QStringLiteral("drop refused        :-( %1: %2")
                    .arg(refused.path, dropRefusalLogWords(refused.reason)));
         if (dropRefusalShown(refused) && hooks.analysisVerdict) {
-            analysisVerdictValue verdict;
-            verdict.src = refused.path;
-            verdict.refusal = dropRefusalCode(refused.reason);
-            verdict.words = dropRefusalWords(refused.reason);
-            verdict.logWords = dropRefusalLogWords(refused.reason);
-            hooks.analysisVerdict(verdict);
+            hooks.analysisVerdict(dropRefusalVerdict(refused));
         }
     }
 }
@@ -388,17 +332,13 @@ void appController::iba_batchGoBt() {
     }
     batchRunning_ = true;
     batchNames_.clear();
-    batchOutcomes_.clear();
-    batchBegun_.clear();
-    batchSummaryGiven_ = false;
+    outcomes_.clear();
     for (int32_t i = 0; i < list_.count(); ++i) {
         if (list_.value(i, rowKey::status).toString() != rowStatus::success) {
             list_.setValue(i, rowKey::status, rowStatus::waiting);
         }
     }
-    progress_ = batchProgressValue{};
-    batchClock_.start();
-    phaseClock_.invalidate();
+    progress_.start();
     reportBatchProgress(batchPhase::analysing, 0);
     encSend(QStringLiteral("encBatch"));
 }

@@ -183,7 +183,7 @@ void appController::encBatchStep() {
         return;
     }
     list_.setValue(candidate, rowKey::status, rowStatus::current);
-    batchBegun_.insert(src);
+    outcomes_.begin(src);
     // Set again when the job's Resume.log block begins: its end line belongs there only.
     taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
@@ -485,7 +485,7 @@ void appController::encFinStopBatch() {
     batchWaitsForRows_ = false;
     // The next Go starts again from the first row.
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
-    reportBatchProgress(batchPhase::stopped, progress_.phaseFraction);
+    reportBatchProgress(batchPhase::stopped, progress_.now().phaseFraction);
     tellBatchEnded(true);
 }
 
@@ -601,12 +601,9 @@ void appController::encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QS
 }
 
 void appController::tellJobOutcome(const jobOutcomeValue &outcome) {
-    for (const jobOutcomeValue &told : std::as_const(batchOutcomes_)) {
-        if (told.src == outcome.src) {
-            return; // a job ends once (a stop and the end step may both see it)
-        }
+    if (!outcomes_.add(outcome)) {
+        return;
     }
-    batchOutcomes_ << outcome;
     if (outcome.kind != jobOutcomeKind::converted && taskStartInt_ != 0) {
         // The job's Resume.log block is open (its conversion began): it ends with the outcome.
         logResume(jobOutcomeLogLine(outcome));
@@ -618,29 +615,13 @@ void appController::tellJobOutcome(const jobOutcomeValue &outcome) {
 }
 
 void appController::tellBatchEnded(bool stopped) {
-    if (!batchSummaryGiven_) {
-        batchSummaryGiven_ = true;
-        // The rows a stop left: the one it ended (unless already told) and those never reached.
-        for (const QVariantMap &row : list_.rows()) {
-            const QString status = row.value(rowKey::status).toString();
-            jobOutcomeValue left;
-            left.src = jobSourcePath(rowJob(row));
-            if (status == rowStatus::waiting) {
-                left.kind = jobOutcomeKind::notDone;
-                left.logWords = QStringLiteral("not done");
-            } else if ((status == rowStatus::failure || status == rowStatus::current) &&
-                       batchBegun_.contains(left.src)) {
-                left.kind = jobOutcomeKind::stopped;
-                left.failure = jobFailure::stopped;
-                left.logWords = QStringLiteral("stopped");
-            } else {
-                continue;
-            }
-            left.words = jobOutcomeWords(left.kind, left.failure);
+    if (!outcomes_.summaryGiven()) {
+        for (const jobOutcomeValue &left : outcomes_.leftByStop(list_.rows())) {
             tellJobOutcome(left);
         }
+        const batchSummaryValue summary = outcomes_.summary(stopped);
         if (hooks.batchSummary) {
-            hooks.batchSummary(batchSummaryOf(batchOutcomes_, stopped));
+            hooks.batchSummary(summary);
         }
     }
     if (hooks.batchEnded) {
@@ -659,49 +640,22 @@ void appController::encSkipJob() {
 
 void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
                                         double mediaSeconds) {
-    const int32_t row = encBatchInprogressRowIdentification();
-    const int32_t pending = analysis_.pendingSources();
-    batchProgressValue next = progress_;
-    if (phase != progress_.phase || !phaseClock_.isValid()) {
-        phaseClock_.start();
-        next.speed = 0;
-    }
-    next.phase = phase;
-    next.total = static_cast<int32_t>(list_.count()) + pending;
-    next.remaining = pending;
+    batchProgressRows rows;
+    rows.running = encBatchInprogressRowIdentification();
+    rows.rows = static_cast<int32_t>(list_.count());
+    rows.analysing = analysis_.pendingSources();
     for (int32_t i = 0; i < list_.count(); ++i) {
         const QString status = list_.value(i, rowKey::status).toString();
         if (status == rowStatus::waiting || status == rowStatus::current) {
-            ++next.remaining;
+            ++rows.rowsLeft;
         }
     }
-    next.phaseFraction = std::clamp(phaseFraction, 0.0, 1.0);
-    if (row >= 0) {
-        next.position = row + 1;
-        next.clip = list_.dico(row).value(jobKey::srcPath).toString();
+    if (rows.running >= 0) {
+        rows.clip = list_.dico(rows.running).value(jobKey::srcPath).toString();
+        rows.exportFollows = list_.value(rows.running, rowKey::out).toInt() > 0;
     }
-    double fraction = progress_.fraction;
-    if (phase == batchPhase::finished) {
-        fraction = 1;
-    } else if (phase != batchPhase::stopped && phase != batchPhase::analysing && row >= 0) {
-        const bool exportFollows = list_.value(row, rowKey::out).toInt() > 0;
-        fraction = batchFraction(row, next.total,
-                                 batchJobFraction(phase, next.phaseFraction, exportFollows));
-    }
-    // Within a batch the share done never goes back (a later, longer total included).
-    next.fraction = std::max(progress_.fraction, fraction);
-    const double phaseSeconds = static_cast<double>(phaseClock_.elapsed()) / 1000.0;
-    if (mediaSeconds >= 0 && phaseSeconds >= 0.5) {
-        next.speed = mediaSeconds / phaseSeconds;
-    }
-    next.secondsLeft =
-        phase == batchPhase::finished || phase == batchPhase::stopped
-            ? 0
-            : batchSecondsLeft(
-                  next.fraction,
-                  batchClock_.isValid() ? static_cast<double>(batchClock_.elapsed()) / 1000.0 : 0);
-    progress_ = next;
+    const batchProgressValue &progress = progress_.move(phase, phaseFraction, rows, mediaSeconds);
     if (hooks.batchProgress) {
-        hooks.batchProgress(progress_);
+        hooks.batchProgress(progress);
     }
 }

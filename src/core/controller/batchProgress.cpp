@@ -38,3 +38,58 @@ double batchSecondsLeft(double fraction, double elapsedSeconds) {
     }
     return elapsedSeconds * (1 - fraction) / fraction;
 }
+
+batchProgressValue batchProgressNext(const batchProgressValue &previous, batchPhase phase,
+                                     double phaseFraction, const batchProgressRows &rows,
+                                     double mediaSeconds, double phaseSeconds,
+                                     double batchSeconds) {
+    batchProgressValue next = previous;
+    if (phase != previous.phase) {
+        next.speed = 0;
+    }
+    next.phase = phase;
+    next.total = rows.rows + rows.analysing;
+    next.remaining = rows.rowsLeft + rows.analysing;
+    next.phaseFraction = std::clamp(phaseFraction, 0.0, 1.0);
+    if (rows.running >= 0) {
+        next.position = rows.running + 1;
+        next.clip = rows.clip;
+    }
+    double fraction = previous.fraction;
+    if (phase == batchPhase::finished) {
+        fraction = 1;
+    } else if (phase != batchPhase::stopped && phase != batchPhase::analysing &&
+               rows.running >= 0) {
+        fraction = batchFraction(rows.running, next.total,
+                                 batchJobFraction(phase, next.phaseFraction, rows.exportFollows));
+    }
+    // Within a batch the share done never goes back (a later, longer total included).
+    next.fraction = std::max(previous.fraction, fraction);
+    if (mediaSeconds >= 0 && phaseSeconds >= 0.5) {
+        next.speed = mediaSeconds / phaseSeconds;
+    }
+    next.secondsLeft = phase == batchPhase::finished || phase == batchPhase::stopped
+                           ? 0
+                           : batchSecondsLeft(next.fraction, batchSeconds);
+    return next;
+}
+
+void batchProgressTracker::start() {
+    value_ = batchProgressValue{};
+    batchClock_.start();
+    phaseClock_.invalidate();
+}
+
+const batchProgressValue &batchProgressTracker::move(batchPhase phase, double phaseFraction,
+                                                     const batchProgressRows &rows,
+                                                     double mediaSeconds) {
+    if (phase != value_.phase || !phaseClock_.isValid()) {
+        phaseClock_.start();
+    }
+    const auto seconds = [](const QElapsedTimer &clock) {
+        return clock.isValid() ? static_cast<double>(clock.elapsed()) / 1000.0 : 0.0;
+    };
+    value_ = batchProgressNext(value_, phase, phaseFraction, rows, mediaSeconds,
+                               seconds(phaseClock_), seconds(batchClock_));
+    return value_;
+}

@@ -1,6 +1,7 @@
 // The batch's progress as the fronts see it: its phase, its share done and the time left.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdint>
@@ -40,3 +41,36 @@ double batchFraction(int32_t doneRows, int32_t total, double jobFraction);
 /// The time left from the share done after `elapsedSeconds`; negative while too little is done
 /// to tell (under 2 % or 3 s).
 double batchSecondsLeft(double fraction, double elapsedSeconds);
+
+/// The rows as a batch's progress counts them, read from the list when the progress moves.
+struct batchProgressRows {
+    int32_t running = -1;       ///< the row being worked on (-1: none)
+    QString clip;               ///< its source
+    bool exportFollows = false; ///< its conversion is followed by an export
+    int32_t rows = 0;           ///< rows in the list
+    int32_t rowsLeft = 0;       ///< rows waiting or being converted
+    int32_t analysing = 0;      ///< sources still being analysed
+};
+
+/// The progress after `previous` when the batch is at `phaseFraction` of `phase`: the share
+/// never goes back within a batch; the speed is `mediaSeconds` of the source over `phaseSeconds`
+/// (kept from before while unknown, 0 at a new phase); the time left from `batchSeconds`.
+batchProgressValue batchProgressNext(const batchProgressValue &previous, batchPhase phase,
+                                     double phaseFraction, const batchProgressRows &rows,
+                                     double mediaSeconds, double phaseSeconds, double batchSeconds);
+
+/// One batch's progress and its clocks (the batch's, and its running phase's).
+class batchProgressTracker {
+public:
+    /// A new batch: nothing done, the batch's clock started.
+    void start();
+    /// The progress moved (see batchProgressNext); a new phase restarts the phase's clock.
+    const batchProgressValue &move(batchPhase phase, double phaseFraction,
+                                   const batchProgressRows &rows, double mediaSeconds = -1);
+    const batchProgressValue &now() const { return value_; }
+
+private:
+    batchProgressValue value_;
+    QElapsedTimer batchClock_;
+    QElapsedTimer phaseClock_;
+};

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,4 +155,57 @@ QString dropRefusalLogWords(dropRefusal reason) {
         return QStringLiteral("its name is not valid UTF-8: rename it to convert it");
     }
     return QString();
+}
+
+QString dropRefusedMessage(const dropPlanValue &plan) {
+    constexpr qsizetype shownNames = 8;
+    QList<dropRefused> named;
+    for (const dropRefused &refused : plan.refused) {
+        if (plan.shownRefusals == 0 || dropRefusalShown(refused)) {
+            named << refused;
+        }
+    }
+    const bool onlyNotMovies = std::all_of(named.cbegin(), named.cend(), [](const dropRefused &r) {
+        return r.reason == dropRefusal::notAMovie;
+    });
+    QStringList lines{localizedStr(onlyNotMovies ? QStringLiteral("D_go_source3")
+                                                 : QStringLiteral("dropNothingAdded"))};
+    qsizetype listed = 0;
+    for (const dropRefusal reason :
+         {dropRefusal::notAMovie, dropRefusal::alreadyListed, dropRefusal::missing,
+          dropRefusal::unreadable, dropRefusal::notRegularFile, dropRefusal::nameNotUtf8}) {
+        bool headed = false;
+        for (const dropRefused &refused : named) {
+            if (refused.reason != reason || listed >= shownNames) {
+                continue;
+            }
+            if (!headed) {
+                lines << QString();
+                if (!onlyNotMovies) {
+                    lines << dropRefusalWords(reason) + QLatin1Char(':');
+                }
+                headed = true;
+            }
+            lines << QFileInfo(refused.path).fileName();
+            ++listed;
+        }
+    }
+    if (named.size() > listed) {
+        lines << localizedStr(QStringLiteral("D_go_sourceMore")).arg(named.size() - listed);
+    }
+    if (!plan.acceptedKinds.isEmpty()) {
+        lines << QString()
+              << localizedStr(QStringLiteral("D_go_source4"))
+                     .arg(plan.acceptedKinds.join(QStringLiteral(", ")));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+analysisVerdictValue dropRefusalVerdict(const dropRefused &refused) {
+    analysisVerdictValue verdict;
+    verdict.src = refused.path;
+    verdict.refusal = dropRefusalCode(refused.reason);
+    verdict.words = dropRefusalWords(refused.reason);
+    verdict.logWords = dropRefusalLogWords(refused.reason);
+    return verdict;
 }

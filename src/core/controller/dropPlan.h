@@ -74,3 +74,10 @@ sourceRefusal dropRefusalCode(dropRefusal reason);
 QString dropRefusalWords(dropRefusal reason);
 /// The reason as the logs and the terminal say it (untranslated).
 QString dropRefusalLogWords(dropRefusal reason);
+/// The refusal as the analysis verdict the fronts are told.
+analysisVerdictValue dropRefusalVerdict(const dropRefused &refused);
+
+/// The message of a drop that added nothing, localised: why, the names of the refused files
+/// grouped by reason (the first few: a drop can hold thousands) and the kinds of files that are
+/// taken. The files a folder holds beside its movies are named only when nothing else was refused.
+QString dropRefusedMessage(const dropPlanValue &plan);

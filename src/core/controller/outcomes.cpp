@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+
 batchSummaryValue batchSummaryOf(const QList<jobOutcomeValue> &outcomes, bool stopped) {
     batchSummaryValue summary;
     summary.stopped = stopped;
@@ -230,4 +232,53 @@ QString jobOutcomeLogLine(const jobOutcomeValue &outcome) {
     const bool said = !outcome.logWords.isEmpty() && outcome.logWords != kind;
     return QStringLiteral("outcome             : %1%2")
         .arg(kind, said ? QStringLiteral(" (%1)").arg(outcome.logWords) : QString());
+}
+
+void batchOutcomeBook::clear() {
+    told_.clear();
+    begun_.clear();
+    summaryGiven_ = false;
+}
+
+bool batchOutcomeBook::add(const jobOutcomeValue &outcome) {
+    for (const jobOutcomeValue &told : std::as_const(told_)) {
+        if (told.src == outcome.src) {
+            return false;
+        }
+    }
+    told_ << outcome;
+    return true;
+}
+
+QList<jobOutcomeValue> batchOutcomeBook::leftByStop(const QList<QVariantMap> &rows) const {
+    QList<jobOutcomeValue> left;
+    for (const QVariantMap &row : rows) {
+        const QString status = row.value(rowKey::status).toString();
+        jobOutcomeValue outcome;
+        outcome.src = jobSourcePath(rowJob(row));
+        if (status == rowStatus::waiting) {
+            outcome.kind = jobOutcomeKind::notDone;
+            outcome.logWords = QStringLiteral("not done");
+        } else if ((status == rowStatus::failure || status == rowStatus::current) &&
+                   begun_.contains(outcome.src)) {
+            outcome.kind = jobOutcomeKind::stopped;
+            outcome.failure = jobFailure::stopped;
+            outcome.logWords = QStringLiteral("stopped");
+        } else {
+            continue;
+        }
+        const bool told = std::any_of(told_.cbegin(), told_.cend(), [&](const jobOutcomeValue &t) {
+            return t.src == outcome.src;
+        });
+        if (!told) {
+            outcome.words = jobOutcomeWords(outcome.kind, outcome.failure);
+            left << outcome;
+        }
+    }
+    return left;
+}
+
+batchSummaryValue batchOutcomeBook::summary(bool stopped) {
+    summaryGiven_ = true;
+    return batchSummaryOf(told_, stopped);
 }

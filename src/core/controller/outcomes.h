@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -121,3 +122,26 @@ jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job,
 /// A job's last line in its Resume.log block (no line end, as the block's own last line), e.g.
 /// "outcome             : failed (not enough space)".
 QString jobOutcomeLogLine(const jobOutcomeValue &outcome);
+
+/// The outcomes of one batch: each source's told once (a stop and the end step may both see a
+/// job end), the sources whose jobs it began, and whether its summary was given.
+class batchOutcomeBook {
+public:
+    /// A new batch: nothing told, nothing begun.
+    void clear();
+    /// The batch began the job of `src`.
+    void begin(const QString &src) { begun_.insert(src); }
+    /// Keeps the outcome; false when its source's outcome was told already in this batch.
+    bool add(const jobOutcomeValue &outcome);
+    /// The outcomes of the rows (the list's, in order) a stop left: stopped for a job the batch
+    /// began and that neither converted nor was told, not done for a row still waiting.
+    QList<jobOutcomeValue> leftByStop(const QList<QVariantMap> &rows) const;
+    bool summaryGiven() const { return summaryGiven_; }
+    /// The summary of what was told; the summary counts as given from here on.
+    batchSummaryValue summary(bool stopped);
+
+private:
+    QList<jobOutcomeValue> told_;
+    QSet<QString> begun_;
+    bool summaryGiven_ = false;
+};
