@@ -24,15 +24,11 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -165,13 +161,8 @@ void appController::encBatchStep() {
         !std::all_of(sources.cbegin(), sources.cend(),
                      [](const QString &path) { return QFileInfo::exists(path); })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
-        jobOutcomeValue gone;
-        gone.kind = jobOutcomeKind::skipped;
-        gone.failure = jobFailure::sourceGone;
-        gone.src = src;
-        gone.words = jobFailureWords(gone.failure);
-        gone.logWords = QStringLiteral("the source is gone");
-        tellJobOutcome(gone);
+        tellJobOutcome(jobOutcomeOf(src, jobOutcomeKind::skipped, jobFailure::sourceGone,
+                                    QStringLiteral("the source is gone")));
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
                                  : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
@@ -317,12 +308,7 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
         encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
     if (!args || args->isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::noCommand, QString());
-        list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
-        for (const QString &key : encStepMarkers()) {
-            prefDeleteChildDico(kJob, key);
-        }
-        prefWrite(QStringLiteral("encFin"), 1);
-        encPendingScan();
+        encSkipJob();
         return;
     }
     taskArgsVArray_ = *args;
@@ -509,24 +495,9 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
     if (row >= 0) {
-        if (why.isEmpty() && job.contains(jobKey::recordingDateSeconds)) {
-            // The file's time is the recording's too, for file browsers and importers; set on
-            // the working file, so the final name has it from its first moment.
-            const qint64 seconds = job.value(jobKey::recordingDateSeconds).toLongLong();
-            if (!setFileRecordingTime(dst, seconds)) {
-                logStr(
-                    QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
-            }
-        }
-        if (why.isEmpty() && !finalPath.isEmpty() && finalPath != dst) {
-            // One rename, which replaces a file kept there until now: the final name holds
-            // either the old file or the complete new movie, never a part of one.
-            if (::rename(QFile::encodeName(dst).constData(),
-                         QFile::encodeName(finalPath).constData()) != 0) {
-                why = QStringLiteral("cannot move the output to '%1': %2")
-                          .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
-                failure = jobFailure::cannotMoveOutput;
-            }
+        if (why.isEmpty()) {
+            why = encDeliverOutput(job);
+            failure = why.isEmpty() ? failure : jobFailure::cannotMoveOutput;
         }
         const bool success = why.isEmpty();
         list_.setValue(row, rowKey::status, success ? rowStatus::success : rowStatus::failure);

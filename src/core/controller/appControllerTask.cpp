@@ -112,13 +112,8 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
             list_.setValue(row, rowKey::status, rowStatus::failure);
             // The end step doesn't run for a stopped batch: the job's end is told here.
-            jobOutcomeValue stopped;
-            stopped.kind = jobOutcomeKind::stopped;
-            stopped.failure = jobFailure::stopped;
-            stopped.src = jobSourcePath(list_.dico(row));
-            stopped.words = jobFailureWords(stopped.failure);
-            stopped.logWords = QStringLiteral("stopped");
-            tellJobOutcome(stopped);
+            tellJobOutcome(jobOutcomeOf(jobSourcePath(list_.dico(row)), jobOutcomeKind::stopped,
+                                        jobFailure::stopped, QStringLiteral("stopped")));
         }
         // The partial output and every intermediate file of the job go after the kill below (so
         // no tool writes them again): the end step doesn't run for a stopped batch.

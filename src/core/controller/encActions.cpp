@@ -4,6 +4,7 @@
 #include "controller/encPlans.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
+#include "dates/recordingDate.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
@@ -12,7 +13,12 @@
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 double jobSourceMB(const QVariantMap &record) {
     double sourceMB = 0;
@@ -130,4 +136,28 @@ bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
     }
     prefDeleteChildDico(jobKey::runningJob, jobKey::workPath);
     return opened;
+}
+
+QString encDeliverOutput(const QVariantMap &job) {
+    const QString dst = job.value(jobKey::dstPath).toString();
+    const QString finalPath = job.value(jobKey::finalPath).toString();
+    if (job.contains(jobKey::recordingDateSeconds)) {
+        // The file's time is the recording's too, for file browsers and importers; set on the
+        // working file, so the final name has it from its first moment.
+        const qint64 seconds = job.value(jobKey::recordingDateSeconds).toLongLong();
+        if (!setFileRecordingTime(dst, seconds)) {
+            logStr(QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
+        }
+    }
+    if (finalPath.isEmpty() || finalPath == dst) {
+        return QString();
+    }
+    // One rename, which replaces a file kept there until now: the final name holds either the
+    // old file or the complete new movie, never a part of one.
+    if (::rename(QFile::encodeName(dst).constData(), QFile::encodeName(finalPath).constData()) !=
+        0) {
+        return QStringLiteral("cannot move the output to '%1': %2")
+            .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    return QString();
 }

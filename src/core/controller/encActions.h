@@ -33,3 +33,8 @@ void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working);
 /// "slow" file; a failed re-timing leaves the movie as it was. True when the movie to re-time
 /// could be opened, which decides the delivered rate.
 bool retimeForSlowMotion(const exportPreset &preset, const QString &working);
+
+/// Gives the judged output of the job its final name: the recording's time set on the working
+/// file, then one rename, which replaces a file kept there until now. Empty on success, else
+/// why the output could not be moved (untranslated).
+QString encDeliverOutput(const QVariantMap &job);

@@ -138,6 +138,17 @@ QString jobOutcomeWords(jobOutcomeKind kind, jobFailure failure) {
                                        : jobFailureWords(failure);
 }
 
+jobOutcomeValue jobOutcomeOf(const QString &src, jobOutcomeKind kind, jobFailure failure,
+                             const QString &logWords) {
+    jobOutcomeValue outcome;
+    outcome.kind = kind;
+    outcome.failure = failure;
+    outcome.src = src;
+    outcome.words = jobOutcomeWords(kind, failure);
+    outcome.logWords = logWords;
+    return outcome;
+}
+
 QString sourceRefusalWords(sourceRefusal refusal) {
     const QString key = sourceRefusalKey(refusal);
     return key.isEmpty() ? QString() : localizedStr(key);
@@ -254,25 +265,19 @@ QList<jobOutcomeValue> batchOutcomeBook::leftByStop(const QList<QVariantMap> &ro
     QList<jobOutcomeValue> left;
     for (const QVariantMap &row : rows) {
         const QString status = row.value(rowKey::status).toString();
-        jobOutcomeValue outcome;
-        outcome.src = jobSourcePath(rowJob(row));
-        if (status == rowStatus::waiting) {
-            outcome.kind = jobOutcomeKind::notDone;
-            outcome.logWords = QStringLiteral("not done");
-        } else if ((status == rowStatus::failure || status == rowStatus::current) &&
-                   begun_.contains(outcome.src)) {
-            outcome.kind = jobOutcomeKind::stopped;
-            outcome.failure = jobFailure::stopped;
-            outcome.logWords = QStringLiteral("stopped");
-        } else {
+        const QString src = jobSourcePath(rowJob(row));
+        const bool told = std::any_of(told_.cbegin(), told_.cend(),
+                                      [&](const jobOutcomeValue &t) { return t.src == src; });
+        if (told) {
             continue;
         }
-        const bool told = std::any_of(told_.cbegin(), told_.cend(), [&](const jobOutcomeValue &t) {
-            return t.src == outcome.src;
-        });
-        if (!told) {
-            outcome.words = jobOutcomeWords(outcome.kind, outcome.failure);
-            left << outcome;
+        if (status == rowStatus::waiting) {
+            left << jobOutcomeOf(src, jobOutcomeKind::notDone, jobFailure::none,
+                                 QStringLiteral("not done"));
+        } else if ((status == rowStatus::failure || status == rowStatus::current) &&
+                   begun_.contains(src)) {
+            left << jobOutcomeOf(src, jobOutcomeKind::stopped, jobFailure::stopped,
+                                 QStringLiteral("stopped"));
         }
     }
     return left;

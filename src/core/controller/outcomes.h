@@ -114,6 +114,10 @@ QString batchSummaryWords(const batchSummaryValue &summary, int32_t named = 3);
 QString batchSummaryWithReasons(const QString &counts, const batchSummaryValue &summary,
                                 int32_t named = 3);
 
+/// An ended job's outcome, its words in the user's language from the kind and the failure.
+jobOutcomeValue jobOutcomeOf(const QString &src, jobOutcomeKind kind, jobFailure failure,
+                             const QString &logWords);
+
 /// A job's outcome from its record (the keys its steps wrote: outcome kind, failure code, the
 /// reason's words, the tool's words, the final and working outputs, the notes): converted when
 /// `converted`, else the recorded kind (failed when none) and reason.
