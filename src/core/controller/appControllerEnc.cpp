@@ -99,9 +99,9 @@ void appController::enc(const QString &step) {
                        .arg(fpsInt)
                        .arg(segmentLabel(c_.prefSpeed, fpsInt)));
         }
-        if (jobMarkerSet(QStringLiteral("encDeb"))) {
+        if (jobMarkerSet(jobKey::stepDeb)) {
             encDebStep(outInt);
-        } else if (jobMarkerSet(QStringLiteral("encQtEnc"))) {
+        } else if (jobMarkerSet(jobKey::stepQtEnc)) {
             encQtEncStep(outInt, fpsInt);
         } else if (prefRead2(QStringLiteral("encFin")).toInt() != 0) {
             encFinStep(step);
@@ -179,7 +179,7 @@ void appController::encBatchStep() {
     taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
     prefWriteDico(kJob, record);
-    prefWriteChildDico(kJob, QStringLiteral("encDeb"), 1);
+    prefWriteChildDico(kJob, jobKey::stepDeb, 1);
     enc(QStringLiteral("encProcesses"));
 }
 
@@ -221,7 +221,7 @@ void appController::encBatchOver() {
 }
 
 void appController::encDebStep(int32_t outInt) {
-    prefDeleteChildDico(kJob, QStringLiteral("encDeb"));
+    prefDeleteChildDico(kJob, jobKey::stepDeb);
     logStr(QStringLiteral("encProcesses        > encDeb"));
     prefWrite(QStringLiteral("encFin"), 1);
 
@@ -293,7 +293,7 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     prefWriteChildDico(kJob, jobKey::dstPath, working);
     logStr(QStringLiteral("working file        : %1").arg(working));
 
-    prefWriteChildDico(kJob, QStringLiteral("encQtEnc"), 1);
+    prefWriteChildDico(kJob, jobKey::stepQtEnc, 1);
     logStr(QStringLiteral("encProcesses        > encDeb: ffmpeg task"));
     if (!taskArgsVArray_.isEmpty()) {
         logStr(QStringLiteral("enc ffmpeg task     > pré-release"));
@@ -332,7 +332,7 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
 }
 
 void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
-    prefDeleteChildDico(kJob, QStringLiteral("encQtEnc"));
+    prefDeleteChildDico(kJob, jobKey::stepQtEnc);
     if (c_.encTaskProgress != nullptr) {
         c_.encTaskProgress->setMaxValue(100);
         c_.encTaskProgress->setValue(100);

@@ -53,6 +53,8 @@ inline const QString videoFromSource = QStringLiteral("videoFromSource");
 inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
 inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC
+inline const QString stepDeb = QStringLiteral("encDeb");     ///< 1: the first step (ffmpeg) is due
+inline const QString stepQtEnc = QStringLiteral("encQtEnc"); ///< 1: the trim and export are due
 /// The preferences store's key of the running job's record.
 inline const QString runningJob = QStringLiteral("processEncDico");
 } // namespace jobKey
@@ -77,7 +79,7 @@ inline QStringList jobSourcePaths(const QVariantMap &job) {
 /// The step markers of a running job's record, in the order the steps run: each says its step
 /// is due. The end step's marker, "encFin", is a key of the store beside the record.
 inline QStringList encStepMarkers() {
-    return {QStringLiteral("encDeb"), QStringLiteral("encQtEnc")};
+    return {jobKey::stepDeb, jobKey::stepQtEnc};
 }
 /// A row's job record.
 inline QVariantMap rowJob(const QVariantMap &row) {
