@@ -65,6 +65,8 @@ TEST(FfInfos, FieldRulesOfSingleLines) {
     const QString head = "first line\nInput #0, mpegts, from 'x.mts':\n";
     EXPECT_EQ(parsed(head + "  Duration: N/A, start: 0.000000, bitrate: N/A\n"),
               QVariantMap({{"wrapper", "mpegts"}, {"w_offset", 0.0f}}));
+    EXPECT_EQ(parsed(head + "  Duration: 99999999999999999999:00:00.00, start: 0.000000\n"),
+              QVariantMap({{"wrapper", "mpegts"}, {"w_offset", 0.0f}}));
 
     // The channel count is settled per stream; unknown layouts count 2 until one is known.
     const QVariantMap audio = parsed(head + "Stream #0:1: Audio: ac3, 48000 Hz, stereo, s16\n"
@@ -73,7 +75,9 @@ TEST(FfInfos, FieldRulesOfSingleLines) {
                                             "Stream #0:4: Audio: pcm, MONO, 5.1\n"
                                             "Stream #0:5: Audio: pcm, 6 channels\n"
                                             "Stream #0:6: Audio: pcm, weird, 7.1, 0 kb/s\n"
-                                            "Stream #0:12: Audio: pcm, 2 channels\n");
+                                            "Stream #0:12: Audio: pcm, 2 channels\n"
+                                            "Stream #0:13: Audio: pcm, 2147483647.2147483647\n"
+                                            "Stream #0:14: Audio: pcm, 99.1, 0.0, mono\n");
     EXPECT_EQ(audio.value("a0_channels"), 2);
     EXPECT_EQ(audio.value("a1_channels"), 6);
     EXPECT_EQ(audio.value("a2_channels"), 2);
@@ -82,6 +86,9 @@ TEST(FfInfos, FieldRulesOfSingleLines) {
     EXPECT_EQ(audio.value("a5_channels"), 8);
     EXPECT_FALSE(audio.contains("a5_bitrate"));
     EXPECT_EQ(audio.value("a6_id"), 12);
+    // A damaged report's numbers are no layout: the count stays open, with no overflow.
+    EXPECT_EQ(audio.value("a7_channels"), 2);
+    EXPECT_EQ(audio.value("a8_channels"), 1);
 
     const QVariantMap video =
         parsed(head + "Stream #0:0: Video: mpeg2video (Main), yuv420p(tv, top first), 720x576, "

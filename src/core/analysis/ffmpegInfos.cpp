@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdint>
 
 using reportText::cutBefore;
 using reportText::integerValue;
@@ -90,7 +91,8 @@ void readContainer(const QStringList &fields, QVariantMap &infos) {
     for (const QString &field : fields) {
         if (field.contains(QLatin1String("Duration: "))) {
             const float seconds = timecodeStr2Float(textAfter(field, QStringLiteral(": ")));
-            if (seconds > 0) {
+            // A damaged report's duration beyond whole seconds' range is no duration.
+            if (seconds > 0 && static_cast<double>(seconds) < 2147483647.0) {
                 infos.insert(QStringLiteral("w_duration"), static_cast<int32_t>(seconds));
             }
         } else if (field.contains(QLatin1String("start: "))) {
@@ -105,6 +107,9 @@ void readContainer(const QStringList &fields, QVariantMap &infos) {
     }
 }
 
+/// The most channels a named layout has (FFmpeg's 22.2 has 24; its masks allow 64).
+constexpr int64_t kMostLayoutChannels = 64;
+
 // A channel layout field: the count and whether it is settled. Unknown layouts count as 2 and
 // leave the count open for a later field of the same line.
 std::pair<int32_t, bool> channelLayout(const QString &field) {
@@ -116,10 +121,14 @@ std::pair<int32_t, bool> channelLayout(const QString &field) {
         return {2, true};
     }
     if (field.contains(QLatin1Char('.'))) {
-        // "5.1" and "5.1(side)": main channels plus low-frequency channels.
-        return {integerValue(cutBefore(field, QStringLiteral("."))) +
-                    integerValue(textAfter(field, QStringLiteral("."))),
-                true};
+        // "5.1" and "5.1(side)": main channels plus low-frequency channels. Numbers no layout
+        // has (a damaged report) leave the count open, as an unknown layout does.
+        const int64_t count = int64_t{integerValue(cutBefore(field, QStringLiteral(".")))} +
+                              integerValue(textAfter(field, QStringLiteral(".")));
+        if (count < 1 || count > kMostLayoutChannels) {
+            return {2, false};
+        }
+        return {static_cast<int32_t>(count), true};
     }
     if (field.contains(QLatin1String(" channels"))) {
         return {integerValue(cutBefore(field, QStringLiteral(" channels"))), true};
