@@ -9,6 +9,12 @@
 // returns, or hands over to the next step; the end of a run re-enters the machine. At most one
 // conversion run and one analysis run exist at a time. Everything runs on the main thread's event
 // loop.
+//
+// The class holds the machines' order; its parts are owned pieces of their own: the running tool
+// (conversionRun) and the controls that show it (runDisplay), the analysis (sourceAnalysis, with
+// its thumbnailQueue), the batch's progress (batchProgressTracker) and outcomes
+// (batchOutcomeBook). The steps decide through the pure plans of encPlans, dropPlan and
+// analysisPlans, and act on files through encActions.
 #pragma once
 
 #include "analysis/fieldSample.h"
