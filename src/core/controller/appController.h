@@ -17,7 +17,6 @@
 // analysisPlans, and act on files through encActions.
 #pragma once
 
-#include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
 #include "controller/batchList.h"
 #include "controller/batchProgress.h"
@@ -29,22 +28,14 @@
 #include "controller/sourceAnalysis.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
-#include "process/taskLauncher.h"
 
-#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QVariantMap>
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <thread>
 
 struct encDebPlanValue;   // controller/encPlans.h
 struct encQtEncPlanValue; // controller/encPlans.h

@@ -251,11 +251,14 @@ void batchOutcomeBook::clear() {
     summaryGiven_ = false;
 }
 
+bool batchOutcomeBook::isTold(const QString &src) const {
+    return std::any_of(told_.cbegin(), told_.cend(),
+                       [&src](const jobOutcomeValue &told) { return told.src == src; });
+}
+
 bool batchOutcomeBook::add(const jobOutcomeValue &outcome) {
-    for (const jobOutcomeValue &told : std::as_const(told_)) {
-        if (told.src == outcome.src) {
-            return false;
-        }
+    if (isTold(outcome.src)) {
+        return false;
     }
     told_ << outcome;
     return true;
@@ -266,9 +269,7 @@ QList<jobOutcomeValue> batchOutcomeBook::leftByStop(const QList<QVariantMap> &ro
     for (const QVariantMap &row : rows) {
         const QString status = row.value(rowKey::status).toString();
         const QString src = jobSourcePath(rowJob(row));
-        const bool told = std::any_of(told_.cbegin(), told_.cend(),
-                                      [&](const jobOutcomeValue &t) { return t.src == src; });
-        if (told) {
+        if (isTold(src)) {
             continue;
         }
         if (status == rowStatus::waiting) {

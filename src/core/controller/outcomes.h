@@ -145,6 +145,9 @@ public:
     batchSummaryValue summary(bool stopped);
 
 private:
+    /// True when the outcome of `src` was told in this batch.
+    bool isTold(const QString &src) const;
+
     QList<jobOutcomeValue> told_;
     QSet<QString> begun_;
     bool summaryGiven_ = false;
