@@ -111,18 +111,6 @@ void onStopSignal(int) {
 
 } // namespace
 
-QString headlessDurationStr(double seconds) {
-    const auto whole = static_cast<int64_t>(seconds + 0.5);
-    const int64_t hours = whole / 3600;
-    const int64_t minutes = (whole / 60) % 60;
-    const int64_t rest = whole % 60;
-    return hours > 0 ? QStringLiteral("%1:%2:%3")
-                           .arg(hours)
-                           .arg(minutes, 2, 10, QLatin1Char('0'))
-                           .arg(rest, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
-}
-
 QString headlessProgressLine(const batchProgressValue &value) {
     static const QStringList phases = {"analysing", "converting", "exporting",
                                        "checking",  "finished",   "stopped"};
@@ -141,7 +129,7 @@ QString headlessProgressLine(const batchProgressValue &value) {
         line += QStringLiteral("  %1x").arg(value.speed, 0, 'f', 1);
     }
     if (value.secondsLeft >= 0) {
-        line += QStringLiteral("  %1 left").arg(headlessDurationStr(value.secondsLeft));
+        line += QStringLiteral("  %1 left").arg(batchDurationStr(value.secondsLeft));
     }
     return line;
 }

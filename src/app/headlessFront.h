@@ -21,8 +21,6 @@
 /// The batch's progress line: share done, place, phase and clip, speed, time left, e.g.
 /// "progress:  42 %  [2/5] exporting 00002.MTS  3.1x  1:05 left".
 QString headlessProgressLine(const batchProgressValue &value);
-/// A duration as "m:ss", or "h:mm:ss" from an hour on.
-QString headlessDurationStr(double seconds);
 
 /// The sources as handed to the batch: every folder replaced, in place, by the files below it
 /// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder

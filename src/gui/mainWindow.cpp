@@ -1,6 +1,7 @@
 #include "mainWindow.h"
 
 #include "batchWords.h"
+#include "controller/batchProgress.h"
 #include "controller/jobRecord.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
@@ -685,11 +686,9 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
     }
     text += phase;
     if (value.secondsLeft >= 0) {
-        const auto seconds = static_cast<qint64>(value.secondsLeft + 0.5);
-        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_left"))
-                                            .arg(QStringLiteral("%1:%2")
-                                                     .arg(seconds / 60)
-                                                     .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+        text +=
+            QStringLiteral(" · ") +
+            localizedStr(QStringLiteral("D_phase_left")).arg(batchDurationStr(value.secondsLeft));
     }
     setWindowTitle(QStringLiteral("%1 — %2").arg(text, appNameStr()));
     ui_->encTaskProgress->setToolTip(text);

@@ -36,6 +36,11 @@ TEST(batchProgress, batchShareCountsEverySource) {
     EXPECT_LT(batchSecondsLeft(0.5, 1), 0);
     EXPECT_DOUBLE_EQ(batchSecondsLeft(0.25, 30), 90);
     EXPECT_DOUBLE_EQ(batchSecondsLeft(1.0, 30), 0);
+    // As the window and the terminal say it: minutes, and hours from an hour on.
+    EXPECT_EQ(batchDurationStr(0), "0:00");
+    EXPECT_EQ(batchDurationStr(65.4), "1:05");
+    EXPECT_EQ(batchDurationStr(3599.6), "1:00:00");
+    EXPECT_EQ(batchDurationStr(3723), "1:02:03");
 }
 
 // The progress as the rows make it: the share never goes back (a longer total included), a new

@@ -39,6 +39,18 @@ double batchSecondsLeft(double fraction, double elapsedSeconds) {
     return elapsedSeconds * (1 - fraction) / fraction;
 }
 
+QString batchDurationStr(double seconds) {
+    const auto whole = static_cast<int64_t>(seconds + 0.5);
+    const int64_t hours = whole / 3600;
+    const int64_t minutes = (whole / 60) % 60;
+    const int64_t rest = whole % 60;
+    return hours > 0 ? QStringLiteral("%1:%2:%3")
+                           .arg(hours)
+                           .arg(minutes, 2, 10, QLatin1Char('0'))
+                           .arg(rest, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
 batchProgressValue batchProgressNext(const batchProgressValue &previous, batchPhase phase,
                                      double phaseFraction, const batchProgressRows &rows,
                                      double mediaSeconds, double phaseSeconds,

@@ -42,6 +42,9 @@ double batchFraction(int32_t doneRows, int32_t total, double jobFraction);
 /// to tell (under 2 % or 3 s).
 double batchSecondsLeft(double fraction, double elapsedSeconds);
 
+/// A time to wait, rounded to the second: "4:05" under an hour, "1:02:03" from an hour on.
+QString batchDurationStr(double seconds);
+
 /// The rows as a batch's progress counts them, read from the list when the progress moves.
 struct batchProgressRows {
     int32_t running = -1;       ///< the row being worked on (-1: none)
