@@ -9,6 +9,8 @@ function(fluxaro_add_test name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # sharedTestData.h: where the real files shared with the project are.
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     FLUXARO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     FLUXARO_BINARY_DIR="${CMAKE_BINARY_DIR}"

@@ -1,4 +1,5 @@
 #include "clips.h"
+#include "sharedTestData.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -193,9 +194,8 @@ QString fixture(const QString &name) {
 }
 
 QString oldReportsFolder() {
-    const QString folder =
-        QStringLiteral(FLUXARO_SOURCE_DIR "/../shared/testdata/real/ffmpeg-reports-old");
-    return QFileInfo(folder).isDir() ? QDir(folder).absolutePath() : QString();
+    const std::string shared = fluxaro::test::sharedTestDataDir();
+    return shared.empty() ? QString() : QString::fromStdString(shared + "/ffmpeg-reports-old");
 }
 
 } // namespace clips

@@ -1,5 +1,6 @@
 #include "analysis/ffmpeg.h"
 #include "clips.h"
+#include "sharedTestData.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -195,9 +196,7 @@ TEST(FfInfos, DamagedReportsNeverCrash) {
 }
 
 TEST(FfInfos, RealOldReports) {
-    if (clips::oldReportsFolder().isEmpty()) {
-        GTEST_SKIP() << "no real old reports";
-    }
+    FLUXARO_NEEDS_SHARED_TEST_DATA();
     // Dotted stream numbers, a Data stream without ordinal, a subtitle and chapters.
     const QVariantMap latin = parsed(oldReport("file_with_iso-8859-1.txt"));
     EXPECT_EQ(latin.value("w_duration"), 1482);

@@ -5,6 +5,7 @@
 #include "analysis/ffmpeg.h"
 #include "analysis/fieldSample.h"
 #include "clips.h"
+#include "sharedTestData.h"
 #include "toolbox/fieldSampleCounts.h"
 
 #include <QFile>
@@ -260,11 +261,9 @@ TEST(fieldSampleInProcess, unreadableInputIsAFailureNotACrash) {
 }
 
 TEST(fieldSampleRun, realCameraClipIsNotAccepted) {
+    FLUXARO_NEEDS_SHARED_TEST_DATA();
     const QString canon =
-        QStringLiteral(FLUXARO_SOURCE_DIR "/../shared/testdata/real/canon-truncated.mts");
-    if (!QFileInfo(canon).isFile()) {
-        GTEST_SKIP() << "no shared test data";
-    }
+        QString::fromStdString(fluxaro::test::sharedTestFile("canon-truncated.mts"));
     const fieldScanVerdict verdict = lookAt(canon, 0);
     EXPECT_NE(verdict.scan, fieldScan::progressive) << verdict.reason.toStdString();
     EXPECT_NE(verdict.scan, fieldScan::pulldown) << verdict.reason.toStdString();

@@ -1,5 +1,6 @@
 #include "dates/mdpmZone.h"
 #include "dates/recordingDate.h"
+#include "sharedTestData.h"
 
 #include "avchdCard.h"
 #include "scopedTimeZone.h"
@@ -143,18 +144,6 @@ void expectCanonDate(const mdpmDate &found) {
     EXPECT_EQ(found.second, 24);
 }
 
-std::string realTestFile(const std::string &name) {
-    for (const char *folder :
-         {FLUXARO_SOURCE_DIR "/../shared/testdata/real", "/work/shared/testdata/real"}) {
-        const fs::path path = fs::path(folder) / name;
-        std::error_code code;
-        if (fs::is_regular_file(path, code)) {
-            return path.string();
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 // The zone byte: hours in bits 1-4 and a half hour in bit 0, west of Greenwich with bit 5, the
@@ -289,10 +278,8 @@ TEST(MdpmZone, TransportStreamDemuxedByItsTables) {
 }
 
 TEST(MdpmZone, RealCanonClip) {
-    const std::string clip = realTestFile("canon-truncated.mts");
-    if (clip.empty()) {
-        GTEST_SKIP() << "canon-truncated.mts is not here";
-    }
+    FLUXARO_NEEDS_SHARED_TEST_DATA();
+    const std::string clip = fluxaro::test::sharedTestFile("canon-truncated.mts");
     const std::optional<mdpmDate> found = mdpmOfFile(clip);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->zone, 0x02);

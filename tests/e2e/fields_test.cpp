@@ -5,6 +5,7 @@
 // them). The outputs are judged with ffprobe, mediainfo and GStreamer against the pictures the
 // clips were made of.
 #include "e2eMedia.h"
+#include "sharedTestData.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -182,16 +183,19 @@ TEST(fields, interlacedMaterialStaysRefused) {
                               QStringLiteral("testsrc=size=640x360:rate=50:duration=4"),
                               QStringLiteral("tinterlace=mode=interleave_top")));
     QStringList sources{src};
+    // The first packets of a real camera's clip join it where the shared real files are here:
+    // ffmpeg's report gives no field order for them and nothing decodes, so no movie comes of it.
     const QString canon =
-        QStringLiteral(FLUXARO_SOURCE_DIR "/../shared/testdata/real/canon-truncated.mts");
-    if (QFileInfo(canon).isFile()) {
+        QString::fromStdString(fluxaro::test::sharedTestFile("canon-truncated.mts"));
+    if (!canon.isEmpty()) {
         sources << canon;
     }
     const runResult r = box.batch(sources + QStringList{"--format", "prores"});
     EXPECT_EQ(r.status, 1) << show(r);
     EXPECT_TRUE(r.out.contains(QStringLiteral("refused:  %1 (interlaced (").arg(src))) << show(r);
+    EXPECT_FALSE(r.out.contains(QStringLiteral("accepted: ") + src)) << show(r);
     for (const QString &s : sources) {
-        EXPECT_FALSE(r.out.contains(QStringLiteral("accepted: ") + s)) << show(r);
+        EXPECT_FALSE(r.out.contains(QStringLiteral("converted: ") + s)) << show(r);
     }
     EXPECT_TRUE(box.eventsFiles().isEmpty());
 }

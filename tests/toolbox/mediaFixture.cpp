@@ -1,4 +1,5 @@
 #include "mediaFixture.h"
+#include "sharedTestData.h"
 
 #include <array>
 #include <cstdio>
@@ -105,14 +106,7 @@ std::uint64_t fileSize(const std::string &path) {
 }
 
 std::string realTestFile(const std::string &name) {
-    for (const char *folder :
-         {FLUXARO_SOURCE_DIR "/../shared/testdata/real", "/work/shared/testdata/real"}) {
-        const auto path = fs::path(folder) / name;
-        std::error_code code;
-        if (fs::is_regular_file(path, code))
-            return path.string();
-    }
-    return {};
+    return fluxaro::test::sharedTestFile(name);
 }
 
 } // namespace toolbox::test

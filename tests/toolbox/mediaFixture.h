@@ -51,7 +51,7 @@ double probeNumber(const std::string &path, const std::string &stream, const std
 
 std::uint64_t fileSize(const std::string &path);
 
-/// The real files shared with the project, or empty when the folder is absent.
+/// A real file shared with the project (sharedTestData.h), or empty when their folder is absent.
 std::string realTestFile(const std::string &name);
 
 } // namespace toolbox::test

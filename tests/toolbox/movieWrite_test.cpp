@@ -1,5 +1,6 @@
 // Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
 // are compared, by checksum, with the frames of its source.
+#include "sharedTestData.h"
 #include "toolbox/movie.h"
 #include "toolbox/quickTimeReader.h"
 
@@ -73,7 +74,7 @@ TEST(ReferenceMovie, DecodesToTheSameFramesAsItsSourceAndCopiesNoSample) {
 TEST(ReferenceMovie, RealMovieWithDelayedSoundKeepsItsTiming) {
     const auto source = test::realTestFile("awesome movie.mov");
     if (source.empty())
-        GTEST_SKIP() << "shared test data absent";
+        GTEST_SKIP() << fluxaro::test::sharedTestDataAbsent();
     test::TemporaryFolder folder;
     auto movie = Movie::open(source);
     ASSERT_TRUE(movie);

@@ -1,5 +1,6 @@
 // Opening movies: what the toolbox sees in QuickTime files and in other containers, and the
 // clean failures on files that are not (whole) movies.
+#include "sharedTestData.h"
 #include "toolbox/movie.h"
 
 #include "mediaFixture.h"
@@ -135,7 +136,7 @@ TEST(MovieOpen, MovieWithoutTracksOpensEmptyAndCannotBeRead) {
 TEST(MovieOpen, RealHeaderOnlyMovieIsTruncated) {
     const auto path = test::realTestFile("header-only.mov");
     if (path.empty())
-        GTEST_SKIP() << "shared test data absent";
+        GTEST_SKIP() << fluxaro::test::sharedTestDataAbsent();
     MovieStatus status;
     EXPECT_FALSE(Movie::open(path, &status));
     EXPECT_EQ(status.error, MovieError::Truncated) << status.message;
@@ -144,7 +145,7 @@ TEST(MovieOpen, RealHeaderOnlyMovieIsTruncated) {
 TEST(MovieOpen, RealMovieWithDelayedSound) {
     const auto path = test::realTestFile("awesome movie.mov");
     if (path.empty())
-        GTEST_SKIP() << "shared test data absent";
+        GTEST_SKIP() << fluxaro::test::sharedTestDataAbsent();
     MovieStatus status;
     auto movie = Movie::open(path, &status);
     ASSERT_TRUE(movie) << status.message;

@@ -1,5 +1,6 @@
 // trakmill as Fluxaro and people run it: options in order, messages on their streams, exit
 // statuses, the three storage modes and the export with stored settings.
+#include "sharedTestData.h"
 #include "testMedia.h"
 
 #include "toolbox/exportSettings.h"
@@ -454,9 +455,8 @@ TEST_F(Trakmill, BadTemporaryFolderOrSettingsFileIsAMessageNotACrash) {
 
 TEST_F(Trakmill, UndecodableSourceExportsNothing) {
     // A camcorder clip cut after its first packets: nothing decodes, so there is no movie.
-    const std::string clip = FLUXARO_SOURCE_DIR "/../shared/testdata/real/canon-truncated.mts";
-    if (!std::filesystem::exists(clip))
-        GTEST_SKIP() << "no real test files here";
+    FLUXARO_NEEDS_SHARED_TEST_DATA();
+    const std::string clip = fluxaro::test::sharedTestFile("canon-truncated.mts");
     RunResult r = trakmill({"-s", source("apch.settings"), "-i", clip, "-y", "-o", "./ct.mov"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "Export failed: Nothing could be decoded")) << r.err;
