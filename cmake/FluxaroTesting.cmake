@@ -1,8 +1,10 @@
 # fluxaro_add_test(NAME SOURCES <files...> [LIBS <targets...>] [ENV <VAR=value...>]
-#                  [TIMEOUT <seconds>] [LABELS <labels...>])
-# One GoogleTest program per unit, registered with CTest test by test.
+#                  [TIMEOUT <seconds>] [COST <seconds>] [LABELS <labels...>])
+# One GoogleTest program per unit, registered with CTest test by test. COST is the expected time
+# of its longest test: ctest -j starts the costliest first, so a long one runs beside the rest
+# instead of alone at the end (a fresh build folder has no record of earlier times).
 function(fluxaro_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;COST" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
   if(NOT T_SOURCES MATCHES "test_main")
@@ -23,7 +25,11 @@ function(fluxaro_add_test name)
     set(T_TIMEOUT 300)
   endif()
   set(env QT_QPA_PLATFORM=offscreen ${T_ENV})
+  set(cost)
+  if(T_COST)
+    set(cost COST ${T_COST})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${T_LABELS}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${T_LABELS}" ${cost})
 endfunction()
