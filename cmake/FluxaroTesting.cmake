@@ -31,5 +31,5 @@ function(fluxaro_add_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}" LABELS "${T_LABELS}" ${cost})
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ${cost} ENVIRONMENT "${env}" LABELS "${T_LABELS}")
 endfunction()

@@ -661,6 +661,42 @@
         <translation>Write to %1 from your mail program.</translation>
     </message>
     <message>
+        <source>D_copyAddress</source>
+        <translation>Copy the address</translation>
+    </message>
+    <message>
+        <source>D_mailOpened</source>
+        <translation>Your mail program opens a message to the support.</translation>
+    </message>
+    <message>
+        <source>D_mailIfNot</source>
+        <translation>If no message opens, write to %1.</translation>
+    </message>
+    <message>
+        <source>D_openNoOpener</source>
+        <translation>This desktop has no program that opens addresses (xdg-open is missing).</translation>
+    </message>
+    <message>
+        <source>D_openNoProgram</source>
+        <translation>The desktop knows no program for it.</translation>
+    </message>
+    <message>
+        <source>D_openFailed</source>
+        <translation>The desktop's opener failed (xdg-open ended with status %1).</translation>
+    </message>
+    <message>
+        <source>D_openCrashed</source>
+        <translation>The desktop's opener stopped before it could open it.</translation>
+    </message>
+    <message>
+        <source>D_siteNotOpened_1</source>
+        <translation>The web site could not be opened</translation>
+    </message>
+    <message>
+        <source>D_siteNotOpened_2</source>
+        <translation>Open %1 in your browser. %2</translation>
+    </message>
+    <message>
         <source>D_outcome_sourceGone</source>
         <translation>the source is gone</translation>
     </message>

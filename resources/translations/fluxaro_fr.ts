@@ -661,6 +661,42 @@
         <translation>Écrivez à %1 depuis votre messagerie.</translation>
     </message>
     <message>
+        <source>D_copyAddress</source>
+        <translation>Copier l'adresse</translation>
+    </message>
+    <message>
+        <source>D_mailOpened</source>
+        <translation>Votre messagerie ouvre un message pour le support.</translation>
+    </message>
+    <message>
+        <source>D_mailIfNot</source>
+        <translation>Si aucun message ne s'ouvre, écrivez à %1.</translation>
+    </message>
+    <message>
+        <source>D_openNoOpener</source>
+        <translation>Ce bureau n'a aucun programme qui ouvre les adresses (xdg-open manque).</translation>
+    </message>
+    <message>
+        <source>D_openNoProgram</source>
+        <translation>Le bureau ne connaît aucun programme pour cela.</translation>
+    </message>
+    <message>
+        <source>D_openFailed</source>
+        <translation>L'ouverture par le bureau a échoué (xdg-open a fini avec le code %1).</translation>
+    </message>
+    <message>
+        <source>D_openCrashed</source>
+        <translation>L'ouverture par le bureau s'est arrêtée avant d'aboutir.</translation>
+    </message>
+    <message>
+        <source>D_siteNotOpened_1</source>
+        <translation>Le site web n'a pas pu être ouvert</translation>
+    </message>
+    <message>
+        <source>D_siteNotOpened_2</source>
+        <translation>Ouvrez %1 dans votre navigateur. %2</translation>
+    </message>
+    <message>
         <source>D_outcome_sourceGone</source>
         <translation>la source a disparu</translation>
     </message>

@@ -388,11 +388,12 @@ void fluxaroMainWindow::buildMenus() {
     add(help, "menuCheckUpdates", QStringLiteral("menuCheckUpdates"), QKeySequence(),
         [this] { iba_checkForUpdates(); });
     help->addSeparator();
-    add(help, "menuSite", QStringLiteral("menuSite"), QKeySequence(), [] { iba_openUrl(); });
+    add(help, "menuSite", QStringLiteral("menuSite"), QKeySequence(),
+        [this] { iba_openUrl(this); });
     add(help, "menuBugreport", QStringLiteral("menuBugreport"), QKeySequence(),
-        [this] { iba_mail(true, ui_->appVersionStr->text()); });
+        [this] { iba_mail(this, true, ui_->appVersionStr->text()); });
     add(help, "menuContact", QStringLiteral("menuContact"), QKeySequence(),
-        [this] { iba_mail(false, ui_->appVersionStr->text()); });
+        [this] { iba_mail(this, false, ui_->appVersionStr->text()); });
     help->addSeparator();
     QAction *debug = add(help, "menuDebug", QStringLiteral("menuDebug1"), QKeySequence(),
                          [this] { iba_menuDebugToggle(); });

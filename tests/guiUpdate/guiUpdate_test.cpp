@@ -13,11 +13,13 @@
 #include "update/updateRecord.h"
 #include "updateWidgets.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMediaMetaData>
@@ -48,39 +50,145 @@ public:
     QList<alertPlan> plans;
 };
 
-// Takes the "mailto:" addresses the desktop is asked to open.
-class mailProgram : public QObject {
-    Q_OBJECT
-
+// Answers each alert with the given button and keeps its plan.
+class answeringPresenter : public alertPresenter {
 public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl &url) { opened << url; }
+    explicit answeringPresenter(int32_t button) : button_(button) {}
+    alertOutcome present(const alertPlan &plan) override {
+        plans.append(plan);
+        return {button_, false};
+    }
+    QList<alertPlan> plans;
+
+private:
+    int32_t button_;
 };
 
-// "Contact" with no mail program (the offscreen desktop opens no address) says so and shows
-// the address to write to; with a mail program the message goes to it without a word.
-TEST(HelpMenu, ContactWithoutAMailProgramShowsTheAddress) {
+// A folder on PATH holding an xdg-open of the test's own: a shell script that notes its
+// argument and ends with the given status. Without a status, the folder holds no xdg-open.
+class fakeOpener {
+public:
+    explicit fakeOpener(std::optional<int> status) {
+        const QString script = dir_.path() + QStringLiteral("/xdg-open");
+        if (status) {
+            QFile file(script);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                           .arg(noted(), QString::number(*status))
+                           .toUtf8());
+            file.close();
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        oldPath_ = qgetenv("PATH");
+        // Only the folder and the shell's own: the machine's xdg-open is not found.
+        qputenv("PATH", (dir_.path() + QStringLiteral(":/bin:/usr/bin")).toUtf8());
+        if (!status) {
+            qputenv("PATH", dir_.path().toUtf8());
+        }
+    }
+    ~fakeOpener() { qputenv("PATH", oldPath_); }
+    QString noted() const { return dir_.path() + QStringLiteral("/noted"); }
+    QString argument() const {
+        QFile file(noted());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray oldPath_;
+};
+
+// Runs `start` and turns the event loop until its `done` is called (at most 20 s).
+std::optional<bool> runUntilDone(const std::function<void(std::function<void(bool)>)> &start) {
+    std::optional<bool> result;
+    start([&result](bool opened) { result = opened; });
+    QElapsedTimer clock;
+    clock.start();
+    while (!result && clock.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return result;
+}
+
+// The opener's end, not its start, tells what happened.
+TEST(DesktopOpen, VerdictOfTheOpenersEnd) {
+    EXPECT_EQ(desktopOpenVerdictOf(false, false, false, -1).end, desktopOpenEnd::noOpener);
+    EXPECT_EQ(desktopOpenVerdictOf(true, false, false, -1).end, desktopOpenEnd::opened);
+    EXPECT_EQ(desktopOpenVerdictOf(true, true, false, 0).end, desktopOpenEnd::opened);
+    EXPECT_EQ(desktopOpenVerdictOf(true, true, false, 3).end, desktopOpenEnd::noProgram);
+    const desktopOpenVerdict failed = desktopOpenVerdictOf(true, true, false, 4);
+    EXPECT_EQ(failed.end, desktopOpenEnd::failed);
+    EXPECT_EQ(failed.exitCode, 4);
+    EXPECT_EQ(desktopOpenVerdictOf(true, true, true, 0).end, desktopOpenEnd::failed);
+}
+
+// "Contact": with no opener on PATH, with one that finds no mail program (xdg-open's status 3)
+// and with one that opens the message, the alert says what happened, always with the address
+// to write to and a button that copies it.
+TEST(HelpMenu, ContactSaysWhatTheDesktopDidWithTheAddress) {
     loadTranslations(QStringLiteral("en"));
-    silentPresenter presenter;
-    setAlertPresenter(&presenter);
-    EXPECT_FALSE(iba_mail(false, QStringLiteral("version")));
-    ASSERT_EQ(presenter.plans.size(), 1);
-    EXPECT_EQ(presenter.plans.first().title, QStringLiteral("No mail program could be opened"));
+    QObject context;
     const QString address =
         supportMailContactLocalPartStr() + QLatin1Char('@') + supportMailDomainStr();
-    EXPECT_EQ(presenter.plans.first().message,
-              QStringLiteral("Write to %1 from your mail program.").arg(address));
-    EXPECT_TRUE(presenter.plans.first().warning);
+    struct attempt {
+        std::optional<int> status;
+        bool opened;
+        QString title;
+        QString why;
+    };
+    const QList<attempt> attempts{
+        {std::nullopt, false, QStringLiteral("No mail program could be opened"),
+         QStringLiteral("xdg-open is missing")},
+        {3, false, QStringLiteral("No mail program could be opened"),
+         QStringLiteral("The desktop knows no program for it.")},
+        {4, false, QStringLiteral("No mail program could be opened"),
+         QStringLiteral("xdg-open ended with status 4")},
+        {0, true, QStringLiteral("Contact"), QStringLiteral("If no message opens, write to")},
+    };
+    for (const attempt &a : attempts) {
+        const std::string label = a.status ? std::to_string(*a.status) : "no opener";
+        fakeOpener opener(a.status);
+        answeringPresenter presenter(1);
+        setAlertPresenter(&presenter);
+        const std::optional<bool> opened = runUntilDone([&](std::function<void(bool)> done) {
+            iba_mail(&context, false, QStringLiteral("version"), done);
+        });
+        setAlertPresenter(nullptr);
+        ASSERT_TRUE(opened.has_value()) << label;
+        EXPECT_EQ(*opened, a.opened) << label;
+        ASSERT_EQ(presenter.plans.size(), 1) << label;
+        const alertPlan &plan = presenter.plans.first();
+        EXPECT_EQ(plan.title, a.title) << label;
+        EXPECT_TRUE(plan.message.contains(address)) << label << " " << plan.message.toStdString();
+        EXPECT_TRUE(plan.message.contains(a.why)) << label << " " << plan.message.toStdString();
+        EXPECT_EQ(plan.warning, !a.opened) << label;
+        ASSERT_EQ(plan.buttons.size(), 2) << label;
+        EXPECT_EQ(plan.buttons.at(1), QStringLiteral("Copy the address")) << label;
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), address) << label;
+        QGuiApplication::clipboard()->clear();
+        if (a.status) {
+            EXPECT_TRUE(opener.argument().startsWith(QStringLiteral("mailto:") + address))
+                << label << " " << opener.argument().toStdString();
+        }
+    }
+}
 
-    mailProgram program;
-    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &program, "open");
-    EXPECT_TRUE(iba_mail(false, QStringLiteral("version")));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
-    ASSERT_EQ(program.opened.size(), 1);
-    EXPECT_EQ(program.opened.first().scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(presenter.plans.size(), 1);
+// The web site that no browser opens is said, with its address.
+TEST(HelpMenu, SiteThatNothingOpensIsSaid) {
+    loadTranslations(QStringLiteral("en"));
+    QObject context;
+    fakeOpener opener(3);
+    answeringPresenter presenter(0);
+    setAlertPresenter(&presenter);
+    const std::optional<bool> opened =
+        runUntilDone([&](std::function<void(bool)> done) { iba_openUrl(&context, done); });
     setAlertPresenter(nullptr);
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_FALSE(*opened);
+    ASSERT_EQ(presenter.plans.size(), 1);
+    EXPECT_EQ(presenter.plans.first().title, QStringLiteral("The web site could not be opened"));
+    EXPECT_TRUE(presenter.plans.first().message.contains(updateWebSiteUrlStr()));
+    EXPECT_EQ(opener.argument(), QUrl(updateWebSiteUrlStr()).toString(QUrl::FullyEncoded));
 }
 
 TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
@@ -339,5 +447,3 @@ TEST(HelpWindow, SaysItCannotPlayWithoutTheMediaPlugins) {
 }
 
 } // namespace
-
-#include "guiUpdate_test.moc"
