@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMediaMetaData>
@@ -380,6 +381,19 @@ TEST(HelpWindow, ToggledByTheHelpCommandWithTheSubtitleOfTheLanguage) {
         EXPECT_NE(help.player()->playbackState(), QMediaPlayer::PlayingState);
     }
     loadTranslations(QStringLiteral("en"));
+}
+
+// Escape closes the help window, as its close button and the Help command do.
+TEST(HelpWindow, EscapeClosesIt) {
+    helpWindow help;
+    help.iba_menuHelp();
+    ASSERT_TRUE(help.isVisible());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(&help, &other);
+    EXPECT_TRUE(help.isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&help, &escape);
+    EXPECT_FALSE(help.isVisible());
 }
 
 // The help movie's pictures are H.264: playable only when the back end decodes it.

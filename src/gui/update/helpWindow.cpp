@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
@@ -183,4 +184,13 @@ QString helpWindow::notice() const {
 void helpWindow::closeEvent(QCloseEvent *event) {
     event->ignore();
     iba_helpQtClose();
+}
+
+void helpWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        iba_helpQtClose();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -45,6 +45,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    /// Escape closes the window, as the Help command does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void makePlayer();
