@@ -395,6 +395,11 @@ TEST_F(UpdateServer, OnlyHttpsIsAskedAnything) {
     ASSERT_EQ(result.status, updateCheckStatus::Offered);
     EXPECT_EQ(iba_dl(result, &sheet, nullptr, false).status, updateInstallStatus::Failed);
     EXPECT_FALSE(QFileInfo::exists(updateToolFolderStr() + QStringLiteral("/movedtool")));
+    // The fetch under the check refuses a plain address by itself as well.
+    webFetchLimits secure;
+    secure.httpsOnly = true;
+    EXPECT_EQ(webFetch(plain.baseUrl() + QStringLiteral("fluxaro/isConnected.htm"), secure).outcome,
+              webFetchOutcome::Failed);
     EXPECT_TRUE(plain.requests().isEmpty()) << plain.requests().join(' ').toStdString();
 
     // The same redirects within HTTPS are followed.

@@ -258,6 +258,10 @@ int32_t webUtils::downloadURL(const QString &url, const QString &path, uiProgres
     } else if (address.scheme() != QLatin1String("https")) {
         logStr(QStringLiteral("download            :-( not an HTTPS address: %1").arg(url));
         gStatus.store(statusFailed);
+    } else if (expect.length > limits.maxBytes) {
+        logStr(QStringLiteral("download            :-( expected length %1 is above the limit")
+                   .arg(expect.length));
+        gStatus.store(statusFailed);
     } else {
         auto *worker = new downloadWorker(address, path, limits, expect);
         worker->moveToThread(&thread);
