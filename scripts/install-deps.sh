@@ -11,7 +11,7 @@ packages=(
   mediainfo gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg fonts-dejavu-core
-  libminizip-dev zlib1g-dev
+  libminizip-dev zlib1g-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb openbox xdotool x11-utils optipng
   qt6-translations-l10n libbluray-bin

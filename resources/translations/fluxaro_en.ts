@@ -348,6 +348,14 @@
         <translation>This copy of Fluxaro has no update site configured: new versions come through the package manager or from the web site.</translation>
     </message>
     <message>
+        <source>D_insecureAddress</source>
+        <translation>%1 does not begin with https://: updates are taken over HTTPS only, and nothing was downloaded.</translation>
+    </message>
+    <message>
+        <source>D_badRecord</source>
+        <translation>The update site's answer gives a length or a SHA-256 of the archive that cannot be read: nothing was downloaded.</translation>
+    </message>
+    <message>
         <source>D_timeout</source>
         <translation>The update site did not answer within %1 s.</translation>
     </message>
@@ -362,6 +370,10 @@
     <message>
         <source>dlNInstallFailure</source>
         <translation>The download failed.</translation>
+    </message>
+    <message>
+        <source>dlNotAnswering</source>
+        <translation>The new version does not start: nothing was replaced.</translation>
     </message>
     <message>
         <source>menuCheckUpdates</source>

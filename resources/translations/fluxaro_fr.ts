@@ -348,6 +348,14 @@
         <translation>Cette copie de Fluxaro n'a aucun site de mise à jour configuré : les nouvelles versions viennent du gestionnaire de paquets ou du site web.</translation>
     </message>
     <message>
+        <source>D_insecureAddress</source>
+        <translation>%1 ne commence pas par https:// : les mises à jour ne passent que par HTTPS, et rien n'a été téléchargé.</translation>
+    </message>
+    <message>
+        <source>D_badRecord</source>
+        <translation>La réponse du site de mise à jour donne une longueur ou une empreinte SHA-256 de l'archive illisible : rien n'a été téléchargé.</translation>
+    </message>
+    <message>
         <source>D_timeout</source>
         <translation>Le site de mise à jour n'a pas répondu en %1 s.</translation>
     </message>
@@ -362,6 +370,10 @@
     <message>
         <source>dlNInstallFailure</source>
         <translation>Le téléchargement a échoué.</translation>
+    </message>
+    <message>
+        <source>dlNotAnswering</source>
+        <translation>La nouvelle version ne démarre pas : rien n'a été remplacé.</translation>
     </message>
     <message>
         <source>menuCheckUpdates</source>

@@ -139,6 +139,10 @@ int reportCheck(const updateCheckResult &check, checkUpdateMode mode) {
             out(QStringLiteral("fluxaro: the update site's answer is unreadable"));
         }
         return 2;
+    case updateCheckStatus::Refused:
+        // The alert said it in words; the reason as logged too.
+        out(QStringLiteral("fluxaro: refused: %1").arg(check.refusal));
+        return 2;
     case updateCheckStatus::UpToDate:
         return mode == checkUpdateMode::install ? 1 : 0;
     case updateCheckStatus::Offered:
@@ -184,6 +188,7 @@ int installOffered(const updateCheckResult &check, terminalSheet &sheet) {
         out(QStringLiteral("fluxaro: the download was cancelled"));
         return 2;
     case updateInstallStatus::NotReplaceable:
+    case updateInstallStatus::NotAnswering:
     case updateInstallStatus::Failed:
     case updateInstallStatus::Closed:
         return 2;

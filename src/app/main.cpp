@@ -19,6 +19,7 @@
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "update/updateInstall.h"
+#include "update/updateTrust.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -196,6 +197,8 @@ int main(int argc, char *argv[]) {
     }
     // An application update that a kill cut short is finished or undone before anything runs.
     updateFinishInterrupted();
+    // The update site's certificate is checked against the authorities chosen here.
+    updateTrustSetUp();
     const int exitStatus = runFront(line);
     quitCleanup();
     return exitStatus;

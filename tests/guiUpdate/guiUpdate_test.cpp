@@ -1,6 +1,7 @@
 // The update sheet (the offer in words, release notes, stop during a download) and the help
 // window (toggle, subtitle of the language, placed on its screen, what it says when the media
-// back end cannot play the movie), offscreen, against a local HTTP server.
+// back end cannot play the movie), offscreen, against a local HTTPS server whose throwaway
+// certificate only these tests trust.
 #include "frontApi/alerts.h"
 #include "helpMenu.h"
 #include "helpWindow.h"
@@ -194,7 +195,11 @@ TEST(HelpMenu, SiteThatNothingOpensIsSaid) {
 
 TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
     loadTranslations(QStringLiteral("en"));
-    httpTestServer server;
+    const std::optional<tlsTestIdentity> identity =
+        makeTlsTestIdentity(freshWorkDir(QStringLiteral("gui-tls")));
+    ASSERT_TRUE(identity.has_value());
+    const tlsTrustGuard trust({identity->certificate});
+    httpTestServer server(*identity);
     setenv("FLUXARO_UPDATE_URL", server.baseUrl().toUtf8().constData(), 1);
     setTMPFOLDER(freshWorkDir(QStringLiteral("gui-tmp")) + QLatin1Char('/'));
     silentPresenter presenter;
@@ -262,7 +267,11 @@ TEST(UpdateSheet, ShowsTheNotesAndStopsADownload) {
 // its own after its deadline, saying that the site did not answer in time.
 TEST(UpdateSheet, AHangingSiteNeverFreezesTheWindow) {
     loadTranslations(QStringLiteral("en"));
-    httpTestServer server;
+    const std::optional<tlsTestIdentity> identity =
+        makeTlsTestIdentity(freshWorkDir(QStringLiteral("gui-tls")));
+    ASSERT_TRUE(identity.has_value());
+    const tlsTrustGuard trust({identity->certificate});
+    httpTestServer server(*identity);
     setenv("FLUXARO_UPDATE_URL", server.baseUrl().toUtf8().constData(), 1);
     silentPresenter presenter;
     setAlertPresenter(&presenter);

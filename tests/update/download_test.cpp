@@ -1,9 +1,12 @@
-// The update check, the download and the install against a real HTTP server on 127.0.0.1:
-// records, release notes and archives, and the server's bad answers.
+// The update check, the download and the install against a real HTTPS server on 127.0.0.1,
+// whose throwaway certificate the tests trust through Qt's TLS configuration: records, release
+// notes and archives, the server's bad answers, and what is refused (plain HTTP, another
+// certificate, an archive other than the record's, a new copy that does not answer).
 #include "frontApi/alerts.h"
 #include "frontApi/uiControls.h"
 #include "httpTestServer.h"
 #include "platform/constants.h"
+#include "platform/resources.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 #include "testEnv.h"
@@ -13,9 +16,12 @@
 #include "zipMaker.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTimer>
 
@@ -58,12 +64,40 @@ public:
     plainButton stop;
 };
 
-QByteArray recordText(const QString &version, const QString &dlPath) {
+// `extra`: more "<key>...</key><value>...</value>" pairs (the archive's length and digest).
+QByteArray recordText(const QString &version, const QString &dlPath, const QString &extra = {}) {
     return QStringLiteral("<dict><key>version</key><value>%1</value>"
                           "<key>systemVersionMin</key><value>0</value>"
-                          "<key>dlPath</key><value>%2</value></dict>")
-        .arg(version, dlPath)
+                          "<key>dlPath</key><value>%2</value>%3</dict>")
+        .arg(version, dlPath, extra)
         .toUtf8();
+}
+
+QString checksText(qsizetype length, const QByteArray &bytes) {
+    QString text;
+    if (length >= 0) {
+        text += QStringLiteral("<key>dlLength</key><value>%1</value>").arg(length);
+    }
+    if (!bytes.isNull()) {
+        text += QStringLiteral("<key>dlSha256</key><value>%1</value>")
+                    .arg(QString::fromLatin1(
+                        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    }
+    return text;
+}
+
+// The test's certificate for 127.0.0.1, made once for the whole run; null when openssl failed.
+const tlsTestIdentity *testIdentity() {
+    static const std::optional<tlsTestIdentity> identity =
+        makeTlsTestIdentity(freshWorkDir(QStringLiteral("tls")));
+    return identity ? &*identity : nullptr;
+}
+
+// The new copy's program as the archives hold it: answers --facts naming the resource folder
+// beside it, as the real program does (`extra`: shell lines run first).
+QByteArray answeringProgram(const QByteArray &extra = {}) {
+    return "#!/bin/sh\n" + extra +
+           "echo \"resources           : $(cd \"$(dirname \"$0\")/..\" && pwd)/share/fluxaro\"\n";
 }
 
 QByteArray zipBytes(const std::vector<zipMakerEntry> &entries) {
@@ -76,7 +110,13 @@ class UpdateServer : public ::testing::Test {
 protected:
     void SetUp() override {
         loadTranslations(QStringLiteral("en"));
-        server = std::make_unique<httpTestServer>();
+        identity = testIdentity();
+        ASSERT_NE(identity, nullptr) << "openssl could not make a certificate";
+        // Only the test's certificate is trusted, and the programs the tests start trust it too.
+        trust.reset();
+        trust = std::make_unique<tlsTrustGuard>(QList<QSslCertificate>{identity->certificate});
+        setenv("FLUXARO_UPDATE_CA_FILE", identity->certificatePath.toUtf8().constData(), 1);
+        server = std::make_unique<httpTestServer>(*identity);
         setenv("FLUXARO_UPDATE_URL", server->baseUrl().toUtf8().constData(), 1);
         setTMPFOLDER(freshWorkDir(QStringLiteral("tmpfolder")) + QLatin1Char('/'));
         previous = getAlertPresenter();
@@ -92,11 +132,13 @@ protected:
     void TearDown() override {
         setAlertPresenter(previous);
         unsetenv("FLUXARO_UPDATE_URL");
+        unsetenv("FLUXARO_UPDATE_CA_FILE");
         server.reset();
+        trust.reset();
     }
-    void serveRecord(const QString &version, const QString &dlPath) {
+    void serveRecord(const QString &version, const QString &dlPath, const QString &extra = {}) {
         httpRoute record;
-        record.body = recordText(version, dlPath);
+        record.body = recordText(version, dlPath, extra);
         record.contentType = "text/xml";
         server->setRoute(QStringLiteral("/dlCenter/update.php"), record);
     }
@@ -108,6 +150,8 @@ protected:
         return !QFileInfo::exists(getTMPFOLDER() + QStringLiteral("dl"));
     }
 
+    const tlsTestIdentity *identity = nullptr;
+    std::unique_ptr<tlsTrustGuard> trust;
     std::unique_ptr<httpTestServer> server;
     recordingPresenter presenter;
     alertPresenter *previous = nullptr;
@@ -269,6 +313,11 @@ TEST_F(UpdateServer, BadDownloadsFailWithTheirTextsAndInstallNothing) {
     httpRoute damaged;
     QByteArray cut = archive.left(archive.size() - 30);
     cases.push_back({"truncated archive", damaged, cut});
+    // Neither the record nor the server says how long the archive is: a connection cut short
+    // could not be told from the end.
+    httpRoute unannounced;
+    unannounced.announcedLength = -2;
+    cases.push_back({"length said by nobody", unannounced, archive});
 
     serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/badtool.zip"));
     for (const badCase &bad : cases) {
@@ -286,6 +335,179 @@ TEST_F(UpdateServer, BadDownloadsFailWithTheirTextsAndInstallNothing) {
         EXPECT_TRUE(sheet.outcomes.contains(QStringLiteral("The download failed.")));
         EXPECT_TRUE(downloadFolderGone());
         EXPECT_FALSE(QFileInfo::exists(updateToolFolderStr() + QStringLiteral("/badtool")));
+    }
+}
+
+// Nothing of an update is asked over plain HTTP: not the site, not a link of its record, not
+// the target of a redirect (which the plain server would see). A redirect to another HTTPS
+// address is followed.
+TEST_F(UpdateServer, OnlyHttpsIsAskedAnything) {
+    httpTestServer plain;
+    httpRoute any;
+    any.body = "ok";
+    for (const char *path : {"/fluxaro/isConnected.htm", "/dlCenter/update.php", "/plain.zip"}) {
+        plain.setRoute(QString::fromLatin1(path), any);
+    }
+
+    // A plain site: refused before any request, and said so.
+    setenv("FLUXARO_UPDATE_URL", plain.baseUrl().toUtf8().constData(), 1);
+    updateCheckResult result = iba_checkForUpdates(true, &sheet);
+    EXPECT_EQ(result.status, updateCheckStatus::Refused);
+    EXPECT_EQ(result.refusedUrl, plain.baseUrl());
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_TRUE(presenter.messages.first().contains(
+        plain.baseUrl() + QStringLiteral(" does not begin with https://")))
+        << presenter.messages.first().toStdString();
+    EXPECT_FALSE(sheet.visible);
+    setenv("FLUXARO_UPDATE_URL", server->baseUrl().toUtf8().constData(), 1);
+
+    // A secure site whose record links to a plain address.
+    serveRecord(QStringLiteral("9.0"), plain.baseUrl() + QStringLiteral("plain.zip"));
+    result = iba_checkForUpdates(true, &sheet);
+    EXPECT_EQ(result.status, updateCheckStatus::Refused);
+    EXPECT_EQ(result.refusedUrl, plain.baseUrl() + QStringLiteral("plain.zip"));
+    EXPECT_FALSE(sheet.visible);
+    // An offer made up by hand with that link is not downloaded either.
+    updateCheckResult forged = result;
+    forged.status = updateCheckStatus::Offered;
+    EXPECT_EQ(iba_dl(forged, &sheet, nullptr, false).status, updateInstallStatus::Failed);
+    EXPECT_EQ(
+        webUtils::downloadURL(plain.baseUrl() + QStringLiteral("plain.zip"),
+                              freshWorkDir(QStringLiteral("dl-plain")) + QStringLiteral("/p.zip"),
+                              nullptr, nullptr, false),
+        2);
+
+    // Redirects to plain HTTP from the probe, the record and the download.
+    httpRoute toPlain;
+    toPlain.status = 302;
+    toPlain.location = (plain.baseUrl() + QStringLiteral("fluxaro/isConnected.htm")).toUtf8();
+    server->setRoute(QStringLiteral("/fluxaro/isConnected.htm"), toPlain);
+    EXPECT_EQ(iba_checkForUpdates(true, &sheet).status, updateCheckStatus::NoNetwork);
+    SetUp();
+    toPlain.location = (plain.baseUrl() + QStringLiteral("dlCenter/update.php")).toUtf8();
+    server->setRoute(QStringLiteral("/dlCenter/update.php"), toPlain);
+    EXPECT_EQ(iba_checkForUpdates(true, &sheet).status, updateCheckStatus::Unreadable);
+    SetUp();
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/movedtool.zip"));
+    toPlain.location = (plain.baseUrl() + QStringLiteral("plain.zip")).toUtf8();
+    server->setRoute(QStringLiteral("/dlCenter/builds/movedtool.zip"), toPlain);
+    result = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(result.status, updateCheckStatus::Offered);
+    EXPECT_EQ(iba_dl(result, &sheet, nullptr, false).status, updateInstallStatus::Failed);
+    EXPECT_FALSE(QFileInfo::exists(updateToolFolderStr() + QStringLiteral("/movedtool")));
+    // The fetch under the check refuses a plain address by itself as well.
+    webFetchLimits secure;
+    secure.httpsOnly = true;
+    EXPECT_EQ(webFetch(plain.baseUrl() + QStringLiteral("fluxaro/isConnected.htm"), secure).outcome,
+              webFetchOutcome::Failed);
+    EXPECT_TRUE(plain.requests().isEmpty()) << plain.requests().join(' ').toStdString();
+
+    // The same redirects within HTTPS are followed.
+    httpRoute moved;
+    moved.status = 301;
+    moved.location = "/dlCenter/moved.php";
+    server->setRoute(QStringLiteral("/dlCenter/update.php"), moved);
+    httpRoute record;
+    record.body = recordText(QStringLiteral("9.0"), QStringLiteral("builds/movedtool.zip"));
+    server->setRoute(QStringLiteral("/dlCenter/moved.php"), record);
+    moved.location = (server->baseUrl() + QStringLiteral("files/movedtool.zip")).toUtf8();
+    server->setRoute(QStringLiteral("/dlCenter/builds/movedtool.zip"), moved);
+    serveFile(QStringLiteral("/files/movedtool.zip"), zipBytes({{"movedtool", "#!/bin/sh\n"}}));
+    result = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(result.status, updateCheckStatus::Offered);
+    EXPECT_EQ(iba_dl(result, &sheet, nullptr, false).status, updateInstallStatus::ToolInstalled);
+    EXPECT_TRUE(QFileInfo(updateToolFolderStr() + QStringLiteral("/movedtool")).isFile());
+}
+
+// A site whose certificate the TLS configuration does not trust is no site: a certificate of
+// its own making, or any certificate once nothing is trusted.
+TEST_F(UpdateServer, AnUntrustedCertificateEndsTheCheckAndTheDownload) {
+    const std::optional<tlsTestIdentity> other =
+        makeTlsTestIdentity(freshWorkDir(QStringLiteral("tls-other")));
+    ASSERT_TRUE(other.has_value());
+    httpTestServer impostor(*other);
+    httpRoute probe;
+    probe.body = "ok";
+    impostor.setRoute(QStringLiteral("/fluxaro/isConnected.htm"), probe);
+    impostor.setRoute(QStringLiteral("/t.zip"), probe);
+    setenv("FLUXARO_UPDATE_URL", impostor.baseUrl().toUtf8().constData(), 1);
+    EXPECT_EQ(iba_checkForUpdates(true, &sheet).status, updateCheckStatus::NoNetwork);
+    const QString path = freshWorkDir(QStringLiteral("dl-untrusted")) + QStringLiteral("/t.zip");
+    EXPECT_EQ(webUtils::downloadURL(impostor.baseUrl() + QStringLiteral("t.zip"), path, nullptr,
+                                    nullptr, false),
+              2);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(impostor.requests().isEmpty());
+
+    // The trusted site itself, once nothing is trusted.
+    setenv("FLUXARO_UPDATE_URL", server->baseUrl().toUtf8().constData(), 1);
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/x.zip"));
+    ASSERT_EQ(iba_checkForUpdates(true, &sheet).status, updateCheckStatus::Offered);
+    trust.reset();
+    tlsTrustGuard nothing(QList<QSslCertificate>{});
+    EXPECT_EQ(iba_checkForUpdates(true, &sheet).status, updateCheckStatus::NoNetwork);
+}
+
+// The archive is the one the record describes: its length (the record's, else the server's;
+// one of them must say it) and, when the record gives it, its SHA-256. Tool archives as
+// application archives: a mismatch installs nothing.
+TEST_F(UpdateServer, TheArchiveIsTheOneTheRecordDescribes) {
+    const QByteArray archive = zipBytes({{"sumtool", "#!/bin/sh\necho good\n"}});
+    const QByteArray other = zipBytes({{"sumtool", "#!/bin/sh\necho evil\n"}});
+    ASSERT_EQ(other.size(), archive.size());
+    httpRoute announced;
+    httpRoute unannounced;
+    unannounced.announcedLength = -2;
+    struct sumCase {
+        const char *name;
+        QString checks;
+        httpRoute route;
+        QByteArray served;
+        bool installs;
+    };
+    const std::vector<sumCase> cases = {
+        {"length and digest right", checksText(archive.size(), archive), announced, archive, true},
+        {"another archive of the same length", checksText(archive.size(), archive), announced,
+         other, false},
+        {"digest of another archive", checksText(-1, other), announced, archive, false},
+        {"record's length differs from the server's", checksText(archive.size() - 1, {}), announced,
+         archive, false},
+        {"record's length only", checksText(archive.size(), archive), unannounced, archive, true},
+        {"cut short under the record's length", checksText(archive.size(), {}), unannounced,
+         archive.left(archive.size() - 10), false},
+        {"longer than the record's length", checksText(archive.size() - 10, {}), unannounced,
+         archive, false},
+    };
+    const QString tool = updateToolFolderStr() + QStringLiteral("/sumtool");
+    for (const sumCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(tool);
+        serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/sumtool.zip"), c.checks);
+        serveFile(QStringLiteral("/dlCenter/builds/sumtool.zip"), c.served, c.route);
+        const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+        ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+        const updateInstallStatus status = iba_dl(offer, &sheet, nullptr, false).status;
+        EXPECT_EQ(status,
+                  c.installs ? updateInstallStatus::ToolInstalled : updateInstallStatus::Failed);
+        EXPECT_EQ(readBytes(tool),
+                  c.installs ? QByteArray("#!/bin/sh\necho good\n") : QByteArray());
+        EXPECT_TRUE(downloadFolderGone());
+    }
+
+    // A record whose checks can't be read offers nothing, and nothing is downloaded.
+    for (const QString &bad : {QStringLiteral("<key>dlSha256</key><value>abc</value>"),
+                               QStringLiteral("<key>dlLength</key><value>12 KB</value>")}) {
+        SCOPED_TRACE(bad.toStdString());
+        serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/sumtool.zip"), bad);
+        presenter.messages.clear();
+        const qsizetype requests = server->requests().size();
+        const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+        EXPECT_EQ(offer.status, updateCheckStatus::Refused);
+        EXPECT_TRUE(offer.refusedUrl.isEmpty());
+        ASSERT_EQ(presenter.messages.size(), 1);
+        EXPECT_TRUE(presenter.messages.first().contains(QStringLiteral("cannot be read")));
+        // The probe and the record only.
+        EXPECT_EQ(server->requests().size(), requests + 2);
     }
 }
 
@@ -348,14 +570,14 @@ TEST_F(AppUpdate, ReplacesTheWritableCopyAndKeepsTheOldOne) {
     EXPECT_EQ(appCopyStateOf(prefix), appCopyState::Replaceable);
     serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
     serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
-              zipBytes({{"Fluxaro-9.0/bin/fluxaro", "new program"},
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", answeringProgram()},
                         {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"},
                         {"Fluxaro-9.0/share/fluxaro/tools/clipdater", "tool"}}));
     const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
     ASSERT_EQ(offer.status, updateCheckStatus::Offered);
     const updateInstallResult result = iba_dl(offer, &sheet, nullptr, false);
     ASSERT_EQ(result.status, updateInstallStatus::AppInstalled);
-    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("new program"));
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), answeringProgram());
     EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/fluxaro")).isExecutable());
     EXPECT_TRUE(
         QFileInfo(prefix + QStringLiteral("/share/fluxaro/tools/clipdater")).isExecutable());
@@ -372,44 +594,209 @@ TEST_F(AppUpdate, ReplacesTheWritableCopyAndKeepsTheOldOne) {
     EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
 }
 
-// Killed while the new copy was on trial, the update leaves the new copy in place and the old
-// one set aside: the next start (the new copy's) finishes it. Killed in the middle of the swap,
-// it leaves a mixed copy: the next start puts the old one back.
+// The journal of a replacement: its state, then each part and where its old copy is kept.
+QByteArray journalText(const QByteArray &state, const QStringList &parts) {
+    QByteArray text = state + '\n';
+    for (const QString &part : parts) {
+        text += part.toUtf8().toPercentEncoding() + ' ' +
+                (part + QStringLiteral(".fluxaro-old")).toUtf8().toPercentEncoding() + '\n';
+    }
+    return text;
+}
+
+// The new copy is tried where it was unpacked, before anything of the running copy moves: one
+// that does not start, fails, or answers for another copy's resources replaces nothing, nor
+// does an archive other than the record's.
+TEST_F(AppUpdate, ACopyThatDoesNotAnswerReplacesNothing) {
+    struct trialCase {
+        const char *name;
+        QByteArray program;
+        QString checks;
+    };
+    const QByteArray good = answeringProgram();
+    const std::vector<trialCase> cases = {
+        {"not a program", "new program", {}},
+        {"fails", "#!/bin/sh\nexit 1\n", {}},
+        {"answers for the running copy's resources",
+         "#!/bin/sh\necho 'resources           : " +
+             (prefix + QStringLiteral("/share/fluxaro")).toUtf8() + "'\n",
+         {}},
+        {"answers, but is not the record's archive", good,
+         checksText(-1, QByteArray("another archive"))},
+    };
+    for (const trialCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"), c.checks);
+        serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
+                  zipBytes({{"Fluxaro-9.0/bin/fluxaro", c.program},
+                            {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"}}));
+        const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+        ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+        presenter.messages.clear();
+        const updateInstallResult result = iba_dl(offer, &sheet, nullptr, false);
+        EXPECT_EQ(result.status, c.checks.isEmpty() ? updateInstallStatus::NotAnswering
+                                                    : updateInstallStatus::Failed);
+        ASSERT_EQ(presenter.messages.size(), 1);
+        if (c.checks.isEmpty()) {
+            EXPECT_EQ(presenter.messages.first(),
+                      QStringLiteral("The new version does not start: nothing was replaced."));
+        }
+        EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("old program"));
+        EXPECT_NE(readBytes(prefix + QStringLiteral("/share/fluxaro/Info.plist")),
+                  QByteArray("new list"));
+        EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
+        EXPECT_FALSE(QFileInfo::exists(updateJournalPathStr(prefix)));
+        EXPECT_TRUE(downloadFolderGone());
+    }
+}
+
+// The trial runs the unpacked program with per-user folders of its own (inside the download
+// folder), on trial, finding its resources beside it rather than where this process's are; the
+// swap then moves the application's program last.
+TEST_F(AppUpdate, TheNewCopyAnswersInAHomeOfItsOwnAndItsProgramMovesLast) {
+    const QString seen = freshWorkDir(QStringLiteral("trial-env")) + QStringLiteral("/seen");
+    const QByteArray record =
+        "printf '%s\\n' \"$HOME\" \"$XDG_CONFIG_HOME\" \"$XDG_DATA_HOME\" \"$XDG_STATE_HOME\" "
+        "\"$XDG_CACHE_HOME\" \"$XDG_RUNTIME_DIR\" \"$TMPDIR\" \"$FLUXARO_UPDATE_TRIAL\" "
+        "\"${FLUXARO_RESOURCE_DIR-none}\" > '" +
+        seen.toUtf8() + "'\n";
+    serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
+    serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", answeringProgram(record)},
+                        {"Fluxaro-9.0/bin/trakmill", "new tool"},
+                        {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"}}));
+    const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
+    ASSERT_EQ(offer.status, updateCheckStatus::Offered);
+    const updateInstallResult result = iba_dl(offer, &sheet, nullptr, false);
+    ASSERT_EQ(result.status, updateInstallStatus::AppInstalled);
+
+    const QStringList lines = QString::fromUtf8(readBytes(seen)).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 9) << lines.join(QLatin1Char('|')).toStdString();
+    const QString scratch = getTMPFOLDER() + QStringLiteral("dl/trial/");
+    for (qsizetype i = 0; i < 7; ++i) {
+        EXPECT_TRUE(lines.at(i).startsWith(scratch)) << lines.at(i).toStdString();
+    }
+    EXPECT_EQ(lines.at(7), QStringLiteral("1"));
+    EXPECT_EQ(lines.at(8), QStringLiteral("none"));
+
+    EXPECT_EQ(result.replacement.parts, QStringList({prefix + QStringLiteral("/share/fluxaro"),
+                                                     prefix + QStringLiteral("/bin/trakmill"),
+                                                     prefix + QStringLiteral("/bin/fluxaro")}));
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/trakmill")), QByteArray("new tool"));
+    updateDropOldApp(result.replacement);
+}
+
+// The real program answers its trial from a staging folder while the user's own copy holds the
+// single-instance lock, and leaves the user's settings and logs as they were.
+TEST_F(AppUpdate, TheRealProgramAnswersFromAStagingFolder) {
+    const QString staged = freshWorkDir(QStringLiteral("staged")) + QStringLiteral("/Fluxaro-9.0");
+    ASSERT_TRUE(QDir().mkpath(staged + QStringLiteral("/bin")));
+    ASSERT_TRUE(QDir().mkpath(staged + QStringLiteral("/share")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                            staged + QStringLiteral("/bin/fluxaro")));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
+                                {QStringLiteral("-R"), QStringLiteral(FLUXARO_RESOURCE_DIR),
+                                 staged + QStringLiteral("/share/fluxaro")}),
+              0);
+    QLockFile lock(QFileInfo(prefFilePathStr()).absolutePath() + QLatin1Char('/') +
+                   appIdentifierStr() + QStringLiteral(".lock"));
+    QDir().mkpath(QFileInfo(prefFilePathStr()).absolutePath());
+    ASSERT_TRUE(lock.tryLock(0));
+    auto listing = [] {
+        QStringList files;
+        for (const char *folder : {"/config", "/state", "/data", "/cache"}) {
+            QDirIterator it(testRootStr() + QLatin1String(folder),
+                            QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                files << path + QLatin1Char(' ') + QString::number(QFileInfo(path).size());
+            }
+        }
+        files.sort();
+        return files;
+    };
+    const QStringList before = listing();
+    EXPECT_TRUE(updateTryUnpackedApp(staged, freshWorkDir(QStringLiteral("real-trial"))));
+    EXPECT_EQ(listing(), before);
+    lock.unlock();
+}
+
+// Killed while the resources were swapped and before the program moved, the update is undone by
+// the old program itself at its next start: recovery does not wait on the new copy.
+TEST_F(AppUpdate, ASwapCutShortIsUndoneByTheOldProgramAtItsStart) {
+    const QString program = prefix + QStringLiteral("/bin/fluxaro");
+    const QString resources = prefix + QStringLiteral("/share/fluxaro");
+    ASSERT_TRUE(QFile::remove(program));
+    ASSERT_TRUE(QFile::link(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), program));
+    ASSERT_TRUE(QDir(resources).removeRecursively());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
+                                {QStringLiteral("-R"), QStringLiteral(FLUXARO_RESOURCE_DIR),
+                                 resources + QStringLiteral(".fluxaro-old")}),
+              0);
+    ASSERT_TRUE(writeBytes(resources + QStringLiteral(".fluxaro-old/which"), "old"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("cp"),
+                          {QStringLiteral("-R"), QStringLiteral(FLUXARO_RESOURCE_DIR), resources}),
+        0);
+    ASSERT_TRUE(writeBytes(resources + QStringLiteral("/which"), "new"));
+    const QString journal = updateJournalPathStr(prefix);
+    ASSERT_TRUE(writeBytes(journal, journalText("swapping", {resources, program})));
+
+    QProcess old;
+    old.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    old.start(program, {QStringLiteral("--facts")});
+    ASSERT_TRUE(old.waitForFinished(60000));
+    EXPECT_EQ(old.exitCode(), 0);
+    EXPECT_EQ(readBytes(resources + QStringLiteral("/which")), QByteArray("old"));
+    EXPECT_FALSE(QFileInfo::exists(resources + QStringLiteral(".fluxaro-old")));
+    EXPECT_FALSE(QFileInfo::exists(journal));
+    EXPECT_TRUE(QFileInfo(program).isSymLink());
+}
+
+// Killed after the swap (while the new copy, tried before the swap, was tried again in place),
+// the update leaves the new copy in place and the old one set aside: the next start finishes
+// it. A copy swapped in untried (the "swapped" journal of earlier versions) and a swap cut
+// short both come undone at the next start.
 TEST_F(AppUpdate, InterruptedReplacementIsFinishedOrUndoneAtTheNextStart) {
     serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
     serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
-              zipBytes({{"Fluxaro-9.0/bin/fluxaro", "new program"},
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", answeringProgram()},
                         {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"}}));
     const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
     ASSERT_EQ(offer.status, updateCheckStatus::Offered);
     ASSERT_EQ(iba_dl(offer, &sheet, nullptr, false).status, updateInstallStatus::AppInstalled);
     const QString journal = updateJournalPathStr(prefix);
-    ASSERT_TRUE(QFileInfo::exists(journal));
+    const QString program = prefix + QStringLiteral("/bin/fluxaro");
+    const QString resources = prefix + QStringLiteral("/share/fluxaro");
+    EXPECT_EQ(readBytes(journal), journalText("verified", {resources, program}));
     // The process that tried the new copy died here. Its trial run leaves things as they are.
     setenv("FLUXARO_UPDATE_TRIAL", "1", 1);
     EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::None);
     unsetenv("FLUXARO_UPDATE_TRIAL");
     EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::Finished);
-    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("new program"));
-    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")));
-    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/share/fluxaro.fluxaro-old")));
+    EXPECT_EQ(readBytes(program), answeringProgram());
+    EXPECT_FALSE(QFileInfo::exists(program + QStringLiteral(".fluxaro-old")));
+    EXPECT_FALSE(QFileInfo::exists(resources + QStringLiteral(".fluxaro-old")));
     EXPECT_FALSE(QFileInfo::exists(journal));
     EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::None);
 
-    // Cut short during the swap: the program is new, the resources still old.
-    writeBytes(prefix + QStringLiteral("/bin/fluxaro.fluxaro-old"), "old program");
-    ASSERT_TRUE(writeBytes(
-        journal,
-        "swapping\n" + (prefix + QStringLiteral("/bin/fluxaro")).toUtf8().toPercentEncoding() +
-            ' ' +
-            (prefix + QStringLiteral("/bin/fluxaro.fluxaro-old")).toUtf8().toPercentEncoding() +
-            '\n' + (prefix + QStringLiteral("/share/fluxaro")).toUtf8().toPercentEncoding() + ' ' +
-            (prefix + QStringLiteral("/share/fluxaro.fluxaro-old")).toUtf8().toPercentEncoding() +
-            '\n'));
+    // Swapped in by an earlier version that had not tried it: the old copy comes back.
+    ASSERT_TRUE(writeBytes(program + QStringLiteral(".fluxaro-old"), "old program"));
+    ASSERT_TRUE(writeBytes(journal, journalText("swapped", {program})));
     EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::RolledBack);
-    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("old program"));
-    EXPECT_EQ(readBytes(prefix + QStringLiteral("/share/fluxaro/Info.plist")),
-              QByteArray("new list"));
+    EXPECT_EQ(readBytes(program), QByteArray("old program"));
+    EXPECT_FALSE(QFileInfo::exists(journal));
+
+    // Cut short during the swap: the resources are new, the program still old (it moves last).
+    ASSERT_TRUE(QDir().rename(resources, resources + QStringLiteral(".fluxaro-old")));
+    ASSERT_TRUE(QDir().mkpath(resources));
+    ASSERT_TRUE(writeBytes(resources + QStringLiteral("/Info.plist"), "newer list"));
+    ASSERT_TRUE(writeBytes(journal, journalText("swapping", {resources, program})));
+    EXPECT_EQ(updateFinishInterrupted(prefix), updateInterruptedOutcome::RolledBack);
+    EXPECT_EQ(readBytes(program), QByteArray("old program"));
+    EXPECT_EQ(readBytes(resources + QStringLiteral("/Info.plist")), QByteArray("new list"));
+    EXPECT_FALSE(QFileInfo::exists(resources + QStringLiteral(".fluxaro-old")));
     EXPECT_FALSE(QFileInfo::exists(journal));
 
     // A journal that names anything outside the copy touches nothing.
@@ -438,14 +825,14 @@ TEST_F(AppUpdate, ReplacesTheCopyFromAnotherFileSystem) {
     setTMPFOLDER(mountPoint + QLatin1Char('/'));
     serveRecord(QStringLiteral("9.0"), QStringLiteral("builds/Fluxaro-9.0.zip"));
     serveFile(QStringLiteral("/dlCenter/builds/Fluxaro-9.0.zip"),
-              zipBytes({{"Fluxaro-9.0/bin/fluxaro", "new program"},
+              zipBytes({{"Fluxaro-9.0/bin/fluxaro", answeringProgram()},
                         {"Fluxaro-9.0/share/fluxaro/Info.plist", "new list"},
                         {"Fluxaro-9.0/share/fluxaro/tools/clipdater", "tool"}}));
     const updateCheckResult offer = iba_checkForUpdates(true, &sheet);
     ASSERT_EQ(offer.status, updateCheckStatus::Offered);
     const updateInstallResult result = iba_dl(offer, &sheet, nullptr, false);
     ASSERT_EQ(result.status, updateInstallStatus::AppInstalled);
-    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), QByteArray("new program"));
+    EXPECT_EQ(readBytes(prefix + QStringLiteral("/bin/fluxaro")), answeringProgram());
     EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/fluxaro")).isExecutable());
     EXPECT_TRUE(
         QFileInfo(prefix + QStringLiteral("/share/fluxaro/tools/clipdater")).isExecutable());
@@ -539,6 +926,36 @@ TEST_F(UpdateServer, CommandLineCheckAndInstall) {
     run = runFluxaro({QStringLiteral("--check-update")});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.output.contains(QStringLiteral("Update check failed")));
+}
+
+// The program trusts the authorities of FLUXARO_UPDATE_CA_FILE alone: the test's site passes
+// above; with another certificate's file, or a file with none, the same site is no site. A
+// plain address is refused in words.
+TEST_F(UpdateServer, CommandLineTrustsOnlyItsAuthoritiesAndHttps) {
+    serveRecord(QStringLiteral("1.0"), QStringLiteral("builds/clitool.zip"));
+    ASSERT_EQ(runFluxaro({QStringLiteral("--check-update")}).exitCode, 0);
+    const QString folder = freshWorkDir(QStringLiteral("tls-cli"));
+    const std::optional<tlsTestIdentity> other = makeTlsTestIdentity(folder);
+    ASSERT_TRUE(other.has_value());
+    ASSERT_TRUE(writeBytes(folder + QStringLiteral("/empty.pem"), "no certificate here\n"));
+    for (const QString &authorities :
+         {other->certificatePath, folder + QStringLiteral("/empty.pem")}) {
+        SCOPED_TRACE(authorities.toStdString());
+        setenv("FLUXARO_UPDATE_CA_FILE", authorities.toUtf8().constData(), 1);
+        const cliRun run = runFluxaro({QStringLiteral("--check-update")});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.output.contains(QStringLiteral("Update check failed")))
+            << run.output.toStdString();
+    }
+
+    httpTestServer plain;
+    setenv("FLUXARO_UPDATE_URL", plain.baseUrl().toUtf8().constData(), 1);
+    const cliRun run = runFluxaro({QStringLiteral("--check-update"), QStringLiteral("--install")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.output.contains(QStringLiteral("does not begin with https://")))
+        << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains(QStringLiteral("refused: ") + plain.baseUrl()));
+    EXPECT_TRUE(plain.requests().isEmpty());
 }
 
 } // namespace

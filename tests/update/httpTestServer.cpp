@@ -1,16 +1,87 @@
 #include "httpTestServer.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
-httpTestServer::httpTestServer() {
-    server_.listen(QHostAddress::LocalHost, 0);
-    QObject::connect(&server_, &QTcpServer::newConnection, this, [this] { onConnection(); });
+std::optional<tlsTestIdentity> makeTlsTestIdentity(const QString &folder) {
+    const QString keyPath = folder + QStringLiteral("/key.pem");
+    const QString certificatePath = folder + QStringLiteral("/certificate.pem");
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                   keyPath, QStringLiteral("-out"), certificatePath});
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0) {
+        return std::nullopt;
+    }
+    QFile keyFile(keyPath);
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
+    if (certificates.size() != 1 || !keyFile.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    tlsTestIdentity identity;
+    identity.certificate = certificates.first();
+    identity.key = QSslKey(keyFile.readAll(), QSsl::Ec);
+    identity.certificatePath = certificatePath;
+    if (identity.key.isNull()) {
+        return std::nullopt;
+    }
+    return identity;
 }
 
+struct tlsTrustGuard::saved {
+    QSslConfiguration configuration;
+};
+
+tlsTrustGuard::tlsTrustGuard(const QList<QSslCertificate> &certificates)
+    : previous_(std::make_unique<saved>(saved{QSslConfiguration::defaultConfiguration()})) {
+    QSslConfiguration trusting = previous_->configuration;
+    trusting.setCaCertificates(certificates);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+}
+
+tlsTrustGuard::~tlsTrustGuard() {
+    QSslConfiguration::setDefaultConfiguration(previous_->configuration);
+}
+
+httpTestServer::httpTestServer() : server_(std::make_unique<QTcpServer>()) {
+    server_->listen(QHostAddress::LocalHost, 0);
+    // A TLS connection is pending once its handshake is done, after newConnection.
+    QObject::connect(server_.get(), &QTcpServer::pendingConnectionAvailable, this,
+                     [this] { onConnection(); });
+}
+
+httpTestServer::httpTestServer(const tlsTestIdentity &identity) : tls_(true) {
+    auto server = std::make_unique<QSslServer>();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(identity.certificate);
+    configuration.setPrivateKey(identity.key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    server->setSslConfiguration(configuration);
+    server_ = std::move(server);
+    server_->listen(QHostAddress::LocalHost, 0);
+    // A TLS connection is pending once its handshake is done, after newConnection.
+    QObject::connect(server_.get(), &QTcpServer::pendingConnectionAvailable, this,
+                     [this] { onConnection(); });
+}
+
+httpTestServer::~httpTestServer() = default;
+
 QString httpTestServer::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(server_.serverPort());
+    return QStringLiteral("%1://127.0.0.1:%2/")
+        .arg(tls_ ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(server_->serverPort());
 }
 
 void httpTestServer::setRoute(const QString &path, const httpRoute &route) {
@@ -22,7 +93,7 @@ void httpTestServer::clearRoutes() {
 }
 
 void httpTestServer::onConnection() {
-    while (QTcpSocket *socket = server_.nextPendingConnection()) {
+    while (QTcpSocket *socket = server_->nextPendingConnection()) {
         auto *request = new QByteArray;
         QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, request] {
             delete request;

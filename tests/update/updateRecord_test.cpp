@@ -12,6 +12,8 @@
 
 #include <cstdlib>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -72,6 +74,76 @@ TEST(UpdateRecord, Addresses) {
               QStringLiteral("http://u.example/dlCenter/update.php?s=fx&l=en&h"));
     // No base address: nothing to probe, so the check reports no network.
     EXPECT_TRUE(updateProbeUrlStr(QString(), QStringLiteral("fx")).isEmpty());
+}
+
+// Updates come over HTTPS only: the site and the record's download address, whatever their
+// case; a length or digest the record gives must be readable, or nothing is downloaded.
+TEST(UpdateRecord, TheDownloadPlanTakesHttpsOnlyAndReadableChecks) {
+    const QString base = QStringLiteral("https://u.example/");
+    auto planOf = [&](const QString &site, const std::vector<std::pair<QString, QString>> &keys) {
+        updateRecordDico record;
+        record.insert(QStringLiteral("dlPath"), QStringLiteral("builds/x.zip"));
+        for (const auto &[key, value] : keys) {
+            record.insert(key, value);
+        }
+        return updateDownloadPlanOf(site, record);
+    };
+    updateDownloadPlan plan = planOf(base, {});
+    EXPECT_TRUE(plan.refusal.isEmpty());
+    EXPECT_EQ(plan.url, QStringLiteral("https://u.example/dlCenter/builds/x.zip"));
+    EXPECT_EQ(plan.length, -1);
+    EXPECT_TRUE(plan.sha256.isEmpty());
+
+    struct insecureCase {
+        const char *name;
+        QString site;
+        QString dlPath;
+        QString refused;
+    };
+    const std::vector<insecureCase> insecure = {
+        {"plain site", QStringLiteral("http://u.example/"), QStringLiteral("builds/x.zip"),
+         QStringLiteral("http://u.example/")},
+        {"plain link from a secure site", base, QStringLiteral("http://m.example/y.zip"),
+         QStringLiteral("http://m.example/y.zip")},
+        {"plain link in capitals", base, QStringLiteral("HTTP://m.example/y.zip"),
+         QStringLiteral("HTTP://m.example/y.zip")},
+        {"secure scheme without a host", base, QStringLiteral("https:///y.zip"),
+         QStringLiteral("https:///y.zip")},
+        {"another scheme as site", QStringLiteral("ftp://u.example/"),
+         QStringLiteral("builds/x.zip"), QStringLiteral("ftp://u.example/")},
+    };
+    for (const insecureCase &c : insecure) {
+        SCOPED_TRACE(c.name);
+        plan = planOf(c.site, {{QStringLiteral("dlPath"), c.dlPath}});
+        EXPECT_EQ(plan.insecureUrl, c.refused);
+        EXPECT_TRUE(plan.refusal.contains(QStringLiteral("not an HTTPS address")));
+    }
+    plan = planOf(base, {{QStringLiteral("dlPath"), QStringLiteral("HTTPS://m.example/y.zip")}});
+    EXPECT_TRUE(plan.refusal.isEmpty()) << plan.refusal.toStdString();
+
+    const QString digest =
+        QStringLiteral("9F86D081884C7D659A2FEAA0C55AD015a3bf4f1b2b0b822cd15d6c15b0f00a08");
+    plan = planOf(base, {{QStringLiteral("dlLength"), QStringLiteral(" 1234 ")},
+                         {QStringLiteral("dlSha256"), digest}});
+    EXPECT_TRUE(plan.refusal.isEmpty()) << plan.refusal.toStdString();
+    EXPECT_EQ(plan.length, 1234);
+    EXPECT_EQ(plan.sha256, QByteArray::fromHex(digest.toLatin1()));
+    EXPECT_EQ(plan.sha256.size(), 32);
+
+    for (const QString &length :
+         {QStringLiteral(""), QStringLiteral("-1"), QStringLiteral("1e3"), QStringLiteral("12 KB"),
+          QStringLiteral("\u0661\u0662"), QStringLiteral("1234567890123456789")}) {
+        SCOPED_TRACE(length.toStdString());
+        plan = planOf(base, {{QStringLiteral("dlLength"), length}});
+        EXPECT_TRUE(plan.refusal.contains(QStringLiteral("length"))) << plan.refusal.toStdString();
+        EXPECT_TRUE(plan.insecureUrl.isEmpty());
+    }
+    for (const QString &bad : {QString(), digest.left(63), digest + QLatin1Char('0'),
+                               digest.left(63) + QLatin1Char('g')}) {
+        SCOPED_TRACE(bad.toStdString());
+        plan = planOf(base, {{QStringLiteral("dlSha256"), bad}});
+        EXPECT_TRUE(plan.refusal.contains(QStringLiteral("SHA-256"))) << plan.refusal.toStdString();
+    }
 }
 
 TEST(UpdateRecord, BaseAddressFromTheEnvironmentEndsWithASlash) {

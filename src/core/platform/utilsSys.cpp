@@ -125,13 +125,39 @@ bool archIntel() {
 #endif
 }
 
+namespace {
+
+bool isHttpsUrl(const QUrl &url) {
+    return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty();
+}
+
+} // namespace
+
 void webFetchAsync(const QString &url, const webFetchLimits &limits, QObject *context,
                    std::function<void(const webFetchResult &)> done) {
     // The manager owns the reply and the deadline; it is deleted once the fetch has ended.
     auto *manager = new QNetworkAccessManager;
-    QNetworkRequest request{QUrl(url)};
+    const QPointer<QObject> receiver(context);
+    const QUrl address(url);
+    if (limits.httpsOnly && !isHttpsUrl(address)) {
+        // Refused without a request; told from the event loop, as a fetch that ended.
+        logStr(QStringLiteral("web fetch           :-( not an HTTPS address: %1").arg(url));
+        QTimer::singleShot(0, manager, [manager, receiver, context, done = std::move(done)] {
+            manager->deleteLater();
+            if (context == nullptr || !receiver.isNull()) {
+                done(webFetchResult{});
+            }
+        });
+        return;
+    }
+    QNetworkRequest request{address};
     request.setMaximumRedirectsAllowed(10);
     request.setTransferTimeout(limits.deadlineMs);
+    if (limits.httpsOnly) {
+        // Each redirect is looked at before it is followed (below).
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
+    }
     QNetworkReply *reply = manager->get(request);
     struct fetchState {
         std::optional<webFetchOutcome> ended;
@@ -139,7 +165,23 @@ void webFetchAsync(const QString &url, const webFetchLimits &limits, QObject *co
         bool delivered = false;
     };
     auto state = std::make_shared<fetchState>();
-    const QPointer<QObject> receiver(context);
+    if (limits.httpsOnly) {
+        QObject::connect(
+            reply, &QNetworkReply::redirected, manager, [state, reply](const QUrl &to) {
+                if (state->ended) {
+                    return;
+                }
+                if (!isHttpsUrl(to)) {
+                    logStr(QStringLiteral("web fetch           :-( redirect to %1 refused: not an "
+                                          "HTTPS address")
+                               .arg(to.toDisplayString()));
+                    state->ended = webFetchOutcome::Failed;
+                    reply->abort();
+                    return;
+                }
+                Q_EMIT reply->redirectAllowed();
+            });
+    }
     // A server that sends a byte now and then never lets a transfer timeout fire, and one that
     // never stops would fill the memory: the deadline counts the whole fetch, and the answer
     // is read as it comes and dropped past its bound.

@@ -40,6 +40,9 @@ struct webFetchLimits {
     int32_t deadlineMs = 20000;
     /// An answer longer than this is not what was asked for.
     int64_t maxBytes = 64 * 1024;
+    /// Only an "https://" address is fetched, and a redirect is followed only to another one
+    /// (else the fetch fails, and nothing is asked of the address that is not HTTPS).
+    bool httpsOnly = false;
 };
 
 /// How a fetch ended.
@@ -55,7 +58,8 @@ struct webFetchResult {
     QByteArray body; ///< the answer (only when Answered)
 };
 
-/// Fetches the address (GET, up to 10 redirects) on the calling thread's event loop without
+/// Fetches the address (GET, up to 10 redirects; a certificate is checked against the default
+/// TLS configuration's authorities) on the calling thread's event loop without
 /// waiting: `done` is called there once, when the fetch ends: at most `limits.deadlineMs` after
 /// the call, and never with more than `limits.maxBytes` of answer held, whatever the server sends
 /// or withholds. When `context` is destroyed first, the fetch is aborted and `done` never called.

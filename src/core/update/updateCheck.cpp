@@ -58,6 +58,22 @@ void failureAlert(const QString &text) {
     displayAlert(QStringLiteral(":-("), text, 0, false);
 }
 
+// A site or an offer the update does not take, in words: an address that is not HTTPS, or a
+// record whose length or digest can't be read.
+void refusedAlert(const updateCheckResult &refused) {
+    const QString why =
+        refused.refusedUrl.isEmpty()
+            ? localizedStr(QStringLiteral("D_badRecord"))
+            : localizedStr(QStringLiteral("D_insecureAddress")).arg(refused.refusedUrl);
+    displayAlert(localizedStr(QStringLiteral("D_echec_1")), why, 0, false);
+}
+
+// The requests of a check go over HTTPS only, whatever bounds the caller gives.
+webFetchLimits secureLimits(webFetchLimits limits) {
+    limits.httpsOnly = true;
+    return limits;
+}
+
 } // namespace
 
 QString updateNotReplaceableNoticeStr(const QString &notesUrl) {
@@ -117,10 +133,23 @@ updateCheckResult updateCheckRecordEnd(const webFetchResult &fetched, bool userA
         result.status = updateCheckStatus::UpToDate;
         return result;
     }
-    result.status = updateCheckStatus::Offered;
-    result.downloadUrl = updateDownloadUrlStr(base, record->value(QStringLiteral("dlPath")));
-    result.notesUrl = updateNotesUrlStr(base, code, language);
+    const updateDownloadPlan download = updateDownloadPlanOf(base, *record);
+    result.downloadUrl = download.url;
     logStr(QStringLiteral("str                 : %1").arg(result.downloadUrl));
+    if (!download.refusal.isEmpty()) {
+        logStr(QStringLiteral("update              :-( refused: %1").arg(download.refusal));
+        result.status = updateCheckStatus::Refused;
+        result.refusal = download.refusal;
+        result.refusedUrl = download.insecureUrl;
+        if (userAsked) {
+            refusedAlert(result);
+        }
+        return result;
+    }
+    result.status = updateCheckStatus::Offered;
+    result.archiveLength = download.length;
+    result.archiveSha256 = download.sha256;
+    result.notesUrl = updateNotesUrlStr(base, code, language);
     if (sheet != nullptr) {
         sheet->bringMainWindowBack();
         sheet->setOutcomeText(QString());
@@ -155,11 +184,23 @@ void iba_checkForUpdatesAsync(bool userAsked, updateSheet *sheet, QObject *conte
         done(result);
         return;
     }
+    if (!updateUrlIsSecure(base)) {
+        // Nothing is asked of a site that is not HTTPS: its answers could come from anyone.
+        result.status = updateCheckStatus::Refused;
+        result.refusal = QStringLiteral("%1 is not an HTTPS address").arg(base);
+        result.refusedUrl = base;
+        logStr(QStringLiteral("update              :-( refused: %1").arg(result.refusal));
+        if (userAsked) {
+            refusedAlert(result);
+        }
+        done(result);
+        return;
+    }
     const QString code = updateProductCodeStr();
     const QString language = updateLanguageStr();
     const QString probeUrl = updateProbeUrlStr(base, code);
     logDebug(QStringLiteral("internetConnexionChe- deb: %1").arg(probeUrl));
-    webFetchAsync(probeUrl, limits, context,
+    webFetchAsync(probeUrl, secureLimits(limits), context,
                   [=, done = std::move(done)](const webFetchResult &probe) mutable {
                       if (!webProbeAnswered(probeUrl, probe, limits)) {
                           updateCheckResult failed;
@@ -176,12 +217,13 @@ void iba_checkForUpdatesAsync(bool userAsked, updateSheet *sheet, QObject *conte
                       const float systemVersion = versionOS();
                       // A record is a few lines: the answer is bounded in time and size like the
                       // probe's.
-                      webFetchAsync(
-                          updateQueryUrlStr(base, code, language, systemVersion), limits, context,
-                          [=, done = std::move(done)](const webFetchResult &fetched) {
-                              done(updateCheckRecordEnd(fetched, userAsked, sheet, base, code,
-                                                        language, systemVersion, limits));
-                          });
+                      webFetchAsync(updateQueryUrlStr(base, code, language, systemVersion),
+                                    secureLimits(limits), context,
+                                    [=, done = std::move(done)](const webFetchResult &fetched) {
+                                        done(updateCheckRecordEnd(fetched, userAsked, sheet, base,
+                                                                  code, language, systemVersion,
+                                                                  limits));
+                                    });
                   });
 }
 
@@ -216,6 +258,13 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
         result.status = updateInstallStatus::Closed;
         return result;
     }
+    if (!updateUrlIsSecure(url)) {
+        // Offers come from the check, which refuses these already; nothing is fetched anyway.
+        logStr(QStringLiteral("iba_dl              :-( not an HTTPS address"));
+        result.status = updateInstallStatus::Failed;
+        failureAlert(localizedStr(QStringLiteral("dlNInstallFailure")));
+        return result;
+    }
     if (isApp && appCopyStateOf() != appCopyState::Replaceable) {
         // Never overwrite a copy the package manager (or another user) owns.
         const QString notice = updateNotReplaceableNoticeStr(offer.notesUrl);
@@ -241,7 +290,10 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
 
     uiProgressBar *bar = sheet != nullptr ? sheet->progressBar() : nullptr;
     uiButton *stop = sheet != nullptr ? sheet->stopButton() : nullptr;
-    const int32_t downloaded = webUtils::downloadURL(url, archive, bar, stop, true, limits);
+    webDownloadExpect expect;
+    expect.length = offer.archiveLength;
+    expect.sha256 = offer.archiveSha256;
+    const int32_t downloaded = webUtils::downloadURL(url, archive, bar, stop, true, limits, expect);
     if (downloaded == 1) {
         // Stopped by the user: said as such, with no failure alert.
         logStr(QStringLiteral("iba_dl              - cancelled"));
@@ -279,6 +331,10 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
             if (app.isEmpty()) {
                 logStr(QStringLiteral("update              :-( no application in the archive"));
                 result.status = updateInstallStatus::NoApplication;
+            } else if (!updateTryUnpackedApp(app, folder + QStringLiteral("trial"))) {
+                // Only a copy that answers takes the running one's place.
+                result.status = updateInstallStatus::NotAnswering;
+                ok = false;
             } else {
                 result.replacement = updateReplaceApp(app, appCopyPrefixStr());
                 ok = result.replacement.ok;
@@ -294,8 +350,12 @@ updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, u
         }
     }
     if (!ok) {
-        result.status = updateInstallStatus::Failed;
-        const QString text = localizedStr(QStringLiteral("dlNInstallFailure"));
+        const bool notAnswering = result.status == updateInstallStatus::NotAnswering;
+        if (!notAnswering) {
+            result.status = updateInstallStatus::Failed;
+        }
+        const QString text = localizedStr(notAnswering ? QStringLiteral("dlNotAnswering")
+                                                       : QStringLiteral("dlNInstallFailure"));
         if (sheet != nullptr) {
             sheet->setOutcomeText(text);
         }

@@ -8,8 +8,10 @@
 #include "update/updateRecord.h"
 #include "update/webUtils.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class QObject;
@@ -43,23 +45,32 @@ enum class updateCheckStatus {
     Unreadable, ///< the answer lacks the record's markers
     UpToDate,
     Offered,
+    /// The site's address is not HTTPS (no request made), or the record offers a download that
+    /// is not HTTPS or gives a length or SHA-256 that can't be read: `refusal` says which.
+    Refused,
 };
 
 struct updateCheckResult {
     updateCheckStatus status = updateCheckStatus::NotRun;
     updateRecordDico record;
-    QString version;     ///< the record's "version"
-    QString downloadUrl; ///< formed from "dlPath"
+    QString version;            ///< the record's "version"
+    QString downloadUrl;        ///< formed from "dlPath"
+    int64_t archiveLength = -1; ///< the record's "dlLength"; -1 when it gives none
+    QByteArray archiveSha256;   ///< the record's "dlSha256" (32 bytes); empty when it gives none
     QString notesUrl;
+    QString refusal;    ///< why the check is Refused (for the log and the terminal)
+    QString refusedUrl; ///< the address refused for not being HTTPS, when that is why
     /// How the last request ended (the probe's when it failed, else the record's): a fetch
     /// that timed out or grew too large is said as such.
     webFetchOutcome fetchOutcome = webFetchOutcome::Answered;
 };
 
 /// Checks for an update: `userAsked` for the menu item and the command line (alerts on no
-/// update site, no network and when up to date), false for the automatic check, which does
-/// nothing unless the preference "update" is 1. An offered update is shown in the sheet when one
-/// is given. The probe and the record request each end within `limits` (20 s, 64 KB).
+/// update site, a refused site or record, no network and when up to date), false for the
+/// automatic check, which does nothing unless the preference "update" is 1. An offered update is
+/// shown in the sheet when one is given. The probe and the record request each end within
+/// `limits` (20 s, 64 KB), over HTTPS only whatever `limits` says: the base address, the
+/// redirects and the record's download address.
 /// The window's way: returns at once; the requests run on the calling thread's event loop
 /// without a nested loop, and `done` is called there with the result once the alerts and the
 /// sheet are shown (at once for NotRun and NoSite). Nothing is shown and `done` is not called
@@ -79,7 +90,10 @@ enum class updateInstallStatus {
     ToolInstalled,
     NoApplication,  ///< an application archive without an application in it
     NotReplaceable, ///< an application update this copy can't take (package manager...)
-    AppInstalled,   ///< replaced; the caller restarts (see `updateRestartCommandStr`)
+    /// The new copy did not answer its `--facts` run from the download folder: nothing was
+    /// replaced (alert shown).
+    NotAnswering,
+    AppInstalled, ///< replaced; the caller restarts (see `updateRestartCommandStr`)
 };
 
 struct updateInstallResult {
@@ -88,9 +102,11 @@ struct updateInstallResult {
 };
 
 /// The sheet's download action (`cancelSegment`: segment 0 of its control, which only closes
-/// the sheet): downloads the offered archive into "<temporary folder>/dl/", unpacks it and
-/// installs it, with the texts of the sheet and the ":-(" alert on failure; the download folder
-/// is deleted afterwards (except after an application install, where the caller restarts).
+/// the sheet): downloads the offered archive into "<temporary folder>/dl/" (HTTPS only; its
+/// length and, when the record gives one, its SHA-256 checked), unpacks it and installs it: a
+/// tool, or a new copy of the application once it has answered its `--facts` run from the
+/// download folder (`updateTryUnpackedApp`); with the texts of the sheet and the ":-(" alert on
+/// failure. The download folder is deleted afterwards.
 /// `sender` is disabled while it runs. When the sheet was closed on a failure or a tool install,
 /// the window checks again (without asking the user) so that a newer offer comes back.
 updateInstallResult iba_dl(const updateCheckResult &offer, updateSheet *sheet, uiButton *sender,

@@ -7,15 +7,20 @@
 #include "platform/shellQuote.h"
 #include "platform/utilsFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include <cerrno>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -119,7 +124,99 @@ void dropJournal(const QString &prefix) {
     QFile::remove(updateJournalPathStr(prefix));
 }
 
+// Every program of the unpacked copy, and every tool of its resources without extension.
+void makeUnpackedExecutable(const QString &unpacked) {
+    const QString bin = unpacked + QStringLiteral("/bin/");
+    for (const QString &program : QDir(bin).entryList(QDir::Files)) {
+        makeExecutable(bin + program);
+    }
+    const QString tools = unpacked + QStringLiteral("/share/fluxaro/tools");
+    for (const QFileInfo &tool : QDir(tools).entryInfoList(QDir::Files)) {
+        if (tool.suffix().isEmpty() && !tool.isSymLink()) {
+            makeExecutable(tool.filePath());
+        }
+    }
+}
+
+// The trial's environment: this one with every per-user folder in a scratch folder of its
+// own (private, as the runtime folder must be), on trial, its resources beside its program.
+QProcessEnvironment trialEnvironment(const QString &scratch) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("FLUXARO_RESOURCE_DIR"));
+    env.insert(QStringLiteral("FLUXARO_UPDATE_TRIAL"), QStringLiteral("1"));
+    const std::pair<const char *, const char *> folders[] = {{"HOME", "home"},
+                                                             {"XDG_CONFIG_HOME", "config"},
+                                                             {"XDG_DATA_HOME", "data"},
+                                                             {"XDG_STATE_HOME", "state"},
+                                                             {"XDG_CACHE_HOME", "cache"},
+                                                             {"XDG_RUNTIME_DIR", "runtime"},
+                                                             {"TMPDIR", "tmp"}};
+    for (const auto &[name, folder] : folders) {
+        const QString path = scratch + QLatin1Char('/') + QLatin1String(folder);
+        QDir().mkpath(path);
+        ::chmod(QFile::encodeName(path).constData(), 0700);
+        env.insert(QLatin1String(name), path);
+    }
+    return env;
+}
+
+// The resource folder a --facts answer names (its last "resources" line); empty without one.
+QString factsResourceFolder(const QByteArray &output) {
+    QString folder;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.startsWith("resources ")) {
+            const qsizetype colon = line.indexOf(':');
+            folder = colon < 0 ? QString() : QString::fromUtf8(line.mid(colon + 1)).trimmed();
+        }
+    }
+    return folder;
+}
+
 } // namespace
+
+bool updateTryUnpackedApp(const QString &unpacked, const QString &scratch) {
+    makeUnpackedExecutable(unpacked);
+    const QString program = unpacked + QStringLiteral("/bin/") + executableName();
+    QDir(scratch).removeRecursively();
+    QDir().mkpath(scratch);
+    QProcess process;
+    process.setProcessEnvironment(trialEnvironment(scratch));
+    process.setWorkingDirectory(scratch);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, {QStringLiteral("--facts")});
+    QElapsedTimer clock;
+    clock.start();
+    bool ended = process.waitForStarted(10000);
+    // The window keeps drawing while the new copy starts (a second or so).
+    while (ended && !process.waitForFinished(50)) {
+        if (clock.elapsed() > 60000) {
+            ended = false;
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    const QString named = factsResourceFolder(process.readAllStandardOutput());
+    const QString own = QFileInfo(unpacked + QStringLiteral("/share/fluxaro")).canonicalFilePath();
+    const bool answered = ended && process.exitStatus() == QProcess::NormalExit &&
+                          process.exitCode() == 0 && !own.isEmpty() &&
+                          QFileInfo(named).canonicalFilePath() == own;
+    if (answered) {
+        logStr(
+            QStringLiteral("update              :-) the new copy answers from '%1'").arg(unpacked));
+    } else {
+        logStr(QStringLiteral("update              :-( the new copy does not answer from '%1' "
+                              "(%2, status %3, resources '%4')")
+                   .arg(unpacked, ended ? QStringLiteral("ended") : QStringLiteral("no end"))
+                   .arg(process.exitCode())
+                   .arg(named));
+    }
+    QDir(scratch).removeRecursively();
+    return answered;
+}
 
 QString updateJournalPathStr(const QString &prefix) {
     return prefix + QStringLiteral("/share/.fluxaro-update");
@@ -160,14 +257,15 @@ updateInterruptedOutcome updateFinishInterrupted(const QString &prefix) {
         replacement.oldParts.append(aside);
     }
     const QByteArray state = lines.value(0).trimmed();
-    if (state == "swapped") {
-        // Every part is new and this start of the new copy got this far: it starts.
+    if (state == "verified") {
+        // Every part is new, and the copy answered its trial before it was swapped in.
         updateDropOldApp(replacement);
         logStr(QStringLiteral("update              :-) an interrupted update is finished"));
         return updateInterruptedOutcome::Finished;
     }
-    // Cut short while the parts were being swapped: the old copy comes back, part by part
-    // (a part whose old copy was not set aside yet is still the old one).
+    // Cut short while the parts were being swapped, or ("swapped", written by earlier versions
+    // before any trial) swapped in untried: the old copy comes back, part by part (a part whose
+    // old copy was not set aside yet is still the old one).
     bool ok = true;
     for (qsizetype i = replacement.parts.size() - 1; i >= 0; --i) {
         const QString &target = replacement.parts.at(i);
@@ -290,20 +388,20 @@ QString updateFindUnpackedApp(const QString &downloadFolder) {
 appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix) {
     appReplacement result;
     result.prefix = prefix;
-    QStringList relative;
+    makeUnpackedExecutable(unpacked);
+    // The resources first and the application's program last: while any part is still moving,
+    // the program that starts (and undoes a swap cut short) is the old one.
+    QStringList relative{QStringLiteral("share/fluxaro")};
     const QStringList programs = QDir(unpacked + QStringLiteral("/bin")).entryList(QDir::Files);
     for (const QString &program : programs) {
-        relative.append(QStringLiteral("bin/") + program);
-        makeExecutable(unpacked + QStringLiteral("/bin/") + program);
         logStr(QStringLiteral("ma : %1").arg(program));
-    }
-    const QString tools = unpacked + QStringLiteral("/share/fluxaro/tools");
-    for (const QFileInfo &tool : QDir(tools).entryInfoList(QDir::Files)) {
-        if (tool.suffix().isEmpty() && !tool.isSymLink()) {
-            makeExecutable(tool.filePath());
+        if (program != executableName()) {
+            relative.append(QStringLiteral("bin/") + program);
         }
     }
-    relative.append(QStringLiteral("share/fluxaro"));
+    if (programs.contains(executableName())) {
+        relative.append(QStringLiteral("bin/") + executableName());
+    }
 
     // The plan goes to the journal before anything moves: a kill from here on is finished or
     // undone by the next start (updateFinishInterrupted).
@@ -345,7 +443,7 @@ appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix) 
             return result;
         }
     }
-    if (!writeJournal(prefix, QStringLiteral("swapped"), result.parts, result.oldParts)) {
+    if (!writeJournal(prefix, QStringLiteral("verified"), result.parts, result.oldParts)) {
         updateRestoreApp(result);
         return result;
     }

@@ -39,6 +39,15 @@ bool updateInstallTool(const QString &archivePath);
 /// "bin/<executable>" and "share/fluxaro"; empty when there is none.
 QString updateFindUnpackedApp(const QString &downloadFolder);
 
+/// Tries the copy unpacked at `unpacked` where it lies, before it replaces anything: runs its
+/// "bin/<executable> --facts" with every per-user folder (home, settings, data, state, cache,
+/// runtime, temporary files) inside the folder `scratch` (made here), so the trial neither sees
+/// nor touches the user's settings, jobs, logs and lock; on trial (FLUXARO_UPDATE_TRIAL=1) and
+/// finding its resources beside its own program. True when it ends with status 0 within 60 s
+/// and names its own "share/fluxaro" as its resource folder. The window's events are handled
+/// meanwhile (user input excepted).
+bool updateTryUnpackedApp(const QString &unpacked, const QString &scratch);
+
 /// What replacing the running copy did: the parts moved aside (to restore or delete once the
 /// new copy has started).
 struct appReplacement {
@@ -48,11 +57,13 @@ struct appReplacement {
     QStringList oldParts; ///< where their old copies are kept, in the same order
 };
 
-/// Replaces the parts of the copy at `prefix` (each program of the new "bin", and
-/// "share/fluxaro") by those of the unpacked copy; the old parts are renamed aside with the
-/// suffix ".fluxaro-old". Every program and every tool without extension is made executable.
-/// Across file systems each part is copied beside its place, then renamed into it. The plan is
-/// journaled first (updateJournalPathStr). On any failure what was moved is put back.
+/// Replaces the parts of the copy at `prefix` by those of the unpacked copy, which has answered
+/// its trial (updateTryUnpackedApp): "share/fluxaro", then each other program of the new "bin",
+/// the application's program last, so that until every other part is new the program that
+/// starts is the old one; the old parts are renamed aside with the suffix ".fluxaro-old". Every
+/// program and every tool without extension is made executable. Across file systems each part
+/// is copied beside its place, then renamed into it. The plan is journaled first
+/// (updateJournalPathStr). On any failure what was moved is put back.
 appReplacement updateReplaceApp(const QString &unpacked, const QString &prefix);
 /// Puts the old parts back (the new copy did not start).
 bool updateRestoreApp(const appReplacement &replacement);
@@ -61,20 +72,24 @@ void updateDropOldApp(const appReplacement &replacement);
 
 /// The journal of an application replacement in progress: "<prefix>/share/.fluxaro-update",
 /// written before the first part moves ("swapping"), rewritten once every part is new
-/// ("swapped"), deleted when the new copy is kept or the old one put back.
+/// ("verified": the copy now in place answered its trial before the swap), deleted when the
+/// new copy is kept or the old one put back.
 QString updateJournalPathStr(const QString &prefix);
 
 enum class updateInterruptedOutcome {
     None,       ///< no journal (or the new copy on trial, FLUXARO_UPDATE_TRIAL=1)
-    Finished,   ///< every part was new: the old parts are deleted
-    RolledBack, ///< the swap was cut short: the old parts are back
+    Finished,   ///< every part was new and tried: the old parts are deleted
+    RolledBack, ///< the swap was cut short (or never tried): the old parts are back
     Failed,     ///< a damaged journal or a part that can't be moved: left as it is
 };
 
-/// At start-up: finishes a replacement that a kill cut short (the process that was trying the
-/// new copy died): a "swapped" journal means this start of the new copy got through, so the
-/// old parts go; a "swapping" one means the swap itself was cut short, so the old parts come
-/// back. Only the parts the journal names inside `prefix` are touched.
+/// At start-up: finishes a replacement that a kill cut short. A "verified" journal means every
+/// part is new and the copy answered its trial, so the old parts go. Any other state means the
+/// swap itself was cut short (or, "swapped", that an earlier version swapped in a copy nobody
+/// had tried), so the old parts come back. Since the application's program moves last, a swap
+/// cut short is undone by the old program, and a finished one by a new program that has
+/// answered: recovery never waits on a copy that was not tried. Only the parts the journal
+/// names inside `prefix` are touched.
 updateInterruptedOutcome updateFinishInterrupted(const QString &prefix = appCopyPrefixStr());
 
 /// The shell command that, once the process `pid` has ended, starts the new copy, and deletes

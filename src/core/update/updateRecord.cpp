@@ -4,6 +4,7 @@
 #include "settings/localisation.h"
 
 #include <QLatin1String>
+#include <QUrl>
 
 #ifndef FLUXARO_UPDATE_BASE_URL
 #define FLUXARO_UPDATE_BASE_URL ""
@@ -64,11 +65,81 @@ QString updateNotesUrlStr(const QString &base, const QString &code, const QStrin
 }
 
 QString updateDownloadUrlStr(const QString &base, const QString &dlPath) {
-    if (dlPath.startsWith(QLatin1String("http://")) ||
-        dlPath.startsWith(QLatin1String("https://"))) {
+    if (dlPath.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+        dlPath.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
         return dlPath;
     }
     return base + QStringLiteral("dlCenter/") + dlPath;
+}
+
+bool updateUrlIsSecure(const QString &url) {
+    const QUrl address(url, QUrl::StrictMode);
+    return address.isValid() && address.scheme() == QLatin1String("https") &&
+           !address.host().isEmpty();
+}
+
+namespace {
+
+// The record's length: decimal digits only, at most 18 of them (no sign, no spaces).
+std::optional<int64_t> recordLength(const QString &text) {
+    if (text.isEmpty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    for (const QChar c : text) {
+        if (c.unicode() < u'0' || c.unicode() > u'9') {
+            return std::nullopt;
+        }
+    }
+    return text.toLongLong();
+}
+
+// The record's digest: 64 hexadecimal digits, in either case.
+std::optional<QByteArray> recordSha256(const QString &text) {
+    if (text.size() != 64) {
+        return std::nullopt;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'))) {
+            return std::nullopt;
+        }
+    }
+    return QByteArray::fromHex(text.toLatin1());
+}
+
+} // namespace
+
+updateDownloadPlan updateDownloadPlanOf(const QString &base, const updateRecordDico &record) {
+    updateDownloadPlan plan;
+    plan.url = updateDownloadUrlStr(base, record.value(QStringLiteral("dlPath")));
+    for (const QString &address : {base, plan.url}) {
+        if (!updateUrlIsSecure(address)) {
+            plan.refusal = QStringLiteral("%1 is not an HTTPS address").arg(address);
+            plan.insecureUrl = address;
+            return plan;
+        }
+    }
+    const QString lengthText = record.value(QStringLiteral("dlLength")).trimmed();
+    if (record.contains(QStringLiteral("dlLength"))) {
+        const std::optional<int64_t> length = recordLength(lengthText);
+        if (!length) {
+            plan.refusal = QStringLiteral("the record's length '%1' is not a number of bytes")
+                               .arg(lengthText.left(40));
+            return plan;
+        }
+        plan.length = *length;
+    }
+    const QString digestText = record.value(QStringLiteral("dlSha256")).trimmed();
+    if (record.contains(QStringLiteral("dlSha256"))) {
+        const std::optional<QByteArray> digest = recordSha256(digestText);
+        if (!digest) {
+            plan.refusal = QStringLiteral("the record's SHA-256 '%1' is not 64 hexadecimal digits")
+                               .arg(digestText.left(80));
+            return plan;
+        }
+        plan.sha256 = *digest;
+    }
+    return plan;
 }
 
 std::optional<updateRecordDico> updateRecordParse(const QString &text) {

@@ -2,9 +2,11 @@
 // and the rule that decides whether it offers a newer version.
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 /// The update record: text keys ("version", "systemVersionMin", "dlPath") and text values.
@@ -29,8 +31,29 @@ QString updateQueryUrlStr(const QString &base, const QString &code, const QStrin
 /// "<base>dlCenter/update.php?s=<code>&l=<language>&h" (the release notes page).
 QString updateNotesUrlStr(const QString &base, const QString &code, const QString &language);
 /// Where "dlPath" is downloaded from: itself when it is an absolute "http://" or "https://"
-/// address, otherwise "<base>dlCenter/<dlPath>".
+/// address (in any case), otherwise "<base>dlCenter/<dlPath>".
 QString updateDownloadUrlStr(const QString &base, const QString &dlPath);
+
+/// True for an address the update takes: a well-formed "https://" address with a host. Updates
+/// come over HTTPS only, the site as every link of its record.
+bool updateUrlIsSecure(const QString &url);
+
+/// What the record's download is, checked before anything is fetched: the address and what the
+/// archive must be. The record may give the archive's length ("dlLength", decimal bytes) and
+/// its SHA-256 ("dlSha256", 64 hexadecimal digits).
+struct updateDownloadPlan {
+    QString url;
+    int64_t length = -1; ///< the record's length; -1 when it gives none
+    QByteArray sha256;   ///< the record's digest (32 bytes); empty when it gives none
+    /// Why the download is refused (for the log and the terminal); empty when it is taken.
+    QString refusal;
+    /// The address refused for not being HTTPS; empty when the refusal is another.
+    QString insecureUrl;
+};
+
+/// The download the record offers from the site at `base`: refused when the site or the
+/// download address is not HTTPS, or when a length or digest is given and cannot be read.
+updateDownloadPlan updateDownloadPlanOf(const QString &base, const updateRecordDico &record);
 
 /// Reads the record from the server's answer: nothing when the text lacks one of "<key>",
 /// "</key>", "<value>", "</value>". Each piece after a "<key>" names a key (the text before

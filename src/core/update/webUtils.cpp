@@ -4,6 +4,7 @@
 #include "platform/log.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -24,13 +25,14 @@ std::atomic<int32_t> gStatus{webUtils::statusFinished};
 std::atomic<bool> gActive{false};
 std::mutex gLock;
 int64_t gReceived = 0;  // since the bar last moved (under gLock)
-int64_t gExpected = -1; // announced length, -1 while unknown (under gLock)
+int64_t gExpected = -1; // the known length, -1 while unknown (under gLock)
 
 // Runs on the download thread: one request, its body written to the file as it arrives.
 class downloadWorker : public QObject {
 public:
-    downloadWorker(QUrl url, QString path, webDownloadLimits limits)
-        : url_(std::move(url)), path_(std::move(path)), limits_(limits) {}
+    downloadWorker(QUrl url, QString path, webDownloadLimits limits, webDownloadExpect expect)
+        : url_(std::move(url)), path_(std::move(path)), limits_(limits),
+          expect_(std::move(expect)) {}
 
     void start() {
         manager_ = new QNetworkAccessManager(this);
@@ -43,13 +45,16 @@ public:
             return;
         }
         QNetworkRequest request(url_);
+        // Each redirect is looked at before it is followed: only to another HTTPS address.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::NoLessSafeRedirectPolicy);
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
         request.setMaximumRedirectsAllowed(limits_.maxRedirects);
         request.setTransferTimeout(limits_.stallTimeoutMs);
         // The body is saved as sent: no content decoding.
         request.setRawHeader("Accept-Encoding", "identity");
         reply_ = manager_->get(request);
+        QObject::connect(reply_, &QNetworkReply::redirected, this,
+                         [this](const QUrl &to) { onRedirect(to); });
         QObject::connect(reply_, &QNetworkReply::metaDataChanged, this, [this] { onHeaders(); });
         QObject::connect(reply_, &QNetworkReply::readyRead, this, [this] { onData(); });
         QObject::connect(reply_, &QNetworkReply::finished, this, [this] { onFinished(); });
@@ -65,19 +70,46 @@ public:
     }
 
 private:
+    void onRedirect(const QUrl &to) {
+        if (failed_) {
+            return;
+        }
+        if (to.scheme() != QLatin1String("https") || to.host().isEmpty()) {
+            fail(QStringLiteral("redirect to %1 refused: not an HTTPS address")
+                     .arg(to.toDisplayString()));
+            return;
+        }
+        Q_EMIT reply_->redirectAllowed();
+    }
+
     void onHeaders() {
+        if (failed_) {
+            return;
+        }
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         const int httpStatus = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (length.isValid() && httpStatus >= 200 && httpStatus < 300) {
-            const int64_t expected = length.toLongLong();
-            if (expected > limits_.maxBytes) {
-                fail(QStringLiteral("announced length %1 is above the limit").arg(expected));
+        if (httpStatus < 200 || httpStatus >= 300) {
+            return;
+        }
+        if (length.isValid()) {
+            announced_ = length.toLongLong();
+            if (announced_ > limits_.maxBytes) {
+                fail(QStringLiteral("announced length %1 is above the limit").arg(announced_));
                 return;
             }
-            std::lock_guard<std::mutex> guard(gLock);
-            gExpected = expected;
+            if (expect_.length >= 0 && announced_ != expect_.length) {
+                fail(QStringLiteral("announced length %1 is not the expected %2")
+                         .arg(announced_)
+                         .arg(expect_.length));
+                return;
+            }
         }
+        std::lock_guard<std::mutex> guard(gLock);
+        gExpected = knownLength();
     }
+
+    // The length the file must have: the expected one, else the announced one (-1: unknown).
+    int64_t knownLength() const { return expect_.length >= 0 ? expect_.length : announced_; }
 
     void onData() {
         if (failed_ || !reply_->isOpen()) {
@@ -85,18 +117,18 @@ private:
         }
         const QByteArray block = reply_->readAll();
         total_ += block.size();
-        int64_t expected = -1;
         {
             std::lock_guard<std::mutex> guard(gLock);
             gReceived += block.size();
-            expected = gExpected;
         }
         logDebug(QStringLiteral("(DL en cours)"));
         logDebug(QStringLiteral("actuel length        %1").arg(total_));
+        const int64_t expected = knownLength();
         if ((expected >= 0 && total_ > expected) || total_ > limits_.maxBytes) {
             fail(QStringLiteral("more data than announced"));
             return;
         }
+        hash_.addData(block);
         if (file_->write(block) != block.size()) {
             fail(QStringLiteral("cannot write %1").arg(path_));
         }
@@ -123,13 +155,20 @@ private:
             fail(QStringLiteral("HTTP status %1").arg(httpStatus));
             return;
         }
-        int64_t expected = -1;
-        {
-            std::lock_guard<std::mutex> guard(gLock);
-            expected = gExpected;
+        const int64_t expected = knownLength();
+        if (expected < 0) {
+            // Nobody said how long the file is: a cut-short answer could not be told apart.
+            fail(QStringLiteral("the length of the file is not known"));
+            return;
         }
-        if (expected >= 0 && total_ != expected) {
+        if (total_ != expected || (announced_ >= 0 && total_ != announced_)) {
             fail(QStringLiteral("%1 bytes received of %2 announced").arg(total_).arg(expected));
+            return;
+        }
+        if (!expect_.sha256.isEmpty() && hash_.result() != expect_.sha256) {
+            fail(QStringLiteral("the SHA-256 %1 is not the expected %2")
+                     .arg(QString::fromLatin1(hash_.result().toHex()),
+                          QString::fromLatin1(expect_.sha256.toHex())));
             return;
         }
         if (!file_->flush()) {
@@ -171,9 +210,12 @@ private:
     QUrl url_;
     QString path_;
     webDownloadLimits limits_;
+    webDownloadExpect expect_;
     QNetworkAccessManager *manager_ = nullptr;
     QNetworkReply *reply_ = nullptr;
     QFile *file_ = nullptr;
+    QCryptographicHash hash_{QCryptographicHash::Sha256};
+    int64_t announced_ = -1; // the server's Content-Length, -1 while unknown
     int64_t total_ = 0;
     bool failed_ = false;
     bool ended_ = false;
@@ -182,7 +224,8 @@ private:
 } // namespace
 
 int32_t webUtils::downloadURL(const QString &url, const QString &path, uiProgressBar *bar,
-                              uiButton *stopBt, bool verbose, const webDownloadLimits &limits) {
+                              uiButton *stopBt, bool verbose, const webDownloadLimits &limits,
+                              const webDownloadExpect &expect) {
     if (gActive.exchange(true)) {
         logStr(QStringLiteral("download            :-( a download is already running"));
         return 2;
@@ -208,14 +251,19 @@ int32_t webUtils::downloadURL(const QString &url, const QString &path, uiProgres
     }
 
     const QUrl address(url, QUrl::StrictMode);
-    const QString scheme = address.scheme();
     QThread thread;
-    if (!address.isValid() || address.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!address.isValid() || address.host().isEmpty()) {
         logStr(QStringLiteral("download            :-( malformed address %1").arg(url));
         gStatus.store(statusFailed);
+    } else if (address.scheme() != QLatin1String("https")) {
+        logStr(QStringLiteral("download            :-( not an HTTPS address: %1").arg(url));
+        gStatus.store(statusFailed);
+    } else if (expect.length > limits.maxBytes) {
+        logStr(QStringLiteral("download            :-( expected length %1 is above the limit")
+                   .arg(expect.length));
+        gStatus.store(statusFailed);
     } else {
-        auto *worker = new downloadWorker(address, path, limits);
+        auto *worker = new downloadWorker(address, path, limits, expect);
         worker->moveToThread(&thread);
         QObject::connect(&thread, &QThread::started, worker, [worker] { worker->start(); });
         QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);

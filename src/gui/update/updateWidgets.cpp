@@ -3,6 +3,7 @@
 #include "dialogs/colorThemes.h"
 #include "platform/infoPlist.h"
 #include "settings/localisation.h"
+#include "update/updateRecord.h"
 #include "update/webUtils.h"
 
 #include <QHBoxLayout>
@@ -137,6 +138,7 @@ void updateSheetDialog::download() {
         onAppInstalled(result.replacement);
     }
     if (result.status == updateInstallStatus::Failed ||
+        result.status == updateInstallStatus::NotAnswering ||
         result.status == updateInstallStatus::ToolInstalled ||
         result.status == updateInstallStatus::NoApplication) {
         checkForUpdates(false);
@@ -145,11 +147,14 @@ void updateSheetDialog::download() {
 
 void updateSheetDialog::loadNotes(const QString &url) {
     notes_->clear();
-    if (url.isEmpty()) {
+    // The notes come from the site as its record does: over HTTPS, never redirected to HTTP.
+    if (!updateUrlIsSecure(url)) {
         return;
     }
     QNetworkRequest request{QUrl(url)};
     request.setTransferTimeout(30000);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = network_->get(request);
     QObject::connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
