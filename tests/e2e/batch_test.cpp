@@ -593,6 +593,69 @@ TEST(batch, surroundSound) {
     EXPECT_EQ(probeStream(out, "a").value("channels"), "2");
 }
 
+// Two sound tracks: the first (a tone, stereo) is the one the run keeps, in every format, though
+// ffmpeg alone would take the second, silent one for its six channels.
+TEST(batch, theFirstOfTwoSoundTracksIsTheOneConverted) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/two-tracks.ts");
+    QProcess make;
+    make.setProcessChannelMode(QProcess::MergedChannels);
+    make.start(QStringLiteral("ffmpeg"), {"-v",
+                                          "error",
+                                          "-y",
+                                          "-f",
+                                          "lavfi",
+                                          "-i",
+                                          "testsrc=size=640x360:rate=25:duration=2",
+                                          "-f",
+                                          "lavfi",
+                                          "-i",
+                                          "sine=frequency=440:sample_rate=48000:duration=2",
+                                          "-f",
+                                          "lavfi",
+                                          "-i",
+                                          "anullsrc=channel_layout=5.1:sample_rate=48000",
+                                          "-map",
+                                          "0:v",
+                                          "-map",
+                                          "1:a",
+                                          "-map",
+                                          "2:a",
+                                          "-t",
+                                          "2",
+                                          "-c:v",
+                                          "libx264",
+                                          "-preset",
+                                          "veryfast",
+                                          "-g",
+                                          "25",
+                                          "-c:a",
+                                          "ac3",
+                                          "-ac:a:0",
+                                          "2",
+                                          src});
+    ASSERT_TRUE(make.waitForFinished(120000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAll().toStdString();
+    for (const char *format : {"rewrap", "prores"}) {
+        SCOPED_TRACE(format);
+        const runResult r = box.batch({src, "--format", format, "--replace"});
+        ASSERT_EQ(r.status, 0) << show(r);
+        const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().value(0);
+        QProcess level;
+        level.setProcessChannelMode(QProcess::MergedChannels);
+        level.start(QStringLiteral("ffmpeg"), {"-nostats", "-i", out, "-map", "0:a", "-af",
+                                               "volumedetect", "-f", "null", "-"});
+        ASSERT_TRUE(level.waitForFinished(120000));
+        const QString said = QString::fromUtf8(level.readAll());
+        const qsizetype at = said.indexOf(QStringLiteral("mean_volume: "));
+        ASSERT_GE(at, 0) << said.toStdString();
+        const double mean = said.mid(at + 13).section(QLatin1Char(' '), 0, 0).toDouble();
+        // The tone is about -21 dB; silence is -91 dB.
+        EXPECT_GT(mean, -40.0) << said.toStdString();
+        EXPECT_EQ(probeStream(out, "a").value("channels"), "2");
+    }
+}
+
 // A conversion killed outright (SIGKILL: no clean-up runs) leaves no movie under its final name
 // and no tool running on; the next start deletes the job's working files before the store's
 // sweep, and converts the source instead of keeping a broken output.

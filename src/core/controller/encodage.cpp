@@ -132,6 +132,14 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     if (isPresent(dico, QStringLiteral("a0_id"))) {
         appendAudioArgs(args, dico);
     }
+    if (isPresent(dico, QStringLiteral("a1_id"))) {
+        // Of several sound tracks the first is the one kept (the analysis reads it as a0), while
+        // ffmpeg would take the one with the most channels: each kept stream is named.
+        if (!args.contains(QStringLiteral("-vn"))) {
+            args << QStringLiteral("-map") << QStringLiteral("0:v:0");
+        }
+        args << QStringLiteral("-map") << QStringLiteral("0:a:0");
+    }
     // The output carries the recording date it is named after: the movie header's times (UTC)
     // and the QuickTime creation-date key (with its zone offset), which photo libraries and
     // editors sort by.
