@@ -109,6 +109,36 @@ TEST(conversionRun, ffmpegProgressPauseAndEnd) {
     }
 }
 
+// Time the program itself spent stopped (Ctrl-Z then fg, a debugger) is no stall: the gap
+// between two watchdog ticks beyond a late tick is taken off the time the progress stood still.
+TEST(conversionRun, timeTheProgramWasStoppedIsNoStall) {
+    EXPECT_EQ(conversionStoppedMs(1000, 1000), 0);
+    EXPECT_EQ(conversionStoppedMs(5900, 1000), 0); // a busy event loop ticks late
+    EXPECT_EQ(conversionStoppedMs(181000, 1000), 180000);
+    EXPECT_DOUBLE_EQ(conversionStillSeconds(183000, 180000), 3.0);
+    EXPECT_DOUBLE_EQ(conversionStillSeconds(1000, 5000), 0.0);
+
+    // The tool moves, then stops this program for 8 s as a terminal's Ctrl-Z would (here the
+    // tool itself keeps running, to send the SIGCONT), then moves on and ends.
+    qputenv("FLUXARO_STALL_SECONDS", "4");
+    conversionRun run;
+    bool stalled = false;
+    std::optional<conversionEnd> end;
+    run.on.stalled = [&](const conversionStall &) { stalled = true; };
+    run.on.ended = [&](const conversionEnd &e) { end = e; };
+    const QString script =
+        QStringLiteral("printf 'frame=1 time=00:00:01.00 bitrate=1\\r'; sleep 1; "
+                       "kill -STOP %1; sleep 8; kill -CONT %1; "
+                       "printf 'frame=2 time=00:00:02.00 bitrate=1\\r'; sleep 1; "
+                       "printf 'frame=3 time=00:00:03.00 bitrate=1\\r'; sleep 1")
+            .arg(QCoreApplication::applicationPid());
+    ASSERT_EQ(run.start({"/bin/sh", "-c", script}, 4, 0, 4), taskLauncher::launchOk);
+    ASSERT_TRUE(spinUntil([&] { return end.has_value(); }, 30000));
+    qunsetenv("FLUXARO_STALL_SECONDS");
+    EXPECT_FALSE(stalled);
+    EXPECT_EQ(end->status, 0);
+}
+
 // A tool that prints no position is stalled after the limit: the stall (with the tool's name)
 // comes first, then its end, once. A tool stopped while paused ends once and is not paused any
 // more; a refused launch holds nothing.

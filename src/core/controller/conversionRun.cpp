@@ -22,6 +22,18 @@ double taskStallLimitSeconds(double mediaSeconds) {
     return 120.0 + std::max(0.0, mediaSeconds) / 10.0;
 }
 
+double conversionStillSeconds(int64_t sinceMoveMs, int64_t stoppedMs) {
+    return static_cast<double>(std::max<int64_t>(0, sinceMoveMs - stoppedMs)) / 1000.0;
+}
+
+int64_t conversionStoppedMs(int64_t gapMs, int64_t intervalMs) {
+    // A busy event loop may tick a few seconds late; a gap beyond that is time nothing of this
+    // program ran, and the tools it started were stopped with it (a terminal's Ctrl-Z stops the
+    // whole job).
+    constexpr int64_t kLateTickMs = 5000;
+    return gapMs > intervalMs + kLateTickMs ? gapMs - intervalMs : 0;
+}
+
 QString toolFailureText(const QString &output) {
     QStringList kept;
     const QStringList lines =
@@ -90,6 +102,8 @@ int32_t conversionRun::start(const QStringList &args, double maximum, int32_t pa
         // recording swapped for an endless device keeps ffmpeg busy for ever).
         stallLimitSeconds_ = taskStallLimitSeconds(mediaSeconds_);
         lastMove_.start();
+        lastTick_.start();
+        stoppedMs_ = 0;
         if (watchdog_ == nullptr) {
             watchdog_ = new QTimer(this);
             watchdog_->setInterval(1000);
@@ -189,6 +203,7 @@ void conversionRun::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
     }
     shown_ = value;
     lastMove_.start();
+    stoppedMs_ = 0;
     conversionProgress progress;
     progress.value = value;
     progress.maximum = maximum_;
@@ -237,12 +252,14 @@ void conversionRun::watchdogTick() {
         watchdog_->stop();
         return;
     }
+    stoppedMs_ += conversionStoppedMs(lastTick_.restart(), watchdog_->interval());
     if (launcher_->isSuspended()) {
         // A pause is no stall: the clock starts again when the run goes on.
         lastMove_.start();
+        stoppedMs_ = 0;
         return;
     }
-    const double still = static_cast<double>(lastMove_.elapsed()) / 1000.0;
+    const double still = conversionStillSeconds(lastMove_.elapsed(), stoppedMs_);
     if (still < stallLimitSeconds_) {
         return;
     }

@@ -23,6 +23,14 @@ class QTimer;
 /// may take a while). FLUXARO_STALL_SECONDS, when set to a positive number, replaces it.
 double taskStallLimitSeconds(double mediaSeconds);
 
+/// The time a tool's progress stood still, in seconds, counting only the time the program ran:
+/// `sinceMoveMs` since the progress last moved, of which `stoppedMs` the program was stopped.
+double conversionStillSeconds(int64_t sinceMoveMs, int64_t stoppedMs);
+
+/// The part of a gap between two watchdog ticks (`interval` apart when the program runs) that
+/// the program spent stopped: none for a late tick of a busy event loop (up to 5 s).
+int64_t conversionStoppedMs(int64_t gapMs, int64_t intervalMs);
+
 /// The last two lines a tool printed that are not progress: the reason it gives when it fails.
 QString toolFailureText(const QString &output);
 
@@ -143,6 +151,10 @@ private:
     /// The watchdog: when the progress last moved, and the limit.
     QTimer *watchdog_ = nullptr;
     QElapsedTimer lastMove_;
+    /// Since the last tick, and the time since the last move that the program itself spent
+    /// stopped (Ctrl-Z, a debugger, a suspended machine): no tick ran then.
+    QElapsedTimer lastTick_;
+    int64_t stoppedMs_ = 0;
     double stallLimitSeconds_ = 0;
     /// The number of the latest output check; a verdict for an older one is dropped.
     uint64_t check_ = 0;
