@@ -31,8 +31,38 @@ File &File::operator=(File &&other) noexcept {
 
 bool File::open(const std::string &path, bool readWrite) {
     close();
-    fd_ = ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    return fd_ >= 0;
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer for ever.
+    const int fd = ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return false;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    return true;
+}
+
+std::string notRegularFileWhy(const std::string &path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return "missing";
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISFIFO(info.st_mode))
+        return "a FIFO";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return "a device";
+    if (S_ISDIR(info.st_mode))
+        return "a folder";
+    if (S_ISSOCK(info.st_mode))
+        return "a socket";
+    return "not a regular file";
 }
 
 std::int64_t File::size() const {

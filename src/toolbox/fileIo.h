@@ -18,7 +18,9 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    /// Opens for reading (readWrite false) or reading and writing; false with errno set.
+    /// Opens a regular file for reading (readWrite false) or reading and writing; false with
+    /// errno set. Nothing else is opened, and the opening never waits: a FIFO, a device or a
+    /// folder is refused (errno EINVAL; `notRegularFileWhy` says what it is).
     bool open(const std::string &path, bool readWrite = false);
     [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
     [[nodiscard]] int fd() const { return fd_; }
@@ -81,6 +83,10 @@ private:
 
 /// The text of errno for messages.
 std::string errnoText();
+
+/// Empty for a regular file (links followed), else what the path is, in words: "missing",
+/// "a FIFO", "a device", "a folder", "a socket".
+std::string notRegularFileWhy(const std::string &path);
 
 /// The absolute, normalised form of a path (symbolic links resolved where the file exists).
 std::string absolutePath(const std::string &path);

@@ -469,6 +469,13 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
         // Every chunk must lie inside the file that holds it.
         std::uint64_t mediaFileSize = fileSize;
         if (!track.media->selfReference) {
+            // Only a regular file is followed: a FIFO would hold the reading for ever, a device
+            // or another file is no movie's media.
+            const std::string notRegular = notRegularFileWhy(track.media->path);
+            if (!notRegular.empty() && notRegular != "missing")
+                return MovieStatus::failure(MovieError::ReadFailed,
+                                            "\"" + path + "\" refers to \"" + track.media->path +
+                                                "\", which is " + notRegular + ": refused");
             File media;
             if (!media.open(track.media->path))
                 return MovieStatus::failure(MovieError::ReadFailed,

@@ -1,6 +1,7 @@
 // Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
 // are compared, by checksum, with the frames of its source.
 #include "sharedTestData.h"
+#include "toolbox/fileIo.h"
 #include "toolbox/movie.h"
 #include "toolbox/quickTimeReader.h"
 
@@ -13,12 +14,18 @@ extern "C" {
 
 #include "testMedia.h"
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace toolbox {
@@ -69,6 +76,48 @@ TEST(ReferenceMovie, DecodesToTheSameFramesAsItsSourceAndCopiesNoSample) {
     ASSERT_TRUE(transport);
     EXPECT_EQ(transport->writeReference(folder.file("ts.mov")).error, MovieError::Unsupported);
     EXPECT_FALSE(fs::exists(folder.file("ts.mov")));
+}
+
+// A reference movie whose media is now a FIFO (or a device) is refused at once with what it
+// refers to: opening the FIFO would wait for a writer for ever, and hold the steps with it.
+TEST(ReferenceMovie, MediaThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    test::TemporaryFolder folder;
+    const auto media = folder.file("media.mov");
+    fs::copy_file(clips().av(), media);
+    auto movie = Movie::open(media);
+    ASSERT_TRUE(movie);
+    const auto path = folder.file("reference.mov");
+    ASSERT_TRUE(movie->writeReference(path));
+    movie.reset();
+    fs::remove(media);
+    ASSERT_EQ(::mkfifo(media.c_str(), 0600), 0);
+    auto opening = std::async(std::launch::async, [&] {
+        MovieStatus status;
+        const bool opened = Movie::open(path, &status) != nullptr;
+        return std::make_pair(opened, status.message);
+    });
+    if (opening.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        // Free the waiting reader so the test ends, then fail.
+        const int writer = ::open(media.c_str(), O_WRONLY | O_NONBLOCK);
+        opening.wait();
+        if (writer >= 0)
+            ::close(writer);
+        FAIL() << "opening a movie whose media is a FIFO waited";
+    }
+    const auto [opened, message] = opening.get();
+    EXPECT_FALSE(opened);
+    EXPECT_NE(message.find("which is a FIFO: refused"), std::string::npos) << message;
+    EXPECT_NE(message.find(media), std::string::npos) << message;
+
+    EXPECT_EQ(notRegularFileWhy(media), "a FIFO");
+    EXPECT_EQ(notRegularFileWhy("/dev/null"), "a device");
+    EXPECT_EQ(notRegularFileWhy(folder.file("")), "a folder");
+    EXPECT_EQ(notRegularFileWhy(folder.file("none")), "missing");
+    EXPECT_EQ(notRegularFileWhy(path), "");
+    File file;
+    EXPECT_FALSE(file.open(media));
+    EXPECT_FALSE(file.open("/dev/zero"));
+    EXPECT_TRUE(file.open(path));
 }
 
 TEST(ReferenceMovie, RealMovieWithDelayedSoundKeepsItsTiming) {
