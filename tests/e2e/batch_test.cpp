@@ -1109,12 +1109,12 @@ TEST(batch, spannedRecordingPiecesApart) {
     ASSERT_FALSE(stream.isEmpty());
     const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
     ASSERT_EQ(run.status, 0) << show(run);
-    // A piece is no shot: the playlist dates only the first; the others are named after their
-    // files' dates.
+    // A piece is no shot: the playlist dates only the first. The others belong to its
+    // recording: named after its date with the pieces before them played (1 s each).
     const QStringList outputs = box.eventsFiles();
     ASSERT_EQ(outputs.size(), 2);
     EXPECT_EQ(outputs[0], cardClipName(1));
-    EXPECT_TRUE(outputs[1].endsWith(QStringLiteral("-00003.mov"))) << outputs[1].toStdString();
+    EXPECT_EQ(outputs[1], QStringLiteral("clip-2024-05-18 10;15;32-00003.mov"));
     const QString why = QStringLiteral("the recording is incomplete: 00002 is missing on the card");
     EXPECT_TRUE(run.out.contains(
         QStringLiteral(
@@ -1151,10 +1151,12 @@ TEST(batch, spannedRecordingPiecesApart) {
     const runResult apart = second.batch({full, "--format", "rewrap", "--no-join", "--replace"});
     ASSERT_EQ(apart.status, 0) << show(apart);
     const QStringList pieces = second.eventsFiles();
+    EXPECT_EQ(pieces, (QStringList{cardClipName(1), "clip-2024-05-18 10;15;31-00002.mov",
+                                   "clip-2024-05-18 10;15;32-00003.mov"}));
     ASSERT_EQ(pieces.size(), 3);
-    EXPECT_EQ(pieces[0], cardClipName(1));
-    EXPECT_TRUE(pieces[1].endsWith(QStringLiteral("-00002.mov")) ||
-                pieces[2].endsWith(QStringLiteral("-00002.mov")));
+    // Dated inside as well: the second piece began a second after the recording.
+    EXPECT_EQ(QFileInfo(second.events() + QLatin1Char('/') + pieces[1]).lastModified(),
+              QFileInfo(second.events() + QLatin1Char('/') + pieces[0]).lastModified().addSecs(1));
     EXPECT_EQ(apart.out.count(QStringLiteral("joining is off")), 6) << show(apart);
     for (const QString &piece : pieces) {
         EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + piece), 1.0, 0.1);
