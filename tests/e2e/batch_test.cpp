@@ -996,19 +996,27 @@ TEST(batch, spannedRecordingTakesTheFirstPiecesCameraZone) {
 
 // One recording that the camcorder split into three pieces becomes one movie named after the
 // first piece, whether the camera cut it at key frames, inside groups of pictures (the next file
-// goes on byte for byte) or at key frames with the last group written again at the head of the
-// next file (its IN time skips it): as long as the recording, with every picture of the unsplit
-// encode once and in order, and the very sound of the unsplit encode converted alone. The export
-// keeps all of it too.
+// goes on byte for byte, from a picture or from any packet, IN the OUT time before), at key
+// frames with the last group written again at the head of the next file (its IN time skips it,
+// the groups closed or open), or its clock wraps inside the second piece: as long as the
+// recording, with every picture of the unsplit encode once and in order, and the very sound of
+// the unsplit encode converted alone. The export keeps all of it too.
 TEST(batch, spannedRecordingBecomesOneMovie) {
-    for (const seamKind seams :
-         {seamKind::keyPicture, seamKind::midGroup, seamKind::repeatedGroup}) {
-        SCOPED_TRACE(static_cast<int>(seams));
+    const struct {
+        seamKind seams;
+        bool wraps;
+    } cases[] = {{seamKind::keyPicture, false},        {seamKind::midGroup, false},
+                 {seamKind::repeatedGroup, false},     {seamKind::packetCut, false},
+                 {seamKind::openRepeatedGroup, false}, {seamKind::keyPicture, true},
+                 {seamKind::packetCut, true}};
+    for (const auto &c : cases) {
+        const seamKind seams = c.seams;
+        SCOPED_TRACE(static_cast<int>(seams) * 10 + (c.wraps ? 1 : 0));
         sandbox box;
         const QString card = box.root() + QStringLiteral("/card");
         const QString whole = box.root() + QStringLiteral("/whole.ts");
-        const QString stream =
-            makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"), -1, seams);
+        const QString stream = makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"),
+                                               -1, seams, 0, c.wraps);
         ASSERT_FALSE(stream.isEmpty());
         const QStringList unsplit = frameHashes(whole);
         ASSERT_EQ(unsplit.size(), 75);
