@@ -1218,7 +1218,7 @@ QString output(const QString &program, const QStringList &args, bool merged = fa
 // The sample card of the main job: its playlist reads as cameras write it (libbluray: one title
 // of 5 chapters, one per shot, and 7 clips; clipdater: the 5 shots' dates), and it converts into
 // a movie per shot and one for the split recording, whose second file repeats the first's last
-// group of pictures.
+// group of pictures and whose third goes on from a packet in the middle of a group.
 TEST(batch, sampleCardIsACamerasCard) {
     sandbox box;
     const QString card = box.root() + QStringLiteral("/sample-card");
