@@ -7,10 +7,11 @@
 #   00002.MTS  1280x720 at 25 frames/s (recorded 2024-05-18 10:20:05)
 #   00003.MTS  1920x1080 at 100 frames/s, for slow motion (recorded 2024-05-18 10:31:44)
 #   00004.MTS, 00005.MTS, 00006.MTS
-#              one 1280x720 25 frames/s recording (2024-05-18 10:40:00) of SECONDS, cut at key
-#              frames into three stream files as a camera on a FAT card cuts a long recording
-#              (00005.MTS begins with the last group of pictures of 00004.MTS again); the
-#              playlist lists the later pieces as continuations of the first (condition 6)
+#              one 1280x720 25 frames/s recording (2024-05-18 10:40:00) of SECONDS, cut into
+#              three stream files as a camera on a FAT card cuts a long recording (00005.MTS
+#              begins with the last group of pictures of 00004.MTS again; 00006.MTS goes on
+#              from a packet in the middle of a group of pictures); the playlist lists the
+#              later pieces as continuations of the first (condition 6)
 #   00007.MTS  1280x720 at 25 frames/s, a shot of its own after it (recorded 2024-05-18 10:45:10)
 # Every clip's key frames carry the camcorder's MDPM message, which says that the camera's clock
 # was set to +01:00 with summer time in force (+02:00), so the outputs' UTC times are 08:15:30
@@ -80,9 +81,9 @@ make_clip 1280x720 25 "$seconds" 0 "$bdmv/STREAM/00002.MTS" 10 20 05
 make_clip 1920x1080 100 "$seconds" 0 "$bdmv/STREAM/00003.MTS" 10 31 44
 
 # The spanned recording: one encode with a key frame every half second (so that even a card of
-# one-second clips has three places to cut), cut into three pieces at the transport-stream
-# packets of key frames, each piece beginning with the tables (PAT 0, SDT 17, PMT 4096) the
-# muxer writes just before a key frame.
+# one-second clips has three places to cut), cut into three pieces at transport-stream packets;
+# a piece that begins at a key frame begins with the tables (PAT 0, SDT 17, PMT 4096) the muxer
+# writes just before it.
 whole="$bdmv/STREAM/.whole.ts"
 make_clip 1280x720 25 "$seconds" 0 "$whole" 10 40 00 12
 pid_at() { # the PID of the packet at byte offset $1 of $whole
@@ -107,18 +108,36 @@ key_start() { # the byte where key frame $1 begins, moved back over the tables b
     [ "$1" -gt 0 ] || pos=0
     echo "$pos"
 }
-# Piece p presents from key frame p * count / 3 on. The second seam is cut as cameras that keep
+# Every picture's time and byte, in file order.
+mapfile -t packets < <(ffprobe -v error -select_streams v:0 -show_entries packet=pts,pos \
+    -of csv=p=0 -- "$whole" | awk -F, '$1 ~ /^[0-9]+$/ && $2 ~ /^[0-9]+$/ {print $1 "," $2}')
+# Piece p presents from key frame p * count / 3 on. The first seam is cut as cameras that keep
 # their groups of pictures whole do: 00005.MTS begins with the last group of 00004.MTS again,
-# and its IN time skips it.
+# and its IN time skips it. The second as cameras that cut a file where it reaches the card's
+# size limit: at the transport-stream packet half-way into the group of pictures before the
+# key frame, wherever that falls in a picture; 00006.MTS goes on from there byte for byte and
+# its IN time, the OUT time of 00005.MTS, is that of the first picture that begins in it.
 starts=() ins=() froms=()
 for piece in 0 1 2; do
     key=$((piece * count / 3))
     read -r pts pos <<<"${keys[$key]}"
-    starts+=("$(key_start "$key")") ins+=($((pts / 2)))
+    start=$(key_start "$key") in=$((pts / 2))
+    if [ "$piece" -eq 2 ]; then
+        before=$(key_start $((key - 1)))
+        start=$((before + (start - before) / 188 / 2 * 188))
+        for packet in "${packets[@]}"; do
+            IFS=, read -r pts pos <<<"$packet"
+            if [ "$pos" -ge "$start" ]; then
+                in=$((pts / 2))
+                break
+            fi
+        done
+    fi
+    starts+=("$start") ins+=("$in")
     if [ "$piece" -eq 1 ]; then
         froms+=("$(key_start $((key - 1)))")
     else
-        froms+=("${starts[$piece]}")
+        froms+=("$start")
     fi
 done
 starts+=("$total")

@@ -9,10 +9,12 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace toolbox {
@@ -28,8 +30,17 @@ constexpr double kSampleStreamSeconds = 4.0;
 // Packets of one sample read at most (the search for its key frame included): a damaged file
 // whose timestamps never grow still ends.
 constexpr int kSamplePacketLimit = 1500;
-// Packets searched for a key one before every packet is decoded.
+// Packets searched for a key one before every packet is decoded, in a file whose demuxer has
+// flagged no key packet yet.
 constexpr int kKeySearchPackets = 300;
+// How far a sample that finds no key picture after its point steps back for the one before it
+// (then four times further each time, past the last step to the file's start), and how many
+// packets its search reads: some per second searched (fields of 60 moments, and the sound's
+// packets are not counted), never more than the cap.
+constexpr double kFirstStepBackSeconds = 4.0;
+constexpr double kLastStepBackSeconds = 64.0;
+constexpr double kKeySearchPacketsPerSecond = 240.0;
+constexpr double kKeySearchPacketCap = 20000.0;
 // How far before its point a sample is sought: a transport stream's seek lands near the point,
 // often past the key frame before it; the first key frame after the landing starts the sample.
 constexpr double kSeekLeadSeconds = 1.0;
@@ -147,27 +158,37 @@ private:
     int format_ = -1;
 };
 
+/// What one sample saw: idet's counts, and whether a key packet was found before its key
+/// search ended (without one nothing was decoded).
+struct SampleLook {
+    FieldCounts counts;
+    bool keySeen = false;
+    bool keyFlagged = false; ///< the key packet was flagged as one by the demuxer
+};
+
 /// Decodes up to `frames` pictures of `stream` from where the input stands, the first from a key
-/// packet, through one idet.
-FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *decoder,
-                         int32_t frames, int64_t startTs) {
+/// packet, through one idet. The key packet is looked for until `keyLimitTs` (stream time; none:
+/// no limit) and `keyPackets` packets; the pictures after it for kSampleStreamSeconds of its
+/// time. Without a flagged key packet after `forceAfter` packets, they are decoded anyway.
+SampleLook lookAtSample(AVFormatContext *input, int stream, AVCodecContext *decoder, int32_t frames,
+                        int64_t keyLimitTs, int keyPackets, int forceAfter) {
     const AVStream *st = input->streams[stream];
-    const int64_t limitTs =
-        startTs == AV_NOPTS_VALUE
-            ? AV_NOPTS_VALUE
-            : startTs + av_rescale_q(static_cast<int64_t>(kSampleStreamSeconds * AV_TIME_BASE),
-                                     AV_TIME_BASE_Q, st->time_base);
+    const int64_t span = av_rescale_q(static_cast<int64_t>(kSampleStreamSeconds * AV_TIME_BASE),
+                                      AV_TIME_BASE_Q, st->time_base);
+    int64_t limitTs = keyLimitTs;
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
     IdetGraph idet;
     bool graphOpen = false;
     bool stopped = false;
+    SampleLook look;
     if (!packet || !frame)
-        return {};
+        return look;
     int32_t decoded = 0;
     bool draining = false;
     bool keySeen = false;
     int packets = 0;
+    int keyPacket = 0;
     while (decoded < frames && !stopped) {
         if (!draining) {
             const int err = av_read_frame(input, packet.get());
@@ -179,7 +200,8 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
                 continue;
             } else {
                 const int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-                if (++packets > kSamplePacketLimit ||
+                ++packets;
+                if ((keySeen ? packets - keyPacket > kSamplePacketLimit : packets > keyPackets) ||
                     (limitTs != AV_NOPTS_VALUE && ts != AV_NOPTS_VALUE && ts > limitTs)) {
                     av_packet_unref(packet.get());
                     draining = true;
@@ -188,8 +210,14 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
                     // A seek lands near its point, not on a key frame: the packets before the
                     // first key one lack their references and are not decoded. A demuxer that
                     // flags no key packet at all has every packet decoded after a while.
-                    keySeen = keySeen || (packet->flags & AV_PKT_FLAG_KEY) != 0 ||
-                              packets > kKeySearchPackets;
+                    const bool flagged = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+                    if (!keySeen && (flagged || packets > forceAfter)) {
+                        keySeen = true;
+                        look.keyFlagged = flagged;
+                        keyPacket = packets;
+                        // The sample's pictures: kSampleStreamSeconds from its key picture.
+                        limitTs = ts != AV_NOPTS_VALUE ? ts + span : AV_NOPTS_VALUE;
+                    }
                     const int sent = keySeen ? avcodec_send_packet(decoder, packet.get()) : 0;
                     av_packet_unref(packet.get());
                     // A damaged packet is skipped, as the ffmpeg program does.
@@ -232,10 +260,12 @@ FieldCounts lookAtSample(AVFormatContext *input, int stream, AVCodecContext *dec
                 break;
         }
     }
+    look.keySeen = keySeen;
     if (!graphOpen)
-        return {};
+        return look;
     idet.finish();
-    return idet.counts();
+    look.counts = idet.counts();
+    return look;
 }
 
 } // namespace
@@ -312,26 +342,58 @@ FieldSampleReport fieldSampleCounts(const std::string &path, const std::vector<d
     }
     const int64_t origin = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     const int64_t fileOrigin = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
+    const auto streamTs = [&](double seconds) {
+        return origin + av_rescale_q(static_cast<int64_t>(seconds * AV_TIME_BASE), AV_TIME_BASE_Q,
+                                     st->time_base);
+    };
+    // Once the demuxer has flagged a key packet, unflagged ones are never decoded as if they
+    // were: the key picture of a long group may lie hundreds of packets away.
+    bool keysFlagged = false;
     for (const double start : starts) {
-        int64_t startTs = origin;
-        if ((start > 0 && std::isfinite(start)) || !report.samples.empty()) {
-            const double from =
-                start > kSeekLeadSeconds && std::isfinite(start) ? start - kSeekLeadSeconds : 0.0;
-            // Over the file's own clock, to the key frame at or before the point where the
-            // demuxer can tell.
-            const int64_t target = fileOrigin + static_cast<int64_t>(from * AV_TIME_BASE);
-            startTs = origin + av_rescale_q(static_cast<int64_t>(from * AV_TIME_BASE),
-                                            AV_TIME_BASE_Q, st->time_base);
-            if (avformat_seek_file(input.get(), -1, INT64_MIN, target, target, 0) < 0) {
-                // A file that can't seek there gives an empty sample, which decides nothing.
-                report.samples.push_back({});
-                continue;
+        const bool seeks = (start > 0 && std::isfinite(start)) || !report.samples.empty();
+        const double point = seeks && start > kSeekLeadSeconds && std::isfinite(start)
+                                 ? start - kSeekLeadSeconds
+                                 : 0.0;
+        // The key picture is looked for from where the seek lands to a few seconds past the
+        // point; when there is none, the sample steps back to the one before the point, at
+        // last to the file's start.
+        const int64_t keyLimitTs = streamTs(point + kSampleStreamSeconds);
+        double back = 0;
+        SampleLook look;
+        for (;;) {
+            const double from = std::max(0.0, point - back);
+            if (seeks) {
+                // Over the file's own clock, to the key frame at or before the point where the
+                // demuxer can tell; the file's start by its first byte where the demuxer can
+                // (a transport stream's search by time lands past its first picture).
+                const int64_t target = fileOrigin + static_cast<int64_t>(from * AV_TIME_BASE);
+                const bool toStart =
+                    from <= 0 && av_seek_frame(input.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+                if (!toStart &&
+                    avformat_seek_file(input.get(), -1, INT64_MIN, target, target, 0) < 0) {
+                    // A file that can't seek there gives an empty sample, which decides nothing.
+                    look = {};
+                    break;
+                }
+                avcodec_flush_buffers(decoder.get());
             }
+            const double searched = point - from + kSampleStreamSeconds;
+            const int keyPackets = static_cast<int>(std::min<double>(
+                kKeySearchPacketCap, kSamplePacketLimit + searched * kKeySearchPacketsPerSecond));
+            look = lookAtSample(input.get(), stream, decoder.get(), frames, keyLimitTs, keyPackets,
+                                keysFlagged ? std::numeric_limits<int>::max() : kKeySearchPackets);
+            // A decoder drained at a sample's end takes no more packets until it is flushed.
             avcodec_flush_buffers(decoder.get());
+            keysFlagged = keysFlagged || look.keyFlagged;
+            if (look.keySeen || !seeks || from <= 0) {
+                break;
+            }
+            back = back == 0 ? kFirstStepBackSeconds : back * 4;
+            if (back > kLastStepBackSeconds) {
+                back = point;
+            }
         }
-        report.samples.push_back(lookAtSample(input.get(), stream, decoder.get(), frames, startTs));
-        // A decoder drained at a sample's end takes no more packets until it is flushed.
-        avcodec_flush_buffers(decoder.get());
+        report.samples.push_back(look.counts);
     }
     report.status = MovieStatus::success();
     return report;

@@ -10,6 +10,7 @@ namespace toolbox {
 namespace {
 
 constexpr AVRational kNinetyKHz{1, 90000};
+constexpr std::int64_t kPtsWrap = std::int64_t{1} << 33;
 
 // Reads packets from where the context stands, keeping the video stream's timed ones, until
 // the end of the file, a picture later than untilPts, or a packet beyond maxPos.
@@ -26,6 +27,16 @@ void readPictures(AVFormatContext *input, AVPacket *packet, int stream, std::int
         const std::int64_t pos = packet->pos;
         av_packet_unref(packet);
         if (video) {
+            if (pictures.empty() && untilPts != std::numeric_limits<std::int64_t>::max()) {
+                // A time of the stream's 33-bit clock: moved by whole turns to the nearest of
+                // the first picture, so a file that runs through the clock's wrap still stops
+                // past it.
+                const std::int64_t apart = picture.pts - untilPts + kPtsWrap / 2;
+                std::int64_t turns = apart / kPtsWrap;
+                if (apart % kPtsWrap < 0)
+                    --turns;
+                untilPts += turns * kPtsWrap;
+            }
             pictures.push_back(picture);
             if (picture.pts > untilPts) {
                 return;

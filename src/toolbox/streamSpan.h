@@ -37,7 +37,8 @@ struct StreamSpan {
 inline constexpr std::int64_t kSpanHeadBytes = 64LL * 1024 * 1024;
 inline constexpr std::int64_t kSpanTailBytes = 8LL * 1024 * 1024;
 
-/// Reads the head of the file until a picture later than `headUntilPts` (or kSpanHeadBytes),
+/// Reads the head of the file until a picture later than `headUntilPts` (or kSpanHeadBytes; a
+/// time of the stream's 33-bit clock, taken at the turn nearest the file's first picture),
 /// then its last kSpanTailBytes. Failure when the file is no movie or holds no timed picture.
 /// A file name is never read as a protocol or a device.
 MovieStatus readStreamSpan(const std::string &path, std::int64_t headUntilPts, StreamSpan &span);

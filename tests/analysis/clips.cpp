@@ -101,6 +101,23 @@ QStringList recipe(const QString &name) {
                            "[v]"} +
                fields;
     }
+    // The same coded as fields with a key frame every 250 pictures (10 s, as some cameras
+    // write), 12 s: the samples in the middle and at five sixths lie after the first.
+    const QStringList longGroupFields = {
+        "-c:v",          "libx264", "-preset",      "veryfast",
+        "-qp",           "18",      "-g",           "250",
+        "-sc_threshold", "0",       "-x264-params", "interlaced=1:tff=1",
+        "-pix_fmt",      "yuv420p", "-f",           "mpegts"};
+    if (name == "psfLongGroup") {
+        return QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=12"} +
+               longGroupFields;
+    }
+    if (name == "interlacedLongGroup") {
+        return QStringList{"-f",  "lavfi",
+                           "-i",  "testsrc=size=640x360:rate=50:duration=12",
+                           "-vf", "tinterlace=mode=interleave_top"} +
+               longGroupFields;
+    }
     if (name == "oneFrame") {
         return QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-frames:v", "1"} +
                fields;

@@ -20,6 +20,8 @@ namespace clips {
 ///                 H.264 coded as fields (top first): progressive pictures at 25 per second,
 ///                 50 moments a second woven, 23.976 in 2:3 pulldown, progressive then
 ///                 interlaced, a single picture, the first's packets scrambled
+///   "psfLongGroup", "interlacedLongGroup": as "psf" and "interlaced", 12 s with a key frame
+///                 every 250 pictures
 QString clip(const QString &name);
 
 /// The arguments of the application's probing run of ffmpeg on a source, writing the yuv4mpeg

@@ -230,6 +230,28 @@ TEST(fieldSampleRun, clipsCodedAsFields) {
     }
 }
 
+// A stream with a key frame every 10 s: the samples at 6 s and 10 s seek to 5 s and 9 s, and
+// the first finds no key frame between where it lands and 4 s later. It must take the key
+// frame before (here the file's start) and judge its pictures, not give none.
+TEST(fieldSampleInProcess, keyFramesFarApartStillGiveEverySample) {
+    const struct {
+        const char *clip;
+        fieldScan scan;
+    } rows[] = {{"psfLongGroup", fieldScan::progressive},
+                {"interlacedLongGroup", fieldScan::interlaced}};
+    for (const auto &r : rows) {
+        const QString path = clips::clip(QString::fromLatin1(r.clip));
+        ASSERT_FALSE(path.isEmpty()) << r.clip;
+        const QList<idetSampleCounts> counts = inProcessCounts(path, 12);
+        ASSERT_EQ(counts.size(), 3) << r.clip;
+        for (qsizetype k = 0; k < counts.size(); ++k) {
+            EXPECT_EQ(counts.at(k).frames(), kFieldSampleFrames) << r.clip << " sample " << k + 1;
+        }
+        const fieldScanVerdict verdict = fieldScanDecision(counts);
+        EXPECT_EQ(verdict.scan, r.scan) << r.clip << ": " << verdict.reason.toStdString();
+    }
+}
+
 TEST(fieldSampleInProcess, unreadableInputIsAFailureNotACrash) {
     const QString missing = QStringLiteral("/nonexistent/clip.mts");
     const toolbox::FieldSampleReport none = inProcess(missing, 4);

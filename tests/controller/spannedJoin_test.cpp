@@ -289,3 +289,145 @@ TEST(spannedJoin, theBytesOfEachPieceReachFfmpegsInput) {
     EXPECT_TRUE(spanned.isEmpty());
     EXPECT_TRUE(plan[0].notes[1].endsWith(QStringLiteral("an entry mark begins a shot at 00003")));
 }
+
+namespace {
+
+// Pictures of 25 fps as a transport stream with two B-pictures between anchors lists them, in
+// file (decoding) order from the picture `from` of the encode on: presentation index i*3600
+// ticks after 126000, the byte at 1000 per picture. Key frames at every 12th presentation
+// index; `open` groups put the two B-pictures that show before each key frame after it.
+std::vector<toolbox::SpanPicture> bPictures(int from, int count, bool open) {
+    std::vector<int> order; // presentation indices in decoding order
+    for (int anchor = 0; static_cast<int>(order.size()) < from + count; anchor += 3) {
+        order.push_back(anchor);
+        if (anchor > 0 && (open || anchor % 12 != 0)) {
+            order.push_back(anchor - 2);
+            order.push_back(anchor - 1);
+        } else if (anchor > 0) {
+            // A closed group: the B-pictures before it come before the key frame.
+            order.insert(order.end() - 1, {anchor - 2, anchor - 1});
+        }
+    }
+    std::vector<toolbox::SpanPicture> pictures;
+    for (int j = from; j < from + count; ++j) {
+        pictures.push_back({126000 + order[j] * 3600LL, 1000LL * (j - from), order[j] % 12 == 0});
+    }
+    return pictures;
+}
+
+toolbox::StreamSpan spanOfPictures(const std::vector<toolbox::SpanPicture> &pictures) {
+    toolbox::StreamSpan span;
+    span.frameTicks = 3600;
+    span.head = pictures;
+    span.tail = pictures;
+    span.firstPts = pictures.front().pts;
+    span.lastPts = pictures.front().pts;
+    for (const toolbox::SpanPicture &picture : pictures) {
+        span.firstPts = std::min(span.firstPts, picture.pts);
+        span.lastPts = std::max(span.lastPts, picture.pts);
+    }
+    span.size = static_cast<qint64>(pictures.size()) * 1000;
+    return span;
+}
+
+} // namespace
+
+TEST(spannedJoin, itemTimesMeetInTheOneClockThatWraps) {
+    EXPECT_TRUE(playItemTimesMeet(100, 100));
+    EXPECT_TRUE(playItemTimesMeet(100, 101));
+    EXPECT_TRUE(playItemTimesMeet(101, 100));
+    EXPECT_FALSE(playItemTimesMeet(100, 102));
+    EXPECT_FALSE(playItemTimesMeet(100, 0));
+    EXPECT_TRUE(playItemTimesMeet(0xFFFFFFFFU, 0));
+    EXPECT_TRUE(playItemTimesMeet(0, 0xFFFFFFFFU));
+}
+
+// A piece whose IN time is the OUT time before is that stream read on: whole, whatever picture
+// the cut fell on; a group written again at its head is cut away at the key frame that presents
+// IN, closed or open; the times must still agree with the pictures.
+TEST(spannedJoin, piecesThatMeetAreReadOnAcrossTheCut) {
+    // The encode's pictures 19 on (decoding order), after a cut at any packet: the B-pictures
+    // after its first anchor show before it. IN is the first picture there in file order.
+    const toolbox::StreamSpan cut = spanOfPictures(bPictures(19, 40, false));
+    const auto item = [](qint64 in, qint64 out) {
+        return piece(static_cast<std::uint32_t>(in / 2), static_cast<std::uint32_t>(out / 2));
+    };
+    const qint64 in = cut.head.front().pts;
+    const qint64 end = cut.lastPts + 3600;
+    ASSERT_GT(in, cut.firstPts + 1800);
+    EXPECT_TRUE(spannedPieceRange(item(in, end), cut).why.contains("falls on no key picture"));
+    pieceRange range = spannedPieceRange(item(in, end), cut, {true, false, nullptr});
+    EXPECT_TRUE(range.why.isEmpty()) << range.why.toStdString();
+    EXPECT_TRUE(range.bytes.whole());
+    // The piece after it continues from a picture that is no key frame: the file is read on
+    // to its end.
+    const qint64 out = end - 5 * 3600;
+    EXPECT_TRUE(
+        spannedPieceRange(item(in, out), cut, {true, false, nullptr}).why.contains("OUT time"));
+    range = spannedPieceRange(item(in, out), cut, {true, true, nullptr});
+    EXPECT_TRUE(range.why.isEmpty()) << range.why.toStdString();
+    EXPECT_TRUE(range.bytes.whole());
+    // Times that meet but lie more than a second from the file's pictures disagree with it.
+    EXPECT_TRUE(spannedPieceRange(item(cut.firstPts - 100000, end), cut, {true, false, nullptr})
+                    .why.contains("IN time"));
+    EXPECT_TRUE(spannedPieceRange(item(in, end + 100000), cut, {true, true, nullptr})
+                    .why.contains("OUT time"));
+
+    for (const bool open : {false, true}) {
+        SCOPED_TRACE(open);
+        // The piece before ends with the group from presentation index 24; this file holds it
+        // again, then goes on. IN is where the next group begins to show: its key frame, or the
+        // B-pictures decoded after it.
+        const std::vector<toolbox::SpanPicture> encode = bPictures(0, 72, open);
+        std::size_t first = 0;
+        while (encode[first].pts != 126000 + 24 * 3600) {
+            ++first;
+        }
+        const toolbox::StreamSpan before =
+            spanOfPictures({encode.begin(), encode.begin() + static_cast<long>(first) + 12});
+        std::vector<toolbox::SpanPicture> again(encode.begin() + static_cast<long>(first),
+                                                encode.end());
+        for (toolbox::SpanPicture &picture : again) {
+            picture.pos -= encode[first].pos; // bytes of its own file
+        }
+        const toolbox::StreamSpan repeat = spanOfPictures(again);
+        const qint64 seam = 126000 + (open ? 34 : 36) * 3600;
+        range =
+            spannedPieceRange(item(seam, repeat.lastPts + 3600), repeat, {true, false, &before});
+        EXPECT_TRUE(range.why.isEmpty()) << range.why.toStdString();
+        // The key frame of presentation index 36, 12 pictures into the file.
+        EXPECT_EQ(range.bytes.start, 12000);
+        // Without the piece before, nothing says the group is a repeat: the file is read on.
+        EXPECT_TRUE(
+            spannedPieceRange(item(seam, repeat.lastPts + 3600), repeat, {true, false, nullptr})
+                .bytes.whole());
+    }
+}
+
+// A recording whose 33-bit clock wraps inside a piece: the reader's times run on past 2^33, the
+// item's OUT time is small again, and the piece is still read whole; its length is the item's.
+TEST(spannedJoin, aPieceThroughTheClocksWrapIsReadWhole) {
+    toolbox::StreamSpan span = span25(48);
+    const qint64 shift = (qint64{1} << 33) - 126000 - 24 * 3600;
+    span.firstPts += shift;
+    span.lastPts += shift;
+    for (toolbox::SpanPicture &picture : span.head) {
+        picture.pts += shift;
+    }
+    for (toolbox::SpanPicture &picture : span.tail) {
+        picture.pts += shift;
+    }
+    const auto in = static_cast<std::uint32_t>(span.firstPts / 2);
+    const auto out = static_cast<std::uint32_t>((span.lastPts + 3600) / 2); // wrapped
+    ASSERT_LT(out, in);
+    pieceRange range = spannedPieceRange(piece(in, out), span, {true, false, nullptr});
+    EXPECT_TRUE(range.why.isEmpty()) << range.why.toStdString();
+    EXPECT_TRUE(range.bytes.whole());
+    // On a key frame after the wrap, the cut is found there too.
+    range = spannedPieceRange(
+        piece(in, static_cast<std::uint32_t>((span.firstPts + 36 * 3600) / 2)), span);
+    EXPECT_TRUE(range.why.isEmpty()) << range.why.toStdString();
+    EXPECT_EQ(range.bytes.end, 37000);
+    // An OUT time just before IN is no day-long piece.
+    EXPECT_TRUE(spannedPieceRange(piece(in, in - 10), span).why.contains("is not after"));
+}

@@ -324,3 +324,64 @@ TEST_F(RecordingDate, CraftedPlaylistCostsWhatTheClipCosts) {
     EXPECT_LT(lines, 60) << log.substr(0, 2000);
     EXPECT_LT(log.size(), 8000u);
 }
+
+// A later piece's date is its first piece's moved by the pieces before it: over midnight in a
+// fixed zone, and over a change of the local zone's offset, where the wall clock jumps.
+TEST(ClipNameAfter, MovesTheWallClockByTheMoment) {
+    EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-12-31 23;50;00"), 1200, 3600),
+              QStringLiteral("clip-2012-01-01 00;10;00"));
+    EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-06-15 14;30;05"), 0, -19800),
+              QStringLiteral("clip-2011-06-15 14;30;05"));
+    {
+        ScopedTimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
+        // 01:50 CET and 20 minutes: 03:10 CEST, not 02:10.
+        EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-03-27 01;50;00"), 1200, std::nullopt),
+                  QStringLiteral("clip-2011-03-27 03;10;00"));
+        // The same in a fixed zone keeps the hour.
+        EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-03-27 01;50;00"), 1200, 3600),
+                  QStringLiteral("clip-2011-03-27 02;10;00"));
+    }
+    EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-13-01 00;10;00"), 10, 0), std::nullopt);
+    EXPECT_EQ(clipNameAfter(QStringLiteral("clip-2011-06-15"), 10, 0), std::nullopt);
+}
+
+// The later pieces of a recording the camera split are no shots: the playlist dates only the
+// first. Converted apart, each is named and dated by the recording's date with the playing time
+// of the pieces before it added (the first piece 10 minutes, the second 5 minutes and a half).
+TEST_F(RecordingDate, LaterPiecesTakeTheirRecordingsDate) {
+    const fs::path playlists = makeCard(tmp.path() / "card", CardForm::Bdmv);
+    const std::vector<PlayItem> items = {
+        {1, 63000, 63000 + 600 * 45000, 1},
+        {2, 63000 + 600 * 45000, 63000 + 600 * 45000 + 330 * 45000 + 22500, 6},
+        {3, 63000 + 930 * 45000 + 22500, 63000 + 940 * 45000, 6}};
+    writeFile(playlists / "00000.MPL", playlistBytes({ClipRecord{1, kClip3.date}}, items));
+    const fs::path stream = playlists.parent_path() / "STREAM";
+    for (const int clip : {1, 2, 3}) {
+        writeFile(stream / streamName(clip), "not really a stream");
+    }
+    EXPECT_EQ(dateCreation2iMovieName(q(stream / "00001.MTS")),
+              QStringLiteral("clip-2011-06-15 14;30;05-00001"));
+    EXPECT_EQ(dateCreation2iMovieName(q(stream / "00002.MTS")),
+              QStringLiteral("clip-2011-06-15 14;40;05-00002"));
+    const std::optional<recordingDate> third = recordingDateOf(q(stream / "00003.MTS"));
+    ASSERT_TRUE(third.has_value());
+    // 930.5 s after 14:30:05: the piece began in the second 14:45:35.
+    EXPECT_EQ(third->name, QStringLiteral("clip-2011-06-15 14;45;35-00003"));
+    EXPECT_EQ(third->utcSeconds, k20110615At123005Utc + 930);
+    EXPECT_EQ(third->offsetSeconds, 7200);
+    EXPECT_TRUE(third->fromPlaylist);
+
+    // The first piece undated (its mark's date impossible), or a piece before without a length:
+    // the piece's own file date, as for any clip the playlist does not date.
+    writeFile(playlists / "00000.MPL",
+              playlistBytes({ClipRecord{1, {0x11, 0x13, 0x15, 0x14, 0x30, 0x05}}}, items));
+    EXPECT_EQ(dateCreation2iMovieName(q(stream / "00002.MTS")),
+              creationDateName(stream / "00002.MTS", QStringLiteral("00002")));
+    std::vector<PlayItem> backwards = items;
+    std::swap(backwards[1].inTime, backwards[1].outTime);
+    writeFile(playlists / "00000.MPL", playlistBytes({ClipRecord{1, kClip3.date}}, backwards));
+    EXPECT_EQ(dateCreation2iMovieName(q(stream / "00003.MTS")),
+              creationDateName(stream / "00003.MTS", QStringLiteral("00003")));
+    EXPECT_EQ(dateCreation2iMovieName(q(stream / "00002.MTS")),
+              QStringLiteral("clip-2011-06-15 14;40;05-00002"));
+}

@@ -1059,19 +1059,27 @@ TEST(batch, spannedRecordingTakesTheFirstPiecesCameraZone) {
 
 // One recording that the camcorder split into three pieces becomes one movie named after the
 // first piece, whether the camera cut it at key frames, inside groups of pictures (the next file
-// goes on byte for byte) or at key frames with the last group written again at the head of the
-// next file (its IN time skips it): as long as the recording, with every picture of the unsplit
-// encode once and in order, and the very sound of the unsplit encode converted alone. The export
-// keeps all of it too.
+// goes on byte for byte, from a picture or from any packet, IN the OUT time before), at key
+// frames with the last group written again at the head of the next file (its IN time skips it,
+// the groups closed or open), or its clock wraps inside the second piece: as long as the
+// recording, with every picture of the unsplit encode once and in order, and the very sound of
+// the unsplit encode converted alone. The export keeps all of it too.
 TEST(batch, spannedRecordingBecomesOneMovie) {
-    for (const seamKind seams :
-         {seamKind::keyPicture, seamKind::midGroup, seamKind::repeatedGroup}) {
-        SCOPED_TRACE(static_cast<int>(seams));
+    const struct {
+        seamKind seams;
+        bool wraps;
+    } cases[] = {{seamKind::keyPicture, false},        {seamKind::midGroup, false},
+                 {seamKind::repeatedGroup, false},     {seamKind::packetCut, false},
+                 {seamKind::openRepeatedGroup, false}, {seamKind::keyPicture, true},
+                 {seamKind::packetCut, true}};
+    for (const auto &c : cases) {
+        const seamKind seams = c.seams;
+        SCOPED_TRACE(static_cast<int>(seams) * 10 + (c.wraps ? 1 : 0));
         sandbox box;
         const QString card = box.root() + QStringLiteral("/card");
         const QString whole = box.root() + QStringLiteral("/whole.ts");
-        const QString stream =
-            makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"), -1, seams);
+        const QString stream = makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"),
+                                               -1, seams, 0, c.wraps);
         ASSERT_FALSE(stream.isEmpty());
         const QStringList unsplit = frameHashes(whole);
         ASSERT_EQ(unsplit.size(), 75);
@@ -1172,12 +1180,12 @@ TEST(batch, spannedRecordingPiecesApart) {
     ASSERT_FALSE(stream.isEmpty());
     const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
     ASSERT_EQ(run.status, 0) << show(run);
-    // A piece is no shot: the playlist dates only the first; the others are named after their
-    // files' dates.
+    // A piece is no shot: the playlist dates only the first. The others belong to its
+    // recording: named after its date with the pieces before them played (1 s each).
     const QStringList outputs = box.eventsFiles();
     ASSERT_EQ(outputs.size(), 2);
     EXPECT_EQ(outputs[0], cardClipName(1));
-    EXPECT_TRUE(outputs[1].endsWith(QStringLiteral("-00003.mov"))) << outputs[1].toStdString();
+    EXPECT_EQ(outputs[1], QStringLiteral("clip-2024-05-18 10;15;32-00003.mov"));
     const QString why = QStringLiteral("the recording is incomplete: 00002 is missing on the card");
     EXPECT_TRUE(run.out.contains(
         QStringLiteral(
@@ -1214,10 +1222,12 @@ TEST(batch, spannedRecordingPiecesApart) {
     const runResult apart = second.batch({full, "--format", "rewrap", "--no-join", "--replace"});
     ASSERT_EQ(apart.status, 0) << show(apart);
     const QStringList pieces = second.eventsFiles();
+    EXPECT_EQ(pieces, (QStringList{cardClipName(1), "clip-2024-05-18 10;15;31-00002.mov",
+                                   "clip-2024-05-18 10;15;32-00003.mov"}));
     ASSERT_EQ(pieces.size(), 3);
-    EXPECT_EQ(pieces[0], cardClipName(1));
-    EXPECT_TRUE(pieces[1].endsWith(QStringLiteral("-00002.mov")) ||
-                pieces[2].endsWith(QStringLiteral("-00002.mov")));
+    // Dated inside as well: the second piece began a second after the recording.
+    EXPECT_EQ(QFileInfo(second.events() + QLatin1Char('/') + pieces[1]).lastModified(),
+              QFileInfo(second.events() + QLatin1Char('/') + pieces[0]).lastModified().addSecs(1));
     EXPECT_EQ(apart.out.count(QStringLiteral("joining is off")), 6) << show(apart);
     for (const QString &piece : pieces) {
         EXPECT_NEAR(probeDuration(second.events() + QLatin1Char('/') + piece), 1.0, 0.1);
@@ -1271,7 +1281,7 @@ QString output(const QString &program, const QStringList &args, bool merged = fa
 // The sample card of the main job: its playlist reads as cameras write it (libbluray: one title
 // of 5 chapters, one per shot, and 7 clips; clipdater: the 5 shots' dates), and it converts into
 // a movie per shot and one for the split recording, whose second file repeats the first's last
-// group of pictures.
+// group of pictures and whose third goes on from a packet in the middle of a group.
 TEST(batch, sampleCardIsACamerasCard) {
     sandbox box;
     const QString card = box.root() + QStringLiteral("/sample-card");

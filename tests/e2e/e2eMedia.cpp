@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -262,14 +264,32 @@ QString makeCard(const QString &card, const QList<QPair<QString, int>> &clips, d
 }
 
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
-                        int missing, const QString &size, int cameraZone, seamKind seams,
-                        int shots) {
+                        int missing, const QString &size, int cameraZone, seamKind seams, int shots,
+                        bool clockWraps) {
     const QString bdmv = makeCardFolders(card);
     // One encode with a key frame every second and none elsewhere, so that every second
-    // begins a group of pictures where the camera may cut.
-    if (pieces < 2 ||
-        !(cameraZone >= 0 ? makeCameraClip(whole, size, 25, seconds, 0, cameraZone, 1)
-                          : makeClip(whole, size, 25, seconds, {"-sc_threshold", "0"}))) {
+    // begins a group of pictures where the camera may cut; with B-pictures where the cut falls
+    // at any packet or the groups are open, as many cameras write them.
+    QStringList extra{"-sc_threshold", "0"};
+    if (seams == seamKind::packetCut || seams == seamKind::openRepeatedGroup) {
+        extra << "-bf"
+              << "2";
+    }
+    if (seams == seamKind::openRepeatedGroup) {
+        // The fastest preset's fixed B-picture pattern keeps the groups closed.
+        extra << "-preset"
+              << "veryfast"
+              << "-x264-params"
+              << "open-gop=1";
+    }
+    if (clockWraps) {
+        // The muxer starts the picture 1.4 s into its clock: the 33-bit clock (2^33 ticks of
+        // 90 kHz) wraps half-way through the recording.
+        extra << "-output_ts_offset"
+              << QString::number(8589934592.0 / 90000.0 - 1.4 - seconds / 2, 'f', 6);
+    }
+    if (pieces < 2 || !(cameraZone >= 0 ? makeCameraClip(whole, size, 25, seconds, 0, cameraZone, 1)
+                                        : makeClip(whole, size, 25, seconds, extra))) {
         return QString();
     }
     QFile in(whole);
@@ -280,9 +300,9 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
     if (ts.size() % kPacket != 0) {
         return QString();
     }
-    // Every picture's packet and time; the key frames' packets each moved back over the tables
-    // the muxer writes just before it (PAT 0, SDT 0x11, PMT 0x1000), so that a piece that begins
-    // there begins with them.
+    // Every picture's packet and time, in file order; the key frames' packets each moved back
+    // over the tables the muxer writes just before it (PAT 0, SDT 0x11, PMT 0x1000), so that a
+    // piece that begins there begins with them.
     struct picture {
         qsizetype at;
         qint64 pts;
@@ -308,19 +328,45 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
     if (keys.size() < pieces) {
         return QString();
     }
-    // Pieces of about the same length: piece i begins at the key frame i * keys / pieces, or
-    // (midGroup) at the picture half-way from the key frame before; with repeatedGroup its file
-    // also holds the group of pictures before that key frame, which its IN time skips.
-    QList<qsizetype> starts; // the first picture each piece presents
-    QList<qsizetype> fileStarts;
+    // Where each piece's own material begins in the encode (the byte the piece before ends at),
+    // where its file begins (earlier when it repeats the group before) and the time it is
+    // presented from (its IN time, the OUT time of the piece before). Pieces of about the same
+    // length: piece i begins at the key frame i * keys / pieces, or before it: half-way from the
+    // key frame before (midGroup: at that picture; packetCut: at that transport-stream packet,
+    // wherever it falls in a picture, IN at the first picture that begins after it).
+    struct seam {
+        qsizetype cut = 0;
+        qsizetype file = 0;
+        qint64 in = 0;
+    };
+    QList<seam> starts;
     for (int i = 0; i < pieces; ++i) {
         const qsizetype index = i * keys.size() / pieces;
         const qsizetype k = keys[index];
-        // Half-way into the group before the key frame, so that the piece still holds one.
-        const qsizetype first =
-            i > 0 && seams == seamKind::midGroup ? (keys[index - 1] + k) / 2 : k;
-        starts << first;
-        fileStarts << (i > 0 && seams == seamKind::repeatedGroup ? keys[index - 1] : first);
+        seam s{all[k].at, all[k].at, all[k].pts};
+        if (i > 0 && seams == seamKind::midGroup) {
+            const qsizetype first = (keys[index - 1] + k) / 2;
+            s = {all[first].at, all[first].at, all[first].pts};
+        } else if (i > 0 && seams == seamKind::packetCut) {
+            const qsizetype from = all[keys[index - 1]].at;
+            s.cut = from + (all[k].at - from) / kPacket / 2 * kPacket;
+            s.file = s.cut;
+            for (const picture &p : all) {
+                if (p.at >= s.cut) {
+                    s.in = p.pts;
+                    break;
+                }
+            }
+        } else if (i > 0 &&
+                   (seams == seamKind::repeatedGroup || seams == seamKind::openRepeatedGroup)) {
+            s.file = all[keys[index - 1]].at;
+            // An open group begins with the B-pictures after its key frame that show before it.
+            const qsizetype next = index + 1 < keys.size() ? keys[index + 1] : all.size();
+            for (qsizetype j = k; j < next; ++j) {
+                s.in = std::min(s.in, all[j].pts);
+            }
+        }
+        starts << s;
     }
     std::vector<avchd::ClipRecord> records;
     std::vector<avchd::PlayItem> items;
@@ -336,14 +382,16 @@ QString makeSpannedCard(const QString &card, const QString &whole, int pieces, d
         items.push_back(
             {clip, 63000, 63000 + static_cast<std::uint32_t>(seconds * 45000), clip == 1 ? 1 : 5});
     }
+    // The recording's end, in the clock that may have wrapped (play items keep its low 32 bits
+    // of 45 kHz ticks).
     const qint64 end = all.first().pts + static_cast<qint64>(seconds * 90000);
     for (int i = 0; i < pieces; ++i) {
         const int clip = shots + i + 1;
-        const qsizetype from = all[fileStarts[i]].at;
-        const qsizetype to = i + 1 < pieces ? all[starts[i + 1]].at : ts.size();
-        const qint64 out = i + 1 < pieces ? all[starts[i + 1]].pts : end;
+        const qsizetype from = starts[i].file;
+        const qsizetype to = i + 1 < pieces ? starts[i + 1].cut : ts.size();
+        const qint64 out = i + 1 < pieces ? starts[i + 1].in : end;
         records.push_back(cardRecord(clip));
-        items.push_back({clip, static_cast<std::uint32_t>(all[starts[i]].pts / 2),
+        items.push_back({clip, static_cast<std::uint32_t>(starts[i].in / 2),
                          static_cast<std::uint32_t>(out / 2), i > 0 ? 6 : (shots > 0 ? 5 : 1)});
         if (clip != missing) {
             const QByteArray piece = ts.mid(from, to - from);

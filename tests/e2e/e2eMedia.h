@@ -47,9 +47,13 @@ bool makeCameraClip(const QString &path, const QString &size, int rate, double s
                     double videoDelay, int zone, int clip);
 
 /// Where a camera cut a recording: at a key frame; inside a group of pictures (the next file
-/// goes on byte for byte); at a key frame with the group before it written again at the head of
-/// the next file (whose IN time skips it).
-enum class seamKind { keyPicture, midGroup, repeatedGroup };
+/// goes on byte for byte from a picture); at a key frame with the group before it written again
+/// at the head of the next file (whose IN time skips it); at any transport-stream packet in the
+/// middle of a group of pictures with B-pictures, perhaps inside a picture (IN is the OUT time
+/// before, at the first picture that begins in the next file, which holds pictures that show
+/// before it); the repeated group with open groups (B-pictures after each key frame that
+/// reference the group before and show before it: IN is the first of them).
+enum class seamKind { keyPicture, midGroup, repeatedGroup, packetCut, openRepeatedGroup };
 
 /// A card like makeCard's whose playlist lists one recording split into `pieces` stream files
 /// (clips 1..pieces, the first dated as makeCard's clip 1): one 25 fps encode (of `size`) of
@@ -59,11 +63,14 @@ enum class seamKind { keyPicture, midGroup, repeatedGroup };
 /// but left off the card. With a `cameraZone` byte, the encode's IDR pictures carry the MDPM
 /// message of makeCameraClip (clip 1's date). With `shots`, the card first holds that many
 /// shots of the same format and length (clips 1..shots, each a recording of its own: conditions
-/// 1, then 5, an entry mark each), and the pieces are the clips after them. Answers the STREAM
-/// folder, empty on failure.
+/// 1, then 5, an entry mark each), and the pieces are the clips after them. With `clockWraps`,
+/// the transport stream's 33-bit clock wraps half-way through the recording (the encode starts
+/// near the wrap, as a camera that ran for 26.5 hours). Answers the STREAM folder, empty on
+/// failure.
 QString makeSpannedCard(const QString &card, const QString &whole, int pieces, double seconds,
                         int missing = 0, const QString &size = QStringLiteral("320x180"),
-                        int cameraZone = -1, seamKind seams = seamKind::keyPicture, int shots = 0);
+                        int cameraZone = -1, seamKind seams = seamKind::keyPicture, int shots = 0,
+                        bool clockWraps = false);
 
 /// The MD5 of every decoded picture of the file's first video stream, in order (ffmpeg's
 /// framemd5 without the timestamps).

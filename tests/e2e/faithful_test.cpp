@@ -294,20 +294,46 @@ TEST(faithful, clipWithASlowMotionEditPresentsItsFramesOnce) {
 }
 
 // A recording the camcorder split into three pieces, joined: both readers see the unsplit
-// encode's 75 pictures over 3 s and the sound where FFmpeg reads it in the unsplit stream.
+// encode's 75 pictures over 3 s and the sound where FFmpeg reads it in the unsplit stream,
+// whether the camera cut at key frames, at any packet inside a group of B-pictures, wrote an
+// open group again at the head of the next file, or its clock wrapped inside the second piece.
+// The sound runs on through the seams: as many buffers in GStreamer as the unsplit encode
+// converted alone, ending within a millisecond of it, and the same pictures in both readers.
 TEST(faithful, joinedRecordingReadsAlikeInBothReaders) {
-    sandbox box;
-    const QString card = box.root() + QStringLiteral("/card");
-    const QString whole = box.root() + QStringLiteral("/whole.ts");
-    ASSERT_FALSE(makeSpannedCard(card, whole, 3, 3.0).isEmpty());
-    const QStringList unsplit = frameHashes(whole);
-    ASSERT_EQ(unsplit.size(), 75);
-    // The output starts at the picture: sound that starts before it is cut there.
-    const double offset = std::max(0.0, sourceOffset(whole));
-    const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
-    ASSERT_EQ(run.status, 0) << show(run);
-    ASSERT_EQ(box.eventsFiles().size(), 1);
-    const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
-    EXPECT_EQ(frameHashes(out), unsplit);
-    expectReadersAgree(out, 75, 3.0, offset, 1, "joined");
+    const struct {
+        seamKind seams;
+        bool wraps;
+    } cases[] = {{seamKind::keyPicture, false},
+                 {seamKind::packetCut, false},
+                 {seamKind::openRepeatedGroup, false},
+                 {seamKind::packetCut, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.seams) * 10 + (c.wraps ? 1 : 0));
+        sandbox box;
+        const QString card = box.root() + QStringLiteral("/card");
+        const QString whole = box.root() + QStringLiteral("/whole.ts");
+        ASSERT_FALSE(makeSpannedCard(card, whole, 3, 3.0, 0, QStringLiteral("320x180"), -1, c.seams,
+                                     0, c.wraps)
+                         .isEmpty());
+        const QStringList unsplit = frameHashes(whole);
+        ASSERT_EQ(unsplit.size(), 75);
+        // The output starts at the picture: sound that starts before it is cut there.
+        const double offset = std::max(0.0, sourceOffset(whole));
+        const runResult run = box.batch({card, "--format", "rewrap", "--mode", "normal"});
+        ASSERT_EQ(run.status, 0) << show(run);
+        ASSERT_EQ(box.eventsFiles().size(), 1);
+        const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().first();
+        EXPECT_EQ(frameHashes(out), unsplit);
+        expectReadersAgree(out, 75, 3.0, offset, 1, "joined");
+
+        const readings joined = readBoth(out);
+        const QString alone = convert(box, whole, "rewrap", "normal");
+        ASSERT_FALSE(alone.isEmpty());
+        const readings reference = readBoth(alone);
+        ASSERT_TRUE(joined.gst.ok && reference.gst.ok);
+        EXPECT_EQ(joined.gst.video.buffers, reference.gst.video.buffers);
+        EXPECT_EQ(joined.gst.sound.buffers, reference.gst.sound.buffers);
+        EXPECT_NEAR(joined.gst.sound.end, reference.gst.sound.end, 0.001);
+        EXPECT_NEAR(joined.gst.sound.start, reference.gst.sound.start, 0.001);
+    }
 }

@@ -200,6 +200,41 @@ TEST(fields, interlacedMaterialStaysRefused) {
     EXPECT_TRUE(box.eventsFiles().isEmpty());
 }
 
+// Camcorders that write a key frame every 10 s: the look's samples in the middle of such a
+// 12 s clip find no key frame after their seek point and take the one before (the file's
+// start), so the progressive pictures coded as fields are accepted and the fields of 50
+// moments still refused, with no sample "too few to judge".
+TEST(fields, keyFramesTenSecondsApartAreStillJudged) {
+    sandbox box;
+    const QStringList longGroups = {
+        "-c:v",     "libx264", "-preset",       "veryfast", "-qp",          "18",
+        "-g",       "250",     "-sc_threshold", "0",        "-x264-params", "interlaced=1:tff=1",
+        "-pix_fmt", "yuv420p", "-c:a",          "ac3",      "-f",           "mpegts"};
+    const QString psf = box.root() + QStringLiteral("/psf.mts");
+    const QString woven = box.root() + QStringLiteral("/woven.mts");
+    const QString tone = QStringLiteral("sine=frequency=440:sample_rate=48000:duration=12");
+    run("/usr/bin/ffmpeg",
+        QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    "testsrc=size=640x360:rate=25:duration=12", "-f", "lavfi", "-i", tone} +
+            longGroups + QStringList{psf});
+    run("/usr/bin/ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "testsrc=size=640x360:rate=50:duration=12", "-f", "lavfi",
+                                       "-i", tone, "-vf", "tinterlace=mode=interleave_top"} +
+                               longGroups + QStringList{woven});
+    ASSERT_EQ(probeStream(psf, "v").value("field_order"), "tt");
+    ASSERT_EQ(probeStream(woven, "v").value("field_order"), "tt");
+    const runResult r = box.batch({psf, woven, "--format", "rewrap"});
+    EXPECT_EQ(r.status, 1) << show(r);
+    EXPECT_TRUE(r.out.contains(
+        QStringLiteral("accepted: %1 (progressive pictures in an interlaced stream)").arg(psf)))
+        << show(r);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("refused:  %1 (interlaced (").arg(woven))) << show(r);
+    EXPECT_FALSE(r.out.contains(QStringLiteral("too few to judge"))) << show(r);
+    const QString out = onlyOutput(box);
+    ASSERT_FALSE(out.isEmpty());
+    EXPECT_EQ(frameHashes(out), frameHashes(psf));
+}
+
 TEST(fields, pulldownBecomesProgressiveProres) {
     sandbox box;
     const QString pictures = box.root() + QStringLiteral("/pictures.mkv");

@@ -56,15 +56,37 @@ using recordingLookup = std::function<std::optional<spannedRecording>(const QStr
 /// The head and tail of a piece's stream file (toolbox::readStreamSpan); nothing when unreadable.
 using spanLookup = std::function<std::optional<toolbox::StreamSpan>(const recordingPiece &piece)>;
 
-/// Where a piece's IN and OUT times (45 kHz) fall among its file's pictures (90 kHz): the bytes
-/// that present exactly IN to OUT, or why no bytes do. IN at the first picture and OUT at the
-/// end of the last (within half a picture) read the whole file, byte for byte; an IN or OUT
-/// inside the file must fall on a key picture of its head or tail.
+/// How a piece meets its neighbours in the recording's one clock. A piece continues the one
+/// before when its IN time is that piece's OUT time: the camera cut one transport stream at a
+/// packet, wherever that fell in a group of pictures, and the two files are that stream again
+/// when read one after the other. Only an IN time that skips material of its file (a group the
+/// camera wrote again at its head) needs a cut there.
+struct pieceSeams {
+    bool continuesBefore = false; ///< IN equals the OUT of the piece before
+    bool continuedAfter = false;  ///< the piece after begins where this one's OUT is
+    /// The head and tail of the piece before, when it continues: where a repeated group is
+    /// recognised (its key picture is among that piece's last ones).
+    const toolbox::StreamSpan *before = nullptr;
+};
+
+/// Whether `in` (a piece's IN time) is `out` (the OUT time of the piece before), 45 kHz, in the
+/// clock that wraps at 2^32 ticks (26.5 hours), within one tick.
+bool playItemTimesMeet(std::uint32_t out, std::uint32_t in);
+
+/// Where a piece's IN and OUT times (45 kHz) fall among its file's pictures (90 kHz, the
+/// 33-bit clock unwrapped by the reader): the bytes that present exactly IN to OUT, or why no
+/// bytes do. IN at the first picture and OUT at the end of the last (within half a picture)
+/// read the whole file, byte for byte; so does an IN that continues the piece before and an
+/// OUT the piece after continues (they need only lie within a second of the file's pictures),
+/// unless the file begins with a group of the piece before written again. An IN or OUT inside
+/// the file must otherwise fall on a key picture of its head or tail, or on the first picture a
+/// key picture presents (the B-pictures after it that show before it, in an open group).
 struct pieceRange {
     pieceBytes bytes;
     QString why; ///< empty when the bytes present the piece
 };
-pieceRange spannedPieceRange(const recordingPiece &piece, const toolbox::StreamSpan &span);
+pieceRange spannedPieceRange(const recordingPiece &piece, const toolbox::StreamSpan &span,
+                             const pieceSeams &seams = {});
 
 /// The decisions for the rows whose recording (recordingOf) has more than one piece. `refused`
 /// maps sources the analysis refused to its reason (a damaged piece). Without `joining`, every

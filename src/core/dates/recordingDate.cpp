@@ -1,6 +1,7 @@
 #include "dates/recordingDate.h"
 
 #include "dates/mdpmZone.h"
+#include "dates/spannedRecording.h"
 
 #include "platform/log.h"
 #include "platform/resources.h"
@@ -225,6 +226,46 @@ std::optional<QString> clipdaterName(const QString &folderPLAYLIST, const QStrin
     return found;
 }
 
+// The date name of a later piece of a spanned recording, which the playlist does not date (a
+// piece is no shot and has no entry mark): its first piece's date, with the playing time of the
+// pieces before it (their OUT minus IN times) added. `zone` gets the first piece's camera zone,
+// in which the recording is dated whatever the later pieces say. Nothing when the source is no
+// later piece or its first piece is not dated.
+std::optional<QString> laterPieceName(const QString &path, const QString &folderPLAYLIST,
+                                      std::optional<std::int32_t> &zone) {
+    const std::optional<spannedRecording> recording = spannedRecordingOf(path);
+    if (!recording || recording->index <= 0) {
+        return std::nullopt;
+    }
+    std::int64_t ticks = 0;
+    for (qsizetype i = 0; i < recording->index; ++i) {
+        const recordingPiece &piece = recording->pieces.at(i);
+        const std::optional<std::int64_t> length = pieceTicks(piece);
+        if (!length) {
+            logStr(QStringLiteral("spanned recording   :-/ %1 has no length in %2")
+                       .arg(piece.clip, recording->playlist));
+            return std::nullopt;
+        }
+        ticks += *length;
+    }
+    const recordingPiece &first = recording->pieces.first();
+    const std::optional<QString> firstName = clipdaterName(folderPLAYLIST, first.clip);
+    if (!firstName) {
+        return std::nullopt;
+    }
+    zone = cameraZoneOf(first.path.isEmpty() ? path : first.path);
+    // Whole seconds: names and dates hold no fraction, and the piece began in that second.
+    const std::int64_t seconds = ticks / 45000;
+    const std::optional<QString> name = clipNameAfter(*firstName, seconds, zone);
+    if (name) {
+        logStr(QStringLiteral("spanned recording   : %1 dated by %2, %3 s after it: %4")
+                   .arg(baseNameWithoutExtension(path), first.clip)
+                   .arg(static_cast<double>(ticks) / 45000.0, 0, 'f', 3)
+                   .arg(*name));
+    }
+    return name;
+}
+
 // The birth time of the file (links followed), else its modification time; nothing when its
 // status can't be read.
 std::optional<std::int64_t> creationSeconds(const QString &path) {
@@ -286,11 +327,18 @@ std::optional<recordingDate> recordingDateOf(const QString &path) {
         }
         const QString folderPLAYLIST = recordingFolder + QStringLiteral("/PLAYLIST/");
         logDebug(QStringLiteral("dateCreation2iMovieN- folderPLAYLIST : %1").arg(folderPLAYLIST));
-        if (const std::optional<QString> name = clipdaterName(folderPLAYLIST, baseName)) {
+        std::optional<QString> name = clipdaterName(folderPLAYLIST, baseName);
+        // The playlist holds the camera's clock; the clip's stream may say in which zone.
+        std::optional<std::int32_t> zone;
+        if (name) {
+            zone = cameraZoneOf(path);
+        } else {
+            name = laterPieceName(path, folderPLAYLIST, zone);
+        }
+        if (name) {
             answer.name = *name + QLatin1Char('-') + baseName;
             answer.fromPlaylist = true;
-            // The playlist holds the camera's clock; the clip's stream may say in which zone.
-            if (const std::optional<std::int32_t> zone = cameraZoneOf(path)) {
+            if (zone) {
                 answer.utcSeconds = clipNameUtcSecondsInZone(*name, *zone);
                 answer.offsetSeconds = *zone;
                 answer.cameraZone = answer.utcSeconds.has_value();
@@ -369,6 +417,36 @@ std::optional<std::int64_t> clipNameUtcSecondsInZone(const QString &name,
         return std::nullopt;
     }
     return static_cast<std::int64_t>(asUtc) - offsetSeconds;
+}
+
+std::optional<QString> clipNameAfter(const QString &name, std::int64_t seconds,
+                                     std::optional<std::int32_t> offsetSeconds) {
+    std::optional<std::tm> fields = clipNameFields(name);
+    if (!fields) {
+        return std::nullopt;
+    }
+    std::tm later{};
+    if (offsetSeconds) {
+        // A fixed zone: the wall clock moves as the moment does.
+        const std::time_t asUtc = timegm(&*fields);
+        const std::time_t moved = static_cast<std::time_t>(asUtc + seconds);
+        if (asUtc == static_cast<std::time_t>(-1) || gmtime_r(&moved, &later) == nullptr) {
+            return std::nullopt;
+        }
+    } else {
+        // The machine's zone, whose rules may change the offset in between.
+        tzset();
+        const std::time_t time = std::mktime(&*fields);
+        const std::time_t moved = static_cast<std::time_t>(time + seconds);
+        if (time == static_cast<std::time_t>(-1) || localtime_r(&moved, &later) == nullptr) {
+            return std::nullopt;
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "clip-%04d-%02d-%02d %02d;%02d;%02d", later.tm_year + 1900,
+                  later.tm_mon + 1, later.tm_mday, later.tm_hour, later.tm_min, later.tm_sec);
+    const QString answer = QString::fromLatin1(text);
+    return clipNameFields(answer) ? std::optional<QString>(answer) : std::nullopt;
 }
 
 QString zoneOffsetText(std::int32_t offsetSeconds) {

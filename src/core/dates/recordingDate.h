@@ -11,7 +11,9 @@
 
 /// The base name (no extension) of the output made from the source at `path`:
 /// "<clipdater name>-<clip number>" when the clipdater tool lists the clip in the PLAYLIST folder
-/// of its recording (the folder two levels above the file), otherwise
+/// of its recording (the folder two levels above the file); for a later piece of a spanned
+/// recording, which clipdater does not list, its first piece's date with the playing time of
+/// the pieces before it added (in the first piece's camera zone when it gives one); otherwise
 /// "clip-<creation date>-<base name>" with the date's "+hhmm" zone cut off (a "-hhmm" zone is
 /// kept) and ":" replaced by ";". When the source has no creation date (it cannot be read), its
 /// file name with extension. Nothing for an empty path.
@@ -61,6 +63,13 @@ std::optional<std::int64_t> clipNameUtcSeconds(const QString &name, std::int32_t
 /// east of Greenwich; nothing when the name holds no possible date.
 std::optional<std::int64_t> clipNameUtcSecondsInZone(const QString &name,
                                                      std::int32_t offsetSeconds);
+
+/// The date name of the moment `seconds` after the wall-clock time of a clipdater date name:
+/// in the zone `offsetSeconds` east of Greenwich when given, else in the local time zone (TZ),
+/// whose offset may change in between. Nothing when the name holds no possible date (or the
+/// moment has a year of more than four digits).
+std::optional<QString> clipNameAfter(const QString &name, std::int64_t seconds,
+                                     std::optional<std::int32_t> offsetSeconds);
 
 /// A zone offset as "+01:00", "-05:30".
 QString zoneOffsetText(std::int32_t offsetSeconds);

@@ -60,13 +60,24 @@ QString streamPathOf(const QDir &folder, const QString &clip, const QString &suf
 
 } // namespace
 
+std::optional<std::int64_t> pieceTicks(const recordingPiece &piece) {
+    constexpr std::int64_t turn = std::int64_t{1} << 32;
+    const std::int64_t ticks =
+        (static_cast<std::int64_t>(piece.outTime) - piece.inTime + turn) % turn;
+    if (ticks == 0 || ticks >= turn / 2) {
+        return std::nullopt;
+    }
+    return ticks;
+}
+
 double spannedRecording::seconds() const {
     double ticks = 0;
     for (const recordingPiece &piece : pieces) {
-        if (piece.outTime <= piece.inTime) {
+        const std::optional<std::int64_t> length = pieceTicks(piece);
+        if (!length) {
             return 0;
         }
-        ticks += static_cast<double>(piece.outTime - piece.inTime);
+        ticks += static_cast<double>(*length);
     }
     return ticks / 45000.0;
 }

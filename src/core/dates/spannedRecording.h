@@ -22,6 +22,10 @@ struct recordingPiece {
     std::uint32_t outTime = 0;
 };
 
+/// The ticks (45 kHz) from a piece's IN to its OUT time, through the wrap of the 32-bit clock
+/// (26.5 hours); nothing when OUT is not after IN (no length, or more than half a turn).
+std::optional<std::int64_t> pieceTicks(const recordingPiece &piece);
+
 struct spannedRecording {
     /// The playlist file that lists the recording.
     QString playlist;
@@ -33,7 +37,7 @@ struct spannedRecording {
     /// playlist's marks disagree); empty when nothing in the playlist speaks against joining.
     QString apart;
     /// The length the playlist gives the recording (the sum of its items' out minus in times),
-    /// in seconds; 0 when an item's times are not in order.
+    /// in seconds, through the clock's wrap; 0 when an item's OUT time is not after its IN.
     [[nodiscard]] double seconds() const;
 };
 
