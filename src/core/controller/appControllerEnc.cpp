@@ -77,6 +77,7 @@ void appController::enc(const QString &step) {
     if (encStopInt_ == 1) {
         logStr(QStringLiteral("enc stop = 1"));
         prefWrite(QStringLiteral("encCurrentProcessingFile"), QStringLiteral("cancel"));
+        runningRowId_ = 0;
         prefDelete(kJob);
     }
     if (step == QStringLiteral("encBatch")) {
@@ -166,6 +167,7 @@ void appController::encBatchStep() {
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
                                  : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
+        runningRowId_ = candidate == 0 ? 0 : list_.idAt(candidate - 1);
         list_.setSelectedIndex(candidate);
         encBatchRemove(false);
         // The next row is chosen from the previous one again. The end step is not for this:
@@ -178,6 +180,7 @@ void appController::encBatchStep() {
     // Set again when the job's Resume.log block begins: its end line belongs there only.
     taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
+    runningRowId_ = list_.idAt(candidate);
     prefWriteDico(kJob, record);
     prefWriteChildDico(kJob, jobKey::stepDeb, 1);
     enc(QStringLiteral("encProcesses"));
