@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -98,9 +99,11 @@ public:
     }
 };
 
-// SIGINT and SIGTERM reach the event loop through a pipe, so an interrupted run stops its batch
-// like the stop button does and leaves no partial or intermediate file.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) reach the event loop through a pipe, so an
+// interrupted run stops its batch like the stop button does and leaves no partial or
+// intermediate file.
 int signalPipe[2] = {-1, -1};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onStopSignal(int) {
     const char byte = 1;
@@ -196,7 +199,7 @@ struct headlessBatch {
     void attachHooks();
     void analysisEnded();
     void batchEnded();
-    /// SIGINT and SIGTERM stop the analysis and the batch as the stop button does; a second
+    /// SIGINT, SIGTERM and SIGHUP stop the analysis and the batch as the stop button does; a second
     /// one ends the run at once.
     void stopSignal();
 };
@@ -368,7 +371,7 @@ void headlessBatch::stopSignal() {
     }
 }
 
-/// Routes SIGINT and SIGTERM to the batch's stopSignal through the pipe, until destroyed.
+/// Routes SIGINT, SIGTERM and SIGHUP to the batch's stopSignal through the pipe, until destroyed.
 class stopSignalRoute {
 public:
     explicit stopSignalRoute(headlessBatch &batch) {
@@ -378,8 +381,16 @@ public:
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        for (const int signal : kStopSignals) {
+            // A signal the run was started to ignore (nohup, a shell's background job) stays
+            // ignored: the user asked for the run to outlive the terminal.
+            struct sigaction before = {};
+            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+                continue;
+            }
+            sigaction(signal, &action, nullptr);
+            routed_.push_back(signal);
+        }
         notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, &batch.controller,
                          [&batch] { batch.stopSignal(); });
@@ -387,8 +398,9 @@ public:
     ~stopSignalRoute() {
         if (notifier_) {
             notifier_.reset();
-            std::signal(SIGINT, SIG_DFL);
-            std::signal(SIGTERM, SIG_DFL);
+            for (const int signal : routed_) {
+                std::signal(signal, SIG_DFL);
+            }
         }
     }
     stopSignalRoute(const stopSignalRoute &) = delete;
@@ -396,6 +408,7 @@ public:
 
 private:
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<int> routed_;
 };
 
 } // namespace

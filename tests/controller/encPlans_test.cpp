@@ -252,9 +252,9 @@ TEST(encPlans, endStepJudgesTheWorkingOutput) {
         EXPECT_EQ(plan.why, c.why);
         EXPECT_EQ(plan.purgePaths, (QStringList{QStringLiteral("/dst/offset12.mov"),
                                                 QStringLiteral("/dst/sound7.mov")}));
-        // The long form of the "_MASTER" name, which the crash clean-up also knows.
+        // Hidden as the working output is, never a movie-like name among the outputs.
         EXPECT_EQ(plan.masterPath.toStdString(),
-                  "/dst/fluxaro events/_fluxaro-abcdefghij_MASTER.mov");
+                  "/dst/fluxaro events/.fluxaro-abcdefghij_MASTER.mov");
     }
     // A working output that is the final name (or none) has no master of its own to delete.
     QVariantMap same = job;

@@ -260,26 +260,34 @@ TEST(Startup, CrashedJobSweepDeletesOnlyWorkingFiles) {
     const QString events = freshWorkDir(QStringLiteral("dest")) + QStringLiteral("/fluxaro events");
     ASSERT_TRUE(QDir().mkpath(events));
     const QString working = events + QStringLiteral("/.fluxaro-abcde12345.mov");
-    const QString master = events + QStringLiteral("/_fluxaro-abcde12345_MASTER.mov");
-    const QString offset = events + QStringLiteral("/offset1234.mov");
+    const QString master = events + QStringLiteral("/.fluxaro-abcde12345_MASTER.mov");
+    // The long "_MASTER" form and the visible intermediates of earlier versions.
+    const QString oldMaster = events + QStringLiteral("/_fluxaro-abcde12345_MASTER.mov");
+    const QString offset = events + QStringLiteral("/.fluxaro-offset1234.mov");
     const QString cut = offset + QStringLiteral(".mov");
+    const QString sound = events + QStringLiteral("/.fluxaro-sound99.mov");
+    const QString oldSlow = events + QStringLiteral("/slow77.mov");
     const QString finalName = events + QStringLiteral("/clip-2024-05-18 10;15;30-00001.mov");
     const QString other = events + QStringLiteral("/holiday.mov");
     const QString elsewhere = freshWorkDir(QStringLiteral("elsewhere"));
     const QString bashrc = elsewhere + QStringLiteral("/.bashrc");
     const QString lookalike = elsewhere + QStringLiteral("/slow42.mov");
-    for (const QString &path :
-         {working, master, offset, cut, finalName, other, bashrc, lookalike}) {
+    for (const QString &path : {working, master, oldMaster, offset, cut, sound, oldSlow, finalName,
+                                other, bashrc, lookalike}) {
         ASSERT_TRUE(writeBytes(path, "data"));
     }
     prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working},
                                                      {QStringLiteral("finalPathStr"), finalName},
                                                      {QStringLiteral("purgePathStr1"), master},
                                                      {QStringLiteral("postProcessPurge"), offset},
+                                                     {QStringLiteral("soundPathStr"), sound},
                                                      {QStringLiteral("workPathStr"), bashrc}});
     QStringList deleted = encPurgeCrashedJob();
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working},
+                                                     {QStringLiteral("workPathStr"), oldSlow}});
+    deleted << encPurgeCrashedJob();
     deleted.sort();
-    QStringList expected{working, master, offset, cut};
+    QStringList expected{working, master, oldMaster, offset, cut, sound, oldSlow};
     expected.sort();
     EXPECT_EQ(deleted, expected);
     for (const QString &kept : {finalName, other, bashrc}) {

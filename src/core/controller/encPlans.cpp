@@ -1,6 +1,7 @@
 #include "controller/encPlans.h"
 
 #include "controller/encodage.h"
+#include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
 #include "controller/outputNames.h"
 #include "platform/utilsFile.h"
@@ -174,7 +175,7 @@ encFinPlanValue encFinPlan(const encFinFacts &facts) {
         }
     }
     if (!dst.isEmpty() && dst != finalPath) {
-        plan.masterPath = oldSrcPathStr2DstPathStr(dst);
+        plan.masterPath = encMasterPathOf(dst);
     }
     if (facts.stopping) {
         plan.action = encFinAction::stopBatch;
