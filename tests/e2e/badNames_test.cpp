@@ -41,3 +41,26 @@ TEST(badNames, lineBreaksAndTabsInANameForgeNoResultLine) {
         << show(run);
     EXPECT_EQ(box.eventsFiles().size(), 1) << box.eventsFiles().join(", ").toStdString();
 }
+
+// A source whose name is 245 bytes long converts: its output's dated name would pass the file
+// system's 255 bytes, so the job shortens the base name at its start (the date prefix kept) and
+// says so, instead of failing at the rename once the movie is made.
+TEST(badNames, aLongSourceNameGetsAShortenedDatedName) {
+    sandbox box;
+    const QString longName = QString(242, QLatin1Char('n')) + QStringLiteral(".ts");
+    ASSERT_EQ(QFile::encodeName(longName).size(), 245);
+    const QString plain = box.root() + QStringLiteral("/plain.ts");
+    const QString src = box.root() + QLatin1Char('/') + longName;
+    ASSERT_TRUE(makeClip(plain, "320x180", 25, 1.0));
+    ASSERT_TRUE(QFile::rename(plain, src));
+    const runResult run = box.batch({src, "--format", "rewrap"}, 120000);
+    ASSERT_EQ(run.status, 0) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("too long for the file system"))) << show(run);
+    const QStringList files = box.eventsFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(", ").toStdString();
+    const QString name = files.first();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("clip-"))) << name.toStdString();
+    EXPECT_TRUE(name.contains(QStringLiteral("-nnnn"))) << name.toStdString();
+    EXPECT_TRUE(name.endsWith(QStringLiteral("n.mov"))) << name.toStdString();
+    EXPECT_LE(QFile::encodeName(name).size(), 255);
+}

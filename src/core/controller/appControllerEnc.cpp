@@ -234,6 +234,7 @@ void appController::encDebStep(int32_t outInt) {
     facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
     facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
     facts.takenNames = batchNames_;
+    facts.nameMax = encNameMaxOf(eventsFolderPathStr());
     const QString src = jobSourcePath(facts.record);
     facts.date = recordingDateOf(src);
     encDebPlanValue plan = encDebPlan(facts);

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 QString encReserveWorkingPath(const QString &folder) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -50,6 +52,15 @@ QString randomSibling(const QString &folder, const QString &stem) {
             return path;
         }
     }
+}
+
+qsizetype encNameMaxOf(const QString &folder) {
+    QString existing = QDir::cleanPath(folder);
+    while (!existing.isEmpty() && !QFileInfo(existing).isDir() && existing != QLatin1String("/")) {
+        existing = QFileInfo(existing).path();
+    }
+    const long nameMax = ::pathconf(QFile::encodeName(existing).constData(), _PC_NAME_MAX);
+    return nameMax > 0 ? static_cast<qsizetype>(nameMax) : 255;
 }
 
 QStringList encJobFilesToDelete(const QVariantMap &job) {

@@ -26,6 +26,10 @@ QString encMasterPathOf(const QString &workingPath);
 /// given anyway: the move that follows then fails and the job goes on without the step.
 QString randomSibling(const QString &folder, const QString &stem);
 
+/// The longest file name, in bytes, the file system of the folder takes (pathconf's
+/// _PC_NAME_MAX; of its nearest existing parent when it is not made yet); 255 when unknown.
+qsizetype encNameMaxOf(const QString &folder);
+
 /// The job's working output and intermediate files as recorded in a job record
 /// ("processEncDico"): "dstPathStr" (the working output) and its "_MASTER" sibling (in the
 /// hidden form and the form `oldSrcPathStr2DstPathStr` gave before),
