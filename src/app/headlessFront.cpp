@@ -138,7 +138,7 @@ QString headlessProgressLine(const batchProgressValue &value) {
 }
 
 QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
-                                  const QString &skippedFolder) {
+                                  const QString &skippedFolder, QStringList *unread) {
     const QString skipped =
         skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
     QStringList expanded;
@@ -156,7 +156,11 @@ QStringList headlessExpandSources(const QStringList &sources, const QStringList 
             continue;
         }
         QStringList files;
-        for (const QString &item : lsCocoaRecursive(path)) {
+        const folderListing listing = lsCocoaRecursiveListing(path);
+        if (unread != nullptr) {
+            *unread << listing.unread;
+        }
+        for (const QString &item : listing.items) {
             const QFileInfo info(item);
             if (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped)) {
                 continue; // the outputs of earlier runs, when a source folder is the destination
@@ -186,6 +190,8 @@ struct headlessBatch {
     QStringList sources;
     bool started = false;
     bool interrupted = false;
+    /// A source folder could not be read (said at the set-up): the run cannot succeed.
+    bool foldersUnread = false;
     bool finished = false;
     int32_t lastTenth = -1;
 
@@ -261,8 +267,16 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
         out(QStringLiteral("fluxaro: half rate needs an export (aic or prores): sources keep "
                            "their rate instead"));
     }
+    QStringList unread;
     sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                                    QDir(destination).filePath(QStringLiteral("fluxaro events")));
+                                    QDir(destination).filePath(QStringLiteral("fluxaro events")),
+                                    &unread);
+    // A folder the walk could not open is said with the system's reason, and the run fails,
+    // rather than its sources being taken for none.
+    for (const QString &folder : unread) {
+        out(QStringLiteral("fluxaro: can't read the folder %1").arg(folder));
+    }
+    foldersUnread = !unread.isEmpty();
 }
 
 void headlessBatch::start() {
@@ -343,7 +357,8 @@ void headlessBatch::batchEnded() {
         return;
     }
     finished = true;
-    QCoreApplication::exit(report.done(static_cast<int32_t>(sources.size())));
+    const int status = report.done(static_cast<int32_t>(sources.size()));
+    QCoreApplication::exit(foldersUnread ? std::max(status, 1) : status);
 }
 
 void headlessBatch::stopSignal() {

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 using namespace e2e;
 
 namespace {
@@ -63,4 +68,27 @@ TEST(badNames, aLongSourceNameGetsAShortenedDatedName) {
     EXPECT_TRUE(name.contains(QStringLiteral("-nnnn"))) << name.toStdString();
     EXPECT_TRUE(name.endsWith(QStringLiteral("n.mov"))) << name.toStdString();
     EXPECT_LE(QFile::encodeName(name).size(), 255);
+}
+
+// A folder below a source folder that can't be read is said with the system's reason and fails
+// the run, rather than being taken for a folder without sources; the sources found convert.
+TEST(badNames, aFolderThatCannotBeReadIsSaid) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every folder";
+    }
+    sandbox box;
+    const QString card = box.root() + QStringLiteral("/card");
+    const QString locked = card + QStringLiteral("/locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_TRUE(makeClip(card + QStringLiteral("/one.ts"), "320x180", 25, 1.0));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    const runResult run = box.batch({card, "--format", "rewrap"}, 120000);
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("fluxaro: can't read the folder ") + locked +
+                                 QStringLiteral(": ") +
+                                 QString::fromLocal8Bit(std::strerror(EACCES))))
+        << show(run);
+    EXPECT_EQ(run.out.count(QStringLiteral("converted: ")), 1) << show(run);
 }
