@@ -677,6 +677,10 @@
         <translation>no file can be created in the destination folder</translation>
     </message>
     <message>
+        <source>D_outcome_journalNotWritten</source>
+        <translation>its job record can't be written (is the home folder full?): it was not converted</translation>
+    </message>
+    <message>
         <source>D_outcome_noCommand</source>
         <translation>no conversion suits this source</translation>
     </message>

@@ -677,6 +677,10 @@
         <translation>aucun fichier ne peut être créé dans le dossier de destination</translation>
     </message>
     <message>
+        <source>D_outcome_journalNotWritten</source>
+        <translation>son journal de travail ne peut pas être écrit (le dossier personnel est-il plein ?) : elle n'a pas été convertie</translation>
+    </message>
+    <message>
         <source>D_outcome_noCommand</source>
         <translation>aucune conversion ne convient à cette source</translation>
     </message>

@@ -210,3 +210,21 @@ TEST(killedAnalysis, killedWhileProbingThenRunAgain) {
         QStringList(clips) << QStringLiteral("--format") << QStringLiteral("rewrap"), 120000);
     expectEachConvertedOnce(box, clips, run);
 }
+
+// A job whose record can't be written (a full home; here a folder stands where the working
+// store's file goes) does not start: a kill meanwhile would leave its files for good. It fails
+// with the reason, and leaves nothing in the events folder.
+TEST(killedAnalysis, aJobWhoseRecordCannotBeWrittenDoesNotStart) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/clip.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 25, 1.0));
+    ASSERT_TRUE(QDir().mkpath(workingStorePath(box) + QStringLiteral("/in-the-way")));
+    const runResult run = box.batch({src, "--format", "rewrap"}, 120000);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src +
+                                 QStringLiteral(" (its job record can't be written to ") +
+                                 workingStorePath(box) + QLatin1Char(')')))
+        << show(run);
+    EXPECT_FALSE(run.out.contains(QStringLiteral("converted: "))) << show(run);
+    EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
+}

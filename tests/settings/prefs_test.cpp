@@ -169,6 +169,20 @@ TEST_F(Prefs, DefaultsAndTheStartUpSweep) {
     EXPECT_EQ(destination.toString(), QString());
 }
 
+// A working store that can't be written (a full home; here a folder in the way) is told by
+// prefSynchronize, and stays pending until it can be.
+TEST_F(Prefs, SynchronizeTellsAStoreThatCannotBeWritten) {
+    ASSERT_TRUE(prefSynchronize());
+    ASSERT_TRUE(QDir().mkpath(prefWorkingFilePathStr() + QStringLiteral("/in-the-way")));
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), "/x.mov"}});
+    EXPECT_FALSE(prefSynchronize());
+    EXPECT_FALSE(prefSynchronize());
+    ASSERT_TRUE(QDir(prefWorkingFilePathStr()).removeRecursively());
+    EXPECT_TRUE(prefSynchronize());
+    EXPECT_TRUE(QFileInfo(prefWorkingFilePathStr()).isFile());
+    prefDelete(QStringLiteral("processEncDico"));
+}
+
 TEST_F(Prefs, ADamagedStoreIsSetAsideNotOverwritten) {
     ASSERT_TRUE(writeBytes(prefFilePathStr(), "<plist><dict><key>x</key>"));
     EXPECT_FALSE(prefRead2(QStringLiteral("x")).isValid());

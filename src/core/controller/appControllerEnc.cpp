@@ -330,8 +330,17 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
         return false;
     }
     // On disk before the tool starts: should the application be killed now, the next start
-    // finds the job's working files in this record and deletes them.
-    prefSynchronize();
+    // finds the job's working files in this record and deletes them. A record that can't be
+    // written (a full home) would leave them for good: the tool does not start.
+    if (!prefSynchronize()) {
+        logStr(QStringLiteral("job record          :-( not written: %1")
+                   .arg(prefWorkingFilePathStr()));
+        encNoteEnd(
+            jobOutcomeKind::failed, jobFailure::journalNotWritten,
+            QStringLiteral("its job record can't be written to %1").arg(prefWorkingFilePathStr()));
+        encSkipJob();
+        return false;
+    }
     return taskLauncherEncStart(args, maximum, parser);
 }
 
