@@ -24,6 +24,22 @@
         <translation>Another copy of Fluxaro is running for this user. Use that one; this copy will quit.</translation>
     </message>
     <message>
+        <source>D_settingsUnwritable_1</source>
+        <translation>Fluxaro can't write its settings</translation>
+    </message>
+    <message>
+        <source>D_settingsUnwritable_2</source>
+        <translation>The settings folder can't be written (%@). Make room on the disk or give the folder back to this user, then open Fluxaro again.</translation>
+    </message>
+    <message>
+        <source>D_noHome_1</source>
+        <translation>Fluxaro has no home folder</translation>
+    </message>
+    <message>
+        <source>D_noHome_2</source>
+        <translation>HOME is not set and this user has no home folder: Fluxaro writes nothing at the root in its place. Set HOME to a folder of this user.</translation>
+    </message>
+    <message>
         <source>D_appAlreadyOpened_3</source>
         <translation>Fluxaro can't run from this folder</translation>
     </message>
@@ -723,6 +739,10 @@
     <message>
         <source>D_outcome_cannotWriteDestination</source>
         <translation>no file can be created in the destination folder</translation>
+    </message>
+    <message>
+        <source>D_outcome_journalNotWritten</source>
+        <translation>its job record can't be written (is the home folder full?): it was not converted</translation>
     </message>
     <message>
         <source>D_outcome_noCommand</source>

@@ -24,6 +24,22 @@
         <translation>Une autre copie de Fluxaro tourne déjà pour cet utilisateur. Utilisez-la ; cette copie va quitter.</translation>
     </message>
     <message>
+        <source>D_settingsUnwritable_1</source>
+        <translation>Fluxaro ne peut pas écrire ses réglages</translation>
+    </message>
+    <message>
+        <source>D_settingsUnwritable_2</source>
+        <translation>Le dossier des réglages ne peut pas être écrit (%@). Faites de la place sur le disque ou rendez le dossier à cet utilisateur, puis rouvrez Fluxaro.</translation>
+    </message>
+    <message>
+        <source>D_noHome_1</source>
+        <translation>Fluxaro n'a pas de dossier personnel</translation>
+    </message>
+    <message>
+        <source>D_noHome_2</source>
+        <translation>HOME n'est pas défini et cet utilisateur n'a pas de dossier personnel : Fluxaro n'écrit rien à la racine à sa place. Donnez à HOME un dossier de cet utilisateur.</translation>
+    </message>
+    <message>
         <source>D_appAlreadyOpened_3</source>
         <translation>Fluxaro ne peut pas tourner depuis ce dossier</translation>
     </message>
@@ -723,6 +739,10 @@
     <message>
         <source>D_outcome_cannotWriteDestination</source>
         <translation>aucun fichier ne peut être créé dans le dossier de destination</translation>
+    </message>
+    <message>
+        <source>D_outcome_journalNotWritten</source>
+        <translation>son journal de travail ne peut pas être écrit (le dossier personnel est-il plein ?) : elle n'a pas été convertie</translation>
     </message>
     <message>
         <source>D_outcome_noCommand</source>

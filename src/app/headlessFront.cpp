@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -98,9 +99,11 @@ public:
     }
 };
 
-// SIGINT and SIGTERM reach the event loop through a pipe, so an interrupted run stops its batch
-// like the stop button does and leaves no partial or intermediate file.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) reach the event loop through a pipe, so an
+// interrupted run stops its batch like the stop button does and leaves no partial or
+// intermediate file.
 int signalPipe[2] = {-1, -1};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onStopSignal(int) {
     const char byte = 1;
@@ -135,7 +138,7 @@ QString headlessProgressLine(const batchProgressValue &value) {
 }
 
 QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
-                                  const QString &skippedFolder) {
+                                  const QString &skippedFolder, QStringList *unread) {
     const QString skipped =
         skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
     QStringList expanded;
@@ -153,7 +156,11 @@ QStringList headlessExpandSources(const QStringList &sources, const QStringList 
             continue;
         }
         QStringList files;
-        for (const QString &item : lsCocoaRecursive(path)) {
+        const folderListing listing = lsCocoaRecursiveListing(path);
+        if (unread != nullptr) {
+            *unread << listing.unread;
+        }
+        for (const QString &item : listing.items) {
             const QFileInfo info(item);
             if (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped)) {
                 continue; // the outputs of earlier runs, when a source folder is the destination
@@ -183,6 +190,8 @@ struct headlessBatch {
     QStringList sources;
     bool started = false;
     bool interrupted = false;
+    /// A source folder could not be read (said at the set-up): the run cannot succeed.
+    bool foldersUnread = false;
     bool finished = false;
     int32_t lastTenth = -1;
 
@@ -196,7 +205,7 @@ struct headlessBatch {
     void attachHooks();
     void analysisEnded();
     void batchEnded();
-    /// SIGINT and SIGTERM stop the analysis and the batch as the stop button does; a second
+    /// SIGINT, SIGTERM and SIGHUP stop the analysis and the batch as the stop button does; a second
     /// one ends the run at once.
     void stopSignal();
 };
@@ -258,8 +267,16 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
         out(QStringLiteral("fluxaro: half rate needs an export (aic or prores): sources keep "
                            "their rate instead"));
     }
+    QStringList unread;
     sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                                    QDir(destination).filePath(QStringLiteral("fluxaro events")));
+                                    QDir(destination).filePath(QStringLiteral("fluxaro events")),
+                                    &unread);
+    // A folder the walk could not open is said with the system's reason, and the run fails,
+    // rather than its sources being taken for none.
+    for (const QString &folder : unread) {
+        out(QStringLiteral("fluxaro: can't read the folder %1").arg(folder));
+    }
+    foldersUnread = !unread.isEmpty();
 }
 
 void headlessBatch::start() {
@@ -340,7 +357,8 @@ void headlessBatch::batchEnded() {
         return;
     }
     finished = true;
-    QCoreApplication::exit(report.done(static_cast<int32_t>(sources.size())));
+    const int status = report.done(static_cast<int32_t>(sources.size()));
+    QCoreApplication::exit(foldersUnread ? std::max(status, 1) : status);
 }
 
 void headlessBatch::stopSignal() {
@@ -368,7 +386,7 @@ void headlessBatch::stopSignal() {
     }
 }
 
-/// Routes SIGINT and SIGTERM to the batch's stopSignal through the pipe, until destroyed.
+/// Routes SIGINT, SIGTERM and SIGHUP to the batch's stopSignal through the pipe, until destroyed.
 class stopSignalRoute {
 public:
     explicit stopSignalRoute(headlessBatch &batch) {
@@ -378,8 +396,16 @@ public:
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        for (const int signal : kStopSignals) {
+            // A signal the run was started to ignore (nohup, a shell's background job) stays
+            // ignored: the user asked for the run to outlive the terminal.
+            struct sigaction before = {};
+            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+                continue;
+            }
+            sigaction(signal, &action, nullptr);
+            routed_.push_back(signal);
+        }
         notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, &batch.controller,
                          [&batch] { batch.stopSignal(); });
@@ -387,8 +413,9 @@ public:
     ~stopSignalRoute() {
         if (notifier_) {
             notifier_.reset();
-            std::signal(SIGINT, SIG_DFL);
-            std::signal(SIGTERM, SIG_DFL);
+            for (const int signal : routed_) {
+                std::signal(signal, SIG_DFL);
+            }
         }
     }
     stopSignalRoute(const stopSignalRoute &) = delete;
@@ -396,6 +423,7 @@ public:
 
 private:
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<int> routed_;
 };
 
 } // namespace

@@ -24,9 +24,12 @@ QString headlessProgressLine(const batchProgressValue &value);
 
 /// The sources as handed to the batch: every folder replaced, in place, by the files below it
 /// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder
-/// (the destination's events folder); files kept as given; repeats dropped.
+/// (the destination's events folder); files kept as given; repeats dropped. The folders that
+/// could not be read ("<folder>: <reason>", too many open files say) are added to `unread`
+/// when given.
 QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
-                                  const QString &skippedFolder = QString());
+                                  const QString &skippedFolder = QString(),
+                                  QStringList *unread = nullptr);
 
 /// Runs the batch to its end on the running QCoreApplication (start-up already done) and
 /// returns the exit status.

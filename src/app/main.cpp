@@ -123,7 +123,7 @@ int refuseStartup(const commandLine &line, StartupStatus status, const StartupOp
     loadTranslations(options.language);
     std::fprintf(stderr, "fluxaro: %s\n%s\n",
                  localizedStr(startupAlertTitleKey(status)).toUtf8().constData(),
-                 localizedStr(startupAlertMessageKey(status)).toUtf8().constData());
+                 startupAlertMessageStr(status).toUtf8().constData());
     if (window) {
         guiShowStartupRefusal(status);
     }

@@ -69,7 +69,7 @@ void guiShowStartupRefusal(StartupStatus status) {
     loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
                     localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
-    box.setInformativeText(localizedStr(startupAlertMessageKey(status)));
+    box.setInformativeText(startupAlertMessageStr(status));
     box.exec();
 }
 

@@ -38,7 +38,7 @@ TEST(controllerPlans, analysisFinAppendsAcceptedSourcesWithWhatTheyAllow) {
     using enum analysisFinOutcome;
     const QString src = QStringLiteral("/card/STREAM/00001.MTS");
     const QString img = QStringLiteral("/tmp/f/00001.MTS.jpg");
-    // facts: source, record, thumbnail, made, surround, rows, format, rate, AIC, ProRes.
+    // facts: source, record, thumbnail, made, surround, rows, format, rate, AIC, ProRes, listed.
     const struct {
         const char *what;
         analysisFinFacts facts;
@@ -73,6 +73,9 @@ TEST(controllerPlans, analysisFinAppendsAcceptedSourcesWithWhatTheyAllow) {
         {"slow motion of 50 fps in a rewrap",
          {src, record(50, 1), img, false, false, 3, outRewrap, fpsSlow},
          {appended, outRewrap, fpsSlow, 50}},
+        {"listed already (a second drop, a queue left by a killed run)",
+         {src, record(25, 1), img, true, false, 3, outRewrap, fpsNormal, true, true, true},
+         {listed}},
         {"more sound tracks",
          {src, record(25, 3), img},
          {appended, 0, 0, 25, false, "sound: track 1 of 3 kept, the others are left out"}},

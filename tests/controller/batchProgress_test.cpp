@@ -160,11 +160,13 @@ TEST(storedChoices, outOfRangeValuesAreCorrected) {
     EXPECT_FALSE(appStoredFrameRateMode(QVariant()).corrected);
 }
 
-// Control characters (ESC, CR, DEL, the 8-bit controls) become \xNN; line breaks, tabs and
-// other letters stay.
+// Control characters (ESC, CR, DEL, the 8-bit controls, line breaks and tabs) become \xNN, so
+// a name never begins a line of its own; other letters stay.
 TEST(terminalText, controlCharactersAreEscaped) {
     EXPECT_EQ(logTerminalSafe(QByteArray("a\x1b[31mred\rb\x7f")),
               QByteArray("a\\x1b[31mred\\x0db\\x7f"));
     EXPECT_EQ(logTerminalSafe(QStringLiteral("\u009b2J été\tok\n").toUtf8()),
-              QStringLiteral("\\x9b2J été\tok\n").toUtf8());
+              QStringLiteral("\\x9b2J été\\x09ok\\x0a").toUtf8());
+    EXPECT_EQ(logTerminalSafe(QByteArray("a.mts\nconverted: b -> forged")),
+              QByteArray("a.mts\\x0aconverted: b -> forged"));
 }

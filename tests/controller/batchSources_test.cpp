@@ -2,6 +2,7 @@
 // folder mixed with files), and which rows a batch converts.
 #include "controller/batchList.h"
 #include "controller/dropPlan.h"
+#include "controller/jobRecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -178,4 +179,30 @@ TEST(batchRows, nextRowSkipsConvertedOnes) {
         EXPECT_EQ(batchNextRow(c.statuses, c.after), c.next)
             << c.statuses.join(',').toStdString() << " after " << c.after;
     }
+}
+
+// A row keeps its identity while rows before it come and go, two rows of one source have two,
+// and a removed row's identity is never given again: a job is judged against its own row.
+TEST(batchRows, identitiesFollowTheirRows) {
+    batchList list;
+    const QVariantMap row{{rowKey::src, QStringLiteral("00001.MTS")}};
+    list.append(row);
+    list.append(row);
+    list.append(row);
+    const uint64_t second = list.idAt(1);
+    const uint64_t third = list.idAt(2);
+    EXPECT_NE(list.idAt(0), second);
+    EXPECT_NE(second, third);
+    EXPECT_EQ(list.indexOfId(third), 2);
+    const uint64_t removed = list.idAt(0);
+    list.removeAt(0);
+    EXPECT_EQ(list.indexOfId(second), 0);
+    EXPECT_EQ(list.indexOfId(third), 1);
+    EXPECT_EQ(list.indexOfId(removed), -1);
+    list.append(row);
+    EXPECT_NE(list.idAt(2), removed);
+    EXPECT_EQ(list.idAt(7), 0U);
+    EXPECT_EQ(list.indexOfId(0), -1);
+    list.clear();
+    EXPECT_EQ(list.indexOfId(second), -1);
 }

@@ -3,6 +3,9 @@
 // judgement of the working output.
 #include "controller/encPlans.h"
 #include "controller/jobRecord.h"
+#include "controller/outputNames.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +152,62 @@ TEST(encPlans, firstStepDateOrigins) {
     EXPECT_TRUE(encDebPlan(facts).dateLine.endsWith(QStringLiteral("(playlist, local zone)")));
 }
 
+// A name too long for the file system is shortened at the job's start, by whole characters at
+// the end of the source's part, the date prefix kept and room left for a " 2"; one that fits, or
+// the date prefix alone, stays as it is.
+TEST(encPlans, finalNameFitsTheFileSystem) {
+    const QString prefix = QStringLiteral("clip-2024-05-18 10;15;30-");
+    const struct {
+        const char *what;
+        QString stem;
+        qsizetype nameMax;
+        bool shortened;
+    } cases[] = {
+        {"fits", prefix + QString(200, QLatin1Char('a')), 255, false},
+        {"just fits", prefix + QString(255 - 25 - 4 - kOutputNumberRoom, QLatin1Char('a')), 255,
+         false},
+        {"one byte too long", prefix + QString(255 - 25 - 3 - kOutputNumberRoom, QLatin1Char('a')),
+         255, true},
+        {"245 bytes of source name", prefix + QString(245, QLatin1Char('b')), 255, true},
+        {"two-byte letters", prefix + QString(200, QChar(0xe9)), 255, true},
+        {"four-byte letters", prefix + QString::fromUcs4(U"\U0001F3A5").repeated(80), 255, true},
+        {"no date: the source's name", QString(300, QLatin1Char('c')), 255, true},
+        {"a smaller file system", prefix + QString(100, QLatin1Char('d')), 64, true},
+        {"blank and dot at the cut",
+         prefix + QStringLiteral("ab .") + QString(300, QLatin1Char('e')),
+         prefix.size() + 4 + 4 + kOutputNumberRoom, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString fitted = outputStemToFit(c.stem, QStringLiteral(".mov"), c.nameMax);
+        EXPECT_EQ(fitted != c.stem, c.shortened);
+        EXPECT_LE(QFile::encodeName(fitted).size() + 4 + kOutputNumberRoom, c.nameMax);
+        EXPECT_TRUE(c.stem.startsWith(fitted));
+        EXPECT_FALSE(fitted.back().isHighSurrogate());
+        EXPECT_FALSE(fitted.endsWith(QLatin1Char(' ')) || fitted.endsWith(QLatin1Char('.')));
+        if (c.stem.startsWith(prefix)) {
+            EXPECT_TRUE(fitted.startsWith(prefix));
+        }
+    }
+    EXPECT_EQ(outputStemToFit(prefix, QStringLiteral(".mov"), 20), prefix);
+
+    // The plan names the shortened output and says why, at the start, not at the rename.
+    encDebFacts facts;
+    facts.record = sourceRecord();
+    facts.folder = QStringLiteral("/dst");
+    recordingDate date = cameraDate();
+    date.name = prefix + QString(245, QLatin1Char('b'));
+    facts.date = date;
+    const encDebPlanValue plan = encDebPlan(facts);
+    const QString name = plan.finalPath.section(QLatin1Char('/'), -1);
+    EXPECT_TRUE(name.startsWith(prefix + QStringLiteral("bbb"))) << name.toStdString();
+    EXPECT_TRUE(name.endsWith(QStringLiteral("b.mov"))) << name.toStdString();
+    EXPECT_LE(QFile::encodeName(name).size(), 255 - kOutputNumberRoom);
+    EXPECT_TRUE(plan.nameNote.contains(QStringLiteral("too long for the file system")))
+        << plan.nameNote.toStdString();
+    EXPECT_EQ(plan.recordAdds.value(jobKey::finalPath).toString(), plan.finalPath);
+}
+
 // Each format and rate mode: what is trimmed how, whether it is re-timed, which export follows
 // and with which stored setting; and the movie ffmpeg didn't make.
 TEST(encPlans, trimRetimeAndExportChoices) {
@@ -252,9 +311,9 @@ TEST(encPlans, endStepJudgesTheWorkingOutput) {
         EXPECT_EQ(plan.why, c.why);
         EXPECT_EQ(plan.purgePaths, (QStringList{QStringLiteral("/dst/offset12.mov"),
                                                 QStringLiteral("/dst/sound7.mov")}));
-        // The long form of the "_MASTER" name, which the crash clean-up also knows.
+        // Hidden as the working output is, never a movie-like name among the outputs.
         EXPECT_EQ(plan.masterPath.toStdString(),
-                  "/dst/fluxaro events/_fluxaro-abcdefghij_MASTER.mov");
+                  "/dst/fluxaro events/.fluxaro-abcdefghij_MASTER.mov");
     }
     // A working output that is the final name (or none) has no master of its own to delete.
     QVariantMap same = job;

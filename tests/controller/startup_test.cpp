@@ -18,6 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,6 +107,41 @@ TEST(Startup, RefusalsNameTheirAlertKeys) {
               QStringLiteral("D_appAlreadyOpened_3"));
     EXPECT_EQ(startupAlertMessageKey(StartupStatus::OldProcessor), QStringLiteral("DL_loi_2"));
     EXPECT_TRUE(startupAlertTitleKey(StartupStatus::Ok).isEmpty());
+}
+
+// A settings folder that can't be written is said as what failed, with the folder and the
+// system's reason, never as another running copy.
+TEST(Startup, UnwritableSettingsFolderIsSaidAsSuch) {
+    const QString blocker = freshWorkDir(QStringLiteral("blocked")) + QStringLiteral("/a-file");
+    ASSERT_TRUE(writeBytes(blocker, "x"));
+    const QString config = blocker + QStringLiteral("/config");
+    std::unique_ptr<QProcess> run(
+        runFluxaro({QStringLiteral("--facts")}, {{QStringLiteral("XDG_CONFIG_HOME"), config}}));
+    EXPECT_EQ(run->exitCode(), 1);
+    const QString err = QString::fromUtf8(run->readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("Fluxaro can't write its settings")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(config + QStringLiteral(": ") +
+                             QString::fromLocal8Bit(std::strerror(ENOTDIR))))
+        << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("already running"))) << err.toStdString();
+    EXPECT_EQ(startupAlertTitleKey(StartupStatus::SettingsUnwritable),
+              QStringLiteral("D_settingsUnwritable_1"));
+}
+
+// HOME unset or not a path: the user's own home from the password database, never the root;
+// without one, nothing starts.
+TEST(Startup, HomeWithoutHomeVariable) {
+    EXPECT_EQ(startupHomePlan(QStringLiteral("/home/me"), QStringLiteral("/root"), true),
+              QStringLiteral("/home/me"));
+    EXPECT_EQ(startupHomePlan(QString(), QStringLiteral("/root"), true), QStringLiteral("/root"));
+    EXPECT_EQ(startupHomePlan(QStringLiteral("relative"), QStringLiteral("/home/me/"), true),
+              QStringLiteral("/home/me"));
+    EXPECT_TRUE(startupHomePlan(QString(), QStringLiteral("/"), true).isEmpty());
+    EXPECT_TRUE(startupHomePlan(QString(), QStringLiteral("//"), true).isEmpty());
+    EXPECT_TRUE(startupHomePlan(QString(), QStringLiteral("/nonexistent"), false).isEmpty());
+    EXPECT_TRUE(startupHomePlan(QString(), QString(), false).isEmpty());
+    EXPECT_EQ(startupAlertMessageKey(StartupStatus::NoHome), QStringLiteral("D_noHome_2"));
 }
 
 // Another user of the machine made "<TMPDIR>/Fluxaro" first, open to all, with a link named
@@ -260,26 +299,34 @@ TEST(Startup, CrashedJobSweepDeletesOnlyWorkingFiles) {
     const QString events = freshWorkDir(QStringLiteral("dest")) + QStringLiteral("/fluxaro events");
     ASSERT_TRUE(QDir().mkpath(events));
     const QString working = events + QStringLiteral("/.fluxaro-abcde12345.mov");
-    const QString master = events + QStringLiteral("/_fluxaro-abcde12345_MASTER.mov");
-    const QString offset = events + QStringLiteral("/offset1234.mov");
+    const QString master = events + QStringLiteral("/.fluxaro-abcde12345_MASTER.mov");
+    // The long "_MASTER" form and the visible intermediates of earlier versions.
+    const QString oldMaster = events + QStringLiteral("/_fluxaro-abcde12345_MASTER.mov");
+    const QString offset = events + QStringLiteral("/.fluxaro-offset1234.mov");
     const QString cut = offset + QStringLiteral(".mov");
+    const QString sound = events + QStringLiteral("/.fluxaro-sound99.mov");
+    const QString oldSlow = events + QStringLiteral("/slow77.mov");
     const QString finalName = events + QStringLiteral("/clip-2024-05-18 10;15;30-00001.mov");
     const QString other = events + QStringLiteral("/holiday.mov");
     const QString elsewhere = freshWorkDir(QStringLiteral("elsewhere"));
     const QString bashrc = elsewhere + QStringLiteral("/.bashrc");
     const QString lookalike = elsewhere + QStringLiteral("/slow42.mov");
-    for (const QString &path :
-         {working, master, offset, cut, finalName, other, bashrc, lookalike}) {
+    for (const QString &path : {working, master, oldMaster, offset, cut, sound, oldSlow, finalName,
+                                other, bashrc, lookalike}) {
         ASSERT_TRUE(writeBytes(path, "data"));
     }
     prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working},
                                                      {QStringLiteral("finalPathStr"), finalName},
                                                      {QStringLiteral("purgePathStr1"), master},
                                                      {QStringLiteral("postProcessPurge"), offset},
+                                                     {QStringLiteral("soundPathStr"), sound},
                                                      {QStringLiteral("workPathStr"), bashrc}});
     QStringList deleted = encPurgeCrashedJob();
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working},
+                                                     {QStringLiteral("workPathStr"), oldSlow}});
+    deleted << encPurgeCrashedJob();
     deleted.sort();
-    QStringList expected{working, master, offset, cut};
+    QStringList expected{working, master, oldMaster, offset, cut, sound, oldSlow};
     expected.sort();
     EXPECT_EQ(deleted, expected);
     for (const QString &kept : {finalName, other, bashrc}) {

@@ -33,6 +33,7 @@ void expectNoIntermediates(const sandbox &box) {
         EXPECT_FALSE(name.startsWith(QStringLiteral("offset"))) << name.toStdString();
         EXPECT_FALSE(name.startsWith(QStringLiteral("slow"))) << name.toStdString();
         EXPECT_FALSE(name.contains(QStringLiteral("_MASTER"))) << name.toStdString();
+        EXPECT_FALSE(name.startsWith(QStringLiteral(".fluxaro-"))) << name.toStdString();
     }
 }
 

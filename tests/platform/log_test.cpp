@@ -184,7 +184,7 @@ TEST_F(Logs, HeldLinesGoToTheLogAndTheTerminalGetsSafeText) {
             return 1;
         }
         logStr(QStringLiteral("after \x1b[2J"));
-        logTerminalWrite(logTerminalSafe("result \x1b[2J\n"), QStringLiteral("result"));
+        logTerminalWrite(logTerminalSafe("result \x1b[2J") + '\n', QStringLiteral("result"));
         logStopRedirect();
         return 0;
     });

@@ -75,6 +75,30 @@ TEST(PlistXml, ValuesKeepTheirTypes) {
     EXPECT_TRUE(xml.contains("<date>2011-06-15T12:30:05Z</date>"));
 }
 
+// Texts XML can't carry as they are (a file name with an escape sequence or a carriage return)
+// come back as they were written, beside plain ones; a lone surrogate, which no file name
+// holds, is still written rather than failing the whole store.
+TEST(PlistXml, AnyTextComesBack) {
+    const QVariantMap values{
+        {QStringLiteral("escape"), QStringLiteral("/in/a\x1b[31mred\rb.ts")},
+        {QStringLiteral("bell"), QStringLiteral("x\ay\x7f")},
+        {QStringLiteral("pair"), QString::fromUcs4(U"\U0001F3A5 \t\n ok")},
+        {QStringLiteral("nested"), QVariantMap{{QStringLiteral("0"), QStringLiteral("a\x01b")}}}};
+    QBuffer buffer;
+    ASSERT_TRUE(buffer.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(plistWrite(buffer, values));
+    EXPECT_FALSE(buffer.data().contains("\x1b"));
+    EXPECT_TRUE(buffer.data().contains("<string>\xf0\x9f\x8e\xa5")) << buffer.data().toStdString();
+    buffer.seek(0);
+    const std::optional<QVariantMap> back = plistRead(buffer);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, values);
+    EXPECT_EQ(back->value(QStringLiteral("escape")).typeId(), QMetaType::QString);
+    QBuffer lone;
+    ASSERT_TRUE(lone.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(plistWrite(lone, {{QStringLiteral("lone"), QString(QChar(0xd800))}}));
+}
+
 TEST(PlistXml, UnknownTypesAreRefused) {
     QVariantMap dico;
     dico.insert(QStringLiteral("point"), QVariant::fromValue(QSize(1, 2)));

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,6 +180,43 @@ TEST(FileOps, Listings) {
     EXPECT_LT(sub, deeper);
     EXPECT_LT(deeper, leaf);
     EXPECT_TRUE(lsCocoaRecursive(work + QStringLiteral("/missing")).isEmpty());
+}
+
+// The walk of a deep tree holds one folder open at a time, so a low descriptor limit does not
+// stop it; a folder it can't open all the same (no descriptor left) is said with the system's
+// reason instead of being taken for an empty one.
+TEST(FileOps, RecursiveListingUnderALowDescriptorLimit) {
+    QString deepest = freshWorkDir(QStringLiteral("deep"));
+    const QString top = deepest;
+    for (int level = 0; level < 40; ++level) {
+        deepest += QStringLiteral("/d%1").arg(level);
+    }
+    ASSERT_TRUE(QDir().mkpath(deepest));
+    ASSERT_TRUE(writeBytes(deepest + QStringLiteral("/clip.mts"), "x"));
+
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    // The lowest free descriptor: with the limit there, no descriptor is left at all.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    auto limitTo = [&](rlim_t count) {
+        struct rlimit limit = before;
+        limit.rlim_cur = count;
+        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    };
+    ASSERT_TRUE(limitTo(static_cast<rlim_t>(lowest) + 2));
+    const folderListing roomy = lsCocoaRecursiveListing(top);
+    ASSERT_TRUE(limitTo(static_cast<rlim_t>(lowest)));
+    const folderListing starved = lsCocoaRecursiveListing(top);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+
+    EXPECT_TRUE(roomy.unread.isEmpty()) << roomy.unread.join(", ").toStdString();
+    EXPECT_TRUE(roomy.items.contains(deepest + QStringLiteral("/clip.mts")));
+    EXPECT_TRUE(starved.items.isEmpty());
+    ASSERT_EQ(starved.unread.size(), 1);
+    EXPECT_EQ(starved.unread.first(),
+              top + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EMFILE)));
 }
 
 TEST(FileOps, PresenceSizesAndSpace) {

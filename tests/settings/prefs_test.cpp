@@ -129,12 +129,18 @@ TEST_F(Prefs, DefaultsAndTheStartUpSweep) {
     EXPECT_EQ(defaults.size(), 8);
     EXPECT_EQ(defaults.value(QStringLiteral("prefJoinSpanned")).toInt(), 1);
 
-    // What the previous run left behind, stopped in the middle of a conversion.
+    // What the previous run left behind, killed in the middle of a conversion while it analysed
+    // the next sources.
     prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("encV"), 1}});
     prefWrite(QStringLiteral("encFin"), 1);
     prefWrite(QStringLiteral("analysisFfmpeg"), 1);
-    prefWriteDico(QStringLiteral("analysisSrcPathesDico"), {{QStringLiteral("/a.mts"), 1}});
+    prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
+    prefWriteDico(QStringLiteral("analysisSrcPathesDico"), {{QStringLiteral("0"), "/b.mts"}});
     prefWrite(QStringLiteral("analysisSrcPathStr"), QStringLiteral("/a.mts"));
+    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"),
+                  {{QStringLiteral("wrapper"), "mpegts"}});
+    prefWrite(QStringLiteral("imgPathStr"), QStringLiteral("/tmp/a.jpg"));
+    prefWrite(QStringLiteral("displayedEncDico"), 1);
     prefWrite(QStringLiteral("NSNavLastRootDirectory"), QStringLiteral("/"));
     prefWrite(QStringLiteral("DRBurnOptions"), 1);
     prefWrite(QStringLiteral("prefDefautDstPathStr"), QString(QLatin1String("")));
@@ -145,11 +151,14 @@ TEST_F(Prefs, DefaultsAndTheStartUpSweep) {
     appWriteAllPrefs();
     prefReload();
 
-    for (const char *gone : {"processEncDico", "encFin", "analysisFfmpeg"}) {
+    // Every working key goes, the analysis's queue and the source it was at with the rest: the
+    // next run would list them beside its own sources.
+    for (const char *gone :
+         {"processEncDico", "encFin", "analysisFfmpeg", "analysisFfmpegParse",
+          "analysisSrcPathesDico", "analysisSrcPathStr", "analysisSrcCurrentDico", "imgPathStr"}) {
         EXPECT_FALSE(prefRead2(QString::fromLatin1(gone)).isValid()) << gone;
     }
-    for (const char *kept : {"analysisSrcPathesDico", "analysisSrcPathStr",
-                             "NSNavLastRootDirectory", "DRBurnOptions"}) {
+    for (const char *kept : {"displayedEncDico", "NSNavLastRootDirectory", "DRBurnOptions"}) {
         EXPECT_TRUE(prefRead2(QString::fromLatin1(kept)).isValid()) << kept;
     }
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 2);
@@ -158,6 +167,20 @@ TEST_F(Prefs, DefaultsAndTheStartUpSweep) {
     const QVariant destination = prefRead2(QStringLiteral("prefDefautDstPathStr"));
     EXPECT_TRUE(destination.isValid());
     EXPECT_EQ(destination.toString(), QString());
+}
+
+// A working store that can't be written (a full home; here a folder in the way) is told by
+// prefSynchronize, and stays pending until it can be.
+TEST_F(Prefs, SynchronizeTellsAStoreThatCannotBeWritten) {
+    ASSERT_TRUE(prefSynchronize());
+    ASSERT_TRUE(QDir().mkpath(prefWorkingFilePathStr() + QStringLiteral("/in-the-way")));
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), "/x.mov"}});
+    EXPECT_FALSE(prefSynchronize());
+    EXPECT_FALSE(prefSynchronize());
+    ASSERT_TRUE(QDir(prefWorkingFilePathStr()).removeRecursively());
+    EXPECT_TRUE(prefSynchronize());
+    EXPECT_TRUE(QFileInfo(prefWorkingFilePathStr()).isFile());
+    prefDelete(QStringLiteral("processEncDico"));
 }
 
 TEST_F(Prefs, ADamagedStoreIsSetAsideNotOverwritten) {
@@ -219,7 +242,7 @@ TEST_F(Prefs, ChangesAreWrittenAtTheNextTurnOfTheEventLoop) {
 }
 
 // A run that crashed leaves its working file; the next start reads it, and the sweep clears the
-// markers in it while the analysis queue stays. A settings file of an older version that holds
+// markers in it and the analysis's source with them. A settings file of an older version that holds
 // working keys is read the same way.
 TEST_F(Prefs, ACrashedRunsWorkingFileIsSwept) {
     ASSERT_TRUE(writeBytes(prefWorkingFilePathStr(),
@@ -237,7 +260,7 @@ TEST_F(Prefs, ACrashedRunsWorkingFileIsSwept) {
     appWriteAllPrefs();
     prefReload();
     EXPECT_FALSE(prefRead2(QStringLiteral("encFin")).isValid());
-    EXPECT_EQ(prefRead2(QStringLiteral("analysisSrcPathStr")).toString(), QStringLiteral("/a.mts"));
+    EXPECT_FALSE(prefRead2(QStringLiteral("analysisSrcPathStr")).isValid());
     EXPECT_EQ(prefRead2(QStringLiteral("prefSpeed")).toInt(), 1);
 
     prefReload();

@@ -57,6 +57,10 @@ analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
         plan.outcome = analysisFinOutcome::stopped;
         return plan;
     }
+    if (facts.listed) {
+        plan.outcome = analysisFinOutcome::listed;
+        return plan;
+    }
     QVariantMap job = *facts.record;
     job.insert(jobKey::srcPath, facts.src);
     if (!facts.img.isEmpty()) {

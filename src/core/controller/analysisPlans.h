@@ -20,6 +20,7 @@ struct analysisFinFacts {
     int32_t rate = 0;                    ///< the chosen rate mode for new rows (fpsMode)
     bool aicAvailable = false;           ///< an Intermediate Codec encoder exists
     bool proresAvailable = false;        ///< a ProRes encoder exists
+    bool listed = false;                 ///< a row (or a joined row's piece) has this source
 };
 
 /// What the end of the analysis does with the source.
@@ -27,6 +28,7 @@ enum class analysisFinOutcome {
     none,     ///< no record: it was refused already (its verdict given), nothing to append
     appended, ///< its row is appended
     stopped,  ///< the analysis was stopped while the source had a record: refused
+    listed,   ///< the batch has a row for the source already: refused, never listed twice
 };
 
 /// The end of the analysis's decision: the outcome, the row to append (rowKey's keys, the job

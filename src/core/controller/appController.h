@@ -73,7 +73,8 @@ public:
     void encBatchRemove(bool fromRemoveButton);
     /// Removes every row (from the button: after a confirmation), except the one being converted.
     void encBatchRemoveAll(bool fromRemoveAllButton);
-    /// Index of the row being converted, found by its source path, or -1.
+    /// Index of the row being converted (the job's own row, known by its identity in the list,
+    /// never by its source's path, which another row may share), or -1.
     int32_t encBatchInprogressRowIdentification() const;
     /// Brings the selected row's format and mode back to what the system and source allow.
     void iba_outSpeedCell();
@@ -223,6 +224,9 @@ private:
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;
     int32_t encStopInt_ = 0;
+    /// The identity (batchList::idAt) of the row being converted, or after a skipped row of the
+    /// row the next one is chosen after; 0: none.
+    uint64_t runningRowId_ = 0;
     bool batchRunning_ = false;
     /// The batch has done every row and waits for the rows of a running analysis.
     bool batchWaitsForRows_ = false;

@@ -75,7 +75,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     const dropPlanValue plan = dropPlan(items, listed, acceptedExtensions());
     if (!plan.queued.isEmpty()) {
         logStr(QStringLiteral("drag'n'drop, final  = %1").arg(plan.queued.size()));
-        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        analysis_.forgetLeftovers();
         QVariantMap waiting;
         for (qsizetype i = 0; i < plan.queued.size(); ++i) {
             waiting.insert(QString::number(i), plan.queued[i]);
@@ -236,9 +236,9 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
         }
         return;
     }
-    const QString keep = list_.dico(current).value(jobKey::srcPath).toString();
+    const uint64_t keep = list_.idAt(current);
     for (int32_t i = list_.count() - 1; i >= 0; --i) {
-        if (list_.dico(i).value(jobKey::srcPath).toString() != keep) {
+        if (list_.idAt(i) != keep) {
             list_.setSelectedIndex(i);
             encBatchRemove(false);
         }
@@ -246,16 +246,10 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
 }
 
 int32_t appController::encBatchInprogressRowIdentification() const {
-    const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
-    if (current.isEmpty()) {
+    if (prefRead(QStringLiteral("encCurrentProcessingFile")).isEmpty()) {
         return -1;
     }
-    for (int32_t i = 0; i < list_.count(); ++i) {
-        if (list_.dico(i).value(jobKey::srcPath).toString() == current) {
-            return i;
-        }
-    }
-    return -1;
+    return list_.indexOfId(runningRowId_);
 }
 
 void appController::iba_outSpeedCell() {

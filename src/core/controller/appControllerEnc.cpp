@@ -77,6 +77,7 @@ void appController::enc(const QString &step) {
     if (encStopInt_ == 1) {
         logStr(QStringLiteral("enc stop = 1"));
         prefWrite(QStringLiteral("encCurrentProcessingFile"), QStringLiteral("cancel"));
+        runningRowId_ = 0;
         prefDelete(kJob);
     }
     if (step == QStringLiteral("encBatch")) {
@@ -166,6 +167,7 @@ void appController::encBatchStep() {
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
                   candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
                                  : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
+        runningRowId_ = candidate == 0 ? 0 : list_.idAt(candidate - 1);
         list_.setSelectedIndex(candidate);
         encBatchRemove(false);
         // The next row is chosen from the previous one again. The end step is not for this:
@@ -178,6 +180,7 @@ void appController::encBatchStep() {
     // Set again when the job's Resume.log block begins: its end line belongs there only.
     taskStartInt_ = 0;
     prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
+    runningRowId_ = list_.idAt(candidate);
     prefWriteDico(kJob, record);
     prefWriteChildDico(kJob, jobKey::stepDeb, 1);
     enc(QStringLiteral("encProcesses"));
@@ -231,6 +234,7 @@ void appController::encDebStep(int32_t outInt) {
     facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
     facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
     facts.takenNames = batchNames_;
+    facts.nameMax = encNameMaxOf(eventsFolderPathStr());
     const QString src = jobSourcePath(facts.record);
     facts.date = recordingDateOf(src);
     encDebPlanValue plan = encDebPlan(facts);
@@ -326,8 +330,17 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
         return false;
     }
     // On disk before the tool starts: should the application be killed now, the next start
-    // finds the job's working files in this record and deletes them.
-    prefSynchronize();
+    // finds the job's working files in this record and deletes them. A record that can't be
+    // written (a full home) would leave them for good: the tool does not start.
+    if (!prefSynchronize()) {
+        logStr(QStringLiteral("job record          :-( not written: %1")
+                   .arg(prefWorkingFilePathStr()));
+        encNoteEnd(
+            jobOutcomeKind::failed, jobFailure::journalNotWritten,
+            QStringLiteral("its job record can't be written to %1").arg(prefWorkingFilePathStr()));
+        encSkipJob();
+        return false;
+    }
     return taskLauncherEncStart(args, maximum, parser);
 }
 

@@ -20,8 +20,13 @@ QStringList batchList::statuses() const {
     return all;
 }
 
+int32_t batchList::indexOfId(uint64_t id) const {
+    return id == 0 ? -1 : static_cast<int32_t>(ids_.indexOf(id));
+}
+
 void batchList::append(const QVariantMap &row) {
     rows_.append(row);
+    ids_.append(nextId_++);
     if (rowInserted) {
         rowInserted(count() - 1);
     }
@@ -42,6 +47,7 @@ void batchList::removeAt(int32_t index) {
         return;
     }
     rows_.removeAt(index);
+    ids_.removeAt(index);
     if (selected_ == index) {
         selected_ = -1;
     } else if (selected_ > index) {

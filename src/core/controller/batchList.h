@@ -26,6 +26,11 @@ public:
     QVariant value(int32_t index, const QString &key) const;
     /// Every row's status image name, in order.
     QStringList statuses() const;
+    /// The row's identity: a number no other row of this list has had (0 outside the list). A
+    /// job keeps its row by it, whatever rows come and go and whatever paths they share.
+    uint64_t idAt(int32_t index) const { return ids_.value(index); }
+    /// The index of the row with that identity, or -1.
+    int32_t indexOfId(uint64_t id) const;
 
     void append(const QVariantMap &row);
     void setValue(int32_t index, const QString &key, const QVariant &value);
@@ -47,6 +52,8 @@ public:
 
 private:
     QList<QVariantMap> rows_;
+    QList<uint64_t> ids_;
+    uint64_t nextId_ = 1;
     int32_t selected_ = -1;
 };
 

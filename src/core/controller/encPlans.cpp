@@ -1,6 +1,7 @@
 #include "controller/encPlans.h"
 
 #include "controller/encodage.h"
+#include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
 #include "controller/outputNames.h"
 #include "platform/utilsFile.h"
@@ -53,19 +54,29 @@ void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
         plan.destFolder += QLatin1Char('/');
     }
     const QString src = jobSourcePath(facts.record);
-    const QString stem = facts.date ? facts.date->name : QFileInfo(src).completeBaseName();
+    const QString fullStem = facts.date ? facts.date->name : QFileInfo(src).completeBaseName();
+    const QString extension =
+        encDstExtensionStr(facts.outInt, facts.record.value(QStringLiteral("v0_codec")).toString());
+    // Checked now rather than at the rename an hour later: a name the file system refuses
+    // would lose the whole conversion then.
+    const QString stem = outputStemToFit(fullStem, QLatin1Char('.') + extension, facts.nameMax);
     plan.wantedPath =
-        QStringLiteral("%1%2/%3.%4")
-            .arg(plan.destFolder, kEventsFolder, stem,
-                 encDstExtensionStr(facts.outInt,
-                                    facts.record.value(QStringLiteral("v0_codec")).toString()));
+        QStringLiteral("%1%2/%3.%4").arg(plan.destFolder, kEventsFolder, stem, extension);
+    QStringList notes;
+    if (stem != fullStem) {
+        notes << QStringLiteral("named '%1': '%2.%3' is too long for the file system")
+                     .arg(QFileInfo(plan.wantedPath).fileName(), fullStem, extension);
+    }
     // Two sources of one batch may map to one name (two cameras' first clips of the same
     // second): the later one gets its own, rather than replacing or standing for the other.
     plan.finalPath = outputPathInBatch(plan.wantedPath, facts.takenNames);
     if (plan.finalPath != plan.wantedPath) {
-        plan.nameNote =
-            QStringLiteral("named '%1': '%2' is the output of another source of this batch")
-                .arg(QFileInfo(plan.finalPath).fileName(), QFileInfo(plan.wantedPath).fileName());
+        notes << QStringLiteral("named '%1': '%2' is the output of another source of this batch")
+                     .arg(QFileInfo(plan.finalPath).fileName(),
+                          QFileInfo(plan.wantedPath).fileName());
+    }
+    if (!notes.isEmpty()) {
+        plan.nameNote = notes.join(QStringLiteral("; "));
         plan.recordAdds.insert(jobKey::nameNote, plan.nameNote);
     }
     // The final name gets the output only once it is judged complete (the end step).
@@ -174,7 +185,7 @@ encFinPlanValue encFinPlan(const encFinFacts &facts) {
         }
     }
     if (!dst.isEmpty() && dst != finalPath) {
-        plan.masterPath = oldSrcPathStr2DstPathStr(dst);
+        plan.masterPath = encMasterPathOf(dst);
     }
     if (facts.stopping) {
         plan.action = encFinAction::stopBatch;

@@ -46,8 +46,9 @@ struct encDebFacts {
     QSet<QString> takenNames;          ///< final names given to other sources of the batch
     std::optional<QList<QtTrackEdits>> sourceEdits; ///< when encReadsSourceEdits: its edits
     encExistingOutput atFinalName = encExistingOutput::unknown;
-    double sourceMB = 0; ///< the source's size, every piece of a joined recording counted
-    int32_t freeMB = -1; ///< the destination's free space; negative when unknown
+    double sourceMB = 0;     ///< the source's size, every piece of a joined recording counted
+    int32_t freeMB = -1;     ///< the destination's free space; negative when unknown
+    qsizetype nameMax = 255; ///< the longest file name the destination takes, in bytes
 };
 
 /// The first step's plan.

@@ -1,5 +1,6 @@
 #include "controller/encodage.h"
 
+#include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
 #include "controller/spannedJoin.h"
 #include "platform/constants.h"
@@ -192,7 +193,7 @@ std::optional<QString> encMoveAsideFor(const QString &workingPath, float needMB,
         why = encPostQtEncFailure::cannotMoveAside;
         return std::nullopt;
     }
-    const QString masterPath = oldSrcPathStr2DstPathStr(workingPath);
+    const QString masterPath = encMasterPathOf(workingPath);
     if (!mvCocoa(workingPath, masterPath, QStringLiteral("y"))) {
         logStr(QStringLiteral("encQt()             :-( mv '%1' '%2'").arg(workingPath, masterPath));
         why = encPostQtEncFailure::cannotMoveAside;

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 QString encReserveWorkingPath(const QString &folder) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -32,9 +34,17 @@ QString encReserveWorkingPath(const QString &folder) {
     return QString();
 }
 
+QString encMasterPathOf(const QString &workingPath) {
+    QString master = workingPath;
+    if (master.endsWith(QStringLiteral(".mov"))) {
+        master.chop(4);
+    }
+    return master + QStringLiteral("_MASTER.mov");
+}
+
 QString randomSibling(const QString &folder, const QString &stem) {
     for (;;) {
-        const QString path = QStringLiteral("%1/%2%3.mov")
+        const QString path = QStringLiteral("%1/.fluxaro-%2%3.mov")
                                  .arg(folder, stem)
                                  .arg(QRandomGenerator::global()->bounded(0x7fffffff));
         QFile file(path);
@@ -44,12 +54,21 @@ QString randomSibling(const QString &folder, const QString &stem) {
     }
 }
 
+qsizetype encNameMaxOf(const QString &folder) {
+    QString existing = QDir::cleanPath(folder);
+    while (!existing.isEmpty() && !QFileInfo(existing).isDir() && existing != QLatin1String("/")) {
+        existing = QFileInfo(existing).path();
+    }
+    const long nameMax = ::pathconf(QFile::encodeName(existing).constData(), _PC_NAME_MAX);
+    return nameMax > 0 ? static_cast<qsizetype>(nameMax) : 255;
+}
+
 QStringList encJobFilesToDelete(const QVariantMap &job) {
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString final = job.value(jobKey::finalPath).toString();
     QStringList paths;
     if (!dst.isEmpty() && dst != final) {
-        paths << dst << oldSrcPathStr2DstPathStr(dst);
+        paths << dst << encMasterPathOf(dst) << oldSrcPathStr2DstPathStr(dst);
     }
     for (const QString &key :
          {jobKey::postProcessPurge, jobKey::purgePath1, jobKey::workPath, jobKey::soundPath}) {
@@ -85,12 +104,13 @@ QString encJobEventsFolder(const QVariantMap &job) {
 
 bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {
     // The names the step machine gives its files: the working output, its "_MASTER" sibling
-    // (in both forms oldSrcPathStr2DstPathStr makes), the offset and slow-motion files and
-    // the reference movies written beside them.
+    // (hidden, and in both forms oldSrcPathStr2DstPathStr made), the offset, slow-motion and
+    // sound files and the reference movies written beside them (hidden, and as earlier versions
+    // named them).
     static const QRegularExpression names(
         QStringLiteral("^(\\.fluxaro-[a-z0-9]{10}\\.mov"
                        "|[._]fluxaro-[a-z0-9]{10}_MASTER\\.mov"
-                       "|(offset|slow)[0-9]{1,10}\\.mov(\\.mov)?)$"));
+                       "|(\\.fluxaro-)?(offset|slow|sound)[0-9]{1,10}\\.mov(\\.mov)?)$"));
     const QString folder = encJobEventsFolder(job);
     const QFileInfo info(path);
     return !folder.isEmpty() && QDir::cleanPath(info.absolutePath()) == folder &&

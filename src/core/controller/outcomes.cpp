@@ -74,6 +74,8 @@ QString jobFailureKey(jobFailure failure) {
         return QStringLiteral("D_outcome_outputUnreadable");
     case jobFailure::cannotMoveOutput:
         return QStringLiteral("D_outcome_cannotMoveOutput");
+    case jobFailure::journalNotWritten:
+        return QStringLiteral("D_outcome_journalNotWritten");
     case jobFailure::stopped:
         return QStringLiteral("D_outcome_stopped");
     }

@@ -40,6 +40,7 @@ enum class jobFailure {
     outputTooSmall,         ///< the output is too small to be a movie
     outputUnreadable,       ///< the output is not a movie that can be decoded
     cannotMoveOutput,       ///< the output could not be given its final name
+    journalNotWritten,      ///< the job's record could not be written: it did not start
     stopped,                ///< the user (or a signal) stopped the batch
 };
 

@@ -4,6 +4,7 @@
 #include "analysis/ffmpeg.h"
 #include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
+#include "controller/dropPlan.h"
 #include "controller/fieldLook.h"
 #include "controller/jobRecord.h"
 #include "frontApi/alerts.h"
@@ -48,6 +49,22 @@ void sourceAnalysis::begin(int32_t total) {
     analysing_ = true;
     total_ = total;
     done_ = 0;
+}
+
+void sourceAnalysis::forgetLeftovers() {
+    if (analysing_) {
+        return;
+    }
+    QStringList keys = stepArray();
+    keys << QStringLiteral("analysisSrcPathStr") << QStringLiteral("analysisSrcPathesDico")
+         << QStringLiteral("analysisSrcCurrentDico") << jobKey::imgPath;
+    for (const QString &key : keys) {
+        if (prefRead2(key).isValid()) {
+            logStr(
+                QStringLiteral("analysis            :-/ left by an earlier analysis: %1").arg(key));
+            prefDelete(key);
+        }
+    }
 }
 
 int32_t sourceAnalysis::pendingSources() const {
@@ -445,6 +462,11 @@ void sourceAnalysis::stepFin(const QString &src) {
         !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
     facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
     facts.rows = list_.count();
+    for (const QVariantMap &row : list_.rows()) {
+        const QVariantMap job = rowJob(row);
+        facts.listed =
+            facts.listed || jobSourcePath(job) == src || jobJoinedPieces(job).contains(src);
+    }
     facts.format = c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0;
     facts.rate = c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0;
     facts.aicAvailable = getAIC() != 0;
@@ -456,6 +478,10 @@ void sourceAnalysis::stepFin(const QString &src) {
     } else if (plan.outcome == analysisFinOutcome::stopped) {
         owner_.analysisRefusal(src, sourceRefusal::analysisStopped,
                                QStringLiteral("analysis stopped"));
+    } else if (plan.outcome == analysisFinOutcome::listed) {
+        logStr(QStringLiteral("analysis            :-/ listed already: %1").arg(src));
+        owner_.analysisRefusal(src, sourceRefusal::duplicate,
+                               dropRefusalLogWords(dropRefusal::alreadyListed));
     }
     prefDelete(jobKey::imgPath);
     prefDelete(QStringLiteral("analysisSrcPathStr"));

@@ -58,6 +58,10 @@ public:
 
     /// A drop queued `total` sources in "analysisSrcPathesDico": the analysis counts as running.
     void begin(int32_t total);
+    /// Deletes what an analysis that no longer runs left in the store (the source it was at,
+    /// its record and thumbnail path, its step markers, its queue): a new drop's analysis starts
+    /// from its own sources alone. Does nothing while an analysis runs.
+    void forgetLeftovers();
     /// Performs the due analysis step.
     void step();
     /// Asks the analysis to stop at its next step; ends a running probe.

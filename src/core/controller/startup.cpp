@@ -21,8 +21,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +51,11 @@ std::unique_ptr<QLockFile> &lockHolder() {
     return holder;
 }
 
+QString &lockFailure() {
+    static QString failure;
+    return failure;
+}
+
 QString orNil(const QString &text) {
     return text.isEmpty() ? QStringLiteral("nil") : text;
 }
@@ -62,6 +70,10 @@ QString startupAlertTitleKey(StartupStatus status) {
         return QStringLiteral("D_appAlreadyOpened_1");
     case StartupStatus::BadResourcePath:
         return QStringLiteral("D_appAlreadyOpened_3");
+    case StartupStatus::SettingsUnwritable:
+        return QStringLiteral("D_settingsUnwritable_1");
+    case StartupStatus::NoHome:
+        return QStringLiteral("D_noHome_1");
     case StartupStatus::Ok:
         break;
     }
@@ -76,10 +88,37 @@ QString startupAlertMessageKey(StartupStatus status) {
         return QStringLiteral("D_appAlreadyOpened_2");
     case StartupStatus::BadResourcePath:
         return QStringLiteral("D_FXpref_ouvert_2");
+    case StartupStatus::SettingsUnwritable:
+        return QStringLiteral("D_settingsUnwritable_2");
+    case StartupStatus::NoHome:
+        return QStringLiteral("D_noHome_2");
     case StartupStatus::Ok:
         break;
     }
     return QString();
+}
+
+QString startupAlertMessageStr(StartupStatus status) {
+    const QString message = localizedStr(startupAlertMessageKey(status));
+    return status == StartupStatus::SettingsUnwritable ? fillFormatValues(message, {lockFailure()})
+                                                       : message;
+}
+
+QString startupHomePlan(const QString &homeVariable, const QString &passwdHome,
+                        bool passwdHomeIsDir) {
+    if (!homeVariable.isEmpty() && QDir::isAbsolutePath(homeVariable)) {
+        return homeVariable;
+    }
+    const QString cleaned = QDir::cleanPath(passwdHome);
+    if (passwdHome.isEmpty() || !QDir::isAbsolutePath(cleaned) || cleaned == QLatin1String("/") ||
+        !passwdHomeIsDir) {
+        return {};
+    }
+    return cleaned;
+}
+
+QString startupLockFailure() {
+    return lockFailure();
 }
 
 QString startupLockPathStr() {
@@ -96,12 +135,36 @@ bool startupSingleInstance() {
     // login has another runtime folder, never other settings): the running instance is seen
     // from all of them, and the start-up sweep of a crashed job's files runs only under it.
     const QString folder = startupLockPathStr().section(QLatin1Char('/'), 0, -2);
-    QDir().mkpath(folder);
+    lockFailure().clear();
+    std::error_code made;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made);
+    if (made) {
+        lockFailure() =
+            QStringLiteral("%1: %2").arg(folder, QString::fromStdString(made.message()));
+        logStr(QStringLiteral("single instance     :-( %1").arg(lockFailure()));
+        return false;
+    }
     auto lock = std::make_unique<QLockFile>(startupLockPathStr());
     // Only a lock whose process is gone counts as stale, however old it is.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
-        logStr(QStringLiteral("single instance     :-( %1").arg(folder));
+        // Held by a running instance, or not made at all: a folder that can't be written
+        // (its permissions, a full disk) is said as what failed, not as another instance.
+        if (lock->error() != QLockFile::LockFailedError) {
+            const int probe =
+                ::open(QFile::encodeName(folder + QStringLiteral("/.fluxaro-probe")).constData(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            const int why = errno;
+            if (probe >= 0) {
+                ::close(probe);
+                ::unlink(QFile::encodeName(folder + QStringLiteral("/.fluxaro-probe")).constData());
+            }
+            lockFailure() = QStringLiteral("%1: %2").arg(
+                folder, probe >= 0 ? QStringLiteral("the lock file can't be made")
+                                   : QString::fromLocal8Bit(std::strerror(why)));
+        }
+        logStr(QStringLiteral("single instance     :-( %1")
+                   .arg(lockFailure().isEmpty() ? folder : lockFailure()));
         return false;
     }
     holder = std::move(lock);
@@ -251,8 +314,24 @@ StartupStatus startupRun(const StartupOptions &options) {
     if (cpuG3()) {
         return StartupStatus::OldProcessor;
     }
+    // Without a home, every per-user folder would be made at the root: the user's own home
+    // from the password database stands in for a missing HOME, else nothing starts.
+    const QString homeVariable = qEnvironmentVariable("HOME");
+    if (homeVariable.isEmpty() || !QDir::isAbsolutePath(homeVariable)) {
+        const struct passwd *entry = ::getpwuid(::geteuid());
+        const QString passwdHome = entry != nullptr && entry->pw_dir != nullptr
+                                       ? QFile::decodeName(entry->pw_dir)
+                                       : QString();
+        const QString home =
+            startupHomePlan(homeVariable, passwdHome, QFileInfo(passwdHome).isDir());
+        if (home.isEmpty()) {
+            return StartupStatus::NoHome;
+        }
+        qputenv("HOME", QFile::encodeName(home));
+    }
     if (!startupSingleInstance()) {
-        return StartupStatus::AlreadyRunning;
+        return startupLockFailure().isEmpty() ? StartupStatus::AlreadyRunning
+                                              : StartupStatus::SettingsUnwritable;
     }
     if (resourcePathStr().contains(QLatin1Char('\\'))) {
         return StartupStatus::BadResourcePath;

@@ -11,11 +11,26 @@ enum class StartupStatus {
     OldProcessor,    ///< "D_check_CPU" / "DL_loi_2"
     AlreadyRunning,  ///< "D_appAlreadyOpened_1" / "D_appAlreadyOpened_2"
     BadResourcePath, ///< "D_appAlreadyOpened_3" / "D_FXpref_ouvert_2"
+    /// The settings folder can't be written (its lock can't be made): "D_settingsUnwritable_1" /
+    /// "D_settingsUnwritable_2", with the folder and the system's reason.
+    SettingsUnwritable,
+    /// HOME is not set and the user has no home folder of their own: "D_noHome_1" /
+    /// "D_noHome_2". Nothing is written at the root in its place.
+    NoHome,
 };
 
 /// The localized title key and message key of the alert for a refusal (empty for Ok).
 QString startupAlertTitleKey(StartupStatus status);
 QString startupAlertMessageKey(StartupStatus status);
+/// The alert's message in the user's language, with what failed filled in (the settings
+/// folder and the system's reason).
+QString startupAlertMessageStr(StartupStatus status);
+
+/// The home folder start-up uses when HOME is not set (or not an absolute path): the user's
+/// own from the password database, when it is a folder other than the root; empty when there
+/// is none. Pure: the caller gives what it read.
+QString startupHomePlan(const QString &homeVariable, const QString &passwdHome,
+                        bool passwdHomeIsDir);
 
 struct StartupOptions {
     /// Send standard output and error to "Details.log" (off only in tests).
@@ -36,9 +51,12 @@ StartupStatus startupRun(const StartupOptions &options = {});
 /// prefFilePathStr), which all of the user's sessions share whatever their runtime folder.
 QString startupLockPathStr();
 /// Single instance: takes the lock startupLockPathStr and keeps it for the life of the
-/// process. False when another running instance holds it. Calling it again after success
-/// returns true.
+/// process. False when another running instance holds it, or when the lock can't be made at
+/// all (startupLockFailure then says why). Calling it again after success returns true.
 bool startupSingleInstance();
+/// Why the last startupSingleInstance could not make its lock ("<folder>: <reason>"); empty
+/// when it succeeded or another instance holds the lock.
+QString startupLockFailure();
 /// Lets the lock go (tests, and quitting).
 void startupReleaseSingleInstance();
 

@@ -183,11 +183,10 @@ void emitLine(const Redirection &r, size_t stream, const std::string &line) {
     if (r.tee) {
         // A file name in a log line must not reach the terminal's controls; a tool's carriage
         // returns (ffmpeg rewrites its progress line) become line breaks.
-        std::string plain = line;
-        std::replace(plain.begin(), plain.end(), '\r', '\n');
-        const QByteArray safe = logTerminalSafe(QByteArray::fromStdString(plain));
-        writeAll(r.original.at(stream), safe.constData(), static_cast<size_t>(safe.size()));
-        writeAll(r.original.at(stream), "\n", 1);
+        for (const QByteArray &part : QByteArray::fromStdString(line).split('\r')) {
+            const QByteArray safe = logTerminalSafe(part) + '\n';
+            writeAll(r.original.at(stream), safe.constData(), static_cast<size_t>(safe.size()));
+        }
     }
 }
 
@@ -360,7 +359,7 @@ QByteArray logTerminalSafe(const QByteArray &utf8) {
     };
     for (qsizetype i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8.at(i));
-        if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7f) {
+        if (byte < 0x20 || byte == 0x7f) {
             escaped(byte);
         } else if (byte == 0xc2 && i + 1 < utf8.size() &&
                    static_cast<unsigned char>(utf8.at(i + 1)) >= 0x80 &&

@@ -46,9 +46,10 @@ bool logResume(const std::optional<QString> &text = std::nullopt);
 /// run: a second call only logs "if (newStdout || newStderr)" and returns false. False when the
 /// file can't be opened (the streams then stay where they were).
 bool redirectLogs2File(const QString &path, bool teeToTerminal = false);
-/// The bytes of a UTF-8 text as a terminal may show them: control characters other than line
-/// breaks and tabs (an escape sequence, a carriage return, the 8-bit controls) written as \xNN,
-/// so no name can move the cursor or rewrite the screen.
+/// The bytes of a UTF-8 text as one line of a terminal may show them: every control character
+/// (an escape sequence, a carriage return, a line break, a tab, the 8-bit controls) written as
+/// \xNN, so no name can move the cursor, rewrite the screen or begin a line of its own (a forged
+/// result line). The caller ends the line.
 QByteArray logTerminalSafe(const QByteArray &utf8);
 /// True when the standard output the process started with (the terminal, even once the streams
 /// go to the detailed log) is a terminal.

@@ -58,6 +58,23 @@ std::optional<QVariant> readArray(QXmlStreamReader &xml, int depth) {
     return QVariant(list);
 }
 
+// True when XML 1.0 can't carry the text as it is: a control character (a carriage return
+// included, which a reader would turn into a line break), a lone surrogate, U+FFFE or U+FFFF.
+bool needsEncoding(const QString &text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xfffe || c == 0xffff) {
+            return true;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<QVariant> readValue(QXmlStreamReader &xml, int depth) {
     if (xml.characterOffset() > kPlistMaxBytes) {
         return std::nullopt;
@@ -74,12 +91,17 @@ std::optional<QVariant> readValue(QXmlStreamReader &xml, int depth) {
         xml.skipCurrentElement();
         return QVariant(value);
     }
+    // A text XML can't carry (a file name with an escape or a carriage return) is its UTF-8
+    // bytes in base64.
+    const bool encoded = name == QLatin1String("string") &&
+                         xml.attributes().value(QLatin1String("base64")) == QLatin1String("1");
     const QString text = xml.readElementText();
     if (xml.hasError()) {
         return std::nullopt;
     }
     if (name == QLatin1String("string")) {
-        return QVariant(text);
+        return encoded ? QVariant(QString::fromUtf8(QByteArray::fromBase64(text.toLatin1())))
+                       : QVariant(text);
     }
     if (name == QLatin1String("integer")) {
         bool ok = false;
@@ -177,9 +199,18 @@ bool writeValue(QXmlStreamWriter &xml, const QVariant &value) {
             QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest));
         return true;
     case QMetaType::QString:
-    case QMetaType::QChar:
-        xml.writeTextElement(QStringLiteral("string"), value.toString());
+    case QMetaType::QChar: {
+        const QString text = value.toString();
+        if (!needsEncoding(text)) {
+            xml.writeTextElement(QStringLiteral("string"), text);
+            return true;
+        }
+        xml.writeStartElement(QStringLiteral("string"));
+        xml.writeAttribute(QStringLiteral("base64"), QStringLiteral("1"));
+        xml.writeCharacters(QString::fromLatin1(text.toUtf8().toBase64()));
+        xml.writeEndElement();
         return true;
+    }
     case QMetaType::QDateTime: {
         const QDateTime date = value.toDateTime().toUTC();
         const Qt::DateFormat format = date.time().msec() != 0 ? Qt::ISODateWithMs : Qt::ISODate;

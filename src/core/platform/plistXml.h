@@ -1,5 +1,6 @@
 // The XML property-list format: the preferences store's file format and the information list's.
-// Texts (<string>), integers (<integer>), floats (<real>), booleans (<true/>, <false/>), dates
+// Texts (<string>; one XML 1.0 can't carry, a control character in it, as <string base64="1">
+// with its UTF-8 bytes), integers (<integer>), floats (<real>), booleans (<true/>, <false/>), dates
 // (<date>, ISO 8601 in UTC), bytes (<data>, base64), lists (<array>) and dictionaries (<dict>),
 // nested at will.
 #pragma once

@@ -19,6 +19,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -99,25 +100,41 @@ bool copyRecursively(const QString &src, const QString &dst) {
 // Read with the system's own calls, folder names as bytes: an entry whose name is not valid
 // UTF-8 is listed too (as text it names no file, so its callers can refuse it by name), where
 // a listing through paths as text would leave it out without a word.
-void listRecursive(const QByteArray &folder, const QString &prefix, QStringList &out) {
+void listRecursive(const QByteArray &folder, const QString &prefix, QStringList &out,
+                   QStringList &unread) {
     DIR *dir = ::opendir(folder.constData());
     if (dir == nullptr) {
+        // Said rather than taken for an empty folder: out of descriptors (EMFILE), no
+        // permission, a folder gone meanwhile.
+        unread.append(QStringLiteral("%1: %2").arg(withoutFinalSlash(prefix),
+                                                   QString::fromLocal8Bit(std::strerror(errno))));
         return;
     }
+    // The folder is closed before its subfolders are read: a deep tree never holds one
+    // descriptor per level (a low descriptor limit failed the walk of a card's folders).
+    struct entryFound {
+        QByteArray path;
+        QString full;
+        bool folder = false;
+    };
+    QList<entryFound> entries;
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..") {
             continue;
         }
-        const QString full = prefix + QFile::decodeName(name);
-        out.append(full);
         const QByteArray child = folder + '/' + name;
         struct stat info {};
-        if (::lstat(child.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            listRecursive(child, full + kSlash, out);
-        }
+        const bool isFolder = ::lstat(child.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+        entries.append({child, prefix + QFile::decodeName(name), isFolder});
     }
     ::closedir(dir);
+    for (const entryFound &entry : entries) {
+        out.append(entry.full);
+        if (entry.folder) {
+            listRecursive(entry.path, entry.full + kSlash, out, unread);
+        }
+    }
 }
 
 } // namespace
@@ -362,14 +379,19 @@ std::optional<QStringList> lsGrepCocoa(const QString &folder, const QString &ext
     return selected;
 }
 
-QStringList lsCocoaRecursive(const QString &folder) {
-    QStringList out;
+folderListing lsCocoaRecursiveListing(const QString &folder) {
+    folderListing listing;
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        return out;
+        return listing;
     }
     const QString prefix = folder.endsWith(kSlash) ? folder : folder + kSlash;
-    listRecursive(QFile::encodeName(withoutFinalSlash(folder)), prefix, out);
-    return out;
+    listRecursive(QFile::encodeName(withoutFinalSlash(folder)), prefix, listing.items,
+                  listing.unread);
+    return listing;
+}
+
+QStringList lsCocoaRecursive(const QString &folder) {
+    return lsCocoaRecursiveListing(folder).items;
 }
 
 bool testPresenceC(const QString &rawPath) {

@@ -64,6 +64,14 @@ std::optional<QStringList> lsGrepCocoa(const QString &folder, const QString &ext
 /// contents (no tilde expansion). An empty list for a missing folder.
 QStringList lsCocoaRecursive(const QString &folder);
 
+/// What lsCocoaRecursive finds, and the folders it could not open: "<folder>: <the system's
+/// reason>" (too many open files, no permission).
+struct folderListing {
+    QStringList items;
+    QStringList unread;
+};
+folderListing lsCocoaRecursiveListing(const QString &folder);
+
 /// True when the item exists and can be opened for reading (a readable folder counts).
 bool testPresenceC(const QString &path);
 /// Same as testPresenceC.

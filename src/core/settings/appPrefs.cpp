@@ -9,11 +9,11 @@
 
 namespace {
 
-// The working keys that survive a start: the analysis queue, and a key no longer used.
+// The only working key that survives a start, one no longer used. The analysis's queue and the
+// source it was probing go with the rest: a run killed during an analysis would otherwise hand
+// its sources to the next run, which lists them beside its own (twice when they are the same).
 const QStringList &keptKeys() {
-    static const QStringList keys = {QStringLiteral("displayedEncDico"),
-                                     QStringLiteral("analysisSrcPathesDico"),
-                                     QStringLiteral("analysisSrcPathStr")};
+    static const QStringList keys = {QStringLiteral("displayedEncDico")};
     return keys;
 }
 

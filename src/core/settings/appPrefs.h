@@ -20,8 +20,9 @@ bool appIsSettingKey(const QString &key);
 void appWriteAllPrefs();
 
 /// The start-up sweep: writes the store out, then deletes every key that is neither a default
-/// key, nor begins with "NSNav" or "DRBurn", nor is one of "displayedEncDico",
-/// "analysisSrcPathesDico", "analysisSrcPathStr". Start-up runs appWriteAllPrefs after it.
+/// key, nor begins with "NSNav" or "DRBurn", nor is "displayedEncDico": every working key of
+/// the analysis (its queue and the source it was at included) and of the conversion. Start-up
+/// runs appWriteAllPrefs after it.
 void appRemoveOldTmpPrefs();
 
 /// A stored choice as the preferences window takes it, and whether the stored value had to be

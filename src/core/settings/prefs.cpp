@@ -378,9 +378,10 @@ QStringList prefAllKeys() {
     return store().keys();
 }
 
-void prefSynchronize() {
+bool prefSynchronize() {
     store();
     flushStore();
+    return !storeState().settingsDirty && !storeState().workingDirty;
 }
 
 void prefReload() {

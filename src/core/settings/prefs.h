@@ -46,8 +46,9 @@ bool prefDeleteChildDico(const QString &parentKey, const QString &childKey);
 
 /// Every key stored at the moment.
 QStringList prefAllKeys();
-/// Writes what has changed out to the files now.
-void prefSynchronize();
+/// Writes what has changed out to the files now; false when a file could not be written (a
+/// full disk, a folder that refuses it): what it did not take stays pending.
+bool prefSynchronize();
 /// The settings file: "$XDG_CONFIG_HOME/<identifier>.plist".
 QString prefFilePathStr();
 /// The working keys' file: "$XDG_CONFIG_HOME/<identifier>.working.plist".
