@@ -274,3 +274,17 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
     EXPECT_EQ(failure, encPostQtEncFailure::notEnoughSpace);
     prefDelete("processEncDico");
 }
+
+// Of two sound tracks the first is the one kept: ffmpeg is told the streams to take, since it
+// would take the one with the most channels. One sound track: ffmpeg's own choice stays.
+TEST(encodage, theFirstOfSeveralSoundTracksIsMapped) {
+    QVariantMap record = tsRecord();
+    const std::optional<QStringList> one = encodage(0, record);
+    ASSERT_TRUE(one);
+    EXPECT_TRUE(valueAfter(*one, QStringLiteral("-map")).isEmpty());
+    record.insert(QStringLiteral("a1_id"), 2);
+    const std::optional<QStringList> two = encodage(0, record);
+    ASSERT_TRUE(two);
+    EXPECT_EQ(valueAfter(*two, QStringLiteral("-map")),
+              (QStringList{QStringLiteral("0:v:0"), QStringLiteral("0:a:0")}));
+}

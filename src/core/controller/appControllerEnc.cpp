@@ -259,6 +259,10 @@ void appController::encDebStep(int32_t outInt) {
     logStr(QStringLiteral("replacePathStr      ? %1").arg(plan.finalPath));
 
     facts.atFinalName = existingOutputChoice(plan.finalPath);
+    if (facts.atFinalName == encExistingOutput::replace) {
+        // Only an output the person chose to replace is replaced by the final rename.
+        prefWriteChildDico(kJob, jobKey::replaceFinal, 1);
+    }
     facts.sourceMB = jobSourceMB(facts.record);
     facts.freeMB = espaceDiskDispo(plan.destFolder);
     if (encReadsSourceEdits(facts.record)) {

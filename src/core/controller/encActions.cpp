@@ -4,6 +4,7 @@
 #include "controller/encPlans.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
+#include "controller/outputNames.h"
 #include "dates/recordingDate.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
@@ -15,6 +16,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
@@ -138,7 +140,7 @@ bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
     return opened;
 }
 
-QString encDeliverOutput(const QVariantMap &job) {
+QString encDeliverOutput(QVariantMap &job) {
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
     if (job.contains(jobKey::recordingDateSeconds)) {
@@ -152,12 +154,37 @@ QString encDeliverOutput(const QVariantMap &job) {
     if (finalPath.isEmpty() || finalPath == dst) {
         return QString();
     }
-    // One rename, which replaces a file kept there until now: the final name holds either the
-    // old file or the complete new movie, never a part of one.
-    if (::rename(QFile::encodeName(dst).constData(), QFile::encodeName(finalPath).constData()) !=
-        0) {
-        return QStringLiteral("cannot move the output to '%1': %2")
-            .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+    if (job.value(jobKey::replaceFinal).toInt() != 0) {
+        // One rename, which replaces the file the person chose to replace: the final name holds
+        // either the old file or the complete new movie, never a part of one.
+        if (::rename(QFile::encodeName(dst).constData(),
+                     QFile::encodeName(finalPath).constData()) != 0) {
+            return QStringLiteral("cannot move the output to '%1': %2")
+                .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        return QString();
     }
-    return QString();
+    QSet<QString> taken;
+    QString target = finalPath;
+    for (int tries = 0; tries < 1000; ++tries) {
+        const int error = renameNoReplace(dst, target);
+        if (error == 0) {
+            if (target != finalPath) {
+                logStr(
+                    QStringLiteral("output name         :-/ '%1' was taken meanwhile: named '%2'")
+                        .arg(finalPath, target));
+                job.insert(jobKey::finalPath, target);
+                prefWriteChildDico(jobKey::runningJob, jobKey::finalPath, target);
+            }
+            return QString();
+        }
+        if (error != EEXIST) {
+            return QStringLiteral("cannot move the output to '%1': %2")
+                .arg(target, QString::fromLocal8Bit(std::strerror(error)));
+        }
+        taken.insert(target);
+        target = outputPathInBatch(finalPath, taken);
+    }
+    return QStringLiteral("cannot move the output to '%1': every numbered name is taken")
+        .arg(finalPath);
 }

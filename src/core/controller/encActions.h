@@ -35,6 +35,8 @@ void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working);
 bool retimeForSlowMotion(const exportPreset &preset, const QString &working);
 
 /// Gives the judged output of the job its final name: the recording's time set on the working
-/// file, then one rename, which replaces a file kept there until now. Empty on success, else
-/// why the output could not be moved (untranslated).
-QString encDeliverOutput(const QVariantMap &job);
+/// file, then one rename. It replaces only an output the person chose to replace; a name that
+/// something else took meanwhile (another run into the same folder, another user) is left as it
+/// is and the output takes the first free " 2", " 3"... form, written back into `job`. Empty on
+/// success, else why the output could not be moved (untranslated).
+QString encDeliverOutput(QVariantMap &job);
