@@ -50,6 +50,8 @@ inline const QString skipReason = QStringLiteral("skipReason");      ///< why th
 inline const QString outcome = QStringLiteral("outcomeKind");        ///< a `jobOutcomeKind` number
 inline const QString failure = QStringLiteral("failureCode");        ///< a `jobFailure` number
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
+/// The identity (encFileIdentity) of the file at the final name the person chose to replace.
+inline const QString replaceFile = QStringLiteral("replaceFileId");
 inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
 inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC
