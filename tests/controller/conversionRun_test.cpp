@@ -145,3 +145,26 @@ TEST(conversionRun, stallAndStopAreToldOnceInOrder) {
     EXPECT_EQ(run.start({"/nonexistent/tool"}, 10, 0, 10), taskLauncher::launchNoExecutable);
     EXPECT_FALSE(run.hasTool());
 }
+
+// The watchdog counts the time its program ran: three minutes stopped (Ctrl-Z, then fg) count
+// as one tick, so a healthy tool is not taken for stalled; ticks that come late by a second or
+// two on a busy machine, or a tool that stands still all along, count in full.
+TEST(conversionRun, stallClockLeavesOutTheTimeTheProgramWasStopped) {
+    stallClock clock(1000);
+    clock.moved(10000);
+    EXPECT_DOUBLE_EQ(clock.tick(11000), 1.0);
+    EXPECT_DOUBLE_EQ(clock.tick(13500), 3.5);
+    // Stopped for 180 s: the first tick after fg.
+    EXPECT_DOUBLE_EQ(clock.tick(193500), 4.5);
+    EXPECT_DOUBLE_EQ(clock.tick(194500), 5.5);
+    // A tool still stuck afterwards reaches any limit.
+    int64_t now = 194500;
+    double still = 0;
+    for (int i = 0; i < 200; ++i) {
+        still = clock.tick(now += 1000);
+    }
+    EXPECT_DOUBLE_EQ(still, 205.5);
+    // A move starts the count again.
+    clock.moved(now);
+    EXPECT_DOUBLE_EQ(clock.tick(now + 1000), 1.0);
+}

@@ -40,6 +40,13 @@ QString toolFailureText(const QString &output) {
     return kept.mid(std::max<qsizetype>(0, kept.size() - 2)).join(QStringLiteral(" / "));
 }
 
+double stallClock::tick(int64_t nowMs) {
+    const int64_t gap = nowMs - lastTickMs_;
+    lastTickMs_ = nowMs;
+    stillMs_ += gap > 5 * intervalMs_ ? intervalMs_ : std::max<int64_t>(gap, 0);
+    return static_cast<double>(stillMs_) / 1000.0;
+}
+
 progressMove conversionProgressMove(double previous, double value, double maximum) {
     if (maximum <= 0 || value <= 0) {
         return progressMove::none;
@@ -89,10 +96,13 @@ int32_t conversionRun::start(const QStringList &args, double maximum, int32_t pa
         // A tool whose progress stands still for too long is stopped (a piece of a joined
         // recording swapped for an endless device keeps ffmpeg busy for ever).
         stallLimitSeconds_ = taskStallLimitSeconds(mediaSeconds_);
-        lastMove_.start();
+        if (!monotonic_.isValid()) {
+            monotonic_.start();
+        }
+        still_.moved(monotonic_.elapsed());
         if (watchdog_ == nullptr) {
             watchdog_ = new QTimer(this);
-            watchdog_->setInterval(1000);
+            watchdog_->setInterval(static_cast<int>(kWatchdogIntervalMs));
             connect(watchdog_, &QTimer::timeout, this, [this] { watchdogTick(); });
         }
         watchdog_->start();
@@ -188,7 +198,9 @@ void conversionRun::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
         break;
     }
     shown_ = value;
-    lastMove_.start();
+    if (monotonic_.isValid()) {
+        still_.moved(monotonic_.elapsed());
+    }
     conversionProgress progress;
     progress.value = value;
     progress.maximum = maximum_;
@@ -239,10 +251,10 @@ void conversionRun::watchdogTick() {
     }
     if (launcher_->isSuspended()) {
         // A pause is no stall: the clock starts again when the run goes on.
-        lastMove_.start();
+        still_.moved(monotonic_.elapsed());
         return;
     }
-    const double still = static_cast<double>(lastMove_.elapsed()) / 1000.0;
+    const double still = still_.tick(monotonic_.elapsed());
     if (still < stallLimitSeconds_) {
         return;
     }
