@@ -29,10 +29,50 @@ File &File::operator=(File &&other) noexcept {
     return *this;
 }
 
+namespace {
+
+std::string kindRefusal(mode_t mode) {
+    if (S_ISREG(mode))
+        return {};
+    const char *kind = S_ISFIFO(mode)   ? "a FIFO"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISDIR(mode)  ? "a folder"
+                                        : "not a file";
+    return std::string("is ") + kind + ", not a regular file";
+}
+
+} // namespace
+
 bool File::open(const std::string &path, bool readWrite) {
     close();
-    fd_ = ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    return fd_ >= 0;
+    error_.clear();
+    // Non-blocking: opening a FIFO would otherwise wait for a writer for ever.
+    const int fd =
+        ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        error_ = errnoText();
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = fstat(fd, &info) != 0 ? errnoText() : kindRefusal(info.st_mode);
+        ::close(fd);
+        errno = EINVAL;
+        return false;
+    }
+    // A regular file never blocks; the flag is cleared all the same for plain reads.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fd_ = fd;
+    return true;
+}
+
+std::string regularFileRefusal(const std::string &path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? "does not exist" : errnoText();
+    return kindRefusal(info.st_mode);
 }
 
 std::int64_t File::size() const {

@@ -18,6 +18,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace toolbox {
@@ -501,6 +502,53 @@ TEST(MovieDates, DatesAfter2040KeepTheirCentury) {
     auto again = Movie::open(source);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->creationTimeUnix(), 3141577060);
+}
+
+} // namespace
+} // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A data reference is followed to a regular file that is a QuickTime movie only: a FIFO in its
+// place is refused at once, saying so (opening it would wait for a writer for ever), and so are
+// a device and a file of another kind (a person's notes would become the movie's samples).
+TEST(ReferenceMovie, FollowsItsDataReferenceToAMovieFileOnly) {
+    test::TemporaryFolder folder;
+    const auto media = folder.file("media.mov");
+    fs::copy_file(clips().av(), media);
+    auto movie = Movie::open(media);
+    ASSERT_TRUE(movie);
+    const auto path = folder.file("reference.mov");
+    ASSERT_TRUE(movie->writeReference(path));
+    movie.reset();
+    MovieStatus status;
+    ASSERT_TRUE(Movie::open(path, &status)) << status.message;
+
+    fs::rename(media, folder.file("kept.mov"));
+    ASSERT_EQ(mkfifo(media.c_str(), 0600), 0);
+    EXPECT_FALSE(Movie::open(path, &status));
+    EXPECT_NE(status.message.find("is a FIFO, not a regular file"), std::string::npos)
+        << status.message;
+    // The FIFO named directly.
+    EXPECT_FALSE(Movie::open(media, &status));
+    EXPECT_NE(status.message.find("FIFO"), std::string::npos) << status.message;
+    fs::remove(media);
+
+    fs::create_symlink("/dev/zero", media);
+    EXPECT_FALSE(Movie::open(path, &status));
+    EXPECT_NE(status.message.find("character device"), std::string::npos) << status.message;
+    fs::remove(media);
+
+    {
+        std::ofstream notes(media, std::ios::binary);
+        notes << std::string(4 * 1024 * 1024, 'n');
+    }
+    EXPECT_FALSE(Movie::open(path, &status));
+    EXPECT_EQ(status.error, MovieError::NotAMovie) << status.message;
+    EXPECT_NE(status.message.find("not a movie"), std::string::npos) << status.message;
 }
 
 } // namespace
