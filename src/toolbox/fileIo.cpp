@@ -29,40 +29,50 @@ File &File::operator=(File &&other) noexcept {
     return *this;
 }
 
+namespace {
+
+std::string kindRefusal(mode_t mode) {
+    if (S_ISREG(mode))
+        return {};
+    const char *kind = S_ISFIFO(mode)   ? "a FIFO"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISDIR(mode)  ? "a folder"
+                                        : "not a file";
+    return std::string("is ") + kind + ", not a regular file";
+}
+
+} // namespace
+
 bool File::open(const std::string &path, bool readWrite) {
     close();
-    // O_NONBLOCK: opening a FIFO for reading would wait for a writer for ever.
-    const int fd = ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    error_.clear();
+    // Non-blocking: opening a FIFO would otherwise wait for a writer for ever.
+    const int fd =
+        ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        error_ = errnoText();
         return false;
+    }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = fstat(fd, &info) != 0 ? errnoText() : kindRefusal(info.st_mode);
         ::close(fd);
         errno = EINVAL;
         return false;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // A regular file never blocks; the flag is cleared all the same for plain reads.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     return true;
 }
 
-std::string notRegularFileWhy(const std::string &path) {
+std::string regularFileRefusal(const std::string &path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        return "missing";
-    if (S_ISREG(info.st_mode))
-        return {};
-    if (S_ISFIFO(info.st_mode))
-        return "a FIFO";
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
-        return "a device";
-    if (S_ISDIR(info.st_mode))
-        return "a folder";
-    if (S_ISSOCK(info.st_mode))
-        return "a socket";
-    return "not a regular file";
+        return errno == ENOENT ? "does not exist" : errnoText();
+    return kindRefusal(info.st_mode);
 }
 
 std::int64_t File::size() const {

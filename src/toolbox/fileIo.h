@@ -18,10 +18,12 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    /// Opens a regular file for reading (readWrite false) or reading and writing; false with
-    /// errno set. Nothing else is opened, and the opening never waits: a FIFO, a device or a
-    /// folder is refused (errno EINVAL; `notRegularFileWhy` says what it is).
+    /// Opens for reading (readWrite false) or reading and writing; false with errno set and
+    /// error() saying why. Only a regular file is opened, and without waiting: a FIFO, a device
+    /// or a socket is refused (errno EINVAL), so a name that leads to one never holds the reader.
     bool open(const std::string &path, bool readWrite = false);
+    /// Why the last open failed, in words ("is a FIFO, not a regular file").
+    [[nodiscard]] const std::string &error() const { return error_; }
     [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
     [[nodiscard]] int fd() const { return fd_; }
     /// The size in bytes, -1 on failure.
@@ -37,7 +39,12 @@ public:
 
 private:
     int fd_ = -1;
+    std::string error_;
 };
+
+/// Empty when path leads to a regular file (links followed), else why it is not one, in
+/// words: "is a FIFO, not a regular file", "does not exist"...
+std::string regularFileRefusal(const std::string &path);
 
 /// How a TemporaryOutput's file exists until commit.
 enum class TemporaryName {
@@ -83,10 +90,6 @@ private:
 
 /// The text of errno for messages.
 std::string errnoText();
-
-/// Empty for a regular file (links followed), else what the path is, in words: "missing",
-/// "a FIFO", "a device", "a folder", "a socket".
-std::string notRegularFileWhy(const std::string &path);
 
 /// The absolute, normalised form of a path (symbolic links resolved where the file exists).
 std::string absolutePath(const std::string &path);

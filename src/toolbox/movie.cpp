@@ -172,9 +172,10 @@ std::unique_ptr<Movie> Movie::newMovie(std::int32_t timeScale) {
 std::unique_ptr<Movie> Movie::open(const std::string &path, MovieStatus *status) {
     if (status)
         *status = MovieStatus::success();
-    std::error_code code;
-    if (path.empty() || !fs::is_regular_file(path, code)) {
-        fail(status, MovieError::FileNotFound, "no movie file at \"" + path + "\"");
+    // Only a regular file: libavformat would wait for ever on a FIFO, or read a device.
+    if (const std::string refusal = path.empty() ? "is no path" : regularFileRefusal(path);
+        !refusal.empty()) {
+        fail(status, MovieError::FileNotFound, "no movie file at \"" + path + "\": it " + refusal);
         return nullptr;
     }
     std::unique_ptr<Movie> movie(new Movie);

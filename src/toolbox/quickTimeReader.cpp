@@ -385,7 +385,7 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
     File file;
     if (!file.open(path))
         return MovieStatus::failure(MovieError::ReadFailed,
-                                    "cannot read \"" + path + "\": " + errnoText());
+                                    "cannot read \"" + path + "\": it " + file.error());
     std::vector<TopLevelAtom> atoms;
     bool truncated = false;
     scanTopLevelAtoms(file, atoms, isQuickTime, truncated);
@@ -469,18 +469,18 @@ MovieStatus readQuickTimeMovie(const std::string &path, ParsedMovie &movie, bool
         // Every chunk must lie inside the file that holds it.
         std::uint64_t mediaFileSize = fileSize;
         if (!track.media->selfReference) {
-            // Only a regular file is followed: a FIFO would hold the reading for ever, a device
-            // or another file is no movie's media.
-            const std::string notRegular = notRegularFileWhy(track.media->path);
-            if (!notRegular.empty() && notRegular != "missing")
-                return MovieStatus::failure(MovieError::ReadFailed,
-                                            "\"" + path + "\" refers to \"" + track.media->path +
-                                                "\", which is " + notRegular + ": refused");
+            // A data reference is followed to a regular file that is itself a QuickTime movie
+            // only: never to a device, a FIFO, or a file of another kind (a person's notes).
             File media;
             if (!media.open(track.media->path))
                 return MovieStatus::failure(MovieError::ReadFailed,
                                             "\"" + path + "\" refers to \"" + track.media->path +
-                                                "\", which cannot be read");
+                                                "\", which cannot be read: it " + media.error());
+            TopLevelAtom referredMoov;
+            if (!findMovieAtom(track.media->path, referredMoov))
+                return MovieStatus::failure(MovieError::NotAMovie, "\"" + path + "\" refers to \"" +
+                                                                       track.media->path +
+                                                                       "\", which is not a movie");
             mediaFileSize = static_cast<std::uint64_t>(media.size());
         }
         std::vector<std::uint64_t> sizes;

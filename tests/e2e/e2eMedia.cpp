@@ -480,6 +480,18 @@ runResult sandbox::batch(const QStringList &args, int timeoutMs,
 
 QStringList sandbox::eventsFiles() const {
     QStringList names = QDir(events()).entryList(QDir::Files | QDir::Hidden);
+    // A job's private working folder: its files as "folder/name", the folder alone as "folder/".
+    for (const QString &folder :
+         QDir(events()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QStringList inside =
+            QDir(events() + QLatin1Char('/') + folder).entryList(QDir::Files | QDir::Hidden);
+        if (inside.isEmpty()) {
+            names << folder + QLatin1Char('/');
+        }
+        for (const QString &name : inside) {
+            names << folder + QLatin1Char('/') + name;
+        }
+    }
     names.sort();
     return names;
 }

@@ -101,7 +101,8 @@ public:
     /// Runs `fluxaro --batch` with the arguments (destination added when none is given).
     runResult batch(const QStringList &args, int timeoutMs = 240000,
                     const QMap<QString, QString> &extraEnv = {}) const;
-    /// The names in the events folder, sorted.
+    /// The names in the events folder, sorted, with the files of a job's private working folder
+    /// as "folder/name" (an empty one as "folder/").
     QStringList eventsFiles() const;
     /// The fluxaro program that batch() runs (default: the build's).
     void setProgram(const QString &program) { program_ = program; }

@@ -112,3 +112,34 @@ TEST(TemporaryOutput, MissingFolderIsRefusedWithAMessage) {
 
 } // namespace
 } // namespace toolbox
+
+namespace toolbox {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Only regular files are opened, without waiting on a FIFO, and the refusal says what the path
+// leads to.
+TEST(File, OpensRegularFilesOnlyAndSaysWhy) {
+    test::TemporaryFolder folder;
+    const std::string fifo = folder.file("pipe.mov");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    File file;
+    EXPECT_FALSE(file.open(fifo));
+    EXPECT_EQ(file.error(), "is a FIFO, not a regular file");
+    EXPECT_EQ(regularFileRefusal(fifo), "is a FIFO, not a regular file");
+    EXPECT_FALSE(file.open("/dev/zero"));
+    EXPECT_EQ(file.error(), "is a character device, not a regular file");
+    EXPECT_FALSE(file.open(folder.file("")));
+    EXPECT_EQ(regularFileRefusal(folder.file("missing")), "does not exist");
+    const std::string plain = folder.file("plain.mov");
+    std::ofstream(plain) << "x";
+    ASSERT_TRUE(file.open(plain));
+    EXPECT_TRUE(file.error().empty());
+    EXPECT_EQ(regularFileRefusal(plain), "");
+    // Opened for plain reads, not non-blocking ones.
+    EXPECT_EQ(fcntl(file.fd(), F_GETFL) & O_NONBLOCK, 0);
+}
+
+} // namespace
+} // namespace toolbox

@@ -179,16 +179,19 @@ TEST_F(Trakmill, SourcesAreNumberedAndDescribedInOptionOrder) {
     r = trakmill(
         {"-v", "-i", work / "missing.mov", "-i", source("garbage.mov"), "-i", source("three.mov")});
     EXPECT_TRUE(contains(r.err, "Ignoring source, invalid path " + work / "missing.mov" + "\n"));
-    EXPECT_TRUE(contains(r.err, "Ignoring source, invalid movie " + source("garbage.mov") + "\n"));
+    EXPECT_TRUE(contains(r.err, "Ignoring source, invalid movie " + source("garbage.mov") + " (\"" +
+                                    source("garbage.mov") + "\" is not a movie)\n"))
+        << r.err;
     EXPECT_TRUE(contains(r.err, "Source #0 " + source("three.mov") + "\n"));
     EXPECT_TRUE(contains(r.err, "\tTrack #0.0, type=video, duration=1.000s, abr="));
     EXPECT_TRUE(contains(r.err, "\tTrack #0.1, type=sound, duration=1.000s, abr=768.000kbps\n"))
         << r.err;
     EXPECT_TRUE(contains(r.err, "\tTrack #0.2, type=sound"));
-    // Without any valid source.
+    // Without any valid source: the refusal says why, verbose or not.
     r = trakmill({"-i", source("garbage.mov"), "-o", "./x.mov"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "No valid input\n");
+    EXPECT_EQ(r.err, "Ignoring source, invalid movie " + source("garbage.mov") + " (\"" +
+                         source("garbage.mov") + "\" is not a movie)\nNo valid input\n");
 }
 
 TEST_F(Trakmill, ConflictingModesAreRefused) {
@@ -540,4 +543,24 @@ TEST_F(Trakmill, ReferenceMovieReadsBackThroughTheSource) {
     shell("ffmpeg -v error -enable_drefs 1 -i '" + work / "ref.mov" + "' -f null - 2>/dev/null",
           &status);
     EXPECT_EQ(status, 0);
+}
+
+// A source's data references: trakmill says which other files it reads, and one that leads to
+// a FIFO (or anything but a movie file) is refused at once with its reason, never waited on or
+// copied into the output.
+TEST_F(Trakmill, SaysWhichFilesItReadsAndRefusesAReferenceToAFifo) {
+    const std::string media = work / "media.mov";
+    std::filesystem::copy_file(source("av.mov"), media);
+    ASSERT_EQ(trakmill({"-y", "-i", media, "-o", work / "ref.mov", "-r"}).status, 0);
+    RunResult flat = trakmill({"-y", "-i", work / "ref.mov", "-o", work / "flat.mov"});
+    ASSERT_EQ(flat.status, 0) << flat.err;
+    EXPECT_TRUE(contains(flat.err, "Source #0 " + (work / "ref.mov") + "\n\treads " + media + "\n"))
+        << flat.err;
+
+    std::filesystem::remove(media);
+    ASSERT_EQ(mkfifo(media.c_str(), 0600), 0);
+    RunResult refused = trakmill({"-y", "-i", work / "ref.mov", "-o", work / "fifo.mov"});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_TRUE(contains(refused.err, "is a FIFO, not a regular file")) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "fifo.mov"));
 }

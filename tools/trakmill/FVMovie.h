@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class FVMovie {
 public:
@@ -13,6 +14,11 @@ public:
 
     /// Opens the movie (once); true when it is open.
     bool openMovieSync();
+    /// Why openMovieSync failed, in words; empty after a success.
+    [[nodiscard]] const std::string &openError() const { return openError_; }
+    /// The files other than path() whose samples the movie's tracks refer to (its data
+    /// references), each once, in track order.
+    [[nodiscard]] std::vector<std::string> referencedFiles() const;
 
     /// The path the object was made from.
     [[nodiscard]] const std::string &path() const { return path_; }
@@ -26,4 +32,5 @@ private:
     std::string path_;
     std::unique_ptr<toolbox::Movie> movie_;
     bool hasMovie_ = false;
+    std::string openError_;
 };

@@ -446,11 +446,16 @@ std::optional<int> readOptions(int argc, char **argv) {
                 break;
             }
             if (!source->openMovieSync()) {
-                verbosePrintf("Ignoring source, invalid movie %s\n", optarg);
+                // Said always: a refused source is the run's failure.
+                infoPrintf("Ignoring source, invalid movie %s (%s)\n", optarg,
+                           source->openError().c_str());
                 break;
             }
             const auto number = static_cast<unsigned>(arrayOfMovies.size());
             infoPrintf("Source #%u %s\n", number, optarg);
+            // The other files the source's samples are read from, by its data references.
+            for (const std::string &file : source->referencedFiles())
+                infoPrintf("\treads %s\n", file.c_str());
             printMovieTrackDescription(source.get(), number);
             arrayOfMovies.push_back(std::move(source));
             break;

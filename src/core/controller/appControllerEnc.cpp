@@ -260,8 +260,8 @@ void appController::encDebStep(int32_t outInt) {
 
     facts.atFinalName = existingOutputChoice(plan.finalPath);
     if (facts.atFinalName == encExistingOutput::replace) {
-        // Only an output the person chose to replace is replaced by the final rename.
-        prefWriteChildDico(kJob, jobKey::replaceFinal, 1);
+        // The end step replaces this very file only, not whatever is put there meanwhile.
+        prefWriteChildDico(kJob, jobKey::replaceFile, encFileIdentity(plan.finalPath));
     }
     facts.sourceMB = jobSourceMB(facts.record);
     facts.freeMB = espaceDiskDispo(plan.destFolder);
@@ -462,6 +462,7 @@ void appController::encFinStep(const QString &step) {
     resetProgressDisplay();
     switch (plan.action) {
     case encFinAction::stopBatch:
+        encRemoveWorkFolder(facts.job);
         encFinStopBatch();
         return;
     case encFinAction::checkPicture:
@@ -513,8 +514,19 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
     const QString finalPath = job.value(jobKey::finalPath).toString();
     if (row >= 0) {
         if (why.isEmpty()) {
-            why = encDeliverOutput(job);
+            const encDelivery delivery = encDeliverOutput(job);
+            why = delivery.error;
             failure = why.isEmpty() ? failure : jobFailure::cannotMoveOutput;
+            if (why.isEmpty() && delivery.finalPath != finalPath) {
+                // The name was taken meanwhile (another run into the same folder).
+                const QString note = QStringLiteral("named '%1': '%2' was taken while the job ran")
+                                         .arg(QFileInfo(delivery.finalPath).fileName(),
+                                              QFileInfo(finalPath).fileName());
+                logStr(QStringLiteral("output name         :-/ %1").arg(note));
+                job.insert(jobKey::finalPath, delivery.finalPath);
+                job.insert(jobKey::nameNote, note);
+                batchNames_.insert(delivery.finalPath);
+            }
         }
         const bool success = why.isEmpty();
         list_.setValue(row, rowKey::status, success ? rowStatus::success : rowStatus::failure);
@@ -556,6 +568,7 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
         tellJobOutcome(jobOutcomeFromRecord(jobSourcePath(list_.dico(row)), job,
                                             status == rowStatus::success));
     }
+    encRemoveWorkFolder(job);
     logStr(QStringLiteral("…RAZ GUI done"));
     prefDelete(kJob);
     logStr(

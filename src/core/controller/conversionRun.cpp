@@ -22,18 +22,6 @@ double taskStallLimitSeconds(double mediaSeconds) {
     return 120.0 + std::max(0.0, mediaSeconds) / 10.0;
 }
 
-double conversionStillSeconds(int64_t sinceMoveMs, int64_t stoppedMs) {
-    return static_cast<double>(std::max<int64_t>(0, sinceMoveMs - stoppedMs)) / 1000.0;
-}
-
-int64_t conversionStoppedMs(int64_t gapMs, int64_t intervalMs) {
-    // A busy event loop may tick a few seconds late; a gap beyond that is time nothing of this
-    // program ran, and the tools it started were stopped with it (a terminal's Ctrl-Z stops the
-    // whole job).
-    constexpr int64_t kLateTickMs = 5000;
-    return gapMs > intervalMs + kLateTickMs ? gapMs - intervalMs : 0;
-}
-
 QString toolFailureText(const QString &output) {
     QStringList kept;
     const QStringList lines =
@@ -50,6 +38,13 @@ QString toolFailureText(const QString &output) {
         kept << line;
     }
     return kept.mid(std::max<qsizetype>(0, kept.size() - 2)).join(QStringLiteral(" / "));
+}
+
+double stallClock::tick(int64_t nowMs) {
+    const int64_t gap = nowMs - lastTickMs_;
+    lastTickMs_ = nowMs;
+    stillMs_ += gap > 5 * intervalMs_ ? intervalMs_ : std::max<int64_t>(gap, 0);
+    return static_cast<double>(stillMs_) / 1000.0;
 }
 
 progressMove conversionProgressMove(double previous, double value, double maximum) {
@@ -101,12 +96,13 @@ int32_t conversionRun::start(const QStringList &args, double maximum, int32_t pa
         // A tool whose progress stands still for too long is stopped (a piece of a joined
         // recording swapped for an endless device keeps ffmpeg busy for ever).
         stallLimitSeconds_ = taskStallLimitSeconds(mediaSeconds_);
-        lastMove_.start();
-        lastTick_.start();
-        stoppedMs_ = 0;
+        if (!monotonic_.isValid()) {
+            monotonic_.start();
+        }
+        still_.moved(monotonic_.elapsed());
         if (watchdog_ == nullptr) {
             watchdog_ = new QTimer(this);
-            watchdog_->setInterval(1000);
+            watchdog_->setInterval(static_cast<int>(kWatchdogIntervalMs));
             connect(watchdog_, &QTimer::timeout, this, [this] { watchdogTick(); });
         }
         watchdog_->start();
@@ -202,8 +198,9 @@ void conversionRun::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
         break;
     }
     shown_ = value;
-    lastMove_.start();
-    stoppedMs_ = 0;
+    if (monotonic_.isValid()) {
+        still_.moved(monotonic_.elapsed());
+    }
     conversionProgress progress;
     progress.value = value;
     progress.maximum = maximum_;
@@ -252,14 +249,12 @@ void conversionRun::watchdogTick() {
         watchdog_->stop();
         return;
     }
-    stoppedMs_ += conversionStoppedMs(lastTick_.restart(), watchdog_->interval());
     if (launcher_->isSuspended()) {
         // A pause is no stall: the clock starts again when the run goes on.
-        lastMove_.start();
-        stoppedMs_ = 0;
+        still_.moved(monotonic_.elapsed());
         return;
     }
-    const double still = conversionStillSeconds(lastMove_.elapsed(), stoppedMs_);
+    const double still = still_.tick(monotonic_.elapsed());
     if (still < stallLimitSeconds_) {
         return;
     }

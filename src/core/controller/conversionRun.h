@@ -23,13 +23,23 @@ class QTimer;
 /// may take a while). FLUXARO_STALL_SECONDS, when set to a positive number, replaces it.
 double taskStallLimitSeconds(double mediaSeconds);
 
-/// The time a tool's progress stood still, in seconds, counting only the time the program ran:
-/// `sinceMoveMs` since the progress last moved, of which `stoppedMs` the program was stopped.
-double conversionStillSeconds(int64_t sinceMoveMs, int64_t stoppedMs);
+/// The watchdog's count of how long a tool's progress stood still while this program ran. Each
+/// tick of the watchdog's periodic timer adds the time since the last one; a gap of more than
+/// five intervals is time this program was itself stopped (Ctrl-Z, SIGSTOP, a debugger), when
+/// its timer could not tick and its tool was stopped with it, and counts as one interval.
+class stallClock {
+public:
+    explicit stallClock(int64_t intervalMs) : intervalMs_(intervalMs) {}
+    /// The progress moved (or the run was paused) at nowMs: nothing stood still yet.
+    void moved(int64_t nowMs) { lastTickMs_ = nowMs, stillMs_ = 0; }
+    /// A tick at nowMs; the seconds the progress stood still so far.
+    double tick(int64_t nowMs);
 
-/// The part of a gap between two watchdog ticks (`interval` apart when the program runs) that
-/// the program spent stopped: none for a late tick of a busy event loop (up to 5 s).
-int64_t conversionStoppedMs(int64_t gapMs, int64_t intervalMs);
+private:
+    int64_t intervalMs_;
+    int64_t lastTickMs_ = 0;
+    int64_t stillMs_ = 0;
+};
 
 /// The last two lines a tool printed that are not progress: the reason it gives when it fails.
 QString toolFailureText(const QString &output);
@@ -133,6 +143,7 @@ public:
     void taskLauncherTaskDidResume(taskLauncher *launcher) override;
 
 private:
+    static constexpr int64_t kWatchdogIntervalMs = 1000;
     /// Lets the launcher go; deleted on the next turn of the loop (it may be reporting now).
     void release();
     void setPaused(bool paused);
@@ -150,11 +161,8 @@ private:
     QElapsedTimer clock_;
     /// The watchdog: when the progress last moved, and the limit.
     QTimer *watchdog_ = nullptr;
-    QElapsedTimer lastMove_;
-    /// Since the last tick, and the time since the last move that the program itself spent
-    /// stopped (Ctrl-Z, a debugger, a suspended machine): no tick ran then.
-    QElapsedTimer lastTick_;
-    int64_t stoppedMs_ = 0;
+    QElapsedTimer monotonic_;
+    stallClock still_{kWatchdogIntervalMs};
     double stallLimitSeconds_ = 0;
     /// The number of the latest output check; a verdict for an older one is dropped.
     uint64_t check_ = 0;

@@ -21,6 +21,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 double jobSourceMB(const QVariantMap &record) {
     double sourceMB = 0;
@@ -140,7 +143,57 @@ bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
     return opened;
 }
 
-QString encDeliverOutput(QVariantMap &job) {
+QString encFileIdentity(const QString &path) {
+    struct stat info {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0 ||
+        !S_ISREG(info.st_mode)) {
+        return {};
+    }
+    return QStringLiteral("%1:%2")
+        .arg(static_cast<qulonglong>(info.st_dev))
+        .arg(static_cast<qulonglong>(info.st_ino));
+}
+
+bool encRenameNoReplace(const QString &from, const QString &to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return false;
+    }
+    // No such rename here: a new link never replaces a name either.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) {
+        return false;
+    }
+    // Neither (FAT, some network shares, where other users' links don't exist either).
+    struct stat info {};
+    if (::lstat(target.constData(), &info) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(source.constData(), target.constData()) == 0;
+}
+
+namespace {
+
+/// True when the file at path is the one the person chose to replace: a regular file of this
+/// user with the recorded identity.
+bool isTheFileToReplace(const QString &path, const QString &identity) {
+    struct stat info {};
+    return !identity.isEmpty() && encFileIdentity(path) == identity &&
+           ::lstat(QFile::encodeName(path).constData(), &info) == 0 && info.st_uid == ::geteuid();
+}
+
+} // namespace
+
+encDelivery encDeliverOutput(const QVariantMap &job) {
     const QString dst = job.value(jobKey::dstPath).toString();
     const QString finalPath = job.value(jobKey::finalPath).toString();
     if (job.contains(jobKey::recordingDateSeconds)) {
@@ -152,39 +205,32 @@ QString encDeliverOutput(QVariantMap &job) {
         }
     }
     if (finalPath.isEmpty() || finalPath == dst) {
-        return QString();
+        return {QString(), finalPath};
     }
-    if (job.value(jobKey::replaceFinal).toInt() != 0) {
-        // One rename, which replaces the file the person chose to replace: the final name holds
-        // either the old file or the complete new movie, never a part of one.
-        if (::rename(QFile::encodeName(dst).constData(),
-                     QFile::encodeName(finalPath).constData()) != 0) {
-            return QStringLiteral("cannot move the output to '%1': %2")
-                .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        return QString();
-    }
+    const QString replaced = job.value(jobKey::replaceFile).toString();
     QSet<QString> taken;
-    QString target = finalPath;
-    for (int tries = 0; tries < 1000; ++tries) {
-        const int error = renameNoReplace(dst, target);
-        if (error == 0) {
-            if (target != finalPath) {
-                logStr(
-                    QStringLiteral("output name         :-/ '%1' was taken meanwhile: named '%2'")
-                        .arg(finalPath, target));
-                job.insert(jobKey::finalPath, target);
-                prefWriteChildDico(jobKey::runningJob, jobKey::finalPath, target);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const QString candidate = outputPathInBatch(finalPath, taken);
+        if (encRenameNoReplace(dst, candidate)) {
+            return {QString(), candidate};
+        }
+        if (errno != EEXIST) {
+            return {QStringLiteral("cannot move the output to '%1': %2")
+                        .arg(candidate, QString::fromLocal8Bit(std::strerror(errno))),
+                    finalPath};
+        }
+        if (candidate == finalPath && isTheFileToReplace(candidate, replaced)) {
+            if (::rename(QFile::encodeName(dst).constData(),
+                         QFile::encodeName(candidate).constData()) == 0) {
+                return {QString(), candidate};
             }
-            return QString();
+            return {QStringLiteral("cannot move the output to '%1': %2")
+                        .arg(candidate, QString::fromLocal8Bit(std::strerror(errno))),
+                    finalPath};
         }
-        if (error != EEXIST) {
-            return QStringLiteral("cannot move the output to '%1': %2")
-                .arg(target, QString::fromLocal8Bit(std::strerror(error)));
-        }
-        taken.insert(target);
-        target = outputPathInBatch(finalPath, taken);
+        logStr(QStringLiteral("output name         :-/ '%1' was taken meanwhile").arg(candidate));
+        taken.insert(candidate);
     }
-    return QStringLiteral("cannot move the output to '%1': every numbered name is taken")
-        .arg(finalPath);
+    return {QStringLiteral("cannot move the output to '%1': no free name").arg(finalPath),
+            finalPath};
 }

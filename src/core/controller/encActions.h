@@ -34,9 +34,27 @@ void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working);
 /// could be opened, which decides the delivered rate.
 bool retimeForSlowMotion(const exportPreset &preset, const QString &working);
 
+/// The identity ("device:inode") of the regular file at path, not following a link; empty for
+/// anything else. Recorded when the person chooses to replace the file at the final name
+/// (jobKey::replaceFile), so the end step replaces that file and nothing put there since.
+QString encFileIdentity(const QString &path);
+
+/// Where the judged output went.
+struct encDelivery {
+    QString error;     ///< why the output could not be moved (untranslated); empty on success
+    QString finalPath; ///< the name it got: the job's final name, or its " 2"... form
+};
+
 /// Gives the judged output of the job its final name: the recording's time set on the working
-/// file, then one rename. It replaces only an output the person chose to replace; a name that
-/// something else took meanwhile (another run into the same folder, another user) is left as it
-/// is and the output takes the first free " 2", " 3"... form, written back into `job`. Empty on
-/// success, else why the output could not be moved (untranslated).
-QString encDeliverOutput(QVariantMap &job);
+/// file, then one rename that neither follows nor replaces what is at the name (renameat2 with
+/// RENAME_NOREPLACE, or a link then an unlink where the file system has no such rename). A name
+/// taken meanwhile (another run, another user, a link) gives the first free " 2", " 3"... name,
+/// unless it is the very file the person chose to replace (jobKey::replaceFile, still a regular
+/// file of this user), which the rename then replaces in one step: the final name holds either
+/// the old file or the complete new movie, never a part of one.
+encDelivery encDeliverOutput(const QVariantMap &job);
+
+/// Moves `from` onto `to` in one step unless something is at `to` (false with errno EEXIST
+/// then, and nothing moved): renameat2's RENAME_NOREPLACE, else link and unlink. On a file
+/// system with neither (FAT) a look, then rename: a name taken between the two is replaced.
+bool encRenameNoReplace(const QString &from, const QString &to);

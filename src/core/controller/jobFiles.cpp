@@ -11,25 +11,76 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-QString encReserveWorkingPath(const QString &folder) {
+namespace {
+
+const QString kEventsFolderName = QStringLiteral("fluxaro events");
+
+/// The name of a job's private folder, ".fluxaro-<10 letters and digits>".
+bool isWorkFolderName(const QString &name) {
+    static const QRegularExpression folderName(QStringLiteral("^\\.fluxaro-[a-z0-9]{10}$"));
+    return folderName.match(name).hasMatch();
+}
+
+/// True when the folder is a job's private folder: its name, directly in a "fluxaro events"
+/// folder.
+bool isWorkFolder(const QString &folder) {
+    const QFileInfo info(folder);
+    return isWorkFolderName(info.fileName()) &&
+           QFileInfo(info.absolutePath()).fileName() == kEventsFolderName;
+}
+
+/// The names the step machine gives its files: the working output, its "_MASTER" sibling
+/// (hidden, and in both forms oldSrcPathStr2DstPathStr made), the offset, slow-motion and sound
+/// files and the reference movies written beside them (hidden, and as earlier versions named
+/// them).
+bool isWorkingFileName(const QString &name) {
+    static const QRegularExpression names(
+        QStringLiteral("^(\\.fluxaro-[a-z0-9]{10}\\.mov"
+                       "|[._]fluxaro-[a-z0-9]{10}_MASTER\\.mov"
+                       "|(\\.fluxaro-)?(offset|slow|sound)[0-9]{1,10}\\.mov(\\.mov)?)$"));
+    return names.match(name).hasMatch();
+}
+
+} // namespace
+
+QString encReserveWorkingPath(const QString &eventsFolder) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QString name = QStringLiteral(".fluxaro-");
+        QString random;
         for (int i = 0; i < 10; ++i) {
-            name += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(36)]);
+            random += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(36)]);
         }
-        const QString path = QDir(folder).filePath(name + QStringLiteral(".mov"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return path;
+        const QString folder = QDir(eventsFolder).filePath(QStringLiteral(".fluxaro-") + random);
+        const QByteArray folderBytes = QFile::encodeName(folder);
+        // mkdir never follows or reuses what is there: a name taken (by anyone) is another try.
+        if (::mkdir(folderBytes.constData(), 0700) != 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            logStr(QStringLiteral("working folder      :-( %1: %2")
+                       .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+            return QString();
         }
-        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
-            continue; // taken: another name
+        // The umask may have taken the owner's own rights away; nobody else gets any.
+        ::chmod(folderBytes.constData(), 0700);
+        const QString path =
+            folder + QStringLiteral("/.fluxaro-") + random + QStringLiteral(".mov");
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            logStr(QStringLiteral("working file        :-( %1: %2")
+                       .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+            ::rmdir(folderBytes.constData());
+            return QString();
         }
-        logStr(QStringLiteral("working file        :-( %1: %2").arg(path, file.errorString()));
-        return QString();
+        ::close(fd);
+        return path;
     }
     return QString();
 }
@@ -81,15 +132,55 @@ QStringList encJobFilesToDelete(const QVariantMap &job) {
 }
 
 void encDeleteJobFiles(const QStringList &paths) {
+    QStringList folders;
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (info.isFile() && !info.isSymLink()) {
             rmCocoa(path);
         }
+        const QString folder = QDir::cleanPath(info.absolutePath());
+        if (isWorkFolder(folder) && !folders.contains(folder)) {
+            folders << folder;
+        }
+    }
+    for (const QString &folder : folders) {
+        // Only an empty folder goes.
+        ::rmdir(QFile::encodeName(folder).constData());
     }
 }
 
+QString encJobWorkFolder(const QVariantMap &job) {
+    const QString working = job.value(jobKey::dstPath).toString();
+    if (working.isEmpty()) {
+        return {};
+    }
+    const QString folder = QDir::cleanPath(QFileInfo(working).absolutePath());
+    return isWorkFolder(folder) ? folder : QString();
+}
+
+void encRemoveWorkFolder(const QVariantMap &job) {
+    const QString folder = encJobWorkFolder(job);
+    if (folder.isEmpty()) {
+        return;
+    }
+    QStringList left;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (encIsWorkingFileOf(entry.filePath(), job)) {
+            left << entry.filePath();
+        }
+    }
+    encDeleteJobFiles(left);
+    // Only an empty folder goes (encDeleteJobFiles took it when it held a file).
+    ::rmdir(QFile::encodeName(folder).constData());
+}
+
 QString encJobEventsFolder(const QVariantMap &job) {
+    const QString workFolder = encJobWorkFolder(job);
+    if (!workFolder.isEmpty()) {
+        return QDir::cleanPath(QFileInfo(workFolder).absolutePath());
+    }
     const QString working = job.value(jobKey::dstPath).toString();
     const QString final = job.value(jobKey::finalPath).toString();
     static const QRegularExpression workingName(QStringLiteral("^\\.fluxaro-[a-z0-9]{10}\\.mov$"));
@@ -99,22 +190,16 @@ QString encJobEventsFolder(const QVariantMap &job) {
         return {};
     }
     const QString folder = QDir::cleanPath(QFileInfo(named).absolutePath());
-    return QFileInfo(folder).fileName() == QLatin1String("fluxaro events") ? folder : QString();
+    return QFileInfo(folder).fileName() == kEventsFolderName ? folder : QString();
 }
 
 bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {
-    // The names the step machine gives its files: the working output, its "_MASTER" sibling
-    // (hidden, and in both forms oldSrcPathStr2DstPathStr made), the offset, slow-motion and
-    // sound files and the reference movies written beside them (hidden, and as earlier versions
-    // named them).
-    static const QRegularExpression names(
-        QStringLiteral("^(\\.fluxaro-[a-z0-9]{10}\\.mov"
-                       "|[._]fluxaro-[a-z0-9]{10}_MASTER\\.mov"
-                       "|(\\.fluxaro-)?(offset|slow|sound)[0-9]{1,10}\\.mov(\\.mov)?)$"));
-    const QString folder = encJobEventsFolder(job);
+    const QString events = encJobEventsFolder(job);
+    const QString workFolder = encJobWorkFolder(job);
     const QFileInfo info(path);
-    return !folder.isEmpty() && QDir::cleanPath(info.absolutePath()) == folder &&
-           names.match(info.fileName()).hasMatch();
+    const QString folder = QDir::cleanPath(info.absolutePath());
+    return !events.isEmpty() && (folder == events || folder == workFolder) &&
+           isWorkingFileName(info.fileName());
 }
 
 QStringList encPurgeCrashedJob() {
@@ -141,6 +226,21 @@ QStringList encPurgeCrashedJob() {
     encDeleteJobFiles(deleted);
     for (const QString &path : deleted) {
         logStr(QStringLiteral("unfinished job      :-/ deleted '%1'").arg(path));
+    }
+    // What the record no longer names (a step killed between its file and its key) goes with
+    // the job's private folder.
+    const QString folder = encJobWorkFolder(*job);
+    if (!folder.isEmpty()) {
+        const QFileInfoList entries =
+            QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QFileInfo &entry : entries) {
+            if (!deleted.contains(entry.filePath()) && encIsWorkingFileOf(entry.filePath(), *job)) {
+                deleted << entry.filePath();
+                logStr(
+                    QStringLiteral("unfinished job      :-/ deleted '%1'").arg(entry.filePath()));
+            }
+        }
+        encRemoveWorkFolder(*job);
     }
     return deleted;
 }

@@ -45,13 +45,13 @@ inline const QString scanNote = QStringLiteral("scanNoteStr");       ///< how th
 inline const QString joinNote = QStringLiteral("joinNoteStr");       ///< joined, or why kept apart
 inline const QString surround = QStringLiteral("prefSurrond");       ///< 1: multichannel sound kept
 inline const QString nameNote = QStringLiteral("nameNoteStr");       ///< a name set apart (" 2")
-inline const QString replaceFinal =
-    QStringLiteral("replaceFinalInt");                           ///< 1: replaces the file there
-inline const QString toolError = QStringLiteral("toolErrorStr"); ///< the failing tool's words
-inline const QString skipReason = QStringLiteral("skipReason");  ///< why the job was skipped
-inline const QString outcome = QStringLiteral("outcomeKind");    ///< a `jobOutcomeKind` number
-inline const QString failure = QStringLiteral("failureCode");    ///< a `jobFailure` number
+inline const QString toolError = QStringLiteral("toolErrorStr");     ///< the failing tool's words
+inline const QString skipReason = QStringLiteral("skipReason");      ///< why the job was skipped
+inline const QString outcome = QStringLiteral("outcomeKind");        ///< a `jobOutcomeKind` number
+inline const QString failure = QStringLiteral("failureCode");        ///< a `jobFailure` number
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
+/// The identity (encFileIdentity) of the file at the final name the person chose to replace.
+inline const QString replaceFile = QStringLiteral("replaceFileId");
 inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
 inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC

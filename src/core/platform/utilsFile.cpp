@@ -663,31 +663,3 @@ QString oldSrcPathStr2DstPathStr(const QString &path) {
     shortBase.replace(QLatin1Char('.'), QLatin1Char('_'));
     return folder + trimStr(shortBase, 20) + QStringLiteral("_MASTER") + dotExt;
 }
-
-int renameNoReplace(const QString &src, const QString &dst) {
-    const QByteArray from = QFile::encodeName(src);
-    const QByteArray to = QFile::encodeName(dst);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        return errno;
-    }
-    // A file system without the flag: a link fails when the name is taken.
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        return 0;
-    }
-    if (errno == EEXIST) {
-        return EEXIST;
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
-        return errno;
-    }
-    // No links either (FAT and exFAT cards and drives): the look and the rename are two steps.
-    struct stat info {};
-    if (::lstat(to.constData(), &info) == 0) {
-        return EEXIST;
-    }
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}

@@ -39,11 +39,6 @@ bool mkdirCocoa(const QString &path);
 /// destination is replaced only when `overwrite` is exactly "y"; otherwise false.
 bool mvCocoa(const QString &src, const QString &dst, const QString &overwrite = {});
 
-/// Renames `src` to `dst` only when nothing is at `dst`, in one step (renameat2 with
-/// RENAME_NOREPLACE; on a file system without it, a hard link then the unlink; without links,
-/// a look then the rename): 0, or the errno (EEXIST when something is there).
-int renameNoReplace(const QString &src, const QString &dst);
-
 /// Moves the item into the freedesktop trash (of its mount, or the user's). The outcome is not
 /// looked at: always 1. An item that no trash takes stays (logged), never deleted instead;
 /// trashItem (desktop/trash.h) tells the outcome.
