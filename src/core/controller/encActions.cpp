@@ -4,7 +4,9 @@
 #include "controller/encPlans.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
+#include "controller/spannedJoin.h"
 #include "dates/recordingDate.h"
+#include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
@@ -16,7 +18,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -159,5 +164,53 @@ QString encDeliverOutput(const QVariantMap &job) {
         return QStringLiteral("cannot move the output to '%1': %2")
             .arg(finalPath, QString::fromLocal8Bit(std::strerror(errno)));
     }
+    return QString();
+}
+
+std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QString *why) {
+    const QStringList pieces = jobSourcePaths(record);
+    const std::optional<spannedRecording> recording =
+        pieces.size() > 1 ? spannedRecordingOf(jobSourcePath(record)) : std::nullopt;
+    const QStringList ranges = record.value(jobKey::joinRanges).toStringList();
+    QList<toolbox::MovieFacts> read;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        toolbox::MovieFacts facts;
+        const toolbox::MovieStatus status =
+            toolbox::readMovieFacts(QFile::encodeName(pieces.at(i)).toStdString(), facts);
+        if (!status) {
+            if (why != nullptr) {
+                *why = QString::fromStdString(status.message);
+            }
+            return std::nullopt;
+        }
+        const std::optional<pieceBytes> bytes = pieceBytes::fromText(ranges.value(i));
+        if (bytes && !bytes->whole() && recording && i < recording->pieces.size() &&
+            facts.picture) {
+            // A piece read from its IN to its OUT time presents that span only.
+            const recordingPiece &piece = recording->pieces.at(i);
+            const double seconds = double(piece.outTime - piece.inTime) / 45000.0;
+            facts.picture->seconds = seconds;
+            facts.picture->pictures = std::llround(seconds * facts.picture->rate.value());
+            if (!facts.sounds.empty()) {
+                facts.sounds.front().seconds = seconds;
+            }
+        }
+        read << facts;
+    }
+    return verifyJoinedFacts(read);
+}
+
+QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath) {
+    const QString dst = job.value(jobKey::dstPath).toString();
+    if (incompletePath.isEmpty()) {
+        return QStringLiteral("no free name beside the output");
+    }
+    // A link, not a rename: an incomplete name that appeared meanwhile is never replaced.
+    if (::link(QFile::encodeName(dst).constData(), QFile::encodeName(incompletePath).constData()) !=
+        0) {
+        return QStringLiteral("cannot keep the movie as '%1': %2")
+            .arg(incompletePath, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    ::unlink(QFile::encodeName(dst).constData());
     return QString();
 }

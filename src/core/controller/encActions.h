@@ -5,6 +5,10 @@
 // step, a stop or the next start after a kill finds it and deletes it.
 #pragma once
 
+#include "toolbox/movieFacts.h"
+
+#include <optional>
+
 #include <QString>
 #include <QVariantMap>
 
@@ -38,3 +42,13 @@ bool retimeForSlowMotion(const exportPreset &preset, const QString &working);
 /// file, then one rename, which replaces a file kept there until now. Empty on success, else
 /// why the output could not be moved (untranslated).
 QString encDeliverOutput(const QVariantMap &job);
+
+/// The facts of the job's source as its index gives them (toolbox::readMovieFacts), read before
+/// the conversion starts: a source cut short or failing while it converts is then measured
+/// against what it was. A joined recording's pieces follow each other, each over its IN-to-OUT
+/// span. Nothing (with the reason in `why`) when a piece can't be read.
+std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QString *why);
+
+/// Renames the job's working output to `incompletePath` (beside its final name), never over a
+/// file; an error's words, or empty when it is there.
+QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath);

@@ -50,6 +50,17 @@ inline const QString skipReason = QStringLiteral("skipReason");      ///< why th
 inline const QString outcome = QStringLiteral("outcomeKind");        ///< a `jobOutcomeKind` number
 inline const QString failure = QStringLiteral("failureCode");        ///< a `jobFailure` number
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
+/// 1: the slow motion's re-timing had its movie (the delivered rate depends on it).
+inline const QString retimeOpened = QStringLiteral("retimeOpened");
+/// The first line of a tool's report that says it could not read its source, and that tool.
+inline const QString toolReadError = QStringLiteral("toolReadErrorStr");
+inline const QString toolReadTool = QStringLiteral("toolReadToolStr");
+/// The verification's words: what was proved (converted) or what differs (failed), in the
+/// user's language, and untranslated.
+inline const QString verifyWords = QStringLiteral("verifyWordsStr");
+inline const QString verifyLog = QStringLiteral("verifyLogStr");
+/// Where an output that failed its verification is kept, named as incomplete.
+inline const QString incompletePath = QStringLiteral("incompletePathStr");
 inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
 inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC
