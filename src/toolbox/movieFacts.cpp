@@ -84,7 +84,8 @@ void rotationOf(const MovieMatrix &matrix, PictureFacts &picture) {
     const double b = matrix[1] / 65536.0;
     const double c = matrix[3] / 65536.0;
     const double d = matrix[4] / 65536.0;
-    const double degrees = std::atan2(b, a) * 180.0 / M_PI;
+    // QuickTime's matrix turns the picture clockwise for a negative sine in b.
+    const double degrees = -std::atan2(b, a) * 180.0 / M_PI;
     const auto quarter = static_cast<std::int32_t>(std::lround(degrees / 90.0));
     picture.rotation = ((quarter % 4) + 4) % 4 * 90;
     const double scale = a * a + b * b;
@@ -358,7 +359,9 @@ MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts) {
         const MovieMedia &media = MovieAccess::media(track);
         facts.quickTime =
             (i == 0 || facts.quickTime) && media.storage == MovieMedia::Storage::QuickTime;
-        if (!track.enabled() || track.mediaTimeScale() <= 0)
+        // Disabled tracks count too: a writer enables one track of each kind only, and the
+        // kept sound of a source is its first, enabled or not.
+        if (track.mediaTimeScale() <= 0)
             continue;
         if (track.mediaType() == kVideoMediaType && !facts.picture) {
             PictureFacts picture;

@@ -27,7 +27,7 @@ struct Rational {
 /// The rational in lowest terms (0/1 for a zero or negative part).
 Rational reduced(std::int64_t num, std::int64_t den);
 
-/// The first enabled picture track of a movie, as it is presented.
+/// The first picture track of a movie, as it is presented.
 struct PictureFacts {
     std::int64_t pictures = 0; ///< pictures its edits present
     double seconds = 0;        ///< how long they play
@@ -74,7 +74,7 @@ inline constexpr std::int64_t kMovieFactsMaxSamples = 64LL * 1024 * 1024;
 
 /// Reads the facts of the movie at path. Failure (with the reason) for a file that is no movie,
 /// a QuickTime file whose header or tables are damaged, and tables beyond
-/// kMovieFactsMaxSamples. A file name is never read as a protocol or a device.
+/// kMovieFactsMaxSamples.
 MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts);
 
 /// The facts of an opened movie (what readMovieFacts reads after opening it).

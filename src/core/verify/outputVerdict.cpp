@@ -138,9 +138,12 @@ void checkDisplay(const verifyExpect &expect, const toolbox::PictureFacts &pictu
     const auto differs = [](int32_t wanted, int32_t got, int32_t unspecified) {
         return wanted != unspecified && got != wanted;
     };
+    // A QuickTime 'colr' of type 'nclc' has no range: the stream's own says it, so an output
+    // whose container says none has not dropped it.
+    const bool rangeDiffers = picture.range != 0 && differs(expect.range, picture.range, 0);
     if (differs(expect.primaries, picture.primaries, 2) ||
         differs(expect.transfer, picture.transfer, 2) ||
-        differs(expect.matrix, picture.matrix, 2) || differs(expect.range, picture.range, 0)) {
+        differs(expect.matrix, picture.matrix, 2) || rangeDiffers) {
         found << finding(
             verifyCheck::colour, "D_verify_colour",
             "its colour description is %1 where the source's is %2",
