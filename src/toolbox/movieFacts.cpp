@@ -164,6 +164,8 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
 
     std::int64_t total = 0; // the sum of the picture durations
     std::int64_t last = 0;  // the last one's
+    std::int64_t shortest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t longest = 0;
     std::int64_t dts = 0;
     std::int64_t sample = 0;
     std::size_t offsetRun = 0;
@@ -200,6 +202,14 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
     picture.pictures = shown;
     picture.seconds = playedSeconds(track, movieTimeScale, presentedEnd);
     picture.rate = rateOfDurations(track.mediaTimeScale(), total, last, sample);
+    // Every run's duration but a last picture's of its own.
+    for (std::size_t i = 0; i < durations.size(); ++i)
+        if (durations[i].value > 0 && (i + 1 < durations.size() || durations[i].count > 1)) {
+            shortest = std::min(shortest, durations[i].value);
+            longest = std::max(longest, durations[i].value);
+        }
+    if (longest > 0 && shortest > 0)
+        picture.variableRate = double(longest) > double(shortest) * 1.1 + 1.0;
     return MovieStatus::success();
 }
 
@@ -259,6 +269,8 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
         return MovieStatus::failure(MovieError::NotAMovie, "\"" + path + "\" holds no stream");
     const unsigned count = format->nb_streams;
     std::vector<std::int64_t> ends(count, AV_NOPTS_VALUE);
+    std::vector<std::int64_t> tailPictures; // the tail's picture times, first video stream
+    const int video = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     const std::int64_t size = format->pb != nullptr ? avio_size(format->pb) : -1;
     if (size > 0 && av_seek_frame(format.get(), -1, std::max<std::int64_t>(0, size - kTailBytes),
                                   AVSEEK_FLAG_BYTE) >= 0) {
@@ -266,6 +278,9 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
         while (av_read_frame(format.get(), packet.get()) >= 0) {
             const auto index = static_cast<unsigned>(packet->stream_index);
             const std::int64_t when = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            if (static_cast<int>(index) == video && when != AV_NOPTS_VALUE &&
+                tailPictures.size() < 4096)
+                tailPictures.push_back(when);
             if (index < count && when != AV_NOPTS_VALUE)
                 ends[index] = std::max(ends[index] == AV_NOPTS_VALUE ? when : ends[index],
                                        when + std::max<std::int64_t>(0, packet->duration));
@@ -301,6 +316,18 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
             picture.rate = rationalOf(stream->r_frame_rate.num > 0 ? stream->r_frame_rate
                                                                    : stream->avg_frame_rate);
             picture.pictures = std::llround(seconds * picture.rate.value());
+            picture.picturesEstimated = true;
+            // The tail's pictures at another spacing than the head's rate: a variable rate.
+            std::sort(tailPictures.begin(), tailPictures.end());
+            if (tailPictures.size() > 2 && picture.rate.known()) {
+                const double spacing = double(tailPictures.back() - tailPictures.front()) /
+                                       double(tailPictures.size() - 1) * unit;
+                picture.variableRate = std::abs(spacing * picture.rate.value() - 1.0) > 0.05;
+            }
+            const Rational average = rationalOf(stream->avg_frame_rate);
+            if (average.known() && picture.rate.known() &&
+                std::abs(average.value() / picture.rate.value() - 1.0) > 0.01)
+                picture.variableRate = true;
             picture.width = parameters->width;
             picture.height = parameters->height;
             const Rational aspect = rationalOf(parameters->sample_aspect_ratio);

@@ -32,8 +32,12 @@ struct PictureFacts {
     std::int64_t pictures = 0; ///< pictures its edits present
     double seconds = 0;        ///< how long they play
     double startSeconds = 0;   ///< where the track begins in the movie
-    Rational rate;             ///< the rate of its most common picture duration
-    std::int32_t width = 0;    ///< the coded picture's size in pixels
+    Rational rate;             ///< the rate of its average picture duration
+    /// Its pictures last differently long (a clip of 25 then 30 frames/s): `rate` is an
+    /// average, and `pictures` only an estimate when read without sample tables.
+    bool variableRate = false;
+    bool picturesEstimated = false; ///< counted from its span and rate, not its samples
+    std::int32_t width = 0;         ///< the coded picture's size in pixels
     std::int32_t height = 0;
     Rational pixelAspect{1, 1};   ///< 1/1 when the file says none
     std::int32_t rotation = 0;    ///< degrees clockwise of the track matrix: 0, 90, 180, 270

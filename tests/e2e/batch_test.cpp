@@ -1121,8 +1121,10 @@ TEST(batch, spannedRecordingPiecesApart) {
             "apart:    %1/00001.MTS (piece 1 of 3 of a recording, converted on its own: %2)")
             .arg(stream, why)))
         << show(run);
+    // The verdict of its verification follows the notes.
     EXPECT_TRUE(run.out.contains(QStringLiteral("converted: %1/00003.MTS -> %2/%3 (piece 3 of 3 "
-                                                "of a recording, converted on its own: %4)")
+                                                "of a recording, converted on its own: %4; "
+                                                "verified: ")
                                      .arg(stream, box.events(), outputs[1], why)))
         << show(run);
     // The middle piece back, but damaged: refused, and the two others still apart.
@@ -1273,7 +1275,7 @@ TEST(batch, twoSourcesOfOneNameKeepTheirOwnOutputs) {
         EXPECT_EQ(probeStream(second, "v").value("width"), "640") << show(run);
         EXPECT_TRUE(run.out.contains(
             QStringLiteral("-> %1 (named '%2': '%3' is the output of "
-                           "another source of this batch)")
+                           "another source of this batch; verified: ")
                 .arg(second, QFileInfo(second).fileName(), QFileInfo(first).fileName())))
             << show(run);
         EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 0 refused, 0 failed or "

@@ -59,7 +59,7 @@ QString colourText(int32_t primaries, int32_t transfer, int32_t matrix, int32_t 
 void checkPictures(const verifyExpect &expect, const toolbox::PictureFacts &picture,
                    QList<verifyFinding> &found) {
     // Within one picture: a last picture's duration or a rounding of the source's span.
-    if (std::llabs(picture.pictures - expect.pictures) > 1) {
+    if (expect.pictures >= 0 && std::llabs(picture.pictures - expect.pictures) > 1) {
         found << finding(verifyCheck::pictures, "D_verify_pictures",
                          "the movie holds %1 pictures of the %2 planned",
                          {QString::number(picture.pictures), QString::number(expect.pictures)});
@@ -217,13 +217,19 @@ verifyExpect verifyExpectOf(const toolbox::MovieFacts &source, const verifyPlan 
             ? picture.rate
             : toolbox::reduced(picture.rate.num, std::llround(double(picture.rate.den) * stretch));
     expect.rate = plan.rate.known() ? plan.rate : sourceRate;
-    if (expect.rate == sourceRate) {
+    if (picture.variableRate && !plan.rate.known()) {
+        // Kept as they are: their count, when the source's index has it, and no one rate.
+        expect.rate = {};
+        expect.pictures = picture.picturesEstimated ? -1 : picture.pictures;
+    } else if (expect.rate == sourceRate) {
         // The same pictures, each kept: the source's own count.
         expect.pictures = picture.pictures;
     } else {
         expect.pictures = std::llround(expect.seconds * expect.rate.value());
     }
-    expect.pictureSeconds = expect.rate.known() ? 1.0 / expect.rate.value() : 0.0;
+    expect.pictureSeconds = expect.rate.known()    ? 1.0 / expect.rate.value()
+                            : picture.rate.known() ? 1.0 / picture.rate.value()
+                                                   : 0.04;
     const bool scaled = plan.width > 0 && plan.height > 0;
     expect.width = scaled ? plan.width : picture.width;
     expect.height = scaled ? plan.height : picture.height;

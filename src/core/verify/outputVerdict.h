@@ -32,9 +32,9 @@ struct verifyPlan {
 
 /// What the output must hold.
 struct verifyExpect {
-    int64_t pictures = 0;
+    int64_t pictures = 0; ///< -1: not known (a variable rate read without sample tables)
     double seconds = 0;
-    toolbox::Rational rate;
+    toolbox::Rational rate;    ///< unknown (0/1) for a source of variable rate kept as it is
     double pictureSeconds = 0; ///< one picture at that rate (the count's and duration's margin)
     bool sound = false;
     double soundSeconds = 0;
