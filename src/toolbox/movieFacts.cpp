@@ -423,12 +423,15 @@ MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts) {
     return MovieStatus::success();
 }
 
-MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts) {
+MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
+                           const std::function<void(Movie &movie)> &asPresented) {
     facts = MovieFacts{};
     MovieStatus status;
     const std::unique_ptr<Movie> movie = Movie::open(path, &status);
     if (!movie)
         return status;
+    if (asPresented)
+        asPresented(*movie);
     if (const MovieStatus read = movieFactsOf(*movie, facts); !read)
         return read;
     // Without sample tables the timing comes from the streams' timestamps.

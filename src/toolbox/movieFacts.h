@@ -9,6 +9,7 @@
 #include "movie.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,7 +80,10 @@ inline constexpr std::int64_t kMovieFactsMaxSamples = 64LL * 1024 * 1024;
 /// Reads the facts of the movie at path. Failure (with the reason) for a file that is no movie,
 /// a QuickTime file whose header or tables are damaged, and tables beyond
 /// kMovieFactsMaxSamples.
-MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts);
+/// `asPresented`, when given, changes the opened movie first to what a converter presents of it
+/// (edits played at rate 1, say).
+MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
+                           const std::function<void(Movie &movie)> &asPresented = {});
 
 /// The facts of an opened movie (what readMovieFacts reads after opening it).
 MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts);
