@@ -426,6 +426,17 @@ MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts) {
 MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
                            const std::function<void(Movie &movie)> &asPresented) {
     facts = MovieFacts{};
+    // A file that is no QuickTime file has no tables to read: libavformat's reading of its
+    // streams is the one needed (opening it as a movie too would probe it twice).
+    File file;
+    if (file.open(path)) {
+        std::vector<TopLevelAtom> atoms;
+        bool quickTime = false;
+        bool truncated = false;
+        scanTopLevelAtoms(file, atoms, quickTime, truncated);
+        if (!quickTime)
+            return readStreamFacts(path, facts);
+    }
     MovieStatus status;
     const std::unique_ptr<Movie> movie = Movie::open(path, &status);
     if (!movie)
