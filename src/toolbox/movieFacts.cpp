@@ -265,6 +265,8 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
     if (avformat_open_input(&raw, url.c_str(), nullptr, nullptr) < 0)
         return MovieStatus::failure(MovieError::NotAMovie, "\"" + path + "\" is not a movie");
     InputFormatPtr format(raw);
+    // Half a second of the head tells the streams, their rates and their first timestamps.
+    format->max_analyze_duration = AV_TIME_BASE / 2;
     if (avformat_find_stream_info(format.get(), nullptr) < 0)
         return MovieStatus::failure(MovieError::NotAMovie, "\"" + path + "\" holds no stream");
     const unsigned count = format->nb_streams;
