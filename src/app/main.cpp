@@ -20,7 +20,6 @@
 #include "settings/prefs.h"
 #include "update/updateInstall.h"
 #include "update/updateTrust.h"
-#include "verifyFront.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -103,9 +102,6 @@ std::optional<int> answerWithoutStarting(const commandLine &line) {
         return 0;
     case cliFront::usageError:
         return refuseUsage(line);
-    case cliFront::verify:
-        // Two files read, nothing started: no settings, logs or lock.
-        return verifyRun(line);
     case cliFront::window:
     case cliFront::batch:
     case cliFront::checkUpdate:
@@ -149,7 +145,6 @@ int runFront(const commandLine &line) {
     case cliFront::help:
     case cliFront::version:
     case cliFront::usageError:
-    case cliFront::verify:
         break;
     }
     return 2;
