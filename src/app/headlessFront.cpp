@@ -5,6 +5,7 @@
 #include "controller/appController.h"
 #include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
+#include "controller/outputNames.h"
 #include "desktop/sessionBus.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -269,8 +270,7 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
     }
     QStringList unread;
     sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                                    QDir(destination).filePath(QStringLiteral("fluxaro events")),
-                                    &unread);
+                                    QDir(destination).filePath(kEventsFolder), &unread);
     // A folder the walk could not open is said with the system's reason, and the run fails,
     // rather than its sources being taken for none.
     for (const QString &folder : unread) {
@@ -333,7 +333,7 @@ void headlessBatch::analysisEnded() {
         // (Go may have replaced a missing one).
         out(QStringLiteral("converting %1 source(s) into %2")
                 .arg(controller.whichArrayController()->count())
-                .arg(QDir(plain.destination.text()).filePath(QStringLiteral("fluxaro events"))));
+                .arg(QDir(plain.destination.text()).filePath(kEventsFolder)));
     }
     if (started) {
         return;

@@ -3,6 +3,7 @@
 #include "controller/appController.h"
 #include "controller/dropPlan.h"
 #include "controller/jobRecord.h"
+#include "controller/outputNames.h"
 #include "desktop/reveal.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -342,7 +343,7 @@ void appController::iba_OpenFolder(revealSender sender) {
     QString folder;
     if (sender == revealSender::batchView && c_.encDstPathStr != nullptr) {
         folder = c_.encDstPathStr->text();
-        const QString events = QDir(folder).filePath(QStringLiteral("fluxaro events"));
+        const QString events = QDir(folder).filePath(kEventsFolder);
         if (!folder.isEmpty() && QFileInfo(events).isDir()) {
             folder = events + QLatin1Char('/');
         }

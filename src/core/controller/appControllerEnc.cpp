@@ -33,7 +33,6 @@
 namespace {
 
 const QString kJob = jobKey::runningJob;
-const QString kEventsFolder = QStringLiteral("fluxaro events");
 
 QString segmentLabel(const uiSegmented *control, int32_t segment) {
     return control != nullptr ? control->label(segment) : QString();

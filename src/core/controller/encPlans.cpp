@@ -10,8 +10,6 @@
 
 namespace {
 
-const QString kEventsFolder = QStringLiteral("fluxaro events");
-
 /// The recording date's line for the detailed log and the summary block: the moment with its
 /// zone, and where it came from.
 QString dateLineOf(const recordingDate &date) {

@@ -1,6 +1,7 @@
 #include "controller/jobFiles.h"
 
 #include "controller/jobRecord.h"
+#include "controller/outputNames.h"
 #include "platform/log.h"
 #include "platform/utilsFile.h"
 #include "settings/prefs.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-const QString kEventsFolderName = QStringLiteral("fluxaro events");
-
 /// The name of a job's private folder, ".fluxaro-<10 letters and digits>".
 bool isWorkFolderName(const QString &name) {
     static const QRegularExpression folderName(QStringLiteral("^\\.fluxaro-[a-z0-9]{10}$"));
@@ -32,7 +31,7 @@ bool isWorkFolderName(const QString &name) {
 bool isWorkFolder(const QString &folder) {
     const QFileInfo info(folder);
     return isWorkFolderName(info.fileName()) &&
-           QFileInfo(info.absolutePath()).fileName() == kEventsFolderName;
+           QFileInfo(info.absolutePath()).fileName() == kEventsFolder;
 }
 
 /// The names the step machine gives its files: the working output, its "_MASTER" sibling
@@ -190,7 +189,7 @@ QString encJobEventsFolder(const QVariantMap &job) {
         return {};
     }
     const QString folder = QDir::cleanPath(QFileInfo(named).absolutePath());
-    return QFileInfo(folder).fileName() == kEventsFolderName ? folder : QString();
+    return QFileInfo(folder).fileName() == kEventsFolder ? folder : QString();
 }
 
 bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {

@@ -5,6 +5,9 @@
 #include <QSet>
 #include <QString>
 
+/// The folder of the destination that receives the outputs (and each job's working folder).
+inline const QString kEventsFolder = QStringLiteral("fluxaro events");
+
 /// The final path for an output wanted at `wanted` when the paths of `taken` are given to other
 /// sources of the batch already: `wanted` itself when it is free, else the first free
 /// "<stem> 2.<extension>", "<stem> 3.<extension>"... in the same folder.
