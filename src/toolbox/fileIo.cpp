@@ -56,8 +56,9 @@ bool File::open(const std::string &path, bool readWrite) {
         return false;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error_ = fstat(fd, &info) != 0 ? errnoText() : kindRefusal(info.st_mode);
+    const bool known = fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        error_ = known ? kindRefusal(info.st_mode) : errnoText();
         ::close(fd);
         errno = EINVAL;
         return false;

@@ -157,10 +157,10 @@ QString encJobWorkFolder(const QVariantMap &job) {
     return isWorkFolder(folder) ? folder : QString();
 }
 
-void encRemoveWorkFolder(const QVariantMap &job) {
+QStringList encRemoveWorkFolder(const QVariantMap &job) {
     const QString folder = encJobWorkFolder(job);
     if (folder.isEmpty()) {
-        return;
+        return {};
     }
     QStringList left;
     const QFileInfoList entries =
@@ -173,6 +173,7 @@ void encRemoveWorkFolder(const QVariantMap &job) {
     encDeleteJobFiles(left);
     // Only an empty folder goes (encDeleteJobFiles took it when it held a file).
     ::rmdir(QFile::encodeName(folder).constData());
+    return left;
 }
 
 QString encJobEventsFolder(const QVariantMap &job) {
@@ -228,18 +229,9 @@ QStringList encPurgeCrashedJob() {
     }
     // What the record no longer names (a step killed between its file and its key) goes with
     // the job's private folder.
-    const QString folder = encJobWorkFolder(*job);
-    if (!folder.isEmpty()) {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            if (!deleted.contains(entry.filePath()) && encIsWorkingFileOf(entry.filePath(), *job)) {
-                deleted << entry.filePath();
-                logStr(
-                    QStringLiteral("unfinished job      :-/ deleted '%1'").arg(entry.filePath()));
-            }
-        }
-        encRemoveWorkFolder(*job);
+    for (const QString &path : encRemoveWorkFolder(*job)) {
+        deleted << path;
+        logStr(QStringLiteral("unfinished job      :-/ deleted '%1'").arg(path));
     }
     return deleted;
 }

@@ -42,8 +42,8 @@ QString encJobWorkFolder(const QVariantMap &job);
 
 /// Deletes what is left of the job's private folder: the working files in it (the names
 /// encIsWorkingFileOf knows), then the folder when that leaves it empty. Anything else in it
-/// is kept, and so is the folder then.
-void encRemoveWorkFolder(const QVariantMap &job);
+/// is kept, and so is the folder then. The files it deleted.
+QStringList encRemoveWorkFolder(const QVariantMap &job);
 
 /// The job's working output and intermediate files as recorded in a job record
 /// ("processEncDico"): "dstPathStr" (the working output) and its "_MASTER" sibling (in the
