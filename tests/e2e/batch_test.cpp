@@ -560,16 +560,7 @@ TEST(batch, interruptedRunCleansUp) {
                   {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
     ASSERT_TRUE(process.waitForStarted());
     // Wait for the export (its master file) or the end of the run.
-    QElapsedTimer timer;
-    timer.start();
-    bool exporting = false;
-    while (!exporting && process.state() == QProcess::Running && timer.elapsed() < 120000) {
-        process.waitForFinished(50);
-        for (const QString &name : box.eventsFiles()) {
-            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
-        }
-    }
-    if (!exporting) {
+    if (!box.waitForExport(process)) {
         GTEST_SKIP() << "no export ran";
     }
     process.terminate();
@@ -669,16 +660,7 @@ TEST(batch, killedRunLeavesNoFinalNameAndTheNextStartCleansUp) {
     process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
                   {"--batch", src, "--dest", box.dest(), "--format", "prores", "--mode", "normal"});
     ASSERT_TRUE(process.waitForStarted());
-    QElapsedTimer timer;
-    timer.start();
-    bool exporting = false;
-    while (!exporting && process.state() == QProcess::Running && timer.elapsed() < 120000) {
-        process.waitForFinished(50);
-        for (const QString &name : box.eventsFiles()) {
-            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
-        }
-    }
-    if (!exporting) {
+    if (!box.waitForExport(process)) {
         GTEST_SKIP() << "no export ran";
     }
     process.kill();

@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -494,6 +495,25 @@ QStringList sandbox::eventsFiles() const {
     }
     names.sort();
     return names;
+}
+
+bool sandbox::waitForExport(QProcess &process, QStringList *seen) const {
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() == QProcess::Running && timer.elapsed() < 120000) {
+        process.waitForFinished(20);
+        bool exporting = false;
+        for (const QString &name : eventsFiles()) {
+            exporting = exporting || name.contains(QStringLiteral("_MASTER"));
+            if (seen != nullptr && !seen->contains(name)) {
+                *seen << name;
+            }
+        }
+        if (exporting) {
+            return true;
+        }
+    }
+    return false;
 }
 
 QMap<QString, QString> probeStream(const QString &path, const QString &kind) {

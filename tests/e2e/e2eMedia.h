@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QMap>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -104,6 +105,10 @@ public:
     /// The names in the events folder, sorted, with the files of a job's private working folder
     /// as "folder/name" (an empty one as "folder/").
     QStringList eventsFiles() const;
+    /// Turns until the running batch's export has begun (its "_MASTER" file is in the events
+    /// folder): true; false when the run ended or two minutes passed first. Every name listed
+    /// meanwhile is added to `seen`.
+    bool waitForExport(QProcess &process, QStringList *seen = nullptr) const;
     /// The fluxaro program that batch() runs (default: the build's).
     void setProgram(const QString &program) { program_ = program; }
 
