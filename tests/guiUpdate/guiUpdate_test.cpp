@@ -112,18 +112,6 @@ std::optional<bool> runUntilDone(const std::function<void(std::function<void(boo
     return result;
 }
 
-// The opener's end, not its start, tells what happened.
-TEST(DesktopOpen, VerdictOfTheOpenersEnd) {
-    EXPECT_EQ(desktopOpenVerdictOf(false, false, false, -1).end, desktopOpenEnd::noOpener);
-    EXPECT_EQ(desktopOpenVerdictOf(true, false, false, -1).end, desktopOpenEnd::opened);
-    EXPECT_EQ(desktopOpenVerdictOf(true, true, false, 0).end, desktopOpenEnd::opened);
-    EXPECT_EQ(desktopOpenVerdictOf(true, true, false, 3).end, desktopOpenEnd::noProgram);
-    const desktopOpenVerdict failed = desktopOpenVerdictOf(true, true, false, 4);
-    EXPECT_EQ(failed.end, desktopOpenEnd::failed);
-    EXPECT_EQ(failed.exitCode, 4);
-    EXPECT_EQ(desktopOpenVerdictOf(true, true, true, 0).end, desktopOpenEnd::failed);
-}
-
 // "Contact": with no opener on PATH, with one that finds no mail program (xdg-open's status 3)
 // and with one that opens the message, the alert says what happened, always with the address
 // to write to and a button that copies it.

@@ -504,14 +504,6 @@ TEST(MovieDates, DatesAfter2040KeepTheirCentury) {
     EXPECT_EQ(again->creationTimeUnix(), 3141577060);
 }
 
-} // namespace
-} // namespace toolbox
-
-namespace toolbox {
-namespace {
-
-namespace fs = std::filesystem;
-
 // A data reference is followed to a regular file that is a QuickTime movie only: a FIFO in its
 // place is refused at once, saying so (opening it would wait for a writer for ever), and so are
 // a device and a file of another kind (a person's notes would become the movie's samples).
