@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
-targets=${FUZZ_TARGETS:-"fuzz_ffmpegReports fuzz_plist fuzz_exportSettings fuzz_quickTime fuzz_aliasRecord
+targets=${FUZZ_TARGETS:-"fuzz_ffmpegReports fuzz_plist fuzz_exportSettings fuzz_quickTime fuzz_movieFacts fuzz_aliasRecord
   fuzz_clipdaterPlaylist fuzz_updateRecord fuzz_zipArchive fuzz_playItems fuzz_mdpmZone"}
 
 cmake -S . -B "$build_dir" -G Ninja -DFLUXARO_FUZZ=ON \

@@ -789,6 +789,98 @@
         <translation>the movie could not be given its name</translation>
     </message>
     <message>
+        <source>D_outcome_sourceReadError</source>
+        <translation>the source could not be read whole</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputIncomplete</source>
+        <translation>the movie holds less than the source: it is kept as incomplete</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputDiffers</source>
+        <translation>the movie is not what was recorded</translation>
+    </message>
+    <message>
+        <source>D_verify_pictures</source>
+        <translation>the movie holds %1 pictures of the %2 planned</translation>
+    </message>
+    <message>
+        <source>D_verify_duration</source>
+        <translation>the movie holds %1 s of the %2 s planned</translation>
+    </message>
+    <message>
+        <source>D_verify_rate</source>
+        <translation>its pictures are at %1 frames/s where %2 were planned</translation>
+    </message>
+    <message>
+        <source>D_verify_noSound</source>
+        <translation>the movie has no sound where the source has</translation>
+    </message>
+    <message>
+        <source>D_verify_soundTrack</source>
+        <translation>its sound has %1 channels where the kept track has %2</translation>
+    </message>
+    <message>
+        <source>D_verify_soundLength</source>
+        <translation>its sound lasts %1 s where %2 s were planned</translation>
+    </message>
+    <message>
+        <source>D_verify_soundStart</source>
+        <translation>its sound begins at %1 ms of the first picture where the source's begins at %2 ms</translation>
+    </message>
+    <message>
+        <source>D_verify_size</source>
+        <translation>its pictures are %1x%2 where %3x%4 were planned</translation>
+    </message>
+    <message>
+        <source>D_verify_pixelAspect</source>
+        <translation>its pixel aspect is %1 where the source's is %2</translation>
+    </message>
+    <message>
+        <source>D_verify_rotation</source>
+        <translation>it is shown turned by %1 degrees where the source is turned by %2</translation>
+    </message>
+    <message>
+        <source>D_verify_colour</source>
+        <translation>its colour description is %1 where the source's is %2</translation>
+    </message>
+    <message>
+        <source>D_verify_date</source>
+        <translation>its recording date (header %1, key %2) is not the planned %3</translation>
+    </message>
+    <message>
+        <source>D_verify_toolReadError</source>
+        <translation>%1 could not read the source (%2)</translation>
+    </message>
+    <message>
+        <source>D_verify_noPicture</source>
+        <translation>the movie has no pictures</translation>
+    </message>
+    <message>
+        <source>D_verify_unreadable</source>
+        <translation>the movie's index can't be read (%1)</translation>
+    </message>
+    <message>
+        <source>D_verify_proved</source>
+        <translation>verified: %1 pictures at %2, %3 s, %4</translation>
+    </message>
+    <message>
+        <source>D_verify_held</source>
+        <translation>the movie holds %1 pictures at %2, %3 s, %4</translation>
+    </message>
+    <message>
+        <source>D_verify_soundAt</source>
+        <translation>sound %1 ms</translation>
+    </message>
+    <message>
+        <source>D_verify_silent</source>
+        <translation>no sound</translation>
+    </message>
+    <message>
+        <source>D_verify_keptAs</source>
+        <translation>kept as '%1'</translation>
+    </message>
+    <message>
         <source>D_outcome_stopped</source>
         <translation>stopped</translation>
     </message>

@@ -789,6 +789,98 @@
         <translation>le film n'a pas pu recevoir son nom</translation>
     </message>
     <message>
+        <source>D_outcome_sourceReadError</source>
+        <translation>la source n'a pas pu être lue en entier</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputIncomplete</source>
+        <translation>le film contient moins que la source : il est gardé comme incomplet</translation>
+    </message>
+    <message>
+        <source>D_outcome_outputDiffers</source>
+        <translation>le film n'est pas ce qui a été enregistré</translation>
+    </message>
+    <message>
+        <source>D_verify_pictures</source>
+        <translation>le film contient %1 images des %2 prévues</translation>
+    </message>
+    <message>
+        <source>D_verify_duration</source>
+        <translation>le film contient %1 s des %2 s prévues</translation>
+    </message>
+    <message>
+        <source>D_verify_rate</source>
+        <translation>ses images sont à %1 images/s au lieu des %2 prévues</translation>
+    </message>
+    <message>
+        <source>D_verify_noSound</source>
+        <translation>le film n'a pas de son alors que la source en a</translation>
+    </message>
+    <message>
+        <source>D_verify_soundTrack</source>
+        <translation>son son a %1 canaux alors que la piste gardée en a %2</translation>
+    </message>
+    <message>
+        <source>D_verify_soundLength</source>
+        <translation>son son dure %1 s au lieu des %2 s prévues</translation>
+    </message>
+    <message>
+        <source>D_verify_soundStart</source>
+        <translation>son son commence à %1 ms de la première image alors que celui de la source commence à %2 ms</translation>
+    </message>
+    <message>
+        <source>D_verify_size</source>
+        <translation>ses images font %1x%2 au lieu des %3x%4 prévus</translation>
+    </message>
+    <message>
+        <source>D_verify_pixelAspect</source>
+        <translation>le format de ses pixels est %1 alors que celui de la source est %2</translation>
+    </message>
+    <message>
+        <source>D_verify_rotation</source>
+        <translation>il est affiché tourné de %1 degrés alors que la source l'est de %2</translation>
+    </message>
+    <message>
+        <source>D_verify_colour</source>
+        <translation>sa description des couleurs est %1 alors que celle de la source est %2</translation>
+    </message>
+    <message>
+        <source>D_verify_date</source>
+        <translation>sa date d'enregistrement (en-tête %1, clé %2) n'est pas la date prévue %3</translation>
+    </message>
+    <message>
+        <source>D_verify_toolReadError</source>
+        <translation>%1 n'a pas pu lire la source (%2)</translation>
+    </message>
+    <message>
+        <source>D_verify_noPicture</source>
+        <translation>le film n'a pas d'images</translation>
+    </message>
+    <message>
+        <source>D_verify_unreadable</source>
+        <translation>l'index du film est illisible (%1)</translation>
+    </message>
+    <message>
+        <source>D_verify_proved</source>
+        <translation>vérifié : %1 images à %2, %3 s, %4</translation>
+    </message>
+    <message>
+        <source>D_verify_held</source>
+        <translation>le film contient %1 images à %2, %3 s, %4</translation>
+    </message>
+    <message>
+        <source>D_verify_soundAt</source>
+        <translation>son %1 ms</translation>
+    </message>
+    <message>
+        <source>D_verify_silent</source>
+        <translation>sans son</translation>
+    </message>
+    <message>
+        <source>D_verify_keptAs</source>
+        <translation>gardé sous le nom « %1 »</translation>
+    </message>
+    <message>
         <source>D_outcome_stopped</source>
         <translation>arrêté</translation>
     </message>

@@ -11,7 +11,7 @@
 namespace {
 
 /// Which fronts an option belongs to.
-enum class optionScope { any, batch, checkUpdate, window };
+enum class optionScope { any, batch, batchOrVerify, checkUpdate, window };
 
 /// One option of the command line: its names (the first is the one said in messages), whether it
 /// takes a value, and the front it belongs to.
@@ -28,13 +28,14 @@ constexpr std::array options = {
     optionEntry{"batch", "", false, optionScope::any},
     optionEntry{"check-update", "", false, optionScope::any},
     optionEntry{"facts", "", false, optionScope::any},
+    optionEntry{"verify", "", false, optionScope::any},
     optionEntry{"help", "h", false, optionScope::any},
     optionEntry{"version", "V", false, optionScope::any},
     optionEntry{"debug", "", false, optionScope::any},
     optionEntry{"install", "", false, optionScope::checkUpdate},
     optionEntry{"dest", "", true, optionScope::batch},
-    optionEntry{"format", "", true, optionScope::batch},
-    optionEntry{"mode", "", true, optionScope::batch},
+    optionEntry{"format", "", true, optionScope::batchOrVerify},
+    optionEntry{"mode", "", true, optionScope::batchOrVerify},
     optionEntry{"prores", "", true, optionScope::batch},
     optionEntry{"surround", "", false, optionScope::batch},
     optionEntry{"no-join", "", false, optionScope::batch},
@@ -138,7 +139,7 @@ commandLine frontOf(const QCommandLineParser &parser) {
         return line;
     }
     QStringList chosen;
-    for (const char *name : {"batch", "check-update", "facts"}) {
+    for (const char *name : {"batch", "check-update", "facts", "verify"}) {
         if (parser.isSet(QLatin1String(name))) {
             chosen << QLatin1String("--") + QLatin1String(name);
         }
@@ -150,6 +151,7 @@ commandLine frontOf(const QCommandLineParser &parser) {
     line.front = chosen.isEmpty()                               ? cliFront::window
                  : chosen[0] == QLatin1String("--batch")        ? cliFront::batch
                  : chosen[0] == QLatin1String("--check-update") ? cliFront::checkUpdate
+                 : chosen[0] == QLatin1String("--verify")       ? cliFront::verify
                                                                 : cliFront::facts;
     return line;
 }
@@ -169,6 +171,11 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
                 return QStringLiteral("%1 goes with --batch").arg(spelled(*option));
             }
             break;
+        case optionScope::batchOrVerify:
+            if (front != cliFront::batch && front != cliFront::verify) {
+                return QStringLiteral("%1 goes with --batch or --verify").arg(spelled(*option));
+            }
+            break;
         case optionScope::checkUpdate:
             if (front != cliFront::checkUpdate) {
                 return QStringLiteral("%1 goes with --check-update").arg(spelled(*option));
@@ -177,7 +184,7 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
         case optionScope::window:
             if (front != cliFront::window) {
                 return QStringLiteral("%1 goes with the window, not with --batch, "
-                                      "--check-update or --facts")
+                                      "--check-update, --facts or --verify")
                     .arg(spelled(*option));
             }
             break;
@@ -191,11 +198,10 @@ int32_t indexOf(const QString &value, const QStringList &names) {
     return static_cast<int32_t>(names.indexOf(value));
 }
 
-/// The batch's options; a usage error for a value that is none of the option's names.
-commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+/// The format and mode options (--batch and --verify); a usage error for a value that is none
+/// of the option's names.
+commandLine formatModeOf(const QCommandLineParser &parser, commandLine line) {
     headlessOptions &batch = line.batch;
-    batch.sources = parser.positionalArguments();
-    batch.destination = parser.value(QStringLiteral("dest"));
     if (parser.isSet(QStringLiteral("format"))) {
         const QString value = parser.value(QStringLiteral("format"));
         batch.format = indexOf(value, {"rewrap", "aic", "prores"});
@@ -210,6 +216,18 @@ commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
             return refusal(cliFault::badValue, QStringLiteral("unknown mode '%1'").arg(value));
         }
     }
+    return line;
+}
+
+/// The batch's options; a usage error for a value that is none of the option's names.
+commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+    line = formatModeOf(parser, line);
+    if (line.front == cliFront::usageError) {
+        return line;
+    }
+    headlessOptions &batch = line.batch;
+    batch.sources = parser.positionalArguments();
+    batch.destination = parser.value(QStringLiteral("dest"));
     if (parser.isSet(QStringLiteral("prores"))) {
         const QString value = parser.value(QStringLiteral("prores"));
         const int32_t v = indexOf(value, {"4444", "hq", "lt", "proxy"});
@@ -272,6 +290,13 @@ commandLine commandLineParse(const QStringList &arguments) {
         return line;
     case cliFront::batch:
         return batchOf(parser, line);
+    case cliFront::verify:
+        if (parser.positionalArguments().size() != 2) {
+            return refusal(cliFault::strayArgument,
+                           QStringLiteral("--verify takes a source and an output"));
+        }
+        line.batch.sources = parser.positionalArguments();
+        return formatModeOf(parser, line);
     case cliFront::checkUpdate:
     case cliFront::facts:
     case cliFront::help:
@@ -311,6 +336,8 @@ QString commandLineSynopsisStr() {
         "               [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround]\n"
         "               [--no-join] [--replace|--keep] [--verbose] [--debug]\n"
         "       fluxaro --check-update [--install] [--debug]\n"
+        "       fluxaro --verify SOURCE OUTPUT [--format rewrap|aic|prores]\n"
+        "               [--mode normal|half|slow]\n"
         "       fluxaro --facts | --help | --version\n");
 }
 
@@ -339,6 +366,9 @@ QString commandLineUsageStr() {
                "  --install      with --check-update: download and install it: 0 installed,\n"
                "                 1 nothing offered, 2 failure\n"
                "  --facts        print where logs, settings and resources are, then exit\n"
+               "  --verify SOURCE OUTPUT            check that OUTPUT is SOURCE converted\n"
+               "                 with --format and --mode (rewrap, normal by default) and\n"
+               "                 print the verdict: 0 it holds, 1 it does not, 2 usage\n"
                "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"
                "                 with --batch, show the log on the terminal too\n"
                "  -h, --help     print this text and exit\n"

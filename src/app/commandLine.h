@@ -29,6 +29,7 @@ enum class cliFront {
     batch,       ///< `fluxaro --batch SOURCE...`: the headless front
     checkUpdate, ///< `fluxaro --check-update [--install]`
     facts,       ///< `fluxaro --facts`
+    verify,      ///< `fluxaro --verify SOURCE OUTPUT [--format F] [--mode M]`
     help,        ///< -h, --help: the usage on standard output, exit 0
     version,     ///< -V, --version: the version on standard output, exit 0
     usageError,  ///< the words on standard error with the synopsis, exit 2
@@ -42,7 +43,7 @@ enum class cliFault {
     badValue,           ///< a value that is not one of the option's names, or a flag given one
     misplacedOption,    ///< an option of another front ("--dest" without "--batch")
     conflictingOptions, ///< two fronts, or --replace with --keep
-    strayArgument,      ///< a source given to --check-update or --facts
+    strayArgument,      ///< a source given to --check-update or --facts; --verify without two
     noSource,           ///< --batch without a source
     destinationRefused, ///< --dest is a file, or a folder that can't be made
 };
@@ -54,7 +55,8 @@ struct commandLine {
     bool install = false;       ///< --install, with --check-update
     bool platformGiven = false; ///< Qt's -platform for the window: a display of its own
     QStringList sources;        ///< the window's FILE... (the batch's are in `batch`)
-    headlessOptions batch;      ///< --batch: its sources and options
+    headlessOptions batch;      ///< --batch: its sources and options; --verify: its format and
+                                ///< mode, and the source and the output as its two sources
     cliFault fault = cliFault::none;
     QString faultStr; ///< the refusal in words, e.g. "unknown option '--bogus'"
 };

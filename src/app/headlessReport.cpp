@@ -31,7 +31,7 @@ void headlessReport::job(const jobOutcomeValue &outcome) {
     case jobOutcomeKind::converted: {
         ++converted_;
         QStringList notes;
-        for (const QString &said : {outcome.joinNote, outcome.nameNote}) {
+        for (const QString &said : {outcome.joinNote, outcome.nameNote, outcome.verdictLog}) {
             if (!said.isEmpty()) {
                 notes << said;
             }

@@ -22,8 +22,8 @@ public:
     /// "joined:   SRC (note)" or "apart:    SRC (note)"; the pieces a joined row takes count
     /// as converted with it.
     void spanned(const QString &src, const QStringList &joined, const QString &note);
-    /// "converted: SRC -> OUTPUT (notes)", "failed:   SRC (reason)", "skipped:  SRC (reason)",
-    /// "stopped:  SRC" or "not done: SRC".
+    /// "converted: SRC -> OUTPUT (notes; verified: ...)", "failed:   SRC (reason)", "skipped:  SRC
+    /// (reason)", "stopped:  SRC" or "not done: SRC".
     void job(const jobOutcomeValue &outcome);
     /// "done: N converted, N refused, N failed or skipped[; N named apart ...]" for a batch of
     /// `sources` sources; the exit status: 0 when every source was converted, else 1.

@@ -20,6 +20,7 @@
 #include "settings/prefs.h"
 #include "update/updateInstall.h"
 #include "update/updateTrust.h"
+#include "verifyFront.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -102,6 +103,9 @@ std::optional<int> answerWithoutStarting(const commandLine &line) {
         return 0;
     case cliFront::usageError:
         return refuseUsage(line);
+    case cliFront::verify:
+        // Two files read, nothing started: no settings, logs or lock.
+        return verifyRun(line);
     case cliFront::window:
     case cliFront::batch:
     case cliFront::checkUpdate:
@@ -145,6 +149,7 @@ int runFront(const commandLine &line) {
     case cliFront::help:
     case cliFront::version:
     case cliFront::usageError:
+    case cliFront::verify:
         break;
     }
     return 2;

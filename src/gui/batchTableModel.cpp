@@ -94,7 +94,8 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
     if (role == statusRole) {
         return status;
     }
-    if (index.column() == colStatus && status == rowStatus::failure) {
+    if (index.column() == colStatus &&
+        (status == rowStatus::failure || status == rowStatus::success)) {
         if (QVariant said = outcomeData(row, role); said.isValid()) {
             return said;
         }
@@ -204,8 +205,13 @@ QString batchOutcomeRowText(const jobOutcomeValue &outcome) {
 
 QVariant batchTableModel::outcomeData(int row, int role) const {
     const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
-    if (found == outcomes_.constEnd() || found->kind == jobOutcomeKind::converted) {
+    if (found == outcomes_.constEnd()) {
         return {};
+    }
+    if (found->kind == jobOutcomeKind::converted) {
+        // What its verification proved, for whoever wonders whether the movie is whole.
+        return role == Qt::ToolTipRole && !found->verdict.isEmpty() ? QVariant(found->verdict)
+                                                                    : QVariant();
     }
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
         return batchOutcomeRowText(*found);

@@ -275,6 +275,9 @@ std::unique_ptr<Movie> Movie::open(const std::string &path, MovieStatus *status)
         else if (format->duration != AV_NOPTS_VALUE)
             media->duration = av_rescale_q(format->duration, AV_TIME_BASE_Q, mediaUnit);
         media->codecParameters = parametersFor(media->mediaType, stream->codecpar);
+        if (media->mediaType == kVideoMediaType)
+            media->frameRate =
+                stream->r_frame_rate.num > 0 ? stream->r_frame_rate : stream->avg_frame_rate;
 
         MovieTrack track;
         track.media_ = media;

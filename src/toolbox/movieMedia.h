@@ -34,6 +34,7 @@ struct MovieMedia {
     // Libav streams: media time 0 is the stream's first timestamp.
     AVRational timeBase{1, 1};
     std::int64_t startTime = 0;
+    AVRational frameRate{0, 1}; ///< the stream's own picture rate (0/1: none or not a picture)
 };
 
 /// Access to the inside of movies and tracks for the toolbox's own modules.

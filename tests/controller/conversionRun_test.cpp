@@ -192,3 +192,25 @@ TEST(conversionRun, stallClockLeavesOutTheTimeTheProgramWasStopped) {
     clock.moved(now);
     EXPECT_DOUBLE_EQ(clock.tick(now + 1000), 1.0);
 }
+
+// A tool that prints a read error and exits with success: its end carries the line; a clean
+// run's carries none.
+TEST(conversionRun, readErrorOfASuccessfulTool) {
+    conversionRun run;
+    std::optional<conversionEnd> end;
+    run.on.ended = [&](const conversionEnd &e) { end = e; };
+    ASSERT_EQ(run.start({"/bin/sh", "-c",
+                         "printf 'frame=  10\\r/card/00001.MTS: Input/outp' >&2; "
+                         "printf 'ut error\\nframe=  20\\n' >&2; exit 0"},
+                        0, 1, 1),
+              taskLauncher::launchOk);
+    ASSERT_TRUE(spinUntil([&] { return end.has_value(); }, 10000));
+    EXPECT_EQ(end->status, 0);
+    EXPECT_EQ(end->readError, QStringLiteral("/card/00001.MTS: Input/output error"));
+
+    end.reset();
+    ASSERT_EQ(run.start({"/bin/sh", "-c", "echo 'Stream mapping:'; exit 0"}, 0, 1, 1),
+              taskLauncher::launchOk);
+    ASSERT_TRUE(spinUntil([&] { return end.has_value(); }, 10000));
+    EXPECT_TRUE(end->readError.isEmpty());
+}

@@ -1175,8 +1175,10 @@ TEST(batch, spannedRecordingPiecesApart) {
             "apart:    %1/00001.MTS (piece 1 of 3 of a recording, converted on its own: %2)")
             .arg(stream, why)))
         << show(run);
+    // The verdict of its verification follows the notes.
     EXPECT_TRUE(run.out.contains(QStringLiteral("converted: %1/00003.MTS -> %2/%3 (piece 3 of 3 "
-                                                "of a recording, converted on its own: %4)")
+                                                "of a recording, converted on its own: %4; "
+                                                "verified: ")
                                      .arg(stream, box.events(), outputs[1], why)))
         << show(run);
     // The middle piece back, but damaged: refused, and the two others still apart.
@@ -1329,7 +1331,7 @@ TEST(batch, twoSourcesOfOneNameKeepTheirOwnOutputs) {
         EXPECT_EQ(probeStream(second, "v").value("width"), "640") << show(run);
         EXPECT_TRUE(run.out.contains(
             QStringLiteral("-> %1 (named '%2': '%3' is the output of "
-                           "another source of this batch)")
+                           "another source of this batch; verified: ")
                 .arg(second, QFileInfo(second).fileName(), QFileInfo(first).fileName())))
             << show(run);
         EXPECT_TRUE(run.out.contains(QStringLiteral("done: 2 converted, 0 refused, 0 failed or "
@@ -1468,4 +1470,66 @@ TEST(batch, terminalShowsProgressAndTheLogOnlyWhenAsked) {
         EXPECT_FALSE((r->out + r->err).contains(QChar(0x1b))) << show(*r);
         EXPECT_FALSE((r->out + r->err).contains(QChar('\r'))) << show(*r);
     }
+}
+
+// A source whose reads fail past 40 % of its bytes while it converts (a bad sector, a card pulled
+// out) gives ffmpeg a shorter movie and a success status: the job fails with the tool's line and
+// what the movie holds, nothing is under the final name, and the partial movie is kept beside it
+// under a name that says it is incomplete.
+TEST(batch, sourceFailingToReadPartWayFailsTheJob) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/failing.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 25, 8.0));
+    const QFileInfo info(src);
+    const QMap<QString, QString> env{
+        {QStringLiteral("LD_PRELOAD"), QStringLiteral(FAILING_READS_LIB)},
+        {QStringLiteral("FAILING_READ_PATH"), info.canonicalFilePath()},
+        {QStringLiteral("FAILING_READ_OFFSET"), QString::number(info.size() * 4 / 10)},
+        // Only the conversion's ffmpeg, whose command line names the working output.
+        {QStringLiteral("FAILING_READ_WHEN"), QStringLiteral(".fluxaro-")}};
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000, env);
+    EXPECT_EQ(run.status, 1) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("failed:   ") + src)) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("ffmpeg could not read the source (")))
+        << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Input/output error"))) << show(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral(" s of the 8.0 s planned"))) << show(run);
+    const QStringList files = box.eventsFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(", ").toStdString();
+    EXPECT_TRUE(files.first().endsWith(QStringLiteral(" (incomplete).mov")))
+        << files.first().toStdString();
+    QFile resume(box.resumeLog());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(resume.readAll()).contains(QStringLiteral("Input/output error")));
+}
+
+// A converted movie's line and its Resume.log block say what its verification proved.
+TEST(batch, convertedMoviesSayWhatWasVerified) {
+    sandbox box;
+    const QString src = box.root() + QStringLiteral("/fifty.ts");
+    ASSERT_TRUE(makeClip(src, "320x180", 50, 2.0));
+    const runResult run = box.batch({src, "--format", "rewrap", "--mode", "normal"}, 120000);
+    EXPECT_EQ(run.status, 0) << show(run);
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("(verified: 100 pictures at 50/1, 2.000 s, sound ")))
+        << show(run);
+    QFile resume(box.resumeLog());
+    ASSERT_TRUE(resume.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(resume.readAll())
+                    .contains(QStringLiteral("verification        : verified: 100 pictures")));
+    // The same verdict for the pair on the command line.
+    const QString output = box.events() + QLatin1Char('/') + box.eventsFiles().value(0);
+    QProcess verify;
+    verify.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), {"--verify", src, output});
+    ASSERT_TRUE(verify.waitForFinished(60000));
+    EXPECT_EQ(verify.exitCode(), 0) << verify.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(verify.readAllStandardOutput())
+                    .startsWith(QStringLiteral("verified: 100 pictures at 50/1")));
+    verify.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
+                 {"--verify", src, output, "--mode", "slow"});
+    ASSERT_TRUE(verify.waitForFinished(60000));
+    EXPECT_EQ(verify.exitCode(), 1);
+    verify.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), {"--verify", src});
+    ASSERT_TRUE(verify.waitForFinished(60000));
+    EXPECT_EQ(verify.exitCode(), 2);
 }

@@ -26,6 +26,9 @@ TEST(headlessReport, jobLinesByKind) {
     joined.output = "/d/fluxaro events/b 2.mov";
     joined.joinNote = "pieces 1-2 of 2";
     joined.nameNote = "named 'b 2.mov'";
+    jobOutcomeValue verified = converted;
+    verified.src = "/c/v.MTS";
+    verified.verdictLog = "verified: 300 pictures at 50/1, 6.000 s, sound +0.0 ms";
     jobOutcomeValue wordless = outcome(jobOutcomeKind::failed, "/c/n.MTS");
     wordless.failure = jobFailure::noCommand;
     // A text that once decided the kind must not: "stopped" as the words of a failure.
@@ -37,6 +40,8 @@ TEST(headlessReport, jobLinesByKind) {
         {converted, "converted: /c/a.MTS -> /d/fluxaro events/a.mov"},
         {joined, "converted: /c/b.MTS -> /d/fluxaro events/b 2.mov (pieces 1-2 of 2; named "
                  "'b 2.mov')"},
+        {verified, "converted: /c/v.MTS -> /d/fluxaro events/a.mov (verified: 300 pictures at "
+                   "50/1, 6.000 s, sound +0.0 ms)"},
         {outcome(jobOutcomeKind::failed, "/c/f.MTS", "not enough space"),
          "failed:   /c/f.MTS (not enough space)"},
         {wordless, "failed:   /c/n.MTS"},

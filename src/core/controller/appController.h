@@ -28,6 +28,7 @@
 #include "controller/sourceAnalysis.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
+#include "verify/outputVerdict.h"
 
 #include <QObject>
 #include <QSet>
@@ -36,6 +37,7 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <optional>
 
 struct encDebPlanValue;   // controller/encPlans.h
 struct encQtEncPlanValue; // controller/encPlans.h
@@ -162,6 +164,13 @@ private:
     void encFinStopBatch();
     /// The end step's look at the output's picture, beside the event loop, then its judgement.
     void encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB);
+    /// The end step's verification of a readable output against its source and its plan: a
+    /// verdict that holds goes on to the judgement; one that does not keeps the movie beside
+    /// its final name as incomplete and fails the job with what differs.
+    void encFinVerify(const QString &step, QVariantMap job, double sizeKB,
+                      const outputCheckResult &result);
+    /// The verification's verdict for the running job's output facts.
+    verifyVerdict encVerdictOf(const QVariantMap &job, const outputCheckResult &result);
     /// The end step once the output is judged (`why` empty for a success, else the check's
     /// `failure` code and words): status, rename.
     void encFinJudged(const QString &step, QVariantMap job, double sizeKB, jobFailure failure,
@@ -223,6 +232,8 @@ private:
     runDisplay display_{c_};
     QStringList taskArgsVArray_;
     int64_t taskStartInt_ = 0;
+    /// The running job's source facts, read before its conversion starts (none: unreadable).
+    std::optional<toolbox::MovieFacts> jobSourceFacts_;
     int32_t encStopInt_ = 0;
     /// The identity (batchList::idAt) of the row being converted, or after a skipped row of the
     /// row the next one is chosen after; 0: none.

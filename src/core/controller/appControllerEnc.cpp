@@ -285,6 +285,13 @@ void appController::encDebStep(int32_t outInt) {
     }
     taskStartInt_ = QDateTime::currentSecsSinceEpoch();
     logResume(plan.summary);
+    // What the source is now, before anything reads it for the conversion: the output is
+    // measured against it, whatever happens to the source meanwhile.
+    QString factsWhy;
+    jobSourceFacts_ = jobSourceFacts(facts.record, &factsWhy);
+    if (!jobSourceFacts_) {
+        logStr(QStringLiteral("source facts        :-/ %1").arg(factsWhy));
+    }
     encDebLaunch(outInt, plan, facts.record);
 }
 
@@ -379,6 +386,9 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
     }
     trimToFirstPicture(plan, working);
     const bool retimeOpened = plan.preset.retime && retimeForSlowMotion(plan.preset, working);
+    if (retimeOpened) {
+        prefWriteChildDico(kJob, jobKey::retimeOpened, 1);
+    }
     if (plan.exportKind == encQtEncExport::none) {
         encPendingScan();
         return;
@@ -495,15 +505,90 @@ void appController::encFinStopBatch() {
 void appController::encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB) {
     // The picture is decoded beside the event loop; the job ends when it is judged. A stop or a
     // quit meanwhile makes the verdict stale (the run's check number moves on).
-    run_.checkOutput(jobWorkingPath(job), [this, step, job, sizeKB](bool readable,
-                                                                    const QString &said) {
-        if (!readable) {
-            logStr(QStringLiteral("output unreadable   : %1").arg(said));
-        }
-        encFinJudged(step, job, sizeKB, readable ? jobFailure::none : jobFailure::outputUnreadable,
-                     readable ? QString() : QStringLiteral("output is not a readable movie"));
-    });
+    run_.checkOutput(jobWorkingPath(job),
+                     [this, step, job, sizeKB](const outputCheckResult &result) {
+                         if (!result.readable) {
+                             logStr(QStringLiteral("output unreadable   : %1").arg(result.why));
+                             encFinJudged(step, job, sizeKB, jobFailure::outputUnreadable,
+                                          QStringLiteral("output is not a readable movie"));
+                             return;
+                         }
+                         encFinVerify(step, job, sizeKB, result);
+                     });
     reportBatchProgress(batchPhase::checking, 0);
+}
+
+verifyVerdict appController::encVerdictOf(const QVariantMap &job, const outputCheckResult &result) {
+    const QString tool = job.value(jobKey::toolReadTool).toString();
+    const QString readLine = job.value(jobKey::toolReadError).toString();
+    if (!result.facts) {
+        verifyVerdict verdict = verifyUnreadable(result.factsWhy);
+        if (!readLine.isEmpty()) {
+            verdict.findings.prepend(verifyOutput({}, {}, tool, readLine).findings.last());
+        }
+        return verdict;
+    }
+    const int32_t row = encBatchInprogressRowIdentification();
+    const int32_t outInt = row >= 0 ? list_.value(row, rowKey::out).toInt() : outRewrap;
+    const int32_t fpsInt = row >= 0 ? list_.value(row, rowKey::fps).toInt() : fpsNormal;
+    if (!jobSourceFacts_) {
+        // Nothing to measure the movie against: only the tool's report can fail it.
+        logStr(QStringLiteral("verification        :-/ the source's facts are unknown"));
+        const verifyExpect itself = verifyExpectOf(*result.facts, verifyPlan{});
+        return verifyOutput(itself, *result.facts, tool, readLine);
+    }
+    const toolbox::Rational sourceRate =
+        jobSourceFacts_->picture ? jobSourceFacts_->picture->rate : toolbox::Rational{};
+    const verifyPlan plan = encVerifyPlan(job, outInt, fpsInt,
+                                          job.value(jobKey::retimeOpened).toInt() != 0, sourceRate);
+    return verifyOutput(verifyExpectOf(*jobSourceFacts_, plan), *result.facts, tool, readLine);
+}
+
+void appController::encFinVerify(const QString &step, QVariantMap job, double sizeKB,
+                                 const outputCheckResult &result) {
+    // The record as the last tool left it (its read error, the re-timing).
+    job = prefReadDico(kJob).value_or(job);
+    const verifyVerdict verdict = encVerdictOf(job, result);
+    if (verdict.holds) {
+        logStr(QStringLiteral("verification        :-) %1").arg(verdict.logWords));
+        job.insert(jobKey::verifyWords, verdict.words);
+        job.insert(jobKey::verifyLog, verdict.logWords);
+        encFinJudged(step, job, sizeKB, jobFailure::none, QString());
+        return;
+    }
+    logStr(QStringLiteral("verification        :-( %1 (%2)")
+               .arg(verdict.failureLogWords(), verdict.logWords));
+    const int32_t row = encBatchInprogressRowIdentification();
+    if (row < 0) {
+        encFinClose(step, job);
+        return;
+    }
+    // Never under its final name as if it were whole; beside it, named as incomplete: a
+    // damaged card's partial movie may be all that is left of the recording.
+    const QString finalPath = job.value(jobKey::finalPath).toString();
+    const QString incomplete = encIncompletePath(
+        finalPath.isEmpty() ? jobWorkingPath(job) : finalPath,
+        [](const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); });
+    const QString keptWhy = encKeepIncomplete(job, incomplete);
+    QString logWords = verdict.failureLogWords();
+    QString words = verdict.failureWords();
+    if (keptWhy.isEmpty()) {
+        logStr(QStringLiteral("incomplete output   : %1").arg(incomplete));
+        job.insert(jobKey::incompletePath, incomplete);
+        const QString name = QFileInfo(incomplete).fileName();
+        logWords += QStringLiteral("; kept as '%1'").arg(name);
+        words +=
+            QStringLiteral("; ") +
+            localizedStr(QStringLiteral("D_verify_keptAs")).replace(QStringLiteral("%1"), name);
+    } else {
+        logStr(QStringLiteral("incomplete output   :-( %1").arg(keptWhy));
+    }
+    list_.setValue(row, rowKey::status, rowStatus::failure);
+    job.insert(jobKey::failure, static_cast<int>(encVerifyFailure(verdict)));
+    job.insert(jobKey::skipReason, logWords);
+    job.insert(jobKey::verifyWords, words);
+    job.insert(jobKey::verifyLog, verdict.logWords);
+    encFinClose(step, job);
 }
 
 void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB,
@@ -551,6 +636,10 @@ void appController::encFinClose(const QString &step, const QVariantMap &job) {
     if (row >= 0) {
         const QString status = list_.value(row, rowKey::status).toString();
         if (status != rowStatus::failure) {
+            const QString proved = job.value(jobKey::verifyLog).toString();
+            if (!proved.isEmpty()) {
+                logResume(QStringLiteral("verification        : %1\n").arg(proved));
+            }
             const int64_t duration = static_cast<int64_t>(job.value("w_duration").toDouble());
             logResume(encFinSummary(
                 duration, QDateTime::currentSecsSinceEpoch() - taskStartInt_,

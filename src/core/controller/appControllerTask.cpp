@@ -10,6 +10,8 @@
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 
+#include <QFileInfo>
+
 void appController::wireConversionRun() {
     run_.on.progressed = [this](const conversionProgress &progress) { runProgressed(progress); };
     run_.on.progressLost = [this] { display_.progressLost(); };
@@ -70,6 +72,15 @@ void appController::runEnded(const conversionEnd &end) {
         if (!end.failureText.isEmpty()) {
             logStr(QStringLiteral("tool said           :-( %1").arg(end.failureText));
             prefWriteChildDico(jobKey::runningJob, jobKey::toolError, end.failureText);
+        }
+    }
+    if (!end.readError.isEmpty()) {
+        // Also when the tool says it succeeded: the movie then holds what it could read.
+        const QString tool = QFileInfo(run_.arguments().value(0)).fileName();
+        logStr(QStringLiteral("read error          :-( %1: %2").arg(tool, end.readError));
+        if (prefReadChildDico(jobKey::runningJob, jobKey::toolReadError).toString().isEmpty()) {
+            prefWriteChildDico(jobKey::runningJob, jobKey::toolReadError, end.readError);
+            prefWriteChildDico(jobKey::runningJob, jobKey::toolReadTool, tool);
         }
     }
     taskLauncherDone();

@@ -83,6 +83,7 @@ int32_t conversionRun::start(const QStringList &args, double maximum, int32_t pa
     mediaSeconds_ = std::max(0.0, mediaSeconds);
     shown_ = 0;
     outputTail_.clear();
+    report_.clear();
     setPaused(false);
     launcher_ = std::make_unique<taskLauncher>();
     launcher_->setDelegate(this);
@@ -143,7 +144,7 @@ void conversionRun::stop() {
     if (launcher_) {
         release();
         if (on.ended) {
-            on.ended(conversionEnd{taskLauncher::interruptedStatus, QString()});
+            on.ended(conversionEnd{taskLauncher::interruptedStatus, QString(), QString()});
         }
     }
 }
@@ -179,6 +180,7 @@ void conversionRun::taskLauncherDidReceiveNewString(taskLauncher *launcher, cons
         return;
     }
     outputTail_.append(chunk);
+    report_.add(chunk);
     if (outputTail_.size() > 8192) {
         outputTail_.remove(0, outputTail_.size() - 8192);
     }
@@ -222,6 +224,10 @@ void conversionRun::taskLauncherTaskDidEnd(taskLauncher *launcher) {
     end.status = launcher->terminationStatus();
     if (end.status != 0 && end.status != taskLauncher::interruptedStatus) {
         end.failureText = toolFailureText(outputTail_);
+    }
+    report_.finish();
+    if (end.status != taskLauncher::interruptedStatus) {
+        end.readError = report_.failingLine();
     }
     release();
     setPaused(false);
@@ -267,20 +273,19 @@ void conversionRun::watchdogTick() {
 }
 
 void conversionRun::checkOutput(const QString &path,
-                                std::function<void(bool readable, const QString &said)> verdict) {
+                                std::function<void(const outputCheckResult &result)> verdict) {
     const uint64_t check = ++check_;
     judging_ = true;
-    outputPictureCheckAsync(
-        path, this,
-        [this, check, verdict = std::move(verdict)](bool readable, const QString &said) {
-            if (check != check_) {
-                return;
-            }
-            judging_ = false;
-            if (verdict) {
-                verdict(readable, said);
-            }
-        });
+    outputCheckAsync(path, this,
+                     [this, check, verdict = std::move(verdict)](const outputCheckResult &result) {
+                         if (check != check_) {
+                             return;
+                         }
+                         judging_ = false;
+                         if (verdict) {
+                             verdict(result);
+                         }
+                     });
 }
 
 void conversionRun::dropOutputCheck() {

@@ -5,7 +5,9 @@
 // owner shows it and decides what the job becomes.
 #pragma once
 
+#include "controller/outputCheck.h"
 #include "process/taskLauncher.h"
+#include "verify/toolReport.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -73,6 +75,9 @@ struct conversionProgress {
 struct conversionEnd {
     int32_t status = 0;  ///< its exit status; taskLauncher::interruptedStatus when stopped
     QString failureText; ///< toolFailureText of its output after a failure; empty otherwise
+    /// The line of its report that says it could not read its source (toolReportReader),
+    /// whatever its status; empty when it said none.
+    QString readError;
 };
 
 /// A tool whose progress stood still too long (it is stopped right after this is told).
@@ -128,10 +133,10 @@ public:
     /// The parser number of the tool held (or of the last one).
     int32_t parser() const { return parser_; }
 
-    /// Judges whether `path` is a readable movie (outputPictureCheckAsync); `verdict` runs later
-    /// on this thread, unless a newer check or dropOutputCheck came first.
+    /// Judges whether `path` is a readable movie and reads its facts (outputCheckAsync);
+    /// `verdict` runs later on this thread, unless a newer check or dropOutputCheck came first.
     void checkOutput(const QString &path,
-                     std::function<void(bool readable, const QString &said)> verdict);
+                     std::function<void(const outputCheckResult &result)> verdict);
     /// Makes the check under way (if any) give no verdict.
     void dropOutputCheck();
     /// True between checkOutput and its verdict.
@@ -157,6 +162,8 @@ private:
     double shown_ = 0;
     /// The end of what the tool printed: its reason when it fails.
     QString outputTail_;
+    /// Its whole report, read for the lines that say the source could not be read.
+    toolReportReader report_;
     bool paused_ = false;
     QElapsedTimer clock_;
     /// The watchdog: when the progress last moved, and the limit.

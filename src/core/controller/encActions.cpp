@@ -5,7 +5,9 @@
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
 #include "controller/outputNames.h"
+#include "controller/spannedJoin.h"
 #include "dates/recordingDate.h"
+#include "dates/spannedRecording.h"
 #include "frontApi/alerts.h"
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
@@ -18,7 +20,10 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -233,4 +238,67 @@ encDelivery encDeliverOutput(const QVariantMap &job) {
     }
     return {QStringLiteral("cannot move the output to '%1': no free name").arg(finalPath),
             finalPath};
+}
+
+std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QString *why) {
+    const QStringList pieces = jobSourcePaths(record);
+    const std::optional<spannedRecording> recording =
+        pieces.size() > 1 ? spannedRecordingOf(jobSourcePath(record)) : std::nullopt;
+    const QStringList ranges = record.value(jobKey::joinRanges).toStringList();
+    QList<toolbox::MovieFacts> read;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        toolbox::MovieFacts facts;
+        // Edits at different rates play at rate 1 in the output, as FFmpeg and GStreamer
+        // present the source (qtMovieWithSourcePicture): so are they counted.
+        const auto asPresented = [](toolbox::Movie &movie) {
+            for (std::size_t t = 0; t < movie.trackCount(); ++t) {
+                QList<double> rates;
+                for (const toolbox::EditSegment &edit : movie.track(t).edits()) {
+                    if (edit.mediaStart >= 0) {
+                        rates.append(edit.rate);
+                    }
+                }
+                if (qtEditRatesDiffer(rates)) {
+                    movie.track(t).playEditsAtRateOne();
+                }
+            }
+        };
+        const toolbox::MovieStatus status = toolbox::readMovieFacts(
+            QFile::encodeName(pieces.at(i)).toStdString(), facts, asPresented);
+        if (!status) {
+            if (why != nullptr) {
+                *why = QString::fromStdString(status.message);
+            }
+            return std::nullopt;
+        }
+        const std::optional<pieceBytes> bytes = pieceBytes::fromText(ranges.value(i));
+        if (bytes && !bytes->whole() && recording && i < recording->pieces.size() &&
+            facts.picture) {
+            // A piece read from its IN to its OUT time presents that span only.
+            const recordingPiece &piece = recording->pieces.at(i);
+            const double seconds = double(piece.outTime - piece.inTime) / 45000.0;
+            facts.picture->seconds = seconds;
+            facts.picture->pictures = std::llround(seconds * facts.picture->rate.value());
+            if (!facts.sounds.empty()) {
+                facts.sounds.front().seconds = seconds;
+            }
+        }
+        read << facts;
+    }
+    return verifyJoinedFacts(read);
+}
+
+QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath) {
+    const QString dst = job.value(jobKey::dstPath).toString();
+    if (incompletePath.isEmpty()) {
+        return QStringLiteral("no free name beside the output");
+    }
+    // A link, not a rename: an incomplete name that appeared meanwhile is never replaced.
+    if (::link(QFile::encodeName(dst).constData(), QFile::encodeName(incompletePath).constData()) !=
+        0) {
+        return QStringLiteral("cannot keep the movie as '%1': %2")
+            .arg(incompletePath, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    ::unlink(QFile::encodeName(dst).constData());
+    return QString();
 }

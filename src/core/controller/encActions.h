@@ -5,6 +5,10 @@
 // step, a stop or the next start after a kill finds it and deletes it.
 #pragma once
 
+#include "toolbox/movieFacts.h"
+
+#include <optional>
+
 #include <QString>
 #include <QVariantMap>
 
@@ -58,3 +62,13 @@ encDelivery encDeliverOutput(const QVariantMap &job);
 /// then, and nothing moved): renameat2's RENAME_NOREPLACE, else link and unlink. On a file
 /// system with neither (FAT) a look, then rename: a name taken between the two is replaced.
 bool encRenameNoReplace(const QString &from, const QString &to);
+
+/// The facts of the job's source as its index gives them (toolbox::readMovieFacts), read before
+/// the conversion starts: a source cut short or failing while it converts is then measured
+/// against what it was. A joined recording's pieces follow each other, each over its IN-to-OUT
+/// span. Nothing (with the reason in `why`) when a piece can't be read.
+std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QString *why);
+
+/// Renames the job's working output to `incompletePath` (beside its final name), never over a
+/// file; an error's words, or empty when it is there.
+QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath);

@@ -226,3 +226,64 @@ QString encFinSummary(int64_t durationSeconds, int64_t elapsedSeconds, const QSt
         .arg(endedText)
         .arg(QStringLiteral("(made by %1)").arg(QStringLiteral("https://www.fluxaro.org/")));
 }
+
+verifyPlan encVerifyPlan(const QVariantMap &job, int32_t outInt, int32_t fpsMode, bool retimeOpened,
+                         const toolbox::Rational &sourceRate) {
+    verifyPlan plan;
+    const exportPreset preset =
+        exportPresetFor(job.value(QStringLiteral("v0_fps")),
+                        job.value(QStringLiteral("v0_height")).toInt(), fpsMode);
+    const bool retimed = preset.retime && retimeOpened;
+    plan.stretch = retimed ? preset.divider : 1;
+    if (outInt != outRewrap) {
+        plan.rate =
+            verifyDeliveredRate(exportDeliveredRate(preset, fpsMode, retimeOpened), sourceRate);
+        // The setting's frame: 16:9 of the preset's height, HDV's 4:3 storage for its sources.
+        const bool hdv = job.value(QStringLiteral("v0_width")).toInt() == 1440;
+        plan.height = preset.height;
+        plan.width = hdv ? preset.height * 4 / 3 : preset.height * 16 / 9;
+    }
+    if (job.contains(jobKey::recordingDateSeconds)) {
+        plan.recordingDateUnix = job.value(jobKey::recordingDateSeconds).toLongLong();
+    }
+    return plan;
+}
+
+jobFailure encVerifyFailure(const verifyVerdict &verdict) {
+    if (verdict.holds) {
+        return jobFailure::none;
+    }
+    bool shorter = false;
+    for (const verifyFinding &found : verdict.findings) {
+        switch (found.check) {
+        case verifyCheck::toolReadError:
+            return jobFailure::sourceReadError;
+        case verifyCheck::unreadable:
+            return jobFailure::outputUnreadable;
+        case verifyCheck::noPicture:
+        case verifyCheck::pictures:
+        case verifyCheck::duration:
+            shorter = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return shorter ? jobFailure::outputIncomplete : jobFailure::outputDiffers;
+}
+
+QString encIncompletePath(const QString &finalPath,
+                          const std::function<bool(const QString &path)> &taken) {
+    const QFileInfo info(finalPath);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    const QString stem = info.path() + QLatin1Char('/') + info.completeBaseName();
+    for (int32_t n = 1; n < 1000; ++n) {
+        const QString path =
+            n == 1 ? QStringLiteral("%1 (incomplete)%2").arg(stem, suffix)
+                   : QStringLiteral("%1 (incomplete %2)%3").arg(stem).arg(n).arg(suffix);
+        if (!taken || !taken(path)) {
+            return path;
+        }
+    }
+    return {};
+}

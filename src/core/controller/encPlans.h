@@ -9,6 +9,7 @@
 #include "controller/outcomes.h"
 #include "dates/recordingDate.h"
 #include "movie/qtUtils.h"
+#include "verify/outputVerdict.h"
 
 #include <QList>
 #include <QSet>
@@ -17,6 +18,7 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 /// What is at a job's final name when the first step looks, and what is done about it.
@@ -157,3 +159,18 @@ std::optional<QString> encFinFailureReason(const QVariantMap &job, const QString
 /// The end of a converted job's block in Resume.log: the speed against real time (at least one
 /// second elapsed), the moment it ended ("yyyy-MM-dd HH:mm:ss") and where it was made.
 QString encFinSummary(int64_t durationSeconds, int64_t elapsedSeconds, const QString &endedText);
+
+/// What the verification expects of a job's plan: for an export, the delivered rate (keeping
+/// the source's 1000/1001 clock, `sourceRate`); for slow motion whose movie was re-timed
+/// (`retimeOpened`), each picture stretched by the divider; the recording date the job gives.
+verifyPlan encVerifyPlan(const QVariantMap &job, int32_t outInt, int32_t fpsMode, bool retimeOpened,
+                         const toolbox::Rational &sourceRate);
+
+/// The job's failure for a verdict that does not hold: the tool's read error first (the cause),
+/// then a movie shorter than its source, then anything else that differs.
+jobFailure encVerifyFailure(const verifyVerdict &verdict);
+
+/// The name an output that failed its verification is kept under, beside its final name:
+/// "<name> (incomplete).mov", then "(incomplete 2)"... for the first that `taken` says is free.
+QString encIncompletePath(const QString &finalPath,
+                          const std::function<bool(const QString &path)> &taken);

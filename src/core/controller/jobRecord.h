@@ -52,6 +52,17 @@ inline const QString failure = QStringLiteral("failureCode");        ///< a `job
 inline const QString videoFromSource = QStringLiteral("videoFromSource");
 /// The identity (encFileIdentity) of the file at the final name the person chose to replace.
 inline const QString replaceFile = QStringLiteral("replaceFileId");
+/// 1: the slow motion's re-timing had its movie (the delivered rate depends on it).
+inline const QString retimeOpened = QStringLiteral("retimeOpened");
+/// The first line of a tool's report that says it could not read its source, and that tool.
+inline const QString toolReadError = QStringLiteral("toolReadErrorStr");
+inline const QString toolReadTool = QStringLiteral("toolReadToolStr");
+/// The verification's words: what was proved (converted) or what differs (failed), in the
+/// user's language, and untranslated.
+inline const QString verifyWords = QStringLiteral("verifyWordsStr");
+inline const QString verifyLog = QStringLiteral("verifyLogStr");
+/// Where an output that failed its verification is kept, named as incomplete.
+inline const QString incompletePath = QStringLiteral("incompletePathStr");
 inline const QString recordingDateUtc = QStringLiteral("recordingDateUTC"); ///< movie header form
 inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///< with its zone
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC

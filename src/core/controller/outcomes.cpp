@@ -76,6 +76,12 @@ QString jobFailureKey(jobFailure failure) {
         return QStringLiteral("D_outcome_cannotMoveOutput");
     case jobFailure::journalNotWritten:
         return QStringLiteral("D_outcome_journalNotWritten");
+    case jobFailure::sourceReadError:
+        return QStringLiteral("D_outcome_sourceReadError");
+    case jobFailure::outputIncomplete:
+        return QStringLiteral("D_outcome_outputIncomplete");
+    case jobFailure::outputDiffers:
+        return QStringLiteral("D_outcome_outputDiffers");
     case jobFailure::stopped:
         return QStringLiteral("D_outcome_stopped");
     }
@@ -199,6 +205,8 @@ jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job,
     if (converted) {
         outcome.kind = jobOutcomeKind::converted;
         outcome.output = finalPath.isEmpty() ? jobWorkingPath(job) : finalPath;
+        outcome.verdict = job.value(jobKey::verifyWords).toString();
+        outcome.verdictLog = job.value(jobKey::verifyLog).toString();
         return outcome;
     }
     // Numbers out of range (a record from another version) read as a plain failure.
@@ -217,6 +225,12 @@ jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job,
     outcome.logWords = job.value(jobKey::skipReason).toString();
     outcome.toolWords = job.value(jobKey::toolError).toString();
     outcome.words = jobOutcomeWords(outcome.kind, outcome.failure);
+    outcome.incompleteOutput = job.value(jobKey::incompletePath).toString();
+    // A failed verification says what differs, in the user's language too.
+    const QString differs = job.value(jobKey::verifyWords).toString();
+    if (outcome.kind == jobOutcomeKind::failed && !differs.isEmpty()) {
+        outcome.words = differs;
+    }
     return outcome;
 }
 

@@ -41,6 +41,9 @@ enum class jobFailure {
     outputUnreadable,       ///< the output is not a movie that can be decoded
     cannotMoveOutput,       ///< the output could not be given its final name
     journalNotWritten,      ///< the job's record could not be written: it did not start
+    sourceReadError,        ///< the tool could not read the source whole (its line says why)
+    outputIncomplete,       ///< the movie holds less than the source: kept as incomplete
+    outputDiffers,          ///< its rate, sound, display or date is not what was planned
     stopped,                ///< the user (or a signal) stopped the batch
 };
 
@@ -55,6 +58,12 @@ struct jobOutcomeValue {
     QString toolWords; ///< the failing tool's own last lines, untranslated (may be empty)
     QString nameNote;  ///< why the output got a name of its own (" 2"), empty otherwise
     QString joinNote;  ///< how the pieces of a spanned recording were joined, empty otherwise
+    /// Converted: what its verification proved ("verified: 300 pictures at 50/1, 6.000 s,
+    /// sound +0.0 ms"), in the user's language and untranslated; empty when not verified.
+    QString verdict;
+    QString verdictLog;
+    /// Failed verification: where the movie is kept, named as incomplete; empty otherwise.
+    QString incompleteOutput;
 };
 
 /// Why a source got no row.
