@@ -3,6 +3,7 @@
 #include "components.h"
 #include "fileIo.h"
 #include "libavHandles.h"
+#include "movieFacts.h"
 #include "movieMedia.h"
 #include "proresEncoder.h"
 
@@ -145,6 +146,23 @@ AVRational rateFromFixed(std::int32_t fixed) {
     return av_d2q(fps, 1000000);
 }
 
+// The rate of the export: the settings' whole rate (24, 30, 60 and their multiples) for a
+// source on the NTSC clock (23.976, 29.97, 59.94, 119.88) is that clock's, so 60 for 59.94
+// material and half rate of it (30) keep the source's pictures in step with its sound; a whole
+// 60/1 would repeat one picture in a thousand while the sound keeps real time.
+AVRational exportRateFor(AVRational settingsRate, AVRational source) {
+    if (settingsRate.den != 1 || settingsRate.num <= 0 ||
+        (settingsRate.num % 24 != 0 && settingsRate.num % 30 != 0) || source.num <= 0 ||
+        source.den <= 0)
+        return settingsRate;
+    // On the NTSC clock: a whole number of pictures every 1.001 s.
+    const double perNtscSecond = av_q2d(source) * 1.001;
+    if (std::fabs(perNtscSecond - std::round(perNtscSecond)) >= 0.001 ||
+        std::fabs(av_q2d(source) - std::round(av_q2d(source))) < 0.001)
+        return settingsRate;
+    return AVRational{settingsRate.num * 1000, 1001};
+}
+
 AVCodecID soundCodecFor(OSType format, int bits) {
     switch (format) {
     case fourCharCode("twos"):
@@ -281,6 +299,9 @@ struct VideoPipe {
     bool started = false;
     std::int64_t nextSlot = 0;
     std::int64_t endSlot = INT64_MAX;
+    /// The source's pictures per output picture when the export takes every step-th one
+    /// (half rate: 2); 1 otherwise.
+    std::int64_t step = 1;
 };
 
 int evenAtLeast2(double value) {
@@ -323,13 +344,15 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
 
     // Frame rate: the settings', or the source's.
     if (settings.frameRate > 0) {
-        v.rate = rateFromFixed(settings.frameRate);
-        // A whole rate of 24, 30 or 60 for a source at the matching NTSC rate (23.976, 29.97,
-        // 59.94) keeps the source's: the whole rate would repeat one picture in a thousand.
-        const AVRational source = v.in->avg_frame_rate;
-        if (v.rate.den == 1 && source.num > 0 && source.den > 0 &&
-            av_cmp_q(source, AVRational{v.rate.num * 1000, 1001}) == 0)
-            v.rate = source;
+        const AVRational source =
+            v.in->avg_frame_rate.num > 0 ? v.in->avg_frame_rate : v.in->r_frame_rate;
+        v.rate = exportRateFor(rateFromFixed(settings.frameRate), source);
+        if (source.num > 0 && source.den > 0) {
+            const double ratio = av_q2d(source) / av_q2d(v.rate);
+            const std::int64_t step = std::llround(ratio);
+            if (step >= 2 && std::fabs(ratio - double(step)) < 1e-3)
+                v.step = step;
+        }
     } else if (v.in->avg_frame_rate.num > 0 && v.in->avg_frame_rate.den > 0)
         v.rate = v.in->avg_frame_rate;
     else if (v.in->r_frame_rate.num > 0 && v.in->r_frame_rate.den > 0)
@@ -525,8 +548,14 @@ MovieStatus sendPicture(VideoPipe &v, const AVFrame *picture, OutputFile &file, 
 // previous picture, a picture that falls on an already filled slot is dropped.
 MovieStatus takePicture(VideoPipe &v, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
     const double seconds = frameSeconds(frame, v.in->time_base);
-    // The small bias makes a rate halving keep the pictures on even slots.
-    const std::int64_t slot = std::llround(seconds * av_q2d(v.rate) - 1e-6);
+    // Taking every step-th picture, the first of each step lands on its slot and the others
+    // before the next one, whatever the rounding of their times (59.94 pictures on a 90 kHz
+    // clock are 1501.5 ticks apart); otherwise the small bias keeps a picture exactly between
+    // two slots on the earlier one.
+    const double position = seconds * av_q2d(v.rate);
+    const std::int64_t slot =
+        v.step > 1 ? static_cast<std::int64_t>(std::floor(position + 0.5 / double(v.step)))
+                   : std::llround(position - 1e-6);
     if (!v.started) {
         v.started = true;
         v.nextSlot = std::max<std::int64_t>(slot, 0);
@@ -809,6 +838,19 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
                                     job.settings ? "Nothing to export: no video or sound track"
                                                  : "Nothing to export: no sound track");
     MovieStatus status;
+    if (job.videoTrack) {
+        // Refused before anything is read: a decoding out of all proportion to the pictures
+        // would keep the export busy for hours on a file of a few hundred kilobytes.
+        EditDecodeWork work;
+        if (status = editDecodeWork(movie.track(*job.videoTrack), movie.timeScale(), work); !status)
+            return status;
+        if (work.excessive())
+            return MovieStatus::failure(
+                MovieError::Unsupported,
+                "The picture track's edits ask to decode " + std::to_string(work.decoded) +
+                    " pictures to show " + std::to_string(work.shown) + " of its " +
+                    std::to_string(work.samples) + ": too many edits to export");
+    }
     std::unique_ptr<MovieReader> reader = MovieReader::open(movie, &status);
     if (!reader)
         return status;

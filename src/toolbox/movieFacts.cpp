@@ -161,6 +161,16 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
             ranges.emplace_back(
                 edit.mediaTime,
                 mediaTimeAt(edit, edit.movieDuration, track.mediaTimeScale(), movieTimeScale));
+    // Their union, sorted: each picture is looked up once, however many edits show it.
+    std::sort(ranges.begin(), ranges.end());
+    std::size_t kept = 0;
+    for (const auto &range : ranges) {
+        if (kept > 0 && range.first <= ranges[kept - 1].second)
+            ranges[kept - 1].second = std::max(ranges[kept - 1].second, range.second);
+        else
+            ranges[kept++] = range;
+    }
+    ranges.resize(kept);
 
     std::int64_t total = 0; // the sum of the picture durations
     std::int64_t last = 0;  // the last one's
@@ -192,11 +202,12 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
                 }
             }
             presentedEnd = std::max(presentedEnd, pts + run.value);
-            for (const auto &[start, end] : ranges)
-                if (pts >= start && pts < end) {
-                    ++shown;
-                    break;
-                }
+            // The last range starting at or before pts (the ranges are disjoint and sorted).
+            const auto after = std::upper_bound(
+                ranges.begin(), ranges.end(), pts,
+                [](std::int64_t time, const auto &range) { return time < range.first; });
+            if (after != ranges.begin() && pts < (after - 1)->second)
+                ++shown;
         }
     }
     picture.pictures = shown;
@@ -369,6 +380,89 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
 }
 
 } // namespace
+
+MovieStatus editDecodeWork(const MovieTrack &track, std::int32_t movieTimeScale,
+                           EditDecodeWork &work) {
+    work = {};
+    const MovieMedia &media = MovieAccess::media(track);
+    std::vector<TimeRun> durations;
+    if (!readTimeRuns(sampleTableAtom(media, fourCharCode("stts")), false, durations))
+        return damaged("picture durations");
+    const std::int64_t samples = sampleCountOf(media);
+    if (samples < 0)
+        return damaged("picture sizes");
+    work.samples = samples;
+    if (samples == 0 || durations.empty())
+        return MovieStatus::success();
+
+    // Each run's first sample and decode time, to find the sample at a time by bisection.
+    struct RunStart {
+        std::int64_t sample = 0;
+        std::int64_t dts = 0;
+        std::int64_t count = 0;
+        std::int64_t duration = 0;
+    };
+    std::vector<RunStart> runs;
+    runs.reserve(durations.size());
+    std::int64_t sample = 0;
+    std::int64_t dts = 0;
+    for (const TimeRun &run : durations) {
+        const std::int64_t count = std::min(run.count, samples - sample);
+        if (count <= 0)
+            break;
+        if (run.value > 0 &&
+            count > (std::numeric_limits<std::int64_t>::max() / 4 - dts) / run.value)
+            return damaged("picture durations");
+        runs.push_back({sample, dts, count, run.value});
+        sample += count;
+        dts += count * run.value;
+    }
+    // The first sample that begins at or after time t (`sample` past the last).
+    const auto sampleAt = [&](std::int64_t t) {
+        auto after =
+            std::upper_bound(runs.begin(), runs.end(), t,
+                             [](std::int64_t time, const RunStart &run) { return time < run.dts; });
+        if (after == runs.begin())
+            return std::int64_t{0};
+        const RunStart &run = *(after - 1);
+        if (run.duration <= 0)
+            return run.sample + run.count;
+        const std::int64_t into = (t - run.dts + run.duration - 1) / run.duration;
+        return std::min(run.sample + into, run.sample + run.count);
+    };
+
+    // The key pictures, by number from 1; no table: every picture is one.
+    std::vector<std::int64_t> keys;
+    if (const auto stss = sampleTableAtom(media, fourCharCode("stss")); !stss.empty()) {
+        if (stss.size() < 16)
+            return damaged("key pictures");
+        AtomReader in(stss.subspan(8));
+        in.skip(4);
+        const auto entries = in.u32();
+        if (entries > in.remaining() / 4)
+            return damaged("key pictures");
+        keys.reserve(entries);
+        for (std::uint32_t i = 0; i < entries; ++i)
+            keys.push_back(in.u32());
+        std::sort(keys.begin(), keys.end());
+    }
+    for (const auto &edit : MovieAccess::edits(track)) {
+        if (edit.mediaTime < 0)
+            continue;
+        const std::int64_t end =
+            mediaTimeAt(edit, edit.movieDuration, track.mediaTimeScale(), movieTimeScale);
+        const std::int64_t first = std::min(sampleAt(edit.mediaTime), sample - 1);
+        const std::int64_t last = std::max(sampleAt(end), first + 1);
+        std::int64_t key = first;
+        if (!keys.empty()) {
+            const auto at = std::upper_bound(keys.begin(), keys.end(), first + 1);
+            key = at == keys.begin() ? 0 : *(at - 1) - 1;
+        }
+        work.shown += last - first;
+        work.decoded += last - key;
+    }
+    return MovieStatus::success();
+}
 
 Rational reduced(std::int64_t num, std::int64_t den) {
     if (num <= 0 || den <= 0)

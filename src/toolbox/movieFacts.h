@@ -88,4 +88,22 @@ MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
 /// The facts of an opened movie (what readMovieFacts reads after opening it).
 MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts);
 
+/// The decoding a picture track's edits ask for: each edit shows the pictures of its media
+/// range, and a decoder starts from the key picture before the first of them. Thousands of
+/// tiny edits into a long group of pictures ask a small file for a decoding without end.
+struct EditDecodeWork {
+    std::int64_t samples = 0; ///< pictures in the track's media
+    std::int64_t shown = 0;   ///< pictures its edits show (one at least for each edit)
+    std::int64_t decoded = 0; ///< pictures decoded to show them
+    /// More decoding than twice the media's pictures and a margin: no player asks for that.
+    [[nodiscard]] bool excessive() const { return decoded > 2 * samples + kEditDecodeMargin; }
+    static constexpr std::int64_t kEditDecodeMargin = 50000;
+};
+
+/// The decoding the edits of a QuickTime track ask for, by its sample tables (nothing decoded).
+/// Failure for damaged tables; a track without tables (not read from a QuickTime file) asks
+/// for nothing.
+MovieStatus editDecodeWork(const MovieTrack &track, std::int32_t movieTimeScale,
+                           EditDecodeWork &work);
+
 } // namespace toolbox
