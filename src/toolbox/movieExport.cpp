@@ -329,6 +329,35 @@ AVPixelFormat chooseVideoFormat(const AVCodec *codec, const Component &compresso
                                              nullptr);
 }
 
+// A track matrix that turns or mirrors the picture (a phone's portrait clip: landscape
+// pictures and a quarter turn) goes with the exported pictures, its translation made again for
+// their size so the turned picture still begins at the origin. A matrix that only moves or
+// scales the picture is left out: the export's size already holds its scale.
+MovieStatus keepTurn(const MovieMatrix &matrix, int width, int height, AVStream *out) {
+    const auto unitOrZero = [](std::int32_t value) {
+        return value == 0 || value == 0x10000 || value == -0x10000;
+    };
+    const std::int32_t a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
+    const bool quarterTurns = unitOrZero(a) && unitOrZero(b) && unitOrZero(c) && unitOrZero(d) &&
+                              (a == 0) == (d == 0) && (b == 0) == (c == 0) && (a == 0) != (b == 0);
+    if (!quarterTurns || (a == 0x10000 && d == 0x10000))
+        return MovieStatus::success();
+    // x' = a x + c y + tx, y' = b x + d y + ty, over the picture's corners.
+    const auto low = [&](std::int32_t onX, std::int32_t onY) {
+        const std::int64_t x = onX < 0 ? width : 0;
+        const std::int64_t y = onY < 0 ? height : 0;
+        return (onX / 0x10000) * x + (onY / 0x10000) * y;
+    };
+    std::array<std::int32_t, 9> turned = {a, b, 0, c, d, 0, 0, 0, 0x40000000};
+    turned[6] = static_cast<std::int32_t>(-low(a, c) * 0x10000);
+    turned[7] = static_cast<std::int32_t>(-low(b, d) * 0x10000);
+    std::uint8_t *data = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, sizeof(turned));
+    if (!data)
+        return codecFailed("Cannot keep the picture's display matrix", AVERROR(ENOMEM));
+    std::memcpy(data, turned.data(), sizeof(turned));
+    return MovieStatus::success();
+}
+
 MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettings &settings,
                        AVFormatContext *output) {
     MovieStatus status;
@@ -430,6 +459,10 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     if (settings.dataRate > 0)
         enc->bit_rate = std::int64_t{settings.dataRate} * 8;
     const bool prores = compressor->profile >= 0 && std::string_view(codec->name) == "prores_ks";
+    // ProRes holds video levels, whatever a container says: a full-range source is brought
+    // into them (convertPicture), and said so.
+    if (prores)
+        enc->color_range = AVCOL_RANGE_MPEG;
     if (compressor->profile >= 0) {
         enc->profile = compressor->profile;
         av_opt_set_int(enc->priv_data, "profile", compressor->profile, 0);
@@ -468,6 +501,8 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     v.out->time_base = enc->time_base;
     v.out->avg_frame_rate = v.rate;
     v.out->sample_aspect_ratio = outSar;
+    if (status = keepTurn(track.matrix(), v.outWidth, v.outHeight, v.out); !status)
+        return status;
 
     const int size = av_image_get_buffer_size(v.outFormat, v.outWidth, v.outHeight, 64);
     if (size < 0)
@@ -499,6 +534,23 @@ FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
         v.innerWidth, v.innerHeight, v.outFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!v.sws)
         return nullptr;
+    // The levels of the source as it says they are, into those the output says: a full-range
+    // phone clip stays full range under its full-range tag instead of being squeezed into
+    // video levels.
+    if (const AVPixFmtDescriptor *from =
+            av_pix_fmt_desc_get(static_cast<AVPixelFormat>(in->format));
+        from && !(from->flags & AV_PIX_FMT_FLAG_RGB)) {
+        const int srcFull =
+            in->color_range == AVCOL_RANGE_JPEG || std::string_view(from->name).starts_with("yuvj");
+        const int dstFull = v.enc->color_range == AVCOL_RANGE_JPEG;
+        int *inverse = nullptr, *table = nullptr;
+        int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        if (sws_getColorspaceDetails(v.sws.get(), &inverse, &srcRange, &table, &dstRange,
+                                     &brightness, &contrast, &saturation) >= 0 &&
+            (srcRange != srcFull || dstRange != dstFull))
+            sws_setColorspaceDetails(v.sws.get(), inverse, srcFull, table, dstFull, brightness,
+                                     contrast, saturation);
+    }
     std::array<std::uint8_t *, 4> dst{};
     if (v.letterbox) {
         const std::array<std::ptrdiff_t, 4> lines{out->linesize[0], out->linesize[1],
@@ -523,7 +575,12 @@ FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
     }
     sws_scale(v.sws.get(), in->data, in->linesize, 0, in->height, dst.data(), out->linesize);
     out->sample_aspect_ratio = v.enc->sample_aspect_ratio;
+    // ProRes writes each frame's own colour description into its header, which readers take
+    // before the container's: the source's, not "unspecified".
     out->color_range = v.enc->color_range;
+    out->color_primaries = v.enc->color_primaries;
+    out->color_trc = v.enc->color_trc;
+    out->colorspace = v.enc->colorspace;
     return out;
 }
 

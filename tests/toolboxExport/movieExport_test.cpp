@@ -580,3 +580,88 @@ TEST_F(MovieExport, NtscCameraRateKeptWholeAndHalved) {
     EXPECT_NEAR(streamDuration(work / "pr30.mov", "v:0"), streamDuration(work / "pr30.mov", "a:0"),
                 0.034);
 }
+
+// A phone's portrait clip is landscape pictures with a quarter turn in the track matrix: the
+// export keeps the turn (and a half turn, three quarters, a mirror), its translation made for
+// the exported size, as FFmpeg's reader and the toolbox's read it; an upright clip gets none.
+TEST_F(MovieExport, TurnedPicturesStayTurned) {
+    const struct {
+        const char *name;
+        MovieMatrix matrix;
+        const char *ffprobeRotation;
+        std::int32_t rotation; // clockwise
+    } cases[] = {
+        {"a quarter turn", {0, -0x10000, 0, 0x10000, 0, 0, 0, 320 << 16, 0x40000000}, "90", 90},
+        {"a half turn",
+         {-0x10000, 0, 0, 0, -0x10000, 0, 320 << 16, 240 << 16, 0x40000000},
+         "-180",
+         180},
+        {"three quarters", {0, 0x10000, 0, -0x10000, 0, 0, 240 << 16, 0, 0x40000000}, "-90", 270},
+        {"upright", identityMatrix(), "", 0},
+    };
+    for (const auto &c : cases) {
+        auto movie = open("av50.mov");
+        ASSERT_TRUE(movie);
+        movie->track(0).setMatrix(c.matrix);
+        MovieExportSettings s = prores("apco");
+        s.width = 640;
+        s.height = 480;
+        s.soundEnabled = false;
+        s.frameRate = frameRateToFixed(5);
+        const std::string out = work / (std::string(c.name) + ".mov");
+        const MovieStatus status = exportMovieAsQuickTime(*movie, out, s);
+        ASSERT_TRUE(status) << c.name << ": " << status.message;
+        EXPECT_EQ(probe(out, "v:0", "stream_side_data=rotation"),
+                  *c.ffprobeRotation ? std::string("rotation=") + c.ffprobeRotation : "")
+            << c.name;
+        MovieFacts facts;
+        ASSERT_TRUE(readMovieFacts(out, facts)) << c.name;
+        ASSERT_TRUE(facts.picture) << c.name;
+        EXPECT_EQ(facts.picture->rotation, c.rotation) << c.name;
+        EXPECT_TRUE(facts.picture->matrixIsRotation) << c.name;
+        EXPECT_EQ(facts.picture->width, 640) << c.name;
+        auto written = Movie::open(out);
+        ASSERT_TRUE(written) << c.name;
+        // The turned picture begins at the origin: at most the exported size moves it there.
+        const MovieMatrix &m = written->track(0).matrix();
+        EXPECT_TRUE((m[6] == 0 || m[6] == 640 << 16 || m[6] == 480 << 16) &&
+                    (m[7] == 0 || m[7] == 640 << 16 || m[7] == 480 << 16))
+            << c.name << ": " << m[6] << " " << m[7];
+    }
+}
+
+// ProRes readers take a frame's colour description from its own header: a 10-bit HLG clip's
+// pictures say BT.2020 and HLG there too, not "unspecified", and stay 10-bit. ProRes holds video
+// levels: a full-range phone clip's white comes out as video white (940 of 1023), said so.
+TEST_F(MovieExport, ColourDescribedInEveryPicture) {
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc2=size=320x180:rate=25 -t 0.4 -c:v libx265 "
+                       "-pix_fmt yuv420p10le -color_primaries bt2020 -color_trc arib-std-b67 "
+                       "-colorspace bt2020nc -x265-params log-level=error",
+                       work / "hlg.mov"));
+    ASSERT_TRUE(ffmpeg("-f lavfi -i color=white:size=320x180:rate=25,format=yuvj420p -t 0.4 "
+                       "-c:v libx264 -preset ultrafast -color_range pc",
+                       work / "full.mov"));
+    MovieExportSettings s = prores("apcn");
+    s.soundEnabled = false;
+    MovieStatus status;
+    auto hlg = Movie::open(work / "hlg.mov", &status);
+    ASSERT_TRUE(hlg) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*hlg, work / "hlg pr.mov", s));
+    const std::string firstFrame =
+        shell("ffprobe -v error -read_intervals %+#1 -select_streams v:0 -show_entries "
+              "frame=color_primaries,color_transfer,color_space -of compact=p=0 '" +
+              (work / "hlg pr.mov") + "'");
+    EXPECT_EQ(firstFrame.substr(0, firstFrame.find('\n')),
+              "color_space=bt2020nc|color_primaries=bt2020|color_transfer=arib-std-b67");
+    EXPECT_EQ(probe(work / "hlg pr.mov", "v:0", "stream=pix_fmt"), "pix_fmt=yuv422p10le");
+
+    auto full = Movie::open(work / "full.mov", &status);
+    ASSERT_TRUE(full) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*full, work / "full pr.mov", s));
+    EXPECT_EQ(probe(work / "full pr.mov", "v:0", "stream=color_range"), "color_range=tv");
+    const std::string white =
+        shell("ffmpeg -v error -i '" + (work / "full pr.mov") +
+              "' -vf signalstats,metadata=print:key=lavfi.signalstats.YMAX:file=- -frames:v 1 "
+              "-f null - 2>&1");
+    EXPECT_NE(white.find("YMAX=940"), std::string::npos) << white;
+}
