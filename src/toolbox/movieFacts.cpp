@@ -224,25 +224,33 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
     return MovieStatus::success();
 }
 
-/// The creation-date key of the movie's 'meta' atom, or of the 'meta' inside its 'udta'.
-std::optional<std::int64_t> creationKeyOf(const Movie &movie) {
+/// The text of the creation-date key of the movie's 'meta' atom, or of the 'meta' inside its
+/// 'udta'.
+std::optional<std::string> creationKeyTextOf(const Movie &movie) {
     const auto bodyOf = [](const std::vector<std::uint8_t> &whole) {
         std::vector<AtomView> atoms;
         listAtoms(whole, atoms);
         return atoms.empty() ? std::span<const std::uint8_t>() : atoms.front().body;
     };
-    std::optional<std::uint64_t> mac;
+    std::optional<std::string> text;
     const auto &meta = MovieAccess::metadata(movie);
     if (!meta.empty())
-        mac = creationDateKeyTime(bodyOf(meta));
+        text = creationDateKeyText(bodyOf(meta));
     const auto &userData = MovieAccess::userData(movie);
-    if (!mac && !userData.empty()) {
+    if (!text && !userData.empty()) {
         std::vector<AtomView> children;
         listAtoms(bodyOf(userData), children);
         const AtomView inner = findAtom(children, fourCharCode("meta"));
         if (!inner.whole.empty())
-            mac = creationDateKeyTime(inner.body);
+            text = creationDateKeyText(inner.body);
     }
+    return text;
+}
+
+/// The moment of the creation-date key (UTC).
+std::optional<std::int64_t> creationKeyOf(const Movie &movie) {
+    const std::optional<std::string> text = creationKeyTextOf(movie);
+    const std::optional<std::uint64_t> mac = text ? iso8601MacTime(*text) : std::nullopt;
     if (!mac)
         return std::nullopt;
     return static_cast<std::int64_t>(*mac) - kMacEpochOffset;
@@ -544,6 +552,22 @@ MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
     // Without sample tables the timing comes from the streams' timestamps.
     return facts.quickTime || movie->trackCount() == 0 ? MovieStatus::success()
                                                        : readStreamFacts(path, facts);
+}
+
+std::optional<MovieRecordedDate> movieRecordedDate(const std::string &path) {
+    MovieStatus status;
+    const std::unique_ptr<Movie> movie = Movie::open(path, &status);
+    if (!movie || movie->trackCount() == 0 ||
+        MovieAccess::media(movie->track(0)).storage != MovieMedia::Storage::QuickTime)
+        return std::nullopt;
+    if (const std::optional<std::string> text = creationKeyTextOf(*movie))
+        if (const std::optional<std::uint64_t> mac = iso8601MacTime(*text))
+            return MovieRecordedDate{static_cast<std::int64_t>(*mac) - kMacEpochOffset,
+                                     iso8601ZoneSeconds(*text), true};
+    const std::optional<std::int64_t> created = movie->creationTimeUnix();
+    if (created && *created >= kMovieRecordedDateEarliest)
+        return MovieRecordedDate{*created, std::nullopt, false};
+    return std::nullopt;
 }
 
 } // namespace toolbox

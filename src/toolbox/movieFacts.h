@@ -106,4 +106,17 @@ struct EditDecodeWork {
 MovieStatus editDecodeWork(const MovieTrack &track, std::int32_t movieTimeScale,
                            EditDecodeWork &work);
 
+/// The moment a QuickTime or MP4 movie says it was recorded: its creation-date key
+/// ("com.apple.quicktime.creationdate", a phone's, with the zone it was recorded in), else its
+/// movie header's creation time (UTC, no zone) when it is a possible recording time.
+struct MovieRecordedDate {
+    std::int64_t unixSeconds = 0;
+    std::optional<std::int32_t> zoneSeconds; ///< east of Greenwich, when the key gives one
+    bool fromKey = false;                    ///< the creation-date key, else the movie header
+};
+/// Header times before 1990 are a writer's zero or a camera clock never set, no recording's.
+inline constexpr std::int64_t kMovieRecordedDateEarliest = 631152000;
+/// Nothing for a file that is no QuickTime or MP4 movie, or that gives no date.
+std::optional<MovieRecordedDate> movieRecordedDate(const std::string &path);
+
 } // namespace toolbox
