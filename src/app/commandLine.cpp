@@ -11,7 +11,7 @@
 namespace {
 
 /// Which fronts an option belongs to.
-enum class optionScope { any, batch, batchOrVerify, checkUpdate, window };
+enum class optionScope { any, batch, batchOrVerify, checkUpdate, import, window };
 
 /// One option of the command line: its names (the first is the one said in messages), whether it
 /// takes a value, and the front it belongs to.
@@ -29,10 +29,13 @@ constexpr std::array options = {
     optionEntry{"check-update", "", false, optionScope::any},
     optionEntry{"facts", "", false, optionScope::any},
     optionEntry{"verify", "", false, optionScope::any},
+    optionEntry{"import", "", false, optionScope::any},
+    optionEntry{"check-archive", "", false, optionScope::any},
     optionEntry{"help", "h", false, optionScope::any},
     optionEntry{"version", "V", false, optionScope::any},
     optionEntry{"debug", "", false, optionScope::any},
     optionEntry{"install", "", false, optionScope::checkUpdate},
+    optionEntry{"archive", "", true, optionScope::import},
     optionEntry{"dest", "", true, optionScope::batch},
     optionEntry{"format", "", true, optionScope::batchOrVerify},
     optionEntry{"mode", "", true, optionScope::batchOrVerify},
@@ -139,7 +142,8 @@ commandLine frontOf(const QCommandLineParser &parser) {
         return line;
     }
     QStringList chosen;
-    for (const char *name : {"batch", "check-update", "facts", "verify"}) {
+    for (const char *name :
+         {"batch", "check-update", "facts", "verify", "import", "check-archive"}) {
         if (parser.isSet(QLatin1String(name))) {
             chosen << QLatin1String("--") + QLatin1String(name);
         }
@@ -148,11 +152,13 @@ commandLine frontOf(const QCommandLineParser &parser) {
         return refusal(cliFault::conflictingOptions,
                        QStringLiteral("%1 and %2 exclude each other").arg(chosen[0], chosen[1]));
     }
-    line.front = chosen.isEmpty()                               ? cliFront::window
-                 : chosen[0] == QLatin1String("--batch")        ? cliFront::batch
-                 : chosen[0] == QLatin1String("--check-update") ? cliFront::checkUpdate
-                 : chosen[0] == QLatin1String("--verify")       ? cliFront::verify
-                                                                : cliFront::facts;
+    line.front = chosen.isEmpty()                                ? cliFront::window
+                 : chosen[0] == QLatin1String("--batch")         ? cliFront::batch
+                 : chosen[0] == QLatin1String("--check-update")  ? cliFront::checkUpdate
+                 : chosen[0] == QLatin1String("--verify")        ? cliFront::verify
+                 : chosen[0] == QLatin1String("--import")        ? cliFront::import
+                 : chosen[0] == QLatin1String("--check-archive") ? cliFront::checkArchive
+                                                                 : cliFront::facts;
     return line;
 }
 
@@ -181,10 +187,15 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
                 return QStringLiteral("%1 goes with --check-update").arg(spelled(*option));
             }
             break;
+        case optionScope::import:
+            if (front != cliFront::import) {
+                return QStringLiteral("%1 goes with --import").arg(spelled(*option));
+            }
+            break;
         case optionScope::window:
             if (front != cliFront::window) {
-                return QStringLiteral("%1 goes with the window, not with --batch, "
-                                      "--check-update, --facts or --verify")
+                return QStringLiteral("%1 goes with the window, not with --batch, --import, "
+                                      "--check-archive, --check-update, --facts or --verify")
                     .arg(spelled(*option));
             }
             break;
@@ -297,6 +308,24 @@ commandLine commandLineParse(const QStringList &arguments) {
         }
         line.batch.sources = parser.positionalArguments();
         return formatModeOf(parser, line);
+    case cliFront::import:
+        if (parser.positionalArguments().size() != 1) {
+            return refusal(cliFault::strayArgument, QStringLiteral("--import takes one card"));
+        }
+        line.cardImport.card = parser.positionalArguments().first();
+        line.cardImport.archives = parser.values(QStringLiteral("archive"));
+        if (line.cardImport.archives.isEmpty()) {
+            return refusal(cliFault::noArchive,
+                           QStringLiteral("--import needs an --archive folder"));
+        }
+        return line;
+    case cliFront::checkArchive:
+        if (parser.positionalArguments().size() != 1) {
+            return refusal(cliFault::strayArgument,
+                           QStringLiteral("--check-archive takes one folder"));
+        }
+        line.cardImport.archives = parser.positionalArguments();
+        return line;
     case cliFront::checkUpdate:
     case cliFront::facts:
     case cliFront::help:
@@ -338,6 +367,8 @@ QString commandLineSynopsisStr() {
         "       fluxaro --check-update [--install] [--debug]\n"
         "       fluxaro --verify SOURCE OUTPUT [--format rewrap|aic|prores]\n"
         "               [--mode normal|half|slow]\n"
+        "       fluxaro --import CARD --archive FOLDER [--archive FOLDER2] [--debug]\n"
+        "       fluxaro --check-archive FOLDER\n"
         "       fluxaro --facts | --help | --version\n");
 }
 
@@ -369,6 +400,14 @@ QString commandLineUsageStr() {
                "  --verify SOURCE OUTPUT            check that OUTPUT is SOURCE converted\n"
                "                 with --format and --mode (rewrap, normal by default) and\n"
                "                 print the verdict: 0 it holds, 1 it does not, 2 usage\n"
+               "  --import CARD  copy every file of the card into a folder of its own in each\n"
+               "                 archive, each read back from the disk and its xxHash64\n"
+               "                 checked, with an ASC MHL manifest; \"Safe to format\" only\n"
+               "                 when every file is verified in every archive: 0 safe,\n"
+               "                 1 not safe; a stopped import resumes where it was\n"
+               "  --archive FOLDER                  with --import: an archive (once or twice)\n"
+               "  --check-archive FOLDER            read a card's copy again against its\n"
+               "                 manifests: 0 intact, 1 changed, missing or unlisted files\n"
                "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"
                "                 with --batch, show the log on the terminal too\n"
                "  -h, --help     print this text and exit\n"
