@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <sys/stat.h>
@@ -195,6 +196,27 @@ copyTargetResult finish(writing &copy, const cardFile &file, const std::string &
 }
 
 } // namespace
+
+std::size_t removeStaleWorkingFiles(const std::string &copyFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::size_t removed = 0;
+    const std::string prefix = kImportWorkingPrefix;
+    const std::string journal = prefix + "import";
+    std::vector<fs::path> stale;
+    for (auto it = fs::recursive_directory_iterator(copyFolder, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name != journal && it->is_regular_file(error) &&
+            !it->is_symlink(error)) {
+            stale.push_back(it->path());
+        }
+    }
+    for (const fs::path &path : stale) {
+        removed += fs::remove(path, error) ? 1 : 0;
+    }
+    return removed;
+}
 
 bool makeFolders(const std::string &path) {
     struct stat status {};

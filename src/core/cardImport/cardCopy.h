@@ -59,5 +59,10 @@ std::optional<std::uint64_t> xxh64OfFile(const std::string &path, std::int64_t *
 /// Sets a folder's access and modification times (nanoseconds); false when it can't.
 bool setFolderTimes(const std::string &path, std::int64_t atimeNs, std::int64_t mtimeNs);
 
+/// Deletes the working files a killed import left in the copy at copyFolder (".fluxaro-" and ten
+/// letters or digits beside a final name, and the manifests' working files); the journal stays.
+/// The number deleted.
+std::size_t removeStaleWorkingFiles(const std::string &copyFolder);
+
 /// Makes the folder and its missing parents; false with errno when one can't be made.
 bool makeFolders(const std::string &path);

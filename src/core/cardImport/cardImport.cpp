@@ -116,6 +116,8 @@ cardImportResult cardImportRun(const std::string &card, const std::vector<std::s
             mhlReadHistory(QFile::decodeName(QByteArray::fromStdString(outcome.copyFolder)));
         outcome.manifestSound =
             history.problem == mhlProblem::none || history.problem == mhlProblem::noManifest;
+        // What a killed import was writing is no copy of anything.
+        removeStaleWorkingFiles(outcome.copyFolder);
         states.push_back(archiveStateOf(outcome.copyFolder));
         result.archives.push_back(std::move(outcome));
     }
