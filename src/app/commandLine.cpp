@@ -36,6 +36,7 @@ constexpr std::array options = {
     optionEntry{"debug", "", false, optionScope::any},
     optionEntry{"install", "", false, optionScope::checkUpdate},
     optionEntry{"archive", "", true, optionScope::import},
+    optionEntry{"convert", "", false, optionScope::import},
     optionEntry{"dest", "", true, optionScope::batch},
     optionEntry{"format", "", true, optionScope::batchOrVerify},
     optionEntry{"mode", "", true, optionScope::batchOrVerify},
@@ -164,6 +165,8 @@ commandLine frontOf(const QCommandLineParser &parser) {
 
 /// An option of another front than the one chosen, in words; empty when all belong.
 QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
+    // An import that converts its copy takes the batch's options.
+    const bool converting = front == cliFront::import && parser.isSet(QStringLiteral("convert"));
     for (const QString &name : parser.optionNames()) {
         const optionEntry *option = optionNamed(name);
         if (option == nullptr) {
@@ -173,12 +176,13 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
         case optionScope::any:
             break;
         case optionScope::batch:
-            if (front != cliFront::batch) {
-                return QStringLiteral("%1 goes with --batch").arg(spelled(*option));
+            if (front != cliFront::batch && !converting) {
+                return QStringLiteral("%1 goes with --batch or --import --convert")
+                    .arg(spelled(*option));
             }
             break;
         case optionScope::batchOrVerify:
-            if (front != cliFront::batch && front != cliFront::verify) {
+            if (front != cliFront::batch && front != cliFront::verify && !converting) {
                 return QStringLiteral("%1 goes with --batch or --verify").arg(spelled(*option));
             }
             break;
@@ -230,8 +234,9 @@ commandLine formatModeOf(const QCommandLineParser &parser, commandLine line) {
     return line;
 }
 
-/// The batch's options; a usage error for a value that is none of the option's names.
-commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+/// The batch's options (--batch, and --import --convert); a usage error for a value that is none
+/// of the option's names.
+commandLine batchOptionsOf(const QCommandLineParser &parser, commandLine line) {
     line = formatModeOf(parser, line);
     if (line.front == cliFront::usageError) {
         return line;
@@ -261,7 +266,13 @@ commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
     batch.noJoin = parser.isSet(QStringLiteral("no-join"));
     // --debug shows the detailed log on the batch's terminal too.
     batch.verbose = parser.isSet(QStringLiteral("verbose")) || line.debug;
-    if (batch.sources.isEmpty()) {
+    return line;
+}
+
+/// The batch's sources and options; a usage error without a source.
+commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+    line = batchOptionsOf(parser, line);
+    if (line.front != cliFront::usageError && line.batch.sources.isEmpty()) {
         return refusal(cliFault::noSource, QStringLiteral("no source given"));
     }
     return line;
@@ -318,6 +329,11 @@ commandLine commandLineParse(const QStringList &arguments) {
             return refusal(cliFault::noArchive,
                            QStringLiteral("--import needs an --archive folder"));
         }
+        line.cardImport.convert = parser.isSet(QStringLiteral("convert"));
+        if (line.cardImport.convert) {
+            line = batchOptionsOf(parser, line);
+            line.batch.sources.clear(); // the copy, once made
+        }
         return line;
     case cliFront::checkArchive:
         if (parser.positionalArguments().size() != 1) {
@@ -345,7 +361,8 @@ commandLine commandLineParse(const QStringList &arguments) {
 
 void commandLinePrepareDestination(commandLine &line) {
     const QString destination = line.batch.destination;
-    if (line.front != cliFront::batch || destination.isEmpty()) {
+    const bool converting = line.front == cliFront::import && line.cardImport.convert;
+    if ((line.front != cliFront::batch && !converting) || destination.isEmpty()) {
         return;
     }
     const QFileInfo info(destination);
@@ -368,6 +385,7 @@ QString commandLineSynopsisStr() {
         "       fluxaro --verify SOURCE OUTPUT [--format rewrap|aic|prores]\n"
         "               [--mode normal|half|slow]\n"
         "       fluxaro --import CARD --archive FOLDER [--archive FOLDER2] [--debug]\n"
+        "               [--convert [--dest DIR] [--format ...] [the batch's options]]\n"
         "       fluxaro --check-archive FOLDER\n"
         "       fluxaro --facts | --help | --version\n");
 }
@@ -406,6 +424,8 @@ QString commandLineUsageStr() {
                "                 when every file is verified in every archive: 0 safe,\n"
                "                 1 not safe; a stopped import resumes where it was\n"
                "  --archive FOLDER                  with --import: an archive (once or twice)\n"
+               "  --convert      with --import: then convert the first archive's verified copy\n"
+               "                 as --batch does (its options apply); the card can go\n"
                "  --check-archive FOLDER            read a card's copy again against its\n"
                "                 manifests: 0 intact, 1 changed, missing or unlisted files\n"
                "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"

@@ -27,6 +27,7 @@ struct headlessOptions {
 struct importOptions {
     QString card;         ///< --import: the card's root
     QStringList archives; ///< --import: every --archive, in order; --check-archive: the copy
+    bool convert = false; ///< --convert: the batch converts the first archive's verified copy
 };
 
 /// What the command line asks for.
@@ -66,7 +67,8 @@ struct commandLine {
     bool platformGiven = false; ///< Qt's -platform for the window: a display of its own
     QStringList sources;        ///< the window's FILE... (the batch's are in `batch`)
     headlessOptions batch;      ///< --batch: its sources and options; --verify: its format and
-                                ///< mode, and the source and the output as its two sources
+                                ///< mode, and the source and the output as its two sources;
+                                ///< --import --convert: the batch's options (no sources)
     importOptions cardImport;   ///< --import and --check-archive
     cliFault fault = cliFault::none;
     QString faultStr; ///< the refusal in words, e.g. "unknown option '--bogus'"

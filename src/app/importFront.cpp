@@ -1,13 +1,16 @@
 #include "importFront.h"
 
+#include "headlessFront.h"
 #include "platform/log.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -275,7 +278,8 @@ QStringList checkArchiveLines(const QString &folder, const archiveCheckResult &r
 }
 
 int importRun(const commandLine &line) {
-    const stopSignals signals;
+    std::optional<stopSignals> signals;
+    signals.emplace();
     gStopAsked = false;
     const bool inPlace = logTerminalIsTty();
     QElapsedTimer clock;
@@ -330,7 +334,19 @@ int importRun(const commandLine &line) {
         block += QStringLiteral("                    : %1\n").arg(text);
     }
     logResume(block);
-    return result.safeToFormat ? 0 : 1;
+    const int status = result.safeToFormat ? 0 : 1;
+    if (!line.cardImport.convert || result.refusal != importRefusal::none ||
+        result.stop != importStop::none || result.archives.empty()) {
+        return status;
+    }
+    // The batch reads the verified copy, with the card's playlists beside its clips: the card
+    // can go. Only verified files are under their final names there.
+    signals.reset(); // the batch routes the signals its own way
+    headlessOptions options = line.batch;
+    options.sources = {pathText(result.archives.front().copyFolder)};
+    say(QStringLiteral("convert: %1").arg(options.sources.first()));
+    const int converted = headlessBatchRun(options);
+    return std::max(status, converted);
 }
 
 int checkArchiveRun(const commandLine &line) {

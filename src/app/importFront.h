@@ -22,7 +22,8 @@ QStringList importResultLines(const cardImportResult &result);
 QStringList checkArchiveLines(const QString &folder, const archiveCheckResult &result);
 
 /// Runs the import the line asks for (start-up done): 0 when the card is safe to format, 1 when
-/// not (or when it could not begin).
+/// not (or when it could not begin). With --convert, an import that was not stopped is followed
+/// by the batch on the first archive's copy; the worse of both statuses.
 int importRun(const commandLine &line);
 
 /// Runs the archive check the line asks for (nothing started): 0 intact, 1 not.

@@ -127,6 +127,16 @@ TEST(commandLine, importAndCheckArchive) {
     EXPECT_EQ(two.front, cliFront::import);
     EXPECT_EQ(two.cardImport.card, QStringLiteral("/media/CARD"));
     EXPECT_EQ(two.cardImport.archives, (QStringList{"/a", "/b"}));
+    EXPECT_FALSE(two.cardImport.convert);
+    const commandLine convert =
+        commandLineParse({"fluxaro", "--import", "/media/CARD", "--archive", "/a", "--convert",
+                          "--dest", "/d", "--format", "prores", "--no-join"});
+    EXPECT_EQ(convert.front, cliFront::import);
+    EXPECT_TRUE(convert.cardImport.convert);
+    EXPECT_EQ(convert.batch.destination, QStringLiteral("/d"));
+    EXPECT_EQ(convert.batch.format, 2);
+    EXPECT_TRUE(convert.batch.noJoin);
+    EXPECT_TRUE(convert.batch.sources.isEmpty()) << "the copy is the source, once made";
     const commandLine check = commandLineParse({"fluxaro", "--check-archive", "/a/2024 CARD"});
     EXPECT_EQ(check.front, cliFront::checkArchive);
     EXPECT_EQ(check.cardImport.archives, (QStringList{"/a/2024 CARD"}));
@@ -146,6 +156,16 @@ TEST(commandLine, importAndCheckArchive) {
          cliFault::misplacedOption,
          "--archive goes with --import"},
         {{"fluxaro", "--check-archive"}, cliFault::strayArgument, "one folder"},
+        // The batch's options only when the import converts.
+        {{"fluxaro", "--import", "c", "--archive", "/a", "--dest", "/d"},
+         cliFault::misplacedOption,
+         "--dest goes with --batch or --import --convert"},
+        {{"fluxaro", "--batch", "a.mts", "--convert"},
+         cliFault::misplacedOption,
+         "--convert goes with --import"},
+        {{"fluxaro", "--import", "c", "--archive", "/a", "--convert", "--format", "x"},
+         cliFault::badValue,
+         "unknown format"},
         {{"fluxaro", "--check-archive", "a", "b"}, cliFault::strayArgument, "one folder"},
         {{"fluxaro", "--import", "c", "--archive", "/a", "--batch"},
          cliFault::conflictingOptions,

@@ -170,3 +170,49 @@ TEST_F(programFixture, aFileSizeLimitStopsTheImportClearlyWithNothingHalfWritten
     EXPECT_EQ(again.status, 0) << again.out;
     EXPECT_TRUE(hasLineStarting(again.out, "Safe to format")) << again.out;
 }
+
+// --convert: the batch takes its sources from the verified copy, with the card's playlists and
+// dates beside them, so the card can go once the import has said it is safe.
+TEST(importConvert, theBatchConvertsTheVerifiedCopyNamedByTheCardsDates) {
+    avchd::TempDir temp;
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        setenv(name, (temp.path() / "state" / name).c_str(), 1);
+    }
+    const fs::path card = temp.path() / "CANON_HF";
+    const avchd::RunResult made = avchd::runProgram(
+        "/bin/bash",
+        {"bash", std::string(FLUXARO_SOURCE_DIR) + "/scripts/make-sample-card.sh", card.string()},
+        temp.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    const fs::path archive = temp.path() / "archive";
+    const fs::path dest = temp.path() / "dest";
+    const avchd::RunResult run =
+        avchd::runProgram(kProgram,
+                          {kProgram, "--import", card.string(), "--archive", archive.string(),
+                           "--convert", "--dest", dest.string(), "--format", "rewrap"},
+                          temp.path());
+    const fs::path copy = archive / "2024-05-18 CANON_HF";
+    EXPECT_TRUE(hasLineStarting(run.out, "Safe to format: ")) << run.out;
+    EXPECT_TRUE(hasLineStarting(run.out, "convert: " + copy.string())) << run.out;
+    // Every job's source is in the copy, none on the card.
+    std::size_t jobs = 0;
+    for (const std::string start : {"\nconverted: ", "\nfailed:   "}) {
+        for (std::size_t at = run.out.find(start); at != std::string::npos;
+             at = run.out.find(start, at + 1)) {
+            ++jobs;
+            EXPECT_EQ(run.out.compare(at + start.size(), copy.string().size(), copy.string()), 0)
+                << run.out.substr(at, 200);
+        }
+    }
+    EXPECT_GE(jobs, 4U) << run.out;
+    // The single shots named by the playlist's dates, read from the copy's PLAYLIST folder.
+    for (const char *name :
+         {"clip-2024-05-18 10;15;30-00001.mov", "clip-2024-05-18 10;20;05-00002.mov",
+          "clip-2024-05-18 10;31;44-00003.mov", "clip-2024-05-18 10;45;10-00007.mov"}) {
+        EXPECT_TRUE(fs::exists(dest / "fluxaro events" / name)) << name << "\n" << run.out;
+    }
+    // The exit status is the batch's when the card is safe: 0 only if every job converted.
+    const bool anyFailed = run.out.find("\nfailed:   ") != std::string::npos;
+    EXPECT_EQ(run.status, anyFailed ? 1 : 0) << run.out;
+}
