@@ -66,6 +66,9 @@ QString outcomeWords(const importFailure &failure) {
     if (failure.notRegular) {
         return QStringLiteral("not a regular file, not copied");
     }
+    if (failure.nameNotUtf8) {
+        return QStringLiteral("copied, but its name is not UTF-8 and no manifest can list it");
+    }
     const QString system =
         failure.error != 0 ? QString::fromLocal8Bit(std::strerror(failure.error)) : QString();
     switch (failure.outcome) {

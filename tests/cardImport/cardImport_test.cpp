@@ -250,3 +250,16 @@ TEST(cardFirstRecordingDay, withoutPlaylistsTheOldestFileTimeGivesTheDay) {
     EXPECT_EQ(cardVolumeName(card.string()), "EOS_DIGITAL") << "a folder that is no mount point";
     EXPECT_EQ(cardFirstRecordingDay(card.string(), cardListing{}), std::nullopt);
 }
+
+TEST_F(importFixture, aNameNoManifestCanHoldIsCopiedButTheCardNotCalledSafe) {
+    const std::string odd = "DCIM/bad\xff name.bin"; // a byte no UTF-8 text has
+    avchd::writeFile(card / odd, "payload");
+    const cardImportResult result = run({first});
+    EXPECT_FALSE(result.safeToFormat);
+    ASSERT_EQ(result.archives[0].failures.size(), 1U);
+    EXPECT_EQ(result.archives[0].failures[0].path, odd);
+    EXPECT_TRUE(result.archives[0].failures[0].nameNotUtf8);
+    EXPECT_EQ(avchd::readFile(first / kFolder / odd), "payload") << "its bytes are safe anyway";
+    EXPECT_EQ(
+        importTest::schemaErrors(generationsIn(first / kFolder)[0], "ASCMHL.xsd", temp.path()), "");
+}

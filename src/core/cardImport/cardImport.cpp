@@ -4,6 +4,7 @@
 #include "cardImport/importJournal.h"
 #include "cardImport/mhlManifest.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -176,6 +177,11 @@ cardImportResult cardImportRun(const std::string &card, const std::vector<std::s
                 entry.mtimeSeconds = secondsOfNs(file.mtimeNs);
                 entry.xxh64 = copied.xxh64;
                 entry.hashSeconds = QDateTime::currentSecsSinceEpoch();
+                if (!QByteArrayView(file.path.data(), static_cast<qsizetype>(file.path.size()))
+                         .isValidUtf8()) {
+                    outcome.failures.push_back({file.path, copyOutcome::verified, 0, false, true});
+                    continue;
+                }
                 if (journals[targetArchive[t]]->append(entry)) {
                     ++outcome.verified;
                     continue;

@@ -52,6 +52,9 @@ struct importFailure {
     copyOutcome outcome = copyOutcome::readFailed;
     int error = 0;
     bool notRegular = false; ///< a link or special file, never copied
+    /// Copied and verified, but its name is not UTF-8, which no manifest can hold: no MHL tool
+    /// could check it, so the card is not said safe to format.
+    bool nameNotUtf8 = false;
 };
 
 /// What the import did in one archive.
