@@ -263,3 +263,57 @@ TEST_F(importFixture, aNameNoManifestCanHoldIsCopiedButTheCardNotCalledSafe) {
     EXPECT_EQ(
         importTest::schemaErrors(generationsIn(first / kFolder)[0], "ASCMHL.xsd", temp.path()), "");
 }
+
+TEST(cardVolumeName, aMountedCardIsNamedByItsLabelElseByItsMountPoint) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "mounting a card image needs root";
+    }
+    avchd::TempDir temp;
+    const fs::path point = temp.path() / "mount point";
+    fs::create_directories(point);
+    if (mount("tmpfs", point.c_str(), "tmpfs", 0, "size=1m") != 0) {
+        GTEST_SKIP() << "no file system can be mounted here";
+    }
+    // A tmpfs's source is "tmpfs": no device, so no label; the mount point's name stands.
+    EXPECT_EQ(cardVolumeName(point.string()), "mount point");
+    EXPECT_EQ(cardVolumeName((point / ".").string()), "mount point") << "the path as typed";
+    umount(point.c_str());
+
+    const fs::path image = temp.path() / "card.img";
+    {
+        std::ofstream sized(image, std::ios::binary);
+        sized.seekp(8 * 1024 * 1024 - 1);
+        sized.put('\0');
+    }
+    if (avchd::runProgram("/usr/sbin/mkfs.ext4", {"mkfs.ext4", "-q", image.string()}, temp.path())
+                .status != 0 ||
+        avchd::runProgram("/usr/bin/mount", {"mount", "-o", "loop", image.string(), point.string()},
+                          temp.path())
+                .status != 0) {
+        GTEST_SKIP() << "no loop device here";
+    }
+    // The device of the mount, as /proc/self/mountinfo gives it, and a label link to it as udev
+    // makes them (its space written \x20).
+    std::string device;
+    {
+        std::ifstream mounts("/proc/self/mountinfo");
+        std::string line;
+        while (std::getline(mounts, line)) {
+            if (line.find(" - ext4 ") != std::string::npos &&
+                line.find(temp.path().string()) != std::string::npos) {
+                device = line.substr(line.find(" - ext4 ") + 8);
+                device = device.substr(0, device.find(' '));
+            }
+        }
+    }
+    const fs::path labels = temp.path() / "by-label";
+    fs::create_directories(labels);
+    fs::create_symlink(device, labels / "CANON\\x20HF");
+    fs::create_symlink("/dev/null", labels / "OTHER");
+    EXPECT_EQ(cardVolumeName(point.string(), labels.string()), "CANON HF") << device;
+    EXPECT_EQ(cardVolumeName(point.string(), (temp.path() / "none").string()), "mount point");
+    EXPECT_EQ(cardVolumeName((point / "..").string(), labels.string()),
+              temp.path().filename().string())
+        << "a folder above the mount point is no card's root";
+    avchd::runProgram("/usr/bin/umount", {"umount", point.string()}, temp.path());
+}

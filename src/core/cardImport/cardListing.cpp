@@ -178,7 +178,7 @@ cardListing cardListingOf(const std::string &root) {
     return listing;
 }
 
-std::string cardVolumeName(const std::string &root) {
+std::string cardVolumeName(const std::string &root, const std::string &labelsFolder) {
     const std::string real = realPath(root);
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
@@ -201,12 +201,11 @@ std::string cardVolumeName(const std::string &root) {
     }
     if (mounted && !source.empty() && source.front() == '/') {
         const std::string device = realPath(source);
-        if (DIR *labels = ::opendir("/dev/disk/by-label")) {
+        if (DIR *labels = ::opendir(labelsFolder.c_str())) {
             std::string label;
             while (const struct dirent *entry = ::readdir(labels)) {
                 const std::string name = entry->d_name;
-                if (name != "." && name != ".." &&
-                    realPath(std::string("/dev/disk/by-label/") + name) == device) {
+                if (name != "." && name != ".." && realPath(labelsFolder + '/' + name) == device) {
                     label = labelUnescaped(name);
                 }
             }

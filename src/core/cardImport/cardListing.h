@@ -11,10 +11,12 @@
 /// Everything under root (hidden entries included, links not followed), sorted by path.
 cardListing cardListingOf(const std::string &root);
 
-/// The card's volume name: when root is a mount point, the label of its file system (as
-/// /dev/disk/by-label names it), else the mount point's own name; for a folder that is no mount
-/// point (a card copied to a disk), the folder's name.
-std::string cardVolumeName(const std::string &root);
+/// The card's volume name: when root is a mount point (/proc/self/mountinfo), the label of its
+/// file system as the links of labelsFolder name it (udev's /dev/disk/by-label, "\x20" for a
+/// space), else the mount point's own name; for a folder that is no mount point (a card copied
+/// to a disk), the folder's name.
+std::string cardVolumeName(const std::string &root,
+                           const std::string &labelsFolder = "/dev/disk/by-label");
 
 /// The day ("YYYY-MM-DD") the card's first recording was made: the earliest date the card's
 /// AVCHD playlists give its clips (in the camera's zone when the clip says it), else the oldest
