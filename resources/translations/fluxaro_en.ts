@@ -577,6 +577,10 @@
         <translation>Import</translation>
     </message>
     <message>
+        <source>importCardGoConvert</source>
+        <translation>Import and Convert</translation>
+    </message>
+    <message>
         <source>importCardStop</source>
         <translation>Stop</translation>
     </message>

@@ -577,6 +577,10 @@
         <translation>Importer</translation>
     </message>
     <message>
+        <source>importCardGoConvert</source>
+        <translation>Importer et convertir</translation>
+    </message>
+    <message>
         <source>importCardStop</source>
         <translation>Arrêter</translation>
     </message>

@@ -77,11 +77,14 @@ importCardDialog::importCardDialog(QWidget *parent) : QDialog(parent) {
     auto *buttons = new QDialogButtonBox(this);
     import_ = buttons->addButton(localizedStr(QStringLiteral("importCardGo")),
                                  QDialogButtonBox::AcceptRole);
+    importConvert_ = buttons->addButton(localizedStr(QStringLiteral("importCardGoConvert")),
+                                        QDialogButtonBox::ActionRole);
     stop_ = buttons->addButton(localizedStr(QStringLiteral("importCardStop")),
                                QDialogButtonBox::ActionRole);
     QPushButton *close = buttons->addButton(QDialogButtonBox::Close);
     import_->setDefault(true);
-    connect(import_, &QPushButton::clicked, this, &importCardDialog::startImport);
+    connect(import_, &QPushButton::clicked, this, [this] { startImport(then::nothing); });
+    connect(importConvert_, &QPushButton::clicked, this, [this] { startImport(then::convert); });
     connect(stop_, &QPushButton::clicked, this, &importCardDialog::stopImport);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
@@ -126,18 +129,21 @@ void importCardDialog::chooseInto(QLineEdit *field) {
 
 void importCardDialog::updateButtons() {
     const bool busy = running();
-    import_->setEnabled(!busy && !card_->text().trimmed().isEmpty() &&
-                        !archive_->text().trimmed().isEmpty());
+    const bool ready =
+        !busy && !card_->text().trimmed().isEmpty() && !archive_->text().trimmed().isEmpty();
+    import_->setEnabled(ready);
+    importConvert_->setEnabled(ready);
     stop_->setEnabled(busy);
     for (QLineEdit *field : {card_, archive_, archive2_}) {
         field->setReadOnly(busy);
     }
 }
 
-void importCardDialog::startImport() {
+void importCardDialog::startImport(then next) {
     if (running() || !import_->isEnabled()) {
         return;
     }
+    next_ = next;
     const std::string card = QFile::encodeName(card_->text().trimmed()).toStdString();
     std::vector<std::string> archives{QFile::encodeName(archive_->text().trimmed()).toStdString()};
     if (!archive2_->text().trimmed().isEmpty()) {
@@ -215,6 +221,10 @@ void importCardDialog::showResult(const cardImportResult &result) {
               lines.join(QStringLiteral("\n                    : ")) + QLatin1Char('\n'));
     updateButtons();
     Q_EMIT importEnded(result.safeToFormat);
+    if (next_ == then::convert && result.refusal == importRefusal::none &&
+        result.stop == importStop::none && !result.archives.empty()) {
+        Q_EMIT convertCopy(importPathText(result.archives.front().copyFolder));
+    }
 }
 
 QString importCardDialog::verdictText() const {

@@ -32,9 +32,11 @@ public:
     void setCard(const QString &card);
     void setArchives(const QString &first, const QString &second = QString());
 
-    /// Starts the import of the fields (the Import button); nothing without a card and an
-    /// archive, or while one runs.
-    void startImport();
+    /// What follows the import.
+    enum class then { nothing, convert };
+    /// Starts the import of the fields (the Import button; with convert, Import and Convert);
+    /// nothing without a card and an archive, or while one runs.
+    void startImport(then next = then::nothing);
     /// Asks the running import to stop (the Stop button).
     void stopImport();
     [[nodiscard]] bool running() const { return worker_.joinable(); }
@@ -43,10 +45,14 @@ public:
     /// The verdict line shown ("Safe to format: ..." / "Not safe to format: ...").
     [[nodiscard]] QString verdictText() const;
     [[nodiscard]] QPushButton *importButton() const { return import_; }
+    [[nodiscard]] QPushButton *importConvertButton() const { return importConvert_; }
 
 Q_SIGNALS:
     /// The import ended (stopped, refused or done); `safe` is the typed verdict.
     void importEnded(bool safe);
+    /// Import and Convert: the import ended without a stop; the first archive's copy (only
+    /// verified files are under their names there) goes to the window's batch.
+    void convertCopy(const QString &copyFolder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -65,7 +71,9 @@ private:
     QLabel *verdict_ = nullptr;
     QPlainTextEdit *details_ = nullptr;
     QPushButton *import_ = nullptr;
+    QPushButton *importConvert_ = nullptr;
     QPushButton *stop_ = nullptr;
+    then next_ = then::nothing;
     std::thread worker_;
     std::atomic<bool> stopAsked_{false};
     std::atomic<bool> progressPending_{false};

@@ -337,13 +337,35 @@ void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
 
 namespace {
 
+// Import and Convert: the copy goes into the batch as a drop does; once its analysis has ended
+// (a spanned recording's pieces joined), the batch goes as Convert would, the hook the window had
+// put back first.
+void convertImportedCopy(fluxaroMainWindow *window, const QString &copyFolder) {
+    appController *controller = window->controller();
+    const std::function<void()> previous = controller->hooks.analysisEnded;
+    controller->hooks.analysisEnded = [window, controller, previous] {
+        if (previous) {
+            previous();
+        }
+        QTimer::singleShot(0, window, [controller, previous] {
+            controller->hooks.analysisEnded = previous;
+            if (!controller->isBatchRunning()) {
+                controller->iba_batchGoBt();
+            }
+        });
+    };
+    controller->draggedFiles({copyFolder});
+}
+
 // File > Import Card...: one dialog for the window, kept while it lives (an import runs on in
 // it when it is hidden behind the window).
-void showImportCard(QWidget *window) {
+void showImportCard(fluxaroMainWindow *window) {
     auto *dialog = window->findChild<importCardDialog *>();
     if (dialog == nullptr) {
         dialog = new importCardDialog(window);
         dialog->setObjectName(QStringLiteral("importCardDialog"));
+        QObject::connect(dialog, &importCardDialog::convertCopy, window,
+                         [window](const QString &copy) { convertImportedCopy(window, copy); });
     }
     dialog->show();
     dialog->raise();
