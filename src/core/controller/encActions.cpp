@@ -12,6 +12,7 @@
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
 #include "platform/log.h"
+#include "platform/renameNoReplace.h"
 #include "platform/utilsFile.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
@@ -159,33 +160,6 @@ QString encFileIdentity(const QString &path) {
         .arg(static_cast<qulonglong>(info.st_ino));
 }
 
-bool encRenameNoReplace(const QString &from, const QString &to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return false;
-    }
-    // No such rename here: a new link never replaces a name either.
-    if (::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return true;
-    }
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) {
-        return false;
-    }
-    // Neither (FAT, some network shares, where other users' links don't exist either).
-    struct stat info {};
-    if (::lstat(target.constData(), &info) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(source.constData(), target.constData()) == 0;
-}
-
 namespace {
 
 /// True when the file at path is the one the person chose to replace: a regular file of this
@@ -216,7 +190,7 @@ encDelivery encDeliverOutput(const QVariantMap &job) {
     QSet<QString> taken;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString candidate = outputPathInBatch(finalPath, taken);
-        if (encRenameNoReplace(dst, candidate)) {
+        if (renameNoReplace(dst, candidate)) {
             return {QString(), candidate};
         }
         if (errno != EEXIST) {
