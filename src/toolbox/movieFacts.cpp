@@ -224,19 +224,18 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
     return MovieStatus::success();
 }
 
-/// The text of the creation-date key of the movie's 'meta' atom, or of the 'meta' inside its
-/// 'udta'.
-std::optional<std::string> creationKeyTextOf(const Movie &movie) {
+/// The text of the creation-date key of a movie's 'meta' atom, or of the 'meta' inside its
+/// 'udta' (both whole atoms, as read).
+std::optional<std::string> creationKeyTextOf(const std::vector<std::uint8_t> &meta,
+                                             const std::vector<std::uint8_t> &userData) {
     const auto bodyOf = [](const std::vector<std::uint8_t> &whole) {
         std::vector<AtomView> atoms;
         listAtoms(whole, atoms);
         return atoms.empty() ? std::span<const std::uint8_t>() : atoms.front().body;
     };
     std::optional<std::string> text;
-    const auto &meta = MovieAccess::metadata(movie);
     if (!meta.empty())
         text = creationDateKeyText(bodyOf(meta));
-    const auto &userData = MovieAccess::userData(movie);
     if (!text && !userData.empty()) {
         std::vector<AtomView> children;
         listAtoms(bodyOf(userData), children);
@@ -249,7 +248,8 @@ std::optional<std::string> creationKeyTextOf(const Movie &movie) {
 
 /// The moment of the creation-date key (UTC).
 std::optional<std::int64_t> creationKeyOf(const Movie &movie) {
-    const std::optional<std::string> text = creationKeyTextOf(movie);
+    const std::optional<std::string> text =
+        creationKeyTextOf(MovieAccess::metadata(movie), MovieAccess::userData(movie));
     const std::optional<std::uint64_t> mac = text ? iso8601MacTime(*text) : std::nullopt;
     if (!mac)
         return std::nullopt;
@@ -555,18 +555,19 @@ MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
 }
 
 std::optional<MovieRecordedDate> movieRecordedDate(const std::string &path) {
-    MovieStatus status;
-    const std::unique_ptr<Movie> movie = Movie::open(path, &status);
-    if (!movie || movie->trackCount() == 0 ||
-        MovieAccess::media(movie->track(0)).storage != MovieMedia::Storage::QuickTime)
+    // The header alone, through the toolbox's own reader: nothing else of the file is read
+    // (a card's file keeps its access time), and no other container is opened.
+    ParsedMovie parsed;
+    bool isQuickTime = false;
+    if (!readQuickTimeMovie(path, parsed, isQuickTime) || !isQuickTime)
         return std::nullopt;
-    if (const std::optional<std::string> text = creationKeyTextOf(*movie))
+    if (const std::optional<std::string> text = creationKeyTextOf(parsed.metadata, parsed.userData))
         if (const std::optional<std::uint64_t> mac = iso8601MacTime(*text))
             return MovieRecordedDate{static_cast<std::int64_t>(*mac) - kMacEpochOffset,
                                      iso8601ZoneSeconds(*text), true};
-    const std::optional<std::int64_t> created = movie->creationTimeUnix();
-    if (created && *created >= kMovieRecordedDateEarliest)
-        return MovieRecordedDate{*created, std::nullopt, false};
+    const std::int64_t created = static_cast<std::int64_t>(parsed.creationTime) - kMacEpochOffset;
+    if (parsed.creationTime != 0 && created >= kMovieRecordedDateEarliest)
+        return MovieRecordedDate{created, std::nullopt, false};
     return std::nullopt;
 }
 
