@@ -221,6 +221,14 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
         }
     if (longest > 0 && shortest > 0)
         picture.variableRate = double(longest) > double(shortest) * 1.1 + 1.0;
+    // Edits at several rates (a slow-motion section) present the pictures at several rates.
+    double editRate = 0;
+    for (const auto &edit : MovieAccess::edits(track))
+        if (edit.mediaTime >= 0) {
+            if (editRate > 0 && std::fabs(edit.rate - editRate) > 1e-9 * editRate)
+                picture.variableRate = true;
+            editRate = edit.rate;
+        }
     return MovieStatus::success();
 }
 

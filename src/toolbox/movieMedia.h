@@ -50,6 +50,7 @@ struct MovieAccess {
     static void replaceMedia(MovieTrack &track, std::shared_ptr<const MovieMedia> media) {
         track.media_ = std::move(media);
     }
+    static std::int32_t movieTimeScale(const MovieTrack &track) { return track.movieTimeScale_; }
     static std::int16_t layer(const MovieTrack &track) { return track.layer_; }
     static std::int16_t alternateGroup(const MovieTrack &track) { return track.alternateGroup_; }
     static std::int16_t volume(const MovieTrack &track) { return track.volume_; }

@@ -2,6 +2,7 @@
 
 #include "aliasRecord.h"
 #include "atoms.h"
+#include "movieEdits.h"
 #include "sampleTables.h"
 
 #include <cmath>
@@ -99,23 +100,26 @@ void writeTrackHeader(AtomWriter &out, const WriteContext &context, const MovieT
 }
 
 void writeEdits(AtomWriter &out, const MovieTrack &track, const TrackTiming &timing) {
-    const auto &edits = MovieAccess::edits(track);
+    std::vector<std::pair<std::int64_t, std::int64_t>> edits = timing.foldedEdits;
+    if (edits.empty())
+        for (const auto &edit : MovieAccess::edits(track))
+            edits.emplace_back(
+                edit.movieDuration,
+                edit.mediaTime < 0 ? -1 : edit.mediaTime * std::int64_t(timing.durationFactor));
     bool wide = false;
-    for (const auto &edit : edits)
-        wide = wide || !fits32(edit.movieDuration) ||
-               edit.mediaTime * timing.durationFactor > std::numeric_limits<std::int32_t>::max();
+    for (const auto &[movieDuration, mediaTime] : edits)
+        wide =
+            wide || !fits32(movieDuration) || mediaTime > std::numeric_limits<std::int32_t>::max();
     const auto edts = out.beginAtom(fourCharCode("edts"));
     const auto elst = out.beginAtom(fourCharCode("elst"));
     out.versionFlags(wide ? 1 : 0, 0);
     out.u32(static_cast<std::uint32_t>(edits.size()));
-    for (const auto &edit : edits) {
-        const std::int64_t mediaTime =
-            edit.mediaTime < 0 ? -1 : edit.mediaTime * std::int64_t(timing.durationFactor);
+    for (const auto &[movieDuration, mediaTime] : edits) {
         if (wide) {
-            out.s64(edit.movieDuration);
+            out.s64(movieDuration);
             out.s64(mediaTime);
         } else {
-            out.u32(static_cast<std::uint32_t>(edit.movieDuration));
+            out.u32(static_cast<std::uint32_t>(movieDuration));
             out.s32(static_cast<std::int32_t>(mediaTime));
         }
         out.u32(0x00010000); // rates are folded into the sample timing
@@ -127,7 +131,9 @@ void writeEdits(AtomWriter &out, const MovieTrack &track, const TrackTiming &tim
 void writeMediaHeader(AtomWriter &out, const WriteContext &context, const MovieMedia &media,
                       const TrackTiming &timing) {
     const auto atom = out.beginAtom(fourCharCode("mdhd"));
-    const std::int64_t duration = media.duration * std::int64_t(timing.durationFactor);
+    const std::int64_t duration = timing.foldedStts.empty()
+                                      ? media.duration * std::int64_t(timing.durationFactor)
+                                      : timing.foldedMediaDuration;
     const bool wide = !fits32(duration) || !context.timesFit32();
     out.versionFlags(wide ? 1 : 0, 0);
     if (wide) {
@@ -207,8 +213,15 @@ MovieStatus writeSampleTable(AtomWriter &out, const TrackOutput &output,
         AtomReader in(atom);
         in.skip(4);
         const auto type = in.u32();
-        if (timing.durationFactor != 1 &&
-            (type == fourCharCode("stts") || type == fourCharCode("ctts"))) {
+        const bool folded = !timing.foldedStts.empty();
+        if (folded && type == fourCharCode("stts")) {
+            out.bytes(timing.foldedStts);
+        } else if (folded && type == fourCharCode("ctts")) {
+            out.bytes(timing.foldedCtts);
+        } else if (folded && type == fourCharCode("cslg")) {
+            continue;
+        } else if (timing.durationFactor != 1 &&
+                   (type == fourCharCode("stts") || type == fourCharCode("ctts"))) {
             const auto scaled = multiplyTimeTable(atom, timing.durationFactor);
             if (scaled.empty())
                 return MovieStatus::failure(MovieError::Unsupported,
@@ -274,17 +287,90 @@ MovieStatus writeTrack(AtomWriter &out, const WriteContext &context, const Track
 
 } // namespace
 
+namespace {
+
+/// Edits at several rates: every sample gets the durations of the edit that shows it, in a time
+/// scale fine enough that each rate's stretch is whole (a quarter speed needs none finer).
+MovieStatus planFoldedTiming(const MovieTrack &track, TrackTiming &timing) {
+    const auto &media = MovieAccess::media(track);
+    if (media.mediaType != fourCharCode("vide"))
+        return MovieStatus::failure(MovieError::Unsupported,
+                                    "a sound track played at several rates");
+    const auto &edits = MovieAccess::edits(track);
+    std::vector<RateRange> ranges;
+    for (const auto &edit : edits)
+        if (edit.mediaTime >= 0)
+            ranges.push_back({edit.mediaTime,
+                              mediaTimeAt(edit, edit.movieDuration, media.timeScale,
+                                          MovieAccess::movieTimeScale(track)),
+                              edit.rate});
+    std::uint32_t factor = 1;
+    for (std::uint32_t candidate = 1; candidate <= 1000; ++candidate) {
+        bool whole = true;
+        for (const RateRange &range : ranges) {
+            const double stretch = candidate / range.rate;
+            whole = whole && std::fabs(stretch - std::round(stretch)) < 1e-6;
+        }
+        if (whole) {
+            factor = candidate;
+            break;
+        }
+    }
+    const std::int64_t timeScale = std::int64_t(media.timeScale) * factor;
+    if (timeScale > std::numeric_limits<std::int32_t>::max())
+        return MovieStatus::failure(MovieError::Unsupported,
+                                    "the new time scale of a re-timed track does not fit");
+    const std::optional<std::vector<RateRange>> merged = mergeRateRanges(ranges);
+    const FoldedTiming folded = merged ? foldEditRates(media, *merged, factor) : FoldedTiming{};
+    if (folded.stts.empty())
+        return MovieStatus::failure(MovieError::Unsupported,
+                                    "a track whose edits show the same pictures at several rates");
+    timing.mediaTimeScale = static_cast<std::int32_t>(timeScale);
+    timing.foldedStts = folded.stts;
+    timing.foldedCtts = folded.ctts;
+    timing.foldedMediaDuration = folded.mediaDuration;
+    // Edits that follow each other in the media become one: a slow-motion section between
+    // two edits at normal speed is one run of pictures now, which no reader decodes twice
+    // (FFmpeg times an edit after the pictures it decodes before it, at their new durations).
+    std::int64_t foldedEnd = -1;
+    for (const auto &edit : edits) {
+        if (edit.mediaTime < 0) {
+            timing.foldedEdits.emplace_back(edit.movieDuration, -1);
+            foldedEnd = -1;
+            continue;
+        }
+        const std::int64_t start = foldedMediaTime(*merged, factor, edit.mediaTime);
+        const std::int64_t end =
+            foldedMediaTime(*merged, factor,
+                            mediaTimeAt(edit, edit.movieDuration, media.timeScale,
+                                        MovieAccess::movieTimeScale(track)));
+        if (start == foldedEnd && !timing.foldedEdits.empty())
+            timing.foldedEdits.back().first += edit.movieDuration;
+        else
+            timing.foldedEdits.emplace_back(edit.movieDuration, start);
+        foldedEnd = end;
+    }
+    return MovieStatus::success();
+}
+
+} // namespace
+
 MovieStatus planTrackTiming(const MovieTrack &track, TrackTiming &timing) {
     const auto &media = MovieAccess::media(track);
-    timing = {media.timeScale, 1, 0};
+    timing = TrackTiming{};
+    timing.mediaTimeScale = media.timeScale;
     double rate = 0;
+    bool severalRates = false;
     for (const auto &edit : MovieAccess::edits(track)) {
         if (edit.mediaTime < 0)
             continue;
-        if (rate != 0 && std::fabs(edit.rate - rate) > 1e-9 * rate)
-            return MovieStatus::failure(MovieError::Unsupported, "a track played at several rates");
+        if (edit.rate <= 0)
+            return MovieStatus::failure(MovieError::Unsupported, "a track played backwards");
+        severalRates = severalRates || (rate != 0 && std::fabs(edit.rate - rate) > 1e-9 * rate);
         rate = edit.rate;
     }
+    if (severalRates)
+        return planFoldedTiming(track, timing);
     if (rate == 0 || std::fabs(rate - 1.0) < 1e-12)
         return MovieStatus::success();
     if (rate < 0)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace toolbox {
@@ -27,10 +28,21 @@ struct TrackTiming {
     std::int32_t mediaTimeScale = 1;
     std::uint32_t durationFactor = 1;
     double soundSampleRate = 0;
+    /// Edits at different rates (a phone's slow-motion section): the sample timing written
+    /// instead of the media's, each edit's media time in it (-1 for an empty edit), and the
+    /// media's duration in it. Empty when the rates are one.
+    std::vector<std::uint8_t> foldedStts;
+    std::vector<std::uint8_t> foldedCtts;
+    /// The edits in the folded timing, all at rate 1: (movie duration, media time or -1).
+    std::vector<std::pair<std::int64_t, std::int64_t>> foldedEdits;
+    std::int64_t foldedMediaDuration = 0;
 };
 
-/// The timing of a track with its edit rates folded into sample timing. Unsupported when its
-/// edits have different rates or the new time scale does not fit.
+/// The timing of a track with its edit rates folded into sample timing: one rate scales the
+/// media's time scale (or its durations, or a PCM track's sample rate); edits of a picture
+/// track at different rates each give their samples their own durations, so every reader plays
+/// each picture once at its edit's speed. Unsupported for sound at different rates, media that
+/// edits at different rates both show, and a new time scale that does not fit.
 MovieStatus planTrackTiming(const MovieTrack &track, TrackTiming &timing);
 
 /// The 'ftyp' atom of a new QuickTime file.

@@ -244,4 +244,143 @@ std::vector<std::uint8_t> withSoundSampleRate(std::span<const std::uint8_t> stsd
     return bytes;
 }
 
+namespace {
+
+struct Run {
+    std::int64_t count = 0;
+    std::int64_t value = 0;
+};
+
+/// The runs of an 'stts' or 'ctts' atom (whole); false when damaged.
+bool timeRuns(std::span<const std::uint8_t> atom, bool offsets, std::vector<Run> &runs,
+              bool &signedValues) {
+    runs.clear();
+    signedValues = false;
+    if (atom.empty())
+        return true;
+    if (atom.size() < 16)
+        return false;
+    AtomReader in(atom.subspan(8));
+    const auto version = in.u8();
+    in.skip(3);
+    signedValues = offsets && version == 1;
+    const auto count = in.u32();
+    if (count > in.remaining() / 8)
+        return false;
+    runs.reserve(count);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::int64_t n = in.u32();
+        const std::uint32_t raw = in.u32();
+        runs.push_back({n, signedValues ? std::int64_t(std::int32_t(raw)) : std::int64_t(raw)});
+    }
+    return !in.failed();
+}
+
+/// Appends a value to run-length runs.
+void appendRun(std::vector<Run> &runs, std::int64_t value) {
+    if (!runs.empty() && runs.back().value == value && runs.back().count < 0xFFFFFFFFLL)
+        ++runs.back().count;
+    else
+        runs.push_back({1, value});
+}
+
+std::vector<std::uint8_t> timeAtom(OSType type, const std::vector<Run> &runs, bool signedValues) {
+    AtomWriter out;
+    const auto atom = out.beginAtom(type);
+    out.versionFlags(signedValues ? 1 : 0, 0);
+    out.u32(static_cast<std::uint32_t>(runs.size()));
+    for (const Run &run : runs) {
+        out.u32(static_cast<std::uint32_t>(run.count));
+        if (signedValues)
+            out.s32(static_cast<std::int32_t>(run.value));
+        else
+            out.u32(static_cast<std::uint32_t>(run.value));
+    }
+    out.endAtom(atom);
+    return out.take();
+}
+
+} // namespace
+
+std::optional<std::vector<RateRange>> mergeRateRanges(const std::vector<RateRange> &ranges) {
+    std::vector<RateRange> sorted = ranges;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const RateRange &a, const RateRange &b) { return a.start < b.start; });
+    std::vector<RateRange> merged;
+    for (const RateRange &range : sorted) {
+        if (range.end <= range.start || range.rate <= 0)
+            continue;
+        if (!merged.empty() && range.start < merged.back().end) {
+            if (std::fabs(range.rate - merged.back().rate) > 1e-9)
+                return std::nullopt;
+            merged.back().end = std::max(merged.back().end, range.end);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
+}
+
+std::int64_t foldedMediaTime(const std::vector<RateRange> &ranges, std::uint32_t factor,
+                             std::int64_t t) {
+    long double folded = static_cast<long double>(t);
+    for (const RateRange &range : ranges) {
+        const std::int64_t inside = std::min(t, range.end) - range.start;
+        if (inside > 0 && range.rate > 0)
+            folded += static_cast<long double>(inside) * (1.0L / range.rate - 1.0L);
+    }
+    return std::llround(folded * factor);
+}
+
+FoldedTiming foldEditRates(const MovieMedia &media, const std::vector<RateRange> &ranges,
+                           std::uint32_t factor) {
+    FoldedTiming folded;
+    const std::vector<RateRange> &merged = ranges;
+    std::vector<Run> durations;
+    std::vector<Run> offsets;
+    bool unused = false;
+    bool signedOffsets = false;
+    const auto stts = sampleTableAtom(media, fourCharCode("stts"));
+    const auto ctts = sampleTableAtom(media, fourCharCode("ctts"));
+    if (!timeRuns(stts, false, durations, unused) || !timeRuns(ctts, true, offsets, signedOffsets))
+        return {};
+    std::vector<Run> newDurations;
+    std::vector<Run> newOffsets;
+    std::size_t offsetRun = 0;
+    std::int64_t offsetLeft = offsets.empty() ? 0 : offsets.front().count;
+    std::int64_t dts = 0;
+    for (const Run &run : durations) {
+        for (std::int64_t k = 0; k < run.count; ++k) {
+            std::int64_t offset = 0;
+            if (!offsets.empty()) {
+                while (offsetLeft == 0 && offsetRun + 1 < offsets.size())
+                    offsetLeft = offsets[++offsetRun].count;
+                if (offsetLeft > 0) {
+                    offset = offsets[offsetRun].value;
+                    --offsetLeft;
+                }
+            }
+            const std::int64_t start = foldedMediaTime(merged, factor, dts);
+            const std::int64_t end = foldedMediaTime(merged, factor, dts + run.value);
+            const std::int64_t shown = foldedMediaTime(merged, factor, dts + offset) - start;
+            if (end - start < 0 || end - start > 0xFFFFFFFFLL ||
+                shown > std::numeric_limits<std::int32_t>::max() ||
+                shown < std::numeric_limits<std::int32_t>::min())
+                return {};
+            appendRun(newDurations, end - start);
+            if (!offsets.empty())
+                appendRun(newOffsets, shown);
+            dts += run.value;
+        }
+    }
+    bool negative = false;
+    for (const Run &run : newOffsets)
+        negative = negative || run.value < 0;
+    folded.stts = timeAtom(fourCharCode("stts"), newDurations, false);
+    if (!offsets.empty())
+        folded.ctts = timeAtom(fourCharCode("ctts"), newOffsets, negative || signedOffsets);
+    folded.mediaDuration = foldedMediaTime(merged, factor, std::max(media.duration, dts));
+    return folded;
+}
+
 } // namespace toolbox

@@ -36,4 +36,29 @@ std::vector<std::uint8_t> multiplyTimeTable(std::span<const std::uint8_t> atom,
 /// cannot be stored in the entries' layout.
 std::vector<std::uint8_t> withSoundSampleRate(std::span<const std::uint8_t> stsd, double rate);
 
+/// A media's sample timing with each edit's rate folded in: `ranges` are the media ranges the
+/// edits show ([start, end) in media time) with their rates, merged (mergeRateRanges); media time
+/// t becomes `map(t)` in a time scale `factor` times the media's, where a range at rate r plays
+/// 1/r as long. The 'stts' and 'ctts' atoms of the folded timing (ctts only when the media has
+/// one), and the folded media duration. Empty atoms when the tables are damaged, ranges at
+/// different rates overlap or a value does not fit.
+struct FoldedTiming {
+    std::vector<std::uint8_t> stts;
+    std::vector<std::uint8_t> ctts;
+    std::int64_t mediaDuration = 0;
+};
+struct RateRange {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    double rate = 1.0;
+};
+/// The ranges sorted, those at one rate that overlap or touch joined; nothing when ranges at
+/// different rates overlap (one picture cannot play at two speeds).
+std::optional<std::vector<RateRange>> mergeRateRanges(const std::vector<RateRange> &ranges);
+/// The folded media time of t (media time units) in the folded time scale, for merged ranges.
+std::int64_t foldedMediaTime(const std::vector<RateRange> &ranges, std::uint32_t factor,
+                             std::int64_t t);
+FoldedTiming foldEditRates(const MovieMedia &media, const std::vector<RateRange> &ranges,
+                           std::uint32_t factor);
+
 } // namespace toolbox

@@ -1,6 +1,7 @@
 // Writing movies, checked with the ffmpeg program: the frames that come out of a written movie
 // are compared, by checksum, with the frames of its source.
 #include "toolbox/movie.h"
+#include "toolbox/movieFacts.h"
 #include "toolbox/quickTimeReader.h"
 
 #include "mediaFixture.h"
@@ -15,6 +16,7 @@ extern "C" {
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -239,6 +241,61 @@ TEST(SelfContainedMovie, SlowMotionRateIsExactWhenTheMovieTimeScaleRounds) {
     ASSERT_TRUE(movie->writeSelfContained(path));
     EXPECT_EQ(test::probe(path, "a:0", "sample_rate"), "12000");
     EXPECT_EQ(test::probe(path, "v:0", "r_frame_rate"), "25/4");
+}
+
+// A slow-motion section in the middle of a picture track (one second played over four): the
+// written movie gives each of its pictures four times the duration, so FFmpeg, which ignores an
+// edit's rate, shows every picture once, the slow ones longer, over the seven seconds the edits
+// play; the toolbox reads as much of the source and of the copy. PCM at several rates has no
+// such timing: its write is refused.
+TEST(SelfContainedMovie, EditsAtSeveralRatesBecomeEachPicturesOwnDuration) {
+    test::TemporaryFolder folder;
+    auto movie = Movie::open(clips().av());
+    ASSERT_TRUE(movie);
+    ASSERT_TRUE(movie->scaleSegment(1000, 1000, 4000, 1000).ok());
+    const auto sound = movie->tracksOfMediaType(kSoundMediaType);
+    ASSERT_EQ(sound.size(), 1u);
+    EXPECT_EQ(movie->writeSelfContained(folder.file("with sound.mov")).error,
+              MovieError::Unsupported);
+    ASSERT_TRUE(movie->removeTrack(sound.front()));
+    MovieFacts source;
+    ASSERT_TRUE(movieFactsOf(*movie, source));
+    ASSERT_TRUE(source.picture);
+    EXPECT_EQ(source.picture->pictures, 100);
+    EXPECT_NEAR(source.picture->seconds, 7.0, 0.001);
+    EXPECT_TRUE(source.picture->variableRate);
+
+    const auto path = folder.file("slow middle.mov");
+    ASSERT_TRUE(movie->writeSelfContained(path));
+    EXPECT_EQ(test::frameChecksums(path, "v:0"), test::frameChecksums(clips().av(), "v:0"));
+    EXPECT_NEAR(test::probeNumber(path, "v:0", "duration"), 7.0, 0.05);
+    // The slow second's 25 pictures last 4/25 s each, the others 1/25 s, as FFmpeg times them.
+    std::string frames;
+    ASSERT_TRUE(test::runCommand(
+        "/usr/bin/ffmpeg -v error -i " + test::quoted(path) + " -map 0:v -f framemd5 -", &frames));
+    std::vector<long> gaps;
+    long previous = -1;
+    std::istringstream lines(frames);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const long pts = std::stol(line.substr(line.find(',', line.find(',') + 1) + 1));
+        if (previous >= 0)
+            gaps.push_back(pts - previous);
+        previous = pts;
+    }
+    std::vector<long> expected(99, 1);
+    std::fill(expected.begin() + 25, expected.begin() + 50, 4);
+    EXPECT_EQ(gaps, expected);
+    MovieFacts written;
+    ASSERT_TRUE(readMovieFacts(path, written));
+    ASSERT_TRUE(written.picture);
+    EXPECT_EQ(written.picture->pictures, 100);
+    EXPECT_NEAR(written.picture->seconds, 7.0, 0.001);
+    // One run of pictures now: a single edit at rate 1.
+    const auto edits = Movie::open(path)->track(0).edits();
+    ASSERT_EQ(edits.size(), 1u);
+    EXPECT_EQ(edits.front().rate, 1.0);
 }
 
 TEST(SelfContainedMovie, OtherContainersAreCopiedOnceIntoQuickTime) {

@@ -228,23 +228,9 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
     QList<toolbox::MovieFacts> read;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         toolbox::MovieFacts facts;
-        // Edits at different rates play at rate 1 in the output, as FFmpeg and GStreamer
-        // present the source (qtMovieWithSourcePicture): so are they counted.
-        const auto asPresented = [](toolbox::Movie &movie) {
-            for (std::size_t t = 0; t < movie.trackCount(); ++t) {
-                QList<double> rates;
-                for (const toolbox::EditSegment &edit : movie.track(t).edits()) {
-                    if (edit.mediaStart >= 0) {
-                        rates.append(edit.rate);
-                    }
-                }
-                if (qtEditRatesDiffer(rates)) {
-                    movie.track(t).playEditsAtRateOne();
-                }
-            }
-        };
-        const toolbox::MovieStatus status = toolbox::readMovieFacts(
-            QFile::encodeName(pieces.at(i)).toStdString(), facts, asPresented);
+        // As QuickTime presents it, each edit at its own rate: so does the output.
+        const toolbox::MovieStatus status =
+            toolbox::readMovieFacts(QFile::encodeName(pieces.at(i)).toStdString(), facts);
         if (!status) {
             if (why != nullptr) {
                 *why = QString::fromStdString(status.message);

@@ -235,19 +235,8 @@ bool qtMovieWithSourcePicture(const QString &sourcePath, const QString &soundPat
     movie->setTimeScale(unit * ((1000 + unit - 1) / unit));
     keepOnly(*picture, true);
     keepOnly(*sound, false);
-    // Edits at different rates (a phone's slow-motion section) have no sample timing that
-    // writes them: each plays at rate 1, as FFmpeg and GStreamer present the source.
-    for (std::size_t i = 0; i < picture->trackCount(); ++i) {
-        QList<double> rates;
-        for (const toolbox::EditSegment &edit : picture->track(i).edits()) {
-            if (edit.mediaStart >= 0) {
-                rates.append(edit.rate);
-            }
-        }
-        if (qtEditRatesDiffer(rates)) {
-            picture->track(i).playEditsAtRateOne();
-        }
-    }
+    // Edits at different rates (a phone's slow-motion section) stay: the movie's writing gives
+    // each picture the durations of its edit, so every reader plays it once at its speed.
     if (picture->trackCount() == 0) {
         logStr(QStringLiteral("source picture      :-( no video track in '%1'").arg(sourcePath));
         return false;
