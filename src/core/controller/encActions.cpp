@@ -218,7 +218,13 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
     const QStringList pieces = jobSourcePaths(record);
     const std::optional<spannedRecording> recording =
         pieces.size() > 1 ? spannedRecordingOf(jobSourcePath(record)) : std::nullopt;
-    const QStringList ranges = record.value(jobKey::joinRanges).toStringList();
+    // The playlist's IN and OUT times say what each piece of a joined recording presents.
+    bool spans = recording && recording->pieces.size() == pieces.size();
+    for (qsizetype i = 0; spans && i < pieces.size(); ++i) {
+        const recordingPiece &piece = recording->pieces.at(i);
+        spans = QFileInfo(piece.path).fileName() == QFileInfo(pieces.at(i)).fileName() &&
+                pieceTicks(piece).has_value();
+    }
     QList<toolbox::MovieFacts> read;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         toolbox::MovieFacts facts;
@@ -245,21 +251,28 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
             }
             return std::nullopt;
         }
-        const std::optional<pieceBytes> bytes = pieceBytes::fromText(ranges.value(i));
-        if (bytes && !bytes->whole() && recording && i < recording->pieces.size() &&
-            facts.picture) {
-            // A piece read from its IN to its OUT time presents that span only.
+        if (spans && facts.picture) {
+            // A joined piece presents its playlist span, IN to OUT, however its file was cut:
+            // a piece cut inside a group of pictures, or one whose head repeats the group
+            // before, shows other pictures read alone than in the joined stream.
             const recordingPiece &piece = recording->pieces.at(i);
-            const double seconds = double(piece.outTime - piece.inTime) / 45000.0;
+            const double seconds = double(*pieceTicks(piece)) / 45000.0;
             facts.picture->seconds = seconds;
             facts.picture->pictures = std::llround(seconds * facts.picture->rate.value());
+            facts.picture->picturesEstimated = true;
             if (!facts.sounds.empty()) {
                 facts.sounds.front().seconds = seconds;
             }
         }
         read << facts;
     }
-    return verifyJoinedFacts(read);
+    toolbox::MovieFacts joined = verifyJoinedFacts(read);
+    if (spans && joined.picture) {
+        // Counted once from the whole span: rounding each piece's count adds up.
+        joined.picture->pictures =
+            std::llround(joined.picture->seconds * joined.picture->rate.value());
+    }
+    return joined;
 }
 
 QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath) {
