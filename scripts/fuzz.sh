@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=${FUZZ_TARGETS:-"fuzz_ffmpegReports fuzz_plist fuzz_exportSettings fuzz_quickTime fuzz_movieFacts fuzz_aliasRecord
-  fuzz_clipdaterPlaylist fuzz_updateRecord fuzz_zipArchive fuzz_playItems fuzz_mdpmZone"}
+  fuzz_clipdaterPlaylist fuzz_updateRecord fuzz_zipArchive fuzz_playItems fuzz_mdpmZone fuzz_mhlManifest"}
 
 cmake -S . -B "$build_dir" -G Ninja -DFLUXARO_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo

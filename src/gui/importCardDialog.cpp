@@ -232,10 +232,8 @@ QString importCardDialog::verdictText() const {
 }
 
 void importCardDialog::closeEvent(QCloseEvent *event) {
-    // Closing stops the import; the dialog goes once the worker has let its files go.
+    // Closing stops the import: the worker ends after the block it reads and the file being
+    // read back, without holding the window up meanwhile; the next import resumes.
     stopImport();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
     event->accept();
 }

@@ -2,7 +2,7 @@
 // (cardImportRun) on a worker thread with its progress, a Stop button, and the verdict: "Safe to
 // format" with the counts and the copies' paths only when every file is verified in every
 // archive, else what failed. The window stays usable meanwhile; closing the dialog stops the
-// import (its working files deleted, the next import resumes).
+// import (its working files deleted, the next import resumes) without waiting for it.
 #pragma once
 
 #include "cardImport/cardImport.h"

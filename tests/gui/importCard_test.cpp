@@ -135,3 +135,42 @@ TEST_F(importCard, aRefusedImportIsNotSafeToFormatInEitherLanguage) {
     EXPECT_FALSE(QDir(card + QStringLiteral("/backup")).exists());
     loadTranslations(QStringLiteral("en"));
 }
+
+TEST_F(importCard, closingTheDialogStopsTheImportWithoutWaitingAndNothingHalfWritten) {
+    // Big enough that the close comes while it reads.
+    for (int i = 0; i < 40; ++i) {
+        writeFile(card + QStringLiteral("/DCIM/100MEDIA/BIG_%1.MP4").arg(i),
+                  QByteArray(2 * 1024 * 1024, static_cast<char>(i)));
+    }
+    importCardDialog dialog;
+    dialog.setCard(card);
+    dialog.setArchives(dir.path() + QStringLiteral("/archive"));
+    QSignalSpy ended(&dialog, &importCardDialog::importEnded);
+    dialog.show();
+    dialog.startImport();
+    ASSERT_TRUE(dialog.running());
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+    QElapsedTimer clock;
+    clock.start();
+    while (ended.isEmpty() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ASSERT_FALSE(ended.isEmpty());
+    ASSERT_TRUE(dialog.result());
+    if (dialog.result()->stop == importStop::none) {
+        GTEST_SKIP() << "the import ended before the close";
+    }
+    EXPECT_EQ(dialog.result()->stop, importStop::stopped);
+    EXPECT_FALSE(dialog.result()->safeToFormat);
+    const QString copy = dir.path() + QStringLiteral("/archive/") +
+                         QString::fromStdString(dialog.result()->folderName);
+    const archiveCheckResult check = checkArchive(QFile::encodeName(copy).toStdString());
+    if (dialog.result()->archives[0].verified == 0) {
+        // Stopped within the first file: nothing under a final name, so no manifest either.
+        EXPECT_EQ(check.problem, mhlProblem::noManifest);
+        EXPECT_TRUE(check.findings.empty()) << check.findings.front().path;
+    } else {
+        EXPECT_TRUE(check.holds()) << "what is in the copy is what its manifest lists";
+    }
+}

@@ -147,18 +147,23 @@ std::optional<std::uint64_t> hashFromDisk(int fd, std::int64_t *bytes, const cop
     return XXH64_digest(hash.state);
 }
 
+// Gives a written copy its times, flushes it, reads it back from the disk and renames it into
+// place when the hashes agree; the working file is gone whatever happens.
+} // namespace
+
 // One copy being written.
-struct writing {
+struct fileCopyJob::writing {
     std::size_t target = 0;
     std::string working;
     fileDescriptor fd;
     bool failed = false;
 };
 
-// Gives a written copy its times, flushes it, reads it back from the disk and renames it into
-// place when the hashes agree; the working file is gone whatever happens.
-copyTargetResult finish(writing &copy, const cardFile &file, const std::string &finalPath,
-                        std::uint64_t expected, std::int64_t bytes) {
+namespace {
+
+copyTargetResult finishCopy(fileCopyJob::writing &copy, const cardFile &file,
+                            const std::string &finalPath, std::uint64_t expected,
+                            std::int64_t bytes) {
     const int fd = copy.fd.fd;
     const struct timespec times[2] = {
         {static_cast<time_t>(secondsOfNs(file.atimeNs)),
@@ -252,65 +257,63 @@ std::optional<std::uint64_t> xxh64OfFile(const std::string &path, std::int64_t *
     return hashFromDisk(fd.fd, bytes, onBytes);
 }
 
-fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
-                            const std::vector<copyTarget> &targets, const copyBytesFn &onBytes) {
-    fileCopyResult result;
-    result.targets.assign(targets.size(), copyTargetResult{});
-    std::vector<writing> copies;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (targets[i].action != fileAction::copy) {
+fileCopyJob::fileCopyJob(const std::string &sourcePath, const cardFile &file,
+                         std::vector<copyTarget> targets, const copyBytesFn &onBytes)
+    : file_(file), targets_(std::move(targets)) {
+    result_.targets.assign(targets_.size(), copyTargetResult{});
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        if (targets_[i].action != fileAction::copy) {
             continue;
         }
         writing copy;
         copy.target = i;
-        if (!makeFolders(parentOf(targets[i].finalPath))) {
-            result.targets[i] = failureOf(errno);
+        if (!makeFolders(parentOf(targets_[i].finalPath))) {
+            result_.targets[i] = failureOf(errno);
             continue;
         }
-        copy.working = workingPathFor(targets[i].finalPath);
+        copy.working = workingPathFor(targets_[i].finalPath);
         copy.fd.fd = ::open(copy.working.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (copy.fd.fd < 0) {
-            result.targets[i] = failureOf(errno);
+            result_.targets[i] = failureOf(errno);
             continue;
         }
         // The room for the whole file at once: a full disk is said before the card is read.
         if (file.size > 0) {
             const int status = ::posix_fallocate(copy.fd.fd, 0, file.size);
             if (status != 0 && status != EOPNOTSUPP && status != EINVAL) {
-                result.targets[i] = failureOf(status);
+                result_.targets[i] = failureOf(status);
                 ::unlink(copy.working.c_str());
                 continue;
             }
         }
-        copies.push_back(std::move(copy));
+        copies_.push_back(std::move(copy));
     }
     const auto dropCopies = [&](copyTargetResult why) {
-        for (writing &copy : copies) {
+        for (writing &copy : copies_) {
             if (!copy.failed) {
-                result.targets[copy.target] = why;
+                result_.targets[copy.target] = why;
                 ::unlink(copy.working.c_str());
                 copy.failed = true;
             }
         }
+        for (std::size_t i = 0; i < targets_.size(); ++i) {
+            if (targets_[i].action == fileAction::compare) {
+                result_.targets[i] = why;
+            }
+        }
     };
     bool comparing = false;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        comparing = comparing || targets[i].action == fileAction::compare;
+    for (const copyTarget &target : targets_) {
+        comparing = comparing || target.action == fileAction::compare;
     }
-    if (copies.empty() && !comparing) {
-        return result;
+    if (copies_.empty() && !comparing) {
+        return;
     }
 
     const fileDescriptor source(openSource(sourcePath));
     if (source.fd < 0) {
-        const copyTargetResult why{copyOutcome::readFailed, errno};
-        dropCopies(why);
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            if (targets[i].action == fileAction::compare) {
-                result.targets[i] = why;
-            }
-        }
-        return result;
+        dropCopies({copyOutcome::readFailed, errno});
+        return;
     }
     // The card is read once, from start to end.
     ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -327,10 +330,10 @@ fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
             break;
         }
         XXH64_update(hash.state, buffer, static_cast<std::size_t>(got));
-        result.bytes += got;
-        for (writing &copy : copies) {
+        result_.bytes += got;
+        for (writing &copy : copies_) {
             if (!copy.failed && !writeAll(copy.fd.fd, buffer, static_cast<std::size_t>(got))) {
-                result.targets[copy.target] = failureOf(errno);
+                result_.targets[copy.target] = failureOf(errno);
                 ::unlink(copy.working.c_str());
                 copy.failed = true;
             }
@@ -343,33 +346,44 @@ fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
     // What was read is no use to the cache: the copies are read back from their own disks.
     ::posix_fadvise(source.fd, 0, 0, POSIX_FADV_DONTNEED);
     struct stat after {};
-    if (!stop && (::fstat(source.fd, &after) != 0 || after.st_size != result.bytes)) {
+    if (!stop && (::fstat(source.fd, &after) != 0 || after.st_size != result_.bytes)) {
         // The file changed while it was read (or the card went): what was read is not it.
         stop = copyTargetResult{copyOutcome::readFailed, EIO};
     }
     if (stop) {
         dropCopies(*stop);
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            if (targets[i].action == fileAction::compare) {
-                result.targets[i] = *stop;
-            }
-        }
-        return result;
+        return;
     }
-    result.xxh64 = XXH64_digest(hash.state);
+    result_.xxh64 = XXH64_digest(hash.state);
+    readAll_ = true;
+}
 
+fileCopyJob::~fileCopyJob() {
+    for (writing &copy : copies_) {
+        if (copy.fd.fd >= 0 && !copy.failed) {
+            ::unlink(copy.working.c_str());
+        }
+    }
+}
+
+fileCopyResult fileCopyJob::finish() {
+    if (!readAll_) {
+        return result_;
+    }
+    readAll_ = false;
     // Each copy flushed and read back on its own disk at once.
     std::vector<std::thread> threads;
-    for (std::size_t k = 0; k < copies.size(); ++k) {
-        if (copies[k].failed) {
+    for (std::size_t k = 0; k < copies_.size(); ++k) {
+        if (copies_[k].failed) {
             continue;
         }
-        const auto work = [&, k] {
-            writing &copy = copies[k];
-            result.targets[copy.target] =
-                finish(copy, file, targets[copy.target].finalPath, result.xxh64, result.bytes);
+        const auto work = [this, k] {
+            writing &copy = copies_[k];
+            result_.targets[copy.target] = finishCopy(copy, file_, targets_[copy.target].finalPath,
+                                                      result_.xxh64, result_.bytes);
+            copy.failed = true; // done with: nothing of it left to delete
         };
-        if (k + 1 == copies.size()) {
+        if (k + 1 == copies_.size()) {
             work();
         } else {
             threads.emplace_back(work);
@@ -378,19 +392,25 @@ fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
     for (std::thread &thread : threads) {
         thread.join();
     }
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (targets[i].action != fileAction::compare) {
+    for (std::size_t i = 0; i < targets_.size(); ++i) {
+        if (targets_[i].action != fileAction::compare) {
             continue;
         }
         std::int64_t bytes = 0;
-        const std::optional<std::uint64_t> there = xxh64OfFile(targets[i].finalPath, &bytes);
+        const std::optional<std::uint64_t> there = xxh64OfFile(targets_[i].finalPath, &bytes);
         if (!there) {
-            result.targets[i] = failureOf(errno);
-        } else if (*there != result.xxh64 || bytes != result.bytes) {
-            result.targets[i] = {copyOutcome::nameTaken, EEXIST};
+            result_.targets[i] = failureOf(errno);
+        } else if (*there != result_.xxh64 || bytes != result_.bytes) {
+            result_.targets[i] = {copyOutcome::nameTaken, EEXIST};
         } else {
-            result.targets[i] = {copyOutcome::verified, 0};
+            result_.targets[i] = {copyOutcome::verified, 0};
         }
     }
-    return result;
+    return result_;
+}
+
+fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
+                            const std::vector<copyTarget> &targets, const copyBytesFn &onBytes) {
+    fileCopyJob job(sourcePath, file, targets, onBytes);
+    return job.finish();
 }

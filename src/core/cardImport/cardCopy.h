@@ -45,9 +45,35 @@ struct fileCopyResult {
 /// Called after each block read from the card with its size; false stops the copy.
 using copyBytesFn = std::function<bool(std::int64_t bytes)>;
 
-/// Copies the card's file at sourcePath (listed as `file`) to the targets: copied ones as said
-/// above, compared ones by hashing the file at their final name against the card's. The copy's
-/// folders are made as needed.
+/// A file's copy between its two halves: the card's file read into every working file (and
+/// hashed), then, possibly on another thread while the next file is read, finished: each copy
+/// flushed, read back and renamed, each compared target hashed. Destroyed unfinished, it deletes
+/// its working files.
+class fileCopyJob {
+public:
+    /// The first half: reads the card's file at sourcePath (listed as `file`) once into a
+    /// working file beside each copied target's final name (the copy's folders made as needed).
+    fileCopyJob(const std::string &sourcePath, const cardFile &file,
+                std::vector<copyTarget> targets, const copyBytesFn &onBytes);
+    ~fileCopyJob();
+    fileCopyJob(const fileCopyJob &) = delete;
+    fileCopyJob &operator=(const fileCopyJob &) = delete;
+
+    /// The second half, once: what became of the file in each target.
+    fileCopyResult finish();
+
+    struct writing;
+
+private:
+    cardFile file_;
+    std::vector<copyTarget> targets_;
+    fileCopyResult result_;
+    std::vector<writing> copies_;
+    bool readAll_ = false; ///< every byte of the card's file read
+};
+
+/// Copies the card's file at sourcePath (listed as `file`) to the targets: both halves of a
+/// fileCopyJob at once.
 fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
                             const std::vector<copyTarget> &targets, const copyBytesFn &onBytes);
 

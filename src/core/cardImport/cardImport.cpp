@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -137,37 +138,11 @@ cardImportResult cardImportRun(const std::string &card, const std::vector<std::s
     importProgressValue progress;
     progress.fileCount = plan.filesToRead;
     progress.bytesTotal = plan.bytesToRead;
-    for (std::size_t i = 0; i < listing.files.size() && result.stop == importStop::none; ++i) {
-        const cardFile &file = listing.files[i];
-        std::vector<copyTarget> targets;
-        std::vector<std::size_t> targetArchive;
-        for (std::size_t a = 0; a < result.archives.size(); ++a) {
-            archiveImportOutcome &outcome = result.archives[a];
-            const fileAction action = plan.archives[a].actions[i];
-            if (action == fileAction::verified) {
-                ++outcome.alreadyVerified;
-            } else if (action == fileAction::skip) {
-                outcome.failures.push_back({file.path, copyOutcome::readFailed, 0, true});
-            } else {
-                targets.push_back({outcome.copyFolder + '/' + file.path, action});
-                targetArchive.push_back(a);
-            }
-        }
-        if (targets.empty()) {
-            continue;
-        }
-        ++progress.fileNumber;
-        progress.path = file.path;
-        if (onProgress && !onProgress(progress)) {
-            result.stop = importStop::stopped;
-            break;
-        }
-        const fileCopyResult copied =
-            copyCardFile(cardRoot + '/' + file.path, file, targets, [&](std::int64_t bytes) {
-                progress.bytesDone += bytes;
-                return !onProgress || onProgress(progress);
-            });
-        for (std::size_t t = 0; t < targets.size(); ++t) {
+    // What became of one file in each archive it was copied to: noted in the journal, or a
+    // failure; a full archive or a stop ends the import.
+    const auto record = [&](const cardFile &file, const std::vector<std::size_t> &targetArchive,
+                            const fileCopyResult &copied) {
+        for (std::size_t t = 0; t < targetArchive.size(); ++t) {
             archiveImportOutcome &outcome = result.archives[targetArchive[t]];
             const copyTargetResult &done = copied.targets[t];
             if (done.outcome == copyOutcome::verified) {
@@ -200,14 +175,71 @@ cardImportResult cardImportRun(const std::string &card, const std::vector<std::s
                 result.stop = importStop::stopped;
             }
         }
+    };
+    struct pendingFile {
+        std::size_t index = 0;
+        std::vector<std::size_t> targetArchive;
+        std::unique_ptr<fileCopyJob> job;
+        std::future<fileCopyResult> done;
+    };
+    std::unique_ptr<pendingFile> pending;
+    const auto settle = [&] {
+        if (pending) {
+            record(listing.files[pending->index], pending->targetArchive, pending->done.get());
+            pending.reset();
+        }
+    };
+    for (std::size_t i = 0; i < listing.files.size() && result.stop == importStop::none; ++i) {
+        const cardFile &file = listing.files[i];
+        std::vector<copyTarget> targets;
+        std::vector<std::size_t> targetArchive;
+        for (std::size_t a = 0; a < result.archives.size(); ++a) {
+            archiveImportOutcome &outcome = result.archives[a];
+            const fileAction action = plan.archives[a].actions[i];
+            if (action == fileAction::verified) {
+                ++outcome.alreadyVerified;
+            } else if (action == fileAction::skip) {
+                outcome.failures.push_back({file.path, copyOutcome::readFailed, 0, true});
+            } else {
+                targets.push_back({outcome.copyFolder + '/' + file.path, action});
+                targetArchive.push_back(a);
+            }
+        }
+        if (targets.empty()) {
+            continue;
+        }
+        ++progress.fileNumber;
+        progress.path = file.path;
+        if (onProgress && !onProgress(progress)) {
+            result.stop = importStop::stopped;
+            break;
+        }
+        // This file is read while the one before it is flushed and read back from the archives:
+        // the card is read without waiting for the archives' verification.
+        auto job = std::make_unique<fileCopyJob>(cardRoot + '/' + file.path, file,
+                                                 std::move(targets), [&](std::int64_t bytes) {
+                                                     progress.bytesDone += bytes;
+                                                     return !onProgress || onProgress(progress);
+                                                 });
+        settle();
+        if (result.stop != importStop::none) {
+            break; // the job goes with its working files
+        }
         // A card pulled out fails every read: the import ends rather than failing each file.
         struct stat rootNow {};
-        if (result.stop == importStop::none &&
-            (::stat(cardRoot.c_str(), &rootNow) != 0 || rootNow.st_ino != cardStatus.st_ino ||
-             rootNow.st_dev != cardStatus.st_dev)) {
+        if (::stat(cardRoot.c_str(), &rootNow) != 0 || rootNow.st_ino != cardStatus.st_ino ||
+            rootNow.st_dev != cardStatus.st_dev) {
             result.stop = importStop::cardGone;
+            break;
         }
+        pending = std::make_unique<pendingFile>();
+        pending->index = i;
+        pending->targetArchive = std::move(targetArchive);
+        pending->job = std::move(job);
+        pending->done =
+            std::async(std::launch::async, [copy = pending->job.get()] { return copy->finish(); });
     }
+    settle();
 
     // Each copy's manifest: what the journal holds since the last generation, whether the import
     // ended or stopped (a resumed import then writes the next generation).
