@@ -108,6 +108,34 @@
         <translation>La conversion a été arrêtée.</translation>
     </message>
     <message>
+        <source>D_stopAsk_title</source>
+        <translation>Arrêter la conversion ?</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_running</source>
+        <translation>%1 est en cours de conversion. « Arrêter maintenant » supprime son film inachevé ; « Arrêter après cette séquence » la laisse finir. Les séquences suivantes ne sont converties dans aucun des deux cas.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_pending</source>
+        <translation>La conversion s'arrête une fois %1 convertie. Arrêter maintenant ? Son film inachevé est supprimé.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_between</source>
+        <translation>Les séquences pas encore converties restent dans la liste.</translation>
+    </message>
+    <message>
+        <source>D_stopAfterClip</source>
+        <translation>Arrêter après cette séquence</translation>
+    </message>
+    <message>
+        <source>D_stopNow</source>
+        <translation>Arrêter maintenant</translation>
+    </message>
+    <message>
+        <source>D_stopContinue</source>
+        <translation>Continuer</translation>
+    </message>
+    <message>
         <source>D_batch_1</source>
         <translation>Cette source est en cours de conversion et ne peut pas être retirée maintenant.</translation>
     </message>
@@ -124,16 +152,8 @@
         <translation>La conversion est terminée</translation>
     </message>
     <message>
-        <source>D_notif_fin_2</source>
-        <translation>%1 converti(s), %2 en échec</translation>
-    </message>
-    <message>
         <source>D_notif_stop_1</source>
         <translation>La conversion a été arrêtée</translation>
-    </message>
-    <message>
-        <source>D_notif_stop_2</source>
-        <translation>%1 converti(s), %2 en échec ou arrêté(s), %3 non traité(s)</translation>
     </message>
     <message>
         <source>D_phase_analysing</source>
@@ -154,6 +174,14 @@
     <message>
         <source>D_phase_left</source>
         <translation>encore %1</translation>
+    </message>
+    <message>
+        <source>D_phase_stopAfter</source>
+        <translation>s'arrête après cette séquence</translation>
+    </message>
+    <message>
+        <source>D_phase_paused</source>
+        <translation>en pause</translation>
     </message>
     <message>
         <source>D_fin_GUI</source>
@@ -473,6 +501,30 @@
         <translation>Arrêter</translation>
     </message>
     <message>
+        <source>btStopAnalysis</source>
+        <translation>Arrêter l'analyse</translation>
+    </message>
+    <message>
+        <source>a11yRunControls</source>
+        <translation>Commandes de la conversion</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisControls</source>
+        <translation>Commandes de l'analyse</translation>
+    </message>
+    <message>
+        <source>a11yBatchProgress</source>
+        <translation>Progression du lot</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisProgress</source>
+        <translation>Analyse en cours</translation>
+    </message>
+    <message>
+        <source>a11yBatchTable</source>
+        <translation>Séquences à convertir</translation>
+    </message>
+    <message>
         <source>segRewrap</source>
         <translation>Tel quel</translation>
     </message>
@@ -569,6 +621,10 @@
         <translation>Retirer &amp;toutes les séquences</translation>
     </message>
     <message>
+        <source>menuConvertAgain</source>
+        <translation>&amp;Convertir à nouveau</translation>
+    </message>
+    <message>
         <source>menuDrawer</source>
         <translation>Afficher ou masquer le &amp;lot</translation>
     </message>
@@ -605,6 +661,10 @@
         <translation>%1 : impossible avec « %2 », qui garde toutes les images</translation>
     </message>
     <message>
+        <source>segConverted</source>
+        <translation>Converti avec ces choix : « Convertir à nouveau » permet de les changer</translation>
+    </message>
+    <message>
         <source>D_go_sourceMore</source>
         <translation>… et %1 autres</translation>
     </message>
@@ -626,7 +686,7 @@
     </message>
     <message>
         <source>batchNothingToConvert2</source>
-        <translation>Ajoutez des sources, ou retirez celles qui sont converties et ajoutez-les à nouveau pour les convertir encore.</translation>
+        <translation>Ajoutez des sources, ou choisissez « Convertir à nouveau » pour convertir encore une ligne convertie.</translation>
     </message>
     <message>
         <source>D_phase_rewrapping</source>

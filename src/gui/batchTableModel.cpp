@@ -75,11 +75,28 @@ QPixmap batchTableModel::thumbnail(const QString &path) const {
 }
 
 batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
+    batchSegmentCell cell;
     if (columnIndex == colOut) {
-        return batchOutSegments(getAIC() != 0, getPRORES() != 0);
+        cell = batchOutSegments(getAIC() != 0, getPRORES() != 0);
+    } else {
+        const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
+        cell = batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
     }
-    const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
-    return batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
+    return list_->value(row, rowKey::status).toString() == rowStatus::success
+               ? batchConvertedSegments(cell)
+               : cell;
+}
+
+QString batchTableModel::statusImage(int row) const {
+    const QString status = list_->value(row, rowKey::status).toString();
+    if (status != rowStatus::failure) {
+        return status;
+    }
+    // An existing movie kept by the person's own answer is no failure: a neutral mark.
+    const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
+    return found != outcomes_.constEnd() && found->kind == jobOutcomeKind::kept
+               ? QStringLiteral("puceKept")
+               : status;
 }
 
 QVariant batchTableModel::data(const QModelIndex &index, int role) const {
@@ -92,7 +109,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
     const int row = index.row();
     const QString status = list_->value(row, rowKey::status).toString();
     if (role == statusRole) {
-        return status;
+        return statusImage(row);
     }
     if (index.column() == colStatus &&
         (status == rowStatus::failure || status == rowStatus::success)) {
@@ -113,7 +130,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         if (role == Qt::DecorationRole) {
             // The table's icon size is the thumbnails'; the bullet keeps its own small size.
             const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
-            return imagePixmap(status, QSize(20, 20), ratio);
+            return imagePixmap(statusImage(row), QSize(20, 20), ratio);
         }
         // The word beside the bullet: the colour alone is not enough for everybody.
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
@@ -320,6 +337,12 @@ QStringList batchSegmentsDescription(int column, const batchSegmentCell &cell, i
         const QString name = batchSegmentDelegate::segmentText(column, s);
         switch (cell[static_cast<size_t>(s)].block) {
         case batchSegmentBlock::none:
+            break;
+        case batchSegmentBlock::converted:
+            // One line for the cell: every segment is locked for the same reason.
+            if (s == 0) {
+                lines << localizedStr(QStringLiteral("segConverted"));
+            }
             break;
         case batchSegmentBlock::noEncoder:
             lines << localizedStr(QStringLiteral("segNoEncoder")).arg(name);

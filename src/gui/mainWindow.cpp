@@ -1,8 +1,11 @@
 #include "mainWindow.h"
 
+#include "batchStop.h"
 #include "batchWords.h"
 #include "controller/batchProgress.h"
 #include "controller/jobRecord.h"
+#include "controller/runDisplay.h"
+#include "dialogs/accessibility.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
 #include "ecran.h"
@@ -25,6 +28,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
@@ -138,15 +142,22 @@ void fluxaroMainWindow::useHudImages(bool hud) {
 }
 
 void fluxaroMainWindow::wireControls() {
+    // Pause (Resume while paused) and Stop are commands, each named by what it does now: a
+    // screen reader and the tooltip say "Resume" once the pause segment shows play.
+    for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
+        control->setKind(segmentKind::command);
+        connect(control, &segmentedControl::segmentImageChanged, this,
+                [control](int segment, const QString &image) {
+                    control->setSegmentName(segment, runCommandName(image));
+                });
+    }
     ui_->encStopBt->setSegments({QStringLiteral("btPause"), QStringLiteral("btStop")}, {});
     ui_->analysisStopBt->setSegments({QStringLiteral("btStop")}, {});
     for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
         control->setImageSize(QSize(18, 18));
         control->setHidden(true);
     }
-    ui_->encStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btPause")));
-    ui_->encStopBt->segmentButton(1)->setToolTip(localizedStr(QStringLiteral("btStop")));
-    ui_->analysisStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btStop")));
+    ui_->analysisStopBt->setSegmentName(0, localizedStr(QStringLiteral("btStopAnalysis")));
 
     goBt_ = std::make_unique<widgetButton>(ui_->batchEncGoBt);
     // The progress bar shows while a batch runs (the Go button is on), and its place stays kept
@@ -155,9 +166,8 @@ void fluxaroMainWindow::wireControls() {
         QSizePolicy kept = ui_->encTaskProgress->sizePolicy();
         kept.setRetainSizeWhenHidden(true);
         ui_->encTaskProgress->setSizePolicy(kept);
-        ui_->encTaskProgress->setVisible(ui_->batchEncGoBt->isChecked());
-        connect(ui_->batchEncGoBt, &QAbstractButton::toggled, ui_->encTaskProgress,
-                &QWidget::setVisible);
+        ui_->encTaskProgress->setVisible(false);
+        goBt_->onChanged = [this](bool on) { ui_->encTaskProgress->setVisible(on); };
     }
     // The bar is the batch's, with its text naming the clip and its phase (showBatchProgress).
     ui_->encTaskProgress->setRange(0, batchBarSteps);
@@ -251,6 +261,8 @@ void fluxaroMainWindow::wireControls() {
     };
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { syncSelection(); });
+    // A selected row that ends converted offers Convert Again.
+    connect(model_.get(), &QAbstractItemModel::dataChanged, this, [this] { syncSelection(); });
 
     controller_->hooks.thumbnailMade = [this](const QString &, const QString &) {
         model_->refreshAll();
@@ -277,19 +289,72 @@ void fluxaroMainWindow::wireControls() {
     connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
-    connect(ui_->encStopBt, &segmentedControl::segmentClicked, this,
-            [this](int) { controller_->iba_taskStopBt(ui_->encStopBt); });
+    connect(ui_->encStopBt, &segmentedControl::segmentClicked, this, [this](int segment) {
+        // Stop ends work that may have run for an hour: it asks first.
+        if (runPressFor(ui_->encStopBt->imageName(segment)).command == runCommand::stop &&
+            !confirmStop()) {
+            ui_->encStopBt->setSelectedSegment(-1);
+        } else {
+            controller_->iba_taskStopBt(ui_->encStopBt);
+        }
+        // The title says at once what was asked ("paused", "stops after this clip").
+        if (controller_->isBatchRunning()) {
+            showBatchProgress(controller_->batchProgressNow());
+        }
+    });
     connect(ui_->analysisStopBt, &segmentedControl::segmentClicked, this, [this](int) {
         ui_->analysisStopBt->setSelectedSegment(-1);
         controller_->iba_analysisStopBt();
     });
 }
 
+bool fluxaroMainWindow::confirmStop() {
+    QString clip;
+    if (controller_->isJobConverting()) {
+        const batchList *list = controller_->whichArrayController();
+        clip =
+            list->value(controller_->encBatchInprogressRowIdentification(), rowKey::src).toString();
+    }
+    const batchStopQuestion question = batchStopQuestionFor(clip, controller_->stopsAfterJob());
+    alertPresenter *presenter = getAlertPresenter();
+    // Without a presenter nobody can be asked: the button's own meaning stands.
+    const batchStopChoice choice =
+        presenter == nullptr ? batchStopChoice::stopNow
+                             : batchStopChoiceOf(question, presenter->present(question.plan));
+    logStr(QStringLiteral("stop asked          : %1")
+               .arg(choice == batchStopChoice::stopNow         ? QStringLiteral("now")
+                    : choice == batchStopChoice::afterThisClip ? QStringLiteral("after the clip")
+                                                               : QStringLiteral("go on")));
+    switch (choice) {
+    case batchStopChoice::stopNow:
+        return true;
+    case batchStopChoice::afterThisClip:
+        controller_->encStopAfterJob();
+        return false;
+    case batchStopChoice::keepGoing:
+        return false;
+    }
+    return false;
+}
+
 void fluxaroMainWindow::syncSelection() {
     const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
     // A refused source's row is not one of the batch's.
-    controller_->whichArrayController()->setSelectedIndex(
-        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row());
+    batchList *list = controller_->whichArrayController();
+    const int selected =
+        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row();
+    list->setSelectedIndex(selected);
+    if (QAction *again = action(QStringLiteral("menuConvertAgain")); again != nullptr) {
+        again->setEnabled(selected >= 0 &&
+                          list->value(selected, rowKey::status).toString() == rowStatus::success);
+    }
+}
+
+void fluxaroMainWindow::convertSelectedAgain() {
+    syncSelection();
+    if (controller_->encBatchConvertAgain()) {
+        syncSelection();
+    }
 }
 
 void fluxaroMainWindow::removeSelectedRow() {
@@ -327,7 +392,7 @@ void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
     const QString title = localizedStr(summary.stopped ? QStringLiteral("D_action_stop")
                                                        : QStringLiteral("D_fin_GUI"));
     const QString words = batchSummaryWords(summary);
-    if (summary.failed > 0 || summary.stopped) {
+    if (summary.failed > 0 || summary.skipped > 0 || summary.stopped) {
         displayAlertSheetWarning(title, words);
     } else {
         displayAlertSheet(title, words);
@@ -375,6 +440,24 @@ void fluxaroMainWindow::buildMenus() {
     ui_->encBatchTableView->addAction(remove);
     add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
         [this] { removeAllRows(); });
+    QAction *again = add(batch, "menuConvertAgain", QStringLiteral("menuConvertAgain"),
+                         QKeySequence(), [this] { convertSelectedAgain(); });
+    again->setEnabled(false);
+    // The table's own menu: what applies to the row under the pointer.
+    QTableView *table = ui_->encBatchTableView;
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this,
+            [this, table, again, remove](const QPoint &at) {
+                const QModelIndex index = table->indexAt(at);
+                if (!index.isValid()) {
+                    return;
+                }
+                table->selectRow(index.row());
+                QMenu menu(table);
+                menu.addAction(again);
+                menu.addAction(remove);
+                menu.exec(table->viewport()->mapToGlobal(at));
+            });
     batch->addSeparator();
     QAction *drawer = add(batch, "menuDrawer", QStringLiteral("menuDrawer"),
                           QKeySequence(Qt::CTRL | Qt::Key_B), [this] { iba_drawerToggle(); });
@@ -409,6 +492,22 @@ void fluxaroMainWindow::buildMenus() {
         [] { QDesktopServices::openUrl(QUrl::fromLocalFile(logResumePathStr())); });
 }
 
+void fluxaroMainWindow::nameControls() {
+    // Names for what has no words of its own, in the window's language.
+    ui_->encStopBt->setAccessibleName(localizedStr(QStringLiteral("a11yRunControls")));
+    ui_->analysisStopBt->setAccessibleName(localizedStr(QStringLiteral("a11yAnalysisControls")));
+    ui_->encTaskProgress->setAccessibleName(localizedStr(QStringLiteral("a11yBatchProgress")));
+    ui_->analysisWheelProgInd->setAccessibleName(
+        localizedStr(QStringLiteral("a11yAnalysisProgress")));
+    ui_->encDstLabel->setBuddy(ui_->encDstPathStr);
+    ui_->encDstPathStr->setAccessibleName(accessibleNameOfLabel(ui_->encDstLabel->text()));
+    ui_->encBatchTableView->setAccessibleName(localizedStr(QStringLiteral("a11yBatchTable")));
+    for (int32_t segment = 0; segment < ui_->encStopBt->segmentCount(); ++segment) {
+        ui_->encStopBt->setSegmentName(segment, runCommandName(ui_->encStopBt->imageName(segment)));
+    }
+    ui_->analysisStopBt->setSegmentName(0, localizedStr(QStringLiteral("btStopAnalysis")));
+}
+
 void fluxaroMainWindow::startupWindowSteps() {
     // Idle drop area.
     ui_->dndImgView->setImageName(QStringLiteral("dndSd"));
@@ -433,6 +532,7 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->encTaskProgress->setValue(0);
     ui_->encTaskProgress->setFormat(QString());
     FVAutoLocalizeMenuBar(menuBar());
+    nameControls();
     prefs_->prefProresFillFromCodecCheck();
     prefs_->prefFill();
 }
@@ -666,6 +766,7 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
         setWindowTitle(appNameStr());
         ui_->encTaskProgress->setToolTip(QString());
         ui_->encTaskProgress->setFormat(QString());
+        ui_->encTaskProgress->setAccessibleDescription(QString());
         return;
     }
     ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
@@ -676,6 +777,8 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
     // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
     const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
     ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));
+    // The bar's words for a screen reader too (its value alone is a bare percentage).
+    ui_->encTaskProgress->setAccessibleDescription(ui_->encTaskProgress->text());
     static const QStringList phaseKeys = {
         QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
         QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};
@@ -686,6 +789,13 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
             QStringLiteral("%1/%2 ").arg(value.position).arg(std::max(value.total, value.position));
     }
     text += phase;
+    // What the person asked is said where the batch's state is read: paused, stopping.
+    if (controller_->isConversionPaused()) {
+        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_paused"));
+    }
+    if (controller_->stopsAfterJob()) {
+        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_stopAfter"));
+    }
     if (value.secondsLeft >= 0) {
         text +=
             QStringLiteral(" · ") +

@@ -94,6 +94,8 @@ public:
     void chooseDestination();
     /// Removes the row selected in the table (not the one being converted).
     void removeSelectedRow();
+    /// Convert Again: the selected converted row waits again, its choices open to change.
+    void convertSelectedAgain();
 
     // The drop area's delegate.
     void dragNDropPerformDrag(dragNDropView *view, const QStringList &paths) override;
@@ -117,6 +119,8 @@ private:
     void setDropCaptionsWrapped(bool wrapped);
     void syncSelection();
     void useHudImages(bool hud);
+    /// The accessible names of the controls without words of their own (after localisation).
+    void nameControls();
 
     std::unique_ptr<Ui::mainWindow> ui_;
     prefWindow *prefs_ = nullptr;
@@ -143,6 +147,9 @@ private:
     /// The end of a batch: an alert that counts how the jobs ended and names those that did
     /// not convert, with why.
     static void showBatchSummary(const batchSummaryValue &summary);
+    /// Stop pressed: asks whether to stop now, after the clip being converted, or not at all;
+    /// true to stop now (after this clip is handed to the controller here).
+    bool confirmStop();
     /// Remove All: the batch's rows (after the controller's question) and the refused ones.
     void removeAllRows();
 };

@@ -18,6 +18,7 @@
 #include "testEnv.h"
 #include "ui_mainWindow.h"
 #include "updateWidgets.h"
+#include "windowFixture.h"
 
 #include <QDragEnterEvent>
 #include <QFile>
@@ -64,40 +65,6 @@ bool dragAndDrop(QWidget *target, QMimeData *mime) {
     QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted();
 }
-
-class window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-        prefReload();
-        loadTranslations(QStringLiteral("en"));
-        setTMPFOLDER(dir.path() + "/tmp/");
-        setOPENPERM(true);
-        setDEBUG(false);
-        setAlertPresenter(&presenter);
-        w = std::make_unique<fluxaroMainWindow>();
-        w->startupWindowSteps();
-    }
-    void TearDown() override {
-        w.reset();
-        setAlertPresenter(nullptr);
-        setOPENPERM(true);
-        prefReload();
-    }
-    QString file(const QString &name) {
-        const QString path = dir.path() + "/" + name;
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("not a movie");
-        return path;
-    }
-    QTemporaryDir dir;
-    scriptedPresenter presenter;
-    std::unique_ptr<fluxaroMainWindow> w;
-};
 
 } // namespace
 
@@ -195,6 +162,11 @@ TEST_F(window, stopControlSwitchesByItsImages) {
     stop->segmentButton(0)->click();
     EXPECT_EQ(stop->imageName(0), "btPause" + hud);
     EXPECT_EQ(w->ui()->encProgressActionStr->text(), "00001.MTS");
+    // Stop asks first; between clips there is nothing to finish: stop now, or go on.
+    presenter.answer = [](const alertPlan &) { return alertOutcome{1, false}; };
+    stop->segmentButton(1)->click();
+    EXPECT_FALSE(stop->isHidden()) << "Continue changes nothing";
+    presenter.answer = [](const alertPlan &) { return alertOutcome{0, false}; };
     stop->segmentButton(1)->click();
     EXPECT_TRUE(stop->isHidden());
     ASSERT_FALSE(presenter.shown.isEmpty());

@@ -246,6 +246,18 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
     }
 }
 
+bool appController::encBatchConvertAgain() {
+    const int32_t index = list_.selectedIndex();
+    if (index < 0 || list_.value(index, rowKey::status).toString() != rowStatus::success ||
+        index == encBatchInprogressRowIdentification()) {
+        return false;
+    }
+    logStr(
+        QStringLiteral("convert again       : %1").arg(list_.value(index, rowKey::src).toString()));
+    list_.setValue(index, rowKey::status, rowStatus::waiting);
+    return true;
+}
+
 int32_t appController::encBatchInprogressRowIdentification() const {
     if (prefRead(QStringLiteral("encCurrentProcessingFile")).isEmpty()) {
         return -1;

@@ -1,5 +1,6 @@
 #include "dialogs/alertDialogs.h"
 
+#include "dialogs/accessibility.h"
 #include "dialogs/colorThemes.h"
 #include "dialogs/images.h"
 #include "platform/constants.h"
@@ -57,8 +58,12 @@ QString alertDefaultButtonTitle() {
 alertDialog::alertDialog(const alertPlan &plan, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), plan_(plan) {
     setObjectName(QStringLiteral("alertDialog"));
+    accessibilityInstall();
     colorThemeMark(this);
     setWindowTitle(appNameStr());
+    // A screen reader announces the alert by its title and reads its message.
+    setAccessibleName(plan.title);
+    setAccessibleDescription(plan.message);
     makeModalOn(this, parent);
 
     auto *icon = new QLabel(this);

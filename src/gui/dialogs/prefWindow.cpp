@@ -72,6 +72,9 @@ prefWindow::prefWindow(QWidget *mainWindow)
     join_ = widgetButton(ui_->prefJoinBt);
     setWindowModality(mainWindow != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     ui_->colorImgView->setProperty("imageName", QString());
+    // Each group of exclusive choices is named by its label (the colours by their box).
+    ui_->prefOutLabel->setBuddy(ui_->prefCheckMatrix);
+    ui_->prefSpeedLabel->setBuddy(ui_->prefSpeed);
 
     connect(ui_->prefCheckMatrix, &segmentedControl::segmentClicked, this,
             [this] { iba_prefCaptions(ui_->prefCheckMatrix); });
