@@ -238,7 +238,9 @@ void fluxaroMainWindow::wireControls() {
         QSize(batchTableModel::thumbnailHeight * 16 / 9, batchTableModel::thumbnailHeight));
     QHeaderView *header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
+    // The clip's name takes what the other columns leave, and never less than a readable
+    // width: on a narrow window the table scrolls sideways instead (fitClipColumn).
+    header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Interactive);
     // A reason can be long: the status cell shows its start (its tooltip says it all) and the
     // clip's name keeps its room.
     header->setSectionResizeMode(batchTableModel::colStatus, QHeaderView::Interactive);
@@ -248,6 +250,12 @@ void fluxaroMainWindow::wireControls() {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, batchSegmentDelegate::cellWidth);
     }
+    connect(header, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section != batchTableModel::colSource) {
+            fitClipColumn();
+        }
+    });
+    table->viewport()->installEventFilter(this);
     segments->segmentClicked = [this](int row, int column, int segment) {
         batchList *list = controller_->whichArrayController();
         // A row being converted keeps the choices it was started with.
@@ -335,6 +343,34 @@ bool fluxaroMainWindow::confirmStop() {
         return false;
     }
     return false;
+}
+
+int fluxaroMainWindow::clipColumnMinimumWidth() const {
+    return ui_->encBatchTableView->fontMetrics().horizontalAdvance(
+               QStringLiteral("00000000.MTS")) +
+           16;
+}
+
+void fluxaroMainWindow::fitClipColumn() {
+    QTableView *table = ui_->encBatchTableView;
+    QHeaderView *header = table->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < header->count(); ++column) {
+        if (column != batchTableModel::colSource && !header->isSectionHidden(column)) {
+            others += header->sectionSize(column);
+        }
+    }
+    const int width = std::max(clipColumnMinimumWidth(), table->viewport()->width() - others);
+    if (header->sectionSize(batchTableModel::colSource) != width) {
+        header->resizeSection(batchTableModel::colSource, width);
+    }
+}
+
+bool fluxaroMainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ui_->encBatchTableView->viewport() && event->type() == QEvent::Resize) {
+        fitClipColumn();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void fluxaroMainWindow::syncSelection() {
@@ -602,6 +638,7 @@ void fluxaroMainWindow::keepOnScreen() {
     if (where == nullptr || !isVisible()) {
         return;
     }
+    relayoutNow();
     const QRect area = where->availableGeometry();
     const QSize largest = largestClientSize();
     if (width() > largest.width() || height() > largest.height()) {
@@ -635,9 +672,10 @@ void fluxaroMainWindow::openDrawer() {
         return;
     }
     placeForDrawer();
-    ui_->batchView->setHidden(false);
     // The table takes the room. The drop area gives up its height first, down to a strip that
-    // still takes a drop; the table keeps two rows in view and scrolls the others.
+    // still takes a drop; the table keeps two rows in view and scrolls the others. All of it
+    // before the panel shows: a layout that saw the panel beside the wrapped captions would
+    // keep their height as the window's minimum, taller than a small screen.
     ui_->mainLayout->setStretch(0, 0);
     ui_->mainLayout->setStretch(1, 1);
     ui_->dndImgView->setMinimumHeight(dropStripHeight);
@@ -647,6 +685,8 @@ void fluxaroMainWindow::openDrawer() {
     table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
                             2 * table->verticalHeader()->defaultSectionSize() +
                             2 * table->frameWidth());
+    ui_->batchView->setHidden(false);
+    relayoutNow();
     const QSize largest = largestClientSize();
     resize(std::min(std::max(width(), 900), largest.width()),
            std::min(height() + drawerHeight, largest.height()));
@@ -663,7 +703,22 @@ void fluxaroMainWindow::closeDrawer() {
     ui_->dndImgView->setMaximumHeight(QWIDGETSIZE_MAX);
     ui_->dndImgView->setMinimumHeight(150);
     setDropCaptionsWrapped(true);
+    relayoutNow();
     resize(width(), std::max(minimumSizeHint().height(), height() - panel));
+    keepOnScreen();
+}
+
+void fluxaroMainWindow::relayoutNow() {
+    // The layouts take their changes at once, not at the next turn of the event loop, so the
+    // sizes read next (the window's minimum above all) are the new ones.
+    if (centralWidget() != nullptr && centralWidget()->layout() != nullptr) {
+        centralWidget()->layout()->invalidate();
+        centralWidget()->layout()->activate();
+    }
+    if (layout() != nullptr) {
+        layout()->invalidate();
+        layout()->activate();
+    }
 }
 
 void fluxaroMainWindow::iba_drawerToggle() {

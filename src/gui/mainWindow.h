@@ -108,13 +108,22 @@ public:
     /// True when the window may move itself (X11); elsewhere the drawer only resizes it.
     static bool clientMayMoveWindows();
 
+    /// The narrowest the batch table's clip column gets: a camcorder clip's name and more.
+    int clipColumnMinimumWidth() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    /// The table's viewport resized: the clip column takes the new room.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
     void wireControls();
     void placeForDrawer();
+    /// Activates the window's layouts now (their minimum sizes follow what just changed).
+    void relayoutNow();
+    /// The clip column takes the width the other columns leave, at least its minimum.
+    void fitClipColumn();
     /// The drop area's captions wrapped (drawer closed) or on one line (drawer open).
     void setDropCaptionsWrapped(bool wrapped);
     void syncSelection();
