@@ -424,6 +424,14 @@
         <translation>Check for Updates…</translation>
     </message>
     <message>
+        <source>menuCheckingUpdates</source>
+        <translation>Checking for Updates…</translation>
+    </message>
+    <message>
+        <source>versionChecking</source>
+        <translation>%1 · checking for updates…</translation>
+    </message>
+    <message>
         <source>menuSite</source>
         <translation>Fluxaro Web Site</translation>
     </message>
@@ -731,6 +739,22 @@
     <message>
         <source>rowWhy</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>rowSourceFacts</source>
+        <translation>%1x%2, %3 fps</translation>
+    </message>
+    <message>
+        <source>rowAccepted</source>
+        <translation>accepted: %1</translation>
+    </message>
+    <message>
+        <source>rowScan_psf</source>
+        <translation>progressive pictures in an interlaced stream</translation>
+    </message>
+    <message>
+        <source>rowScan_pulldown</source>
+        <translation>24p in 2:3 pulldown, removed by the export to 23.976 progressive pictures; a rewrap can't remove it</translation>
     </message>
     <message>
         <source>dlCancelled</source>

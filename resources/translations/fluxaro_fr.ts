@@ -424,6 +424,14 @@
         <translation>Rechercher des mises à jour…</translation>
     </message>
     <message>
+        <source>menuCheckingUpdates</source>
+        <translation>Recherche de mises à jour…</translation>
+    </message>
+    <message>
+        <source>versionChecking</source>
+        <translation>%1 · recherche de mises à jour…</translation>
+    </message>
+    <message>
         <source>menuSite</source>
         <translation>Site web de Fluxaro</translation>
     </message>
@@ -731,6 +739,22 @@
     <message>
         <source>rowWhy</source>
         <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>rowSourceFacts</source>
+        <translation>%1x%2, %3 images/s</translation>
+    </message>
+    <message>
+        <source>rowAccepted</source>
+        <translation>accepté : %1</translation>
+    </message>
+    <message>
+        <source>rowScan_psf</source>
+        <translation>images progressives dans un flux entrelacé</translation>
+    </message>
+    <message>
+        <source>rowScan_pulldown</source>
+        <translation>24p en pulldown 2:3, retiré par l'export en images progressives à 23,976 ; un réemballage tel quel ne peut pas le retirer</translation>
     </message>
     <message>
         <source>dlCancelled</source>

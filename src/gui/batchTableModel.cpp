@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -153,14 +154,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
             return list_->value(row, rowKey::src);
         }
         if (role == Qt::ToolTipRole) {
-            const QVariantMap dico = list_->dico(row);
-            const QString scan = dico.value(jobKey::scanNote).toString();
-            return QStringLiteral("%1\n%2x%3, %4 fps")
-                       .arg(dico.value(jobKey::srcPath).toString(),
-                            dico.value(QStringLiteral("v0_width")).toString(),
-                            dico.value(QStringLiteral("v0_height")).toString())
-                       .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4) +
-                   (scan.isEmpty() ? QString() : QStringLiteral("\naccepted: %1").arg(scan));
+            return batchSourceTooltip(list_->dico(row));
         }
         break;
     case colOut:
@@ -371,7 +365,14 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
                                  const QModelIndex &index) const {
     const QVariant cellValue = index.data(batchTableModel::segmentsRole);
     if (!cellValue.canConvert<batchSegmentCell>()) {
-        QStyledItemDelegate::paint(painter, option, index);
+        // The style's focus frame is a dotted pixel nobody sees: the keyboard's cell gets a
+        // frame of the highlight colour instead.
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if ((option.state & QStyle::State_HasFocus) != 0) {
+            drawFocusFrame(painter, option);
+        }
         return;
     }
     QStyleOptionViewItem background = option;
@@ -440,6 +441,15 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     painter->restore();
 }
 
+void batchSegmentDelegate::drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &option) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRoundedRect(QRectF(option.rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+    painter->restore();
+}
+
 QSize batchSegmentDelegate::sizeHint(const QStyleOptionViewItem &option,
                                      const QModelIndex &index) const {
     if (index.data(batchTableModel::segmentsRole).isValid()) {
@@ -461,26 +471,25 @@ bool batchSegmentDelegate::eventFilter(QObject *watched, QEvent *event) {
         return false;
     }
     const int selected = current.data(batchTableModel::selectedRole).toInt();
+    // One meaning per key: the arrows move from cell to cell (the table's own), Space goes
+    // round the choices, + and − take the next or the previous one.
     int segment = -1;
     switch (key->key()) {
-    case Qt::Key_Left:
-        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, -1, false);
-        break;
-    case Qt::Key_Right:
-        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, false);
-        break;
     case Qt::Key_Space:
         segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, true);
-        if (segment < 0) {
-            return true;
-        }
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, false);
+        break;
+    case Qt::Key_Minus:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, -1, false);
         break;
     default:
         return false;
     }
-    // At the end of the choices Left and Right go on to the neighbouring cell as usual.
     if (segment < 0) {
-        return false;
+        return true; // nothing else to choose: the key is taken all the same
     }
     if (segmentClicked) {
         segmentClicked(current.row(), current.column(), segment);
@@ -508,4 +517,32 @@ bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
         segmentClicked(index.row(), index.column(), segment);
     }
     return true;
+}
+
+QString batchSourceTooltip(const QVariantMap &record) {
+    QString text =
+        record.value(jobKey::srcPath).toString() + QLatin1Char('\n') +
+        localizedStr(QStringLiteral("rowSourceFacts"))
+            .arg(record.value(QStringLiteral("v0_width")).toString(),
+                 record.value(QStringLiteral("v0_height")).toString(),
+                 QLocale(localizedStr(QStringLiteral("D_Langue")))
+                     .toString(record.value(QStringLiteral("v0_fps")).toDouble(), 'g', 4));
+    // How the scan was judged, from its typed key ("psf", "pulldown"): the record's note is
+    // the log's words, in English.
+    const QString scan = record.value(QStringLiteral("v0_scanStr")).toString();
+    QString why;
+    if (!scan.isEmpty()) {
+        const QString key = QStringLiteral("rowScan_") + scan;
+        why = localizedStr(key);
+        if (why == key) {
+            why.clear(); // a key of another version: its note says it, in English
+        }
+    }
+    if (why.isEmpty()) {
+        why = record.value(jobKey::scanNote).toString();
+    }
+    if (!why.isEmpty()) {
+        text += QLatin1Char('\n') + localizedStr(QStringLiteral("rowAccepted")).arg(why);
+    }
+    return text;
 }

@@ -72,6 +72,11 @@ private:
     QList<analysisVerdictValue> refused_;
 };
 
+/// The clip cell's tooltip: the source's path, its size and rate, and how a source flagged
+/// interlaced was accepted, in the user's language ("accepted: progressive pictures in an
+/// interlaced stream").
+QString batchSourceTooltip(const QVariantMap &record);
+
 /// The short text of a job's outcome for its row ("Failed: the disk is full").
 QString batchOutcomeRowText(const jobOutcomeValue &outcome);
 
@@ -97,10 +102,12 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    /// Installed on the table: Left and Right move the focused segment cell's choice to the
-    /// next enabled segment that way (at the end they move to the neighbouring cell), Space
-    /// goes round the enabled segments.
+    /// Installed on the table, for the focused segment cell: Space goes round the enabled
+    /// segments, + (or =) and − take the next or the previous enabled one; the arrows are left
+    /// to the table, which moves from cell to cell.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    /// The keyboard's cell: a frame of the highlight colour, two pixels wide.
+    static void drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &option);
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 };

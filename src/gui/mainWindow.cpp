@@ -188,6 +188,7 @@ void fluxaroMainWindow::wireControls() {
     // The update sheet (the help window is made when first asked for: it loads the media
     // framework).
     updateSheet_ = new updateSheetDialog(this);
+    updateSheet_->onCheckingChanged = [this](bool checking) { showUpdateChecking(checking); };
     updateSheet_->onAppInstalled = [this](const appReplacement &replacement) {
         // The new copy starts once this process has ended; quitting asks as usual while a
         // conversion runs.
@@ -220,6 +221,8 @@ void fluxaroMainWindow::wireControls() {
     QTableView *table = ui_->encBatchTableView;
     table->setModel(model_.get());
     auto *segments = new batchSegmentDelegate(table);
+    // Every cell's delegate: the segment cells, and the clear focus frame of the others.
+    table->setItemDelegate(segments);
     table->setItemDelegateForColumn(batchTableModel::colOut, segments);
     table->setItemDelegateForColumn(batchTableModel::colFps, segments);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -346,8 +349,7 @@ bool fluxaroMainWindow::confirmStop() {
 }
 
 int fluxaroMainWindow::clipColumnMinimumWidth() const {
-    return ui_->encBatchTableView->fontMetrics().horizontalAdvance(
-               QStringLiteral("00000000.MTS")) +
+    return ui_->encBatchTableView->fontMetrics().horizontalAdvance(QStringLiteral("00000000.MTS")) +
            16;
 }
 
@@ -773,6 +775,18 @@ void fluxaroMainWindow::iba_menuHelp() {
         help_ = new helpWindow(this);
     }
     help_->iba_menuHelp();
+}
+
+void fluxaroMainWindow::showUpdateChecking(bool checking) {
+    // The menu item says the check runs (and can't be asked twice); so does the version row.
+    if (QAction *check = action(QStringLiteral("menuCheckUpdates")); check != nullptr) {
+        check->setEnabled(!checking);
+        check->setText(localizedStr(checking ? QStringLiteral("menuCheckingUpdates")
+                                             : QStringLiteral("menuCheckUpdates")));
+    }
+    const QString version = infoPlistStr(QStringLiteral("CFBundleShortVersionString"));
+    ui_->appVersionFloatStr->setText(
+        checking ? localizedStr(QStringLiteral("versionChecking")).arg(version) : version);
 }
 
 void fluxaroMainWindow::iba_checkForUpdates() {

@@ -130,6 +130,8 @@ private:
     void useHudImages(bool hud);
     /// The accessible names of the controls without words of their own (after localisation).
     void nameControls();
+    /// An update check runs (or its answer came): said in the Help menu and the version row.
+    void showUpdateChecking(bool checking);
 
     std::unique_ptr<Ui::mainWindow> ui_;
     prefWindow *prefs_ = nullptr;

@@ -66,8 +66,8 @@ TEST(batchDesktop, oneNotificationWithTheCountsAndLauncherProgress) {
         }
     }
     ASSERT_EQ(notifications.size(), 1) << records.join('\n').toStdString();
-    EXPECT_TRUE(notifications[0].contains(
-        QStringLiteral(" | The conversion is finished | 1 converted | ")))
+    EXPECT_TRUE(
+        notifications[0].contains(QStringLiteral(" | The conversion is finished | 1 converted | ")))
         << notifications[0].toStdString();
     ASSERT_FALSE(progress.isEmpty());
     for (qsizetype i = 1; i < progress.size(); ++i) {
@@ -160,7 +160,7 @@ TEST(batchDesktop, stoppedBatchIsNotifiedAsStoppedWithItsCounts) {
         }
     }
     ASSERT_EQ(notifications.size(), 1) << out.toStdString();
-    EXPECT_TRUE(notifications[0].contains(QStringLiteral(
-        " | The conversion was stopped | 0 converted, 1 stopped, 1 not done | ")))
+    EXPECT_TRUE(notifications[0].contains(
+        QStringLiteral(" | The conversion was stopped | 0 converted, 1 stopped, 1 not done | ")))
         << notifications[0].toStdString();
 }

@@ -16,8 +16,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QVBoxLayout>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -435,9 +435,8 @@ void prefWindow::fitToScreen() {
     const int chrome = layout()->totalMinimumSize().height() - scroll_->minimumSizeHint().height();
     // A usual title bar and border when the frame is not known yet.
     const int frame = 32 + 4;
-    const int room = screen != nullptr
-                         ? screen->availableGeometry().height() - frame - chrome
-                         : wanted.height();
+    const int room =
+        screen != nullptr ? screen->availableGeometry().height() - frame - chrome : wanted.height();
     scroll_->setMinimumWidth(wanted.width() + scroll_->verticalScrollBar()->sizeHint().width());
     scroll_->setMinimumHeight(std::max(80, std::min(wanted.height(), room)));
     scroll_->setMaximumHeight(std::max(80, room));

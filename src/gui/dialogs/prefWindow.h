@@ -12,8 +12,8 @@
 #include "dialogs/widgetControls.h"
 
 #include <QDialog>
-#include <QScrollArea>
 #include <QPointer>
+#include <QScrollArea>
 
 #include <memory>
 
