@@ -24,6 +24,10 @@
         <translation>Another copy of Fluxaro is running for this user. Use that one; this copy will quit.</translation>
     </message>
     <message>
+        <source>D_notHandedOver</source>
+        <translation>These files were not opened: %1. Open them in the running copy (File &gt; Open), or try again.</translation>
+    </message>
+    <message>
         <source>D_settingsUnwritable_1</source>
         <translation>Fluxaro can't write its settings</translation>
     </message>

@@ -24,6 +24,10 @@
         <translation>Une autre copie de Fluxaro tourne déjà pour cet utilisateur. Utilisez-la ; cette copie va quitter.</translation>
     </message>
     <message>
+        <source>D_notHandedOver</source>
+        <translation>Ces fichiers n'ont pas été ouverts : %1. Ouvrez-les dans la copie en cours (Fichier &gt; Ouvrir), ou réessayez.</translation>
+    </message>
+    <message>
         <source>D_settingsUnwritable_1</source>
         <translation>Fluxaro ne peut pas écrire ses réglages</translation>
     </message>
