@@ -633,6 +633,10 @@
         <translation>Remove &amp;All Clips</translation>
     </message>
     <message>
+        <source>menuUndoRemove</source>
+        <translation>&amp;Undo Remove</translation>
+    </message>
+    <message>
         <source>menuConvertAgain</source>
         <translation>&amp;Convert Again</translation>
     </message>

@@ -633,6 +633,10 @@
         <translation>Retirer &amp;toutes les séquences</translation>
     </message>
     <message>
+        <source>menuUndoRemove</source>
+        <translation>&amp;Annuler le retrait</translation>
+    </message>
+    <message>
         <source>menuConvertAgain</source>
         <translation>&amp;Convertir à nouveau</translation>
     </message>

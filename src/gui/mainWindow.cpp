@@ -386,6 +386,9 @@ void fluxaroMainWindow::syncSelection() {
         again->setEnabled(selected >= 0 &&
                           list->value(selected, rowKey::status).toString() == rowStatus::success);
     }
+    if (QAction *undo = action(QStringLiteral("menuUndoRemove")); undo != nullptr) {
+        undo->setEnabled(controller_->canUndoRemove());
+    }
 }
 
 void fluxaroMainWindow::convertSelectedAgain() {
@@ -403,10 +406,12 @@ void fluxaroMainWindow::removeSelectedRow() {
     }
     syncSelection();
     controller_->encBatchRemove(true);
+    syncSelection();
 }
 
 void fluxaroMainWindow::removeAllRows() {
     controller_->encBatchRemoveAll(true);
+    syncSelection();
     if (controller_->whichArrayController()->isEmpty()) {
         model_->clearRefused();
     }
@@ -478,6 +483,14 @@ void fluxaroMainWindow::buildMenus() {
     ui_->encBatchTableView->addAction(remove);
     add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
         [this] { removeAllRows(); });
+    QAction *undo = add(batch, "menuUndoRemove", QStringLiteral("menuUndoRemove"),
+                        QKeySequence(QKeySequence::Undo), [this] {
+                            if (controller_->encBatchUndoRemove()) {
+                                model_->refreshAll();
+                            }
+                            syncSelection();
+                        });
+    undo->setEnabled(false);
     QAction *again = add(batch, "menuConvertAgain", QStringLiteral("menuConvertAgain"),
                          QKeySequence(), [this] { convertSelectedAgain(); });
     again->setEnabled(false);

@@ -163,3 +163,55 @@ TEST_F(window, convertedRowIsLockedUntilConvertAgain) {
     EXPECT_EQ(list->value(0, "out").toInt(), 2);
     list->clear();
 }
+
+// Delete takes the selected row at once, and Undo Remove (Ctrl+Z) puts it back where it was
+// with its thumbnail; a row removed and listed again since is not put back a second time.
+TEST_F(window, removedRowComesBackWithUndo) {
+    batchList *list = w->controller()->whichArrayController();
+    const QString thumbnail = file("b.jpg");
+    for (const char *name : {"a", "b", "c"}) {
+        list->append(windowTestRow(QStringLiteral("/c/%1.MTS").arg(name), 50, list->count() + 1));
+    }
+    QVariantMap withPicture = list->row(1);
+    QVariantMap dico = withPicture.value(rowKey::dico).toMap();
+    dico.insert(jobKey::imgPath, thumbnail);
+    list->setValue(1, rowKey::dico, dico);
+    w->openDrawer();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTableView *table = w->ui()->encBatchTableView;
+    table->setFocus();
+    table->selectRow(1);
+    QAction *undo = w->action("menuUndoRemove");
+    ASSERT_NE(undo, nullptr);
+    EXPECT_FALSE(undo->isEnabled());
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_TRUE(QFile::exists(thumbnail)) << "kept while the remove can be undone";
+    QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->dico(1).value(jobKey::srcPath).toString(), "/c/b.MTS");
+    EXPECT_EQ(list->dico(1).value(jobKey::imgPath).toString(), thumbnail);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(list->value(row, rowKey::order).toInt(), row + 1);
+    }
+    EXPECT_FALSE(undo->isEnabled());
+
+    // Removed, then listed again: Undo leaves the list as it is.
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Delete);
+    list->append(windowTestRow("/c/a.MTS", 50, list->count() + 1));
+    undo->trigger();
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_FALSE(undo->isEnabled());
+
+    // A second remove forgets the first: its thumbnail goes.
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Delete);
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_FALSE(QFile::exists(thumbnail));
+    list->clear();
+}

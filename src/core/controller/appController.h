@@ -73,6 +73,11 @@ public:
     void iba_menuOpen();
     /// Removes the selected row; from the remove button, refuses the row being converted.
     void encBatchRemove(bool fromRemoveButton);
+    /// Undo Remove: the row the Remove command took last comes back where it was (not when its
+    /// source was listed again since); true when it did.
+    bool encBatchUndoRemove();
+    /// True while a row taken by the Remove command can come back.
+    bool canUndoRemove() const { return removed_.has_value(); }
     /// Removes every row (from the button: after a confirmation), except the one being converted.
     void encBatchRemoveAll(bool fromRemoveAllButton);
     /// Convert Again: the selected converted row waits again, its format and mode open to
@@ -254,6 +259,14 @@ private:
     bool batchWaitsForRows_ = false;
     /// The batch ends once the running job has (encStopAfterJob).
     bool encStopAfterJob_ = false;
+    /// The row the Remove command took last, and where it was, for Undo Remove.
+    struct removedRow {
+        int32_t index = 0;
+        QVariantMap row;
+    };
+    std::optional<removedRow> removed_;
+    /// Undo Remove is no longer offered; the thumbnail of the row it kept goes.
+    void forgetRemoved();
     /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
     bool pausedForAnalysis_ = false;
     /// The final names given out in this batch: a second source with the same name gets " 2".
