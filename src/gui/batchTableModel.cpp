@@ -394,21 +394,32 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         const int right = inner.left() + inner.width() * (s + 1) / 3;
         const QRect segment(left, inner.top(), right - left, inner.height());
         const bool on = s == selected;
-        painter->fillRect(segment,
-                          on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
+        const bool locked = cell[s].block == batchSegmentBlock::converted;
+        QColor fill = on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button);
+        if (on && locked) {
+            // The choice a converted row was made with: still plain to see, not to be pressed.
+            fill = QColor::fromRgbF((fill.redF() + pal.color(QPalette::Button).redF()) / 2,
+                                    (fill.greenF() + pal.color(QPalette::Button).greenF()) / 2,
+                                    (fill.blueF() + pal.color(QPalette::Button).blueF()) / 2);
+        }
+        painter->fillRect(segment, fill);
         const QIcon icon = imageNamed(cell[s].image);
-        const QIcon::Mode mode = cell[s].enabled ? QIcon::Normal : QIcon::Disabled;
         QColor textColour =
             on ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);
-        if (!cell[s].enabled) {
+        if (!cell[s].enabled && !on) {
             textColour = pal.color(QPalette::Disabled, QPalette::ButtonText);
         }
         // The picture above, the choice's name below: a person reads what each segment does.
         const int side = 18;
         if (!icon.isNull()) {
+            // A choice that can't be taken keeps its own picture (the crossed "not available"
+            // one says why), faded: the style's disabled rendering and a veil of a dark
+            // window's colour turned it into a dark blob in the dark themes.
+            painter->setOpacity(cell[s].enabled || on ? 1.0 : 0.55);
             icon.paint(painter,
                        QRect(segment.center().x() - side / 2, segment.top() + 3, side, side),
-                       Qt::AlignCenter, mode);
+                       Qt::AlignCenter, QIcon::Normal);
+            painter->setOpacity(1.0);
         }
         QFont small = option.font;
         small.setPointSizeF(std::max(6.5, small.pointSizeF() * 0.8));
@@ -418,12 +429,6 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         painter->drawText(textRect, Qt::AlignCenter,
                           QFontMetrics(small).elidedText(segmentText(index.column(), s),
                                                          Qt::ElideRight, textRect.width()));
-        if (!cell[s].enabled) {
-            // A crossed-out look tells at a glance that the choice is not offered.
-            QColor veil = pal.color(QPalette::Window);
-            veil.setAlpha(110);
-            painter->fillRect(segment, veil);
-        }
         if (s > 0) {
             painter->setPen(pal.color(QPalette::Mid));
             painter->drawLine(left, inner.top(), left, inner.bottom());

@@ -215,3 +215,37 @@ TEST_F(window, removedRowComesBackWithUndo) {
     EXPECT_FALSE(QFile::exists(thumbnail));
     list->clear();
 }
+
+// A choice that can't be taken keeps its crossed picture legible in every theme: its red cross
+// is still drawn (the style's disabled rendering turned it into a grey blob on dark themes).
+TEST_F(window, crossedChoicesStayLegibleInEveryTheme) {
+    setAIC(0);
+    setPRORES(0);
+    batchList *list = w->controller()->whichArrayController();
+    list->append(windowTestRow("/c/00001.MTS", 50));
+    w->openDrawer();
+    w->show();
+    QTableView *table = w->ui()->encBatchTableView;
+    for (int theme : {0, 1, 2, 3}) {
+        w->preferences()->colour()->segmentButton(theme)->click();
+        QCoreApplication::processEvents();
+        const QImage shot = table->viewport()->grab().toImage();
+        const QRect cell = table->visualRect(w->model()->index(0, batchTableModel::colOut));
+        // The AIC segment: the middle third of the cell.
+        const QRect aic(cell.left() + cell.width() / 3, cell.top(), cell.width() / 3,
+                        cell.height());
+        int red = 0;
+        for (int y = aic.top(); y <= aic.bottom(); ++y) {
+            for (int x = aic.left(); x <= aic.right(); ++x) {
+                const QColor seen = shot.pixelColor(QPoint(x, y) * shot.devicePixelRatio());
+                red += (seen.hue() <= 15 || seen.hue() >= 345) && seen.saturation() > 90 &&
+                               seen.value() > 90
+                           ? 1
+                           : 0;
+            }
+        }
+        EXPECT_GT(red, 4) << "theme " << theme;
+    }
+    w->preferences()->colour()->segmentButton(0)->click();
+    list->clear();
+}
