@@ -194,6 +194,13 @@ TEST_F(windowE2e, stopDuringConversionAsksThenEndsWithOneSummary) {
     EXPECT_TRUE(presenter.shown.first().message.startsWith("long.mts is being converted"));
     EXPECT_TRUE(w->controller()->isToolRunning());
     EXPECT_FALSE(w->stopControl()->isHidden());
+    // Paused, the title says so at once; resumed, it no longer does.
+    w->stopControl()->segmentButton(0)->click();
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral(" · paused")))
+        << w->windowTitle().toStdString();
+    w->stopControl()->segmentButton(0)->click();
+    EXPECT_FALSE(w->windowTitle().contains(QStringLiteral("paused")))
+        << w->windowTitle().toStdString();
 
     presenter.shown.clear();
     presenter.answer = [](const alertPlan &plan) {
