@@ -12,6 +12,7 @@ packages=(
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg fonts-dejavu-core
   libminizip-dev zlib1g-dev openssl
+  libxxhash-dev xxhash libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   attr xvfb openbox xdotool x11-utils optipng
   qt6-translations-l10n libbluray-bin

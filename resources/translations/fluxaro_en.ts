@@ -613,6 +613,50 @@
         <translation>Open &amp;Folder…</translation>
     </message>
     <message>
+        <source>menuImportCard</source>
+        <translation>&amp;Import Card…</translation>
+    </message>
+    <message>
+        <source>importCardTitle</source>
+        <translation>Import Card</translation>
+    </message>
+    <message>
+        <source>importCardCard</source>
+        <translation>Card:</translation>
+    </message>
+    <message>
+        <source>importCardArchive</source>
+        <translation>Archive:</translation>
+    </message>
+    <message>
+        <source>importCardArchive2</source>
+        <translation>Second archive (optional):</translation>
+    </message>
+    <message>
+        <source>importCardChoose</source>
+        <translation>Choose…</translation>
+    </message>
+    <message>
+        <source>importCardGo</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>importCardGoConvert</source>
+        <translation>Import and Convert</translation>
+    </message>
+    <message>
+        <source>importCardStop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>importCardSafe</source>
+        <translation>Safe to format: %1 files verified in every archive (%2)</translation>
+    </message>
+    <message>
+        <source>importCardNotSafe</source>
+        <translation>Not safe to format: some files are not verified in every archive (see below)</translation>
+    </message>
+    <message>
         <source>menuPref</source>
         <translation>&amp;Preferences…</translation>
     </message>

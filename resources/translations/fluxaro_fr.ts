@@ -613,6 +613,50 @@
         <translation>Ouvrir un &amp;dossier…</translation>
     </message>
     <message>
+        <source>menuImportCard</source>
+        <translation>&amp;Importer une carte…</translation>
+    </message>
+    <message>
+        <source>importCardTitle</source>
+        <translation>Importer une carte</translation>
+    </message>
+    <message>
+        <source>importCardCard</source>
+        <translation>Carte :</translation>
+    </message>
+    <message>
+        <source>importCardArchive</source>
+        <translation>Archive :</translation>
+    </message>
+    <message>
+        <source>importCardArchive2</source>
+        <translation>Deuxième archive (facultative) :</translation>
+    </message>
+    <message>
+        <source>importCardChoose</source>
+        <translation>Choisir…</translation>
+    </message>
+    <message>
+        <source>importCardGo</source>
+        <translation>Importer</translation>
+    </message>
+    <message>
+        <source>importCardGoConvert</source>
+        <translation>Importer et convertir</translation>
+    </message>
+    <message>
+        <source>importCardStop</source>
+        <translation>Arrêter</translation>
+    </message>
+    <message>
+        <source>importCardSafe</source>
+        <translation>La carte peut être formatée : %1 fichiers vérifiés dans chaque archive (%2)</translation>
+    </message>
+    <message>
+        <source>importCardNotSafe</source>
+        <translation>Ne formatez pas la carte : des fichiers ne sont pas vérifiés dans chaque archive (voir ci-dessous)</translation>
+    </message>
+    <message>
         <source>menuPref</source>
         <translation>&amp;Préférences…</translation>
     </message>

@@ -11,7 +11,7 @@
 namespace {
 
 /// Which fronts an option belongs to.
-enum class optionScope { any, batch, batchOrVerify, checkUpdate, window };
+enum class optionScope { any, batch, batchOrVerify, checkUpdate, import, window };
 
 /// One option of the command line: its names (the first is the one said in messages), whether it
 /// takes a value, and the front it belongs to.
@@ -29,10 +29,14 @@ constexpr std::array options = {
     optionEntry{"check-update", "", false, optionScope::any},
     optionEntry{"facts", "", false, optionScope::any},
     optionEntry{"verify", "", false, optionScope::any},
+    optionEntry{"import", "", false, optionScope::any},
+    optionEntry{"check-archive", "", false, optionScope::any},
     optionEntry{"help", "h", false, optionScope::any},
     optionEntry{"version", "V", false, optionScope::any},
     optionEntry{"debug", "", false, optionScope::any},
     optionEntry{"install", "", false, optionScope::checkUpdate},
+    optionEntry{"archive", "", true, optionScope::import},
+    optionEntry{"convert", "", false, optionScope::import},
     optionEntry{"dest", "", true, optionScope::batch},
     optionEntry{"format", "", true, optionScope::batchOrVerify},
     optionEntry{"mode", "", true, optionScope::batchOrVerify},
@@ -139,7 +143,8 @@ commandLine frontOf(const QCommandLineParser &parser) {
         return line;
     }
     QStringList chosen;
-    for (const char *name : {"batch", "check-update", "facts", "verify"}) {
+    for (const char *name :
+         {"batch", "check-update", "facts", "verify", "import", "check-archive"}) {
         if (parser.isSet(QLatin1String(name))) {
             chosen << QLatin1String("--") + QLatin1String(name);
         }
@@ -148,16 +153,20 @@ commandLine frontOf(const QCommandLineParser &parser) {
         return refusal(cliFault::conflictingOptions,
                        QStringLiteral("%1 and %2 exclude each other").arg(chosen[0], chosen[1]));
     }
-    line.front = chosen.isEmpty()                               ? cliFront::window
-                 : chosen[0] == QLatin1String("--batch")        ? cliFront::batch
-                 : chosen[0] == QLatin1String("--check-update") ? cliFront::checkUpdate
-                 : chosen[0] == QLatin1String("--verify")       ? cliFront::verify
-                                                                : cliFront::facts;
+    line.front = chosen.isEmpty()                                ? cliFront::window
+                 : chosen[0] == QLatin1String("--batch")         ? cliFront::batch
+                 : chosen[0] == QLatin1String("--check-update")  ? cliFront::checkUpdate
+                 : chosen[0] == QLatin1String("--verify")        ? cliFront::verify
+                 : chosen[0] == QLatin1String("--import")        ? cliFront::import
+                 : chosen[0] == QLatin1String("--check-archive") ? cliFront::checkArchive
+                                                                 : cliFront::facts;
     return line;
 }
 
 /// An option of another front than the one chosen, in words; empty when all belong.
 QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
+    // An import that converts its copy takes the batch's options.
+    const bool converting = front == cliFront::import && parser.isSet(QStringLiteral("convert"));
     for (const QString &name : parser.optionNames()) {
         const optionEntry *option = optionNamed(name);
         if (option == nullptr) {
@@ -167,12 +176,13 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
         case optionScope::any:
             break;
         case optionScope::batch:
-            if (front != cliFront::batch) {
-                return QStringLiteral("%1 goes with --batch").arg(spelled(*option));
+            if (front != cliFront::batch && !converting) {
+                return QStringLiteral("%1 goes with --batch or --import --convert")
+                    .arg(spelled(*option));
             }
             break;
         case optionScope::batchOrVerify:
-            if (front != cliFront::batch && front != cliFront::verify) {
+            if (front != cliFront::batch && front != cliFront::verify && !converting) {
                 return QStringLiteral("%1 goes with --batch or --verify").arg(spelled(*option));
             }
             break;
@@ -181,10 +191,15 @@ QString misplacedOption(const QCommandLineParser &parser, cliFront front) {
                 return QStringLiteral("%1 goes with --check-update").arg(spelled(*option));
             }
             break;
+        case optionScope::import:
+            if (front != cliFront::import) {
+                return QStringLiteral("%1 goes with --import").arg(spelled(*option));
+            }
+            break;
         case optionScope::window:
             if (front != cliFront::window) {
-                return QStringLiteral("%1 goes with the window, not with --batch, "
-                                      "--check-update, --facts or --verify")
+                return QStringLiteral("%1 goes with the window, not with --batch, --import, "
+                                      "--check-archive, --check-update, --facts or --verify")
                     .arg(spelled(*option));
             }
             break;
@@ -219,8 +234,9 @@ commandLine formatModeOf(const QCommandLineParser &parser, commandLine line) {
     return line;
 }
 
-/// The batch's options; a usage error for a value that is none of the option's names.
-commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+/// The batch's options (--batch, and --import --convert); a usage error for a value that is none
+/// of the option's names.
+commandLine batchOptionsOf(const QCommandLineParser &parser, commandLine line) {
     line = formatModeOf(parser, line);
     if (line.front == cliFront::usageError) {
         return line;
@@ -250,7 +266,13 @@ commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
     batch.noJoin = parser.isSet(QStringLiteral("no-join"));
     // --debug shows the detailed log on the batch's terminal too.
     batch.verbose = parser.isSet(QStringLiteral("verbose")) || line.debug;
-    if (batch.sources.isEmpty()) {
+    return line;
+}
+
+/// The batch's sources and options; a usage error without a source.
+commandLine batchOf(const QCommandLineParser &parser, commandLine line) {
+    line = batchOptionsOf(parser, line);
+    if (line.front != cliFront::usageError && line.batch.sources.isEmpty()) {
         return refusal(cliFault::noSource, QStringLiteral("no source given"));
     }
     return line;
@@ -297,6 +319,29 @@ commandLine commandLineParse(const QStringList &arguments) {
         }
         line.batch.sources = parser.positionalArguments();
         return formatModeOf(parser, line);
+    case cliFront::import:
+        if (parser.positionalArguments().size() != 1) {
+            return refusal(cliFault::strayArgument, QStringLiteral("--import takes one card"));
+        }
+        line.cardImport.card = parser.positionalArguments().first();
+        line.cardImport.archives = parser.values(QStringLiteral("archive"));
+        if (line.cardImport.archives.isEmpty()) {
+            return refusal(cliFault::noArchive,
+                           QStringLiteral("--import needs an --archive folder"));
+        }
+        line.cardImport.convert = parser.isSet(QStringLiteral("convert"));
+        if (line.cardImport.convert) {
+            line = batchOptionsOf(parser, line);
+            line.batch.sources.clear(); // the copy, once made
+        }
+        return line;
+    case cliFront::checkArchive:
+        if (parser.positionalArguments().size() != 1) {
+            return refusal(cliFault::strayArgument,
+                           QStringLiteral("--check-archive takes one folder"));
+        }
+        line.cardImport.archives = parser.positionalArguments();
+        return line;
     case cliFront::checkUpdate:
     case cliFront::facts:
     case cliFront::help:
@@ -316,7 +361,8 @@ commandLine commandLineParse(const QStringList &arguments) {
 
 void commandLinePrepareDestination(commandLine &line) {
     const QString destination = line.batch.destination;
-    if (line.front != cliFront::batch || destination.isEmpty()) {
+    const bool converting = line.front == cliFront::import && line.cardImport.convert;
+    if ((line.front != cliFront::batch && !converting) || destination.isEmpty()) {
         return;
     }
     const QFileInfo info(destination);
@@ -338,6 +384,9 @@ QString commandLineSynopsisStr() {
         "       fluxaro --check-update [--install] [--debug]\n"
         "       fluxaro --verify SOURCE OUTPUT [--format rewrap|aic|prores]\n"
         "               [--mode normal|half|slow]\n"
+        "       fluxaro --import CARD --archive FOLDER [--archive FOLDER2] [--debug]\n"
+        "               [--convert [--dest DIR] [--format ...] [the batch's options]]\n"
+        "       fluxaro --check-archive FOLDER\n"
         "       fluxaro --facts | --help | --version\n");
 }
 
@@ -369,6 +418,16 @@ QString commandLineUsageStr() {
                "  --verify SOURCE OUTPUT            check that OUTPUT is SOURCE converted\n"
                "                 with --format and --mode (rewrap, normal by default) and\n"
                "                 print the verdict: 0 it holds, 1 it does not, 2 usage\n"
+               "  --import CARD  copy every file of the card into a folder of its own in each\n"
+               "                 archive, each read back from the disk and its xxHash64\n"
+               "                 checked, with an ASC MHL manifest; \"Safe to format\" only\n"
+               "                 when every file is verified in every archive: 0 safe,\n"
+               "                 1 not safe; a stopped import resumes where it was\n"
+               "  --archive FOLDER                  with --import: an archive (once or twice)\n"
+               "  --convert      with --import: then convert the first archive's verified copy\n"
+               "                 as --batch does (its options apply); the card can go\n"
+               "  --check-archive FOLDER            read a card's copy again against its\n"
+               "                 manifests: 0 intact, 1 changed, missing or unlisted files\n"
                "  --debug        write the debug lines to the log (also FLUXARO_DEBUG=1);\n"
                "                 with --batch, show the log on the terminal too\n"
                "  -h, --help     print this text and exit\n"

@@ -1,7 +1,7 @@
 // fluxaro's command line, read with QCommandLineParser before anything starts: which front runs
-// (the window, --batch, --check-update, --facts, --help, --version) with its options and
-// sources, or a usage error with its words (exit 2). The reading is a pure function of the
-// arguments; only commandLinePrepareDestination touches the disk.
+// (the window, --batch, --import, --check-archive, --check-update, --facts, --help, --version) with
+// its options and sources, or a usage error with its words (exit 2). The reading is a pure function
+// of the arguments; only commandLinePrepareDestination touches the disk.
 #pragma once
 
 #include <QString>
@@ -23,16 +23,25 @@ struct headlessOptions {
     bool verbose = false;        ///< --verbose (or --debug): the detailed log on the terminal
 };
 
+/// The options of `fluxaro --import CARD --archive FOLDER...` and `--check-archive FOLDER`.
+struct importOptions {
+    QString card;         ///< --import: the card's root
+    QStringList archives; ///< --import: every --archive, in order; --check-archive: the copy
+    bool convert = false; ///< --convert: the batch converts the first archive's verified copy
+};
+
 /// What the command line asks for.
 enum class cliFront {
-    window,      ///< `fluxaro [FILE...]`
-    batch,       ///< `fluxaro --batch SOURCE...`: the headless front
-    checkUpdate, ///< `fluxaro --check-update [--install]`
-    facts,       ///< `fluxaro --facts`
-    verify,      ///< `fluxaro --verify SOURCE OUTPUT [--format F] [--mode M]`
-    help,        ///< -h, --help: the usage on standard output, exit 0
-    version,     ///< -V, --version: the version on standard output, exit 0
-    usageError,  ///< the words on standard error with the synopsis, exit 2
+    window,       ///< `fluxaro [FILE...]`
+    batch,        ///< `fluxaro --batch SOURCE...`: the headless front
+    checkUpdate,  ///< `fluxaro --check-update [--install]`
+    facts,        ///< `fluxaro --facts`
+    verify,       ///< `fluxaro --verify SOURCE OUTPUT [--format F] [--mode M]`
+    import,       ///< `fluxaro --import CARD --archive FOLDER [--archive FOLDER2]`
+    checkArchive, ///< `fluxaro --check-archive FOLDER`
+    help,         ///< -h, --help: the usage on standard output, exit 0
+    version,      ///< -V, --version: the version on standard output, exit 0
+    usageError,   ///< the words on standard error with the synopsis, exit 2
 };
 
 /// Why a command line is refused.
@@ -43,8 +52,10 @@ enum class cliFault {
     badValue,           ///< a value that is not one of the option's names, or a flag given one
     misplacedOption,    ///< an option of another front ("--dest" without "--batch")
     conflictingOptions, ///< two fronts, or --replace with --keep
-    strayArgument,      ///< a source given to --check-update or --facts; --verify without two
+    strayArgument,      ///< a source given to --check-update or --facts; --verify without two;
+                        ///< --import without one card, --check-archive without one folder
     noSource,           ///< --batch without a source
+    noArchive,          ///< --import without --archive
     destinationRefused, ///< --dest is a file, or a folder that can't be made
 };
 
@@ -56,7 +67,9 @@ struct commandLine {
     bool platformGiven = false; ///< Qt's -platform for the window: a display of its own
     QStringList sources;        ///< the window's FILE... (the batch's are in `batch`)
     headlessOptions batch;      ///< --batch: its sources and options; --verify: its format and
-                                ///< mode, and the source and the output as its two sources
+                                ///< mode, and the source and the output as its two sources;
+                                ///< --import --convert: the batch's options (no sources)
+    importOptions cardImport;   ///< --import and --check-archive
     cliFault fault = cliFault::none;
     QString faultStr; ///< the refusal in words, e.g. "unknown option '--bogus'"
 };

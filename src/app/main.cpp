@@ -3,7 +3,9 @@
 // front); without a display it says to use --batch and exits 1. With --facts it prints the
 // machine facts and where the logs, the settings and the temporary folder are, and quits. With
 // --batch it converts the sources given on the command line (the headless front).
-// --check-update [--install] looks for a newer version (and installs it). --debug, or
+// --import CARD --archive FOLDER copies a card with verified hashes and a manifest, and
+// --check-archive FOLDER reads such a copy again. --check-update [--install] looks for a newer
+// version (and installs it). --debug, or
 // FLUXARO_DEBUG=1 in the environment, turns the debug lines of the log on from the start. --help
 // and --version print their text, and a usage error its words and the synopsis (exit 2), before
 // anything is started.
@@ -12,6 +14,7 @@
 #include "controller/startup.h"
 #include "guiFront.h"
 #include "headlessFront.h"
+#include "importFront.h"
 #include "instanceHandover.h"
 #include "platform/constants.h"
 #include "platform/log.h"
@@ -106,7 +109,11 @@ std::optional<int> answerWithoutStarting(const commandLine &line) {
     case cliFront::verify:
         // Two files read, nothing started: no settings, logs or lock.
         return verifyRun(line);
+    case cliFront::checkArchive:
+        // A copy read, nothing written: no settings, logs or lock.
+        return checkArchiveRun(line);
     case cliFront::window:
+    case cliFront::import:
     case cliFront::batch:
     case cliFront::checkUpdate:
     case cliFront::facts:
@@ -152,12 +159,15 @@ int runFront(const commandLine &line) {
         return checkUpdateRun(line.install ? checkUpdateMode::install : checkUpdateMode::report);
     case cliFront::batch:
         return headlessBatchRun(line.batch);
+    case cliFront::import:
+        return importRun(line);
     case cliFront::window:
         return guiRun(line.sources);
     case cliFront::help:
     case cliFront::version:
     case cliFront::usageError:
     case cliFront::verify:
+    case cliFront::checkArchive:
         break;
     }
     return 2;
@@ -192,7 +202,7 @@ int main(int argc, char *argv[]) {
     if (line.debug || qEnvironmentVariable("FLUXARO_DEBUG") == QLatin1String("1")) {
         setDEBUG(true);
     }
-    const bool batch = line.front == cliFront::batch;
+    const bool batch = line.front == cliFront::batch || line.front == cliFront::import;
     if (batch && !line.batch.verbose) {
         // Start-up's lines belong to the log, not to the batch's terminal.
         logHoldUntilRedirect();

@@ -12,6 +12,7 @@
 #include "frontApi/alerts.h"
 #include "helpMenu.h"
 #include "helpWindow.h"
+#include "importCardDialog.h"
 #include "platform/constants.h"
 #include "platform/infoPlist.h"
 #include "platform/log.h"
@@ -442,6 +443,45 @@ void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
     }
 }
 
+namespace {
+
+// Import and Convert: the copy goes into the batch as a drop does; once its analysis has ended
+// (a spanned recording's pieces joined), the batch goes as Convert would, the hook the window had
+// put back first.
+void convertImportedCopy(fluxaroMainWindow *window, const QString &copyFolder) {
+    appController *controller = window->controller();
+    const std::function<void()> previous = controller->hooks.analysisEnded;
+    controller->hooks.analysisEnded = [window, controller, previous] {
+        if (previous) {
+            previous();
+        }
+        QTimer::singleShot(0, window, [controller, previous] {
+            controller->hooks.analysisEnded = previous;
+            if (!controller->isBatchRunning()) {
+                controller->iba_batchGoBt();
+            }
+        });
+    };
+    controller->draggedFiles({copyFolder});
+}
+
+// File > Import Card...: one dialog for the window, kept while it lives (an import runs on in
+// it when it is hidden behind the window).
+void showImportCard(fluxaroMainWindow *window) {
+    auto *dialog = window->findChild<importCardDialog *>();
+    if (dialog == nullptr) {
+        dialog = new importCardDialog(window);
+        dialog->setObjectName(QStringLiteral("importCardDialog"));
+        QObject::connect(dialog, &importCardDialog::convertCopy, window,
+                         [window](const QString &copy) { convertImportedCopy(window, copy); });
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
 void fluxaroMainWindow::buildMenus() {
     auto add = [this](QMenu *menu, const char *name, const QString &key,
                       const QKeySequence &shortcut, auto &&slot) {
@@ -459,6 +499,8 @@ void fluxaroMainWindow::buildMenus() {
         [this] { controller_->iba_menuOpen(); });
     add(file, "menuOpenFolder", QStringLiteral("menuOpenFolder"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [this] { openFolderCommand(); });
+    add(file, "menuImportCard", QStringLiteral("menuImportCard"),
+        QKeySequence(Qt::CTRL | Qt::Key_I), [this] { showImportCard(this); });
     file->addSeparator();
     add(file, "menuPref", QStringLiteral("menuPref"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
         [this] { prefs_->iba_menuPref(); });

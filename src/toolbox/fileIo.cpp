@@ -49,8 +49,12 @@ bool File::open(const std::string &path, bool readWrite) {
     close();
     error_.clear();
     // Non-blocking: opening a FIFO would otherwise wait for a writer for ever.
-    const int fd =
-        ::open(path.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // Reading leaves the file's access time alone where the file system lets its owner ask
+    // (a card's files stay as they were); another user's file is opened without the flag.
+    const int flags = (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(path.c_str(), readWrite ? flags : flags | O_NOATIME);
+    if (fd < 0 && !readWrite && errno == EPERM)
+        fd = ::open(path.c_str(), flags);
     if (fd < 0) {
         error_ = errnoText();
         return false;

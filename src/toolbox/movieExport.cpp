@@ -3,6 +3,7 @@
 #include "components.h"
 #include "fileIo.h"
 #include "libavHandles.h"
+#include "movieFacts.h"
 #include "movieMedia.h"
 #include "proresEncoder.h"
 
@@ -145,6 +146,23 @@ AVRational rateFromFixed(std::int32_t fixed) {
     return av_d2q(fps, 1000000);
 }
 
+// The rate of the export: the settings' whole rate (24, 30, 60 and their multiples) for a
+// source on the NTSC clock (23.976, 29.97, 59.94, 119.88) is that clock's, so 60 for 59.94
+// material and half rate of it (30) keep the source's pictures in step with its sound; a whole
+// 60/1 would repeat one picture in a thousand while the sound keeps real time.
+AVRational exportRateFor(AVRational settingsRate, AVRational source) {
+    if (settingsRate.den != 1 || settingsRate.num <= 0 ||
+        (settingsRate.num % 24 != 0 && settingsRate.num % 30 != 0) || source.num <= 0 ||
+        source.den <= 0)
+        return settingsRate;
+    // On the NTSC clock: a whole number of pictures every 1.001 s.
+    const double perNtscSecond = av_q2d(source) * 1.001;
+    if (std::fabs(perNtscSecond - std::round(perNtscSecond)) >= 0.001 ||
+        std::fabs(av_q2d(source) - std::round(av_q2d(source))) < 0.001)
+        return settingsRate;
+    return AVRational{settingsRate.num * 1000, 1001};
+}
+
 AVCodecID soundCodecFor(OSType format, int bits) {
     switch (format) {
     case fourCharCode("twos"):
@@ -281,6 +299,9 @@ struct VideoPipe {
     bool started = false;
     std::int64_t nextSlot = 0;
     std::int64_t endSlot = INT64_MAX;
+    /// The source's pictures per output picture when the export takes every step-th one
+    /// (half rate: 2); 1 otherwise.
+    std::int64_t step = 1;
 };
 
 int evenAtLeast2(double value) {
@@ -308,6 +329,35 @@ AVPixelFormat chooseVideoFormat(const AVCodec *codec, const Component &compresso
                                              nullptr);
 }
 
+// A track matrix that turns or mirrors the picture (a phone's portrait clip: landscape
+// pictures and a quarter turn) goes with the exported pictures, its translation made again for
+// their size so the turned picture still begins at the origin. A matrix that only moves or
+// scales the picture is left out: the export's size already holds its scale.
+MovieStatus keepTurn(const MovieMatrix &matrix, int width, int height, AVStream *out) {
+    const auto unitOrZero = [](std::int32_t value) {
+        return value == 0 || value == 0x10000 || value == -0x10000;
+    };
+    const std::int32_t a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
+    const bool quarterTurns = unitOrZero(a) && unitOrZero(b) && unitOrZero(c) && unitOrZero(d) &&
+                              (a == 0) == (d == 0) && (b == 0) == (c == 0) && (a == 0) != (b == 0);
+    if (!quarterTurns || (a == 0x10000 && d == 0x10000))
+        return MovieStatus::success();
+    // x' = a x + c y + tx, y' = b x + d y + ty, over the picture's corners.
+    const auto low = [&](std::int32_t onX, std::int32_t onY) {
+        const std::int64_t x = onX < 0 ? width : 0;
+        const std::int64_t y = onY < 0 ? height : 0;
+        return (onX / 0x10000) * x + (onY / 0x10000) * y;
+    };
+    std::array<std::int32_t, 9> turned = {a, b, 0, c, d, 0, 0, 0, 0x40000000};
+    turned[6] = static_cast<std::int32_t>(-low(a, c) * 0x10000);
+    turned[7] = static_cast<std::int32_t>(-low(b, d) * 0x10000);
+    std::uint8_t *data = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, sizeof(turned));
+    if (!data)
+        return codecFailed("Cannot keep the picture's display matrix", AVERROR(ENOMEM));
+    std::memcpy(data, turned.data(), sizeof(turned));
+    return MovieStatus::success();
+}
+
 MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettings &settings,
                        AVFormatContext *output) {
     MovieStatus status;
@@ -323,13 +373,15 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
 
     // Frame rate: the settings', or the source's.
     if (settings.frameRate > 0) {
-        v.rate = rateFromFixed(settings.frameRate);
-        // A whole rate of 24, 30 or 60 for a source at the matching NTSC rate (23.976, 29.97,
-        // 59.94) keeps the source's: the whole rate would repeat one picture in a thousand.
-        const AVRational source = v.in->avg_frame_rate;
-        if (v.rate.den == 1 && source.num > 0 && source.den > 0 &&
-            av_cmp_q(source, AVRational{v.rate.num * 1000, 1001}) == 0)
-            v.rate = source;
+        const AVRational source =
+            v.in->avg_frame_rate.num > 0 ? v.in->avg_frame_rate : v.in->r_frame_rate;
+        v.rate = exportRateFor(rateFromFixed(settings.frameRate), source);
+        if (source.num > 0 && source.den > 0) {
+            const double ratio = av_q2d(source) / av_q2d(v.rate);
+            const std::int64_t step = std::llround(ratio);
+            if (step >= 2 && std::fabs(ratio - double(step)) < 1e-3)
+                v.step = step;
+        }
     } else if (v.in->avg_frame_rate.num > 0 && v.in->avg_frame_rate.den > 0)
         v.rate = v.in->avg_frame_rate;
     else if (v.in->r_frame_rate.num > 0 && v.in->r_frame_rate.den > 0)
@@ -407,6 +459,10 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     if (settings.dataRate > 0)
         enc->bit_rate = std::int64_t{settings.dataRate} * 8;
     const bool prores = compressor->profile >= 0 && std::string_view(codec->name) == "prores_ks";
+    // ProRes holds video levels, whatever a container says: a full-range source is brought
+    // into them (convertPicture), and said so.
+    if (prores)
+        enc->color_range = AVCOL_RANGE_MPEG;
     if (compressor->profile >= 0) {
         enc->profile = compressor->profile;
         av_opt_set_int(enc->priv_data, "profile", compressor->profile, 0);
@@ -445,6 +501,8 @@ MovieStatus setUpVideo(VideoPipe &v, const Movie &movie, const MovieExportSettin
     v.out->time_base = enc->time_base;
     v.out->avg_frame_rate = v.rate;
     v.out->sample_aspect_ratio = outSar;
+    if (status = keepTurn(track.matrix(), v.outWidth, v.outHeight, v.out); !status)
+        return status;
 
     const int size = av_image_get_buffer_size(v.outFormat, v.outWidth, v.outHeight, 64);
     if (size < 0)
@@ -476,6 +534,23 @@ FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
         v.innerWidth, v.innerHeight, v.outFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!v.sws)
         return nullptr;
+    // The levels of the source as it says they are, into those the output says: a full-range
+    // phone clip stays full range under its full-range tag instead of being squeezed into
+    // video levels.
+    if (const AVPixFmtDescriptor *from =
+            av_pix_fmt_desc_get(static_cast<AVPixelFormat>(in->format));
+        from && !(from->flags & AV_PIX_FMT_FLAG_RGB)) {
+        const int srcFull =
+            in->color_range == AVCOL_RANGE_JPEG || std::string_view(from->name).starts_with("yuvj");
+        const int dstFull = v.enc->color_range == AVCOL_RANGE_JPEG;
+        int *inverse = nullptr, *table = nullptr;
+        int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        if (sws_getColorspaceDetails(v.sws.get(), &inverse, &srcRange, &table, &dstRange,
+                                     &brightness, &contrast, &saturation) >= 0 &&
+            (srcRange != srcFull || dstRange != dstFull))
+            sws_setColorspaceDetails(v.sws.get(), inverse, srcFull, table, dstFull, brightness,
+                                     contrast, saturation);
+    }
     std::array<std::uint8_t *, 4> dst{};
     if (v.letterbox) {
         const std::array<std::ptrdiff_t, 4> lines{out->linesize[0], out->linesize[1],
@@ -500,7 +575,12 @@ FramePtr convertPicture(VideoPipe &v, const AVFrame *in) {
     }
     sws_scale(v.sws.get(), in->data, in->linesize, 0, in->height, dst.data(), out->linesize);
     out->sample_aspect_ratio = v.enc->sample_aspect_ratio;
+    // ProRes writes each frame's own colour description into its header, which readers take
+    // before the container's: the source's, not "unspecified".
     out->color_range = v.enc->color_range;
+    out->color_primaries = v.enc->color_primaries;
+    out->color_trc = v.enc->color_trc;
+    out->colorspace = v.enc->colorspace;
     return out;
 }
 
@@ -525,8 +605,14 @@ MovieStatus sendPicture(VideoPipe &v, const AVFrame *picture, OutputFile &file, 
 // previous picture, a picture that falls on an already filled slot is dropped.
 MovieStatus takePicture(VideoPipe &v, const AVFrame *frame, OutputFile &file, AVPacket *packet) {
     const double seconds = frameSeconds(frame, v.in->time_base);
-    // The small bias makes a rate halving keep the pictures on even slots.
-    const std::int64_t slot = std::llround(seconds * av_q2d(v.rate) - 1e-6);
+    // Taking every step-th picture, the first of each step lands on its slot and the others
+    // before the next one, whatever the rounding of their times (59.94 pictures on a 90 kHz
+    // clock are 1501.5 ticks apart); otherwise the small bias keeps a picture exactly between
+    // two slots on the earlier one.
+    const double position = seconds * av_q2d(v.rate);
+    const std::int64_t slot =
+        v.step > 1 ? static_cast<std::int64_t>(std::floor(position + 0.5 / double(v.step)))
+                   : std::llround(position - 1e-6);
     if (!v.started) {
         v.started = true;
         v.nextSlot = std::max<std::int64_t>(slot, 0);
@@ -809,6 +895,19 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
                                     job.settings ? "Nothing to export: no video or sound track"
                                                  : "Nothing to export: no sound track");
     MovieStatus status;
+    if (job.videoTrack) {
+        // Refused before anything is read: a decoding out of all proportion to the pictures
+        // would keep the export busy for hours on a file of a few hundred kilobytes.
+        EditDecodeWork work;
+        if (status = editDecodeWork(movie.track(*job.videoTrack), movie.timeScale(), work); !status)
+            return status;
+        if (work.excessive())
+            return MovieStatus::failure(
+                MovieError::Unsupported,
+                "The picture track's edits ask to decode " + std::to_string(work.decoded) +
+                    " pictures to show " + std::to_string(work.shown) + " of its " +
+                    std::to_string(work.samples) + ": too many edits to export");
+    }
     std::unique_ptr<MovieReader> reader = MovieReader::open(movie, &status);
     if (!reader)
         return status;

@@ -161,6 +161,16 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
             ranges.emplace_back(
                 edit.mediaTime,
                 mediaTimeAt(edit, edit.movieDuration, track.mediaTimeScale(), movieTimeScale));
+    // Their union, sorted: each picture is looked up once, however many edits show it.
+    std::sort(ranges.begin(), ranges.end());
+    std::size_t kept = 0;
+    for (const auto &range : ranges) {
+        if (kept > 0 && range.first <= ranges[kept - 1].second)
+            ranges[kept - 1].second = std::max(ranges[kept - 1].second, range.second);
+        else
+            ranges[kept++] = range;
+    }
+    ranges.resize(kept);
 
     std::int64_t total = 0; // the sum of the picture durations
     std::int64_t last = 0;  // the last one's
@@ -192,11 +202,12 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
                 }
             }
             presentedEnd = std::max(presentedEnd, pts + run.value);
-            for (const auto &[start, end] : ranges)
-                if (pts >= start && pts < end) {
-                    ++shown;
-                    break;
-                }
+            // The last range starting at or before pts (the ranges are disjoint and sorted).
+            const auto after = std::upper_bound(
+                ranges.begin(), ranges.end(), pts,
+                [](std::int64_t time, const auto &range) { return time < range.first; });
+            if (after != ranges.begin() && pts < (after - 1)->second)
+                ++shown;
         }
     }
     picture.pictures = shown;
@@ -213,25 +224,33 @@ MovieStatus countQuickTimePictures(const MovieTrack &track, std::int32_t movieTi
     return MovieStatus::success();
 }
 
-/// The creation-date key of the movie's 'meta' atom, or of the 'meta' inside its 'udta'.
-std::optional<std::int64_t> creationKeyOf(const Movie &movie) {
+/// The text of the creation-date key of a movie's 'meta' atom, or of the 'meta' inside its
+/// 'udta' (both whole atoms, as read).
+std::optional<std::string> creationKeyTextOf(const std::vector<std::uint8_t> &meta,
+                                             const std::vector<std::uint8_t> &userData) {
     const auto bodyOf = [](const std::vector<std::uint8_t> &whole) {
         std::vector<AtomView> atoms;
         listAtoms(whole, atoms);
         return atoms.empty() ? std::span<const std::uint8_t>() : atoms.front().body;
     };
-    std::optional<std::uint64_t> mac;
-    const auto &meta = MovieAccess::metadata(movie);
+    std::optional<std::string> text;
     if (!meta.empty())
-        mac = creationDateKeyTime(bodyOf(meta));
-    const auto &userData = MovieAccess::userData(movie);
-    if (!mac && !userData.empty()) {
+        text = creationDateKeyText(bodyOf(meta));
+    if (!text && !userData.empty()) {
         std::vector<AtomView> children;
         listAtoms(bodyOf(userData), children);
         const AtomView inner = findAtom(children, fourCharCode("meta"));
         if (!inner.whole.empty())
-            mac = creationDateKeyTime(inner.body);
+            text = creationDateKeyText(inner.body);
     }
+    return text;
+}
+
+/// The moment of the creation-date key (UTC).
+std::optional<std::int64_t> creationKeyOf(const Movie &movie) {
+    const std::optional<std::string> text =
+        creationKeyTextOf(MovieAccess::metadata(movie), MovieAccess::userData(movie));
+    const std::optional<std::uint64_t> mac = text ? iso8601MacTime(*text) : std::nullopt;
     if (!mac)
         return std::nullopt;
     return static_cast<std::int64_t>(*mac) - kMacEpochOffset;
@@ -370,6 +389,89 @@ MovieStatus readStreamFacts(const std::string &path, MovieFacts &facts) {
 
 } // namespace
 
+MovieStatus editDecodeWork(const MovieTrack &track, std::int32_t movieTimeScale,
+                           EditDecodeWork &work) {
+    work = {};
+    const MovieMedia &media = MovieAccess::media(track);
+    std::vector<TimeRun> durations;
+    if (!readTimeRuns(sampleTableAtom(media, fourCharCode("stts")), false, durations))
+        return damaged("picture durations");
+    const std::int64_t samples = sampleCountOf(media);
+    if (samples < 0)
+        return damaged("picture sizes");
+    work.samples = samples;
+    if (samples == 0 || durations.empty())
+        return MovieStatus::success();
+
+    // Each run's first sample and decode time, to find the sample at a time by bisection.
+    struct RunStart {
+        std::int64_t sample = 0;
+        std::int64_t dts = 0;
+        std::int64_t count = 0;
+        std::int64_t duration = 0;
+    };
+    std::vector<RunStart> runs;
+    runs.reserve(durations.size());
+    std::int64_t sample = 0;
+    std::int64_t dts = 0;
+    for (const TimeRun &run : durations) {
+        const std::int64_t count = std::min(run.count, samples - sample);
+        if (count <= 0)
+            break;
+        if (run.value > 0 &&
+            count > (std::numeric_limits<std::int64_t>::max() / 4 - dts) / run.value)
+            return damaged("picture durations");
+        runs.push_back({sample, dts, count, run.value});
+        sample += count;
+        dts += count * run.value;
+    }
+    // The first sample that begins at or after time t (`sample` past the last).
+    const auto sampleAt = [&](std::int64_t t) {
+        auto after =
+            std::upper_bound(runs.begin(), runs.end(), t,
+                             [](std::int64_t time, const RunStart &run) { return time < run.dts; });
+        if (after == runs.begin())
+            return std::int64_t{0};
+        const RunStart &run = *(after - 1);
+        if (run.duration <= 0)
+            return run.sample + run.count;
+        const std::int64_t into = (t - run.dts + run.duration - 1) / run.duration;
+        return std::min(run.sample + into, run.sample + run.count);
+    };
+
+    // The key pictures, by number from 1; no table: every picture is one.
+    std::vector<std::int64_t> keys;
+    if (const auto stss = sampleTableAtom(media, fourCharCode("stss")); !stss.empty()) {
+        if (stss.size() < 16)
+            return damaged("key pictures");
+        AtomReader in(stss.subspan(8));
+        in.skip(4);
+        const auto entries = in.u32();
+        if (entries > in.remaining() / 4)
+            return damaged("key pictures");
+        keys.reserve(entries);
+        for (std::uint32_t i = 0; i < entries; ++i)
+            keys.push_back(in.u32());
+        std::sort(keys.begin(), keys.end());
+    }
+    for (const auto &edit : MovieAccess::edits(track)) {
+        if (edit.mediaTime < 0)
+            continue;
+        const std::int64_t end =
+            mediaTimeAt(edit, edit.movieDuration, track.mediaTimeScale(), movieTimeScale);
+        const std::int64_t first = std::min(sampleAt(edit.mediaTime), sample - 1);
+        const std::int64_t last = std::max(sampleAt(end), first + 1);
+        std::int64_t key = first;
+        if (!keys.empty()) {
+            const auto at = std::upper_bound(keys.begin(), keys.end(), first + 1);
+            key = at == keys.begin() ? 0 : *(at - 1) - 1;
+        }
+        work.shown += last - first;
+        work.decoded += last - key;
+    }
+    return MovieStatus::success();
+}
+
 Rational reduced(std::int64_t num, std::int64_t den) {
     if (num <= 0 || den <= 0)
         return {};
@@ -450,6 +552,23 @@ MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
     // Without sample tables the timing comes from the streams' timestamps.
     return facts.quickTime || movie->trackCount() == 0 ? MovieStatus::success()
                                                        : readStreamFacts(path, facts);
+}
+
+std::optional<MovieRecordedDate> movieRecordedDate(const std::string &path) {
+    // The header alone, through the toolbox's own reader: nothing else of the file is read
+    // (a card's file keeps its access time), and no other container is opened.
+    ParsedMovie parsed;
+    bool isQuickTime = false;
+    if (!readQuickTimeMovie(path, parsed, isQuickTime) || !isQuickTime)
+        return std::nullopt;
+    if (const std::optional<std::string> text = creationKeyTextOf(parsed.metadata, parsed.userData))
+        if (const std::optional<std::uint64_t> mac = iso8601MacTime(*text))
+            return MovieRecordedDate{static_cast<std::int64_t>(*mac) - kMacEpochOffset,
+                                     iso8601ZoneSeconds(*text), true};
+    const std::int64_t created = static_cast<std::int64_t>(parsed.creationTime) - kMacEpochOffset;
+    if (parsed.creationTime != 0 && created >= kMovieRecordedDateEarliest)
+        return MovieRecordedDate{created, std::nullopt, false};
+    return std::nullopt;
 }
 
 } // namespace toolbox

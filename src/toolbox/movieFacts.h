@@ -88,4 +88,35 @@ MovieStatus readMovieFacts(const std::string &path, MovieFacts &facts,
 /// The facts of an opened movie (what readMovieFacts reads after opening it).
 MovieStatus movieFactsOf(const Movie &movie, MovieFacts &facts);
 
+/// The decoding a picture track's edits ask for: each edit shows the pictures of its media
+/// range, and a decoder starts from the key picture before the first of them. Thousands of
+/// tiny edits into a long group of pictures ask a small file for a decoding without end.
+struct EditDecodeWork {
+    std::int64_t samples = 0; ///< pictures in the track's media
+    std::int64_t shown = 0;   ///< pictures its edits show (one at least for each edit)
+    std::int64_t decoded = 0; ///< pictures decoded to show them
+    /// More decoding than twice the media's pictures and a margin: no player asks for that.
+    [[nodiscard]] bool excessive() const { return decoded > 2 * samples + kEditDecodeMargin; }
+    static constexpr std::int64_t kEditDecodeMargin = 50000;
+};
+
+/// The decoding the edits of a QuickTime track ask for, by its sample tables (nothing decoded).
+/// Failure for damaged tables; a track without tables (not read from a QuickTime file) asks
+/// for nothing.
+MovieStatus editDecodeWork(const MovieTrack &track, std::int32_t movieTimeScale,
+                           EditDecodeWork &work);
+
+/// The moment a QuickTime or MP4 movie says it was recorded: its creation-date key
+/// ("com.apple.quicktime.creationdate", a phone's, with the zone it was recorded in), else its
+/// movie header's creation time (UTC, no zone) when it is a possible recording time.
+struct MovieRecordedDate {
+    std::int64_t unixSeconds = 0;
+    std::optional<std::int32_t> zoneSeconds; ///< east of Greenwich, when the key gives one
+    bool fromKey = false;                    ///< the creation-date key, else the movie header
+};
+/// Header times before 1990 are a writer's zero or a camera clock never set, no recording's.
+inline constexpr std::int64_t kMovieRecordedDateEarliest = 631152000;
+/// Nothing for a file that is no QuickTime or MP4 movie, or that gives no date.
+std::optional<MovieRecordedDate> movieRecordedDate(const std::string &path);
+
 } // namespace toolbox

@@ -271,6 +271,40 @@ bool findMovieAtom(const std::string &path, TopLevelAtom &moov) {
 }
 
 std::optional<std::uint64_t> creationDateKeyTime(std::span<const std::uint8_t> metaBody) {
+    const std::optional<std::string> text = creationDateKeyText(metaBody);
+    return text ? iso8601MacTime(*text) : std::nullopt;
+}
+
+std::optional<std::int32_t> iso8601ZoneSeconds(std::string_view text) {
+    std::size_t at = 19;
+    if (text.size() < at)
+        return std::nullopt;
+    if (at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        }
+    if (at >= text.size())
+        return std::nullopt;
+    if (text[at] == 'Z')
+        return 0;
+    if (text[at] != '+' && text[at] != '-')
+        return std::nullopt;
+    const auto two = [&](std::size_t from) -> std::optional<int> {
+        if (from + 2 > text.size() || text[from] < '0' || text[from] > '9' ||
+            text[from + 1] < '0' || text[from + 1] > '9')
+            return std::nullopt;
+        return (text[from] - '0') * 10 + (text[from + 1] - '0');
+    };
+    const auto hours = two(at + 1);
+    std::size_t minuteAt = at + 3;
+    if (minuteAt < text.size() && text[minuteAt] == ':')
+        ++minuteAt;
+    const auto minutes = minuteAt < text.size() ? two(minuteAt) : std::optional<int>(0);
+    if (!hours || !minutes || *hours > 14 || *minutes > 59)
+        return std::nullopt;
+    return (text[at] == '-' ? -1 : 1) * (*hours * 3600 + *minutes * 60);
+}
+
+std::optional<std::string> creationDateKeyText(std::span<const std::uint8_t> metaBody) {
     // 'meta' is a full atom in some writers (version and flags first) and not in others.
     for (const std::size_t skip : {std::size_t(0), std::size_t(4)}) {
         if (metaBody.size() < skip)
@@ -310,8 +344,7 @@ std::optional<std::uint64_t> creationDateKeyTime(std::span<const std::uint8_t> m
         if (data.body.size() <= 8)
             return std::nullopt;
         const auto text = data.body.subspan(8); // type and locale first
-        return iso8601MacTime(
-            std::string_view(reinterpret_cast<const char *>(text.data()), text.size()));
+        return std::string(reinterpret_cast<const char *>(text.data()), text.size());
     }
     return std::nullopt;
 }

@@ -59,6 +59,11 @@ std::optional<std::uint64_t> iso8601MacTime(std::string_view text);
 /// The time of the "com.apple.quicktime.creationdate" key of a 'meta' atom's body (keys and
 /// item list), in seconds since 1904; nothing when it has none.
 std::optional<std::uint64_t> creationDateKeyTime(std::span<const std::uint8_t> metaBody);
+/// The text of that key ("2016-02-02T14:30:05+0100"); nothing when it has none.
+std::optional<std::string> creationDateKeyText(std::span<const std::uint8_t> metaBody);
+/// The zone offset (seconds east of Greenwich) of an ISO 8601 time as iso8601MacTime reads
+/// it: 0 for "Z", nothing when it gives no zone or an impossible one.
+std::optional<std::int32_t> iso8601ZoneSeconds(std::string_view text);
 /// Gives a version 0 movie header's creation and modification times back their high bits when
 /// the creation-date key's time (seconds since 1904) is past 32 bits and ends with the same low
 /// 32 bits (within 2 seconds): writers that keep 32-bit headers cut later dates.

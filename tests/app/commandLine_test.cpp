@@ -119,6 +119,67 @@ TEST(commandLine, frontsSourcesAndUsageErrors) {
     EXPECT_TRUE(QDir(scratch.path() + QStringLiteral("/out")).exists());
 }
 
+// The card import's fronts: one card and every --archive in order, or one copy to check; what
+// either lacks, or an --archive without --import, is a usage error.
+TEST(commandLine, importAndCheckArchive) {
+    const commandLine two = commandLineParse(
+        {"fluxaro", "--import", "/media/CARD", "--archive", "/a", "--archive", "/b"});
+    EXPECT_EQ(two.front, cliFront::import);
+    EXPECT_EQ(two.cardImport.card, QStringLiteral("/media/CARD"));
+    EXPECT_EQ(two.cardImport.archives, (QStringList{"/a", "/b"}));
+    EXPECT_FALSE(two.cardImport.convert);
+    const commandLine convert =
+        commandLineParse({"fluxaro", "--import", "/media/CARD", "--archive", "/a", "--convert",
+                          "--dest", "/d", "--format", "prores", "--no-join"});
+    EXPECT_EQ(convert.front, cliFront::import);
+    EXPECT_TRUE(convert.cardImport.convert);
+    EXPECT_EQ(convert.batch.destination, QStringLiteral("/d"));
+    EXPECT_EQ(convert.batch.format, 2);
+    EXPECT_TRUE(convert.batch.noJoin);
+    EXPECT_TRUE(convert.batch.sources.isEmpty()) << "the copy is the source, once made";
+    const commandLine check = commandLineParse({"fluxaro", "--check-archive", "/a/2024 CARD"});
+    EXPECT_EQ(check.front, cliFront::checkArchive);
+    EXPECT_EQ(check.cardImport.archives, (QStringList{"/a/2024 CARD"}));
+    struct refusedCase {
+        QStringList arguments;
+        cliFault fault;
+        QString words;
+    };
+    const std::vector<refusedCase> refused = {
+        {{"fluxaro", "--import", "/media/CARD"}, cliFault::noArchive, "--archive"},
+        {{"fluxaro", "--import", "--archive", "/a"}, cliFault::strayArgument, "one card"},
+        {{"fluxaro", "--import", "c1", "c2", "--archive", "/a"},
+         cliFault::strayArgument,
+         "one card"},
+        {{"fluxaro", "--import", "c", "--archive"}, cliFault::missingValue, "--archive"},
+        {{"fluxaro", "--batch", "a.mts", "--archive", "/a"},
+         cliFault::misplacedOption,
+         "--archive goes with --import"},
+        {{"fluxaro", "--check-archive"}, cliFault::strayArgument, "one folder"},
+        // The batch's options only when the import converts.
+        {{"fluxaro", "--import", "c", "--archive", "/a", "--dest", "/d"},
+         cliFault::misplacedOption,
+         "--dest goes with --batch or --import --convert"},
+        {{"fluxaro", "--batch", "a.mts", "--convert"},
+         cliFault::misplacedOption,
+         "--convert goes with --import"},
+        {{"fluxaro", "--import", "c", "--archive", "/a", "--convert", "--format", "x"},
+         cliFault::badValue,
+         "unknown format"},
+        {{"fluxaro", "--check-archive", "a", "b"}, cliFault::strayArgument, "one folder"},
+        {{"fluxaro", "--import", "c", "--archive", "/a", "--batch"},
+         cliFault::conflictingOptions,
+         "exclude each other"},
+    };
+    for (const refusedCase &c : refused) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const commandLine line = commandLineParse(c.arguments);
+        EXPECT_EQ(line.front, cliFront::usageError);
+        EXPECT_EQ(line.fault, c.fault);
+        EXPECT_TRUE(line.faultStr.contains(c.words)) << line.faultStr.toStdString();
+    }
+}
+
 // The batch's options as the headless front takes them: the names as indexes and codec types,
 // what is not given left to the settings, --debug showing the log like --verbose.
 TEST(commandLine, batchOptionsTakeTheirValues) {

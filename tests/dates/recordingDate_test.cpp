@@ -385,3 +385,51 @@ TEST_F(RecordingDate, LaterPiecesTakeTheirRecordingsDate) {
     EXPECT_EQ(dateCreation2iMovieName(q(stream / "00002.MTS")),
               QStringLiteral("clip-2011-06-15 14;40;05-00002"));
 }
+
+// A phone's or a camera's movie says when it was recorded: its creation-date key, in the zone
+// the key gives (a western one stays in the name, as a file date's does), else its movie
+// header's UTC time named in the machine's zone; a header that says 1904 or nothing leaves the
+// file's date. The copy's own file date is never taken over the movie's.
+TEST_F(RecordingDate, MoviesTakeTheDateTheySayTheyWereRecorded) {
+    const auto make = [&](const std::string &name, const std::string &options) {
+        const fs::path path = tmp.path() / name;
+        const std::string command =
+            "ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=10:duration=0.3 -c:v mjpeg " +
+            options + " '" + path.string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        setModificationTime(path, k20110615At123005Utc);
+        return path;
+    };
+    const fs::path phone =
+        make("IMG_0001.MOV", "-metadata creation_time=2016-02-02T13:30:05Z -metadata "
+                             "com.apple.quicktime.creationdate=2016-02-02T14:30:05+0100 "
+                             "-movflags +use_metadata_tags");
+    const fs::path west =
+        make("IMG_0002.MOV", "-metadata com.apple.quicktime.creationdate=2016-02-02T08:30:05-0500 "
+                             "-movflags +use_metadata_tags");
+    const fs::path header = make("clip.mp4", "-metadata creation_time=2016-02-02T13:30:05Z");
+    const fs::path none = make("plain.mov", "");
+    const struct {
+        const fs::path &path;
+        const char *name;
+        std::int32_t offset;
+        recordingDate::movieDate from;
+    } cases[] = {
+        {phone, "clip-2016-02-02 14;30;05-IMG_0001", 3600, recordingDate::movieKey},
+        {west, "clip-2016-02-02 08;30;05 -0500-IMG_0002", -5 * 3600, recordingDate::movieKey},
+        {header, "clip-2016-02-02 15;30;05-clip", 2 * 3600, recordingDate::movieHeader},
+    };
+    for (const auto &c : cases) {
+        const std::optional<recordingDate> date = recordingDateOf(q(c.path));
+        ASSERT_TRUE(date) << c.name;
+        EXPECT_EQ(date->name, QString::fromLatin1(c.name));
+        EXPECT_EQ(date->utcSeconds, std::optional<std::int64_t>(1454419805)) << c.name;
+        EXPECT_EQ(date->offsetSeconds, c.offset) << c.name;
+        EXPECT_EQ(date->fromMovie, c.from) << c.name;
+        EXPECT_FALSE(date->fromPlaylist) << c.name;
+    }
+    const std::optional<recordingDate> plain = recordingDateOf(q(none));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->fromMovie, recordingDate::fileDate);
+    EXPECT_EQ(plain->name, creationDateName(none, QStringLiteral("plain")));
+}

@@ -576,10 +576,16 @@ TEST(batch, surroundSound) {
     sandbox box;
     const QString src = box.root() + QStringLiteral("/surround.ts");
     ASSERT_TRUE(makeClip(src, "640x360", 25, 1.0, {}, false, 0, 6));
-    const runResult surround = box.batch({src, "--format", "rewrap", "--surround"});
-    ASSERT_EQ(surround.status, 0) << show(surround);
+    // Its layout goes with it ('chan'), so readers that mix it down know the channels.
+    const runResult prores = box.batch({src, "--format", "prores", "--surround"});
+    ASSERT_EQ(prores.status, 0) << show(prores);
     const QString out = box.events() + QLatin1Char('/') + box.eventsFiles().value(0);
     EXPECT_EQ(probeStream(out, "a").value("channels"), "6");
+    EXPECT_EQ(probeStream(out, "a").value("channel_layout"), "5.1");
+    const runResult surround = box.batch({src, "--format", "rewrap", "--surround", "--replace"});
+    ASSERT_EQ(surround.status, 0) << show(surround);
+    EXPECT_EQ(probeStream(out, "a").value("channels"), "6");
+    EXPECT_EQ(probeStream(out, "a").value("channel_layout"), "5.1");
     const runResult stereo = box.batch({src, "--format", "rewrap", "--replace"});
     ASSERT_EQ(stereo.status, 0) << show(stereo);
     EXPECT_EQ(probeStream(out, "a").value("channels"), "2");

@@ -4,6 +4,7 @@
 // disappears before its turn.
 #include "controller/appController.h"
 #include "controller/dropPlan.h"
+#include "controller/encActions.h"
 #include "controller/outputCheck.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
@@ -1083,4 +1084,29 @@ TEST_F(controller, refusedSourcesCarryTheirCodes) {
         EXPECT_TRUE(verdict.logWords.startsWith(c.logWords)) << verdict.logWords.toStdString();
         EXPECT_FALSE(verdict.words.isEmpty()) << c.name;
     }
+}
+
+// What a joined recording is expected to present comes from its playlist's IN and OUT times:
+// pieces cut at any packet hold pictures that only the next piece completes, so read one by one
+// they count fewer (71 of 75 here). A record whose pieces are not the playlist's keeps their sum.
+TEST(joinedSourceFacts, playlistSpansOfEveryPiece) {
+    sandbox box;
+    const QString card = box.root() + "/card";
+    const QString stream = makeSpannedCard(card, box.root() + "/whole.ts", 3, 3.0, 0,
+                                           QStringLiteral("320x180"), -1, seamKind::packetCut);
+    ASSERT_FALSE(stream.isEmpty());
+    const QStringList pieces{stream + "/00001.MTS", stream + "/00002.MTS", stream + "/00003.MTS"};
+    QVariantMap record{{"srcPathStr", pieces.first()}, {"joinPathsArray", pieces}};
+    QString why;
+    const std::optional<toolbox::MovieFacts> joined = jobSourceFacts(record, &why);
+    ASSERT_TRUE(joined && joined->picture) << why.toStdString();
+    EXPECT_EQ(joined->picture->pictures, 75);
+    EXPECT_NEAR(joined->picture->seconds, 3.0, 0.001);
+    ASSERT_FALSE(joined->sounds.empty());
+    EXPECT_NEAR(joined->sounds.front().seconds, 3.0, 0.001);
+
+    record["joinPathsArray"] = QStringList{pieces.at(0), pieces.at(2)};
+    const std::optional<toolbox::MovieFacts> summed = jobSourceFacts(record, &why);
+    ASSERT_TRUE(summed && summed->picture) << why.toStdString();
+    EXPECT_LT(summed->picture->pictures, 75);
 }

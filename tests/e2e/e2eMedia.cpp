@@ -517,12 +517,12 @@ bool sandbox::waitForExport(QProcess &process, QStringList *seen) const {
 }
 
 QMap<QString, QString> probeStream(const QString &path, const QString &kind) {
-    const QString text = runProgram(
-        QStringLiteral("/usr/bin/ffprobe"),
-        {"-v", "error", "-select_streams", kind + ":0", "-show_entries",
-         "stream=codec_name,codec_tag_string,sample_rate,channels,r_frame_rate,avg_frame_rate,"
-         "width,height,duration,field_order",
-         "-of", "default=noprint_wrappers=1", path});
+    const QString text = runProgram(QStringLiteral("/usr/bin/ffprobe"),
+                                    {"-v", "error", "-select_streams", kind + ":0", "-show_entries",
+                                     "stream=codec_name,codec_tag_string,sample_rate,channels,"
+                                     "channel_layout,r_frame_rate,avg_frame_rate,"
+                                     "width,height,duration,field_order",
+                                     "-of", "default=noprint_wrappers=1", path});
     QMap<QString, QString> values;
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));

@@ -1,4 +1,3 @@
-#include "process/notifications.h"
 #include "process/taskLauncher.h"
 
 #include <QCoreApplication>
@@ -310,10 +309,8 @@ TEST(TaskLauncher, DelegateMayDeleteTheLauncherInTheEndCallback) {
         auto *launcher = new taskLauncher;
         launcher->setDelegate(&r);
         ASSERT_EQ(launcher->launchTasksWithArguments(QStringList{"/bin/sleep", "30"}), 0);
-        launcher->uid();
         launcher->terminate();
         EXPECT_EQ(r.ends, 1);
-        EXPECT_EQ(notificationCenter::defaultCenter().observerCount(), 0u);
         spin(100);
     }
 }
@@ -338,37 +335,6 @@ TEST(TaskLauncher, TerminateFromChunkCallbackStopsDelivery) {
     spin(500);
     EXPECT_EQ(r.chunks, QStringList{"first\n"});
     EXPECT_EQ(r.ends, 1);
-}
-
-TEST(TaskLauncher, BroadcastEventsReachOnlyTheirLauncher) {
-    recorder r;
-    recorder other;
-    taskLauncher launcher;
-    taskLauncher bystander;
-    launcher.setDelegate(&r);
-    bystander.setDelegate(&other);
-    ASSERT_EQ(launcher.launchTasksWithArguments(QStringList{"/bin/sleep", "30"}), 0);
-    ASSERT_EQ(bystander.launchTasksWithArguments(QStringList{"/bin/sleep", "30"}), 0);
-    const std::shared_ptr<const int32_t> id = launcher.uid();
-    ASSERT_TRUE(id);
-    EXPECT_EQ(launcher.uid(), id);
-    bystander.uid();
-    EXPECT_GT(*id, 1600000000);
-
-    notificationCenter &center = notificationCenter::defaultCenter();
-    center.postNotification(QStringLiteral("fabPauseTasks"), id.get());
-    EXPECT_TRUE(launcher.isSuspended());
-    EXPECT_FALSE(bystander.isSuspended());
-    center.postNotification(QStringLiteral("fabResumeTasks"), id.get());
-    EXPECT_FALSE(launcher.isSuspended());
-    const int32_t sameValue = *id; // another object with the same number is not the sender
-    center.postNotification(QStringLiteral("fabKillTasks"), &sameValue);
-    EXPECT_TRUE(launcher.isRunning());
-    center.postNotification(QStringLiteral("fabKillTasks"), id.get());
-    EXPECT_EQ(r.events, QStringList({"suspend", "resume", "end"}));
-    EXPECT_EQ(launcher.terminationStatus(), taskLauncher::interruptedStatus);
-    EXPECT_TRUE(other.events.isEmpty());
-    bystander.terminate();
 }
 
 TEST(TaskLauncher, SeparateWritesArriveAsSeparateChunks) {

@@ -3,6 +3,7 @@
 #include "testMedia.h"
 #include "toolbox/movieExport.h"
 #include "toolbox/movieExporter.h"
+#include "toolbox/movieFacts.h"
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,42 @@ TEST_F(MovieExport, FailuresLeaveNoFile) {
     EXPECT_EQ(filesInWork(), 0u);
 }
 
+// Every other millisecond cut out: thousands of edits into one group of pictures ask a
+// decoder to go through its head again for each, which no export finishes; the same cuts of a
+// movie of key pictures only cost what they show, and it exports.
+TEST_F(MovieExport, EditsAskingForEndlessDecodingAreRefused) {
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=8 "
+                       "-c:v libx264 -preset ultrafast -g 250",
+                       work / "oneGroup.mov"));
+    const auto cutEveryOtherMillisecond = [](Movie &movie, std::int64_t milliseconds) {
+        for (std::int64_t t = milliseconds - 2; t >= 0; t -= 2)
+            ASSERT_TRUE(movie.deleteSegment(t, 1, 1000));
+    };
+    MovieStatus status;
+    auto group = Movie::open(work / "oneGroup.mov", &status);
+    ASSERT_TRUE(group) << status.message;
+    cutEveryOtherMillisecond(*group, 8000);
+    EditDecodeWork work_;
+    ASSERT_TRUE(editDecodeWork(group->track(0), group->timeScale(), work_));
+    EXPECT_EQ(work_.samples, 200);
+    EXPECT_EQ(work_.shown, 4000);
+    EXPECT_GT(work_.decoded, 300000);
+    EXPECT_TRUE(work_.excessive());
+    status = exportMovieAsQuickTime(*group, work / "out.mov", prores("apco"));
+    EXPECT_EQ(status.error, MovieError::Unsupported);
+    EXPECT_NE(status.message.find("too many edits"), std::string::npos) << status.message;
+    EXPECT_FALSE(std::filesystem::exists(work / "out.mov"));
+
+    auto intra = open("silent.mov");
+    ASSERT_TRUE(intra);
+    cutEveryOtherMillisecond(*intra, 1000);
+    ASSERT_TRUE(editDecodeWork(intra->track(0), intra->timeScale(), work_));
+    EXPECT_EQ(work_.decoded, work_.shown);
+    EXPECT_FALSE(work_.excessive());
+    status = exportMovieAsQuickTime(*intra, work / "intra.mov", prores("apco"));
+    EXPECT_TRUE(status) << status.message;
+}
+
 TEST(MovieExporter, OpensExportersOnlyAndGuardsItsSettings) {
     EXPECT_FALSE(MovieExporter::open(nullptr));
     EXPECT_FALSE(MovieExporter::open(findImageCompressor(fourCharCode("apch"))));
@@ -465,4 +502,166 @@ TEST_F(MovieExport, WholeRateOfTheSettingsKeepsTheSourcesNtscRate) {
     status = exportMovieAsQuickTime(*pal, work / "pal24.mov", s);
     ASSERT_TRUE(status) << status.message;
     EXPECT_EQ(probe(work / "pal24.mov", "v:0", "stream=r_frame_rate"), "r_frame_rate=24/1");
+}
+
+namespace {
+
+/// The decoded pictures of a movie's first video stream, 64x36 in grey, through the ffmpeg
+/// program.
+std::vector<std::string> greyPictures(const std::string &path, const std::string &raw) {
+    int status = 0;
+    shell("/usr/bin/ffmpeg -v error -y -i '" + path + "' -map 0:v:0 -vf scale=64:36 " +
+              "-pix_fmt gray -f rawvideo '" + raw + "'",
+          &status);
+    std::ifstream in(raw, std::ios::binary | std::ios::ate);
+    std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::vector<std::string> pictures;
+    for (std::size_t at = 0; status == 0 && at + 64 * 36 <= bytes.size(); at += 64 * 36)
+        pictures.push_back(bytes.substr(at, 64 * 36));
+    return pictures;
+}
+
+/// For each picture of `out`, the index of the nearest picture of `source`.
+std::vector<std::size_t> nearestPictures(const std::vector<std::string> &out,
+                                         const std::vector<std::string> &source) {
+    std::vector<std::size_t> nearest;
+    for (const std::string &picture : out) {
+        std::size_t best = 0;
+        long bestDistance = -1;
+        for (std::size_t j = 0; j < source.size(); ++j) {
+            long distance = 0;
+            for (std::size_t k = 0; k < picture.size(); ++k)
+                distance += std::abs(int(static_cast<unsigned char>(picture[k])) -
+                                     int(static_cast<unsigned char>(source[j][k])));
+            if (bestDistance < 0 || distance < bestDistance)
+                best = j, bestDistance = distance;
+        }
+        nearest.push_back(best);
+    }
+    return nearest;
+}
+
+} // namespace
+
+// A camcorder's 59.94 recording rewrapped from its transport stream (B pictures, its sound
+// first, its pictures on the 90 kHz clock, 1501.5 ticks apart): exported at a whole 60 it keeps
+// 60000/1001 and every picture; at half rate (30) it is 30000/1001 and takes pictures 0, 2, 4...
+// exactly, where a 30/1 grid drifted from the sound and rounding took the odd ones.
+TEST_F(MovieExport, NtscCameraRateKeptWholeAndHalved) {
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc2=size=320x180:rate=60000/1001 -f lavfi "
+                       "-i sine=sample_rate=48000 -t 3.1 -c:v libx264 -preset ultrafast -bf 2 "
+                       "-g 30 -c:a ac3 -f mpegts",
+                       work / "camera.mts"));
+    ASSERT_TRUE(ffmpeg("-i '" + (work / "camera.mts") + "' -c copy", work / "camera.mov"));
+    MovieStatus status;
+    auto movie = Movie::open(work / "camera.mov", &status);
+    ASSERT_TRUE(movie) << status.message;
+    const std::vector<std::string> source = greyPictures(work / "camera.mov", work / "camera.grey");
+    ASSERT_EQ(source.size(), 186u);
+
+    MovieExportSettings s = prores("apco");
+    s.frameRate = frameRateToFixed(60);
+    status = exportMovieAsQuickTime(*movie, work / "pr60.mov", s);
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(work / "pr60.mov", "v:0", "stream=r_frame_rate"), "r_frame_rate=60000/1001");
+    EXPECT_EQ(countFrames(work / "pr60.mov", "v:0"), 186);
+
+    s.frameRate = frameRateToFixed(30);
+    status = exportMovieAsQuickTime(*movie, work / "pr30.mov", s);
+    ASSERT_TRUE(status) << status.message;
+    EXPECT_EQ(probe(work / "pr30.mov", "v:0", "stream=r_frame_rate"), "r_frame_rate=30000/1001");
+    const std::vector<std::size_t> taken =
+        nearestPictures(greyPictures(work / "pr30.mov", work / "pr30.grey"), source);
+    ASSERT_EQ(taken.size(), 93u);
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        ASSERT_EQ(taken[i], 2 * i) << "picture " << i;
+    EXPECT_NEAR(streamDuration(work / "pr30.mov", "v:0"), streamDuration(work / "pr30.mov", "a:0"),
+                0.034);
+}
+
+// A phone's portrait clip is landscape pictures with a quarter turn in the track matrix: the
+// export keeps the turn (and a half turn, three quarters, a mirror), its translation made for
+// the exported size, as FFmpeg's reader and the toolbox's read it; an upright clip gets none.
+TEST_F(MovieExport, TurnedPicturesStayTurned) {
+    const struct {
+        const char *name;
+        MovieMatrix matrix;
+        const char *ffprobeRotation;
+        std::int32_t rotation; // clockwise
+    } cases[] = {
+        {"a quarter turn", {0, -0x10000, 0, 0x10000, 0, 0, 0, 320 << 16, 0x40000000}, "90", 90},
+        {"a half turn",
+         {-0x10000, 0, 0, 0, -0x10000, 0, 320 << 16, 240 << 16, 0x40000000},
+         "-180",
+         180},
+        {"three quarters", {0, 0x10000, 0, -0x10000, 0, 0, 240 << 16, 0, 0x40000000}, "-90", 270},
+        {"upright", identityMatrix(), "", 0},
+    };
+    for (const auto &c : cases) {
+        auto movie = open("av50.mov");
+        ASSERT_TRUE(movie);
+        movie->track(0).setMatrix(c.matrix);
+        MovieExportSettings s = prores("apco");
+        s.width = 640;
+        s.height = 480;
+        s.soundEnabled = false;
+        s.frameRate = frameRateToFixed(5);
+        const std::string out = work / (std::string(c.name) + ".mov");
+        const MovieStatus status = exportMovieAsQuickTime(*movie, out, s);
+        ASSERT_TRUE(status) << c.name << ": " << status.message;
+        EXPECT_EQ(probe(out, "v:0", "stream_side_data=rotation"),
+                  *c.ffprobeRotation ? std::string("rotation=") + c.ffprobeRotation : "")
+            << c.name;
+        MovieFacts facts;
+        ASSERT_TRUE(readMovieFacts(out, facts)) << c.name;
+        ASSERT_TRUE(facts.picture) << c.name;
+        EXPECT_EQ(facts.picture->rotation, c.rotation) << c.name;
+        EXPECT_TRUE(facts.picture->matrixIsRotation) << c.name;
+        EXPECT_EQ(facts.picture->width, 640) << c.name;
+        auto written = Movie::open(out);
+        ASSERT_TRUE(written) << c.name;
+        // The turned picture begins at the origin: at most the exported size moves it there.
+        const MovieMatrix &m = written->track(0).matrix();
+        EXPECT_TRUE((m[6] == 0 || m[6] == 640 << 16 || m[6] == 480 << 16) &&
+                    (m[7] == 0 || m[7] == 640 << 16 || m[7] == 480 << 16))
+            << c.name << ": " << m[6] << " " << m[7];
+    }
+}
+
+// ProRes readers take a frame's colour description from its own header: a 10-bit HLG clip's
+// pictures say BT.2020 and HLG there too, not "unspecified", and stay 10-bit. ProRes holds video
+// levels: a full-range phone clip's white comes out as video white (940 of 1023), said so.
+TEST_F(MovieExport, ColourDescribedInEveryPicture) {
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc2=size=320x180:rate=25 -t 0.4 -c:v libx265 "
+                       "-pix_fmt yuv420p10le -color_primaries bt2020 -color_trc arib-std-b67 "
+                       "-colorspace bt2020nc -x265-params log-level=error",
+                       work / "hlg.mov"));
+    ASSERT_TRUE(ffmpeg("-f lavfi -i color=white:size=320x180:rate=25,format=yuvj420p -t 0.4 "
+                       "-c:v libx264 -preset ultrafast -color_range pc",
+                       work / "full.mov"));
+    MovieExportSettings s = prores("apcn");
+    s.soundEnabled = false;
+    MovieStatus status;
+    auto hlg = Movie::open(work / "hlg.mov", &status);
+    ASSERT_TRUE(hlg) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*hlg, work / "hlg pr.mov", s));
+    const std::string firstFrame =
+        shell("ffprobe -v error -read_intervals %+#1 -select_streams v:0 -show_entries "
+              "frame=color_primaries,color_transfer,color_space -of compact=p=0 '" +
+              (work / "hlg pr.mov") + "'");
+    EXPECT_EQ(firstFrame.substr(0, firstFrame.find('\n')),
+              "color_space=bt2020nc|color_primaries=bt2020|color_transfer=arib-std-b67");
+    EXPECT_EQ(probe(work / "hlg pr.mov", "v:0", "stream=pix_fmt"), "pix_fmt=yuv422p10le");
+
+    auto full = Movie::open(work / "full.mov", &status);
+    ASSERT_TRUE(full) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*full, work / "full pr.mov", s));
+    EXPECT_EQ(probe(work / "full pr.mov", "v:0", "stream=color_range"), "color_range=tv");
+    const std::string white =
+        shell("ffmpeg -v error -i '" + (work / "full pr.mov") +
+              "' -vf signalstats,metadata=print:key=lavfi.signalstats.YMAX:file=- -frames:v 1 "
+              "-f null - 2>&1");
+    EXPECT_NE(white.find("YMAX=940"), std::string::npos) << white;
 }

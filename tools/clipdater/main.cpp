@@ -133,7 +133,11 @@ FileResult readPlaylist(const char *name) {
     }
 
     // O_NONBLOCK: a FIFO named like a playlist must not hang the listing waiting for a writer.
-    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // O_NOATIME where the system lets this process say so: reading a card leaves it unchanged.
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM) {
+        fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
     if (fd < 0) {
         std::fprintf(stderr, "Error opening file:%s:%s\n", name, errorText(errno));
         return FileResult::StopListing;

@@ -108,8 +108,6 @@ public:
     /// True from Go until the batch ends. Go may be pressed while sources are still being
     /// analysed: the batch then converts their rows too, as they come, and ends after the last.
     bool isBatchRunning() const;
-    /// The running (or last) batch's progress.
-    const batchProgressValue &batchProgressNow() const { return progress_.now(); }
 
     // Tool runs of the conversion ---------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include "movie/qt.h"
 #include "movie/qtUtils.h"
 #include "platform/log.h"
+#include "platform/renameNoReplace.h"
 #include "platform/utilsFile.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
@@ -159,33 +160,6 @@ QString encFileIdentity(const QString &path) {
         .arg(static_cast<qulonglong>(info.st_ino));
 }
 
-bool encRenameNoReplace(const QString &from, const QString &to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        return false;
-    }
-    // No such rename here: a new link never replaces a name either.
-    if (::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return true;
-    }
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) {
-        return false;
-    }
-    // Neither (FAT, some network shares, where other users' links don't exist either).
-    struct stat info {};
-    if (::lstat(target.constData(), &info) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(source.constData(), target.constData()) == 0;
-}
-
 namespace {
 
 /// True when the file at path is the one the person chose to replace: a regular file of this
@@ -216,7 +190,7 @@ encDelivery encDeliverOutput(const QVariantMap &job) {
     QSet<QString> taken;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString candidate = outputPathInBatch(finalPath, taken);
-        if (encRenameNoReplace(dst, candidate)) {
+        if (renameNoReplace(dst, candidate)) {
             return {QString(), candidate};
         }
         if (errno != EEXIST) {
@@ -244,7 +218,13 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
     const QStringList pieces = jobSourcePaths(record);
     const std::optional<spannedRecording> recording =
         pieces.size() > 1 ? spannedRecordingOf(jobSourcePath(record)) : std::nullopt;
-    const QStringList ranges = record.value(jobKey::joinRanges).toStringList();
+    // The playlist's IN and OUT times say what each piece of a joined recording presents.
+    bool spans = recording && recording->pieces.size() == pieces.size();
+    for (qsizetype i = 0; spans && i < pieces.size(); ++i) {
+        const recordingPiece &piece = recording->pieces.at(i);
+        spans = QFileInfo(piece.path).fileName() == QFileInfo(pieces.at(i)).fileName() &&
+                pieceTicks(piece).has_value();
+    }
     QList<toolbox::MovieFacts> read;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         toolbox::MovieFacts facts;
@@ -271,21 +251,28 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
             }
             return std::nullopt;
         }
-        const std::optional<pieceBytes> bytes = pieceBytes::fromText(ranges.value(i));
-        if (bytes && !bytes->whole() && recording && i < recording->pieces.size() &&
-            facts.picture) {
-            // A piece read from its IN to its OUT time presents that span only.
+        if (spans && facts.picture) {
+            // A joined piece presents its playlist span, IN to OUT, however its file was cut:
+            // a piece cut inside a group of pictures, or one whose head repeats the group
+            // before, shows other pictures read alone than in the joined stream.
             const recordingPiece &piece = recording->pieces.at(i);
-            const double seconds = double(piece.outTime - piece.inTime) / 45000.0;
+            const double seconds = double(*pieceTicks(piece)) / 45000.0;
             facts.picture->seconds = seconds;
             facts.picture->pictures = std::llround(seconds * facts.picture->rate.value());
+            facts.picture->picturesEstimated = true;
             if (!facts.sounds.empty()) {
                 facts.sounds.front().seconds = seconds;
             }
         }
         read << facts;
     }
-    return verifyJoinedFacts(read);
+    toolbox::MovieFacts joined = verifyJoinedFacts(read);
+    if (spans && joined.picture) {
+        // Counted once from the whole span: rounding each piece's count adds up.
+        joined.picture->pictures =
+            std::llround(joined.picture->seconds * joined.picture->rate.value());
+    }
+    return joined;
 }
 
 QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath) {

@@ -58,11 +58,6 @@ struct encDelivery {
 /// the old file or the complete new movie, never a part of one.
 encDelivery encDeliverOutput(const QVariantMap &job);
 
-/// Moves `from` onto `to` in one step unless something is at `to` (false with errno EEXIST
-/// then, and nothing moved): renameat2's RENAME_NOREPLACE, else link and unlink. On a file
-/// system with neither (FAT) a look, then rename: a name taken between the two is replaced.
-bool encRenameNoReplace(const QString &from, const QString &to);
-
 /// The facts of the job's source as its index gives them (toolbox::readMovieFacts), read before
 /// the conversion starts: a source cut short or failing while it converts is then measured
 /// against what it was. A joined recording's pieces follow each other, each over its IN-to-OUT

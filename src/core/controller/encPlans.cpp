@@ -14,7 +14,12 @@ namespace {
 /// zone, and where it came from.
 QString dateLineOf(const recordingDate &date) {
     const QString origin =
-        !date.fromPlaylist ? QStringLiteral("file creation date")
+        date.fromMovie == recordingDate::movieKey
+            ? QStringLiteral("the movie's creation-date key, zone %1")
+                  .arg(zoneOffsetText(date.offsetSeconds))
+        : date.fromMovie == recordingDate::movieHeader
+            ? QStringLiteral("the movie header, local zone")
+        : !date.fromPlaylist ? QStringLiteral("file creation date")
         : date.cameraZone
             ? QStringLiteral("playlist, camera zone %1").arg(zoneOffsetText(date.offsetSeconds))
             : QStringLiteral("playlist, local zone");

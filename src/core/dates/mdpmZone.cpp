@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -326,8 +327,12 @@ std::optional<mdpmDate> mdpmFromTransportStream(const unsigned char *data, std::
 
 std::optional<mdpmDate> mdpmOfFile(const std::string &path) {
     // Non-blocking, so that a named pipe in a source's place does not hold the conversion up;
-    // only a regular file is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // only a regular file is read. No access time is written on the card where the system lets
+    // this process say so (a card being imported is never changed).
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOATIME);
+    if (fd < 0 && errno == EPERM) {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }
     if (fd < 0) {
         return std::nullopt;
     }

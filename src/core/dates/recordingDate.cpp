@@ -7,11 +7,14 @@
 #include "platform/resources.h"
 #include "platform/utilsFile.h"
 #include "platform/utilsStr.h"
+#include "toolbox/movieFacts.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <utility>
 
@@ -348,6 +351,29 @@ std::optional<recordingDate> recordingDateOf(const QString &path) {
             }
             return answer;
         }
+    }
+
+    // A phone's or a camera's QuickTime or MP4 file says when it was recorded; a copied file's
+    // own dates are the copy's.
+    if (const std::optional<toolbox::MovieRecordedDate> recorded =
+            toolbox::movieRecordedDate(QFile::encodeName(path).toStdString())) {
+        answer.utcSeconds = recorded->unixSeconds;
+        answer.fromMovie = recorded->fromKey ? recordingDate::movieKey : recordingDate::movieHeader;
+        answer.offsetSeconds =
+            recorded->zoneSeconds.value_or(localOffsetSeconds(recorded->unixSeconds));
+        const QDateTime wallClock =
+            QDateTime::fromSecsSinceEpoch(recorded->unixSeconds, QTimeZone(answer.offsetSeconds));
+        // As a file's date is named: a western zone stays in the name.
+        const QString zone =
+            answer.offsetSeconds < 0
+                ? QStringLiteral(" -%1%2")
+                      .arg(-answer.offsetSeconds / 3600, 2, 10, QLatin1Char('0'))
+                      .arg(-answer.offsetSeconds % 3600 / 60, 2, 10, QLatin1Char('0'))
+                : QString();
+        answer.name =
+            QStringLiteral("clip-%1%2-%3")
+                .arg(wallClock.toString(QStringLiteral("yyyy-MM-dd HH;mm;ss")), zone, baseName);
+        return answer;
     }
 
     logDebug(QStringLiteral("dateCreation2iMovieN- 2"));

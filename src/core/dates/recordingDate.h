@@ -1,7 +1,8 @@
 // Naming of outputs by recording date: an AVCHD clip is named after the date its camcorder
-// recorded in the card's playlists (read by the clipdater tool), any other source after its
-// file's creation date. Names look like "clip-2011-06-15 14;30;05-00001" and sort in shooting
-// order; they never hold a colon.
+// recorded in the card's playlists (read by the clipdater tool), a QuickTime or MP4 movie after
+// the date it says it was recorded (a phone's creation-date key, else its movie header), any
+// other source after its file's creation date. Names look like "clip-2011-06-15 14;30;05-00001" and
+// sort in shooting order; they never hold a colon.
 #pragma once
 
 #include <QString>
@@ -41,6 +42,11 @@ struct recordingDate {
     /// True when the playlist's wall-clock time was read in the zone the camera recorded in,
     /// as the clip's stream gives it; false when it was read in the machine's zone.
     bool cameraZone = false;
+    /// Where a date not from a playlist came from: the file's creation date, or the movie's own
+    /// creation-date key (with its zone, else the machine's) or movie header (UTC, named in the
+    /// machine's zone).
+    enum movieDate { fileDate, movieKey, movieHeader };
+    movieDate fromMovie = fileDate;
 };
 
 /// The recording date of the source at `path` and its output name; nothing for an empty path.

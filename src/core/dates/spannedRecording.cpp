@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 bool isPlayListName(const QString &name) {
@@ -29,8 +33,21 @@ std::optional<QByteArray> playListBytes(const QString &path) {
     if (!std::filesystem::is_regular_file(native, error) || error) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (file.size() > kMaxPlayListBytes || !file.open(QIODevice::ReadOnly)) {
+    // No access time written on the card where the system lets this process say so (a card
+    // being imported is never changed).
+    const QByteArray nativePath = QFile::encodeName(path);
+    int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM) {
+        fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    }
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return std::nullopt;
+    }
+    if (file.size() > kMaxPlayListBytes) {
         return std::nullopt;
     }
     // Read one byte past the limit: a file that grew since its size was taken is refused too.

@@ -2,7 +2,6 @@
 
 #include "platform/log.h"
 #include "platform/resources.h"
-#include "process/notifications.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -75,7 +74,6 @@ QString resolveExecutable(const QString &item) {
 taskLauncher::taskLauncher(QObject *parent) : QObject(parent) {}
 
 taskLauncher::~taskLauncher() {
-    unsubscribe();
     if (!listBuilt_) {
         logStr(QStringLiteral("taskLauncher :-( try to release a yet-released task"));
     }
@@ -319,7 +317,6 @@ void taskLauncher::terminate() {
     if (!launched_) {
         return;
     }
-    unsubscribe();
     ended_ = true;
     pending_.clear();
     for (auto &process : tasks_) {
@@ -339,26 +336,6 @@ void taskLauncher::terminate() {
         // Last action of this turn: the delegate may delete the launcher.
         delegate_->taskLauncherTaskDidEnd(this);
     }
-}
-
-std::shared_ptr<const int32_t> taskLauncher::uid() {
-    if (!nuid_) {
-        uid_ = static_cast<int32_t>(QDateTime::currentSecsSinceEpoch());
-        nuid_ = std::make_shared<const int32_t>(uid_);
-        notificationCenter &center = notificationCenter::defaultCenter();
-        const void *sender = nuid_.get();
-        center.addObserver(this, QStringLiteral("fabKillTasks"), sender,
-                           [this](const notification &) { terminate(); });
-        center.addObserver(this, QStringLiteral("fabPauseTasks"), sender,
-                           [this](const notification &) { suspend(); });
-        center.addObserver(this, QStringLiteral("fabResumeTasks"), sender,
-                           [this](const notification &) { resume(); });
-    }
-    return nuid_;
-}
-
-void taskLauncher::unsubscribe() {
-    notificationCenter::defaultCenter().removeObserver(this);
 }
 
 QList<qint64> taskLauncher::processIds() const {

@@ -104,12 +104,6 @@ public:
     /// When set before the launch, chunks are delivered raw (taskLauncherDidReceiveNewData).
     void dontConvertDataToString(bool raw) { convert_ = raw; }
 
-    /// Identifier for the broadcast control. The first call sets it to the current time in
-    /// seconds and subscribes the launcher to "fabKillTasks" (terminate), "fabPauseTasks"
-    /// (suspend) and "fabResumeTasks" (resume) posted on the default notification centre with
-    /// the returned object as their sender; every call returns that same object.
-    std::shared_ptr<const int32_t> uid();
-
     /// Process ids of the chain, first to last (0 for a process that is not running).
     QList<qint64> processIds() const;
 
@@ -125,7 +119,6 @@ private:
     void scheduleFlush();
     void flush();
     void deliver(const pendingChunk &chunk);
-    void unsubscribe();
     void signalAll(int signalNumber, bool lastToFirst);
 
     std::vector<std::unique_ptr<QProcess>> tasks_;
@@ -137,8 +130,6 @@ private:
     bool isSuspended_ = false;
     bool terminateNoAbort_ = false;
     bool convert_ = false;
-    int32_t uid_ = 0;
-    std::shared_ptr<const int32_t> nuid_;
 
     bool listBuilt_ = false;
     bool launched_ = false;
