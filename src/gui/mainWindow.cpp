@@ -311,7 +311,7 @@ void fluxaroMainWindow::wireControls() {
         }
         // The title says at once what was asked ("paused", "stops after this clip").
         if (controller_->isBatchRunning()) {
-            showBatchProgress(controller_->batchProgressNow());
+            showBatchProgress(lastProgress_);
         }
     });
     connect(ui_->analysisStopBt, &segmentedControl::segmentClicked, this, [this](int) {
@@ -885,7 +885,10 @@ void fluxaroMainWindow::iba_menuQuit() {
     QCoreApplication::exit(0);
 }
 
-void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
+void fluxaroMainWindow::showBatchProgress(const batchProgressValue &given) {
+    // A copy: the title is said again from it when the run controls change (paused, stops).
+    const batchProgressValue value = given;
+    lastProgress_ = value;
     if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
         setWindowTitle(appNameStr());
         ui_->encTaskProgress->setToolTip(QString());

@@ -151,8 +151,10 @@ private:
     bool quitting_ = false;
     bool quitAsked_ = false;
     bool sessionEnding_ = false;
+    /// The batch's progress as last told, to say the title again (paused, stops after).
+    batchProgressValue lastProgress_;
     /// The batch's progress in the window's title, from the controller's typed value.
-    void showBatchProgress(const batchProgressValue &value);
+    void showBatchProgress(const batchProgressValue &given);
     /// A source's verdict: a refused one gets a row saying why (while its drop is analysed).
     void showVerdict(const analysisVerdictValue &verdict);
     /// The end of a batch: an alert that counts how the jobs ended and names those that did
