@@ -409,6 +409,10 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         if (!cell[s].enabled && !on) {
             textColour = pal.color(QPalette::Disabled, QPalette::ButtonText);
         }
+        if (on && locked) {
+            // Half way to the button's colour, the highlight's own text would fade into it.
+            textColour = pal.color(QPalette::ButtonText);
+        }
         // The picture above, the choice's name below: a person reads what each segment does.
         const int side = 18;
         if (!icon.isNull()) {
