@@ -582,8 +582,9 @@ TEST_F(controller, secondGoConvertsOnlyWhatIsLeft) {
     EXPECT_TRUE(worked.isEmpty());
 }
 
-// A source deleted after it was listed is removed from the list when its turn comes; the
-// batch goes on with the next one, and the job before it ends once, not a second time.
+// A source deleted after it was listed keeps its row, marked failed, when its turn comes (the
+// window says there why it was skipped); the batch goes on with the next one, and the job
+// before it ends once, not a second time.
 TEST_F(controller, sourceGoneBeforeItsTurn) {
     const QString gone = clip("gone.ts");
     addSources({clip("first.ts"), gone, clip("third.ts")});
@@ -596,10 +597,10 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     };
     goAndWait();
     batchList *list = app->whichArrayController();
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->row(1).value("src"), "third.ts");
-    EXPECT_EQ(list->row(1).value("order"), 2);
-    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->row(1).value("src"), "gone.ts");
+    EXPECT_EQ(list->row(2).value("order"), 3);
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceFailure", "puceSuccess"}));
     EXPECT_EQ(ended, (QStringList{"first.ts", "gone.ts", "third.ts"}));
     ASSERT_EQ(outcomes.size(), 3);
     EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::converted);
