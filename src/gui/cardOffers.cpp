@@ -14,11 +14,12 @@ cardOffers::cardOffers(QWidget *dropArea, std::function<void(const QString &)> i
     button_ = new QPushButton(dropArea);
     button_->setObjectName(QStringLiteral("cardImportBt"));
     button_->setHidden(true);
-    // At the bottom of the drop area, centred, above its picture.
+    // In the drop area's bottom right corner, inside its frame and beside its centred picture
+    // (which the strip of an open batch panel keeps too).
     auto *layout = new QVBoxLayout(dropArea);
-    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setContentsMargins(12, 8, 12, 10);
     layout->addStretch(1);
-    layout->addWidget(button_, 0, Qt::AlignHCenter | Qt::AlignBottom);
+    layout->addWidget(button_, 0, Qt::AlignRight | Qt::AlignBottom);
     connect(button_, &QPushButton::clicked, this, [this] {
         if (!offers_.empty() && importCard_) {
             importCard_(offers_.back().card.mountPoint);
