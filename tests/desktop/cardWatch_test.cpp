@@ -1,7 +1,8 @@
 // Camera cards noticed through UDisks2: which volumes are cards and their names, as values; then
 // the real udisksd on a system bus of the test's own, with loop-mounted images made by
 // mkfs.ext4 (a card mounted at start, cards plugged in later, a USB stick without a camera
-// layout, unmounts, udisksd leaving and coming back), and the watch without UDisks2 and without
+// layout, unmounts, udisksd leaving and coming back), a stand-in that speaks UDisks2's
+// interfaces where the real one can't run (no root), and the watch without UDisks2 and without
 // a bus. The watch runs in cardWatchProbe, a process of its own, since a process has one
 // system bus.
 #include "desktop/cardWatch.h"
@@ -446,6 +447,98 @@ TEST(cardWatchOnUdisks, cardsAreOfferedAsTheyComeAndGo) {
     lines = watch.until(QStringLiteral("state watching"));
     EXPECT_EQ(lines, (QStringList{QStringLiteral("mounted start avchd HANDYCAM|") + camC,
                                   QStringLiteral("state watching")}));
+}
+
+/// udisksStandIn on a system bus of the test's own, one command at a time.
+class standIn {
+public:
+    standIn() : bus_(QStringLiteral("system")) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus_.address());
+        process_.setProcessEnvironment(env);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(FLUXARO_BINARY_DIR "/tests/udisksStandIn"), QStringList());
+        ready = answer() == QStringLiteral("ready");
+    }
+    ~standIn() { stop(); }
+    standIn(const standIn &) = delete;
+    standIn &operator=(const standIn &) = delete;
+
+    bool ready = false;
+    QString address() const { return bus_.address(); }
+    bool say(const QString &command) {
+        process_.write((command + QLatin1Char('\n')).toUtf8());
+        return answer() == QStringLiteral("ok");
+    }
+    void stop() {
+        if (process_.state() == QProcess::Running) {
+            process_.closeWriteChannel();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished();
+            }
+        }
+    }
+
+private:
+    QString answer() {
+        const QDeadlineTimer deadline(10000);
+        while (!process_.canReadLine() && !deadline.hasExpired() &&
+               process_.state() != QProcess::NotRunning) {
+            process_.waitForReadyRead(50);
+        }
+        return QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    testBus bus_;
+    QProcess process_;
+};
+
+// Where the real udisksd can't run: the same interfaces from a stand-in, and the ways a block
+// device's file system and mount points reach the watch besides the usual ones (a Filesystem
+// interface added when already mounted, a mount point signalled as invalidated only, a device
+// pulled out while mounted), then the service gone.
+TEST(cardWatchOnAStandIn, mountPointsReachTheWatchEveryWayUdisksSignalsThem) {
+    standIn udisksd;
+    ASSERT_TRUE(udisksd.ready);
+    QTemporaryDir dir;
+    const QString cardA = dir.path() + QStringLiteral("/CAM A");
+    const QString stick = dir.path() + QStringLiteral("/STICK");
+    const QString cardB = dir.path() + QStringLiteral("/EOS");
+    const QString cardC = dir.path() + QStringLiteral("/HDD");
+    writeFile(cardA + QStringLiteral("/PRIVATE/AVCHD/BDMV/STREAM/00000.MTS"));
+    writeFile(stick + QStringLiteral("/DCIM/100PHOTO/IMG_0001.JPG"));
+    writeFile(cardB + QStringLiteral("/DCIM/100CANON/MVI_0001.MOV"));
+    writeFile(cardC + QStringLiteral("/AVCHD/BDMV/STREAM/00001.MTS"));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("plug sdb1 CANON_HF")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdb1 ") + cardA));
+
+    probe watch(udisksd.address());
+    EXPECT_EQ(watch.until(QStringLiteral("state watching")),
+              (QStringList{QStringLiteral("mounted start privateAvchd CANON_HF|") + cardA,
+                           QStringLiteral("state watching")}));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("plug sdc1 STICK")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdc1 ") + stick));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("block sdd1 -")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("filesystem sdd1 ") + cardB));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted new dcimMovies EOS|") + cardB);
+    ASSERT_TRUE(udisksd.say(QStringLiteral("plug sde1 HANDYCAM")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("mount-invalidated sde1 ") + cardC));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted new avchd HANDYCAM|") + cardC);
+
+    ASSERT_TRUE(udisksd.say(QStringLiteral("unmount sdb1")));
+    EXPECT_EQ(watch.next(), QStringLiteral("gone ") + cardA);
+    ASSERT_TRUE(udisksd.say(QStringLiteral("unplug sdd1")));
+    EXPECT_EQ(watch.next(), QStringLiteral("gone ") + cardB);
+    ASSERT_TRUE(udisksd.say(QStringLiteral("unplug sdc1")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdb1 ") + cardA));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted new privateAvchd CANON_HF|") + cardA)
+        << "the stick unplugged said nothing";
+
+    udisksd.stop();
+    QStringList lines = watch.until(QStringLiteral("state noUdisks"));
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("gone ") + cardA, QStringLiteral("gone ") + cardC,
+                                  QStringLiteral("state noUdisks")}));
 }
 
 } // namespace
