@@ -10,7 +10,7 @@
 #include <algorithm>
 
 cardOffers::cardOffers(QWidget *dropArea, std::function<void(const QString &)> importCard)
-    : QObject(dropArea), importCard_(std::move(importCard)) {
+    : QObject(dropArea), importCard_(std::move(importCard)), notify_(desktopNotify) {
     button_ = new QPushButton(dropArea);
     button_->setObjectName(QStringLiteral("cardImportBt"));
     button_->setHidden(true);
@@ -35,9 +35,10 @@ void cardOffers::mounted(const cardMountedValue &value) {
                   offers_.end());
     offers_.push_back(value);
     showLast();
-    if (!value.atStart) {
-        desktopNotify(localizedStr(QStringLiteral("cardNoticedTitle")).arg(value.card.label),
-                      localizedStr(QStringLiteral("cardNoticedBody")));
+    // A card plugged in while the window is open; those there before it opened are only offered.
+    if (!value.atStart && notify_) {
+        notify_(localizedStr(QStringLiteral("cardNoticedTitle")).arg(value.card.label),
+                localizedStr(QStringLiteral("cardNoticedBody")));
     }
 }
 

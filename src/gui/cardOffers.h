@@ -21,6 +21,10 @@ public:
     /// The button goes on `dropArea`; `importCard` opens the Import Card dialog with a card.
     cardOffers(QWidget *dropArea, std::function<void(const QString &card)> importCard);
 
+    /// What shows the notification (desktopNotify unless replaced).
+    using notifyFn = std::function<void(const QString &summary, const QString &body)>;
+    void setNotifier(notifyFn notify) { notify_ = std::move(notify); }
+
     void mounted(const cardMountedValue &value);
     void gone(const cardGoneValue &value);
 
@@ -33,6 +37,7 @@ private:
 
     QPushButton *button_ = nullptr;
     std::function<void(const QString &)> importCard_;
+    notifyFn notify_;
     std::vector<cardMountedValue> offers_;
 };
 

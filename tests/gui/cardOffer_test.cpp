@@ -76,6 +76,10 @@ TEST_F(cardOffer, theButtonOffersTheLastCardAndOpensTheImportOnlyWhenClicked) {
     window.startupWindowSteps();
     window.resize(560, 360);
     window.show();
+    QStringList notes;
+    window.offers()->setNotifier([&notes](const QString &summary, const QString &body) {
+        notes << summary + QStringLiteral(" / ") + body;
+    });
     QPushButton *button = window.offers()->button();
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->parentWidget(), window.dropView()) << "the button is on the drop area";
@@ -84,10 +88,13 @@ TEST_F(cardOffer, theButtonOffersTheLastCardAndOpensTheImportOnlyWhenClicked) {
     window.offers()->mounted(mountedCard("/b/sdb1", first, "CANON_HF", true));
     EXPECT_TRUE(button->isVisible());
     EXPECT_EQ(button->text(), QStringLiteral("Import CANON_HF"));
+    EXPECT_TRUE(notes.isEmpty()) << "a card there before the window opened is only offered";
     // An ampersand in a card's name is shown, not taken for a shortcut.
     window.offers()->mounted(mountedCard("/b/sdc1", second, "EOS & CO", false));
     EXPECT_EQ(button->text(), QStringLiteral("Import EOS && CO"));
     EXPECT_EQ(button->toolTip(), second);
+    EXPECT_EQ(notes, QStringList{QStringLiteral("Camera card EOS & CO / To copy it to your "
+                                                "archives, click Import on the Fluxaro window.")});
     EXPECT_TRUE(window.dropView()->rect().contains(button->geometry()))
         << "the button lies inside the drop area";
     EXPECT_EQ(window.findChild<importCardDialog *>(), nullptr) << "nothing without a click";
@@ -125,12 +132,18 @@ TEST_F(cardOffer, theButtonOffersTheLastCardAndOpensTheImportOnlyWhenClicked) {
     EXPECT_FALSE(button->isVisible());
 }
 
-// The same card mounted again elsewhere is one offer, at its new place.
+// The same card mounted again elsewhere is one offer, at its new place, in French too.
 TEST_F(cardOffer, aCardRemountedIsOfferedOnce) {
     fluxaroMainWindow window;
     window.startupWindowSteps();
+    loadTranslations(QStringLiteral("fr"));
+    QStringList notes;
+    window.offers()->setNotifier(
+        [&notes](const QString &summary, const QString &) { notes << summary; });
     window.offers()->mounted(mountedCard("/b/sdb1", "/media/a/CARD", "CARD", true));
     window.offers()->mounted(mountedCard("/b/sdb1", "/media/b/CARD", "CARD", false));
+    EXPECT_EQ(notes, QStringList{QStringLiteral("Carte d'appareil CARD")});
+    EXPECT_EQ(window.offers()->button()->text(), QStringLiteral("Importer CARD"));
     ASSERT_EQ(window.offers()->offers().size(), 1U);
     EXPECT_EQ(window.offers()->offers().front().card.mountPoint, QStringLiteral("/media/b/CARD"));
 }

@@ -172,6 +172,9 @@ void cardWatch::setState(cardWatchState state) {
 }
 
 void cardWatch::start() {
+    if (owner_ != nullptr) {
+        return; // watching already
+    }
     bus_ = QDBusConnection::systemBus();
     if (!bus_.isConnected()) {
         logStr(QStringLiteral("cardWatch           :-/ no system bus: %1")

@@ -97,7 +97,8 @@ public:
     cardWatch(const cardWatch &) = delete;
     cardWatch &operator=(const cardWatch &) = delete;
 
-    /// Connects to the system bus and asks UDisks2 for its objects; returns at once.
+    /// Connects to the system bus and asks UDisks2 for its objects; returns at once. Once it
+    /// watches, a second call does nothing; without a bus, it tries again.
     void start();
     [[nodiscard]] cardWatchState state() const { return state_; }
     /// The cards mounted now, in the order they were noticed.
