@@ -414,9 +414,9 @@ TEST(cardWatchOnUdisks, cardsAreOfferedAsTheyComeAndGo) {
         rig.image(QStringLiteral("a"), {"PRIVATE/AVCHD/BDMV/STREAM/00000.MTS"}, "CANON_HF"), camA));
 
     probe watch(rig.address());
-    QStringList lines = watch.until(QStringLiteral("state watching"));
-    EXPECT_EQ(lines, (QStringList{QStringLiteral("mounted start privateAvchd CANON_HF|") + camA,
-                                  QStringLiteral("state watching")}));
+    // The objects are known first; each card is read on a thread and offered after.
+    EXPECT_EQ(watch.next(), QStringLiteral("state watching"));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted start privateAvchd CANON_HF|") + camA);
 
     const QString stick = mnt + QStringLiteral("STICK");
     ASSERT_TRUE(
@@ -440,13 +440,12 @@ TEST(cardWatchOnUdisks, cardsAreOfferedAsTheyComeAndGo) {
     EXPECT_EQ(watch.next(), QStringLiteral("gone ") + camB);
 
     rig.stopUdisks();
-    lines = watch.until(QStringLiteral("state noUdisks"));
+    const QStringList lines = watch.until(QStringLiteral("state noUdisks"));
     EXPECT_EQ(lines,
               (QStringList{QStringLiteral("gone ") + camC, QStringLiteral("state noUdisks")}));
     ASSERT_TRUE(rig.startUdisks());
-    lines = watch.until(QStringLiteral("state watching"));
-    EXPECT_EQ(lines, (QStringList{QStringLiteral("mounted start avchd HANDYCAM|") + camC,
-                                  QStringLiteral("state watching")}));
+    EXPECT_EQ(watch.next(), QStringLiteral("state watching"));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted start avchd HANDYCAM|") + camC);
 }
 
 /// udisksStandIn on a system bus of the test's own, one command at a time.
@@ -513,9 +512,8 @@ TEST(cardWatchOnAStandIn, mountPointsReachTheWatchEveryWayUdisksSignalsThem) {
     ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdb1 ") + cardA));
 
     probe watch(udisksd.address());
-    EXPECT_EQ(watch.until(QStringLiteral("state watching")),
-              (QStringList{QStringLiteral("mounted start privateAvchd CANON_HF|") + cardA,
-                           QStringLiteral("state watching")}));
+    EXPECT_EQ(watch.next(), QStringLiteral("state watching"));
+    EXPECT_EQ(watch.next(), QStringLiteral("mounted start privateAvchd CANON_HF|") + cardA);
     ASSERT_TRUE(udisksd.say(QStringLiteral("plug sdc1 STICK")));
     ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdc1 ") + stick));
     ASSERT_TRUE(udisksd.say(QStringLiteral("block sdd1 -")));
@@ -530,9 +528,19 @@ TEST(cardWatchOnAStandIn, mountPointsReachTheWatchEveryWayUdisksSignalsThem) {
     ASSERT_TRUE(udisksd.say(QStringLiteral("unplug sdd1")));
     EXPECT_EQ(watch.next(), QStringLiteral("gone ") + cardB);
     ASSERT_TRUE(udisksd.say(QStringLiteral("unplug sdc1")));
+    // A card unmounted while it is being read is never left offered.
+    ASSERT_TRUE(udisksd.say(QStringLiteral("plug sdf1 QUICK")));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdf1 ") + cardB));
+    ASSERT_TRUE(udisksd.say(QStringLiteral("unmount sdf1")));
     ASSERT_TRUE(udisksd.say(QStringLiteral("mount sdb1 ") + cardA));
-    EXPECT_EQ(watch.next(), QStringLiteral("mounted new privateAvchd CANON_HF|") + cardA)
-        << "the stick unplugged said nothing";
+    const QString again = QStringLiteral("mounted new privateAvchd CANON_HF|") + cardA;
+    const QStringList between = watch.until(again);
+    ASSERT_FALSE(between.isEmpty());
+    EXPECT_EQ(between.last(), again) << "the stick unplugged said nothing";
+    if (between.size() > 1) {
+        EXPECT_EQ(between, (QStringList{QStringLiteral("mounted new dcimMovies QUICK|") + cardB,
+                                        QStringLiteral("gone ") + cardB, again}));
+    }
 
     udisksd.stop();
     QStringList lines = watch.until(QStringLiteral("state noUdisks"));

@@ -2,6 +2,7 @@
 
 #include "platform/log.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -9,10 +10,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QFile>
+#include <QPointer>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -291,11 +294,42 @@ void cardWatch::settle(const QString &path, bool atStart) {
             hooks.gone(gone);
         }
     }
-    if (mountPoint.isEmpty()) {
+    if (mountPoint.isEmpty() || dev.looking == mountPoint) {
+        return;
+    }
+    // A card is read on a thread of its own: a slow card (or one that hangs) holds no event of
+    // the window up. The answer comes back on the event loop, for this watch if it still lives.
+    dev.looking = mountPoint;
+    const QPointer<cardWatch> self(this);
+    std::thread([self, path, mountPoint, atStart] {
+        cameraLook look = cameraLookAt(mountPoint);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, path, mountPoint, atStart, look = std::move(look)] {
+                if (self) {
+                    self->looked(path, mountPoint, atStart, look);
+                }
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void cardWatch::looked(const QString &path, const QString &mountPoint, bool atStart,
+                       const cameraLook &look) {
+    const auto it = devices_.find(path);
+    if (it == devices_.end()) {
+        return;
+    }
+    device &dev = *it;
+    if (dev.looking == mountPoint) {
+        dev.looking.clear();
+    }
+    // Unmounted or moved meanwhile: that change has its own look.
+    if (!dev.filesystem || dev.mountPoint != mountPoint || dev.card) {
         return;
     }
     const std::optional<cameraCard> card =
-        cameraCardOf(mountPoint, dev.idLabel, cameraLookAt(mountPoint), movieExtensions_);
+        cameraCardOf(mountPoint, dev.idLabel, look, movieExtensions_);
     if (!card) {
         logStr(QStringLiteral("cardWatch           - no camera layout in '%1'").arg(mountPoint));
         return;

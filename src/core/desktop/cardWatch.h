@@ -115,6 +115,8 @@ private:
         bool filesystem = false;
         QString idLabel;
         QString mountPoint;
+        /// The mount point being looked at on a thread, until its answer comes.
+        QString looking;
         /// The card offered to the front while it is mounted, and when it was noticed.
         std::optional<cardMountedValue> card;
         quint64 order = 0;
@@ -126,8 +128,12 @@ private:
     /// Takes the interfaces and properties of one object (a{sa{sv}}).
     void takeInterfaces(const QString &path, const QMap<QString, QVariantMap> &interfaces,
                         bool atStart);
-    /// Offers the card or says it is gone as the device's mount point has changed.
+    /// Says the card is gone when the device's mount point has changed, and has a new mount
+    /// point looked at.
     void settle(const QString &path, bool atStart);
+    /// The look at a mount point is back: offers the card when the device is still mounted there.
+    void looked(const QString &path, const QString &mountPoint, bool atStart,
+                const cameraLook &look);
     void forget(const QString &path);
 
     QStringList movieExtensions_;
