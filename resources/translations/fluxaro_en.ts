@@ -24,6 +24,10 @@
         <translation>Another copy of Fluxaro is running for this user. Use that one; this copy will quit.</translation>
     </message>
     <message>
+        <source>D_notHandedOver</source>
+        <translation>These files were not opened: %1. Open them in the running copy (File &gt; Open), or try again.</translation>
+    </message>
+    <message>
         <source>D_settingsUnwritable_1</source>
         <translation>Fluxaro can't write its settings</translation>
     </message>
@@ -108,6 +112,34 @@
         <translation>The conversion was stopped.</translation>
     </message>
     <message>
+        <source>D_stopAsk_title</source>
+        <translation>Stop the conversion?</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_running</source>
+        <translation>%1 is being converted. “Stop Now” deletes its unfinished movie; “Stop after this clip” lets it finish. The clips after it are not converted either way.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_pending</source>
+        <translation>The conversion stops once %1 is converted. Stop now? Its unfinished movie is deleted.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_between</source>
+        <translation>The clips not converted yet stay in the list.</translation>
+    </message>
+    <message>
+        <source>D_stopAfterClip</source>
+        <translation>Stop after this clip</translation>
+    </message>
+    <message>
+        <source>D_stopNow</source>
+        <translation>Stop Now</translation>
+    </message>
+    <message>
+        <source>D_stopContinue</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
         <source>D_batch_1</source>
         <translation>This source is being converted and can't be removed now.</translation>
     </message>
@@ -124,16 +156,8 @@
         <translation>The conversion is finished</translation>
     </message>
     <message>
-        <source>D_notif_fin_2</source>
-        <translation>%1 converted, %2 failed</translation>
-    </message>
-    <message>
         <source>D_notif_stop_1</source>
         <translation>The conversion was stopped</translation>
-    </message>
-    <message>
-        <source>D_notif_stop_2</source>
-        <translation>%1 converted, %2 failed or stopped, %3 not done</translation>
     </message>
     <message>
         <source>D_phase_analysing</source>
@@ -154,6 +178,14 @@
     <message>
         <source>D_phase_left</source>
         <translation>%1 left</translation>
+    </message>
+    <message>
+        <source>D_phase_stopAfter</source>
+        <translation>stops after this clip</translation>
+    </message>
+    <message>
+        <source>D_phase_paused</source>
+        <translation>paused</translation>
     </message>
     <message>
         <source>D_fin_GUI</source>
@@ -396,6 +428,14 @@
         <translation>Check for Updates…</translation>
     </message>
     <message>
+        <source>menuCheckingUpdates</source>
+        <translation>Checking for Updates…</translation>
+    </message>
+    <message>
+        <source>versionChecking</source>
+        <translation>%1 · checking for updates…</translation>
+    </message>
+    <message>
         <source>menuSite</source>
         <translation>Fluxaro Web Site</translation>
     </message>
@@ -471,6 +511,30 @@
     <message>
         <source>btStop</source>
         <translation>Stop</translation>
+    </message>
+    <message>
+        <source>btStopAnalysis</source>
+        <translation>Stop the analysis</translation>
+    </message>
+    <message>
+        <source>a11yRunControls</source>
+        <translation>Conversion controls</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisControls</source>
+        <translation>Analysis controls</translation>
+    </message>
+    <message>
+        <source>a11yBatchProgress</source>
+        <translation>Batch progress</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisProgress</source>
+        <translation>Analysis in progress</translation>
+    </message>
+    <message>
+        <source>a11yBatchTable</source>
+        <translation>Clips to convert</translation>
     </message>
     <message>
         <source>segRewrap</source>
@@ -637,6 +701,14 @@
         <translation>Remove &amp;All Clips</translation>
     </message>
     <message>
+        <source>menuUndoRemove</source>
+        <translation>&amp;Undo Remove</translation>
+    </message>
+    <message>
+        <source>menuConvertAgain</source>
+        <translation>&amp;Convert Again</translation>
+    </message>
+    <message>
         <source>menuDrawer</source>
         <translation>Show or Hide the &amp;Batch</translation>
     </message>
@@ -673,6 +745,10 @@
         <translation>%1: not with “%2”, which keeps every frame</translation>
     </message>
     <message>
+        <source>segConverted</source>
+        <translation>Converted with these choices: “Convert Again” opens them to change</translation>
+    </message>
+    <message>
         <source>D_go_sourceMore</source>
         <translation>… and %1 more</translation>
     </message>
@@ -694,7 +770,7 @@
     </message>
     <message>
         <source>batchNothingToConvert2</source>
-        <translation>Add sources, or remove the converted ones and add them again to convert them once more.</translation>
+        <translation>Add sources, or choose “Convert Again” for a converted row to convert it once more.</translation>
     </message>
     <message>
         <source>D_phase_rewrapping</source>
@@ -739,6 +815,22 @@
     <message>
         <source>rowWhy</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>rowSourceFacts</source>
+        <translation>%1x%2, %3 fps</translation>
+    </message>
+    <message>
+        <source>rowAccepted</source>
+        <translation>accepted: %1</translation>
+    </message>
+    <message>
+        <source>rowScan_psf</source>
+        <translation>progressive pictures in an interlaced stream</translation>
+    </message>
+    <message>
+        <source>rowScan_pulldown</source>
+        <translation>24p in 2:3 pulldown, removed by the export to 23.976 progressive pictures; a rewrap can't remove it</translation>
     </message>
     <message>
         <source>dlCancelled</source>

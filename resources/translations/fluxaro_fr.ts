@@ -24,6 +24,10 @@
         <translation>Une autre copie de Fluxaro tourne déjà pour cet utilisateur. Utilisez-la ; cette copie va quitter.</translation>
     </message>
     <message>
+        <source>D_notHandedOver</source>
+        <translation>Ces fichiers n'ont pas été ouverts : %1. Ouvrez-les dans la copie en cours (Fichier &gt; Ouvrir), ou réessayez.</translation>
+    </message>
+    <message>
         <source>D_settingsUnwritable_1</source>
         <translation>Fluxaro ne peut pas écrire ses réglages</translation>
     </message>
@@ -108,6 +112,34 @@
         <translation>La conversion a été arrêtée.</translation>
     </message>
     <message>
+        <source>D_stopAsk_title</source>
+        <translation>Arrêter la conversion ?</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_running</source>
+        <translation>%1 est en cours de conversion. « Arrêter maintenant » supprime son film inachevé ; « Arrêter après cette séquence » la laisse finir. Les séquences suivantes ne sont converties dans aucun des deux cas.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_pending</source>
+        <translation>La conversion s'arrête une fois %1 convertie. Arrêter maintenant ? Son film inachevé est supprimé.</translation>
+    </message>
+    <message>
+        <source>D_stopAsk_between</source>
+        <translation>Les séquences pas encore converties restent dans la liste.</translation>
+    </message>
+    <message>
+        <source>D_stopAfterClip</source>
+        <translation>Arrêter après cette séquence</translation>
+    </message>
+    <message>
+        <source>D_stopNow</source>
+        <translation>Arrêter maintenant</translation>
+    </message>
+    <message>
+        <source>D_stopContinue</source>
+        <translation>Continuer</translation>
+    </message>
+    <message>
         <source>D_batch_1</source>
         <translation>Cette source est en cours de conversion et ne peut pas être retirée maintenant.</translation>
     </message>
@@ -124,16 +156,8 @@
         <translation>La conversion est terminée</translation>
     </message>
     <message>
-        <source>D_notif_fin_2</source>
-        <translation>%1 converti(s), %2 en échec</translation>
-    </message>
-    <message>
         <source>D_notif_stop_1</source>
         <translation>La conversion a été arrêtée</translation>
-    </message>
-    <message>
-        <source>D_notif_stop_2</source>
-        <translation>%1 converti(s), %2 en échec ou arrêté(s), %3 non traité(s)</translation>
     </message>
     <message>
         <source>D_phase_analysing</source>
@@ -154,6 +178,14 @@
     <message>
         <source>D_phase_left</source>
         <translation>encore %1</translation>
+    </message>
+    <message>
+        <source>D_phase_stopAfter</source>
+        <translation>s'arrête après cette séquence</translation>
+    </message>
+    <message>
+        <source>D_phase_paused</source>
+        <translation>en pause</translation>
     </message>
     <message>
         <source>D_fin_GUI</source>
@@ -396,6 +428,14 @@
         <translation>Rechercher des mises à jour…</translation>
     </message>
     <message>
+        <source>menuCheckingUpdates</source>
+        <translation>Recherche de mises à jour…</translation>
+    </message>
+    <message>
+        <source>versionChecking</source>
+        <translation>%1 · recherche de mises à jour…</translation>
+    </message>
+    <message>
         <source>menuSite</source>
         <translation>Site web de Fluxaro</translation>
     </message>
@@ -471,6 +511,30 @@
     <message>
         <source>btStop</source>
         <translation>Arrêter</translation>
+    </message>
+    <message>
+        <source>btStopAnalysis</source>
+        <translation>Arrêter l'analyse</translation>
+    </message>
+    <message>
+        <source>a11yRunControls</source>
+        <translation>Commandes de la conversion</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisControls</source>
+        <translation>Commandes de l'analyse</translation>
+    </message>
+    <message>
+        <source>a11yBatchProgress</source>
+        <translation>Progression du lot</translation>
+    </message>
+    <message>
+        <source>a11yAnalysisProgress</source>
+        <translation>Analyse en cours</translation>
+    </message>
+    <message>
+        <source>a11yBatchTable</source>
+        <translation>Séquences à convertir</translation>
     </message>
     <message>
         <source>segRewrap</source>
@@ -637,6 +701,14 @@
         <translation>Retirer &amp;toutes les séquences</translation>
     </message>
     <message>
+        <source>menuUndoRemove</source>
+        <translation>&amp;Annuler le retrait</translation>
+    </message>
+    <message>
+        <source>menuConvertAgain</source>
+        <translation>&amp;Convertir à nouveau</translation>
+    </message>
+    <message>
         <source>menuDrawer</source>
         <translation>Afficher ou masquer le &amp;lot</translation>
     </message>
@@ -673,6 +745,10 @@
         <translation>%1 : impossible avec « %2 », qui garde toutes les images</translation>
     </message>
     <message>
+        <source>segConverted</source>
+        <translation>Converti avec ces choix : « Convertir à nouveau » permet de les changer</translation>
+    </message>
+    <message>
         <source>D_go_sourceMore</source>
         <translation>… et %1 autres</translation>
     </message>
@@ -694,7 +770,7 @@
     </message>
     <message>
         <source>batchNothingToConvert2</source>
-        <translation>Ajoutez des sources, ou retirez celles qui sont converties et ajoutez-les à nouveau pour les convertir encore.</translation>
+        <translation>Ajoutez des sources, ou choisissez « Convertir à nouveau » pour convertir encore une ligne convertie.</translation>
     </message>
     <message>
         <source>D_phase_rewrapping</source>
@@ -739,6 +815,22 @@
     <message>
         <source>rowWhy</source>
         <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>rowSourceFacts</source>
+        <translation>%1x%2, %3 images/s</translation>
+    </message>
+    <message>
+        <source>rowAccepted</source>
+        <translation>accepté : %1</translation>
+    </message>
+    <message>
+        <source>rowScan_psf</source>
+        <translation>images progressives dans un flux entrelacé</translation>
+    </message>
+    <message>
+        <source>rowScan_pulldown</source>
+        <translation>24p en pulldown 2:3, retiré par l'export en images progressives à 23,976 ; un réemballage tel quel ne peut pas le retirer</translation>
     </message>
     <message>
         <source>dlCancelled</source>

@@ -126,17 +126,25 @@ std::optional<int> answerWithoutStarting(const commandLine &line) {
 // window takes the sources of a second start, or, without any, comes to the front: exit 0.
 int refuseStartup(const commandLine &line, StartupStatus status, const StartupOptions &options) {
     const bool window = line.front == cliFront::window;
-    if (window && status == StartupStatus::AlreadyRunning && instanceHandOver(line.sources)) {
+    // A window busy under load, or listening again, answers late: the hand-over is tried again
+    // before this copy gives up.
+    if (window && status == StartupStatus::AlreadyRunning &&
+        instanceHandOverRetrying(line.sources, instanceHandOverWaitsMs())) {
         return 0;
     }
     // The refusal in words, not as its key: start-up stops before it loads them (and before
-    // the logs are opened, so this goes to the terminal only).
+    // the logs are opened, so this goes to the terminal only). Files that could not be handed
+    // over are named: none is dropped without a word.
     loadTranslations(options.language);
+    QString message = startupAlertMessageStr(status);
+    if (window && status == StartupStatus::AlreadyRunning && !line.sources.isEmpty()) {
+        message += QLatin1Char('\n') + instanceNotHandedOverStr(line.sources);
+    }
     std::fprintf(stderr, "fluxaro: %s\n%s\n",
                  localizedStr(startupAlertTitleKey(status)).toUtf8().constData(),
-                 startupAlertMessageStr(status).toUtf8().constData());
+                 message.toUtf8().constData());
     if (window) {
-        guiShowStartupRefusal(status);
+        guiShowStartupRefusal(status, message);
     }
     return 1;
 }

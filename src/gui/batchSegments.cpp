@@ -33,6 +33,14 @@ batchSegmentCell batchFpsSegments(double sourceFps, int32_t outInt) {
     return cell;
 }
 
+batchSegmentCell batchConvertedSegments(batchSegmentCell cell) {
+    for (batchSegment &segment : cell) {
+        segment.enabled = false;
+        segment.block = batchSegmentBlock::converted;
+    }
+    return cell;
+}
+
 int32_t batchSegmentStep(const batchSegmentCell &cell, int32_t selected, int32_t step, bool wrap) {
     const auto count = static_cast<int32_t>(cell.size());
     if (step == 0) {

@@ -15,6 +15,7 @@ enum class batchSegmentBlock {
     noEncoder,     ///< this system has no encoder for the format
     sourceBelow31, ///< the rate change needs a source of 31 frames/s or more
     rewrapKeeps,   ///< a rewrapped movie keeps every frame of its source
+    converted,     ///< the row is converted: its choices are what its movie was made with
 };
 
 struct batchSegment {
@@ -32,6 +33,10 @@ batchSegmentCell batchOutSegments(bool aicAvailable, bool proresAvailable);
 /// "fps": normal, half rate, slow motion. Half rate needs a source of 31 frames/s or more and
 /// an output format other than rewrap; slow motion needs 31 frames/s or more.
 batchSegmentCell batchFpsSegments(double sourceFps, int32_t outInt);
+
+/// A converted row's cell: every segment locked as it is (Convert would leave the row alone, so
+/// a change there would change nothing); "Convert Again" opens the row to changes.
+batchSegmentCell batchConvertedSegments(batchSegmentCell cell);
 
 /// The segment a key moves the choice to: `step` -1 (Left) or +1 (Right) goes to the nearest
 /// enabled segment that way, or nothing at the end; `wrap` (Space) goes on past the end and

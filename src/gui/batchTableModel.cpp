@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -75,11 +76,28 @@ QPixmap batchTableModel::thumbnail(const QString &path) const {
 }
 
 batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
+    batchSegmentCell cell;
     if (columnIndex == colOut) {
-        return batchOutSegments(getAIC() != 0, getPRORES() != 0);
+        cell = batchOutSegments(getAIC() != 0, getPRORES() != 0);
+    } else {
+        const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
+        cell = batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
     }
-    const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
-    return batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
+    return list_->value(row, rowKey::status).toString() == rowStatus::success
+               ? batchConvertedSegments(cell)
+               : cell;
+}
+
+QString batchTableModel::statusImage(int row) const {
+    const QString status = list_->value(row, rowKey::status).toString();
+    if (status != rowStatus::failure) {
+        return status;
+    }
+    // An existing movie kept by the person's own answer is no failure: a neutral mark.
+    const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
+    return found != outcomes_.constEnd() && found->kind == jobOutcomeKind::kept
+               ? QStringLiteral("puceKept")
+               : status;
 }
 
 QVariant batchTableModel::data(const QModelIndex &index, int role) const {
@@ -92,7 +110,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
     const int row = index.row();
     const QString status = list_->value(row, rowKey::status).toString();
     if (role == statusRole) {
-        return status;
+        return statusImage(row);
     }
     if (index.column() == colStatus &&
         (status == rowStatus::failure || status == rowStatus::success)) {
@@ -113,7 +131,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         if (role == Qt::DecorationRole) {
             // The table's icon size is the thumbnails'; the bullet keeps its own small size.
             const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
-            return imagePixmap(status, QSize(20, 20), ratio);
+            return imagePixmap(statusImage(row), QSize(20, 20), ratio);
         }
         // The word beside the bullet: the colour alone is not enough for everybody.
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
@@ -136,14 +154,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
             return list_->value(row, rowKey::src);
         }
         if (role == Qt::ToolTipRole) {
-            const QVariantMap dico = list_->dico(row);
-            const QString scan = dico.value(jobKey::scanNote).toString();
-            return QStringLiteral("%1\n%2x%3, %4 fps")
-                       .arg(dico.value(jobKey::srcPath).toString(),
-                            dico.value(QStringLiteral("v0_width")).toString(),
-                            dico.value(QStringLiteral("v0_height")).toString())
-                       .arg(dico.value(QStringLiteral("v0_fps")).toDouble(), 0, 'g', 4) +
-                   (scan.isEmpty() ? QString() : QStringLiteral("\naccepted: %1").arg(scan));
+            return batchSourceTooltip(list_->dico(row));
         }
         break;
     case colOut:
@@ -321,6 +332,12 @@ QStringList batchSegmentsDescription(int column, const batchSegmentCell &cell, i
         switch (cell[static_cast<size_t>(s)].block) {
         case batchSegmentBlock::none:
             break;
+        case batchSegmentBlock::converted:
+            // One line for the cell: every segment is locked for the same reason.
+            if (s == 0) {
+                lines << localizedStr(QStringLiteral("segConverted"));
+            }
+            break;
         case batchSegmentBlock::noEncoder:
             lines << localizedStr(QStringLiteral("segNoEncoder")).arg(name);
             break;
@@ -348,7 +365,14 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
                                  const QModelIndex &index) const {
     const QVariant cellValue = index.data(batchTableModel::segmentsRole);
     if (!cellValue.canConvert<batchSegmentCell>()) {
-        QStyledItemDelegate::paint(painter, option, index);
+        // The style's focus frame is a dotted pixel nobody sees: the keyboard's cell gets a
+        // frame of the highlight colour instead.
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        if ((option.state & QStyle::State_HasFocus) != 0) {
+            drawFocusFrame(painter, option);
+        }
         return;
     }
     QStyleOptionViewItem background = option;
@@ -370,21 +394,36 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         const int right = inner.left() + inner.width() * (s + 1) / 3;
         const QRect segment(left, inner.top(), right - left, inner.height());
         const bool on = s == selected;
-        painter->fillRect(segment,
-                          on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button));
+        const bool locked = cell[s].block == batchSegmentBlock::converted;
+        QColor fill = on ? pal.color(QPalette::Highlight) : pal.color(QPalette::Button);
+        if (on && locked) {
+            // The choice a converted row was made with: still plain to see, not to be pressed.
+            fill = QColor::fromRgbF((fill.redF() + pal.color(QPalette::Button).redF()) / 2,
+                                    (fill.greenF() + pal.color(QPalette::Button).greenF()) / 2,
+                                    (fill.blueF() + pal.color(QPalette::Button).blueF()) / 2);
+        }
+        painter->fillRect(segment, fill);
         const QIcon icon = imageNamed(cell[s].image);
-        const QIcon::Mode mode = cell[s].enabled ? QIcon::Normal : QIcon::Disabled;
         QColor textColour =
             on ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText);
-        if (!cell[s].enabled) {
+        if (!cell[s].enabled && !on) {
             textColour = pal.color(QPalette::Disabled, QPalette::ButtonText);
+        }
+        if (on && locked) {
+            // Half way to the button's colour, the highlight's own text would fade into it.
+            textColour = pal.color(QPalette::ButtonText);
         }
         // The picture above, the choice's name below: a person reads what each segment does.
         const int side = 18;
         if (!icon.isNull()) {
+            // A choice that can't be taken keeps its own picture (the crossed "not available"
+            // one says why), faded: the style's disabled rendering and a veil of a dark
+            // window's colour turned it into a dark blob in the dark themes.
+            painter->setOpacity(cell[s].enabled || on ? 1.0 : 0.55);
             icon.paint(painter,
                        QRect(segment.center().x() - side / 2, segment.top() + 3, side, side),
-                       Qt::AlignCenter, mode);
+                       Qt::AlignCenter, QIcon::Normal);
+            painter->setOpacity(1.0);
         }
         QFont small = option.font;
         small.setPointSizeF(std::max(6.5, small.pointSizeF() * 0.8));
@@ -394,12 +433,6 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         painter->drawText(textRect, Qt::AlignCenter,
                           QFontMetrics(small).elidedText(segmentText(index.column(), s),
                                                          Qt::ElideRight, textRect.width()));
-        if (!cell[s].enabled) {
-            // A crossed-out look tells at a glance that the choice is not offered.
-            QColor veil = pal.color(QPalette::Window);
-            veil.setAlpha(110);
-            painter->fillRect(segment, veil);
-        }
         if (s > 0) {
             painter->setPen(pal.color(QPalette::Mid));
             painter->drawLine(left, inner.top(), left, inner.bottom());
@@ -414,6 +447,15 @@ void batchSegmentDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         painter->setPen(QPen(pal.color(QPalette::Highlight), 2));
         painter->drawRoundedRect(QRectF(inner).adjusted(-2, -2, 2, 2), 7, 7);
     }
+    painter->restore();
+}
+
+void batchSegmentDelegate::drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &option) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRoundedRect(QRectF(option.rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
     painter->restore();
 }
 
@@ -438,26 +480,25 @@ bool batchSegmentDelegate::eventFilter(QObject *watched, QEvent *event) {
         return false;
     }
     const int selected = current.data(batchTableModel::selectedRole).toInt();
+    // One meaning per key: the arrows move from cell to cell (the table's own), Space goes
+    // round the choices, + and − take the next or the previous one.
     int segment = -1;
     switch (key->key()) {
-    case Qt::Key_Left:
-        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, -1, false);
-        break;
-    case Qt::Key_Right:
-        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, false);
-        break;
     case Qt::Key_Space:
         segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, true);
-        if (segment < 0) {
-            return true;
-        }
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, 1, false);
+        break;
+    case Qt::Key_Minus:
+        segment = batchSegmentStep(cellValue.value<batchSegmentCell>(), selected, -1, false);
         break;
     default:
         return false;
     }
-    // At the end of the choices Left and Right go on to the neighbouring cell as usual.
     if (segment < 0) {
-        return false;
+        return true; // nothing else to choose: the key is taken all the same
     }
     if (segmentClicked) {
         segmentClicked(current.row(), current.column(), segment);
@@ -485,4 +526,32 @@ bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
         segmentClicked(index.row(), index.column(), segment);
     }
     return true;
+}
+
+QString batchSourceTooltip(const QVariantMap &record) {
+    QString text =
+        record.value(jobKey::srcPath).toString() + QLatin1Char('\n') +
+        localizedStr(QStringLiteral("rowSourceFacts"))
+            .arg(record.value(QStringLiteral("v0_width")).toString(),
+                 record.value(QStringLiteral("v0_height")).toString(),
+                 QLocale(localizedStr(QStringLiteral("D_Langue")))
+                     .toString(record.value(QStringLiteral("v0_fps")).toDouble(), 'g', 4));
+    // How the scan was judged, from its typed key ("psf", "pulldown"): the record's note is
+    // the log's words, in English.
+    const QString scan = record.value(QStringLiteral("v0_scanStr")).toString();
+    QString why;
+    if (!scan.isEmpty()) {
+        const QString key = QStringLiteral("rowScan_") + scan;
+        why = localizedStr(key);
+        if (why == key) {
+            why.clear(); // a key of another version: its note says it, in English
+        }
+    }
+    if (why.isEmpty()) {
+        why = record.value(jobKey::scanNote).toString();
+    }
+    if (!why.isEmpty()) {
+        text += QLatin1Char('\n') + localizedStr(QStringLiteral("rowAccepted")).arg(why);
+    }
+    return text;
 }

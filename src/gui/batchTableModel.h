@@ -22,7 +22,8 @@ public:
     static constexpr int segmentsRole = Qt::UserRole + 1;
     /// Role of the cells "out" and "fps": the selected segment (int).
     static constexpr int selectedRole = Qt::UserRole + 2;
-    /// Role of every cell: the row's status image name.
+    /// Role of every cell: the row's status image name as shown (a kept output's neutral
+    /// mark in place of the failure's).
     static constexpr int statusRole = Qt::UserRole + 3;
     /// The height of the thumbnails, in logical pixels.
     static constexpr int thumbnailHeight = 54;
@@ -35,7 +36,8 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    /// The segments of a row's "out" or "fps" cell with this system's codecs.
+    /// The segments of a row's "out" or "fps" cell with this system's codecs (all locked on a
+    /// converted row).
     batchSegmentCell segmentsFor(int row, int columnIndex) const;
     /// Redraws every row (after the codec availability changed).
     void refreshAll();
@@ -58,6 +60,8 @@ public:
 
 private:
     QPixmap thumbnail(const QString &path) const;
+    /// The status image of a batch row: its status, or "puceKept" for an existing movie kept.
+    QString statusImage(int row) const;
     QVariant refusedData(int refusedIndex, int column, int role) const;
     /// The status cell's text and tooltip of a batch row that did not convert, when its
     /// outcome is known.
@@ -67,6 +71,11 @@ private:
     QHash<QString, jobOutcomeValue> outcomes_;
     QList<analysisVerdictValue> refused_;
 };
+
+/// The clip cell's tooltip: the source's path, its size and rate, and how a source flagged
+/// interlaced was accepted, in the user's language ("accepted: progressive pictures in an
+/// interlaced stream").
+QString batchSourceTooltip(const QVariantMap &record);
 
 /// The short text of a job's outcome for its row ("Failed: the disk is full").
 QString batchOutcomeRowText(const jobOutcomeValue &outcome);
@@ -93,10 +102,12 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    /// Installed on the table: Left and Right move the focused segment cell's choice to the
-    /// next enabled segment that way (at the end they move to the neighbouring cell), Space
-    /// goes round the enabled segments.
+    /// Installed on the table, for the focused segment cell: Space goes round the enabled
+    /// segments, + (or =) and − take the next or the previous enabled one; the arrows are left
+    /// to the table, which moves from cell to cell.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    /// The keyboard's cell: a frame of the highlight colour, two pixels wide.
+    static void drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &option);
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 };

@@ -1,5 +1,6 @@
 #include "batchWords.h"
 
+#include "controller/runDisplay.h"
 #include "settings/localisation.h"
 
 #include <QFileInfo>
@@ -46,4 +47,18 @@ QString batchProgressBarText(const batchProgressValue &value, int32_t out,
                                        .arg(std::max(value.total, value.position))));
     }
     return text.replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
+
+QString runCommandName(const QString &image) {
+    switch (runPressFor(image).command) {
+    case runCommand::pause:
+        return localizedStr(QStringLiteral("btPause"));
+    case runCommand::play:
+        return localizedStr(QStringLiteral("btPlay"));
+    case runCommand::stop:
+        return localizedStr(QStringLiteral("btStop"));
+    case runCommand::none:
+        break;
+    }
+    return {};
 }

@@ -13,3 +13,7 @@
 /// variant's name. '%' is doubled: the bar reads "%p" and "%v" in its text.
 QString batchProgressBarText(const batchProgressValue &value, int32_t out,
                              const QString &proresTitle);
+
+/// The name of the run control's segment showing `image` (any look): "Pause", "Resume" while
+/// paused (the segment shows play), "Stop"; empty for another image.
+QString runCommandName(const QString &image);

@@ -59,7 +59,7 @@ graphicsFacts guiGraphicsFacts() {
     return facts;
 }
 
-void guiShowStartupRefusal(StartupStatus status) {
+void guiShowStartupRefusal(StartupStatus status, const QString &message) {
     // On a display nobody sees (offscreen) an alert would wait for a click forever: the log
     // line of the refusal is all there is.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
@@ -69,7 +69,7 @@ void guiShowStartupRefusal(StartupStatus status) {
     loadQtTranslations(localizedStr(QStringLiteral("D_Langue")));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fluxaro"),
                     localizedStr(startupAlertTitleKey(status)), QMessageBox::Ok);
-    box.setInformativeText(startupAlertMessageStr(status));
+    box.setInformativeText(message.isEmpty() ? startupAlertMessageStr(status) : message);
     box.exec();
 }
 

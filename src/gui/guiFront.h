@@ -18,7 +18,7 @@ class fluxaroMainWindow;
 graphicsFacts guiGraphicsFacts();
 
 /// A start-up refusal as a critical alert (translations loaded for it when needed).
-void guiShowStartupRefusal(StartupStatus status);
+void guiShowStartupRefusal(StartupStatus status, const QString &message = QString());
 
 class fluxaroMainWindow;
 

@@ -2,12 +2,14 @@
 
 #include "platform/constants.h"
 #include "platform/log.h"
+#include "settings/localisation.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 QString instanceSocketPathStr() {
@@ -45,6 +47,40 @@ bool instanceHandOver(const QStringList &paths, int timeoutMs) {
         answer += socket.readAll();
     }
     return answer.startsWith("ok");
+}
+
+QList<int> instanceHandOverWaitsMs() {
+    return {0, 250, 750, 1500, 3000};
+}
+
+bool instanceHandOverRetrying(const QStringList &paths, const QList<int> &waitsMs, int timeoutMs) {
+    for (qsizetype attempt = 0; attempt < waitsMs.size(); ++attempt) {
+        if (waitsMs[attempt] > 0) {
+            QThread::msleep(static_cast<unsigned long>(waitsMs[attempt]));
+        }
+        if (instanceHandOver(paths, timeoutMs)) {
+            if (attempt > 0) {
+                logStr(
+                    QStringLiteral("open with           : handed over at try %1").arg(attempt + 1));
+            }
+            return true;
+        }
+        logStr(QStringLiteral("open with           :-/ try %1 of %2 not answered")
+                   .arg(attempt + 1)
+                   .arg(waitsMs.size()));
+    }
+    return false;
+}
+
+QString instanceNotHandedOverStr(const QStringList &paths) {
+    if (paths.isEmpty()) {
+        return {};
+    }
+    QStringList names;
+    for (const QString &path : paths) {
+        names << QFileInfo(path).fileName();
+    }
+    return localizedStr(QStringLiteral("D_notHandedOver")).arg(names.join(QStringLiteral(", ")));
 }
 
 instanceServer::instanceServer(QObject *parent, instanceServerLimits limits)

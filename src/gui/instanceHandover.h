@@ -4,6 +4,7 @@
 // answers "ok".
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
 
@@ -17,6 +18,20 @@ QString instanceSocketPathStr();
 /// Sends the paths (made absolute) to the running window; true when it took them. Without
 /// paths it asks the window to come to the front.
 bool instanceHandOver(const QStringList &paths, int timeoutMs = 5000);
+
+/// The waits before each try of a hand-over, in milliseconds: at once, then longer each time,
+/// up to past the server's own recovery (it listens again within 2 s, a busy window answers
+/// late under load); the first entry is 0.
+QList<int> instanceHandOverWaitsMs();
+
+/// Hands the paths over as instanceHandOver does, trying again after each wait of
+/// `waitsMs` (the running window may be busy or be listening again); true when it took them.
+bool instanceHandOverRetrying(const QStringList &paths, const QList<int> &waitsMs,
+                              int timeoutMs = 5000);
+
+/// The words of a refused second start that could not hand its files over: the files, so
+/// none is lost without a word ("These files were not opened: a.MTS, b.MTS").
+QString instanceNotHandedOverStr(const QStringList &paths);
 
 /// Bounds of the hand-over socket: a connection that has not sent its whole list within
 /// `idleMs` is dropped, at most `maxConnections` are open at once (later ones are dropped at

@@ -1,9 +1,12 @@
 #include "mainWindow.h"
 
+#include "batchStop.h"
 #include "batchWords.h"
 #include "cardOffers.h"
 #include "controller/batchProgress.h"
 #include "controller/jobRecord.h"
+#include "controller/runDisplay.h"
+#include "dialogs/accessibility.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
 #include "ecran.h"
@@ -27,6 +30,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
@@ -146,15 +150,22 @@ void fluxaroMainWindow::useHudImages(bool hud) {
 }
 
 void fluxaroMainWindow::wireControls() {
+    // Pause (Resume while paused) and Stop are commands, each named by what it does now: a
+    // screen reader and the tooltip say "Resume" once the pause segment shows play.
+    for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
+        control->setKind(segmentKind::command);
+        connect(control, &segmentedControl::segmentImageChanged, this,
+                [control](int segment, const QString &image) {
+                    control->setSegmentName(segment, runCommandName(image));
+                });
+    }
     ui_->encStopBt->setSegments({QStringLiteral("btPause"), QStringLiteral("btStop")}, {});
     ui_->analysisStopBt->setSegments({QStringLiteral("btStop")}, {});
     for (segmentedControl *control : {ui_->encStopBt, ui_->analysisStopBt}) {
         control->setImageSize(QSize(18, 18));
         control->setHidden(true);
     }
-    ui_->encStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btPause")));
-    ui_->encStopBt->segmentButton(1)->setToolTip(localizedStr(QStringLiteral("btStop")));
-    ui_->analysisStopBt->segmentButton(0)->setToolTip(localizedStr(QStringLiteral("btStop")));
+    ui_->analysisStopBt->setSegmentName(0, localizedStr(QStringLiteral("btStopAnalysis")));
 
     goBt_ = std::make_unique<widgetButton>(ui_->batchEncGoBt);
     // The progress bar shows while a batch runs (the Go button is on), and its place stays kept
@@ -163,9 +174,8 @@ void fluxaroMainWindow::wireControls() {
         QSizePolicy kept = ui_->encTaskProgress->sizePolicy();
         kept.setRetainSizeWhenHidden(true);
         ui_->encTaskProgress->setSizePolicy(kept);
-        ui_->encTaskProgress->setVisible(ui_->batchEncGoBt->isChecked());
-        connect(ui_->batchEncGoBt, &QAbstractButton::toggled, ui_->encTaskProgress,
-                &QWidget::setVisible);
+        ui_->encTaskProgress->setVisible(false);
+        goBt_->onChanged = [this](bool on) { ui_->encTaskProgress->setVisible(on); };
     }
     // The bar is the batch's, with its text naming the clip and its phase (showBatchProgress).
     ui_->encTaskProgress->setRange(0, batchBarSteps);
@@ -186,6 +196,7 @@ void fluxaroMainWindow::wireControls() {
     // The update sheet (the help window is made when first asked for: it loads the media
     // framework).
     updateSheet_ = new updateSheetDialog(this);
+    updateSheet_->onCheckingChanged = [this](bool checking) { showUpdateChecking(checking); };
     updateSheet_->onAppInstalled = [this](const appReplacement &replacement) {
         // The new copy starts once this process has ended; quitting asks as usual while a
         // conversion runs.
@@ -218,6 +229,8 @@ void fluxaroMainWindow::wireControls() {
     QTableView *table = ui_->encBatchTableView;
     table->setModel(model_.get());
     auto *segments = new batchSegmentDelegate(table);
+    // Every cell's delegate: the segment cells, and the clear focus frame of the others.
+    table->setItemDelegate(segments);
     table->setItemDelegateForColumn(batchTableModel::colOut, segments);
     table->setItemDelegateForColumn(batchTableModel::colFps, segments);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -236,7 +249,9 @@ void fluxaroMainWindow::wireControls() {
         QSize(batchTableModel::thumbnailHeight * 16 / 9, batchTableModel::thumbnailHeight));
     QHeaderView *header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Stretch);
+    // The clip's name takes what the other columns leave, and never less than a readable
+    // width: on a narrow window the table scrolls sideways instead (fitClipColumn).
+    header->setSectionResizeMode(batchTableModel::colSource, QHeaderView::Interactive);
     // A reason can be long: the status cell shows its start (its tooltip says it all) and the
     // clip's name keeps its room.
     header->setSectionResizeMode(batchTableModel::colStatus, QHeaderView::Interactive);
@@ -246,6 +261,12 @@ void fluxaroMainWindow::wireControls() {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, batchSegmentDelegate::cellWidth);
     }
+    connect(header, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section != batchTableModel::colSource) {
+            fitClipColumn();
+        }
+    });
+    table->viewport()->installEventFilter(this);
     segments->segmentClicked = [this](int row, int column, int segment) {
         batchList *list = controller_->whichArrayController();
         // A row being converted keeps the choices it was started with.
@@ -259,6 +280,8 @@ void fluxaroMainWindow::wireControls() {
     };
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { syncSelection(); });
+    // A selected row that ends converted offers Convert Again.
+    connect(model_.get(), &QAbstractItemModel::dataChanged, this, [this] { syncSelection(); });
 
     controller_->hooks.thumbnailMade = [this](const QString &, const QString &) {
         model_->refreshAll();
@@ -285,19 +308,102 @@ void fluxaroMainWindow::wireControls() {
     connect(ui_->encDstBt, &QPushButton::clicked, this, [this] { chooseDestination(); });
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
-    connect(ui_->encStopBt, &segmentedControl::segmentClicked, this,
-            [this](int) { controller_->iba_taskStopBt(ui_->encStopBt); });
+    connect(ui_->encStopBt, &segmentedControl::segmentClicked, this, [this](int segment) {
+        // Stop ends work that may have run for an hour: it asks first.
+        if (runPressFor(ui_->encStopBt->imageName(segment)).command == runCommand::stop &&
+            !confirmStop()) {
+            ui_->encStopBt->setSelectedSegment(-1);
+        } else {
+            controller_->iba_taskStopBt(ui_->encStopBt);
+        }
+        // The title says at once what was asked ("paused", "stops after this clip").
+        if (controller_->isBatchRunning()) {
+            showBatchProgress(lastProgress_);
+        }
+    });
     connect(ui_->analysisStopBt, &segmentedControl::segmentClicked, this, [this](int) {
         ui_->analysisStopBt->setSelectedSegment(-1);
         controller_->iba_analysisStopBt();
     });
 }
 
+bool fluxaroMainWindow::confirmStop() {
+    QString clip;
+    if (controller_->isJobConverting()) {
+        const batchList *list = controller_->whichArrayController();
+        clip =
+            list->value(controller_->encBatchInprogressRowIdentification(), rowKey::src).toString();
+    }
+    const batchStopQuestion question = batchStopQuestionFor(clip, controller_->stopsAfterJob());
+    alertPresenter *presenter = getAlertPresenter();
+    // Without a presenter nobody can be asked: the button's own meaning stands.
+    const batchStopChoice choice =
+        presenter == nullptr ? batchStopChoice::stopNow
+                             : batchStopChoiceOf(question, presenter->present(question.plan));
+    logStr(QStringLiteral("stop asked          : %1")
+               .arg(choice == batchStopChoice::stopNow         ? QStringLiteral("now")
+                    : choice == batchStopChoice::afterThisClip ? QStringLiteral("after the clip")
+                                                               : QStringLiteral("go on")));
+    switch (choice) {
+    case batchStopChoice::stopNow:
+        return true;
+    case batchStopChoice::afterThisClip:
+        controller_->encStopAfterJob();
+        return false;
+    case batchStopChoice::keepGoing:
+        return false;
+    }
+    return false;
+}
+
+int fluxaroMainWindow::clipColumnMinimumWidth() const {
+    return ui_->encBatchTableView->fontMetrics().horizontalAdvance(QStringLiteral("00000000.MTS")) +
+           16;
+}
+
+void fluxaroMainWindow::fitClipColumn() {
+    QTableView *table = ui_->encBatchTableView;
+    QHeaderView *header = table->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < header->count(); ++column) {
+        if (column != batchTableModel::colSource && !header->isSectionHidden(column)) {
+            others += header->sectionSize(column);
+        }
+    }
+    const int width = std::max(clipColumnMinimumWidth(), table->viewport()->width() - others);
+    if (header->sectionSize(batchTableModel::colSource) != width) {
+        header->resizeSection(batchTableModel::colSource, width);
+    }
+}
+
+bool fluxaroMainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ui_->encBatchTableView->viewport() && event->type() == QEvent::Resize) {
+        fitClipColumn();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void fluxaroMainWindow::syncSelection() {
     const QModelIndexList rows = ui_->encBatchTableView->selectionModel()->selectedRows();
     // A refused source's row is not one of the batch's.
-    controller_->whichArrayController()->setSelectedIndex(
-        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row());
+    batchList *list = controller_->whichArrayController();
+    const int selected =
+        rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row();
+    list->setSelectedIndex(selected);
+    if (QAction *again = action(QStringLiteral("menuConvertAgain")); again != nullptr) {
+        again->setEnabled(selected >= 0 &&
+                          list->value(selected, rowKey::status).toString() == rowStatus::success);
+    }
+    if (QAction *undo = action(QStringLiteral("menuUndoRemove")); undo != nullptr) {
+        undo->setEnabled(controller_->canUndoRemove());
+    }
+}
+
+void fluxaroMainWindow::convertSelectedAgain() {
+    syncSelection();
+    if (controller_->encBatchConvertAgain()) {
+        syncSelection();
+    }
 }
 
 void fluxaroMainWindow::removeSelectedRow() {
@@ -308,10 +414,12 @@ void fluxaroMainWindow::removeSelectedRow() {
     }
     syncSelection();
     controller_->encBatchRemove(true);
+    syncSelection();
 }
 
 void fluxaroMainWindow::removeAllRows() {
     controller_->encBatchRemoveAll(true);
+    syncSelection();
     if (controller_->whichArrayController()->isEmpty()) {
         model_->clearRefused();
     }
@@ -335,7 +443,7 @@ void fluxaroMainWindow::showBatchSummary(const batchSummaryValue &summary) {
     const QString title = localizedStr(summary.stopped ? QStringLiteral("D_action_stop")
                                                        : QStringLiteral("D_fin_GUI"));
     const QString words = batchSummaryWords(summary);
-    if (summary.failed > 0 || summary.stopped) {
+    if (summary.failed > 0 || summary.skipped > 0 || summary.stopped) {
         displayAlertSheetWarning(title, words);
     } else {
         displayAlertSheet(title, words);
@@ -439,6 +547,32 @@ void fluxaroMainWindow::buildMenus() {
     ui_->encBatchTableView->addAction(remove);
     add(batch, "menuRemoveAll", QStringLiteral("menuRemoveAll"), QKeySequence(),
         [this] { removeAllRows(); });
+    QAction *undo = add(batch, "menuUndoRemove", QStringLiteral("menuUndoRemove"),
+                        QKeySequence(QKeySequence::Undo), [this] {
+                            if (controller_->encBatchUndoRemove()) {
+                                model_->refreshAll();
+                            }
+                            syncSelection();
+                        });
+    undo->setEnabled(false);
+    QAction *again = add(batch, "menuConvertAgain", QStringLiteral("menuConvertAgain"),
+                         QKeySequence(), [this] { convertSelectedAgain(); });
+    again->setEnabled(false);
+    // The table's own menu: what applies to the row under the pointer.
+    QTableView *table = ui_->encBatchTableView;
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QWidget::customContextMenuRequested, this,
+            [this, table, again, remove](const QPoint &at) {
+                const QModelIndex index = table->indexAt(at);
+                if (!index.isValid()) {
+                    return;
+                }
+                table->selectRow(index.row());
+                QMenu menu(table);
+                menu.addAction(again);
+                menu.addAction(remove);
+                menu.exec(table->viewport()->mapToGlobal(at));
+            });
     batch->addSeparator();
     QAction *drawer = add(batch, "menuDrawer", QStringLiteral("menuDrawer"),
                           QKeySequence(Qt::CTRL | Qt::Key_B), [this] { iba_drawerToggle(); });
@@ -473,6 +607,22 @@ void fluxaroMainWindow::buildMenus() {
         [] { QDesktopServices::openUrl(QUrl::fromLocalFile(logResumePathStr())); });
 }
 
+void fluxaroMainWindow::nameControls() {
+    // Names for what has no words of its own, in the window's language.
+    ui_->encStopBt->setAccessibleName(localizedStr(QStringLiteral("a11yRunControls")));
+    ui_->analysisStopBt->setAccessibleName(localizedStr(QStringLiteral("a11yAnalysisControls")));
+    ui_->encTaskProgress->setAccessibleName(localizedStr(QStringLiteral("a11yBatchProgress")));
+    ui_->analysisWheelProgInd->setAccessibleName(
+        localizedStr(QStringLiteral("a11yAnalysisProgress")));
+    ui_->encDstLabel->setBuddy(ui_->encDstPathStr);
+    ui_->encDstPathStr->setAccessibleName(accessibleNameOfLabel(ui_->encDstLabel->text()));
+    ui_->encBatchTableView->setAccessibleName(localizedStr(QStringLiteral("a11yBatchTable")));
+    for (int32_t segment = 0; segment < ui_->encStopBt->segmentCount(); ++segment) {
+        ui_->encStopBt->setSegmentName(segment, runCommandName(ui_->encStopBt->imageName(segment)));
+    }
+    ui_->analysisStopBt->setSegmentName(0, localizedStr(QStringLiteral("btStopAnalysis")));
+}
+
 void fluxaroMainWindow::startupWindowSteps() {
     // Idle drop area.
     ui_->dndImgView->setImageName(QStringLiteral("dndSd"));
@@ -497,6 +647,7 @@ void fluxaroMainWindow::startupWindowSteps() {
     ui_->encTaskProgress->setValue(0);
     ui_->encTaskProgress->setFormat(QString());
     FVAutoLocalizeMenuBar(menuBar());
+    nameControls();
     prefs_->prefProresFillFromCodecCheck();
     prefs_->prefFill();
 }
@@ -566,6 +717,7 @@ void fluxaroMainWindow::keepOnScreen() {
     if (where == nullptr || !isVisible()) {
         return;
     }
+    relayoutNow();
     const QRect area = where->availableGeometry();
     const QSize largest = largestClientSize();
     if (width() > largest.width() || height() > largest.height()) {
@@ -599,9 +751,10 @@ void fluxaroMainWindow::openDrawer() {
         return;
     }
     placeForDrawer();
-    ui_->batchView->setHidden(false);
     // The table takes the room. The drop area gives up its height first, down to a strip that
-    // still takes a drop; the table keeps two rows in view and scrolls the others.
+    // still takes a drop; the table keeps two rows in view and scrolls the others. All of it
+    // before the panel shows: a layout that saw the panel beside the wrapped captions would
+    // keep their height as the window's minimum, taller than a small screen.
     ui_->mainLayout->setStretch(0, 0);
     ui_->mainLayout->setStretch(1, 1);
     ui_->dndImgView->setMinimumHeight(dropStripHeight);
@@ -611,6 +764,8 @@ void fluxaroMainWindow::openDrawer() {
     table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
                             2 * table->verticalHeader()->defaultSectionSize() +
                             2 * table->frameWidth());
+    ui_->batchView->setHidden(false);
+    relayoutNow();
     const QSize largest = largestClientSize();
     resize(std::min(std::max(width(), 900), largest.width()),
            std::min(height() + drawerHeight, largest.height()));
@@ -627,7 +782,22 @@ void fluxaroMainWindow::closeDrawer() {
     ui_->dndImgView->setMaximumHeight(QWIDGETSIZE_MAX);
     ui_->dndImgView->setMinimumHeight(150);
     setDropCaptionsWrapped(true);
+    relayoutNow();
     resize(width(), std::max(minimumSizeHint().height(), height() - panel));
+    keepOnScreen();
+}
+
+void fluxaroMainWindow::relayoutNow() {
+    // The layouts take their changes at once, not at the next turn of the event loop, so the
+    // sizes read next (the window's minimum above all) are the new ones.
+    if (centralWidget() != nullptr && centralWidget()->layout() != nullptr) {
+        centralWidget()->layout()->invalidate();
+        centralWidget()->layout()->activate();
+    }
+    if (layout() != nullptr) {
+        layout()->invalidate();
+        layout()->activate();
+    }
 }
 
 void fluxaroMainWindow::iba_drawerToggle() {
@@ -685,6 +855,18 @@ void fluxaroMainWindow::iba_menuHelp() {
     help_->iba_menuHelp();
 }
 
+void fluxaroMainWindow::showUpdateChecking(bool checking) {
+    // The menu item says the check runs (and can't be asked twice); so does the version row.
+    if (QAction *check = action(QStringLiteral("menuCheckUpdates")); check != nullptr) {
+        check->setEnabled(!checking);
+        check->setText(localizedStr(checking ? QStringLiteral("menuCheckingUpdates")
+                                             : QStringLiteral("menuCheckUpdates")));
+    }
+    const QString version = infoPlistStr(QStringLiteral("CFBundleShortVersionString"));
+    ui_->appVersionFloatStr->setText(
+        checking ? localizedStr(QStringLiteral("versionChecking")).arg(version) : version);
+}
+
 void fluxaroMainWindow::iba_checkForUpdates() {
     updateSheet_->checkForUpdates(true);
 }
@@ -726,11 +908,15 @@ void fluxaroMainWindow::iba_menuQuit() {
     QCoreApplication::exit(0);
 }
 
-void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
+void fluxaroMainWindow::showBatchProgress(const batchProgressValue &given) {
+    // A copy: the title is said again from it when the run controls change (paused, stops).
+    const batchProgressValue value = given;
+    lastProgress_ = value;
     if (value.phase == batchPhase::finished || value.phase == batchPhase::stopped) {
         setWindowTitle(appNameStr());
         ui_->encTaskProgress->setToolTip(QString());
         ui_->encTaskProgress->setFormat(QString());
+        ui_->encTaskProgress->setAccessibleDescription(QString());
         return;
     }
     ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
@@ -741,6 +927,8 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
     // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
     const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
     ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));
+    // The bar's words for a screen reader too (its value alone is a bare percentage).
+    ui_->encTaskProgress->setAccessibleDescription(ui_->encTaskProgress->text());
     static const QStringList phaseKeys = {
         QStringLiteral("D_phase_analysing"), QStringLiteral("D_phase_converting"),
         QStringLiteral("D_phase_exporting"), QStringLiteral("D_phase_checking")};
@@ -751,6 +939,13 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &value) {
             QStringLiteral("%1/%2 ").arg(value.position).arg(std::max(value.total, value.position));
     }
     text += phase;
+    // What the person asked is said where the batch's state is read: paused, stopping.
+    if (controller_->isConversionPaused()) {
+        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_paused"));
+    }
+    if (controller_->stopsAfterJob()) {
+        text += QStringLiteral(" · ") + localizedStr(QStringLiteral("D_phase_stopAfter"));
+    }
     if (value.secondsLeft >= 0) {
         text +=
             QStringLiteral(" · ") +

@@ -106,6 +106,8 @@ public:
     void chooseDestination();
     /// Removes the row selected in the table (not the one being converted).
     void removeSelectedRow();
+    /// Convert Again: the selected converted row waits again, its choices open to change.
+    void convertSelectedAgain();
 
     // The drop area's delegate.
     void dragNDropPerformDrag(dragNDropView *view, const QStringList &paths) override;
@@ -118,17 +120,30 @@ public:
     /// True when the window may move itself (X11); elsewhere the drawer only resizes it.
     static bool clientMayMoveWindows();
 
+    /// The narrowest the batch table's clip column gets: a camcorder clip's name and more.
+    int clipColumnMinimumWidth() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    /// The table's viewport resized: the clip column takes the new room.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
     void wireControls();
     void placeForDrawer();
+    /// Activates the window's layouts now (their minimum sizes follow what just changed).
+    void relayoutNow();
+    /// The clip column takes the width the other columns leave, at least its minimum.
+    void fitClipColumn();
     /// The drop area's captions wrapped (drawer closed) or on one line (drawer open).
     void setDropCaptionsWrapped(bool wrapped);
     void syncSelection();
     void useHudImages(bool hud);
+    /// The accessible names of the controls without words of their own (after localisation).
+    void nameControls();
+    /// An update check runs (or its answer came): said in the Help menu and the version row.
+    void showUpdateChecking(bool checking);
 
     std::unique_ptr<Ui::mainWindow> ui_;
     prefWindow *prefs_ = nullptr;
@@ -150,13 +165,18 @@ private:
     bool quitting_ = false;
     bool quitAsked_ = false;
     bool sessionEnding_ = false;
+    /// The batch's progress as last told, to say the title again (paused, stops after).
+    batchProgressValue lastProgress_;
     /// The batch's progress in the window's title, from the controller's typed value.
-    void showBatchProgress(const batchProgressValue &value);
+    void showBatchProgress(const batchProgressValue &given);
     /// A source's verdict: a refused one gets a row saying why (while its drop is analysed).
     void showVerdict(const analysisVerdictValue &verdict);
     /// The end of a batch: an alert that counts how the jobs ended and names those that did
     /// not convert, with why.
     static void showBatchSummary(const batchSummaryValue &summary);
+    /// Stop pressed: asks whether to stop now, after the clip being converted, or not at all;
+    /// true to stop now (after this clip is handed to the controller here).
+    bool confirmStop();
     /// Remove All: the batch's rows (after the controller's question) and the refused ones.
     void removeAllRows();
 };

@@ -184,7 +184,8 @@ TEST(outcomes, wordsInBothLanguages) {
     summary.notConverted = {full, full, full};
     EXPECT_EQ(batchSummaryWords(summary, 2).count("the disk is full"), 2);
     EXPECT_TRUE(batchSummaryWords(summary, 2).endsWith("; …"));
-    // The notification: kept is no failure, and the job a stop ended is counted, not named.
+    // The notification says what the window's alert says: kept is no failure, and the job a
+    // stop ended is counted as stopped, not named.
     jobOutcomeValue kept;
     kept.kind = jobOutcomeKind::kept;
     kept.src = "/card/00001.MTS";
@@ -194,9 +195,9 @@ TEST(outcomes, wordsInBothLanguages) {
     stopped.src = "/card/00002.MTS";
     stopped.words = jobOutcomeWords(stopped.kind, stopped.failure);
     EXPECT_EQ(desktopBatchBodyStr(batchSummaryOf({kept}, false)),
-              "0 converted, 0 failed: 00001.MTS: the existing movie was kept");
+              "0 converted, 1 kept: 00001.MTS: the existing movie was kept");
     EXPECT_EQ(desktopBatchBodyStr(batchSummaryOf({stopped, left}, true)),
-              "0 converted, 1 failed or stopped, 1 not done");
+              "0 converted, 1 stopped, 1 not done");
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
     full.words = jobFailureWords(full.failure);
     summary.notConverted = {full};

@@ -128,14 +128,26 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     addSources({odd});
     EXPECT_EQ(presenter.shown.size(), 2);
 
+    // The person's Remove can be undone: the thumbnail waits until the next Remove.
     const QString thumb = list->dico(0).value("imgPathStr").toString();
     list->setSelectedIndex(0);
     app->encBatchRemove(true);
-    EXPECT_FALSE(QFileInfo::exists(thumb));
+    EXPECT_TRUE(QFileInfo::exists(thumb));
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->row(0).value("src"), "b.TS");
     EXPECT_EQ(list->row(0).value("order"), 1);
     EXPECT_EQ(list->row(1).value("order"), 2);
+    ASSERT_TRUE(app->encBatchUndoRemove());
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->dico(0).value("imgPathStr").toString(), thumb);
+    list->setSelectedIndex(0);
+    app->encBatchRemove(true);
+    const QString second = list->dico(0).value("imgPathStr").toString();
+    list->setSelectedIndex(0);
+    app->encBatchRemove(true);
+    EXPECT_FALSE(QFileInfo::exists(thumb));
+    EXPECT_TRUE(QFileInfo::exists(second));
+    EXPECT_EQ(list->count(), 1);
 }
 
 // Thumbnails come after their rows, beside what follows: two sources of the same name get two
@@ -172,14 +184,15 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
     EXPECT_TRUE(QFileInfo::exists(second));
     EXPECT_EQ(made, QStringList({first, second}));
 
-    // Removed right after its analysis, whether its picture was made already or is on its way:
-    // no picture is left for it.
+    // Removed right after its analysis (as a gone source is; the person's Remove keeps the
+    // picture for Undo), whether its picture was made already or is on its way: no picture is
+    // left for it.
     const QString late = clip("late.ts");
     made.clear();
     app->hooks.analysisEnded = [&] {
         ++analysesEnded;
         list->setSelectedIndex(list->count() - 1);
-        app->encBatchRemove(true);
+        app->encBatchRemove(false);
     };
     addSources({late});
     ASSERT_EQ(list->count(), 2);
@@ -582,8 +595,9 @@ TEST_F(controller, secondGoConvertsOnlyWhatIsLeft) {
     EXPECT_TRUE(worked.isEmpty());
 }
 
-// A source deleted after it was listed is removed from the list when its turn comes; the
-// batch goes on with the next one, and the job before it ends once, not a second time.
+// A source deleted after it was listed keeps its row, marked failed, when its turn comes (the
+// window says there why it was skipped); the batch goes on with the next one, and the job
+// before it ends once, not a second time.
 TEST_F(controller, sourceGoneBeforeItsTurn) {
     const QString gone = clip("gone.ts");
     addSources({clip("first.ts"), gone, clip("third.ts")});
@@ -596,10 +610,10 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     };
     goAndWait();
     batchList *list = app->whichArrayController();
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->row(1).value("src"), "third.ts");
-    EXPECT_EQ(list->row(1).value("order"), 2);
-    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceSuccess"}));
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->row(1).value("src"), "gone.ts");
+    EXPECT_EQ(list->row(2).value("order"), 3);
+    EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceFailure", "puceSuccess"}));
     EXPECT_EQ(ended, (QStringList{"first.ts", "gone.ts", "third.ts"}));
     ASSERT_EQ(outcomes.size(), 3);
     EXPECT_EQ(outcomes[0].kind, jobOutcomeKind::converted);

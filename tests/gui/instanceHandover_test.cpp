@@ -2,6 +2,7 @@
 // Qt closed after a failed accept (no file descriptor left) listens again, so a later
 // "Open with" still reaches the window.
 #include "instanceHandover.h"
+#include "settings/localisation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -118,4 +120,45 @@ TEST(InstanceHandover, IdleConnectionsAreDroppedAndTheSocketComesBack) {
                 after.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
     EXPECT_TRUE(handOverFromAnotherThread({QStringLiteral("/b.mts")}));
     EXPECT_EQ(received.size(), 2);
+}
+
+// A window that listens only later (it is starting, or listening again after a failed accept,
+// or too busy to answer in time): one try is refused, the tries spread over the waits reach it
+// and the paths arrive; with no window at all every try fails and the files are named.
+TEST(InstanceHandover, ASecondStartTriesAgainBeforeGivingUp) {
+    const QList<int> waits = instanceHandOverWaitsMs();
+    ASSERT_FALSE(waits.isEmpty());
+    EXPECT_EQ(waits.first(), 0);
+    EXPECT_TRUE(std::is_sorted(waits.cbegin(), waits.cend()));
+    // Past the server's own recovery (it listens again within 2 s).
+    EXPECT_GT(std::accumulate(waits.cbegin(), waits.cend(), 0), instanceServerLimits{}.relistenMs);
+
+    auto server = std::make_unique<instanceServer>(nullptr);
+    QStringList received;
+    server->received = [&received](const QStringList &paths) { received += paths; };
+    EXPECT_FALSE(instanceHandOver({QStringLiteral("/card/00001.MTS")}, 500));
+
+    bool taken = false;
+    std::unique_ptr<QThread> thread(QThread::create([&taken] {
+        taken =
+            instanceHandOverRetrying({QStringLiteral("/card/00001.MTS")}, {0, 300, 600, 900}, 2000);
+    }));
+    thread->start();
+    spinFor(450);
+    ASSERT_TRUE(server->listen());
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    thread->wait();
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(received, QStringList{QStringLiteral("/card/00001.MTS")});
+    server.reset();
+
+    EXPECT_FALSE(instanceHandOverRetrying({QStringLiteral("/card/00002.MTS")}, {0, 50}, 500));
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    EXPECT_EQ(instanceNotHandedOverStr({"/card/00002.MTS", "/card/00003.MTS"}),
+              "These files were not opened: 00002.MTS, 00003.MTS. Open them in the running copy "
+              "(File > Open), or try again.");
+    EXPECT_TRUE(instanceNotHandedOverStr({}).isEmpty());
 }

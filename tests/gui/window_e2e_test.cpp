@@ -177,14 +177,35 @@ TEST_F(windowE2e, quitWhileConvertingAsksThenLeavesNothing) {
         << filesBelow(box.events()).join(", ").toStdString();
 }
 
-// The stop button during a conversion: the batch ends with one alert, its summary, which says
-// that it stopped and counts the row.
-TEST_F(windowE2e, stopDuringConversionEndsWithOneSummary) {
+// The stop button during a conversion asks first (Continue changes nothing); "Stop Now" ends
+// the batch with one more alert, its summary, which says that it stopped and counts the row.
+TEST_F(windowE2e, stopDuringConversionAsksThenEndsWithOneSummary) {
     startALongConversion();
     if (HasFatalFailure()) {
         return;
     }
     presenter.shown.clear();
+    presenter.answer = [](const alertPlan &) { return alertOutcome{2, false}; };
+    w->stopControl()->segmentButton(1)->click();
+    ASSERT_EQ(presenter.shown.size(), 1);
+    EXPECT_EQ(presenter.shown.first().buttons,
+              QStringList({"Stop after this clip", "Stop Now", "Continue"}));
+    EXPECT_EQ(presenter.shown.first().cancelButton, 2);
+    EXPECT_TRUE(presenter.shown.first().message.startsWith("long.mts is being converted"));
+    EXPECT_TRUE(w->controller()->isToolRunning());
+    EXPECT_FALSE(w->stopControl()->isHidden());
+    // Paused, the title says so at once; resumed, it no longer does.
+    w->stopControl()->segmentButton(0)->click();
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral(" · paused")))
+        << w->windowTitle().toStdString();
+    w->stopControl()->segmentButton(0)->click();
+    EXPECT_FALSE(w->windowTitle().contains(QStringLiteral("paused")))
+        << w->windowTitle().toStdString();
+
+    presenter.shown.clear();
+    presenter.answer = [](const alertPlan &plan) {
+        return alertOutcome{plan.buttons.size() > 1 ? 1 : 0, false};
+    };
     w->stopControl()->segmentButton(1)->click();
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 60000));
     QCoreApplication::processEvents();
@@ -192,10 +213,47 @@ TEST_F(windowE2e, stopDuringConversionEndsWithOneSummary) {
     for (const alertPlan &shown : presenter.shown) {
         titles << shown.title + QStringLiteral(" | ") + shown.message;
     }
-    ASSERT_EQ(presenter.shown.size(), 1) << titles.join(QStringLiteral("; ")).toStdString();
-    EXPECT_EQ(presenter.shown.first().title, localizedStr("D_action_stop"));
-    EXPECT_TRUE(presenter.shown.first().message.contains(QStringLiteral("1 stopped")))
-        << presenter.shown.first().message.toStdString();
+    ASSERT_EQ(presenter.shown.size(), 2) << titles.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(presenter.shown.last().title, localizedStr("D_action_stop"));
+    EXPECT_TRUE(presenter.shown.last().message.contains(QStringLiteral("1 stopped")))
+        << presenter.shown.last().message.toStdString();
+}
+
+// "Stop after this clip": the clip being converted finishes and is kept, the title says the
+// batch stops after it, and the batch then ends as stopped with the next clip not done.
+TEST_F(windowE2e, stopAfterThisClipFinishesItFirst) {
+    const QString first = box.root() + "/first.mts";
+    const QString second = box.root() + "/second.mts";
+    ASSERT_TRUE(makeClip(first, "640x360", 50, 6));
+    ASSERT_TRUE(makeClip(second, "320x180", 25, 1));
+    drop(w->dropView(), {first, second});
+    ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
+    batchList *list = w->controller()->whichArrayController();
+    ASSERT_EQ(list->count(), 2);
+    list->setValue(0, QStringLiteral("out"), 2);
+    w->controller()->iba_batchGoBt();
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return w->controller()->isToolRunning() &&
+                   !w->ui()->encProgressPercentStr->text().isEmpty();
+        },
+        120000));
+    presenter.shown.clear();
+    presenter.answer = [](const alertPlan &) { return alertOutcome{0, false}; };
+    w->stopControl()->segmentButton(1)->click();
+    EXPECT_TRUE(w->controller()->stopsAfterJob());
+    EXPECT_TRUE(w->windowTitle().contains("stops after this clip"))
+        << w->windowTitle().toStdString();
+    ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->value(0, "resultat").toString(), "puceSuccess");
+    EXPECT_EQ(list->value(1, "resultat").toString(), "puce");
+    EXPECT_EQ(box.eventsFiles().size(), 1) << box.eventsFiles().join(", ").toStdString();
+    ASSERT_FALSE(presenter.shown.isEmpty());
+    EXPECT_EQ(presenter.shown.last().title, localizedStr("D_action_stop"));
+    EXPECT_EQ(presenter.shown.last().message, "1 converted, 1 not done");
+    EXPECT_FALSE(w->controller()->stopsAfterJob());
+    EXPECT_FALSE(w->windowTitle().contains("stops after"));
 }
 
 // The session's end (SIGTERM at a logout or shutdown, the platform's quit request) quits like

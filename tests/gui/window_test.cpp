@@ -18,6 +18,7 @@
 #include "testEnv.h"
 #include "ui_mainWindow.h"
 #include "updateWidgets.h"
+#include "windowFixture.h"
 
 #include <QDragEnterEvent>
 #include <QFile>
@@ -64,40 +65,6 @@ bool dragAndDrop(QWidget *target, QMimeData *mime) {
     QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted();
 }
-
-class window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-        prefReload();
-        loadTranslations(QStringLiteral("en"));
-        setTMPFOLDER(dir.path() + "/tmp/");
-        setOPENPERM(true);
-        setDEBUG(false);
-        setAlertPresenter(&presenter);
-        w = std::make_unique<fluxaroMainWindow>();
-        w->startupWindowSteps();
-    }
-    void TearDown() override {
-        w.reset();
-        setAlertPresenter(nullptr);
-        setOPENPERM(true);
-        prefReload();
-    }
-    QString file(const QString &name) {
-        const QString path = dir.path() + "/" + name;
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("not a movie");
-        return path;
-    }
-    QTemporaryDir dir;
-    scriptedPresenter presenter;
-    std::unique_ptr<fluxaroMainWindow> w;
-};
 
 } // namespace
 
@@ -195,6 +162,11 @@ TEST_F(window, stopControlSwitchesByItsImages) {
     stop->segmentButton(0)->click();
     EXPECT_EQ(stop->imageName(0), "btPause" + hud);
     EXPECT_EQ(w->ui()->encProgressActionStr->text(), "00001.MTS");
+    // Stop asks first; between clips there is nothing to finish: stop now, or go on.
+    presenter.answer = [](const alertPlan &) { return alertOutcome{1, false}; };
+    stop->segmentButton(1)->click();
+    EXPECT_FALSE(stop->isHidden()) << "Continue changes nothing";
+    presenter.answer = [](const alertPlan &) { return alertOutcome{0, false}; };
     stop->segmentButton(1)->click();
     EXPECT_TRUE(stop->isHidden());
     ASSERT_FALSE(presenter.shown.isEmpty());
@@ -247,13 +219,14 @@ TEST_F(window, segmentCellsFollowTheRules) {
 }
 
 // A source accepted as progressive pictures in an interlaced stream says so in its row's
-// tooltip; another row's tooltip has no such line.
+// tooltip, in French under French; another row's tooltip has no such line.
 TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
     batchList *list = w->controller()->whichArrayController();
     auto row = [](const QString &note) {
         QVariantMap dico{{"v0_fps", 25.0}, {"srcPathStr", "/x/psf.mts"}};
         if (!note.isEmpty()) {
             dico["scanNoteStr"] = note;
+            dico["v0_scanStr"] = "psf";
         }
         return QVariantMap{{"order", 1}, {"src", "psf.mts"}, {"resultat", "puce"},
                            {"out", 0},   {"fps", 0},         {"dico", dico}};
@@ -271,6 +244,12 @@ TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
             ->data(w->model()->index(1, batchTableModel::colSource), Qt::ToolTipRole)
             .toString();
     EXPECT_FALSE(plain.contains("accepted:")) << plain.toStdString();
+    ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
+    const QString french = batchSourceTooltip(list->dico(0));
+    ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
+    EXPECT_EQ(french.toStdString(),
+              "/x/psf.mts\nx, 25 images/s\naccepté : images progressives dans un flux "
+              "entrelacé");
     list->clear();
 }
 
@@ -356,6 +335,26 @@ TEST_F(window, helpMenuCommands) {
     EXPECT_FALSE(w->help()->isVisible());
 }
 
+// An update check says it runs while its answer is awaited: the menu item (which can't be
+// chosen twice) and the version row; both come back with the answer.
+TEST_F(window, updateCheckSaysItRuns) {
+    // An update site that refuses at once: the answer comes from the event loop, not at once.
+    qputenv("FLUXARO_UPDATE_URL", "https://127.0.0.1:1/");
+    QAction *check = w->action("menuCheckUpdates");
+    ASSERT_NE(check, nullptr);
+    const QString version = w->ui()->appVersionFloatStr->text();
+    w->iba_checkForUpdates();
+    ASSERT_TRUE(w->updateSheet()->isChecking());
+    EXPECT_FALSE(check->isEnabled());
+    EXPECT_EQ(check->text(), "Checking for Updates…");
+    EXPECT_EQ(w->ui()->appVersionFloatStr->text(), version + " · checking for updates…");
+    ASSERT_TRUE(spinUntil([&] { return !w->updateSheet()->isChecking(); }, 30000));
+    EXPECT_TRUE(check->isEnabled());
+    EXPECT_EQ(check->text(), localizedStr("menuCheckUpdates"));
+    EXPECT_EQ(w->ui()->appVersionFloatStr->text(), version);
+    qunsetenv("FLUXARO_UPDATE_URL");
+}
+
 // A drop of many files that are no movies names the first few and counts the others, so the
 // sheet stays readable.
 TEST_F(window, refusedDropOfManyFilesCountsTheRest) {
@@ -375,9 +374,10 @@ TEST_F(window, refusedDropOfManyFilesCountsTheRest) {
     EXPECT_TRUE(getOPENPERM());
 }
 
-// The format and frame-rate cells of a row answer the keyboard: Left and Right move the choice
-// over the greyed segments to the next one that can be taken and, at the end, on to the next
-// cell; Space goes round. Their tooltips say why a choice is greyed. Tab leaves the table.
+// The format and frame-rate cells of a row answer the keyboard, each key with one meaning: +
+// and − move the choice over the greyed segments to the next one that can be taken, Space goes
+// round, the arrows move from cell to cell and change nothing. The focused cell wears a clear
+// frame. Their tooltips say why a choice is greyed. Tab leaves the table.
 TEST_F(window, rowCellsChangeFromTheKeyboard) {
     setAIC(0);
     setPRORES(1);
@@ -403,12 +403,23 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
         QCoreApplication::processEvents();
     };
     table->setCurrentIndex(w->model()->index(0, batchTableModel::colOut));
-    key(Qt::Key_Right); // over the greyed AIC to ProRes
+    key(Qt::Key_Plus); // over the greyed AIC to ProRes
     EXPECT_EQ(list->value(0, "out").toInt(), 2);
-    key(Qt::Key_Right); // no choice further right: on to the frame-rate cell
+    key(Qt::Key_Plus); // no choice further: nothing changes, the cell stays
+    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colOut));
+    key(Qt::Key_Minus);
+    EXPECT_EQ(list->value(0, "out").toInt(), 0);
+    key(Qt::Key_Equal); // + without Shift on most keyboards
+    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    // The arrows only move: the choice stays as it is.
+    key(Qt::Key_Right);
     EXPECT_EQ(list->value(0, "out").toInt(), 2);
     EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colFps));
+    key(Qt::Key_Left);
+    EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colOut));
     key(Qt::Key_Right);
+    key(Qt::Key_Plus);
     EXPECT_EQ(list->value(0, "fps").toInt(), 1);
     key(Qt::Key_Space);
     EXPECT_EQ(list->value(0, "fps").toInt(), 2);
@@ -436,6 +447,30 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
                     .data(Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("AIC: no encoder for it on this system")));
+
+    // The keyboard's cell is framed in the highlight colour, two pixels wide, whatever column.
+    for (int column : {int(batchTableModel::colSource), int(batchTableModel::colFps)}) {
+        // Current but not selected: a selected row's own highlight would hide a missing frame.
+        table->selectionModel()->setCurrentIndex(w->model()->index(0, column),
+                                                 QItemSelectionModel::Clear);
+        QCoreApplication::processEvents();
+        const QImage shot = table->viewport()->grab().toImage();
+        const QRect cell = table->visualRect(table->currentIndex());
+        const qreal ratio = shot.devicePixelRatio();
+        const QColor highlight = table->palette().color(QPalette::Highlight);
+        int framed = 0;
+        for (int y = cell.top() + 8; y < cell.bottom() - 8; ++y) {
+            bool edge = false;
+            for (int x = cell.left(); x <= cell.left() + 4; ++x) {
+                const QColor seen = shot.pixelColor(QPoint(x, y) * ratio);
+                edge = edge ||
+                       (std::abs(seen.hue() - highlight.hue()) < 12 &&
+                        std::abs(seen.value() - highlight.value()) < 40 && seen.saturation() > 60);
+            }
+            framed += edge ? 1 : 0;
+        }
+        EXPECT_GT(framed, (cell.height() - 16) / 2) << "column " << column;
+    }
 
     key(Qt::Key_Tab);
     EXPECT_FALSE(table->hasFocus());

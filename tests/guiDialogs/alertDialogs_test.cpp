@@ -238,7 +238,7 @@ TEST_F(AlertDialogs, EscapeAnswersCancelAndEachAlertShowsItsSign) {
     EXPECT_EQ(alertIconName(refused), QStringLiteral("alertNote"));
 }
 
-TEST_F(AlertDialogs, OpenPanelTakesFilesOrAFolder) {
+TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
     const QString dir = freshWorkDir(QStringLiteral("panel"));
     ASSERT_TRUE(writeBytes(dir + QStringLiteral("/a.MTS"), "x"));
     QDir().mkpath(dir + QStringLiteral("/card"));
@@ -281,6 +281,42 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesOrAFolder) {
     EXPECT_EQ(*files, QStringList{dir + QStringLiteral("/a.MTS")});
     QApplication::processEvents();
 
+    // A folder and a file selected together: Open takes both (it no longer enters the folder
+    // and drops the file), and so does the folder button.
+    for (const bool byFolderButton : {false, true}) {
+        after(300, [&] {
+            if (auto *panel = visibleTopLevel<QFileDialog>()) {
+                panel->setDirectory(dir);
+            }
+        });
+        after(1500, [&] {
+            if (auto *panel = visibleTopLevel<QFileDialog>()) {
+                if (auto *name = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(QStringLiteral("\"card\" \"a.MTS\""));
+                }
+                if (byFolderButton) {
+                    if (auto *button =
+                            panel->findChild<QPushButton *>(QStringLiteral("folderButton"))) {
+                        button->click();
+                    }
+                } else {
+                    QMetaObject::invokeMethod(panel, "accept");
+                }
+            }
+        });
+        after(8000, [] {
+            if (auto *panel = visibleTopLevel<QFileDialog>()) {
+                panel->reject();
+            }
+        });
+        std::optional<QStringList> both = selectFilesFolders(std::nullopt, {"mts"});
+        ASSERT_TRUE(both.has_value()) << byFolderButton;
+        EXPECT_EQ(*both,
+                  QStringList({dir + QStringLiteral("/card"), dir + QStringLiteral("/a.MTS")}))
+            << both->join(", ").toStdString();
+        QApplication::processEvents();
+    }
+
     // Cancelled: nothing.
     after(300, [] {
         if (auto *panel = visibleTopLevel<QFileDialog>()) {
@@ -305,4 +341,17 @@ TEST_F(AlertDialogs, FolderChooserStartsInTheVideosFolder) {
     EXPECT_FALSE(presenter_.chooseFolder(QStringLiteral("Destination")).has_value());
     EXPECT_EQ(shownFolder, QDir(videos).absolutePath());
     EXPECT_EQ(shownTitle, QStringLiteral("Destination"));
+}
+
+// The panel's answer for a selection: every existing item once, folders and files alike, and
+// the shown folder only when nothing is selected.
+TEST_F(AlertDialogs, OpenPanelAnswerOfASelection) {
+    const QString dir = freshWorkDir(QStringLiteral("chosen"));
+    ASSERT_TRUE(writeBytes(dir + QStringLiteral("/a.MTS"), "x"));
+    QDir().mkpath(dir + QStringLiteral("/card"));
+    EXPECT_EQ(filesFoldersChosen({dir + "/card/", dir + "/a.MTS", dir + "/card"}, dir),
+              QStringList({dir + "/card", dir + "/a.MTS"}));
+    EXPECT_EQ(filesFoldersChosen({}, dir + "/card"), QStringList{dir + "/card"});
+    EXPECT_EQ(filesFoldersChosen({dir + "/gone.MTS"}, dir), QStringList{dir});
+    EXPECT_TRUE(filesFoldersChosen({}, QString()).isEmpty());
 }

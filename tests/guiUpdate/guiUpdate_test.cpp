@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -278,6 +279,9 @@ TEST(UpdateSheet, AHangingSiteNeverFreezesTheWindow) {
     sheet.setFetchLimits(limits);
     std::optional<updateCheckResult> checked;
     sheet.onChecked = [&](const updateCheckResult &result) { checked = result; };
+    // The window is told the check runs (it says so) and when it ended.
+    QList<bool> checking;
+    sheet.onCheckingChanged = [&](bool now) { checking << now; };
 
     QElapsedTimer clock;
     clock.start();
@@ -314,6 +318,7 @@ TEST(UpdateSheet, AHangingSiteNeverFreezesTheWindow) {
     EXPECT_GE(clock.elapsed(), 1400);
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_FALSE(sheet.isChecking());
+    EXPECT_EQ(checking, (QList<bool>{true, false}));
     EXPECT_EQ(checked->status, updateCheckStatus::NoNetwork);
     EXPECT_EQ(checked->fetchOutcome, webFetchOutcome::TimedOut);
     ASSERT_EQ(presenter.plans.size(), 1);
@@ -458,3 +463,24 @@ TEST(HelpWindow, SaysItCannotPlayWithoutTheMediaPlugins) {
 }
 
 } // namespace
+
+// The sheet's notice is shown as written: "&" and "<" as they are, not as "&amp;" or a tag.
+TEST(UpdateSheet, NoticeShowsItsCharactersAsTheyAre) {
+    loadTranslations(QStringLiteral("en"));
+    QMainWindow window;
+    updateSheetDialog sheet(&window);
+    const QString notice = QStringLiteral("Fixes & speed-ups for <small> screens");
+    sheet.show(QStringLiteral("https://example.invalid/f.zip"), QString(), notice);
+    const QList<QLabel *> labels = sheet.findChildren<QLabel *>();
+    const auto shown = std::find_if(labels.cbegin(), labels.cend(), [](const QLabel *label) {
+        return label->isVisibleTo(label->window()) && label->text().contains("Fixes");
+    });
+    ASSERT_NE(shown, labels.cend());
+    const QLabel *label = *shown;
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    const QString seen =
+        rich ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : label->text();
+    EXPECT_EQ(seen, notice);
+    sheet.close();
+}

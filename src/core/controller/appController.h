@@ -73,8 +73,17 @@ public:
     void iba_menuOpen();
     /// Removes the selected row; from the remove button, refuses the row being converted.
     void encBatchRemove(bool fromRemoveButton);
+    /// Undo Remove: the row the Remove command took last comes back where it was (not when its
+    /// source was listed again since); true when it did.
+    bool encBatchUndoRemove();
+    /// True while a row taken by the Remove command can come back.
+    bool canUndoRemove() const { return removed_.has_value(); }
     /// Removes every row (from the button: after a confirmation), except the one being converted.
     void encBatchRemoveAll(bool fromRemoveAllButton);
+    /// Convert Again: the selected converted row waits again, its format and mode open to
+    /// change, and the next Go converts it (an output of the same name is asked about as
+    /// usual). A row not converted, or being converted, is left alone; true when it changed.
+    bool encBatchConvertAgain();
     /// Index of the row being converted (the job's own row, known by its identity in the list,
     /// never by its source's path, which another row may share), or -1.
     int32_t encBatchInprogressRowIdentification() const;
@@ -111,6 +120,13 @@ public:
     void taskLauncherDone();
     /// The pause/play/stop control: acts on its selected segment by the segment's image name.
     void iba_taskStopBt(uiSegmented *control);
+    /// Stop after this clip: the job being converted finishes, then the batch ends as stopped
+    /// (the rows it did not reach are not done). Nothing when no batch runs.
+    void encStopAfterJob();
+    /// True from encStopAfterJob until the batch ends.
+    bool stopsAfterJob() const { return encStopAfterJob_; }
+    /// True while a job of the batch is being converted (its row shows "converting").
+    bool isJobConverting() const;
     /// True while the conversion run is paused (by the user, or for the analysis of a drop).
     bool isConversionPaused() const { return run_.isPaused(); }
     /// Terminates the runs without handing over to the step machine.
@@ -239,6 +255,16 @@ private:
     bool batchRunning_ = false;
     /// The batch has done every row and waits for the rows of a running analysis.
     bool batchWaitsForRows_ = false;
+    /// The batch ends once the running job has (encStopAfterJob).
+    bool encStopAfterJob_ = false;
+    /// The row the Remove command took last, and where it was, for Undo Remove.
+    struct removedRow {
+        int32_t index = 0;
+        QVariantMap row;
+    };
+    std::optional<removedRow> removed_;
+    /// Undo Remove is no longer offered; the thumbnail of the row it kept goes.
+    void forgetRemoved();
     /// A conversion run that a drop paused for its analysis (resumed when the analysis ends).
     bool pausedForAnalysis_ = false;
     /// The final names given out in this batch: a second source with the same name gets " 2".

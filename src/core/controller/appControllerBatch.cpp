@@ -194,9 +194,16 @@ void appController::encBatchRemove(bool fromRemoveButton) {
         displayAlertSheetWarning(localizedStr(QStringLiteral("D_batch_1")), QString());
         return;
     }
-    const QString img = list_.dico(index).value(jobKey::imgPath).toString();
-    if (!img.isEmpty()) {
-        rmCocoa(img);
+    forgetRemoved();
+    if (fromRemoveButton) {
+        // The person's own Remove can be undone: the row and its thumbnail are kept until
+        // the next one.
+        removed_ = removedRow{index, list_.row(index)};
+    } else {
+        const QString img = list_.dico(index).value(jobKey::imgPath).toString();
+        if (!img.isEmpty()) {
+            rmCocoa(img);
+        }
     }
     list_.removeAt(index);
     if (list_.isEmpty()) {
@@ -207,6 +214,44 @@ void appController::encBatchRemove(bool fromRemoveButton) {
             c_.batchDrawer->close();
         }
     }
+}
+
+void appController::forgetRemoved() {
+    if (!removed_) {
+        return;
+    }
+    const QString img = removed_->row.value(rowKey::dico).toMap().value(jobKey::imgPath).toString();
+    removed_.reset();
+    if (!img.isEmpty()) {
+        rmCocoa(img);
+    }
+}
+
+bool appController::encBatchUndoRemove() {
+    if (!removed_) {
+        return false;
+    }
+    const QString src = jobSourcePath(removed_->row.value(rowKey::dico).toMap());
+    for (int32_t i = 0; i < list_.count(); ++i) {
+        if (jobSourcePath(list_.dico(i)) == src) {
+            // Listed again since: a second row of it would convert it twice.
+            logStr(QStringLiteral("undo remove         :-/ listed again: %1").arg(src));
+            removed_.reset();
+            return false;
+        }
+    }
+    const removedRow back = *removed_;
+    removed_.reset();
+    logStr(QStringLiteral("undo remove         : %1").arg(src));
+    list_.insertAt(back.index, back.row);
+    list_.setSelectedIndex(std::clamp(back.index, 0, list_.count() - 1));
+    if (c_.batchEncGoBt != nullptr && !batchRunning_ && getOPENPERM()) {
+        c_.batchEncGoBt->setEnabled(true);
+    }
+    if (c_.batchDrawer != nullptr && !c_.batchDrawer->isOpen()) {
+        c_.batchDrawer->open();
+    }
+    return true;
 }
 
 void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
@@ -244,6 +289,18 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
             encBatchRemove(false);
         }
     }
+}
+
+bool appController::encBatchConvertAgain() {
+    const int32_t index = list_.selectedIndex();
+    if (index < 0 || list_.value(index, rowKey::status).toString() != rowStatus::success ||
+        index == encBatchInprogressRowIdentification()) {
+        return false;
+    }
+    logStr(
+        QStringLiteral("convert again       : %1").arg(list_.value(index, rowKey::src).toString()));
+    list_.setValue(index, rowKey::status, rowStatus::waiting);
+    return true;
 }
 
 int32_t appController::encBatchInprogressRowIdentification() const {

@@ -114,6 +114,13 @@ void appController::enc(const QString &step) {
 
 void appController::encBatchStep() {
     logStr(QStringLiteral("stepNameStr         : encBatch"));
+    if (encStopAfterJob_) {
+        // The job asked to finish has: the batch stops here, as after Stop between two jobs.
+        logStr(QStringLiteral("batch               : stopped after the job"));
+        display_.batchOver();
+        encFinStopBatch();
+        return;
+    }
     mkdirCocoa(eventsFolderPathStr());
     const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
     // The rows converted already (by an earlier batch) are left alone.
@@ -161,16 +168,15 @@ void appController::encBatchStep() {
         !std::all_of(sources.cbegin(), sources.cend(),
                      [](const QString &path) { return QFileInfo::exists(path); })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
+        // The row stays and says why it was skipped (its outcome), as long as the batch's
+        // other rows say how they ended; the next row is chosen after it.
+        list_.setValue(candidate, rowKey::status, rowStatus::failure);
         tellJobOutcome(jobOutcomeOf(src, jobOutcomeKind::skipped, jobFailure::sourceGone,
                                     QStringLiteral("the source is gone")));
         prefWrite(QStringLiteral("encCurrentProcessingFile"),
-                  candidate == 0 ? QStringLiteral("totoCestLePlusBeau")
-                                 : list_.dico(candidate - 1).value(jobKey::srcPath).toString());
-        runningRowId_ = candidate == 0 ? 0 : list_.idAt(candidate - 1);
-        list_.setSelectedIndex(candidate);
-        encBatchRemove(false);
-        // The next row is chosen from the previous one again. The end step is not for this:
-        // it would end the previous job a second time (its summary line, its report).
+                  src.isEmpty() ? QStringLiteral("totoCestLePlusBeau") : src);
+        runningRowId_ = list_.idAt(candidate);
+        // The end step is not for this: no job of it began (no summary block, no report).
         encSend(QStringLiteral("encBatch"));
         return;
     }
@@ -212,6 +218,7 @@ void appController::encBatchOver() {
         c_.batchEncGoBt->setEnabled(true);
     }
     batchRunning_ = false;
+    encStopAfterJob_ = false;
     setOPENPERM(true);
     display_.batchOver();
     prefDelete(QStringLiteral("encCurrentProcessingFile"));
@@ -486,6 +493,22 @@ void appController::encFinStep(const QString &step) {
     encFinClose(step, facts.job);
 }
 
+void appController::encStopAfterJob() {
+    if (!batchRunning_ || encStopAfterJob_) {
+        return;
+    }
+    logStr(QStringLiteral("process             : stop after this job"));
+    encStopAfterJob_ = true;
+    // Said at once (the window's title, the progress line), not at the next progress line.
+    reportBatchProgress(progress_.now().phase, progress_.now().phaseFraction);
+}
+
+bool appController::isJobConverting() const {
+    const int32_t row = encBatchInprogressRowIdentification();
+    return batchRunning_ && row >= 0 &&
+           list_.value(row, rowKey::status).toString() == rowStatus::current;
+}
+
 void appController::encFinStopBatch() {
     if (c_.batchEncGoBt != nullptr) {
         c_.batchEncGoBt->setOn(false);
@@ -494,6 +517,7 @@ void appController::encFinStopBatch() {
     setOPENPERM(true);
     prefDelete(QStringLiteral("replaceFilesCheck"));
     encStopInt_ = 0;
+    encStopAfterJob_ = false;
     batchRunning_ = false;
     batchWaitsForRows_ = false;
     // The next Go starts again from the first row.

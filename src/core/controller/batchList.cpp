@@ -42,6 +42,21 @@ void batchList::setValue(int32_t index, const QString &key, const QVariant &valu
     }
 }
 
+void batchList::insertAt(int32_t index, const QVariantMap &row) {
+    const int32_t at = std::clamp(index, 0, count());
+    rows_.insert(at, row);
+    ids_.insert(at, nextId_++);
+    if (selected_ >= at) {
+        ++selected_;
+    }
+    if (rowInserted) {
+        rowInserted(at);
+    }
+    for (int32_t i = at; i < count(); ++i) {
+        setValue(i, rowKey::order, i + 1);
+    }
+}
+
 void batchList::removeAt(int32_t index) {
     if (index < 0 || index >= count()) {
         return;

@@ -36,6 +36,9 @@ public:
     void setValue(int32_t index, const QString &key, const QVariant &value);
     /// Removes the row and renumbers "order" of the rows after it.
     void removeAt(int32_t index);
+    /// Puts a row back at `index` (clamped to the list), with an identity of its own; the rows
+    /// from there on are renumbered.
+    void insertAt(int32_t index, const QVariantMap &row);
     void clear();
 
     /// The selected row, or -1.

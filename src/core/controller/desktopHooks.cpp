@@ -39,16 +39,9 @@ QString desktopBatchStoppedStr() {
 }
 
 QString desktopBatchBodyStr(const batchSummaryValue &summary) {
-    // Kept outputs are no failure: they are named with the reasons, not counted as failed.
-    const int32_t failed = summary.failed + summary.skipped;
-    const QString counts =
-        summary.stopped
-            ? localizedStr(QStringLiteral("D_notif_stop_2"))
-                  .arg(summary.converted)
-                  .arg(failed + summary.stoppedJobs)
-                  .arg(summary.notDone)
-            : localizedStr(QStringLiteral("D_notif_fin_2")).arg(summary.converted).arg(failed);
-    return batchSummaryWithReasons(counts, summary);
+    // The window's alert and the notification tell one story: the same counts (a kept movie
+    // is no failure, a skipped clip is not a failed one) and the same reasons.
+    return batchSummaryWords(summary);
 }
 
 void desktopServicesAttach(appController &controller) {

@@ -1,5 +1,6 @@
 #include "dialogs/alertDialogs.h"
 
+#include "dialogs/accessibility.h"
 #include "dialogs/colorThemes.h"
 #include "dialogs/images.h"
 #include "platform/constants.h"
@@ -18,6 +19,9 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
 
 #include <cmath>
 
@@ -57,8 +61,12 @@ QString alertDefaultButtonTitle() {
 alertDialog::alertDialog(const alertPlan &plan, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), plan_(plan) {
     setObjectName(QStringLiteral("alertDialog"));
+    accessibilityInstall();
     colorThemeMark(this);
     setWindowTitle(appNameStr());
+    // A screen reader announces the alert by its title and reads its message.
+    setAccessibleName(plan.title);
+    setAccessibleDescription(plan.message);
     makeModalOn(this, parent);
 
     auto *icon = new QLabel(this);
@@ -173,9 +181,60 @@ void alertDialog::showCountdown() {
     buttons_[0]->setText(QStringLiteral("%1 (%2)").arg(defaultTitle_).arg(secondsLeft()));
 }
 
+namespace {
+
+/// The file dialog of the Open panel: its Open takes a selection of folders and files as it
+/// is (Qt's own would enter the first folder and drop the rest); a single folder is entered
+/// as usual.
+class filesFoldersDialog : public QFileDialog {
+public:
+    filesFoldersDialog(QWidget *parent, const QString &title, const QString &folder,
+                       std::function<bool(const QStringList &)> takeMixed)
+        : QFileDialog(parent, title, folder), takeMixed_(std::move(takeMixed)) {}
+
+    void accept() override {
+        if (takeMixed_ && takeMixed_(selectedFiles())) {
+            QDialog::done(QDialog::Accepted);
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<bool(const QStringList &)> takeMixed_;
+};
+
+} // namespace
+
+QStringList filesFoldersChosen(const QStringList &selected, const QString &shownFolder) {
+    QStringList chosen;
+    for (const QString &path : selected) {
+        const QString clean = QDir::cleanPath(path);
+        if (!path.isEmpty() && QFileInfo::exists(clean) && !chosen.contains(clean)) {
+            chosen << clean;
+        }
+    }
+    if (chosen.isEmpty() && !shownFolder.isEmpty()) {
+        chosen << QDir::cleanPath(shownFolder);
+    }
+    return chosen;
+}
+
 filesFoldersPanel::filesFoldersPanel(const QString &title, const QStringList &types,
                                      QWidget *parent)
-    : dialog_(new QFileDialog(parent, title, QDir::homePath())) {
+    : dialog_(new filesFoldersDialog(
+          parent, title, QDir::homePath(), [this](const QStringList &selected) {
+              // Several items, a folder among them: all of them.
+              const bool mixed =
+                  selected.size() > 1 &&
+                  std::any_of(selected.cbegin(), selected.cend(),
+                              [](const QString &path) { return QFileInfo(path).isDir(); });
+              if (mixed) {
+                  folders_ = filesFoldersChosen(selected, QString());
+                  folderChosen_ = true;
+              }
+              return mixed;
+          })) {
     dialog_->setObjectName(QStringLiteral("filesFoldersPanel"));
     dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog_->setFileMode(QFileDialog::ExistingFiles);
@@ -200,15 +259,10 @@ filesFoldersPanel::filesFoldersPanel(const QString &title, const QStringList &ty
         grid->addWidget(folderButton_, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
     }
     QObject::connect(folderButton_, &QPushButton::clicked, dialog_, [this] {
-        folders_.clear();
-        for (const QString &path : dialog_->selectedFiles()) {
-            if (QFileInfo(path).isDir()) {
-                folders_ << QDir::cleanPath(path);
-            }
-        }
-        if (folders_.isEmpty()) {
-            folders_ << dialog_->directory().absolutePath();
-        }
+        // Everything selected, folders and files alike (none is dropped without a word), or
+        // the folder shown when nothing is selected.
+        folders_ =
+            filesFoldersChosen(dialog_->selectedFiles(), dialog_->directory().absolutePath());
         // The dialog's own accept would open a selected folder instead of answering it.
         folderChosen_ = true;
         dialog_->reject();
@@ -223,7 +277,7 @@ std::optional<QStringList> filesFoldersPanel::run() {
     folderChosen_ = false;
     const int result = dialog_->exec();
     if (folderChosen_) {
-        return folders_;
+        return folders_.isEmpty() ? std::nullopt : std::optional<QStringList>(folders_);
     }
     if (result == QDialog::Accepted && !dialog_->selectedFiles().isEmpty()) {
         return dialog_->selectedFiles();

@@ -59,9 +59,14 @@ QString alertIconName(const alertPlan &plan);
 /// The title the platform gives a button without one ("OK", translated).
 QString alertDefaultButtonTitle();
 
+/// What the Open panel answers for a selection: each selected path that exists, folders and
+/// files alike, once; the folder shown when nothing is selected.
+QStringList filesFoldersChosen(const QStringList &selected, const QString &shownFolder);
+
 /// An open panel for files and folders at once: a non-native file dialog (a native one takes
-/// either files or folders) with an extra button that answers the folders selected, or the
-/// folder shown when no folder is selected. Exposed for tests.
+/// either files or folders) whose Open takes folders and files selected together (a single
+/// folder is entered), with an extra button that answers everything selected, or the folder
+/// shown when nothing is. Exposed for tests.
 class filesFoldersPanel : public QObject {
     Q_OBJECT
 

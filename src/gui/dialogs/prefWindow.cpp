@@ -11,8 +11,13 @@
 #include "settings/prefs.h"
 #include "ui_prefWindow.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -67,11 +72,41 @@ prefWindow::prefWindow(QWidget *mainWindow)
     : QDialog(mainWindow), ui_(std::make_unique<Ui::prefWindow>()), mainWindow_(mainWindow),
       surround_(nullptr), join_(nullptr) {
     ui_->setupUi(this);
+    // The groups scroll when the screen is shorter than they are (a scale of 2 on a laptop);
+    // the bottom row, with Close, stays in view below them.
+    {
+        QVBoxLayout *column = ui_->prefColumn;
+        QLayoutItem *bottom = column->takeAt(column->count() - 1);
+        auto *content = new QWidget;
+        content->setObjectName(QStringLiteral("prefContent"));
+        content->setLayout(column);
+        scroll_ = new QScrollArea(this);
+        scroll_->setObjectName(QStringLiteral("prefScroll"));
+        scroll_->setWidget(content);
+        scroll_->setWidgetResizable(true);
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto *outer = new QVBoxLayout(this);
+        outer->setContentsMargins(0, 0, column->contentsMargins().right(),
+                                  column->contentsMargins().bottom());
+        outer->addWidget(scroll_, 1);
+        if (QLayout *row = bottom != nullptr ? bottom->layout() : nullptr; row != nullptr) {
+            // Out of the column first: a layout with a parent is not taken by another.
+            row->setParent(nullptr);
+            row->setContentsMargins(column->contentsMargins().left(), 0, 0, 0);
+            outer->addLayout(row);
+        } else {
+            delete bottom;
+        }
+    }
     colorThemeMark(this);
     surround_ = widgetButton(ui_->prefSurrondBt);
     join_ = widgetButton(ui_->prefJoinBt);
     setWindowModality(mainWindow != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     ui_->colorImgView->setProperty("imageName", QString());
+    // Each group of exclusive choices is named by its label (the colours by their box).
+    ui_->prefOutLabel->setBuddy(ui_->prefCheckMatrix);
+    ui_->prefSpeedLabel->setBuddy(ui_->prefSpeed);
 
     connect(ui_->prefCheckMatrix, &segmentedControl::segmentClicked, this,
             [this] { iba_prefCaptions(ui_->prefCheckMatrix); });
@@ -383,7 +418,44 @@ void prefWindow::iba_menuPref() {
         iba_menuPrefClose();
         return;
     }
+    fitToScreen();
     open();
+    keepInsideScreen();
+}
+
+void prefWindow::fitToScreen() {
+    // As tall as the groups when the screen has the room, else the screen's height (the groups
+    // then scroll); as wide as they are, with room for the scroll bar.
+    const QScreen *screen = mainWindow_ != nullptr && mainWindow_->screen() != nullptr
+                                ? mainWindow_->screen()
+                                : QGuiApplication::primaryScreen();
+    QWidget *content = scroll_->widget();
+    content->adjustSize();
+    const QSize wanted = content->sizeHint();
+    const int chrome = layout()->totalMinimumSize().height() - scroll_->minimumSizeHint().height();
+    // A usual title bar and border when the frame is not known yet.
+    const int frame = 32 + 4;
+    const int room =
+        screen != nullptr ? screen->availableGeometry().height() - frame - chrome : wanted.height();
+    scroll_->setMinimumWidth(wanted.width() + scroll_->verticalScrollBar()->sizeHint().width());
+    scroll_->setMinimumHeight(std::max(80, std::min(wanted.height(), room)));
+    scroll_->setMaximumHeight(std::max(80, room));
+    adjustSize();
+}
+
+void prefWindow::keepInsideScreen() {
+    const QScreen *where = screen();
+    if (where == nullptr) {
+        return;
+    }
+    const QRect area = where->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint at = frame.topLeft();
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height())));
+    if (at != frame.topLeft()) {
+        move(at + (pos() - frame.topLeft()));
+    }
 }
 
 void prefWindow::reject() {

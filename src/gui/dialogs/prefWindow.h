@@ -13,6 +13,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QScrollArea>
 
 #include <memory>
 
@@ -86,6 +87,12 @@ Q_SIGNALS:
     void prefsWritten();
 
 private:
+    /// Sizes the sheet to its groups, or to its screen's height when they are taller (they
+    /// scroll then), before it shows.
+    void fitToScreen();
+    /// Moves the shown sheet inside its screen's free area.
+    void keepInsideScreen();
+    QScrollArea *scroll_ = nullptr;
     /// Chooses the ProRes entry of a codec type, else HQ, else the last entry.
     void selectProresType(const QString &type);
     /// The codec check's text behind a ProRes entry.

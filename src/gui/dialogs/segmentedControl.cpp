@@ -1,11 +1,13 @@
 #include "dialogs/segmentedControl.h"
 
+#include "dialogs/accessibility.h"
 #include "dialogs/images.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
 
 segmentedControl::segmentedControl(QWidget *parent) : QWidget(parent) {
+    accessibilityInstall();
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -22,8 +24,8 @@ void segmentedControl::setSegments(const QStringList &imageNamesIn, const QStrin
     selected_ = -1;
     const qsizetype count = std::max(imageNames.size(), labels.size());
     for (qsizetype i = 0; i < count; ++i) {
-        auto *button = new QToolButton(this);
-        button->setCheckable(true);
+        auto *button = new segmentToolButton(this);
+        applyKind(button);
         button->setAutoRaise(false);
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setIconSize(imageSize_);
@@ -95,9 +97,39 @@ void segmentedControl::setImageName(int32_t segment, const QString &name) {
     if (button == nullptr) {
         return;
     }
+    const bool changed = images_[segment] != name;
     images_[segment] = name;
     button->setIcon(name.isEmpty() ? QIcon() : imageNamed(name));
     setLabel(segment, button->text());
+    if (changed) {
+        Q_EMIT segmentImageChanged(segment, name);
+    }
+}
+
+void segmentedControl::setKind(segmentKind kind) {
+    kind_ = kind;
+    for (QToolButton *button : buttons_) {
+        applyKind(button);
+    }
+    showSelection();
+}
+
+void segmentedControl::applyKind(QToolButton *button) const {
+    // Exclusive checkable buttons are radio buttons to a screen reader; a command is a button
+    // (checkable, it would be read as a check box that stays ticked).
+    const bool choice = kind_ == segmentKind::choice;
+    if (!choice) {
+        button->setChecked(false);
+    }
+    button->setCheckable(choice);
+    button->setAutoExclusive(choice);
+}
+
+void segmentedControl::setSegmentName(int32_t segment, const QString &name) {
+    if (QToolButton *button = segmentButton(segment)) {
+        button->setAccessibleName(name);
+        button->setToolTip(name);
+    }
 }
 
 QString segmentedControl::label(int32_t segment) const {
@@ -120,6 +152,15 @@ void segmentedControl::setHidden(bool hidden) {
 
 void segmentedControl::showSelection() {
     for (qsizetype i = 0; i < buttons_.size(); ++i) {
-        buttons_[i]->setChecked(i == selected_);
+        QToolButton *button = buttons_[i];
+        if (!button->isCheckable()) {
+            continue;
+        }
+        // An exclusive button can't be unchecked by itself: "none selected" is a state of the
+        // control too.
+        const bool exclusive = button->autoExclusive();
+        button->setAutoExclusive(false);
+        button->setChecked(i == selected_);
+        button->setAutoExclusive(exclusive);
     }
 }

@@ -6,9 +6,21 @@
 #include "frontApi/uiControls.h"
 
 #include <QList>
+#include <QToolButton>
 #include <QWidget>
 
-class QToolButton;
+/// What the segments are to the person and to a screen reader: choices of which one at most is
+/// taken (radio buttons in a group), or commands that act when pressed (push buttons).
+enum class segmentKind { choice, command };
+
+/// A segment's button: a class of its own so that a screen reader is told what it is (a radio
+/// button for a choice, see accessibility.h).
+class segmentToolButton : public QToolButton {
+    Q_OBJECT
+
+public:
+    using QToolButton::QToolButton;
+};
 
 class segmentedControl : public QWidget, public uiSegmented {
     Q_OBJECT
@@ -32,6 +44,12 @@ public:
     bool isSegmentEnabled(int32_t segment) const;
     /// The size at which segment images are drawn.
     void setImageSize(const QSize &size);
+    /// Choices (the default) or commands; set before the segments or after, it applies to all.
+    void setKind(segmentKind kind);
+    segmentKind kind() const { return kind_; }
+    /// The segment's name for a screen reader and its tooltip (an image-only segment has no
+    /// other words).
+    void setSegmentName(int32_t segment, const QString &name);
     /// The button of a segment (tests click it), or null.
     QToolButton *segmentButton(int32_t segment) const;
 
@@ -49,10 +67,15 @@ public:
 Q_SIGNALS:
     /// The user chose a segment (not sent for changes made in code).
     void segmentClicked(int segment);
+    /// A segment's image changed (pause turned to play...): its name may follow.
+    void segmentImageChanged(int segment, const QString &image);
 
 private:
     void showSelection();
+    /// A segment's button as its kind wants it: checkable and exclusive, or a plain button.
+    void applyKind(QToolButton *button) const;
     QList<QToolButton *> buttons_;
+    segmentKind kind_ = segmentKind::choice;
     QStringList images_;
     QSize imageSize_{16, 16};
     int32_t selected_ = -1;

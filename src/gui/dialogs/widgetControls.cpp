@@ -4,16 +4,25 @@
 #include <cmath>
 
 void widgetButton::setOn(bool on) {
-    if (button_ != nullptr) {
-        if (!button_->isCheckable()) {
-            button_->setCheckable(true);
-        }
+    if (button_ == nullptr) {
+        return;
+    }
+    // A push button stays a push button (a check box to a screen reader once checkable): its
+    // state is kept here and told to whoever shows it.
+    if (button_->isCheckable()) {
         button_->setChecked(on);
+    }
+    on_ = on;
+    if (onChanged) {
+        onChanged(on);
     }
 }
 
 bool widgetButton::isOn() const {
-    return button_ != nullptr && button_->isChecked();
+    if (button_ == nullptr) {
+        return false;
+    }
+    return button_->isCheckable() ? button_->isChecked() : on_;
 }
 
 void widgetButton::setEnabled(bool enabled) {

@@ -12,9 +12,15 @@
 #include <QPointer>
 #include <QProgressBar>
 
+#include <functional>
+
+/// On is checked for a check box; a push button is never made checkable, its on state is
+/// kept beside it (`onChanged` tells it).
 class widgetButton : public uiButton {
 public:
     explicit widgetButton(QAbstractButton *button) : button_(button) {}
+    /// Told every setOn, after the state changed.
+    std::function<void(bool on)> onChanged;
     void setOn(bool on) override;
     bool isOn() const override;
     void setEnabled(bool enabled) override;
@@ -24,6 +30,7 @@ public:
 
 private:
     QPointer<QAbstractButton> button_;
+    bool on_ = false;
 };
 
 class widgetTextField : public uiTextField {

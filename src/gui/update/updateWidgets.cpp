@@ -75,6 +75,8 @@ bool updateSheetDialog::isVisible() const {
 void updateSheetDialog::show(const QString &downloadUrl, const QString &notesUrl,
                              const QString &notice) {
     address_->setText(downloadUrl);
+    // Escaped for rich text, and shown as rich text: "&" reads "&", not "&amp;".
+    notice_->setTextFormat(Qt::RichText);
     notice_->setText(notice.toHtmlEscaped());
     notice_->setVisible(!notice.isEmpty());
     downloadBt_->setVisible(notice.isEmpty());
@@ -105,10 +107,16 @@ void updateSheetDialog::checkForUpdates(bool userAsked) {
         return;
     }
     checking_ = true;
+    if (onCheckingChanged) {
+        onCheckingChanged(true);
+    }
     iba_checkForUpdatesAsync(
         userAsked, this, this,
         [this](const updateCheckResult &result) {
             checking_ = false;
+            if (onCheckingChanged) {
+                onCheckingChanged(false);
+            }
             // A check that found nothing keeps the offer the sheet may be showing.
             if (result.status == updateCheckStatus::Offered || !QDialog::isVisible()) {
                 offer_ = result;

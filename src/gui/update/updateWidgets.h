@@ -41,6 +41,9 @@ public:
     void setFetchLimits(const webFetchLimits &limits) { limits_ = limits; }
     /// Called on each check's end with its result; by default nothing.
     std::function<void(const updateCheckResult &)> onChecked;
+    /// Told when a check starts (true) and when its answer came (false): the window shows that
+    /// one runs, since it may take its whole 20 s.
+    std::function<void(bool checking)> onCheckingChanged;
 
     /// Called after an application install with what the restart needs (the front quits and
     /// runs `updateRestartCommandStr`); by default nothing.
