@@ -17,6 +17,7 @@ packages=(
   attr xvfb openbox xdotool x11-utils optipng
   qt6-translations-l10n libbluray-bin
   dbus-daemon at-spi2-core libglib2.0-bin desktop-file-utils appstream lintian scdoc librsvg2-bin man-db fakeroot
+  udisks2 udev e2fsprogs mount
   dpkg-dev devscripts debhelper
   clang-14 libclang-rt-14-dev
 )

@@ -617,6 +617,30 @@
         <translation>&amp;Import Card…</translation>
     </message>
     <message>
+        <source>cardOfferBt</source>
+        <translation>Import %1</translation>
+    </message>
+    <message>
+        <source>cardNoticedTitle</source>
+        <translation>Camera card %1</translation>
+    </message>
+    <message>
+        <source>cardNoticedBody</source>
+        <translation>To copy it to your archives, click Import on the Fluxaro window.</translation>
+    </message>
+    <message>
+        <source>cardWatchOff</source>
+        <translation>Cards are not noticed: %1</translation>
+    </message>
+    <message>
+        <source>cardWatchNoBus</source>
+        <translation>no system bus</translation>
+    </message>
+    <message>
+        <source>cardWatchNoUdisks</source>
+        <translation>UDisks2 is not running</translation>
+    </message>
+    <message>
         <source>importCardTitle</source>
         <translation>Import Card</translation>
     </message>

@@ -617,6 +617,30 @@
         <translation>&amp;Importer une carte…</translation>
     </message>
     <message>
+        <source>cardOfferBt</source>
+        <translation>Importer %1</translation>
+    </message>
+    <message>
+        <source>cardNoticedTitle</source>
+        <translation>Carte d'appareil %1</translation>
+    </message>
+    <message>
+        <source>cardNoticedBody</source>
+        <translation>Pour la copier dans vos archives, cliquez sur Importer dans la fenêtre de Fluxaro.</translation>
+    </message>
+    <message>
+        <source>cardWatchOff</source>
+        <translation>Les cartes ne sont pas remarquées : %1</translation>
+    </message>
+    <message>
+        <source>cardWatchNoBus</source>
+        <translation>pas de bus système</translation>
+    </message>
+    <message>
+        <source>cardWatchNoUdisks</source>
+        <translation>UDisks2 n'est pas lancé</translation>
+    </message>
+    <message>
         <source>importCardTitle</source>
         <translation>Importer une carte</translation>
     </message>

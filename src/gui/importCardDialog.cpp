@@ -110,6 +110,10 @@ void importCardDialog::setCard(const QString &card) {
     card_->setText(card);
 }
 
+QString importCardDialog::card() const {
+    return card_->text();
+}
+
 void importCardDialog::setArchives(const QString &first, const QString &second) {
     archive_->setText(first);
     archive2_->setText(second);

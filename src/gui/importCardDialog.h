@@ -30,6 +30,7 @@ public:
 
     /// The fields, as the Choose buttons fill them.
     void setCard(const QString &card);
+    [[nodiscard]] QString card() const;
     void setArchives(const QString &first, const QString &second = QString());
 
     /// What follows the import.

@@ -2,6 +2,7 @@
 
 #include "batchStop.h"
 #include "batchWords.h"
+#include "cardOffers.h"
 #include "controller/batchProgress.h"
 #include "controller/jobRecord.h"
 #include "controller/runDisplay.h"
@@ -103,6 +104,12 @@ fluxaroMainWindow::fluxaroMainWindow(QWidget *parent)
     ui_->dndImgView->setDelegate(this);
     wireControls();
     buildMenus();
+    offers_ =
+        new cardOffers(ui_->dndImgView, [this](const QString &card) { showImportCard(card); });
+    cards_ = new cardWatch(infoPlistExtensions(), this);
+    cards_->hooks.mounted = [this](const cardMountedValue &value) { offers_->mounted(value); };
+    cards_->hooks.gone = [this](const cardGoneValue &value) { offers_->gone(value); };
+    cards_->hooks.stateChanged = [this](cardWatchState state) { showCardWatchState(state); };
     resize(560, 360);
 }
 
@@ -465,22 +472,32 @@ void convertImportedCopy(fluxaroMainWindow *window, const QString &copyFolder) {
     controller->draggedFiles({copyFolder});
 }
 
-// File > Import Card...: one dialog for the window, kept while it lives (an import runs on in
-// it when it is hidden behind the window).
-void showImportCard(fluxaroMainWindow *window) {
-    auto *dialog = window->findChild<importCardDialog *>();
+} // namespace
+
+// One dialog for the window, kept while it lives (an import runs on in it when it is hidden
+// behind the window).
+void fluxaroMainWindow::showImportCard(const QString &card) {
+    auto *dialog = findChild<importCardDialog *>();
     if (dialog == nullptr) {
-        dialog = new importCardDialog(window);
+        dialog = new importCardDialog(this);
         dialog->setObjectName(QStringLiteral("importCardDialog"));
-        QObject::connect(dialog, &importCardDialog::convertCopy, window,
-                         [window](const QString &copy) { convertImportedCopy(window, copy); });
+        QObject::connect(dialog, &importCardDialog::convertCopy, this,
+                         [this](const QString &copy) { convertImportedCopy(this, copy); });
+    }
+    if (!card.isEmpty() && !dialog->running()) {
+        dialog->setCard(card);
     }
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
 }
 
-} // namespace
+void fluxaroMainWindow::showCardWatchState(cardWatchState state) {
+    QAction *line = action(QStringLiteral("menuCardWatchOff"));
+    const QString text = cardWatchMenuText(state);
+    line->setText(text);
+    line->setVisible(!text.isEmpty());
+}
 
 void fluxaroMainWindow::buildMenus() {
     auto add = [this](QMenu *menu, const char *name, const QString &key,
@@ -500,7 +517,12 @@ void fluxaroMainWindow::buildMenus() {
     add(file, "menuOpenFolder", QStringLiteral("menuOpenFolder"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), [this] { openFolderCommand(); });
     add(file, "menuImportCard", QStringLiteral("menuImportCard"),
-        QKeySequence(Qt::CTRL | Qt::Key_I), [this] { showImportCard(this); });
+        QKeySequence(Qt::CTRL | Qt::Key_I), [this] { showImportCard(); });
+    // Said only while camera cards are not noticed; nothing to choose.
+    QAction *watchOff =
+        add(file, "menuCardWatchOff", QStringLiteral("cardWatchOff"), QKeySequence(), [] {});
+    watchOff->setEnabled(false);
+    watchOff->setVisible(false);
     file->addSeparator();
     add(file, "menuPref", QStringLiteral("menuPref"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
         [this] { prefs_->iba_menuPref(); });
@@ -823,6 +845,7 @@ void fluxaroMainWindow::chooseDestination() {
 void fluxaroMainWindow::applicationDidFinishLaunching() {
     logStr(QStringLiteral("updatePrefBt        ? %1").arg(prefRead(QStringLiteral("update"))));
     updateSheet_->checkForUpdates(false);
+    cards_->start();
 }
 
 void fluxaroMainWindow::iba_menuHelp() {

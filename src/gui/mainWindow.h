@@ -6,6 +6,7 @@
 
 #include "batchTableModel.h"
 #include "controller/appController.h"
+#include "desktop/cardWatch.h"
 #include "dialogs/prefWindow.h"
 #include "dialogs/segmentedControl.h"
 #include "dialogs/widgetControls.h"
@@ -21,6 +22,8 @@ namespace Ui {
 class mainWindow;
 }
 
+class cardOffers;
+class cardWatch;
 class fluxaroMainWindow;
 class helpWindow;
 class updateSheetDialog;
@@ -54,13 +57,22 @@ public:
     QAction *action(const QString &name) const;
     helpWindow *help() const { return help_; }
     updateSheetDialog *updateSheet() const { return updateSheet_; }
+    /// The camera cards offered on the drop area, and the watch that tells of them.
+    cardOffers *offers() const { return offers_; }
+    cardWatch *cards() const { return cards_; }
 
     /// The window steps of the start-up: idle drop area, localisation of the window, the
     /// preferences and the menus, version, cleared conversion fields, the preferences' controls
     /// from the store.
     void startupWindowSteps();
-    /// Once the event loop runs: the automatic update check (when the preference asks for it).
+    /// Once the event loop runs: the automatic update check (when the preference asks for it)
+    /// and the watch for camera cards.
     void applicationDidFinishLaunching();
+    /// File > Import Card...: the window's one dialog, with `card` in its card field when given
+    /// (and no import running in it).
+    void showImportCard(const QString &card = QString());
+    /// The File menu says whether cards are noticed.
+    void showCardWatchState(cardWatchState state);
 
     /// The height of the batch panel when it opens.
     static constexpr int drawerHeight = 320;
@@ -137,6 +149,8 @@ private:
     prefWindow *prefs_ = nullptr;
     helpWindow *help_ = nullptr;
     updateSheetDialog *updateSheet_ = nullptr;
+    cardOffers *offers_ = nullptr;
+    cardWatch *cards_ = nullptr;
     std::unique_ptr<widgetButton> goBt_;
     /// The running tool's progress, which the controller keeps: the bar shows the batch's.
     plainProgressBar toolProgress_;

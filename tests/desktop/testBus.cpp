@@ -6,16 +6,16 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
-testBus::testBus() {
+testBus::testBus(const QString &type) {
     const QString config = dir_.path() + QStringLiteral("/bus.conf");
     QFile file(config);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(QStringLiteral("<busconfig><type>session</type>"
+        file.write(QStringLiteral("<busconfig><type>%2</type>"
                                   "<listen>unix:dir=%1</listen>"
                                   "<policy context=\"default\"><allow send_destination=\"*\"/>"
                                   "<allow own=\"*\"/><allow receive_type=\"*\"/></policy>"
                                   "</busconfig>\n")
-                       .arg(dir_.path())
+                       .arg(dir_.path(), type)
                        .toUtf8());
     }
     file.close();

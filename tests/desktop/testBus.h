@@ -1,5 +1,6 @@
 // A session bus of the test's own (dbus-daemon with a private configuration in a temporary
-// folder) and the recording stand-in for the desktop's services (dbusRecorder) on it.
+// folder) and the recording stand-in for the desktop's services (dbusRecorder) on it; or a
+// system bus of its own, for the services a system bus carries.
 #pragma once
 
 #include <QProcess>
@@ -17,7 +18,8 @@ inline void PrintTo(const QString &text, std::ostream *os) {
 
 class testBus {
 public:
-    testBus();
+    /// `type` is the bus's type in its configuration: "session" or "system".
+    explicit testBus(const QString &type = QStringLiteral("session"));
     ~testBus();
     testBus(const testBus &) = delete;
     testBus &operator=(const testBus &) = delete;
