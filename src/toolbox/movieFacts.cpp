@@ -293,12 +293,7 @@ constexpr std::int64_t kTailBytes = 1LL * 1024 * 1024;
 InputFormatPtr openStreamFile(const std::string &path, bool keyPicturesOnly) {
     const std::string url = "file:" + path;
     AVFormatContext *raw = nullptr;
-    // The streams' ends are read from the file's tail below: libavformat need not look too.
-    AVDictionary *open = nullptr;
-    av_dict_set(&open, "skip_estimate_duration_from_pts", "1", 0);
-    const int opened = avformat_open_input(&raw, url.c_str(), nullptr, &open);
-    av_dict_free(&open);
-    if (opened < 0)
+    if (avformat_open_input(&raw, url.c_str(), nullptr, nullptr) < 0)
         return nullptr;
     InputFormatPtr format(raw);
     format->max_analyze_duration = AV_TIME_BASE / 2;
