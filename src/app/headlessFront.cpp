@@ -270,7 +270,7 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
     }
     QStringList unread;
     sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                                    QDir(destination).filePath(kEventsFolder), &unread);
+                                    eventsFolderIn(destination), &unread);
     // A folder the walk could not open is said with the system's reason, and the run fails,
     // rather than its sources being taken for none.
     for (const QString &folder : unread) {
@@ -333,7 +333,7 @@ void headlessBatch::analysisEnded() {
         // (Go may have replaced a missing one).
         out(QStringLiteral("converting %1 source(s) into %2")
                 .arg(controller.whichArrayController()->count())
-                .arg(QDir(plain.destination.text()).filePath(kEventsFolder)));
+                .arg(eventsFolderIn(plain.destination.text())));
     }
     if (started) {
         return;

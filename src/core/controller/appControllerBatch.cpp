@@ -400,7 +400,7 @@ void appController::iba_OpenFolder(revealSender sender) {
     QString folder;
     if (sender == revealSender::batchView && c_.encDstPathStr != nullptr) {
         folder = c_.encDstPathStr->text();
-        const QString events = QDir(folder).filePath(kEventsFolder);
+        const QString events = eventsFolderIn(folder);
         if (!folder.isEmpty() && QFileInfo(events).isDir()) {
             folder = events + QLatin1Char('/');
         }

@@ -68,7 +68,7 @@ void appController::encSend(const QString &step) {
 
 QString appController::eventsFolderPathStr() const {
     const QString dst = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    return QDir(dst).filePath(kEventsFolder);
+    return eventsFolderIn(dst);
 }
 
 void appController::enc(const QString &step) {

@@ -64,7 +64,7 @@ void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
     // would lose the whole conversion then.
     const QString stem = outputStemToFit(fullStem, QLatin1Char('.') + extension, facts.nameMax);
     plan.wantedPath =
-        QStringLiteral("%1%2/%3.%4").arg(plan.destFolder, kEventsFolder, stem, extension);
+        QStringLiteral("%1/%2.%3").arg(eventsFolderIn(plan.destFolder), stem, extension);
     QStringList notes;
     if (stem != fullStem) {
         notes << QStringLiteral("named '%1': '%2.%3' is too long for the file system")

@@ -2,11 +2,16 @@
 // the same recording-date name.
 #pragma once
 
+#include <QDir>
 #include <QSet>
 #include <QString>
 
 /// The folder of the destination that receives the outputs (and each job's working folder).
 inline const QString kEventsFolder = QStringLiteral("fluxaro events");
+/// The events folder of a destination folder ("DEST/fluxaro events"), for every front and step.
+inline QString eventsFolderIn(const QString &destination) {
+    return QDir(destination).filePath(kEventsFolder);
+}
 
 /// The final path for an output wanted at `wanted` when the paths of `taken` are given to other
 /// sources of the batch already: `wanted` itself when it is free, else the first free
