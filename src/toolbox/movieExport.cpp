@@ -854,16 +854,21 @@ struct ExportJob {
     const MovieExportSettings *settings = nullptr; // null: WAVE
 };
 
-// The export carries the source's recording date: the movie header's creation time and the
-// QuickTime metadata key of the creation date, as libavformat read them from the source.
+// The export carries the source's recording date (the movie header's creation time and the
+// QuickTime metadata key of the creation date) and what it says of the camera and the place
+// (a phone's make, model and ISO 6709 location keys, a camera's user data), as libavformat
+// read them from the source.
 void keepRecordingDate(const AVFormatContext *input, AVFormatContext *output) {
     if (std::strcmp(output->oformat->name, "mov") != 0)
         return;
     bool kept = false;
-    for (const char *key : {"creation_time", "com.apple.quicktime.creationdate"}) {
+    for (const char *key :
+         {"creation_time", "com.apple.quicktime.creationdate", "com.apple.quicktime.make",
+          "com.apple.quicktime.model", "com.apple.quicktime.software",
+          "com.apple.quicktime.location.ISO6709", "make", "model", "location"}) {
         if (const AVDictionaryEntry *entry = av_dict_get(input->metadata, key, nullptr, 0)) {
             av_dict_set(&output->metadata, key, entry->value, 0);
-            kept = kept || std::string_view(key) != "creation_time";
+            kept = kept || std::string_view(key).starts_with("com.apple.quicktime.");
         }
     }
     if (kept)

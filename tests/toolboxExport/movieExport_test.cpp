@@ -665,3 +665,23 @@ TEST_F(MovieExport, ColourDescribedInEveryPicture) {
               "-f null - 2>&1");
     EXPECT_NE(white.find("YMAX=940"), std::string::npos) << white;
 }
+
+// A phone's keys of its make, model and place go with the export, as they do with the rewrap.
+TEST_F(MovieExport, CameraAndPlaceKeysAreKept) {
+    const auto source = work / "phone.mov";
+    ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -c:v mjpeg "
+                       "-metadata com.apple.quicktime.make=Apple "
+                       "-metadata com.apple.quicktime.model=iPhone "
+                       "-metadata com.apple.quicktime.location.ISO6709=+48.8577+002.2950+035.000/ "
+                       "-movflags +use_metadata_tags",
+                       source));
+    MovieStatus status;
+    auto movie = Movie::open(source, &status);
+    ASSERT_TRUE(movie) << status.message;
+    ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "out.mov", prores("apco")));
+    const std::string tags = shell("ffprobe -v error -show_entries format_tags -of compact=p=0 '" +
+                                   (work / "out.mov") + "'");
+    for (const char *tag : {"com.apple.quicktime.make=Apple", "com.apple.quicktime.model=iPhone",
+                            "com.apple.quicktime.location.ISO6709=+48.8577+002.2950+035.000/"})
+        EXPECT_NE(tags.find(tag), std::string::npos) << tag << " in " << tags;
+}
