@@ -875,6 +875,33 @@ void keepRecordingDate(const AVFormatContext *input, AVFormatContext *output) {
         av_opt_set(output->priv_data, "movflags", "+use_metadata_tags", 0);
 }
 
+// The timecode (a time of day) of the file that holds the picture's samples, as libavformat
+// reads it from that file's own timecode track; empty without one.
+std::string sourceTimecode(const Movie &movie, const std::optional<std::size_t> &videoTrack) {
+    if (!videoTrack)
+        return {};
+    AVFormatContext *raw = nullptr;
+    const std::string &path = MovieAccess::media(movie.track(*videoTrack)).path;
+    if (path.empty() || avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, nullptr) < 0)
+        return {};
+    InputFormatPtr format(raw);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (const AVDictionaryEntry *timecode =
+                av_dict_get(format->streams[i]->metadata, "timecode", nullptr, 0))
+            return timecode->value;
+    return {};
+}
+
+// The source's timecode gives the export a timecode track of its own, so editors relink and
+// line up cameras by time after the re-encoding too.
+void keepTimecode(const std::string &timecode, AVFormatContext *output) {
+    if (timecode.empty() || std::strcmp(output->oformat->name, "mov") != 0)
+        return;
+    for (unsigned o = 0; o < output->nb_streams; ++o)
+        if (output->streams[o]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            av_dict_set(&output->streams[o]->metadata, "timecode", timecode.c_str(), 0);
+}
+
 // libavformat writes version 0 movie, track and media headers whatever the date, so a
 // recording dated after 2040-02-06 (past 32 bits of seconds since 1904) would come out cut
 // to its low bits. Its header is written again by the toolbox, which keeps the whole time.
@@ -960,6 +987,7 @@ MovieStatus runExport(const Movie &movie, const std::string &path, const ExportJ
     }
 
     keepRecordingDate(input, output);
+    keepTimecode(sourceTimecode(movie, job.videoTrack), output);
     if (status = file.writeHeader(); !status)
         return status;
     ProgressReporter progress(progressProc, movie.durationSeconds());

@@ -98,6 +98,12 @@ TEST(batch, cardRewrapNamesByRecordingDate) {
         EXPECT_EQ(audio.value("codec_name"), "pcm_s16le");
         EXPECT_EQ(audio.value("sample_rate"), "48000");
         EXPECT_GE(QFileInfo(out).size(), 200 * 1024);
+        // A timecode track at the recording's time of day.
+        const auto timecode = probeStream(out, "d");
+        EXPECT_EQ(timecode.value("codec_tag_string"), "tmcd");
+        EXPECT_EQ(timecode.value("TAG:timecode"),
+                  cardClipName(clip).mid(16, 8).replace(QLatin1Char(';'), QLatin1Char(':')) +
+                      QStringLiteral(":00"));
     }
     // The first clip's sound started 0.4 s before its picture: the output starts at the picture.
     const QString first = box.events() + QLatin1Char('/') + cardClipName(1);

@@ -521,7 +521,7 @@ QMap<QString, QString> probeStream(const QString &path, const QString &kind) {
                                     {"-v", "error", "-select_streams", kind + ":0", "-show_entries",
                                      "stream=codec_name,codec_tag_string,sample_rate,channels,"
                                      "channel_layout,r_frame_rate,avg_frame_rate,"
-                                     "width,height,duration,field_order",
+                                     "width,height,duration,field_order:stream_tags=timecode",
                                      "-of", "default=noprint_wrappers=1", path});
     QMap<QString, QString> values;
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {

@@ -464,12 +464,14 @@ TEST_F(MovieExport, DateAfter2040KeepsItsCentury) {
     ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg "
                        "-metadata creation_time=2069-07-20T20:17:40Z -metadata "
                        "com.apple.quicktime.creationdate=2069-07-20T22:17:40+02:00 "
-                       "-movflags +use_metadata_tags",
+                       "-movflags +use_metadata_tags -timecode 14:30:05:00",
                        source));
     MovieStatus status;
     auto movie = Movie::open(source, &status);
     ASSERT_TRUE(movie) << status.message;
     ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "out.mov", prores("apco")));
+    EXPECT_EQ(probe(work / "out.mov", "d:0", "stream=codec_tag_string:stream_tags=timecode"),
+              "codec_tag_string=tmcd|tag:timecode=14:30:05:00");
     for (const char *type : {"mvhd", "tkhd", "mdhd"})
         EXPECT_EQ(headerTime(work / "out.mov", type), std::make_pair(1, std::uint64_t{5224421860}))
             << type;
@@ -666,19 +668,22 @@ TEST_F(MovieExport, ColourDescribedInEveryPicture) {
     EXPECT_NE(white.find("YMAX=940"), std::string::npos) << white;
 }
 
-// A phone's keys of its make, model and place go with the export, as they do with the rewrap.
+// A phone's keys of its make, model and place go with the export, as they do with the rewrap,
+// and so does the source's timecode, as a timecode track of the export's own.
 TEST_F(MovieExport, CameraAndPlaceKeysAreKept) {
     const auto source = work / "phone.mov";
     ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -c:v mjpeg "
                        "-metadata com.apple.quicktime.make=Apple "
                        "-metadata com.apple.quicktime.model=iPhone "
                        "-metadata com.apple.quicktime.location.ISO6709=+48.8577+002.2950+035.000/ "
-                       "-movflags +use_metadata_tags",
+                       "-movflags +use_metadata_tags -timecode 14:30:05:00",
                        source));
     MovieStatus status;
     auto movie = Movie::open(source, &status);
     ASSERT_TRUE(movie) << status.message;
     ASSERT_TRUE(exportMovieAsQuickTime(*movie, work / "out.mov", prores("apco")));
+    EXPECT_EQ(probe(work / "out.mov", "d:0", "stream=codec_tag_string:stream_tags=timecode"),
+              "codec_tag_string=tmcd|tag:timecode=14:30:05:00");
     const std::string tags = shell("ffprobe -v error -show_entries format_tags -of compact=p=0 '" +
                                    (work / "out.mov") + "'");
     for (const char *tag : {"com.apple.quicktime.make=Apple", "com.apple.quicktime.model=iPhone",

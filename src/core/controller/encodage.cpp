@@ -151,6 +151,11 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
              << QStringLiteral("-metadata")
              << QStringLiteral("com.apple.quicktime.creationdate=") + iso
              << QStringLiteral("-movflags") << QStringLiteral("+use_metadata_tags");
+        // A timecode track from the recording's time of day, so editors relink proxies and
+        // line up several cameras by time.
+        if (!args.contains(QStringLiteral("-vn")) && iso.size() >= 19) {
+            args << QStringLiteral("-timecode") << iso.mid(11, 8) + QStringLiteral(":00");
+        }
     }
     args << QStringLiteral("-sn") << QStringLiteral("-y") << dst;
     logStr(QStringLiteral("encodage            - fin"));
