@@ -120,11 +120,6 @@ std::vector<EditSegment> MovieTrack::edits() const {
     return segments;
 }
 
-void MovieTrack::playEditsAtRateOne() {
-    for (auto &edit : edits_)
-        edit.rate = 1.0;
-}
-
 std::int64_t MovieTrack::dataSize() const {
     std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
     for (const auto &edit : edits_)

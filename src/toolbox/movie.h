@@ -143,9 +143,6 @@ public:
     [[nodiscard]] int streamIndex() const;
     /// The codec parameters of the media as libavformat gives them (never null).
     [[nodiscard]] const AVCodecParameters *codecParameters() const;
-    /// Plays every edit at rate 1, each keeping its movie duration and first media time: the
-    /// track then presents what readers that ignore an edit's rate (FFmpeg, GStreamer) present.
-    void playEditsAtRateOne();
     /// Whether the track plays (tkhd enabled flag).
     [[nodiscard]] bool enabled() const { return enabled_; }
 

@@ -86,9 +86,6 @@ TEST(QtPictureRoutePlan, SeveralEditsTakeTheSourceTrack) {
     EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 0.25, 1.0}}}), Route::SourceTrack);
     EXPECT_EQ(qtPictureRoutePlan({{vide, {1.0, 1.0}}, {vide, {1.0, 0.5}}}), Route::SourceTrack);
     EXPECT_EQ(qtPictureRoutePlan({{soun, {1.0, 0.5}}, {vide, {1.0}}}), Route::FfmpegCopy);
-    EXPECT_FALSE(qtEditRatesDiffer({}));
-    EXPECT_FALSE(qtEditRatesDiffer({0.25, 0.25}));
-    EXPECT_TRUE(qtEditRatesDiffer({1.0, 0.25, 1.0}));
 }
 
 // A movie cut in the middle has two edits on each track (a leading empty edit is no edit of

@@ -174,15 +174,6 @@ QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks) {
     return edited ? QtPictureRoute::SourceTrack : QtPictureRoute::FfmpegCopy;
 }
 
-bool qtEditRatesDiffer(const QList<double> &mediaEditRates) {
-    for (const double rate : mediaEditRates) {
-        if (rate != mediaEditRates.first()) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path) {
     toolbox::MovieStatus status;
     const std::unique_ptr<toolbox::Movie> movie = toolbox::Movie::open(nativePath(path), &status);

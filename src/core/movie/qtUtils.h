@@ -81,10 +81,6 @@ enum class QtPictureRoute {
 /// (see qtMovieWithSourcePicture).
 QtPictureRoute qtPictureRoutePlan(const QList<QtTrackEdits> &tracks);
 
-/// Whether a track's edits play at different rates, which no written track can keep (its
-/// sample timing has one rate).
-bool qtEditRatesDiffer(const QList<double> &mediaEditRates);
-
 /// The tracks' edits of a self-contained QuickTime movie; nothing for another file.
 std::optional<QList<QtTrackEdits>> qtTrackEditsOf(const QString &path);
 
