@@ -40,11 +40,12 @@ QString verifyPairLine(const QString &source, const QString &output, int32_t for
     }
     // The plan a batch makes for such a source: its rate and height choose the export's preset.
     const toolbox::PictureFacts picture = from->picture.value_or(toolbox::PictureFacts{});
-    QVariantMap job;
-    job.insert(QStringLiteral("v0_fps"), QString::number(picture.rate.value(), 'f', 3));
-    job.insert(QStringLiteral("v0_height"), picture.height);
-    job.insert(QStringLiteral("v0_width"), picture.width);
-    const verifyPlan plan = encVerifyPlan(job, format, mode, true, picture.rate);
+    mediaFacts facts;
+    facts.fpsText = QString::number(picture.rate.value(), 'f', 3);
+    facts.fps = picture.rate.value();
+    facts.height = picture.height;
+    facts.width = picture.width;
+    const verifyPlan plan = encVerifyPlan(facts, std::nullopt, format, mode, true, picture.rate);
     const verifyVerdict verdict = verifyOutput(verifyExpectOf(*from, plan), *made);
     *holds = verdict.holds;
     return verdict.holds ? verdict.logWords

@@ -80,24 +80,36 @@ batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
     if (columnIndex == colOut) {
         cell = batchOutSegments(getAIC() != 0, getPRORES() != 0);
     } else {
-        const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
-        cell = batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
+        const batchRow &entry = list_->row(row);
+        cell = batchFpsSegments(entry.facts.fps, entry.format);
     }
-    return list_->value(row, rowKey::status).toString() == rowStatus::success
-               ? batchConvertedSegments(cell)
-               : cell;
+    return list_->row(row).state == rowState::converted ? batchConvertedSegments(cell) : cell;
+}
+
+QString batchRowStateImage(rowState state) {
+    switch (state) {
+    case rowState::waiting:
+        return QStringLiteral("puce");
+    case rowState::converting:
+        return QStringLiteral("puceCurrent");
+    case rowState::converted:
+        return QStringLiteral("puceSuccess");
+    case rowState::failed:
+        break;
+    }
+    return QStringLiteral("puceFailure");
 }
 
 QString batchTableModel::statusImage(int row) const {
-    const QString status = list_->value(row, rowKey::status).toString();
-    if (status != rowStatus::failure) {
-        return status;
+    const batchRow &entry = list_->row(row);
+    if (entry.state != rowState::failed) {
+        return batchRowStateImage(entry.state);
     }
     // An existing movie kept by the person's own answer is no failure: a neutral mark.
-    const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
+    const auto found = outcomes_.constFind(entry.id);
     return found != outcomes_.constEnd() && found->kind == jobOutcomeKind::kept
                ? QStringLiteral("puceKept")
-               : status;
+               : batchRowStateImage(entry.state);
 }
 
 QVariant batchTableModel::data(const QModelIndex &index, int role) const {
@@ -108,12 +120,12 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         return refusedData(index.row() - list_->count(), index.column(), role);
     }
     const int row = index.row();
-    const QString status = list_->value(row, rowKey::status).toString();
+    const batchRow &entry = list_->row(row);
     if (role == statusRole) {
         return statusImage(row);
     }
     if (index.column() == colStatus &&
-        (status == rowStatus::failure || status == rowStatus::success)) {
+        (entry.state == rowState::failed || entry.state == rowState::converted)) {
         if (QVariant said = outcomeData(row, role); said.isValid()) {
             return said;
         }
@@ -121,7 +133,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
     switch (index.column()) {
     case colOrder:
         if (role == Qt::DisplayRole) {
-            return list_->value(row, rowKey::order);
+            return row + 1;
         }
         if (role == Qt::TextAlignmentRole) {
             return int(Qt::AlignCenter);
@@ -135,13 +147,13 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         }
         // The word beside the bullet: the colour alone is not enough for everybody.
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) {
-            return localizedStr(status);
+            return localizedStr(batchRowStateImage(entry.state));
         }
         break;
     case colThumbnail:
         if (role == Qt::DecorationRole) {
-            const QString img = list_->value(row, rowKey::img).toString();
-            if (!img.isEmpty() && QFileInfo(img).isFile()) {
+            const QString &img = entry.thumbnailPath;
+            if (entry.thumbnailShown && !img.isEmpty() && QFileInfo(img).isFile()) {
                 return thumbnail(img);
             }
         }
@@ -151,16 +163,16 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         break;
     case colSource:
         if (role == Qt::DisplayRole) {
-            return list_->value(row, rowKey::src);
+            return entry.name;
         }
         if (role == Qt::ToolTipRole) {
-            return batchSourceTooltip(list_->dico(row));
+            return batchSourceTooltip(entry);
         }
         break;
     case colOut:
     case colFps:
         if (role == selectedRole) {
-            return list_->value(row, index.column() == colOut ? rowKey::out : rowKey::fps);
+            return index.column() == colOut ? entry.format : entry.rateMode;
         }
         if (role == segmentsRole) {
             return QVariant::fromValue(segmentsFor(row, index.column()));
@@ -169,8 +181,7 @@ QVariant batchTableModel::data(const QModelIndex &index, int role) const {
         // pointer (tooltip) and for screen readers (the cell's accessible text).
         if (role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
             role == Qt::AccessibleDescriptionRole) {
-            const int selected =
-                list_->value(row, index.column() == colOut ? rowKey::out : rowKey::fps).toInt();
+            const int selected = index.column() == colOut ? entry.format : entry.rateMode;
             return batchSegmentsDescription(index.column(), segmentsFor(row, index.column()),
                                             selected)
                 .join(role == Qt::ToolTipRole ? QStringLiteral("\n") : QStringLiteral("; "));
@@ -215,7 +226,7 @@ QString batchOutcomeRowText(const jobOutcomeValue &outcome) {
 }
 
 QVariant batchTableModel::outcomeData(int row, int role) const {
-    const auto found = outcomes_.constFind(jobSourcePath(list_->dico(row)));
+    const auto found = outcomes_.constFind(list_->idAt(row));
     if (found == outcomes_.constEnd()) {
         return {};
     }
@@ -241,12 +252,12 @@ QVariant batchTableModel::refusedData(int refusedIndex, int column, int role) co
     const QString text = localizedStr(QStringLiteral("rowWhy"))
                              .arg(localizedStr(QStringLiteral("rowRefused")), verdict.words);
     if (role == statusRole) {
-        return rowStatus::failure;
+        return batchRowStateImage(rowState::failed);
     }
     if (column == colStatus) {
         if (role == Qt::DecorationRole) {
             const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
-            return imagePixmap(rowStatus::failure, QSize(20, 20), ratio);
+            return imagePixmap(batchRowStateImage(rowState::failed), QSize(20, 20), ratio);
         }
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
             return text;
@@ -262,11 +273,10 @@ QVariant batchTableModel::refusedData(int refusedIndex, int column, int role) co
 }
 
 void batchTableModel::setOutcome(const jobOutcomeValue &outcome) {
-    outcomes_.insert(outcome.src, outcome);
-    for (int32_t row = 0; row < list_->count(); ++row) {
-        if (jobSourcePath(list_->dico(row)) == outcome.src) {
-            Q_EMIT dataChanged(index(row, colStatus), index(row, colStatus));
-        }
+    outcomes_.insert(outcome.rowId, outcome);
+    const int32_t row = list_->indexOfId(outcome.rowId);
+    if (row >= 0) {
+        Q_EMIT dataChanged(index(row, colStatus), index(row, colStatus));
     }
 }
 
@@ -528,17 +538,16 @@ bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
     return true;
 }
 
-QString batchSourceTooltip(const QVariantMap &record) {
-    QString text =
-        record.value(jobKey::srcPath).toString() + QLatin1Char('\n') +
-        localizedStr(QStringLiteral("rowSourceFacts"))
-            .arg(record.value(QStringLiteral("v0_width")).toString(),
-                 record.value(QStringLiteral("v0_height")).toString(),
-                 QLocale(localizedStr(QStringLiteral("D_Langue")))
-                     .toString(record.value(QStringLiteral("v0_fps")).toDouble(), 'g', 4));
-    // How the scan was judged, from its typed key ("psf", "pulldown"): the record's note is
-    // the log's words, in English.
-    const QString scan = record.value(QStringLiteral("v0_scanStr")).toString();
+QString batchSourceTooltip(const batchRow &row) {
+    const auto number = [](int32_t value) { return value > 0 ? QString::number(value) : QString(); };
+    QString text = row.source + QLatin1Char('\n') +
+                   localizedStr(QStringLiteral("rowSourceFacts"))
+                       .arg(number(row.facts.width), number(row.facts.height),
+                            QLocale(localizedStr(QStringLiteral("D_Langue")))
+                                .toString(row.facts.fps, 'g', 4));
+    // How the scan was judged, from its typed key ("psf", "pulldown"): the row's note is the
+    // log's words, in English.
+    const QString &scan = row.facts.scan;
     QString why;
     if (!scan.isEmpty()) {
         const QString key = QStringLiteral("rowScan_") + scan;
@@ -548,7 +557,7 @@ QString batchSourceTooltip(const QVariantMap &record) {
         }
     }
     if (why.isEmpty()) {
-        why = record.value(jobKey::scanNote).toString();
+        why = row.scanNote;
     }
     if (!why.isEmpty()) {
         text += QLatin1Char('\n') + localizedStr(QStringLiteral("rowAccepted")).arg(why);

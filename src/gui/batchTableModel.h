@@ -68,14 +68,19 @@ private:
     QVariant outcomeData(int row, int role) const;
     batchList *list_;
     mutable QHash<QString, QPixmap> thumbnails_;
-    QHash<QString, jobOutcomeValue> outcomes_;
+    /// The outcomes told, by the row (batchList::idAt) they are of.
+    QHash<uint64_t, jobOutcomeValue> outcomes_;
     QList<analysisVerdictValue> refused_;
 };
 
 /// The clip cell's tooltip: the source's path, its size and rate, and how a source flagged
 /// interlaced was accepted, in the user's language ("accepted: progressive pictures in an
 /// interlaced stream").
-QString batchSourceTooltip(const QVariantMap &record);
+QString batchSourceTooltip(const batchRow &row);
+
+/// The image (and localisation key) of a row's state: "puce", "puceCurrent", "puceSuccess",
+/// "puceFailure".
+QString batchRowStateImage(rowState state);
 
 /// The short text of a job's outcome for its row ("Failed: the disk is full").
 QString batchOutcomeRowText(const jobOutcomeValue &outcome);

@@ -274,7 +274,11 @@ void fluxaroMainWindow::wireControls() {
             row == controller_->encBatchInprogressRowIdentification()) {
             return;
         }
-        list->setValue(row, column == batchTableModel::colOut ? rowKey::out : rowKey::fps, segment);
+        if (column == batchTableModel::colOut) {
+            list->setFormat(row, segment);
+        } else {
+            list->setRateMode(row, segment);
+        }
         list->setSelectedIndex(row);
         controller_->iba_outSpeedCell();
     };
@@ -331,8 +335,7 @@ bool fluxaroMainWindow::confirmStop() {
     QString clip;
     if (controller_->isJobConverting()) {
         const batchList *list = controller_->whichArrayController();
-        clip =
-            list->value(controller_->encBatchInprogressRowIdentification(), rowKey::src).toString();
+        clip = list->row(controller_->encBatchInprogressRowIdentification()).name;
     }
     const batchStopQuestion question = batchStopQuestionFor(clip, controller_->stopsAfterJob());
     alertPresenter *presenter = getAlertPresenter();
@@ -391,8 +394,7 @@ void fluxaroMainWindow::syncSelection() {
         rows.isEmpty() || model_->isRefusedRow(rows.first().row()) ? -1 : rows.first().row();
     list->setSelectedIndex(selected);
     if (QAction *again = action(QStringLiteral("menuConvertAgain")); again != nullptr) {
-        again->setEnabled(selected >= 0 &&
-                          list->value(selected, rowKey::status).toString() == rowStatus::success);
+        again->setEnabled(selected >= 0 && list->row(selected).state == rowState::converted);
     }
     if (QAction *undo = action(QStringLiteral("menuUndoRemove")); undo != nullptr) {
         undo->setEnabled(controller_->canUndoRemove());
@@ -922,7 +924,7 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &given) {
     ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
     const int32_t out =
         value.position > 0
-            ? controller_->whichArrayController()->value(value.position - 1, rowKey::out).toInt()
+            ? controller_->whichArrayController()->row(value.position - 1).format
             : 0;
     // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
     const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();

@@ -2,6 +2,8 @@
 // what they need, calls them, then does what they return.
 #pragma once
 
+#include "controller/batchList.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -15,7 +17,6 @@ struct analysisFinFacts {
     QString img{};                       ///< its thumbnail's path (empty: none)
     bool imgMade = false;                ///< the thumbnail is made already (a picture at img)
     bool surround = false;               ///< the surround choice for new rows is on
-    int32_t rows = 0;                    ///< the rows in the list before this one
     int32_t format = 0;                  ///< the chosen format for new rows (outFormat)
     int32_t rate = 0;                    ///< the chosen rate mode for new rows (fpsMode)
     bool aicAvailable = false;           ///< an Intermediate Codec encoder exists
@@ -31,11 +32,11 @@ enum class analysisFinOutcome {
     listed,   ///< the batch has a row for the source already: refused, never listed twice
 };
 
-/// The end of the analysis's decision: the outcome, the row to append (rowKey's keys, the job
-/// record with jobKey's) and the notes of its verdict.
+/// The end of the analysis's decision: the outcome, the row to append and the notes of its
+/// verdict.
 struct analysisFinPlanValue {
     analysisFinOutcome outcome = analysisFinOutcome::none;
-    QVariantMap row;
+    batchRow row;
     /// For an appended source: how its scan was judged, and sound tracks left out.
     QString notes;
 };
@@ -53,6 +54,6 @@ rowFormatRate allowedFormatRate(int32_t format, int32_t rate, float sourceFps, b
                                 bool proresAvailable);
 
 /// The end of one source's analysis: the row a source with a record gets (its name, its place
-/// after the `rows` listed, waiting, its rate, the format and rate mode allowed, its thumbnail
+/// waiting, its media facts, the format and rate mode allowed, its thumbnail
 /// once made), or why it gets none.
 analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts);

@@ -25,6 +25,7 @@
 #include "controller/dropPlan.h"
 #include "controller/outcomes.h"
 #include "controller/runDisplay.h"
+#include "controller/runningJob.h"
 #include "controller/sourceAnalysis.h"
 #include "controller/thumbnailQueue.h"
 #include "frontApi/appControls.h"
@@ -168,29 +169,28 @@ private:
     void encBatchStep();
     void encDebStep(int32_t outInt);
     /// The first step's launch: a working file reserved, the route noted, ffmpeg started.
-    void encDebLaunch(int32_t outInt, const encDebPlanValue &plan, const QVariantMap &record);
+    void encDebLaunch(int32_t outInt, const encDebPlanValue &plan);
     void encQtEncStep(int32_t outInt, int32_t fpsInt);
     /// The export (or the self-contained copy) the trimming step's plan asks for, by trakmill.
-    void encQtEncExportLaunch(const encQtEncPlanValue &plan, const QVariantMap &record,
-                              const QString &working, bool retimeOpened);
+    void encQtEncExportLaunch(const encQtEncPlanValue &plan, bool retimeOpened);
     void encFinStep(const QString &step);
     /// The end step after a stop: the batch ends, the next Go starts from the first row.
     void encFinStopBatch();
     /// The end step's look at the output's picture, beside the event loop, then its judgement.
-    void encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB);
+    void encFinCheckPicture(const QString &step, double sizeKB);
     /// The end step's verification of a readable output against its source and its plan: a
     /// verdict that holds goes on to the judgement; one that does not keeps the movie beside
     /// its final name as incomplete and fails the job with what differs.
-    void encFinVerify(const QString &step, QVariantMap job, double sizeKB,
-                      const outputCheckResult &result);
+    void encFinVerify(const QString &step, double sizeKB, const outputCheckResult &result);
     /// The verification's verdict for the running job's output facts.
-    verifyVerdict encVerdictOf(const QVariantMap &job, const outputCheckResult &result);
+    verifyVerdict encVerdictOf(const runningJob &job, const outputCheckResult &result);
     /// The end step once the output is judged (`why` empty for a success, else the check's
-    /// `failure` code and words): status, rename.
-    void encFinJudged(const QString &step, QVariantMap job, double sizeKB, jobFailure failure,
-                      QString why);
+    /// `failure` code and words): state, rename.
+    void encFinJudged(const QString &step, double sizeKB, jobFailure failure, QString why);
     /// The end step's last part: summary log, hooks, the next row.
-    void encFinClose(const QString &step, const QVariantMap &job);
+    void encFinClose(const QString &step);
+    /// Writes the running job's journal to the preferences store (removes it without a job).
+    void journal();
     void encPendingScan();
     void encSkipJob();
     /// Records in the running job why it ends without converting: its kind, the reason's code
@@ -209,7 +209,7 @@ private:
     void analysisRowsChanged();
     /// True when the row is a piece of a spanned recording that the end of the analysis still
     /// joins with its other pieces or notes apart.
-    bool awaitsSpannedJoin(const QVariantMap &record) const;
+    bool awaitsSpannedJoin(const batchRow &row) const;
     QString eventsFolderPathStr() const;
     bool launchRecord(const QStringList &args, float maximum, int32_t parser);
     void resetProgressDisplay();
@@ -224,8 +224,8 @@ private:
     void runStalled(const conversionStall &stall);
     /// The run's tool ended: its failure is kept with the job, then taskLauncherDone.
     void runEnded(const conversionEnd &end);
-    /// The running job's output and intermediate files (as recorded in "processEncDico").
-    static QStringList jobFilesToDelete();
+    /// The running job's output and intermediate files.
+    QStringList jobFilesToDelete() const;
     static void deleteFiles(const QStringList &paths);
     // The analysis's owner (sourceAnalysisDelegate).
     void analysisAppendRow(const QString &src, const analysisFinPlanValue &plan) override;
@@ -249,9 +249,12 @@ private:
     /// The running job's source facts, read before its conversion starts (none: unreadable).
     std::optional<toolbox::MovieFacts> jobSourceFacts_;
     int32_t encStopInt_ = 0;
-    /// The identity (batchList::idAt) of the row being converted, or after a skipped row of the
-    /// row the next one is chosen after; 0: none.
-    uint64_t runningRowId_ = 0;
+    /// The job being converted: its row, the steps due, its files and notes.
+    std::optional<runningJob> job_;
+    /// Where the batch is: nothing before its first row; then the identity (batchList::idAt)
+    /// of the row being converted, or after a skipped row of the row the next one is chosen
+    /// after; 0 after a stop (the next row is the first).
+    std::optional<uint64_t> cursor_;
     bool batchRunning_ = false;
     /// The batch has done every row and waits for the rows of a running analysis.
     bool batchWaitsForRows_ = false;
@@ -260,7 +263,7 @@ private:
     /// The row the Remove command took last, and where it was, for Undo Remove.
     struct removedRow {
         int32_t index = 0;
-        QVariantMap row;
+        batchRow row;
     };
     std::optional<removedRow> removed_;
     /// Undo Remove is no longer offered; the thumbnail of the row it kept goes.

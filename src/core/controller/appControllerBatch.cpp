@@ -67,10 +67,9 @@ void appController::draggedFiles(const QStringList &pathsIn) {
                                : QString();
     const QList<dropItem> items = dropRead(pathsIn, events);
     QStringList listed;
-    for (const QVariantMap &row : list_.rows()) {
+    for (const batchRow &row : list_.rows()) {
         // A joined row stands for every piece of its recording.
-        const QVariantMap job = rowJob(row);
-        listed << jobSourcePath(job) << jobJoinedPieces(job);
+        listed << row.source << row.pieces;
     }
     logStr(QStringLiteral("already stored files=%1 …").arg(list_.count()));
     const dropPlanValue plan = dropPlan(items, listed, acceptedExtensions());
@@ -200,7 +199,7 @@ void appController::encBatchRemove(bool fromRemoveButton) {
         // the next one.
         removed_ = removedRow{index, list_.row(index)};
     } else {
-        const QString img = list_.dico(index).value(jobKey::imgPath).toString();
+        const QString img = list_.row(index).thumbnailPath;
         if (!img.isEmpty()) {
             rmCocoa(img);
         }
@@ -220,7 +219,7 @@ void appController::forgetRemoved() {
     if (!removed_) {
         return;
     }
-    const QString img = removed_->row.value(rowKey::dico).toMap().value(jobKey::imgPath).toString();
+    const QString img = removed_->row.thumbnailPath;
     removed_.reset();
     if (!img.isEmpty()) {
         rmCocoa(img);
@@ -231,9 +230,9 @@ bool appController::encBatchUndoRemove() {
     if (!removed_) {
         return false;
     }
-    const QString src = jobSourcePath(removed_->row.value(rowKey::dico).toMap());
-    for (int32_t i = 0; i < list_.count(); ++i) {
-        if (jobSourcePath(list_.dico(i)) == src) {
+    const QString src = removed_->row.source;
+    for (const batchRow &row : list_.rows()) {
+        if (row.reads(src)) {
             // Listed again since: a second row of it would convert it twice.
             logStr(QStringLiteral("undo remove         :-/ listed again: %1").arg(src));
             removed_.reset();
@@ -293,21 +292,17 @@ void appController::encBatchRemoveAll(bool fromRemoveAllButton) {
 
 bool appController::encBatchConvertAgain() {
     const int32_t index = list_.selectedIndex();
-    if (index < 0 || list_.value(index, rowKey::status).toString() != rowStatus::success ||
+    if (index < 0 || list_.row(index).state != rowState::converted ||
         index == encBatchInprogressRowIdentification()) {
         return false;
     }
-    logStr(
-        QStringLiteral("convert again       : %1").arg(list_.value(index, rowKey::src).toString()));
-    list_.setValue(index, rowKey::status, rowStatus::waiting);
+    logStr(QStringLiteral("convert again       : %1").arg(list_.row(index).name));
+    list_.setState(index, rowState::waiting);
     return true;
 }
 
 int32_t appController::encBatchInprogressRowIdentification() const {
-    if (prefRead(QStringLiteral("encCurrentProcessingFile")).isEmpty()) {
-        return -1;
-    }
-    return list_.indexOfId(runningRowId_);
+    return cursor_ ? list_.indexOfId(*cursor_) : -1;
 }
 
 void appController::iba_outSpeedCell() {
@@ -315,12 +310,12 @@ void appController::iba_outSpeedCell() {
     if (index < 0) {
         return;
     }
-    const rowFormatRate allowed = allowedFormatRate(
-        list_.value(index, rowKey::out).toInt(), list_.value(index, rowKey::fps).toInt(),
-        list_.dico(index).value(QStringLiteral("v0_fps")).toFloat(), getAIC() != 0,
-        getPRORES() != 0);
-    list_.setValue(index, rowKey::out, allowed.format);
-    list_.setValue(index, rowKey::fps, allowed.rate);
+    const batchRow &row = list_.row(index);
+    const rowFormatRate allowed =
+        allowedFormatRate(row.format, row.rateMode, static_cast<float>(row.facts.fps),
+                          getAIC() != 0, getPRORES() != 0);
+    list_.setFormat(index, allowed.format);
+    list_.setRateMode(index, allowed.rate);
     QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
 }
 
@@ -346,7 +341,7 @@ void appController::iba_batchGoBt() {
     }
     // A second Go after a finished batch converts what is left: the converted rows stay as
     // they are (converting them again would replace or double their outputs).
-    if (batchNextRow(list_.statuses(), -1) < 0 && !analysis_.isAnalysing()) {
+    if (batchNextRow(list_.states(), -1) < 0 && !analysis_.isAnalysing()) {
         displayAlertSheet(localizedStr(QStringLiteral("batchNothingToConvert")),
                           localizedStr(QStringLiteral("batchNothingToConvert2")));
         return;
@@ -386,8 +381,8 @@ void appController::iba_batchGoBt() {
     batchNames_.clear();
     outcomes_.clear();
     for (int32_t i = 0; i < list_.count(); ++i) {
-        if (list_.value(i, rowKey::status).toString() != rowStatus::success) {
-            list_.setValue(i, rowKey::status, rowStatus::waiting);
+        if (list_.row(i).state != rowState::converted) {
+            list_.setState(i, rowState::waiting);
         }
     }
     progress_.start();

@@ -32,22 +32,19 @@
 
 namespace {
 
-const QString kJob = jobKey::runningJob;
-
 QString segmentLabel(const uiSegmented *control, int32_t segment) {
     return control != nullptr ? control->label(segment) : QString();
-}
-
-/// True when the running job's record holds the step marker `key` (one of encStepMarkers).
-bool jobMarkerSet(const QString &key) {
-    return prefReadChildDico(kJob, key).toInt() != 0;
 }
 
 } // namespace
 
 QStringList appController::encArray() {
-    return QStringList{QStringLiteral("encBatch")} + encStepMarkers() +
-           QStringList{QStringLiteral("encFin")};
+    return {QStringLiteral("encBatch"), jobKey::stepDeb, jobKey::stepQtEnc,
+            QStringLiteral("encFin")};
+}
+
+void appController::journal() {
+    writeRunningJobJournal(job_ ? &*job_ : nullptr);
 }
 
 bool appController::isBatchRunning() const {
@@ -75,9 +72,16 @@ void appController::enc(const QString &step) {
     logStr(QStringLiteral("enc                 : %1 - deb").arg(step.isEmpty() ? "nil" : step));
     if (encStopInt_ == 1) {
         logStr(QStringLiteral("enc stop = 1"));
-        prefWrite(QStringLiteral("encCurrentProcessingFile"), QStringLiteral("cancel"));
-        runningRowId_ = 0;
-        prefDelete(kJob);
+        // The next row is chosen as after "cancel": from the first. The job is forgotten (the
+        // stop deleted its files); only its end step, when due, is left to end the batch.
+        cursor_ = 0;
+        const bool finishDue = job_ && job_->due.finish;
+        job_.reset();
+        if (finishDue) {
+            job_ = runningJob{};
+            job_->due.finish = true;
+        }
+        journal();
     }
     if (step == QStringLiteral("encBatch")) {
         encBatchStep();
@@ -90,8 +94,8 @@ void appController::enc(const QString &step) {
         int32_t outInt = 0;
         int32_t fpsInt = 0;
         if (row >= 0) {
-            outInt = list_.value(row, rowKey::out).toInt();
-            fpsInt = list_.value(row, rowKey::fps).toInt();
+            outInt = list_.row(row).format;
+            fpsInt = list_.row(row).rateMode;
             logStr(QStringLiteral("out                 = %1 (%2)")
                        .arg(outInt)
                        .arg(segmentLabel(c_.prefCheckMatrix, outInt)));
@@ -99,14 +103,19 @@ void appController::enc(const QString &step) {
                        .arg(fpsInt)
                        .arg(segmentLabel(c_.prefSpeed, fpsInt)));
         }
-        if (jobMarkerSet(jobKey::stepDeb)) {
+        switch (job_ ? job_->due.next() : jobStep::none) {
+        case jobStep::convert:
             encDebStep(outInt);
-        } else if (jobMarkerSet(jobKey::stepQtEnc)) {
+            break;
+        case jobStep::work:
             encQtEncStep(outInt, fpsInt);
-        } else if (prefRead2(QStringLiteral("encFin")).toInt() != 0) {
+            break;
+        case jobStep::finish:
             encFinStep(step);
-        } else {
+            break;
+        case jobStep::none:
             encPendingScan();
+            break;
         }
     }
     logStr(QStringLiteral("enc                 - fin"));
@@ -122,18 +131,17 @@ void appController::encBatchStep() {
         return;
     }
     mkdirCocoa(eventsFolderPathStr());
-    const QString current = prefRead(QStringLiteral("encCurrentProcessingFile"));
     // The rows converted already (by an earlier batch) are left alone.
-    int32_t candidate = batchNextRow(list_.statuses(), -1);
-    if (!current.isEmpty() || candidate < 0) {
+    int32_t candidate = batchNextRow(list_.states(), -1);
+    if (cursor_ || candidate < 0) {
         logStr(QStringLiteral("batch, c'est parti  : suivantes…"));
-        const int32_t r = current.isEmpty() ? -1 : encBatchInprogressRowIdentification();
-        if (!analysis_.isAnalysing() && !current.isEmpty()) {
+        const int32_t r = encBatchInprogressRowIdentification();
+        if (!analysis_.isAnalysing() && cursor_) {
             // Drops stay refused while their analysis runs beside the batch.
             setOPENPERM(true);
             restoreDropArea();
         }
-        candidate = encStopInt_ != 1 ? batchNextRow(list_.statuses(), r) : -1;
+        candidate = encStopInt_ != 1 ? batchNextRow(list_.states(), r) : -1;
         if (candidate < 0 && analysis_.isAnalysing() && encStopInt_ != 1) {
             // Sources still being analysed belong to this batch: it waits for their rows
             // (analysisRowsChanged) instead of ending before them.
@@ -152,9 +160,9 @@ void appController::encBatchStep() {
         return;
     }
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
-    const QVariantMap record = list_.dico(candidate);
-    const QString src = record.value(jobKey::srcPath).toString();
-    if (analysis_.isAnalysing() && encStopInt_ != 1 && awaitsSpannedJoin(record)) {
+    const batchRow &row = list_.row(candidate);
+    const QString src = row.source;
+    if (analysis_.isAnalysing() && encStopInt_ != 1 && awaitsSpannedJoin(row)) {
         // A piece of a spanned recording is joined with its other pieces, or noted apart, when
         // the analysis ends: converting it now would convert it alone and unnoted.
         logStr(
@@ -163,41 +171,41 @@ void appController::encBatchStep() {
         reportBatchProgress(batchPhase::analysing, 0);
         return;
     }
-    const QStringList sources = jobSourcePaths(record);
-    if (record.isEmpty() || src.isEmpty() ||
-        !std::all_of(sources.cbegin(), sources.cend(),
-                     [](const QString &path) { return QFileInfo::exists(path); })) {
+    const QStringList sources = row.sourcePaths();
+    if (src.isEmpty() || !std::all_of(sources.cbegin(), sources.cend(), [](const QString &path) {
+            return QFileInfo::exists(path);
+        })) {
         logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
         // The row stays and says why it was skipped (its outcome), as long as the batch's
         // other rows say how they ended; the next row is chosen after it.
-        list_.setValue(candidate, rowKey::status, rowStatus::failure);
-        tellJobOutcome(jobOutcomeOf(src, jobOutcomeKind::skipped, jobFailure::sourceGone,
+        const uint64_t id = row.id;
+        list_.setState(candidate, rowState::failed);
+        tellJobOutcome(jobOutcomeOf(id, src, jobOutcomeKind::skipped, jobFailure::sourceGone,
                                     QStringLiteral("the source is gone")));
-        prefWrite(QStringLiteral("encCurrentProcessingFile"),
-                  src.isEmpty() ? QStringLiteral("totoCestLePlusBeau") : src);
-        runningRowId_ = list_.idAt(candidate);
+        cursor_ = id;
         // The end step is not for this: no job of it began (no summary block, no report).
         encSend(QStringLiteral("encBatch"));
         return;
     }
-    list_.setValue(candidate, rowKey::status, rowStatus::current);
-    outcomes_.begin(src);
+    list_.setState(candidate, rowState::converting);
+    job_ = runningJob{};
+    job_->rowId = row.id;
+    job_->row = row;
+    job_->due.convert = true;
+    outcomes_.begin(row.id);
     // Set again when the job's Resume.log block begins: its end line belongs there only.
     taskStartInt_ = 0;
-    prefWrite(QStringLiteral("encCurrentProcessingFile"), src);
-    runningRowId_ = list_.idAt(candidate);
-    prefWriteDico(kJob, record);
-    prefWriteChildDico(kJob, jobKey::stepDeb, 1);
+    cursor_ = row.id;
+    journal();
     enc(QStringLiteral("encProcesses"));
 }
 
-bool appController::awaitsSpannedJoin(const QVariantMap &record) const {
+bool appController::awaitsSpannedJoin(const batchRow &row) const {
     // Joined or kept apart (with the reason noted in the row), the end of the analysis decides.
-    if (record.contains(jobKey::joinPaths)) {
+    if (!row.pieces.isEmpty()) {
         return false;
     }
-    const std::optional<spannedRecording> recording =
-        spannedRecordingOf(record.value(jobKey::srcPath).toString());
+    const std::optional<spannedRecording> recording = spannedRecordingOf(row.source);
     return recording && recording->pieces.size() > 1;
 }
 
@@ -221,7 +229,7 @@ void appController::encBatchOver() {
     encStopAfterJob_ = false;
     setOPENPERM(true);
     display_.batchOver();
-    prefDelete(QStringLiteral("encCurrentProcessingFile"));
+    cursor_.reset();
     prefDelete(QStringLiteral("replaceFilesCheck"));
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
     // The end's alert is the front's, from the batch's summary (hooks.batchSummary).
@@ -230,18 +238,20 @@ void appController::encBatchOver() {
 }
 
 void appController::encDebStep(int32_t outInt) {
-    prefDeleteChildDico(kJob, jobKey::stepDeb);
+    runningJob &job = *job_;
+    job.due.convert = false;
     logStr(QStringLiteral("encProcesses        > encDeb"));
-    prefWrite(QStringLiteral("encFin"), 1);
+    job.due.finish = true;
+    journal();
 
     encDebFacts facts;
-    facts.record = prefReadDico(kJob).value_or(QVariantMap{});
+    facts.row = job.row;
     facts.outInt = outInt;
     facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
     facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
     facts.takenNames = batchNames_;
     facts.nameMax = encNameMaxOf(eventsFolderPathStr());
-    const QString src = jobSourcePath(facts.record);
+    const QString src = job.source();
     facts.date = recordingDateOf(src);
     encDebPlanValue plan = encDebPlan(facts);
     if (plan.action == encDebAction::refusePulldown) {
@@ -251,9 +261,12 @@ void appController::encDebStep(int32_t outInt) {
         return;
     }
     batchNames_.insert(plan.finalPath);
-    for (auto add = plan.recordAdds.cbegin(); add != plan.recordAdds.cend(); ++add) {
-        prefWriteChildDico(kJob, add.key(), add.value());
-    }
+    job.finalPath = plan.finalPath;
+    job.nameNote = plan.nameNote;
+    job.recordingDateUtc = plan.recordingDateUtc;
+    job.recordingDateIso = plan.recordingDateIso;
+    job.recordingDateSeconds = plan.recordingDateSeconds;
+    journal();
     if (!plan.dateLine.isEmpty()) {
         logStr(plan.dateLine);
     }
@@ -267,11 +280,12 @@ void appController::encDebStep(int32_t outInt) {
     facts.atFinalName = existingOutputChoice(plan.finalPath);
     if (facts.atFinalName == encExistingOutput::replace) {
         // The end step replaces this very file only, not whatever is put there meanwhile.
-        prefWriteChildDico(kJob, jobKey::replaceFile, encFileIdentity(plan.finalPath));
+        job.replaceFileId = encFileIdentity(plan.finalPath);
+        journal();
     }
-    facts.sourceMB = jobSourceMB(facts.record);
+    facts.sourceMB = jobSourceMB(facts.row);
     facts.freeMB = espaceDiskDispo(plan.destFolder);
-    if (encReadsSourceEdits(facts.record)) {
+    if (encReadsSourceEdits(facts.row)) {
         facts.sourceEdits = qtTrackEditsOf(src);
     }
     plan = encDebPlan(facts);
@@ -295,15 +309,15 @@ void appController::encDebStep(int32_t outInt) {
     // What the source is now, before anything reads it for the conversion: the output is
     // measured against it, whatever happens to the source meanwhile.
     QString factsWhy;
-    jobSourceFacts_ = jobSourceFacts(facts.record, &factsWhy);
+    jobSourceFacts_ = jobSourceFacts(facts.row, &factsWhy);
     if (!jobSourceFacts_) {
         logStr(QStringLiteral("source facts        :-/ %1").arg(factsWhy));
     }
-    encDebLaunch(outInt, plan, facts.record);
+    encDebLaunch(outInt, plan);
 }
 
-void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
-                                 const QVariantMap &record) {
+void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan) {
+    runningJob &job = *job_;
     const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath());
     if (working.isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotWriteDestination,
@@ -311,10 +325,10 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
         encSkipJob();
         return;
     }
-    prefWriteChildDico(kJob, jobKey::dstPath, working);
+    job.working = working;
     logStr(QStringLiteral("working file        : %1").arg(working));
 
-    prefWriteChildDico(kJob, jobKey::stepQtEnc, 1);
+    job.due.work = true;
     logStr(QStringLiteral("encProcesses        > encDeb: ffmpeg task"));
     if (!taskArgsVArray_.isEmpty()) {
         logStr(QStringLiteral("enc ffmpeg task     > pré-release"));
@@ -323,10 +337,10 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     if (plan.pictureRoute == QtPictureRoute::SourceTrack) {
         // The source's own video track, edits kept, is put beside ffmpeg's sound afterwards.
         logStr(QStringLiteral("picture route       : the source's own track (edit list)"));
-        prefWriteChildDico(kJob, jobKey::videoFromSource, 1);
+        job.videoFromSource = true;
     }
-    const std::optional<QStringList> args =
-        encodage(outInt, prefReadDico(kJob).value_or(QVariantMap{}));
+    journal();
+    const std::optional<QStringList> args = encodage(outInt, job);
     if (!args || args->isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::noCommand, QString());
         encSkipJob();
@@ -334,9 +348,9 @@ void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
     }
     taskArgsVArray_ = *args;
     if (c_.encProgressActionStr != nullptr) {
-        c_.encProgressActionStr->setText(QFileInfo(jobSourcePath(record)).fileName());
+        c_.encProgressActionStr->setText(QFileInfo(job.source()).fileName());
     }
-    if (launchRecord(taskArgsVArray_, record.value(QStringLiteral("w_duration")).toFloat(), 0)) {
+    if (launchRecord(taskArgsVArray_, static_cast<float>(job.facts().durationSeconds), 0)) {
         reportBatchProgress(batchPhase::converting, 0);
     }
 }
@@ -349,7 +363,7 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
     // On disk before the tool starts: should the application be killed now, the next start
     // finds the job's working files in this record and deletes them. A record that can't be
     // written (a full home) would leave them for good: the tool does not start.
-    if (!prefSynchronize()) {
+    if (!syncRunningJobJournal(*job_)) {
         logStr(QStringLiteral("job record          :-( not written: %1")
                    .arg(prefWorkingFilePathStr()));
         encNoteEnd(
@@ -362,15 +376,16 @@ bool appController::launchRecord(const QStringList &args, float maximum, int32_t
 }
 
 void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
-    prefDeleteChildDico(kJob, jobKey::stepQtEnc);
+    runningJob &job = *job_;
+    job.due.work = false;
+    journal();
     if (c_.encTaskProgress != nullptr) {
         c_.encTaskProgress->setMaxValue(100);
         c_.encTaskProgress->setValue(100);
     }
     logStr(QStringLiteral("encProcesses        > encQtEnc"));
-    const QVariantMap record = prefReadDico(kJob).value_or(QVariantMap{});
-    const QString working = jobWorkingPath(record);
-    prefWriteChildDico(kJob, jobKey::srcPath, working);
+    // From here on the movie worked on is the converted one at the working path.
+    const QString working = job.working;
     const QFileInfo workingInfo(working);
     const int64_t workingBytes =
         !working.isEmpty() && workingInfo.isFile() ? workingInfo.size() : -1;
@@ -378,44 +393,48 @@ void appController::encQtEncStep(int32_t outInt, int32_t fpsInt) {
         outInt == outRewrap     ? QString()
         : hooks.proresItemTitle ? hooks.proresItemTitle()
                                 : proresItemTitleForType(prefRead(QStringLiteral("prefProres")));
-    const encQtEncPlanValue plan = encQtEncPlan(record, outInt, fpsInt, workingBytes, proresTitle);
+    const encQtEncPlanValue plan = encQtEncPlan(job, outInt, fpsInt, workingBytes, proresTitle);
     if (plan.action == encQtEncAction::noMovie) {
         logStr(QStringLiteral("encQtEnc            :-( no converted movie at '%1'").arg(working));
         encNoteEnd(jobOutcomeKind::failed, jobFailure::noMovie, plan.skipReason);
         encPendingScan();
         return;
     }
-    if (plan.sourcePicture && !encPutSourcePicture(record, working)) {
+    if (plan.sourcePicture && !encPutSourcePicture(job)) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::sourcePictureNotTaken,
                    QStringLiteral("the source's picture could not be taken with its edits"));
         encPendingScan();
         return;
     }
-    trimToFirstPicture(plan, working);
-    const bool retimeOpened = plan.preset.retime && retimeForSlowMotion(plan.preset, working);
+    trimToFirstPicture(plan, job);
+    const bool retimeOpened = plan.preset.retime && retimeForSlowMotion(plan.preset, job);
     if (retimeOpened) {
-        prefWriteChildDico(kJob, jobKey::retimeOpened, 1);
+        job.retimeOpened = true;
+        journal();
     }
     if (plan.exportKind == encQtEncExport::none) {
         encPendingScan();
         return;
     }
-    encQtEncExportLaunch(plan, record, working, retimeOpened);
+    encQtEncExportLaunch(plan, retimeOpened);
 }
 
-void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QVariantMap &record,
-                                         const QString &working, bool retimeOpened) {
-    const float duration = record.value(QStringLiteral("w_duration")).toFloat();
+void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, bool retimeOpened) {
+    runningJob &job = *job_;
+    const QString &working = job.working;
+    const float duration = static_cast<float>(job.facts().durationSeconds);
+    // Named before the movie is moved there: a kill from here on leaves a journal naming it.
+    job.masterFile = encMasterPathOf(working);
+    journal();
     encPostQtEncFailure failure = encPostQtEncFailure::none;
     std::optional<QStringList> args;
     if (plan.exportKind == encQtEncExport::selfContained) {
-        args = encPostQtSelfContained(working, duration, jobSourceMB(record), &failure);
+        args = encPostQtSelfContained(working, duration, jobSourceMB(job.row), &failure);
     } else {
         const QString &settings = retimeOpened || !plan.preset.retime
                                       ? plan.exportSettings
                                       : plan.exportSettingsNotRetimed;
-        args = encPostQtEnc(working, duration,
-                            fractionStr2Float(record.value(QStringLiteral("v0_dar"))), settings,
+        args = encPostQtEnc(working, duration, fractionStr2Float(job.facts().dar), settings,
                             &failure);
     }
     if (args) {
@@ -425,12 +444,12 @@ void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QV
         }
         return;
     }
-    list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
+    list_.setState(encBatchInprogressRowIdentification(), rowState::failed);
+    job.due.finish = true;
     if (failure == encPostQtEncFailure::cannotMoveAside) {
         // Not a disk that is full: the movie could not be renamed in its folder.
         encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotSetAside,
                    QStringLiteral("cannot set the converted movie aside for the export"));
-        prefWrite(QStringLiteral("encFin"), 1);
         encPendingScan();
         return;
     }
@@ -438,7 +457,6 @@ void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, const QV
                  localizedStr(QStringLiteral("D_go_echec_disque4")), alertStyleWarning, false);
     encNoteEnd(jobOutcomeKind::failed, jobFailure::notEnoughSpace,
                QStringLiteral("not enough space"));
-    prefWrite(QStringLiteral("encFin"), 1);
     encPendingScan();
 }
 
@@ -449,18 +467,18 @@ void appController::resetProgressDisplay() {
 }
 
 void appController::encFinStep(const QString &step) {
-    prefDelete(QStringLiteral("encFin"));
+    job_->due.finish = false;
+    journal();
     // An end step that comes again (a stop) makes a picture check still under way stale.
     run_.dropOutputCheck();
     logStr(QStringLiteral("enc > encFin        : %1 - deb").arg(step));
     encFinFacts facts;
-    facts.job = prefReadDico(kJob).value_or(QVariantMap{});
+    facts.job = *job_;
     facts.stopping = encStopInt_ == 1;
     const int32_t row = encBatchInprogressRowIdentification();
-    facts.rowCurrent =
-        row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current;
+    facts.rowCurrent = row >= 0 && list_.row(row).state == rowState::converting;
     // dst: the working output; the job's final name gets it once it is judged complete.
-    const QString dst = jobWorkingPath(facts.job);
+    const QString dst = facts.job.working;
     const QFileInfo output(dst);
     facts.outputBytes = !dst.isEmpty() && output.isFile() ? output.size() : -1;
     facts.outputKB = facts.outputBytes > 0 ? poidsFile(dst, QStringLiteral("k")) : 0;
@@ -478,19 +496,19 @@ void appController::encFinStep(const QString &step) {
     resetProgressDisplay();
     switch (plan.action) {
     case encFinAction::stopBatch:
-        encRemoveWorkFolder(facts.job);
+        encRemoveWorkFolder(runningJobJournal(*job_));
         encFinStopBatch();
         return;
     case encFinAction::checkPicture:
-        encFinCheckPicture(step, facts.job, plan.sizeKB);
+        encFinCheckPicture(step, plan.sizeKB);
         return;
     case encFinAction::judgeFailed:
-        encFinJudged(step, facts.job, plan.sizeKB, plan.failure, plan.why);
+        encFinJudged(step, plan.sizeKB, plan.failure, plan.why);
         return;
     case encFinAction::close:
         break;
     }
-    encFinClose(step, facts.job);
+    encFinClose(step);
 }
 
 void appController::encStopAfterJob() {
@@ -505,8 +523,7 @@ void appController::encStopAfterJob() {
 
 bool appController::isJobConverting() const {
     const int32_t row = encBatchInprogressRowIdentification();
-    return batchRunning_ && row >= 0 &&
-           list_.value(row, rowKey::status).toString() == rowStatus::current;
+    return batchRunning_ && row >= 0 && list_.row(row).state == rowState::converting;
 }
 
 void appController::encFinStopBatch() {
@@ -521,30 +538,31 @@ void appController::encFinStopBatch() {
     batchRunning_ = false;
     batchWaitsForRows_ = false;
     // The next Go starts again from the first row.
-    prefDelete(QStringLiteral("encCurrentProcessingFile"));
+    cursor_.reset();
+    job_.reset();
+    journal();
     reportBatchProgress(batchPhase::stopped, progress_.now().phaseFraction);
     tellBatchEnded(true);
 }
 
-void appController::encFinCheckPicture(const QString &step, const QVariantMap &job, double sizeKB) {
+void appController::encFinCheckPicture(const QString &step, double sizeKB) {
     // The picture is decoded beside the event loop; the job ends when it is judged. A stop or a
     // quit meanwhile makes the verdict stale (the run's check number moves on).
-    run_.checkOutput(jobWorkingPath(job),
-                     [this, step, job, sizeKB](const outputCheckResult &result) {
-                         if (!result.readable) {
-                             logStr(QStringLiteral("output unreadable   : %1").arg(result.why));
-                             encFinJudged(step, job, sizeKB, jobFailure::outputUnreadable,
-                                          QStringLiteral("output is not a readable movie"));
-                             return;
-                         }
-                         encFinVerify(step, job, sizeKB, result);
-                     });
+    run_.checkOutput(job_->working, [this, step, sizeKB](const outputCheckResult &result) {
+        if (!result.readable) {
+            logStr(QStringLiteral("output unreadable   : %1").arg(result.why));
+            encFinJudged(step, sizeKB, jobFailure::outputUnreadable,
+                         QStringLiteral("output is not a readable movie"));
+            return;
+        }
+        encFinVerify(step, sizeKB, result);
+    });
     reportBatchProgress(batchPhase::checking, 0);
 }
 
-verifyVerdict appController::encVerdictOf(const QVariantMap &job, const outputCheckResult &result) {
-    const QString tool = job.value(jobKey::toolReadTool).toString();
-    const QString readLine = job.value(jobKey::toolReadError).toString();
+verifyVerdict appController::encVerdictOf(const runningJob &job, const outputCheckResult &result) {
+    const QString &tool = job.toolReadTool;
+    const QString &readLine = job.toolReadError;
     if (!result.facts) {
         verifyVerdict verdict = verifyUnreadable(result.factsWhy);
         if (!readLine.isEmpty()) {
@@ -553,8 +571,8 @@ verifyVerdict appController::encVerdictOf(const QVariantMap &job, const outputCh
         return verdict;
     }
     const int32_t row = encBatchInprogressRowIdentification();
-    const int32_t outInt = row >= 0 ? list_.value(row, rowKey::out).toInt() : outRewrap;
-    const int32_t fpsInt = row >= 0 ? list_.value(row, rowKey::fps).toInt() : fpsNormal;
+    const int32_t outInt = row >= 0 ? list_.row(row).format : outRewrap;
+    const int32_t fpsInt = row >= 0 ? list_.row(row).rateMode : fpsNormal;
     if (!jobSourceFacts_) {
         // Nothing to measure the movie against: only the tool's report can fail it.
         logStr(QStringLiteral("verification        :-/ the source's facts are unknown"));
@@ -563,42 +581,41 @@ verifyVerdict appController::encVerdictOf(const QVariantMap &job, const outputCh
     }
     const toolbox::Rational sourceRate =
         jobSourceFacts_->picture ? jobSourceFacts_->picture->rate : toolbox::Rational{};
-    const verifyPlan plan = encVerifyPlan(job, outInt, fpsInt,
-                                          job.value(jobKey::retimeOpened).toInt() != 0, sourceRate);
+    const verifyPlan plan = encVerifyPlan(job.facts(), job.recordingDateSeconds, outInt, fpsInt,
+                                          job.retimeOpened, sourceRate);
     return verifyOutput(verifyExpectOf(*jobSourceFacts_, plan), *result.facts, tool, readLine);
 }
 
-void appController::encFinVerify(const QString &step, QVariantMap job, double sizeKB,
+void appController::encFinVerify(const QString &step, double sizeKB,
                                  const outputCheckResult &result) {
-    // The record as the last tool left it (its read error, the re-timing).
-    job = prefReadDico(kJob).value_or(job);
+    runningJob &job = *job_;
     const verifyVerdict verdict = encVerdictOf(job, result);
     if (verdict.holds) {
         logStr(QStringLiteral("verification        :-) %1").arg(verdict.logWords));
-        job.insert(jobKey::verifyWords, verdict.words);
-        job.insert(jobKey::verifyLog, verdict.logWords);
-        encFinJudged(step, job, sizeKB, jobFailure::none, QString());
+        job.verifyWords = verdict.words;
+        job.verifyLog = verdict.logWords;
+        encFinJudged(step, sizeKB, jobFailure::none, QString());
         return;
     }
     logStr(QStringLiteral("verification        :-( %1 (%2)")
                .arg(verdict.failureLogWords(), verdict.logWords));
     const int32_t row = encBatchInprogressRowIdentification();
     if (row < 0) {
-        encFinClose(step, job);
+        encFinClose(step);
         return;
     }
     // Never under its final name as if it were whole; beside it, named as incomplete: a
     // damaged card's partial movie may be all that is left of the recording.
-    const QString finalPath = job.value(jobKey::finalPath).toString();
+    const QString &finalPath = job.finalPath;
     const QString incomplete = encIncompletePath(
-        finalPath.isEmpty() ? jobWorkingPath(job) : finalPath,
+        finalPath.isEmpty() ? job.working : finalPath,
         [](const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); });
     const QString keptWhy = encKeepIncomplete(job, incomplete);
     QString logWords = verdict.failureLogWords();
     QString words = verdict.failureWords();
     if (keptWhy.isEmpty()) {
         logStr(QStringLiteral("incomplete output   : %1").arg(incomplete));
-        job.insert(jobKey::incompletePath, incomplete);
+        job.incompletePath = incomplete;
         const QString name = QFileInfo(incomplete).fileName();
         logWords += QStringLiteral("; kept as '%1'").arg(name);
         words +=
@@ -607,19 +624,20 @@ void appController::encFinVerify(const QString &step, QVariantMap job, double si
     } else {
         logStr(QStringLiteral("incomplete output   :-( %1").arg(keptWhy));
     }
-    list_.setValue(row, rowKey::status, rowStatus::failure);
-    job.insert(jobKey::failure, static_cast<int>(encVerifyFailure(verdict)));
-    job.insert(jobKey::skipReason, logWords);
-    job.insert(jobKey::verifyWords, words);
-    job.insert(jobKey::verifyLog, verdict.logWords);
-    encFinClose(step, job);
+    list_.setState(row, rowState::failed);
+    job.failure = encVerifyFailure(verdict);
+    job.reason = logWords;
+    job.verifyWords = words;
+    job.verifyLog = verdict.logWords;
+    encFinClose(step);
 }
 
-void appController::encFinJudged(const QString &step, QVariantMap job, double sizeKB,
-                                 jobFailure failure, QString why) {
+void appController::encFinJudged(const QString &step, double sizeKB, jobFailure failure,
+                                 QString why) {
+    runningJob &job = *job_;
     const int32_t row = encBatchInprogressRowIdentification();
-    const QString dst = job.value(jobKey::dstPath).toString();
-    const QString finalPath = job.value(jobKey::finalPath).toString();
+    const QString dst = job.working;
+    const QString finalPath = job.finalPath;
     if (row >= 0) {
         if (why.isEmpty()) {
             const encDelivery delivery = encDeliverOutput(job);
@@ -631,13 +649,13 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
                                          .arg(QFileInfo(delivery.finalPath).fileName(),
                                               QFileInfo(finalPath).fileName());
                 logStr(QStringLiteral("output name         :-/ %1").arg(note));
-                job.insert(jobKey::finalPath, delivery.finalPath);
-                job.insert(jobKey::nameNote, note);
+                job.finalPath = delivery.finalPath;
+                job.nameNote = note;
                 batchNames_.insert(delivery.finalPath);
             }
         }
         const bool success = why.isEmpty();
-        list_.setValue(row, rowKey::status, success ? rowStatus::success : rowStatus::failure);
+        list_.setState(row, success ? rowState::converted : rowState::failed);
         if (!success) {
             logStr(QStringLiteral("output              :-( %1 KB '%2'").arg(sizeKB).arg(dst));
             if (QFileInfo(dst).isFile()) {
@@ -645,72 +663,74 @@ void appController::encFinJudged(const QString &step, QVariantMap job, double si
             }
             // An earlier reason (ffmpeg made nothing, no space...) says more than this one.
             if (const std::optional<QString> reason = encFinFailureReason(job, why)) {
-                job.insert(jobKey::skipReason, *reason);
-                job.insert(jobKey::failure, static_cast<int>(failure));
+                job.reason = *reason;
+                job.failure = failure;
             }
         }
     }
-    encFinClose(step, job);
+    encFinClose(step);
 }
 
-void appController::encFinClose(const QString &step, const QVariantMap &job) {
+void appController::encFinClose(const QString &step) {
+    const runningJob &job = *job_;
     const int32_t row = encBatchInprogressRowIdentification();
-    const QString dst = job.value(jobKey::dstPath).toString();
-    const QString finalPath = job.value(jobKey::finalPath).toString();
+    const QString &dst = job.working;
+    const QString &finalPath = job.finalPath;
     if (row >= 0) {
-        const QString status = list_.value(row, rowKey::status).toString();
-        if (status != rowStatus::failure) {
-            const QString proved = job.value(jobKey::verifyLog).toString();
+        const rowState state = list_.row(row).state;
+        if (state != rowState::failed) {
+            const QString &proved = job.verifyLog;
             if (!proved.isEmpty()) {
                 logResume(QStringLiteral("verification        : %1\n").arg(proved));
             }
-            const int64_t duration = static_cast<int64_t>(job.value("w_duration").toDouble());
+            const auto duration = static_cast<int64_t>(job.facts().durationSeconds);
             logResume(encFinSummary(
                 duration, QDateTime::currentSecsSinceEpoch() - taskStartInt_,
                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         }
-        if (status == rowStatus::failure && !dst.isEmpty() && dst != finalPath &&
+        if (state == rowState::failed && !dst.isEmpty() && dst != finalPath &&
             QFileInfo(dst).isFile()) {
             // A job that failed before its judgement (a tool stopped, no space): its working
             // output is no output.
             rmCocoa(dst);
         }
         reportBatchProgress(batchPhase::checking, 1.0);
-        // The record's source is the working movie from the export on: the row's is the source.
-        tellJobOutcome(jobOutcomeFromRecord(jobSourcePath(list_.dico(row)), job,
-                                            status == rowStatus::success));
+        tellJobOutcome(runningJobOutcome(job, state == rowState::converted));
     }
-    encRemoveWorkFolder(job);
+    encRemoveWorkFolder(runningJobJournal(job));
     logStr(QStringLiteral("…RAZ GUI done"));
-    prefDelete(kJob);
+    job_.reset();
+    journal();
     logStr(
         QStringLiteral("enc > encFin        : %1 - fin (pre-[self encSend:@encBatch])").arg(step));
     encSend(QStringLiteral("encBatch"));
 }
 
 void appController::encPendingScan() {
-    for (const QString &key : encArray()) {
-        if (!prefReadChildDico(kJob, key).isNull() || !prefRead2(key).isNull()) {
-            encSend(QStringLiteral("encProcesses"));
-            return;
-        }
+    journal();
+    if (job_ && job_->due.any()) {
+        encSend(QStringLiteral("encProcesses"));
     }
 }
 
 void appController::encNoteEnd(jobOutcomeKind kind, jobFailure failure, const QString &logWords) {
+    if (!job_) {
+        return;
+    }
     // The first reason is the cause; a later step sees only what follows from it (an ffmpeg
     // that could not start made no movie).
-    if (prefReadChildDico(kJob, jobKey::failure).toInt() != static_cast<int>(jobFailure::none)) {
+    if (job_->failure != jobFailure::none) {
         logStr(QStringLiteral("job end             : %1 (first reason kept)").arg(logWords));
         return;
     }
     if (kind != jobOutcomeKind::failed) {
-        prefWriteChildDico(kJob, jobKey::outcome, static_cast<int>(kind));
+        job_->kind = kind;
     }
-    prefWriteChildDico(kJob, jobKey::failure, static_cast<int>(failure));
+    job_->failure = failure;
     if (!logWords.isEmpty()) {
-        prefWriteChildDico(kJob, jobKey::skipReason, logWords);
+        job_->reason = logWords;
     }
+    journal();
 }
 
 void appController::tellJobOutcome(const jobOutcomeValue &outcome) {
@@ -743,11 +763,9 @@ void appController::tellBatchEnded(bool stopped) {
 }
 
 void appController::encSkipJob() {
-    list_.setValue(encBatchInprogressRowIdentification(), rowKey::status, rowStatus::failure);
-    for (const QString &key : encStepMarkers()) {
-        prefDeleteChildDico(kJob, key);
-    }
-    prefWrite(QStringLiteral("encFin"), 1);
+    list_.setState(encBatchInprogressRowIdentification(), rowState::failed);
+    job_->due = jobSteps{false, false, true};
+    journal();
     encSend(QStringLiteral("encProcesses"));
 }
 
@@ -757,15 +775,14 @@ void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
     rows.running = encBatchInprogressRowIdentification();
     rows.rows = static_cast<int32_t>(list_.count());
     rows.analysing = analysis_.pendingSources();
-    for (int32_t i = 0; i < list_.count(); ++i) {
-        const QString status = list_.value(i, rowKey::status).toString();
-        if (status == rowStatus::waiting || status == rowStatus::current) {
+    for (const batchRow &row : list_.rows()) {
+        if (row.state == rowState::waiting || row.state == rowState::converting) {
             ++rows.rowsLeft;
         }
     }
     if (rows.running >= 0) {
-        rows.clip = list_.dico(rows.running).value(jobKey::srcPath).toString();
-        rows.exportFollows = list_.value(rows.running, rowKey::out).toInt() > 0;
+        rows.clip = list_.row(rows.running).source;
+        rows.exportFollows = list_.row(rows.running).format > 0;
     }
     const batchProgressValue &progress = progress_.move(phase, phaseFraction, rows, mediaSeconds);
     if (hooks.batchProgress) {

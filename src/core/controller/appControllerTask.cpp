@@ -30,11 +30,14 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
     if (args.isEmpty()) {
         return false;
     }
-    prefDeleteChildDico(jobKey::runningJob, jobKey::toolError);
+    double mediaSeconds = 0;
+    if (job_) {
+        job_->toolError.clear();
+        journal();
+        mediaSeconds = job_->facts().durationSeconds;
+    }
     display_.start(progressMaxValue, progressBar, verboseField, stopBt);
-    const int32_t result =
-        run_.start(args, progressMaxValue, parseInt,
-                   prefReadChildDico(jobKey::runningJob, QStringLiteral("w_duration")).toDouble());
+    const int32_t result = run_.start(args, progressMaxValue, parseInt, mediaSeconds);
     if (result == taskLauncher::launchOk) {
         logStr(QStringLiteral("tLEncStart - fin    : Converting next step/file"));
         return true;
@@ -71,18 +74,21 @@ void appController::runEnded(const conversionEnd &end) {
         // reason the user needs: kept with the job for its end report.
         if (!end.failureText.isEmpty()) {
             logStr(QStringLiteral("tool said           :-( %1").arg(end.failureText));
-            prefWriteChildDico(jobKey::runningJob, jobKey::toolError, end.failureText);
+            if (job_) {
+                job_->toolError = end.failureText;
+            }
         }
     }
     if (!end.readError.isEmpty()) {
         // Also when the tool says it succeeded: the movie then holds what it could read.
         const QString tool = QFileInfo(run_.arguments().value(0)).fileName();
         logStr(QStringLiteral("read error          :-( %1: %2").arg(tool, end.readError));
-        if (prefReadChildDico(jobKey::runningJob, jobKey::toolReadError).toString().isEmpty()) {
-            prefWriteChildDico(jobKey::runningJob, jobKey::toolReadError, end.readError);
-            prefWriteChildDico(jobKey::runningJob, jobKey::toolReadTool, tool);
+        if (job_ && job_->toolReadError.isEmpty()) {
+            job_->toolReadError = end.readError;
+            job_->toolReadTool = tool;
         }
     }
+    journal();
     taskLauncherDone();
 }
 
@@ -120,23 +126,24 @@ void appController::iba_taskStopBt(uiSegmented *control) {
         // Between two jobs the last finished row still counts as in progress: only a row that
         // is really being converted fails.
         const int32_t row = encBatchInprogressRowIdentification();
-        if (row >= 0 && list_.value(row, rowKey::status).toString() == rowStatus::current) {
-            list_.setValue(row, rowKey::status, rowStatus::failure);
+        if (row >= 0 && list_.row(row).state == rowState::converting) {
+            const batchRow &stopped = list_.row(row);
+            const uint64_t id = stopped.id;
+            const QString src = stopped.source;
+            list_.setState(row, rowState::failed);
             // The end step doesn't run for a stopped batch: the job's end is told here.
-            tellJobOutcome(jobOutcomeOf(jobSourcePath(list_.dico(row)), jobOutcomeKind::stopped,
-                                        jobFailure::stopped, QStringLiteral("stopped")));
+            tellJobOutcome(jobOutcomeOf(id, src, jobOutcomeKind::stopped, jobFailure::stopped,
+                                        QStringLiteral("stopped")));
         }
         // The partial output and every intermediate file of the job go after the kill below (so
         // no tool writes them again): the end step doesn't run for a stopped batch.
         const QStringList doomed = jobFilesToDelete();
-        const QVariantMap job = prefReadDico(jobKey::runningJob).value_or(QVariantMap{});
-        for (const QString &key : encArray()) {
-            if (job.contains(key) || !prefRead2(key).isNull()) {
-                logStr(QStringLiteral("[a objectAtIndex:i] : %1").arg(key));
-                prefDeleteChildDico(jobKey::runningJob, key);
-            }
+        if (!job_) {
+            job_ = runningJob{};
         }
-        prefWrite(QStringLiteral("encFin"), 1);
+        logStr(QStringLiteral("[a objectAtIndex:i] : steps of the job"));
+        job_->due = jobSteps{false, false, true};
+        journal();
         // A front that shows the batch's summary says the stop there, with the counts.
         if (!(batchRunning_ && hooks.summaryShown)) {
             displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
@@ -152,8 +159,8 @@ void appController::iba_taskStopBt(uiSegmented *control) {
     }
 }
 
-QStringList appController::jobFilesToDelete() {
-    return encJobFilesToDelete(prefReadDico(jobKey::runningJob).value_or(QVariantMap{}));
+QStringList appController::jobFilesToDelete() const {
+    return job_ ? encJobFilesToDelete(runningJobJournal(*job_)) : QStringList{};
 }
 
 void appController::deleteFiles(const QStringList &paths) {
@@ -184,9 +191,9 @@ bool appController::iba_menuQuit(bool ask) {
         terminateRuns();
     }
     batchRunning_ = false;
-    prefDelete(QStringLiteral("encCurrentProcessingFile"));
-    prefDelete(jobKey::runningJob);
-    prefDelete(QStringLiteral("encFin"));
+    cursor_.reset();
+    job_.reset();
+    journal();
     encBatchRemoveAll(false);
     return true;
 }
@@ -200,13 +207,13 @@ void appController::runStalled(const conversionStall &stall) {
     // the tool next, and its end hands over to the machine.
     const int32_t row = encBatchInprogressRowIdentification();
     if (row >= 0) {
-        list_.setValue(row, rowKey::status, rowStatus::failure);
+        list_.setState(row, rowState::failed);
     }
     encNoteEnd(jobOutcomeKind::failed, jobFailure::toolStalled, why);
-    for (const QString &key : encStepMarkers()) {
-        prefDeleteChildDico(jobKey::runningJob, key);
+    if (job_) {
+        job_->due = jobSteps{false, false, true};
+        journal();
     }
-    prefWrite(QStringLiteral("encFin"), 1);
 }
 
 void appController::terminateRuns() {

@@ -1,59 +1,95 @@
 #include "controller/batchList.h"
-#include "controller/jobRecord.h"
 
 #include <algorithm>
 
-QVariantMap batchList::dico(int32_t index) const {
-    return rows_.value(index).value(rowKey::dico).toMap();
+const batchRow &batchList::row(int32_t index) const {
+    static const batchRow none;
+    return index >= 0 && index < count() ? rows_[index] : none;
 }
 
-QVariant batchList::value(int32_t index, const QString &key) const {
-    return rows_.value(index).value(key);
-}
-
-QStringList batchList::statuses() const {
-    QStringList all;
+QList<rowState> batchList::states() const {
+    QList<rowState> all;
     all.reserve(rows_.size());
-    for (const QVariantMap &row : rows_) {
-        all << row.value(rowKey::status).toString();
+    for (const batchRow &row : rows_) {
+        all << row.state;
     }
     return all;
 }
 
 int32_t batchList::indexOfId(uint64_t id) const {
-    return id == 0 ? -1 : static_cast<int32_t>(ids_.indexOf(id));
+    if (id == 0) {
+        return -1;
+    }
+    const auto found = std::find_if(rows_.cbegin(), rows_.cend(),
+                                    [id](const batchRow &row) { return row.id == id; });
+    return found == rows_.cend() ? -1 : static_cast<int32_t>(found - rows_.cbegin());
 }
 
-void batchList::append(const QVariantMap &row) {
-    rows_.append(row);
-    ids_.append(nextId_++);
+uint64_t batchList::append(batchRow row) {
+    row.id = nextId_++;
+    rows_.append(std::move(row));
     if (rowInserted) {
         rowInserted(count() - 1);
     }
+    return rows_.last().id;
 }
 
-void batchList::setValue(int32_t index, const QString &key, const QVariant &value) {
-    if (index < 0 || index >= count()) {
-        return;
-    }
-    rows_[index][key] = value;
+void batchList::changed(int32_t index) {
     if (rowChanged) {
         rowChanged(index);
     }
 }
 
-void batchList::insertAt(int32_t index, const QVariantMap &row) {
+void batchList::replace(int32_t index, batchRow row) {
+    if (index < 0 || index >= count()) {
+        return;
+    }
+    row.id = rows_[index].id;
+    rows_[index] = std::move(row);
+    changed(index);
+}
+
+void batchList::setState(int32_t index, rowState state) {
+    if (index >= 0 && index < count()) {
+        rows_[index].state = state;
+        changed(index);
+    }
+}
+
+void batchList::setFormat(int32_t index, int32_t format) {
+    if (index >= 0 && index < count()) {
+        rows_[index].format = format;
+        changed(index);
+    }
+}
+
+void batchList::setRateMode(int32_t index, int32_t rateMode) {
+    if (index >= 0 && index < count()) {
+        rows_[index].rateMode = rateMode;
+        changed(index);
+    }
+}
+
+void batchList::setThumbnailShown(int32_t index) {
+    if (index >= 0 && index < count()) {
+        rows_[index].thumbnailShown = true;
+        changed(index);
+    }
+}
+
+void batchList::insertAt(int32_t index, batchRow row) {
     const int32_t at = std::clamp(index, 0, count());
-    rows_.insert(at, row);
-    ids_.insert(at, nextId_++);
+    row.id = nextId_++;
+    rows_.insert(at, std::move(row));
     if (selected_ >= at) {
         ++selected_;
     }
     if (rowInserted) {
         rowInserted(at);
     }
-    for (int32_t i = at; i < count(); ++i) {
-        setValue(i, rowKey::order, i + 1);
+    // The rows after it show a new position.
+    for (int32_t i = at + 1; i < count(); ++i) {
+        changed(i);
     }
 }
 
@@ -62,7 +98,6 @@ void batchList::removeAt(int32_t index) {
         return;
     }
     rows_.removeAt(index);
-    ids_.removeAt(index);
     if (selected_ == index) {
         selected_ = -1;
     } else if (selected_ > index) {
@@ -72,7 +107,7 @@ void batchList::removeAt(int32_t index) {
         rowRemoved(index);
     }
     for (int32_t i = index; i < count(); ++i) {
-        setValue(i, rowKey::order, i + 1);
+        changed(i);
     }
 }
 
@@ -92,9 +127,9 @@ void batchList::rearrangeObjects() {
     }
 }
 
-int32_t batchNextRow(const QStringList &statuses, int32_t after) {
-    for (qsizetype i = std::max<qsizetype>(0, after + 1); i < statuses.size(); ++i) {
-        if (statuses[i] != rowStatus::success) {
+int32_t batchNextRow(const QList<rowState> &states, int32_t after) {
+    for (qsizetype i = std::max<qsizetype>(0, after + 1); i < states.size(); ++i) {
+        if (states[i] != rowState::converted) {
             return static_cast<int32_t>(i);
         }
     }

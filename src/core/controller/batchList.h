@@ -1,10 +1,11 @@
 // The batch list: the ordered rows of sources waiting to be converted, observed by the window's
-// table (a model) and worked through by the conversion step machine. Each row is a dictionary:
-// "order" (1-based position), "src" (file name), "resultat" (status image name: "puce",
-// "puceCurrent", "puceSuccess", "puceFailure"), "out" (0 rewrap, 1 Apple Intermediate Codec,
-// 2 ProRes), "fpsSrc", "fps" (0 normal, 1 half rate, 2 slow motion), "dico" (the job record) and
-// "img" (the thumbnail's path, only when it holds a picture). Main thread only.
+// table (a model) and worked through by the conversion step machine. Each row is a typed value:
+// its identity, its state, the output format and frame-rate mode chosen for it, the source (the
+// pieces of a joined recording), the media facts the conversion uses and the thumbnail. Main
+// thread only.
 #pragma once
+
+#include "analysis/mediaFacts.h"
 
 #include <QList>
 #include <QString>
@@ -14,31 +15,72 @@
 #include <cstdint>
 #include <functional>
 
+/// Where a row is in the batch.
+enum class rowState {
+    waiting,    ///< not converted yet (or asked to be converted again)
+    converting, ///< its job is running
+    converted,  ///< its output is complete; the next batches leave it alone
+    failed,     ///< its job ended without an output (its outcome says why)
+};
+
+/// One source of the batch.
+struct batchRow {
+    uint64_t id = 0; ///< given by the list: no other row of it has had this number
+    rowState state = rowState::waiting;
+    int32_t format = 0;   ///< outFormat: 0 rewrap, 1 Intermediate, 2 ProRes
+    int32_t rateMode = 0; ///< fpsMode: 0 normal, 1 half rate, 2 slow motion
+    QString name;         ///< what the row shows: the file name ("00001.MTS (+2)" when joined)
+    QString source;       ///< the source's path (a joined recording's first piece)
+    QStringList pieces;   ///< a joined recording's pieces in order; empty for a single source
+    QStringList pieceRanges; ///< their bytes ("start end", pieceBytes::text)
+    bool surround = false;   ///< multichannel sound is kept
+    QString scanNote;        ///< how its scan was judged, when that needs saying
+    QString joinNote;        ///< joined, or why it was kept apart from its recording's pieces
+    QString thumbnailPath;   ///< where its thumbnail is (being) made; empty: none
+    bool thumbnailShown = false; ///< the thumbnail holds a picture
+    mediaFacts facts;        ///< what the conversion uses of the source
+    /// The analysis's media info dictionary, as the job's journal in the preferences store
+    /// writes it (the facts above are read from it once).
+    QVariantMap mediaInfo;
+
+    /// The files its job reads: the pieces of a joined recording, else its source.
+    [[nodiscard]] QStringList sourcePaths() const {
+        return pieces.isEmpty() ? QStringList{source} : pieces;
+    }
+    /// True when the row's job reads `path` (its source, or a piece of its recording).
+    [[nodiscard]] bool reads(const QString &path) const {
+        return source == path || pieces.contains(path);
+    }
+};
+
 class batchList {
 public:
     int32_t count() const { return static_cast<int32_t>(rows_.size()); }
     bool isEmpty() const { return rows_.isEmpty(); }
-    /// The row at index, or an empty dictionary outside the list.
-    QVariantMap row(int32_t index) const { return rows_.value(index); }
-    const QList<QVariantMap> &rows() const { return rows_; }
-    /// The row's job record ("dico").
-    QVariantMap dico(int32_t index) const;
-    QVariant value(int32_t index, const QString &key) const;
-    /// Every row's status image name, in order.
-    QStringList statuses() const;
-    /// The row's identity: a number no other row of this list has had (0 outside the list). A
-    /// job keeps its row by it, whatever rows come and go and whatever paths they share.
-    uint64_t idAt(int32_t index) const { return ids_.value(index); }
+    /// The row at index; an empty row (id 0) outside the list.
+    const batchRow &row(int32_t index) const;
+    const QList<batchRow> &rows() const { return rows_; }
+    /// Every row's state, in order.
+    QList<rowState> states() const;
+    /// The row's identity (0 outside the list). A job keeps its row by it, whatever rows come
+    /// and go and whatever paths they share.
+    uint64_t idAt(int32_t index) const { return row(index).id; }
     /// The index of the row with that identity, or -1.
     int32_t indexOfId(uint64_t id) const;
 
-    void append(const QVariantMap &row);
-    void setValue(int32_t index, const QString &key, const QVariant &value);
-    /// Removes the row and renumbers "order" of the rows after it.
+    /// Appends the row with an identity of its own; returns it.
+    uint64_t append(batchRow row);
+    /// Replaces the row at index, keeping its identity.
+    void replace(int32_t index, batchRow row);
+    void setState(int32_t index, rowState state);
+    void setFormat(int32_t index, int32_t format);
+    void setRateMode(int32_t index, int32_t rateMode);
+    /// The row's thumbnail holds its picture now.
+    void setThumbnailShown(int32_t index);
+    /// Removes the row.
     void removeAt(int32_t index);
-    /// Puts a row back at `index` (clamped to the list), with an identity of its own; the rows
-    /// from there on are renumbered.
-    void insertAt(int32_t index, const QVariantMap &row);
+    /// Puts a row back at `index` (clamped to the list), with an identity of its own.
+    void insertAt(int32_t index, batchRow row);
     void clear();
 
     /// The selected row, or -1.
@@ -54,12 +96,13 @@ public:
     void rearrangeObjects();
 
 private:
-    QList<QVariantMap> rows_;
-    QList<uint64_t> ids_;
+    void changed(int32_t index);
+
+    QList<batchRow> rows_;
     uint64_t nextId_ = 1;
     int32_t selected_ = -1;
 };
 
-/// The row a batch converts after row `after` (-1: from the start), given every row's status:
-/// the first later row not converted yet ("puceSuccess" rows are left alone), or -1.
-int32_t batchNextRow(const QStringList &statuses, int32_t after);
+/// The row a batch converts after row `after` (-1: from the start), given every row's state:
+/// the first later row not converted yet (converted rows are left alone), or -1.
+int32_t batchNextRow(const QList<rowState> &states, int32_t after);

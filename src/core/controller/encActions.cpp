@@ -3,7 +3,6 @@
 
 #include "controller/encPlans.h"
 #include "controller/jobFiles.h"
-#include "controller/jobRecord.h"
 #include "controller/outputNames.h"
 #include "controller/spannedJoin.h"
 #include "dates/recordingDate.h"
@@ -31,9 +30,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-double jobSourceMB(const QVariantMap &record) {
+double jobSourceMB(const batchRow &row) {
     double sourceMB = 0;
-    for (const QString &piece : jobSourcePaths(record)) {
+    for (const QString &piece : row.sourcePaths()) {
         sourceMB += poidsFile(piece, QStringLiteral("m"));
     }
     return sourceMB;
@@ -63,30 +62,33 @@ encExistingOutput existingOutputChoice(const QString &finalPath) {
     return replace ? encExistingOutput::replace : encExistingOutput::keep;
 }
 
-bool encPutSourcePicture(const QVariantMap &record, const QString &working) {
+bool encPutSourcePicture(runningJob &job) {
+    const QString &working = job.working;
     const QString soundPath =
         randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("sound"));
-    prefWriteChildDico(jobKey::runningJob, jobKey::soundPath, soundPath);
-    prefSynchronize();
+    job.soundFile = soundPath;
+    syncRunningJobJournal(job);
     if (!mvCocoa(working, soundPath, QStringLiteral("y"))) {
         return false;
     }
-    const QString source = record.value(jobKey::srcPath).toString();
+    const QString &source = job.source();
     const bool made = qtMovieWithSourcePicture(source, soundPath, working);
     logStr(QStringLiteral("source picture      ? %1").arg(made ? 1 : 0));
     return made;
 }
 
-void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working) {
+void trimToFirstPicture(const encQtEncPlanValue &plan, runningJob &job) {
+    const QString &working = job.working;
     const QString offsetPath =
         randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("offset"));
     // Recorded, and on disk, before the file holds anything: a kill from here on leaves a
-    // record that names it (the next start deletes it).
-    prefWriteChildDico(jobKey::runningJob, jobKey::postProcessPurge, offsetPath);
-    prefSynchronize();
+    // journal that names it (the next start deletes it).
+    job.trimReference = offsetPath;
+    syncRunningJobJournal(job);
     if (!mvCocoa(working, offsetPath, QStringLiteral("y"))) {
         rmCocoa(offsetPath);
-        prefDeleteChildDico(jobKey::runningJob, jobKey::postProcessPurge);
+        job.trimReference.clear();
+        writeRunningJobJournal(&job);
         return;
     }
     // Working files: the system flushes them in its own time, as it does ffmpeg's output;
@@ -109,19 +111,22 @@ void trimToFirstPicture(const encQtEncPlanValue &plan, const QString &working) {
     } else {
         mvCocoa(offsetPath, working, QStringLiteral("y"));
         rmCocoa(cut);
-        prefDeleteChildDico(jobKey::runningJob, jobKey::postProcessPurge);
+        job.trimReference.clear();
+        writeRunningJobJournal(&job);
     }
 }
 
-bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
+bool retimeForSlowMotion(const exportPreset &preset, runningJob &job) {
+    const QString &working = job.working;
     const QString slowPath =
         randomSibling(QFileInfo(working).absolutePath(), QStringLiteral("slow"));
     logDebug(QStringLiteral("src:'%1' > dst:'%2'").arg(working, slowPath));
-    prefWriteChildDico(jobKey::runningJob, jobKey::workPath, slowPath);
-    prefSynchronize();
+    job.retimeFile = slowPath;
+    syncRunningJobJournal(job);
     if (!mvCocoa(working, slowPath, QStringLiteral("y"))) {
         rmCocoa(slowPath);
-        prefDeleteChildDico(jobKey::runningJob, jobKey::workPath);
+        job.retimeFile.clear();
+        writeRunningJobJournal(&job);
         return false;
     }
     bool opened = false;
@@ -145,7 +150,8 @@ bool retimeForSlowMotion(const exportPreset &preset, const QString &working) {
     } else {
         mvCocoa(slowPath, working, QStringLiteral("y"));
     }
-    prefDeleteChildDico(jobKey::runningJob, jobKey::workPath);
+    job.retimeFile.clear();
+    writeRunningJobJournal(&job);
     return opened;
 }
 
@@ -172,13 +178,13 @@ bool isTheFileToReplace(const QString &path, const QString &identity) {
 
 } // namespace
 
-encDelivery encDeliverOutput(const QVariantMap &job) {
-    const QString dst = job.value(jobKey::dstPath).toString();
-    const QString finalPath = job.value(jobKey::finalPath).toString();
-    if (job.contains(jobKey::recordingDateSeconds)) {
+encDelivery encDeliverOutput(const runningJob &job) {
+    const QString &dst = job.working;
+    const QString &finalPath = job.finalPath;
+    if (job.recordingDateSeconds) {
         // The file's time is the recording's too, for file browsers and importers; set on the
         // working file, so the final name has it from its first moment.
-        const qint64 seconds = job.value(jobKey::recordingDateSeconds).toLongLong();
+        const qint64 seconds = *job.recordingDateSeconds;
         if (!setFileRecordingTime(dst, seconds)) {
             logStr(QStringLiteral("recording date      :-( file time of '%1' not set").arg(dst));
         }
@@ -186,7 +192,7 @@ encDelivery encDeliverOutput(const QVariantMap &job) {
     if (finalPath.isEmpty() || finalPath == dst) {
         return {QString(), finalPath};
     }
-    const QString replaced = job.value(jobKey::replaceFile).toString();
+    const QString &replaced = job.replaceFileId;
     QSet<QString> taken;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString candidate = outputPathInBatch(finalPath, taken);
@@ -214,10 +220,10 @@ encDelivery encDeliverOutput(const QVariantMap &job) {
             finalPath};
 }
 
-std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QString *why) {
-    const QStringList pieces = jobSourcePaths(record);
+std::optional<toolbox::MovieFacts> jobSourceFacts(const batchRow &row, QString *why) {
+    const QStringList pieces = row.sourcePaths();
     const std::optional<spannedRecording> recording =
-        pieces.size() > 1 ? spannedRecordingOf(jobSourcePath(record)) : std::nullopt;
+        pieces.size() > 1 ? spannedRecordingOf(row.source) : std::nullopt;
     // The playlist's IN and OUT times say what each piece of a joined recording presents.
     bool spans = recording && recording->pieces.size() == pieces.size();
     for (qsizetype i = 0; spans && i < pieces.size(); ++i) {
@@ -261,8 +267,8 @@ std::optional<toolbox::MovieFacts> jobSourceFacts(const QVariantMap &record, QSt
     return joined;
 }
 
-QString encKeepIncomplete(const QVariantMap &job, const QString &incompletePath) {
-    const QString dst = job.value(jobKey::dstPath).toString();
+QString encKeepIncomplete(const runningJob &job, const QString &incompletePath) {
+    const QString &dst = job.working;
     if (incompletePath.isEmpty()) {
         return QStringLiteral("no free name beside the output");
     }

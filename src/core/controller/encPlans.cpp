@@ -2,7 +2,6 @@
 
 #include "controller/encodage.h"
 #include "controller/jobFiles.h"
-#include "controller/jobRecord.h"
 #include "controller/outputNames.h"
 #include "platform/utilsFile.h"
 
@@ -29,8 +28,7 @@ QString dateLineOf(const recordingDate &date) {
 
 /// The job's block in Resume.log, opened when its conversion starts.
 QString debSummary(const encDebFacts &facts, const encDebPlanValue &plan) {
-    const QString src = jobSourcePath(facts.record);
-    const QVariantMap &record = facts.record;
+    const QString &src = facts.row.source;
     return QStringLiteral("\n----------\n\nsource              : %1\n")
                .arg(src.isEmpty() ? QStringLiteral("nil") : src) +
            QStringLiteral("destination         : %1\n").arg(plan.finalPath) +
@@ -40,13 +38,12 @@ QString debSummary(const encDebFacts &facts, const encDebPlanValue &plan) {
            (plan.nameNote.isEmpty()
                 ? QString()
                 : QStringLiteral("name                : %1\n").arg(plan.nameNote)) +
-           (record.contains(QStringLiteral("joinNoteStr"))
-                ? QStringLiteral("recording           : %1\n")
-                      .arg(record.value(QStringLiteral("joinNoteStr")).toString())
-                : QString()) +
-           (record.contains(jobKey::scanNote) ? QStringLiteral("pictures            : %1\n")
-                                                    .arg(record.value(jobKey::scanNote).toString())
-                                              : QString());
+           (facts.row.joinNote.isEmpty()
+                ? QString()
+                : QStringLiteral("recording           : %1\n").arg(facts.row.joinNote)) +
+           (facts.row.scanNote.isEmpty()
+                ? QString()
+                : QStringLiteral("pictures            : %1\n").arg(facts.row.scanNote));
 }
 
 /// Names the output: the date name (else the source's name) in the events folder; another source
@@ -56,10 +53,10 @@ void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
     if (!plan.destFolder.endsWith(QLatin1Char('/'))) {
         plan.destFolder += QLatin1Char('/');
     }
-    const QString src = jobSourcePath(facts.record);
+    const QString &src = facts.row.source;
     const QString fullStem = facts.date ? facts.date->name : QFileInfo(src).completeBaseName();
     const QString extension =
-        encDstExtensionStr(facts.outInt, facts.record.value(QStringLiteral("v0_codec")).toString());
+        encDstExtensionStr(facts.outInt, facts.row.facts.videoCodec);
     // Checked now rather than at the rename an hour later: a name the file system refuses
     // would lose the whole conversion then.
     const QString stem = outputStemToFit(fullStem, QLatin1Char('.') + extension, facts.nameMax);
@@ -80,10 +77,7 @@ void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
     }
     if (!notes.isEmpty()) {
         plan.nameNote = notes.join(QStringLiteral("; "));
-        plan.recordAdds.insert(jobKey::nameNote, plan.nameNote);
     }
-    // The final name gets the output only once it is judged complete (the end step).
-    plan.recordAdds.insert(jobKey::finalPath, plan.finalPath);
 }
 
 void dateTheOutput(const encDebFacts &facts, encDebPlanValue &plan) {
@@ -91,24 +85,21 @@ void dateTheOutput(const encDebFacts &facts, encDebPlanValue &plan) {
         return;
     }
     const recordingDate &date = *facts.date;
-    plan.recordAdds.insert(jobKey::recordingDateUtc, recordingDateUtcText(*date.utcSeconds));
-    plan.recordAdds.insert(jobKey::recordingDateIso,
-                           recordingDateIso8601(*date.utcSeconds, date.offsetSeconds));
-    plan.recordAdds.insert(jobKey::recordingDateSeconds, static_cast<qlonglong>(*date.utcSeconds));
+    plan.recordingDateUtc = recordingDateUtcText(*date.utcSeconds);
+    plan.recordingDateIso = recordingDateIso8601(*date.utcSeconds, date.offsetSeconds);
+    plan.recordingDateSeconds = *date.utcSeconds;
     plan.dateLine = dateLineOf(date);
 }
 
 } // namespace
 
-bool encReadsSourceEdits(const QVariantMap &record) {
-    const QString wrapper = record.value(QStringLiteral("wrapper")).toString().toLower();
-    return wrapper.startsWith(QStringLiteral("mov")) && !record.contains(jobKey::joinPaths);
+bool encReadsSourceEdits(const batchRow &row) {
+    return row.facts.wrapper.toLower().startsWith(QStringLiteral("mov")) && row.pieces.isEmpty();
 }
 
 encDebPlanValue encDebPlan(const encDebFacts &facts) {
     encDebPlanValue plan;
-    if (facts.outInt == outRewrap &&
-        facts.record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+    if (facts.outInt == outRewrap && facts.row.facts.scan == QStringLiteral("pulldown")) {
         // A rewrap copies the pictures as they are: 24 pictures a second in 2:3 pulldown
         // would stay 60 fields, two pictures of five made of two moments.
         plan.action = encDebAction::refusePulldown;
@@ -119,10 +110,10 @@ encDebPlanValue encDebPlan(const encDebFacts &facts) {
     }
     dateTheOutput(facts, plan);
     nameOutput(facts, plan);
-    plan.neededMB = encDstPoidsEstimatif(facts.record.value(QStringLiteral("w_duration")).toFloat(),
+    plan.neededMB = encDstPoidsEstimatif(static_cast<float>(facts.row.facts.durationSeconds),
                                          facts.sourceMB, facts.outInt);
     plan.summary = debSummary(facts, plan);
-    if (encReadsSourceEdits(facts.record) && facts.sourceEdits) {
+    if (encReadsSourceEdits(facts.row) && facts.sourceEdits) {
         plan.pictureRoute = qtPictureRoutePlan(*facts.sourceEdits);
     }
     if (facts.atFinalName == encExistingOutput::unknown) {
@@ -139,34 +130,32 @@ encDebPlanValue encDebPlan(const encDebFacts &facts) {
     return plan;
 }
 
-encQtEncPlanValue encQtEncPlan(const QVariantMap &record, int32_t outInt, int32_t fpsMode,
+encQtEncPlanValue encQtEncPlan(const runningJob &job, int32_t outInt, int32_t fpsMode,
                                int64_t workingBytes, const QString &proresTitle) {
+    const mediaFacts &facts = job.facts();
     encQtEncPlanValue plan;
     if (workingBytes <= 0) {
         // ffmpeg wrote nothing (refused, missing or failed): nothing to trim or export.
         plan.action = encQtEncAction::noMovie;
-        const QString said = record.value(jobKey::toolError).toString();
+        const QString &said = job.toolError;
         plan.skipReason = said.isEmpty() ? QStringLiteral("ffmpeg made no movie")
                                          : QStringLiteral("ffmpeg made no movie: %1").arg(said);
         return plan;
     }
-    plan.sourcePicture = record.value(jobKey::videoFromSource).toInt() != 0;
+    plan.sourcePicture = job.videoFromSource;
     // The movie being worked on refers to the samples of other files until trakmill writes the
     // output: the export's (formats 1 and 2), or the self-contained copy of a source's picture.
     plan.referenceWork = outInt > 0 || plan.sourcePicture;
     plan.trimMode = plan.referenceWork ? 0 : -1;
     // The copied stream of PsF is coded as fields, but its pictures are progressive.
-    plan.fieldsProgressive =
-        outInt == outRewrap &&
-        record.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("psf");
-    plan.preset = exportPresetFor(record.value(QStringLiteral("v0_fps")),
-                                  record.value(QStringLiteral("v0_height")).toInt(), fpsMode);
+    plan.fieldsProgressive = outInt == outRewrap && facts.scan == QStringLiteral("psf");
+    plan.preset = exportPresetFor(facts.fpsText, facts.height, fpsMode);
     if (outInt == outRewrap) {
         plan.exportKind = plan.sourcePicture ? encQtEncExport::selfContained : encQtEncExport::none;
         return plan;
     }
     plan.exportKind = encQtEncExport::trakmill;
-    const int32_t width = record.value(QStringLiteral("v0_width")).toInt();
+    const int32_t width = facts.width;
     const auto settingsAt = [&](bool retimeOpened) {
         const int32_t rate = exportDeliveredRate(plan.preset, fpsMode, retimeOpened);
         return exportSettingsName(outInt, width, plan.preset.height, rate, proresTitle)
@@ -179,10 +168,10 @@ encQtEncPlanValue encQtEncPlan(const QVariantMap &record, int32_t outInt, int32_
 
 encFinPlanValue encFinPlan(const encFinFacts &facts) {
     encFinPlanValue plan;
-    const QString dst = jobWorkingPath(facts.job);
-    const QString finalPath = facts.job.value(jobKey::finalPath).toString();
-    for (const QString &key : {jobKey::postProcessPurge, jobKey::workPath, jobKey::soundPath}) {
-        const QString purge = facts.job.value(key).toString();
+    const QString &dst = facts.job.working;
+    const QString &finalPath = facts.job.finalPath;
+    for (const QString &purge :
+         {facts.job.trimReference, facts.job.retimeFile, facts.job.soundFile}) {
         if (!purge.isEmpty()) {
             plan.purgePaths << purge;
         }
@@ -216,11 +205,11 @@ encFinPlanValue encFinPlan(const encFinFacts &facts) {
     return plan;
 }
 
-std::optional<QString> encFinFailureReason(const QVariantMap &job, const QString &why) {
-    if (!job.value(jobKey::skipReason).toString().isEmpty()) {
+std::optional<QString> encFinFailureReason(const runningJob &job, const QString &why) {
+    if (!job.reason.isEmpty()) {
         return std::nullopt;
     }
-    const QString said = job.value(jobKey::toolError).toString();
+    const QString &said = job.toolError;
     return said.isEmpty() ? why : QStringLiteral("%1: %2").arg(why, said);
 }
 
@@ -232,24 +221,23 @@ QString encFinSummary(int64_t durationSeconds, int64_t elapsedSeconds, const QSt
         .arg(QStringLiteral("(made by %1)").arg(QStringLiteral("https://www.fluxaro.org/")));
 }
 
-verifyPlan encVerifyPlan(const QVariantMap &job, int32_t outInt, int32_t fpsMode, bool retimeOpened,
+verifyPlan encVerifyPlan(const mediaFacts &facts, std::optional<qint64> recordingDateSeconds,
+                         int32_t outInt, int32_t fpsMode, bool retimeOpened,
                          const toolbox::Rational &sourceRate) {
     verifyPlan plan;
-    const exportPreset preset =
-        exportPresetFor(job.value(QStringLiteral("v0_fps")),
-                        job.value(QStringLiteral("v0_height")).toInt(), fpsMode);
+    const exportPreset preset = exportPresetFor(facts.fpsText, facts.height, fpsMode);
     const bool retimed = preset.retime && retimeOpened;
     plan.stretch = retimed ? preset.divider : 1;
     if (outInt != outRewrap) {
         plan.rate =
             verifyDeliveredRate(exportDeliveredRate(preset, fpsMode, retimeOpened), sourceRate);
         // The setting's frame: 16:9 of the preset's height, HDV's 4:3 storage for its sources.
-        const bool hdv = job.value(QStringLiteral("v0_width")).toInt() == 1440;
+        const bool hdv = facts.width == 1440;
         plan.height = preset.height;
         plan.width = hdv ? preset.height * 4 / 3 : preset.height * 16 / 9;
     }
-    if (job.contains(jobKey::recordingDateSeconds)) {
-        plan.recordingDateUnix = job.value(jobKey::recordingDateSeconds).toLongLong();
+    if (recordingDateSeconds) {
+        plan.recordingDateUnix = *recordingDateSeconds;
     }
     return plan;
 }

@@ -1,12 +1,13 @@
 // The conversion steps' decisions, taken from plain values: the first step's output name, summary
 // block and space check (encDebPlan), the trimming, re-timing and export of the converted movie
 // (encQtEncPlan), and what the end step does with the working output (encFinPlan). The steps in
-// appControllerEnc.cpp read what a plan needs (the job record, the file system, the preferences,
+// appControllerEnc.cpp read what a plan needs (the running job, the file system, the choices,
 // the clock), call it, then do what it says.
 #pragma once
 
 #include "controller/exportPreset.h"
 #include "controller/outcomes.h"
+#include "controller/runningJob.h"
 #include "dates/recordingDate.h"
 #include "movie/qtUtils.h"
 #include "verify/outputVerdict.h"
@@ -40,7 +41,7 @@ enum class encDebAction {
 
 /// What the first step reads before it decides.
 struct encDebFacts {
-    QVariantMap record;                ///< the running job's record
+    batchRow row;                      ///< the running job's row: source, notes, facts
     int32_t outInt = outRewrap;        ///< the row's output format
     QString folder;                    ///< the destination folder as chosen
     std::optional<recordingDate> date; ///< the source's recording date and date name
@@ -62,8 +63,10 @@ struct encDebPlanValue {
     QString finalPath;  ///< the output's final name: wantedPath, or its " 2"... form
     QString nameNote;   ///< why finalPath is not wantedPath; empty when it is
     QString dateLine;   ///< the recording date's log and summary line; empty without a moment
-    /// What the job record gains: the recording date's keys, the name note and the final name.
-    QVariantMap recordAdds;
+    /// The recording date the output carries: movie header form, with its zone, UTC seconds.
+    QString recordingDateUtc;
+    QString recordingDateIso;
+    std::optional<qint64> recordingDateSeconds;
     float neededMB = 0; ///< the output's estimated size
     QString summary;    ///< the job's block in Resume.log
     QtPictureRoute pictureRoute = QtPictureRoute::FfmpegCopy;
@@ -71,7 +74,7 @@ struct encDebPlanValue {
 
 /// True when the picture's route depends on the source's edits, which the step then reads
 /// (qtTrackEditsOf): a QuickTime source that is not a joined recording.
-bool encReadsSourceEdits(const QVariantMap &record);
+bool encReadsSourceEdits(const batchRow &row);
 
 /// The first step's decision. In order: a rewrap of 2:3 pulldown is refused; the output is named
 /// (a name the batch already gave gets " 2", " 3"...); while atFinalName is unknown the plan asks
@@ -108,11 +111,11 @@ struct encQtEncPlanValue {
     QString exportSettingsNotRetimed; ///< the setting when the movie to re-time can't be opened
 };
 
-/// The trimming and export step's decision for the job record (its "v0_" keys, its route and the
+/// The trimming and export step's decision for the job (its media facts, its route and the
 /// tool's words), the row's format and rate mode, the size of ffmpeg's movie (negative when
 /// there is no file) and the chosen ProRes item's title. Composes exportPresetFor,
 /// exportDeliveredRate and exportSettingsName.
-encQtEncPlanValue encQtEncPlan(const QVariantMap &record, int32_t outInt, int32_t fpsMode,
+encQtEncPlanValue encQtEncPlan(const runningJob &job, int32_t outInt, int32_t fpsMode,
                                int64_t workingBytes, const QString &proresTitle);
 
 /// What the end step does next.
@@ -125,7 +128,7 @@ enum class encFinAction {
 
 /// What the end step reads before it decides.
 struct encFinFacts {
-    QVariantMap job;          ///< the running job's record
+    runningJob job;           ///< the running job
     bool stopping = false;    ///< a stop was asked
     bool rowCurrent = false;  ///< the job's row is still marked as the current job
     int64_t outputBytes = -1; ///< the working output's size; negative when it is no file
@@ -154,7 +157,7 @@ encFinPlanValue encFinPlan(const encFinFacts &facts);
 
 /// The reason a judged failure records: nothing when the job has one already (ffmpeg made
 /// nothing, no space... says more), else why with the failing tool's words when it left some.
-std::optional<QString> encFinFailureReason(const QVariantMap &job, const QString &why);
+std::optional<QString> encFinFailureReason(const runningJob &job, const QString &why);
 
 /// The end of a converted job's block in Resume.log: the speed against real time (at least one
 /// second elapsed), the moment it ended ("yyyy-MM-dd HH:mm:ss") and where it was made.
@@ -163,7 +166,8 @@ QString encFinSummary(int64_t durationSeconds, int64_t elapsedSeconds, const QSt
 /// What the verification expects of a job's plan: for an export, the delivered rate (keeping
 /// the source's 1000/1001 clock, `sourceRate`); for slow motion whose movie was re-timed
 /// (`retimeOpened`), each picture stretched by the divider; the recording date the job gives.
-verifyPlan encVerifyPlan(const QVariantMap &job, int32_t outInt, int32_t fpsMode, bool retimeOpened,
+verifyPlan encVerifyPlan(const mediaFacts &facts, std::optional<qint64> recordingDateSeconds,
+                         int32_t outInt, int32_t fpsMode, bool retimeOpened,
                          const toolbox::Rational &sourceRate);
 
 /// The job's failure for a verdict that does not hold: the tool's read error first (the cause),

@@ -1,35 +1,24 @@
 #include "controller/encodage.h"
 
 #include "controller/jobFiles.h"
-#include "controller/jobRecord.h"
 #include "controller/spannedJoin.h"
 #include "platform/constants.h"
 #include "platform/log.h"
 #include "platform/resources.h"
 #include "platform/utilsFile.h"
 #include "settings/localisation.h"
-#include "settings/prefs.h"
 
 #include <QFileInfo>
 
 #include <cmath>
 
-namespace {
-
-bool isPresent(const QVariantMap &dico, const QString &key) {
-    return dico.contains(key) && dico.value(key).isValid() && !dico.value(key).isNull();
-}
-
-} // namespace
-
-QString encInputStr(const QVariantMap &dico) {
-    const QString src = dico.value(jobKey::srcPath).toString();
-    const QStringList pieces = dico.value(jobKey::joinPaths).toStringList();
-    // Once the job's source is its converted movie, the pieces are behind it.
+QString encInputStr(const batchRow &row) {
+    const QString &src = row.source;
+    const QStringList &pieces = row.pieces;
     if (pieces.size() < 2 || pieces.first() != src) {
         return src;
     }
-    const QStringList ranges = dico.value(jobKey::joinRanges).toStringList();
+    const QStringList &ranges = row.pieceRanges;
     // The pieces of a spanned recording were cut from one transport stream at packet
     // boundaries: read one after the other, byte for byte, they are that stream again, with its
     // own continuous timestamps, so no frame is repeated or lost at a seam. A piece whose IN or
@@ -55,25 +44,23 @@ namespace {
 
 /// ffmpeg's picture arguments: no picture when it comes from the source's own track afterwards,
 /// the pulldown removal for an export of 2:3 pulldown, else the stream copied as it is.
-void appendVideoArgs(QStringList &args, int32_t outInt, const QVariantMap &dico) {
-    const QString wrapper = dico.value(QStringLiteral("wrapper")).toString().toLower();
+void appendVideoArgs(QStringList &args, int32_t outInt, const runningJob &job) {
+    const mediaFacts &facts = job.facts();
+    const QString wrapper = facts.wrapper.toLower();
     const bool quickTimeFamily =
         wrapper.startsWith(QStringLiteral("mov")) || wrapper.startsWith(QStringLiteral("avi"));
-    const bool h264 = dico.value(QStringLiteral("v0_codec")).toString() == QStringLiteral("h264");
-    if (isPresent(dico, QStringLiteral("a0_id")) &&
-        dico.value(jobKey::videoFromSource).toInt() != 0) {
+    const bool h264 = facts.videoCodec == QStringLiteral("h264");
+    if (facts.hasSound() && job.videoFromSource) {
         // The picture comes from the source's own track afterwards (its edits kept): ffmpeg
         // gives the sound alone, on the source's clock, which for a QuickTime movie is the
         // movie's time.
         args << QStringLiteral("-vn") << QStringLiteral("-copyts");
-    } else if (outInt != 0 &&
-               dico.value(QStringLiteral("v0_scanStr")).toString() == QStringLiteral("pulldown")) {
+    } else if (outInt != 0 && facts.scan == QStringLiteral("pulldown")) {
         // 24 pictures a second in 2:3 pulldown, for an export: fieldmatch pairs each picture's
         // fields again and decimate drops the repeated picture of every five, giving the
         // 23.976 progressive pictures as filmed. They stay lossless (x264 at quantiser 0) for
         // the export's one encoding.
-        const bool bottomFirst = dico.value(QStringLiteral("v0_streamFields")).toString() ==
-                                 fieldsStr(QStringLiteral("BFF"));
+        const bool bottomFirst = facts.streamFields == fieldsStr(QStringLiteral("BFF"));
         args << QStringLiteral("-vf")
              << QStringLiteral("fieldmatch=order=%1:combmatch=full,decimate")
                     .arg(bottomFirst ? QStringLiteral("bff") : QStringLiteral("tff"))
@@ -93,11 +80,10 @@ void appendVideoArgs(QStringList &args, int32_t outInt, const QVariantMap &dico)
 
 /// ffmpeg's sound arguments: 16-bit PCM at 48 kHz, stereo unless surround is wanted and the
 /// source has more channels.
-void appendAudioArgs(QStringList &args, const QVariantMap &dico) {
+void appendAudioArgs(QStringList &args, const runningJob &job) {
     int32_t channels = 2;
-    const bool surround = dico.value(QStringLiteral("prefSurrond")).toInt() != 0;
-    const int32_t srcChannels = dico.value(QStringLiteral("a0_channels")).toInt();
-    if (surround && isPresent(dico, QStringLiteral("a0_channels")) && srcChannels >= 3) {
+    const int32_t srcChannels = job.facts().sounds.first().channels;
+    if (job.row.surround && srcChannels >= 3) {
         channels = srcChannels;
         logStr(QStringLiteral("aChannels           : %1").arg(channels));
     }
@@ -111,11 +97,12 @@ void appendAudioArgs(QStringList &args, const QVariantMap &dico) {
 
 } // namespace
 
-std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
+std::optional<QStringList> encodage(int32_t outInt, const runningJob &job) {
     logStr(QStringLiteral("encodage            - deb"));
     logDebug(QStringLiteral("outInt              : %1").arg(outInt));
-    const QString src = dico.value(jobKey::srcPath).toString();
-    const QString dst = dico.value(jobKey::dstPath).toString();
+    const QString &src = job.source();
+    const QString &dst = job.working;
+    const mediaFacts &facts = job.facts();
     if (src.isEmpty() || dst.isEmpty()) {
         logStr(QStringLiteral("encodage            :-( no source or destination"));
         return std::nullopt;
@@ -123,17 +110,16 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     QStringList args{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
                      QStringLiteral("-loglevel"), QStringLiteral("info")};
 
-    if (isPresent(dico, QStringLiteral("a0_id")) && isPresent(dico, QStringLiteral("a0_force")) &&
-        isPresent(dico, QStringLiteral("a0_codec"))) {
-        args << QStringLiteral("-acodec") << dico.value(QStringLiteral("a0_codec")).toString();
+    if (facts.hasSound() && facts.sounds.first().forced && !facts.sounds.first().codec.isEmpty()) {
+        args << QStringLiteral("-acodec") << facts.sounds.first().codec;
     }
-    args << QStringLiteral("-i") << encInputStr(dico);
+    args << QStringLiteral("-i") << encInputStr(job.row);
 
-    appendVideoArgs(args, outInt, dico);
-    if (isPresent(dico, QStringLiteral("a0_id"))) {
-        appendAudioArgs(args, dico);
+    appendVideoArgs(args, outInt, job);
+    if (facts.hasSound()) {
+        appendAudioArgs(args, job);
     }
-    if (isPresent(dico, QStringLiteral("a1_id"))) {
+    if (facts.sounds.size() > 1 && !facts.sounds.at(1).id.isEmpty()) {
         // Of several sound tracks the first is the one kept (the analysis reads it as a0), while
         // ffmpeg would take the one with the most channels: each kept stream is named.
         if (!args.contains(QStringLiteral("-vn"))) {
@@ -144,8 +130,8 @@ std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico) {
     // The output carries the recording date it is named after: the movie header's times (UTC)
     // and the QuickTime creation-date key (with its zone offset), which photo libraries and
     // editors sort by.
-    const QString utc = dico.value(jobKey::recordingDateUtc).toString();
-    const QString iso = dico.value(jobKey::recordingDateIso).toString();
+    const QString &utc = job.recordingDateUtc;
+    const QString &iso = job.recordingDateIso;
     if (!utc.isEmpty() && !iso.isEmpty()) {
         args << QStringLiteral("-metadata") << QStringLiteral("creation_time=") + utc
              << QStringLiteral("-metadata")
@@ -220,8 +206,6 @@ std::optional<QStringList> encTrakmillVector(const QString &workingPath, const Q
     const QStringList args = QStringList{toolsPathStr() + QStringLiteral("/trakmill")} + options +
                              QStringList{QStringLiteral("-i"), masterPath, QStringLiteral("-y"),
                                          QStringLiteral("-o"), workingPath};
-    prefWriteChildDico(jobKey::runningJob, jobKey::dstPath, workingPath);
-    prefWriteChildDico(jobKey::runningJob, jobKey::purgePath1, masterPath);
     logStr(QStringLiteral("encQt()             - fin"));
     return args;
 }

@@ -5,32 +5,34 @@
 
 #include <QString>
 #include <QStringList>
+#include "controller/runningJob.h"
+
 #include <QVariantMap>
 
 #include <cstdint>
 #include <optional>
 
 /// The ffmpeg argument vector (first item the executable "<resources>/tools/ffmpeg") that copies
-/// the video of the job record's "srcPathStr" into a QuickTime movie at its "dstPathStr", turns
-/// the first audio stream into 48 kHz 16-bit PCM ('sowt') and drops subtitles. The pieces of a
-/// joined recording are read as one stream (encInputStr).
+/// the video of the job's source into a QuickTime movie at its working path, turns the first
+/// sound stream into 48 kHz 16-bit PCM ('sowt') and drops subtitles. The pieces of a joined
+/// recording are read as one stream (encInputStr).
 ///
-/// H.264 video ("v0_codec" "h264") gets the 'avc1' tag, and the Annex B bitstream filter unless
-/// the "wrapper" begins with "mov" or "avi". Any other video is copied with the tag the
-/// QuickTime muxer gives its codec: forcing 'avc1' or the H.264 filter on MPEG-2, Motion JPEG or
-/// ProRes makes ffmpeg refuse the run. Audio arguments only when "a0_id" is present; a decoder
-/// forced before the input when "a0_force" and "a0_codec" are; the source's channel count kept
-/// when "prefSurrond" is on and it has 3 or more channels, else stereo. With "videoFromSource"
-/// (the picture taken from the source's own track afterwards) and a sound, ffmpeg gives the
+/// H.264 video gets the 'avc1' tag, and the Annex B bitstream filter unless the container is of
+/// the QuickTime or AVI family. Any other video is copied with the tag the QuickTime muxer gives
+/// its codec: forcing 'avc1' or the H.264 filter on MPEG-2, Motion JPEG or ProRes makes ffmpeg
+/// refuse the run. Sound arguments only when the source has a sound stream; its decoder forced
+/// before the input when the analysis says so; the source's channel count kept when the row
+/// keeps surround and it has 3 or more channels, else stereo. When the picture is taken from
+/// the source's own track afterwards (videoFromSource) and there is a sound, ffmpeg gives the
 /// sound alone ("-vn"), on the source's clock ("-copyts").
-/// Nothing when the record has no "srcPathStr" or no "dstPathStr".
-std::optional<QStringList> encodage(int32_t outInt, const QVariantMap &dico);
+/// Nothing when the job has no source or no working path.
+std::optional<QStringList> encodage(int32_t outInt, const runningJob &job);
 
-/// ffmpeg's input for the job record: its "srcPathStr", or for a joined spanned recording
-/// ("joinPathsArray", two or more pieces, none holding a "|", the first being "srcPathStr") the
-/// concat protocol's list of the pieces in order, each whole or, where "joinRangesArray" gives
-/// it other bytes ("start end", spannedJoin's pieceBytes), as the subfile protocol's range.
-QString encInputStr(const QVariantMap &dico);
+/// ffmpeg's input for the row: its source, or for a joined spanned recording (two or more
+/// pieces, none holding a "|", the first being the source) the concat protocol's list of the
+/// pieces in order, each whole or, where its range gives other bytes ("start end",
+/// spannedJoin's pieceBytes), as the subfile protocol's range.
+QString encInputStr(const batchRow &row);
 
 /// The output file's extension: always "mov".
 QString encDstExtensionStr(int32_t outInt, const QString &videoCodec);
@@ -44,8 +46,7 @@ QString encDefaultSettingsName(float aspectRatio);
 
 /// Prepares the export of the working movie: moves it aside to its "_MASTER" sibling and gives
 /// the trakmill vector "<resources>/tools/trakmill -s <resources>/presetQt/<settings> -i MASTER
-/// -y -o WORKING". Records the working path as "dstPathStr" and the master as "purgePathStr1"
-/// in "processEncDico". Nothing when the volume's free space is known and smaller than the
+/// -y -o WORKING" (the caller names the master, encMasterPathOf, in the job first). Nothing when the volume's free space is known and smaller than the
 /// export's estimate (duration x 9 MB), or when the movie can't be moved aside; failure, when
 /// given, then says which of the two it was (the step machine shows the disk alert for the
 /// first only).

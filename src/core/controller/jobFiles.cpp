@@ -203,7 +203,7 @@ bool encIsWorkingFileOf(const QString &path, const QVariantMap &job) {
 }
 
 QStringList encPurgeCrashedJob() {
-    const std::optional<QVariantMap> job = prefReadDico(jobKey::runningJob);
+    const std::optional<QVariantMap> job = prefReadDico(jobKey::journal);
     if (!job) {
         return {};
     }

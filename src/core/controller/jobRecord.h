@@ -1,34 +1,13 @@
-// The keys of the batch's records, named once.
+// The keys of the running job's journal, named once.
 //
-// A row of the batch list holds the keys of `rowKey`; its "dico" is the job record: the source's
-// media information dictionary (the analysis's keys, "v0_fps", "w_duration"...) plus the keys of
-// `jobKey`, which the analysis, the drop and the conversion steps add. The running job's record
-// is also kept under "processEncDico" in the preferences store, so the next start can find and
-// remove what a killed run left behind. The status images of `rowStatus` are the row's
-// "resultat".
+// The journal is the source's media information dictionary (the analysis's keys) plus the keys
+// of `jobKey`, written from the running job (runningJob.h) under "processEncDico" in the
+// preferences store, so the next start can find and remove what a killed run left behind.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
-
-namespace rowKey {
-inline const QString order = QStringLiteral("order");     ///< 1-based position
-inline const QString src = QStringLiteral("src");         ///< the source's file name
-inline const QString status = QStringLiteral("resultat"); ///< a `rowStatus` image name
-inline const QString out = QStringLiteral("out");         ///< 0 rewrap, 1 Intermediate, 2 ProRes
-inline const QString fpsSrc = QStringLiteral("fpsSrc");   ///< the source's frame rate
-inline const QString fps = QStringLiteral("fps");         ///< 0 normal, 1 half rate, 2 slow motion
-inline const QString dico = QStringLiteral("dico");       ///< the job record
-inline const QString img = QStringLiteral("img");         ///< the thumbnail (when it has one)
-} // namespace rowKey
-
-namespace rowStatus {
-inline const QString waiting = QStringLiteral("puce");
-inline const QString current = QStringLiteral("puceCurrent");
-inline const QString success = QStringLiteral("puceSuccess");
-inline const QString failure = QStringLiteral("puceFailure");
-} // namespace rowStatus
 
 namespace jobKey {
 inline const QString srcPath = QStringLiteral("srcPathStr");       ///< the source (first piece)
@@ -68,33 +47,6 @@ inline const QString recordingDateIso = QStringLiteral("recordingDateISO"); ///<
 inline const QString recordingDateSeconds = QStringLiteral("recordingDateSeconds"); ///< UTC
 inline const QString stepDeb = QStringLiteral("encDeb");     ///< 1: the first step (ffmpeg) is due
 inline const QString stepQtEnc = QStringLiteral("encQtEnc"); ///< 1: the trim and export are due
-/// The preferences store's key of the running job's record.
-inline const QString runningJob = QStringLiteral("processEncDico");
+/// The preferences store's key of the running job's journal.
+inline const QString journal = QStringLiteral("processEncDico");
 } // namespace jobKey
-
-/// The job record's source path.
-inline QString jobSourcePath(const QVariantMap &job) {
-    return job.value(jobKey::srcPath).toString();
-}
-/// The job record's working output.
-inline QString jobWorkingPath(const QVariantMap &job) {
-    return job.value(jobKey::dstPath).toString();
-}
-/// The pieces of a joined recording, in order (empty for a single source).
-inline QStringList jobJoinedPieces(const QVariantMap &job) {
-    return job.value(jobKey::joinPaths).toStringList();
-}
-/// The files a job reads: the pieces of a joined recording, else its source.
-inline QStringList jobSourcePaths(const QVariantMap &job) {
-    const QStringList pieces = jobJoinedPieces(job);
-    return pieces.isEmpty() ? QStringList{jobSourcePath(job)} : pieces;
-}
-/// The step markers of a running job's record, in the order the steps run: each says its step
-/// is due. The end step's marker, "encFin", is a key of the store beside the record.
-inline QStringList encStepMarkers() {
-    return {jobKey::stepDeb, jobKey::stepQtEnc};
-}
-/// A row's job record.
-inline QVariantMap rowJob(const QVariantMap &row) {
-    return row.value(rowKey::dico).toMap();
-}

@@ -1,6 +1,5 @@
 #include "controller/outcomes.h"
 
-#include "controller/jobRecord.h"
 #include "settings/localisation.h"
 
 #include <QFileInfo>
@@ -146,9 +145,10 @@ QString jobOutcomeWords(jobOutcomeKind kind, jobFailure failure) {
                                        : jobFailureWords(failure);
 }
 
-jobOutcomeValue jobOutcomeOf(const QString &src, jobOutcomeKind kind, jobFailure failure,
-                             const QString &logWords) {
+jobOutcomeValue jobOutcomeOf(uint64_t rowId, const QString &src, jobOutcomeKind kind,
+                             jobFailure failure, const QString &logWords) {
     jobOutcomeValue outcome;
+    outcome.rowId = rowId;
     outcome.kind = kind;
     outcome.failure = failure;
     outcome.src = src;
@@ -196,44 +196,6 @@ QString batchSummaryWithReasons(const QString &counts, const batchSummaryValue &
     return reasons.isEmpty() ? counts : because.arg(counts, reasons.join(QStringLiteral("; ")));
 }
 
-jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job, bool converted) {
-    jobOutcomeValue outcome;
-    outcome.src = src;
-    outcome.nameNote = job.value(jobKey::nameNote).toString();
-    outcome.joinNote = job.value(jobKey::joinNote).toString();
-    const QString finalPath = job.value(jobKey::finalPath).toString();
-    if (converted) {
-        outcome.kind = jobOutcomeKind::converted;
-        outcome.output = finalPath.isEmpty() ? jobWorkingPath(job) : finalPath;
-        outcome.verdict = job.value(jobKey::verifyWords).toString();
-        outcome.verdictLog = job.value(jobKey::verifyLog).toString();
-        return outcome;
-    }
-    // Numbers out of range (a record from another version) read as a plain failure.
-    const int kind = job.value(jobKey::outcome, static_cast<int>(jobOutcomeKind::failed)).toInt();
-    outcome.kind = kind > static_cast<int>(jobOutcomeKind::converted) &&
-                           kind <= static_cast<int>(jobOutcomeKind::notDone)
-                       ? static_cast<jobOutcomeKind>(kind)
-                       : jobOutcomeKind::failed;
-    const int failure = job.value(jobKey::failure, 0).toInt();
-    outcome.failure = failure > 0 && failure <= static_cast<int>(jobFailure::stopped)
-                          ? static_cast<jobFailure>(failure)
-                          : jobFailure::none;
-    if (outcome.kind == jobOutcomeKind::kept) {
-        outcome.output = finalPath;
-    }
-    outcome.logWords = job.value(jobKey::skipReason).toString();
-    outcome.toolWords = job.value(jobKey::toolError).toString();
-    outcome.words = jobOutcomeWords(outcome.kind, outcome.failure);
-    outcome.incompleteOutput = job.value(jobKey::incompletePath).toString();
-    // A failed verification says what differs, in the user's language too.
-    const QString differs = job.value(jobKey::verifyWords).toString();
-    if (outcome.kind == jobOutcomeKind::failed && !differs.isEmpty()) {
-        outcome.words = differs;
-    }
-    return outcome;
-}
-
 QString jobOutcomeLogLine(const jobOutcomeValue &outcome) {
     QString kind;
     switch (outcome.kind) {
@@ -267,33 +229,31 @@ void batchOutcomeBook::clear() {
     summaryGiven_ = false;
 }
 
-bool batchOutcomeBook::isTold(const QString &src) const {
+bool batchOutcomeBook::isTold(uint64_t rowId) const {
     return std::any_of(told_.cbegin(), told_.cend(),
-                       [&src](const jobOutcomeValue &told) { return told.src == src; });
+                       [rowId](const jobOutcomeValue &told) { return told.rowId == rowId; });
 }
 
 bool batchOutcomeBook::add(const jobOutcomeValue &outcome) {
-    if (isTold(outcome.src)) {
+    if (isTold(outcome.rowId)) {
         return false;
     }
     told_ << outcome;
     return true;
 }
 
-QList<jobOutcomeValue> batchOutcomeBook::leftByStop(const QList<QVariantMap> &rows) const {
+QList<jobOutcomeValue> batchOutcomeBook::leftByStop(const QList<batchRow> &rows) const {
     QList<jobOutcomeValue> left;
-    for (const QVariantMap &row : rows) {
-        const QString status = row.value(rowKey::status).toString();
-        const QString src = jobSourcePath(rowJob(row));
-        if (isTold(src)) {
+    for (const batchRow &row : rows) {
+        if (isTold(row.id)) {
             continue;
         }
-        if (status == rowStatus::waiting) {
-            left << jobOutcomeOf(src, jobOutcomeKind::notDone, jobFailure::none,
+        if (row.state == rowState::waiting) {
+            left << jobOutcomeOf(row.id, row.source, jobOutcomeKind::notDone, jobFailure::none,
                                  QStringLiteral("not done"));
-        } else if ((status == rowStatus::failure || status == rowStatus::current) &&
-                   begun_.contains(src)) {
-            left << jobOutcomeOf(src, jobOutcomeKind::stopped, jobFailure::stopped,
+        } else if ((row.state == rowState::failed || row.state == rowState::converting) &&
+                   begun_.contains(row.id)) {
+            left << jobOutcomeOf(row.id, row.source, jobOutcomeKind::stopped, jobFailure::stopped,
                                  QStringLiteral("stopped"));
         }
     }

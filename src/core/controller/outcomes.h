@@ -5,6 +5,8 @@
 // and the terminal say them. A front chooses by the codes, never by the words.
 #pragma once
 
+#include "controller/batchList.h"
+
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -49,6 +51,7 @@ enum class jobFailure {
 
 /// A job's end, told once per job (and once per row a stopped batch never reached).
 struct jobOutcomeValue {
+    uint64_t rowId = 0; ///< the row of the batch list (batchList::idAt) the job converted
     jobOutcomeKind kind = jobOutcomeKind::failed;
     jobFailure failure = jobFailure::none;
     QString src;       ///< the source (a joined recording's first piece)
@@ -125,40 +128,35 @@ QString batchSummaryWithReasons(const QString &counts, const batchSummaryValue &
                                 int32_t named = 3);
 
 /// An ended job's outcome, its words in the user's language from the kind and the failure.
-jobOutcomeValue jobOutcomeOf(const QString &src, jobOutcomeKind kind, jobFailure failure,
-                             const QString &logWords);
-
-/// A job's outcome from its record (the keys its steps wrote: outcome kind, failure code, the
-/// reason's words, the tool's words, the final and working outputs, the notes): converted when
-/// `converted`, else the recorded kind (failed when none) and reason.
-jobOutcomeValue jobOutcomeFromRecord(const QString &src, const QVariantMap &job, bool converted);
+jobOutcomeValue jobOutcomeOf(uint64_t rowId, const QString &src, jobOutcomeKind kind,
+                             jobFailure failure, const QString &logWords);
 
 /// A job's last line in its Resume.log block (no line end, as the block's own last line), e.g.
 /// "outcome             : failed (not enough space)".
 QString jobOutcomeLogLine(const jobOutcomeValue &outcome);
 
-/// The outcomes of one batch: each source's told once (a stop and the end step may both see a
-/// job end), the sources whose jobs it began, and whether its summary was given.
+/// The outcomes of one batch: each row's told once (a stop and the end step may both see a
+/// job end), the rows whose jobs it began, and whether its summary was given.
 class batchOutcomeBook {
 public:
     /// A new batch: nothing told, nothing begun.
     void clear();
-    /// The batch began the job of `src`.
-    void begin(const QString &src) { begun_.insert(src); }
-    /// Keeps the outcome; false when its source's outcome was told already in this batch.
+    /// The batch began the job of the row `rowId`.
+    void begin(uint64_t rowId) { begun_.insert(rowId); }
+    /// Keeps the outcome; false when its row's outcome was told already in this batch.
     bool add(const jobOutcomeValue &outcome);
     /// The outcomes of the rows (the list's, in order) a stop left: stopped for a job the batch
     /// began and that neither converted nor was told, not done for a row still waiting.
-    QList<jobOutcomeValue> leftByStop(const QList<QVariantMap> &rows) const;
+    QList<jobOutcomeValue> leftByStop(const QList<batchRow> &rows) const;
     bool summaryGiven() const { return summaryGiven_; }
     /// The summary of what was told; the summary counts as given from here on.
     batchSummaryValue summary(bool stopped);
 
 private:
-    /// True when the outcome of `src` was told in this batch.
-    bool isTold(const QString &src) const;
+    /// True when the outcome of the row was told in this batch.
+    bool isTold(uint64_t rowId) const;
 
     QList<jobOutcomeValue> told_;
-    QSet<QString> begun_;
+    QSet<uint64_t> begun_;
     bool summaryGiven_ = false;
 };

@@ -461,11 +461,8 @@ void sourceAnalysis::stepFin(const QString &src) {
     facts.imgMade =
         !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
     facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
-    facts.rows = list_.count();
-    for (const QVariantMap &row : list_.rows()) {
-        const QVariantMap job = rowJob(row);
-        facts.listed =
-            facts.listed || jobSourcePath(job) == src || jobJoinedPieces(job).contains(src);
+    for (const batchRow &row : list_.rows()) {
+        facts.listed = facts.listed || row.reads(src);
     }
     facts.format = c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0;
     facts.rate = c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0;

@@ -104,10 +104,10 @@ void sourceAnalysis::thumbnailEnded(const QString &src, const QString &img,
     // The source being analysed: its row comes when the probe is over and takes the picture.
     bool kept = made && thumbnail_ && thumbnail_->img == img;
     for (int32_t row = 0; row < list_.count(); ++row) {
-        if (list_.dico(row).value(jobKey::imgPath).toString() == img) {
+        if (list_.row(row).thumbnailPath == img) {
             kept = made;
             if (made) {
-                list_.setValue(row, rowKey::img, img);
+                list_.setThumbnailShown(row);
             }
         }
     }

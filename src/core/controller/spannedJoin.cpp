@@ -4,33 +4,12 @@
 #include <QHash>
 #include <QSet>
 
-#include <cmath>
 #include <cstdlib>
 
 namespace {
 
 QString pieceName(const recordingPiece &piece) {
     return piece.path.isEmpty() ? piece.clip : QFileInfo(piece.path).fileName();
-}
-
-// What a piece's streams must share with the first piece for the two to play as one movie.
-bool sameStreams(const QVariantMap &a, const QVariantMap &b, QString *what) {
-    for (const char *key :
-         {"v0_codec", "v0_width", "v0_height", "a0_codec", "a0_channels", "a0_rate"}) {
-        const QString name = QString::fromLatin1(key);
-        if (a.value(name).toString() != b.value(name).toString()) {
-            *what = QStringLiteral("%1 %2, not %3")
-                        .arg(name, b.value(name).toString(), a.value(name).toString());
-            return false;
-        }
-    }
-    const double rateA = a.value(QStringLiteral("v0_fps")).toDouble();
-    const double rateB = b.value(QStringLiteral("v0_fps")).toDouble();
-    if (std::fabs(rateA - rateB) > 0.01 * std::max(rateA, 1.0)) {
-        *what = QStringLiteral("v0_fps %1, not %2").arg(rateB).arg(rateA);
-        return false;
-    }
-    return true;
 }
 
 QString secondsText(std::int64_t ticks90k) {
@@ -128,8 +107,9 @@ QString gatherPieces(const spannedRecording &recording, const QList<joinRow> &ro
             reason = QStringLiteral("the recording is incomplete: %1 is not among the sources")
                          .arg(pieceName(piece));
         } else if (!decision.rows.isEmpty() && row != decision.rows.first()) {
-            QString what;
-            if (!sameStreams(rows[decision.rows.first()].dico, rows[row].dico, &what)) {
+            const QString what =
+                mediaStreamsDifference(rows[decision.rows.first()].facts, rows[row].facts);
+            if (!what.isEmpty()) {
                 reason =
                     QStringLiteral("%1 is from another recording (%2)").arg(pieceName(piece), what);
             }

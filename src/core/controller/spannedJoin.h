@@ -8,6 +8,7 @@
 // file gives that file an IN time past the repeat, whose bytes are then skipped.
 #pragma once
 
+#include "analysis/mediaFacts.h"
 #include "dates/spannedRecording.h"
 #include "toolbox/streamSpan.h"
 
@@ -15,15 +16,14 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QVariantMap>
 
 #include <functional>
 #include <optional>
 
-/// A waiting row: its source and its media info dictionary.
+/// A waiting row: its source and its media facts.
 struct joinRow {
     QString src;
-    QVariantMap dico;
+    mediaFacts facts;
 };
 
 /// The rows that are pieces of one recording, in playing order, as indices into the rows given.

@@ -2,7 +2,6 @@
 // that are every piece of one recording become one row, the others keep a note saying why.
 #include "controller/spannedJoinApply.h"
 
-#include "controller/jobRecord.h"
 #include "dates/spannedRecording.h"
 #include "platform/log.h"
 
@@ -18,12 +17,11 @@ namespace {
 QList<joinRow> spannedCandidateRows(const batchList &list, QList<int32_t> *indices) {
     QList<joinRow> rows;
     for (int32_t i = 0; i < list.count(); ++i) {
-        const QVariantMap dico = list.dico(i);
-        if (list.value(i, rowKey::status).toString() != rowStatus::waiting ||
-            dico.contains(jobKey::joinPaths)) {
+        const batchRow &row = list.row(i);
+        if (row.state != rowState::waiting || !row.pieces.isEmpty()) {
             continue;
         }
-        rows.append({jobSourcePath(dico), dico});
+        rows.append({row.source, row.facts});
         indices->append(i);
     }
     return rows;
@@ -43,26 +41,27 @@ std::optional<toolbox::StreamSpan> readPieceSpan(const recordingPiece &piece) {
     return span;
 }
 
-/// The record of the row kept for the k-th piece of a decision: its note and, for a joined
-/// row, every piece's path and bytes and the recording's whole duration.
-QVariantMap spannedRowRecord(QVariantMap dico, const joinDecision &decision, qsizetype k,
-                             const QList<joinRow> &rows) {
-    dico.insert(jobKey::joinNote, decision.notes.at(k));
+/// The row kept for the k-th piece of a decision: its note and, for a joined row, every
+/// piece's path and bytes, its name, and the recording's whole duration.
+batchRow spannedRow(batchRow row, const joinDecision &decision, qsizetype k,
+                    const QList<joinRow> &rows) {
+    row.joinNote = decision.notes.at(k);
     if (!decision.joined) {
-        return dico;
+        return row;
     }
     double seconds = 0;
-    for (const qsizetype row : decision.rows) {
-        seconds += rows.at(row).dico.value(QStringLiteral("w_duration")).toDouble();
+    for (const qsizetype piece : decision.rows) {
+        seconds += rows.at(piece).facts.durationSeconds;
     }
-    dico.insert(jobKey::joinPaths, decision.paths);
-    QStringList ranges;
+    row.pieces = decision.paths;
+    row.pieceRanges.clear();
     for (const pieceBytes &bytes : decision.ranges) {
-        ranges << bytes.text();
+        row.pieceRanges << bytes.text();
     }
-    dico.insert(jobKey::joinRanges, ranges);
-    dico.insert(QStringLiteral("w_duration"), static_cast<float>(seconds));
-    return dico;
+    row.name = spannedJoinRowName(decision.paths);
+    row.mediaInfo = mediaInfoWithDuration(row.mediaInfo, seconds);
+    row.facts.durationSeconds = static_cast<float>(seconds);
+    return row;
 }
 
 } // namespace
@@ -80,18 +79,14 @@ void applySpannedJoin(batchList &list, const QMap<QString, QString> &refused, bo
             const QString src = rows.at(decision.rows.at(k)).src;
             if (decision.joined && k > 0) {
                 // The joined row (the first piece's) takes this piece; its thumbnail goes.
-                const QString img = list.dico(index).value(jobKey::imgPath).toString();
+                const QString img = list.row(index).thumbnailPath;
                 if (!img.isEmpty() && tell.dropThumbnail) {
                     tell.dropThumbnail(img);
                 }
                 removed << index;
                 continue;
             }
-            const QVariantMap dico = spannedRowRecord(list.dico(index), decision, k, rows);
-            if (decision.joined) {
-                list.setValue(index, rowKey::src, spannedJoinRowName(decision.paths));
-            }
-            list.setValue(index, rowKey::dico, dico);
+            list.replace(index, spannedRow(list.row(index), decision, k, rows));
             logStr(QStringLiteral("spanned recording   : %1: %2").arg(src, decision.notes.at(k)));
             if (tell.verdict) {
                 tell.verdict(src, decision.joined ? decision.paths : QStringList(),
