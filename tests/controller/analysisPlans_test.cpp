@@ -38,7 +38,7 @@ TEST(controllerPlans, analysisFinAppendsAcceptedSourcesWithWhatTheyAllow) {
     using enum analysisFinOutcome;
     const QString src = QStringLiteral("/card/STREAM/00001.MTS");
     const QString img = QStringLiteral("/tmp/f/00001.MTS.jpg");
-    // facts: source, record, thumbnail, made, surround, rows, format, rate, AIC, ProRes, listed.
+    // facts: source, record, thumbnail, made, surround, format, rate, AIC, ProRes, listed.
     const struct {
         const char *what;
         analysisFinFacts facts;
@@ -53,28 +53,28 @@ TEST(controllerPlans, analysisFinAppendsAcceptedSourcesWithWhatTheyAllow) {
          {appended, 0, 0, 25, true}},
         {"no thumbnail path", {src, record(25, 1), QString(), true}, {appended, 0, 0, 25}},
         {"Intermediate without its encoder",
-         {src, record(50, 1), img, false, false, 3, outAic, fpsHalf, false, true},
+         {src, record(50, 1), img, false, false, outAic, fpsHalf, false, true},
          {appended, outRewrap, fpsNormal, 50}},
         {"ProRes without its encoder",
-         {src, record(25, 1), img, false, false, 3, outProres, fpsNormal, true, false},
+         {src, record(25, 1), img, false, false, outProres, fpsNormal, true, false},
          {appended, outRewrap, fpsNormal, 25}},
         {"half rate of 50 fps to ProRes",
-         {src, record(50, 1), img, false, true, 3, outProres, fpsHalf, true, true},
+         {src, record(50, 1), img, false, true, outProres, fpsHalf, true, true},
          {appended, outProres, fpsHalf, 50}},
         {"half rate needs an export",
-         {src, record(59.94F, 1), img, false, false, 3, outRewrap, fpsHalf, true, true},
+         {src, record(59.94F, 1), img, false, false, outRewrap, fpsHalf, true, true},
          {appended, outRewrap, fpsNormal, 60}},
         {"half rate of 30 fps",
-         {src, record(30, 1), img, false, false, 3, outAic, fpsHalf, true},
+         {src, record(30, 1), img, false, false, outAic, fpsHalf, true},
          {appended, outAic, fpsNormal, 30}},
         {"slow motion of 25 fps",
-         {src, record(25, 1), img, false, false, 3, outAic, fpsSlow, true, true},
+         {src, record(25, 1), img, false, false, outAic, fpsSlow, true, true},
          {appended, outAic, fpsNormal, 25}},
         {"slow motion of 50 fps in a rewrap",
-         {src, record(50, 1), img, false, false, 3, outRewrap, fpsSlow},
+         {src, record(50, 1), img, false, false, outRewrap, fpsSlow},
          {appended, outRewrap, fpsSlow, 50}},
         {"listed already (a second drop, a queue left by a killed run)",
-         {src, record(25, 1), img, true, false, 3, outRewrap, fpsNormal, true, true, true},
+         {src, record(25, 1), img, true, false, outRewrap, fpsNormal, true, true, true},
          {listed}},
         {"more sound tracks",
          {src, record(25, 3), img},
@@ -90,21 +90,21 @@ TEST(controllerPlans, analysisFinAppendsAcceptedSourcesWithWhatTheyAllow) {
         EXPECT_EQ(plan.outcome, expected.outcome);
         EXPECT_EQ(plan.notes, QString::fromUtf8(expected.notes));
         if (expected.outcome != appended) {
-            EXPECT_TRUE(plan.row.isEmpty());
+            EXPECT_TRUE(plan.row.source.isEmpty());
             continue;
         }
-        EXPECT_EQ(plan.row.value(rowKey::order).toInt(), facts.rows + 1);
-        EXPECT_EQ(plan.row.value(rowKey::src).toString(), QStringLiteral("00001.MTS"));
-        EXPECT_EQ(plan.row.value(rowKey::status).toString(), rowStatus::waiting);
-        EXPECT_EQ(plan.row.value(rowKey::out).toInt(), expected.format);
-        EXPECT_EQ(plan.row.value(rowKey::fps).toInt(), expected.rate);
-        EXPECT_EQ(plan.row.value(rowKey::fpsSrc).toInt(), expected.fpsSrc);
-        EXPECT_EQ(plan.row.value(rowKey::img).toString(), expected.rowHasImg ? img : QString());
-        const QVariantMap job = rowJob(plan.row);
-        EXPECT_EQ(jobSourcePath(job), src);
-        EXPECT_EQ(job.value(jobKey::imgPath).toString(), facts.img);
-        EXPECT_EQ(job.contains(jobKey::imgPath), !facts.img.isEmpty());
-        EXPECT_EQ(job.value(jobKey::surround).toInt(), facts.surround ? 1 : 0);
-        EXPECT_EQ(job.value(QStringLiteral("v0_codec")).toString(), QStringLiteral("h264"));
+        const batchRow &row = plan.row;
+        EXPECT_EQ(row.name, QStringLiteral("00001.MTS"));
+        EXPECT_EQ(row.state, rowState::waiting);
+        EXPECT_EQ(row.format, expected.format);
+        EXPECT_EQ(row.rateMode, expected.rate);
+        EXPECT_EQ(row.facts.wholeFps(), expected.fpsSrc);
+        EXPECT_EQ(row.thumbnailShown, expected.rowHasImg);
+        EXPECT_EQ(row.source, src);
+        EXPECT_EQ(row.thumbnailPath, facts.img);
+        EXPECT_EQ(row.surround, facts.surround);
+        EXPECT_EQ(row.facts.videoCodec, QStringLiteral("h264"));
+        // The facts are the dictionary's, and the dictionary is kept for the journal.
+        EXPECT_EQ(row.facts, mediaFactsOf(row.mediaInfo));
     }
 }

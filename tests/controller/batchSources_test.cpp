@@ -162,11 +162,11 @@ TEST(dropRead, folderAndFilesMixed) {
 // Which row a batch converts next: after the given row, the first one not converted yet, so
 // that a second Go after a finished batch converts only what is left (failed rows again).
 TEST(batchRows, nextRowSkipsConvertedOnes) {
-    const QString w = QStringLiteral("puce");
-    const QString ok = QStringLiteral("puceSuccess");
-    const QString ko = QStringLiteral("puceFailure");
+    const rowState w = rowState::waiting;
+    const rowState ok = rowState::converted;
+    const rowState ko = rowState::failed;
     struct rowCase {
-        QStringList statuses;
+        QList<rowState> statuses;
         int32_t after;
         int32_t next;
     };
@@ -177,7 +177,7 @@ TEST(batchRows, nextRowSkipsConvertedOnes) {
     };
     for (const rowCase &c : cases) {
         EXPECT_EQ(batchNextRow(c.statuses, c.after), c.next)
-            << c.statuses.join(',').toStdString() << " after " << c.after;
+            << c.statuses.size() << " rows, after " << c.after;
     }
 }
 
@@ -185,7 +185,8 @@ TEST(batchRows, nextRowSkipsConvertedOnes) {
 // and a removed row's identity is never given again: a job is judged against its own row.
 TEST(batchRows, identitiesFollowTheirRows) {
     batchList list;
-    const QVariantMap row{{rowKey::src, QStringLiteral("00001.MTS")}};
+    batchRow row;
+    row.name = QStringLiteral("00001.MTS");
     list.append(row);
     list.append(row);
     list.append(row);

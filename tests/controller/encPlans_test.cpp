@@ -4,6 +4,7 @@
 #include "controller/encPlans.h"
 #include "controller/jobRecord.h"
 #include "controller/outputNames.h"
+#include "jobOfRecord.h"
 
 #include <QFile>
 
@@ -76,15 +77,16 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         encDebFacts facts;
-        facts.record = sourceRecord(c.kind == source::pulldown ? QStringLiteral("pulldown")
-                                                               : QStringLiteral("progressive"));
+        QVariantMap record = sourceRecord(
+            c.kind == source::pulldown ? QStringLiteral("pulldown") : QStringLiteral("progressive"));
         if (c.kind == source::joined) {
-            facts.record.insert(jobKey::joinPaths, QStringList{kSrc, QStringLiteral("/c/2.MTS")});
-            facts.record.insert(QStringLiteral("joinNoteStr"), QStringLiteral("joined 2 pieces"));
+            record.insert(jobKey::joinPaths, QStringList{kSrc, QStringLiteral("/c/2.MTS")});
+            record.insert(QStringLiteral("joinNoteStr"), QStringLiteral("joined 2 pieces"));
         }
         if (c.kind == source::joined || c.kind == source::quickTime) {
-            facts.record.insert(QStringLiteral("wrapper"), QStringLiteral("mov,mp4,m4a,3gp"));
+            record.insert(QStringLiteral("wrapper"), QStringLiteral("mov,mp4,m4a,3gp"));
         }
+        facts.row = rowOfRecord(record);
         // Edits ffmpeg's copy can't keep: they count for a QuickTime source that is no join.
         facts.sourceEdits = QList<QtTrackEdits>{{QStringLiteral("vide"), {1.0, 1.0}}};
         facts.outInt = c.outInt;
@@ -110,10 +112,8 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
         const QString finalPath =
             c.taken == 0 ? stem + ".mov" : QStringLiteral("%1 %2.mov").arg(stem).arg(c.taken + 1);
         EXPECT_EQ(plan.finalPath, finalPath);
-        EXPECT_EQ(plan.recordAdds.value(jobKey::finalPath).toString(), finalPath);
         EXPECT_EQ(plan.wantedPath, stem + ".mov");
         EXPECT_EQ(plan.nameNote.isEmpty(), c.taken == 0);
-        EXPECT_EQ(plan.recordAdds.contains(jobKey::nameNote), c.taken > 0);
         EXPECT_TRUE(plan.summary.startsWith(QStringLiteral("\n----------\n\nsource ")));
         EXPECT_TRUE(plan.summary.contains(QString::fromUtf8(c.summaryHas)))
             << plan.summary.toStdString();
@@ -121,9 +121,8 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
                                                                  : QtPictureRoute::FfmpegCopy);
         EXPECT_EQ(plan.skipReason.isEmpty(),
                   c.action == A::convert || c.action == A::lookAtFinalName);
-        EXPECT_EQ(plan.recordAdds.value(jobKey::recordingDateSeconds).toLongLong(),
-                  c.dated ? 1325369400 : 0);
-        EXPECT_EQ(plan.recordAdds.value(jobKey::recordingDateUtc).toString(),
+        EXPECT_EQ(plan.recordingDateSeconds.value_or(0), c.dated ? 1325369400 : 0);
+        EXPECT_EQ(plan.recordingDateUtc,
                   c.dated ? QStringLiteral("2011-12-31T22:10:00.000000Z") : QString());
         EXPECT_EQ(plan.dateLine.isEmpty(), !c.dated);
     }
@@ -132,14 +131,14 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
 // A date name without a moment names the output but dates nothing; a file's own date says so.
 TEST(encPlans, firstStepDateOrigins) {
     encDebFacts facts;
-    facts.record = sourceRecord();
+    facts.row = rowOfRecord(sourceRecord());
     facts.folder = QStringLiteral("/dst");
     recordingDate date = cameraDate();
     date.utcSeconds.reset();
     facts.date = date;
     encDebPlanValue plan = encDebPlan(facts);
     EXPECT_EQ(plan.finalPath, kEvents + kDated + QStringLiteral(".mov"));
-    EXPECT_FALSE(plan.recordAdds.contains(jobKey::recordingDateSeconds));
+    EXPECT_FALSE(plan.recordingDateSeconds.has_value());
     EXPECT_TRUE(plan.dateLine.isEmpty());
     date = cameraDate();
     date.fromPlaylist = false;
@@ -193,7 +192,7 @@ TEST(encPlans, finalNameFitsTheFileSystem) {
 
     // The plan names the shortened output and says why, at the start, not at the rename.
     encDebFacts facts;
-    facts.record = sourceRecord();
+    facts.row = rowOfRecord(sourceRecord());
     facts.folder = QStringLiteral("/dst");
     recordingDate date = cameraDate();
     date.name = prefix + QString(245, QLatin1Char('b'));
@@ -205,7 +204,6 @@ TEST(encPlans, finalNameFitsTheFileSystem) {
     EXPECT_LE(QFile::encodeName(name).size(), 255 - kOutputNumberRoom);
     EXPECT_TRUE(plan.nameNote.contains(QStringLiteral("too long for the file system")))
         << plan.nameNote.toStdString();
-    EXPECT_EQ(plan.recordAdds.value(jobKey::finalPath).toString(), plan.finalPath);
 }
 
 // Each format and rate mode: what is trimmed how, whether it is re-timed, which export follows
@@ -257,7 +255,8 @@ TEST(encPlans, trimRetimeAndExportChoices) {
         if (c.fromSource) {
             record.insert(jobKey::videoFromSource, 1);
         }
-        const encQtEncPlanValue plan = encQtEncPlan(record, c.outInt, c.fpsMode, 4096, hq);
+        const encQtEncPlanValue plan =
+            encQtEncPlan(jobOfRecord(record), c.outInt, c.fpsMode, 4096, hq);
         EXPECT_EQ(plan.action, encQtEncAction::work);
         EXPECT_EQ(plan.sourcePicture, c.fromSource);
         EXPECT_EQ(plan.exportKind, c.exportKind);
@@ -268,9 +267,10 @@ TEST(encPlans, trimRetimeAndExportChoices) {
         EXPECT_EQ(plan.exportSettings, c.settings);
         EXPECT_EQ(plan.exportSettingsNotRetimed, c.settingsNotRetimed);
     }
-    const QVariantMap said{{jobKey::toolError, QStringLiteral("Invalid data found")}};
+    runningJob said;
+    said.toolError = QStringLiteral("Invalid data found");
     for (const int64_t bytes : {int64_t{-1}, int64_t{0}}) {
-        EXPECT_EQ(encQtEncPlan({}, outProres, fpsNormal, bytes, hq).skipReason,
+        EXPECT_EQ(encQtEncPlan(runningJob{}, outProres, fpsNormal, bytes, hq).skipReason,
                   QStringLiteral("ffmpeg made no movie"));
         const encQtEncPlanValue plan = encQtEncPlan(said, outRewrap, fpsNormal, bytes, hq);
         EXPECT_EQ(plan.action, encQtEncAction::noMovie);
@@ -282,10 +282,11 @@ TEST(encPlans, trimRetimeAndExportChoices) {
 // by its size before its picture is looked at; the intermediates go in every case.
 TEST(encPlans, endStepJudgesTheWorkingOutput) {
     const QString working = QStringLiteral("/dst/fluxaro events/.fluxaro-abcdefghij.mov");
-    const QVariantMap job{{jobKey::dstPath, working},
-                          {jobKey::finalPath, kEvents + kDated + QStringLiteral(".mov")},
-                          {jobKey::postProcessPurge, QStringLiteral("/dst/offset12.mov")},
-                          {jobKey::soundPath, QStringLiteral("/dst/sound7.mov")}};
+    runningJob job;
+    job.working = working;
+    job.finalPath = kEvents + kDated + QStringLiteral(".mov");
+    job.trimReference = QStringLiteral("/dst/offset12.mov");
+    job.soundFile = QStringLiteral("/dst/sound7.mov");
     using A = encFinAction;
     const struct {
         const char *what;
@@ -316,17 +317,18 @@ TEST(encPlans, endStepJudgesTheWorkingOutput) {
                   "/dst/fluxaro events/.fluxaro-abcdefghij_MASTER.mov");
     }
     // A working output that is the final name (or none) has no master of its own to delete.
-    QVariantMap same = job;
-    same.insert(jobKey::finalPath, working);
+    runningJob same = job;
+    same.finalPath = working;
     EXPECT_TRUE(encFinPlan({same, false, true, 1, 1}).masterPath.isEmpty());
-    EXPECT_TRUE(encFinPlan({QVariantMap{}, false, true, 1, 1}).masterPath.isEmpty());
+    EXPECT_TRUE(encFinPlan({runningJob{}, false, true, 1, 1}).masterPath.isEmpty());
 
     const QString why = QStringLiteral("no output");
-    EXPECT_EQ(encFinFailureReason({}, why), why);
-    EXPECT_EQ(encFinFailureReason({{jobKey::toolError, QStringLiteral("Broken pipe")}}, why),
-              QStringLiteral("no output: Broken pipe"));
-    EXPECT_EQ(encFinFailureReason({{jobKey::skipReason, QStringLiteral("not enough space")}}, why),
-              std::nullopt);
+    runningJob failed;
+    EXPECT_EQ(encFinFailureReason(failed, why), why);
+    failed.toolError = QStringLiteral("Broken pipe");
+    EXPECT_EQ(encFinFailureReason(failed, why), QStringLiteral("no output: Broken pipe"));
+    failed.reason = QStringLiteral("not enough space");
+    EXPECT_EQ(encFinFailureReason(failed, why), std::nullopt);
     EXPECT_TRUE(encFinSummary(120, 60, QStringLiteral("2026-12-08 20:00:00"))
                     .startsWith(QStringLiteral("   Total speed      : real time / 2.00\n"
                                                "date                : 2026-12-08 20:00:00\n")));

@@ -1,6 +1,9 @@
 // The ffmpeg argument vector, the size estimates and the export preparation.
 #include "controller/encodage.h"
 
+#include "controller/jobFiles.h"
+#include "jobOfRecord.h"
+
 #include "platform/resources.h"
 #include "settings/prefs.h"
 
@@ -36,7 +39,7 @@ QStringList valueAfter(const QStringList &args, const QString &option) {
 
 // The stereo transport stream vector must stay exactly as editors and the progress parser expect.
 TEST(encodage, stereoTransportStreamGivesTheFullVector) {
-    const auto args = encodage(0, tsRecord());
+    const auto args = encodage(0, jobOfRecord(tsRecord()));
     ASSERT_TRUE(args);
     const QStringList expected{resourcePathStr() + QStringLiteral("/tools/ffmpeg"),
                                "-loglevel",
@@ -69,9 +72,9 @@ TEST(encodage, stereoTransportStreamGivesTheFullVector) {
 TEST(encodage, soundKeepsItsPlaceAndComesAloneBesideTheSourcesPicture) {
     QVariantMap record = tsRecord();
     record[QStringLiteral("wrapper")] = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
-    EXPECT_FALSE(encodage(0, record)->contains(QStringLiteral("-async")));
+    EXPECT_FALSE(encodage(0, jobOfRecord(record))->contains(QStringLiteral("-async")));
     record[QStringLiteral("videoFromSource")] = 1;
-    const auto args = encodage(2, record);
+    const auto args = encodage(2, jobOfRecord(record));
     ASSERT_TRUE(args);
     EXPECT_FALSE(args->contains(QStringLiteral("-async")));
     EXPECT_TRUE(args->contains(QStringLiteral("-vn")));
@@ -81,7 +84,7 @@ TEST(encodage, soundKeepsItsPlaceAndComesAloneBesideTheSourcesPicture) {
     EXPECT_EQ(valueAfter(*args, QStringLiteral("-ar")), QStringList{"48000"});
     EXPECT_EQ(valueAfter(*args, QStringLiteral("-atag")), QStringList{"sowt"});
     record.remove(QStringLiteral("a0_id"));
-    const auto silent = encodage(2, record);
+    const auto silent = encodage(2, jobOfRecord(record));
     ASSERT_TRUE(silent);
     EXPECT_FALSE(silent->contains(QStringLiteral("-vn")));
     EXPECT_EQ(valueAfter(*silent, QStringLiteral("-vcodec")), QStringList{"copy"});
@@ -91,7 +94,7 @@ TEST(encodage, quickTimeFamilyHasNoBitstreamFilter) {
     for (const char *wrapper : {"mov,mp4,m4a,3gp,3g2,mj2", "avi", "MOV"}) {
         QVariantMap record = tsRecord();
         record[QStringLiteral("wrapper")] = QString::fromLatin1(wrapper);
-        const auto args = encodage(2, record);
+        const auto args = encodage(2, jobOfRecord(record));
         ASSERT_TRUE(args);
         EXPECT_FALSE(args->contains(QStringLiteral("-vbsf"))) << wrapper;
         EXPECT_EQ(valueAfter(*args, QStringLiteral("-vtag")), QStringList{"avc1"}) << wrapper;
@@ -104,7 +107,7 @@ TEST(encodage, nonH264VideoKeepsItsOwnTag) {
     for (const char *codec : {"mpeg2video", "mjpeg", "prores", "aic", ""}) {
         QVariantMap record = tsRecord();
         record[QStringLiteral("v0_codec")] = QString::fromLatin1(codec);
-        const auto args = encodage(0, record);
+        const auto args = encodage(0, jobOfRecord(record));
         ASSERT_TRUE(args);
         EXPECT_FALSE(args->contains(QStringLiteral("-vbsf"))) << codec;
         EXPECT_FALSE(args->contains(QStringLiteral("-vtag"))) << codec;
@@ -115,7 +118,7 @@ TEST(encodage, nonH264VideoKeepsItsOwnTag) {
 TEST(encodage, audioArguments) {
     QVariantMap silent = tsRecord();
     silent.remove(QStringLiteral("a0_id"));
-    const auto noAudio = encodage(0, silent);
+    const auto noAudio = encodage(0, jobOfRecord(silent));
     ASSERT_TRUE(noAudio);
     EXPECT_FALSE(noAudio->contains(QStringLiteral("-async")));
     EXPECT_FALSE(noAudio->contains(QStringLiteral("-acodec")));
@@ -124,19 +127,19 @@ TEST(encodage, audioArguments) {
     QVariantMap surround = tsRecord();
     surround[QStringLiteral("a0_channels")] = 6;
     surround[QStringLiteral("prefSurrond")] = 1;
-    EXPECT_EQ(valueAfter(*encodage(0, surround), QStringLiteral("-ac")), QStringList{"6"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")), QStringList{"6"});
     surround[QStringLiteral("prefSurrond")] = 0;
-    EXPECT_EQ(valueAfter(*encodage(0, surround), QStringLiteral("-ac")), QStringList{"2"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")), QStringList{"2"});
     QVariantMap stereoSurround = tsRecord();
     stereoSurround[QStringLiteral("prefSurrond")] = 1;
-    EXPECT_EQ(valueAfter(*encodage(0, stereoSurround), QStringLiteral("-ac")), QStringList{"2"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(stereoSurround)), QStringLiteral("-ac")), QStringList{"2"});
 }
 
 TEST(encodage, forcedDecoderStandsBeforeTheInput) {
     QVariantMap record = tsRecord();
     record[QStringLiteral("a0_force")] = 1;
     record[QStringLiteral("a0_codec")] = QStringLiteral("pcm_bluray");
-    const auto args = encodage(0, record);
+    const auto args = encodage(0, jobOfRecord(record));
     ASSERT_TRUE(args);
     const qsizetype input = args->indexOf(QStringLiteral("-i"));
     EXPECT_EQ(args->indexOf(QStringLiteral("-acodec")), input - 2);
@@ -145,7 +148,7 @@ TEST(encodage, forcedDecoderStandsBeforeTheInput) {
               (QStringList{"pcm_bluray", "pcm_s16le"}));
 
     record.remove(QStringLiteral("a0_codec"));
-    const auto noCodec = encodage(0, record);
+    const auto noCodec = encodage(0, jobOfRecord(record));
     EXPECT_GT(noCodec->indexOf(QStringLiteral("-acodec")), noCodec->indexOf(QStringLiteral("-i")));
 }
 
@@ -156,7 +159,7 @@ TEST(encodage, recordingDateBecomesTheOutputsMetadata) {
     record.insert(QStringLiteral("recordingDateUTC"),
                   QStringLiteral("2011-06-15T12:30:05.000000Z"));
     record.insert(QStringLiteral("recordingDateISO"), QStringLiteral("2011-06-15T14:30:05+02:00"));
-    const auto args = encodage(0, record);
+    const auto args = encodage(0, jobOfRecord(record));
     ASSERT_TRUE(args.has_value());
     const qsizetype at = args->indexOf(QStringLiteral("creation_time=2011-06-15T12:30:05.000000Z"));
     ASSERT_GT(at, 0);
@@ -167,7 +170,7 @@ TEST(encodage, recordingDateBecomesTheOutputsMetadata) {
     EXPECT_EQ(args->at(at + 3), QStringLiteral("-movflags"));
     EXPECT_EQ(args->at(at + 4), QStringLiteral("+use_metadata_tags"));
     EXPECT_GT(args->indexOf(QStringLiteral("-y")), at);
-    EXPECT_FALSE(encodage(0, tsRecord())->contains(QStringLiteral("-movflags")));
+    EXPECT_FALSE(encodage(0, jobOfRecord(tsRecord()))->contains(QStringLiteral("-movflags")));
 }
 
 // 24p in 2:3 pulldown bound for an export: the pulldown is removed (fields matched in the
@@ -177,7 +180,7 @@ TEST(encodage, pulldownIsRemovedForAnExportOnly) {
     QVariantMap pulldown = tsRecord();
     pulldown.insert(QStringLiteral("v0_scanStr"), QStringLiteral("pulldown"));
     pulldown.insert(QStringLiteral("v0_streamFields"), QStringLiteral("TFF"));
-    const auto exported = encodage(2, pulldown);
+    const auto exported = encodage(2, jobOfRecord(pulldown));
     ASSERT_TRUE(exported);
     EXPECT_EQ(valueAfter(*exported, QStringLiteral("-vf")),
               QStringList{QStringLiteral("fieldmatch=order=tff:combmatch=full,decimate")});
@@ -189,23 +192,23 @@ TEST(encodage, pulldownIsRemovedForAnExportOnly) {
               QStringList{QStringLiteral("pcm_s16le")});
 
     pulldown.insert(QStringLiteral("v0_streamFields"), QStringLiteral("BFF"));
-    EXPECT_EQ(valueAfter(*encodage(1, pulldown), QStringLiteral("-vf")),
+    EXPECT_EQ(valueAfter(*encodage(1, jobOfRecord(pulldown)), QStringLiteral("-vf")),
               QStringList{QStringLiteral("fieldmatch=order=bff:combmatch=full,decimate")});
 
     for (const auto &[out, scan] : {std::pair{0, "pulldown"}, std::pair{2, "psf"}}) {
         QVariantMap record = tsRecord();
         record.insert(QStringLiteral("v0_scanStr"), QString::fromLatin1(scan));
-        const auto args = encodage(out, record);
+        const auto args = encodage(out, jobOfRecord(record));
         ASSERT_TRUE(args);
-        EXPECT_EQ(*args, *encodage(out, tsRecord())) << scan;
+        EXPECT_EQ(*args, *encodage(out, jobOfRecord(tsRecord()))) << scan;
     }
 }
 
 TEST(encodage, missingPathsGiveNothing) {
     QVariantMap record = tsRecord();
     record.remove(QStringLiteral("dstPathStr"));
-    EXPECT_FALSE(encodage(0, record));
-    EXPECT_FALSE(encodage(0, QVariantMap{}));
+    EXPECT_FALSE(encodage(0, jobOfRecord(record)));
+    EXPECT_FALSE(encodage(0, jobOfRecord(QVariantMap{})));
 }
 
 TEST(encDstPoidsEstimatif, ratesPerFormat) {
@@ -222,7 +225,7 @@ TEST(encPostQtEnc, defaultSettingsByAspectRatio) {
 }
 
 // The movie is set aside as its master and the vector names master, settings and output; the
-// step machine later finds both paths in the running job record.
+// master is where encMasterPathOf says, the name the step machine gives the job before.
 TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
@@ -248,8 +251,7 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
                                "-o",
                                working};
     EXPECT_EQ(*args, expected);
-    EXPECT_EQ(prefReadChildDico("processEncDico", "dstPathStr").toString(), working);
-    EXPECT_EQ(prefReadChildDico("processEncDico", "purgePathStr1").toString(), master);
+    EXPECT_EQ(encMasterPathOf(working), master);
 
     // A need beyond any disk: the vector is refused, the master stays for the end step.
     ASSERT_TRUE(QFile::rename(master, working));
@@ -268,7 +270,7 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
     EXPECT_EQ(failure, encPostQtEncFailure::none);
     EXPECT_EQ(*copy,
               (QStringList{toolsPathStr() + "/trakmill", "-i", master, "-y", "-o", working}));
-    EXPECT_EQ(prefReadChildDico("processEncDico", "purgePathStr1").toString(), master);
+    EXPECT_EQ(encMasterPathOf(working), master);
     ASSERT_TRUE(QFile::rename(master, working));
     EXPECT_FALSE(encPostQtSelfContained(working, 1, 1.0e12, &failure));
     EXPECT_EQ(failure, encPostQtEncFailure::notEnoughSpace);
@@ -279,11 +281,11 @@ TEST(encPostQtEnc, movesTheMovieAsideAndBuildsTheVector) {
 // would take the one with the most channels. One sound track: ffmpeg's own choice stays.
 TEST(encodage, theFirstOfSeveralSoundTracksIsMapped) {
     QVariantMap record = tsRecord();
-    const std::optional<QStringList> one = encodage(0, record);
+    const std::optional<QStringList> one = encodage(0, jobOfRecord(record));
     ASSERT_TRUE(one);
     EXPECT_TRUE(valueAfter(*one, QStringLiteral("-map")).isEmpty());
     record.insert(QStringLiteral("a1_id"), 2);
-    const std::optional<QStringList> two = encodage(0, record);
+    const std::optional<QStringList> two = encodage(0, jobOfRecord(record));
     ASSERT_TRUE(two);
     EXPECT_EQ(valueAfter(*two, QStringLiteral("-map")),
               (QStringList{QStringLiteral("0:v:0"), QStringLiteral("0:a:0")}));

@@ -4,6 +4,7 @@
 #include "controller/jobFiles.h"
 #include "settings/prefs.h"
 
+#include "jobOfRecord.h"
 #include "testEnv.h"
 
 #include <QDir>
@@ -122,7 +123,7 @@ TEST(jobFiles, finalRenameNeverReplacesWhatIsThere) {
         if (!replaceId.isEmpty()) {
             job.insert(QStringLiteral("replaceFileId"), replaceId);
         }
-        const encDelivery delivery = encDeliverOutput(job);
+        const encDelivery delivery = encDeliverOutput(jobOfRecord(job));
         EXPECT_TRUE(delivery.error.isEmpty()) << delivery.error.toStdString();
         EXPECT_FALSE(QFileInfo::exists(working));
         encRemoveWorkFolder(job);
@@ -146,7 +147,7 @@ TEST(jobFiles, finalRenameNeverReplacesWhatIsThere) {
         const QVariantMap job{{QStringLiteral("dstPathStr"), working},
                               {QStringLiteral("finalPathStr"), linked},
                               {QStringLiteral("replaceFileId"), encFileIdentity(victim)}};
-        EXPECT_EQ(encDeliverOutput(job).finalPath, events + QStringLiteral("/linked 2.mov"));
+        EXPECT_EQ(encDeliverOutput(jobOfRecord(job)).finalPath, events + QStringLiteral("/linked 2.mov"));
         encRemoveWorkFolder(job);
     }
     EXPECT_TRUE(QFileInfo(linked).isSymLink());

@@ -1,17 +1,18 @@
-// The outcomes as values: a job's outcome read from its record, its Resume.log line, a batch's
+// The outcomes as values: a job's outcome from the running job, its Resume.log line, a batch's
 // summary from its outcomes, and their words in both languages.
 #include "controller/desktopHooks.h"
 #include "controller/dropPlan.h"
 #include "controller/jobRecord.h"
 #include "controller/outcomes.h"
+#include "controller/runningJob.h"
+#include "jobOfRecord.h"
 #include "settings/localisation.h"
 
 #include <gtest/gtest.h>
 
-// The record's keys decide the kind and the reason; the output is the final name once
-// converted, the working one only when no final name was given; a code out of range (a record
-// of another version) reads as a plain failure, never as converted.
-TEST(outcomes, jobOutcomeFromTheRecord) {
+// The job's notes decide the kind and the reason; the output is the final name once converted,
+// the working one only when no final name was given; the outcome is of the job's own row.
+TEST(outcomes, jobOutcomeOfTheRunningJob) {
     const QVariantMap base{{jobKey::dstPath, "/d/work.mov"},
                            {jobKey::finalPath, "/d/a.mov"},
                            {jobKey::srcPath, "/d/work.mov"}};
@@ -44,14 +45,13 @@ TEST(outcomes, jobOutcomeFromTheRecord) {
                {jobKey::skipReason, "kept the existing output"}}),
          false, jobOutcomeKind::kept, jobFailure::none, "/d/a.mov", "kept the existing output"},
         {"no code", with({}), false, jobOutcomeKind::failed, jobFailure::none, "", ""},
-        {"codes out of range",
-         with({{jobKey::outcome, 0}, {jobKey::failure, 999}, {jobKey::skipReason, "?"}}), false,
-         jobOutcomeKind::failed, jobFailure::none, "", "?"},
-        {"kind out of range", with({{jobKey::outcome, -3}}), false, jobOutcomeKind::failed,
-         jobFailure::none, "", ""},
     };
     for (const auto &c : cases) {
-        const jobOutcomeValue outcome = jobOutcomeFromRecord("/c/a.MTS", c.job, c.converted);
+        runningJob job = jobOfRecord(c.job);
+        job.rowId = 7;
+        job.row.source = "/c/a.MTS";
+        const jobOutcomeValue outcome = runningJobOutcome(job, c.converted);
+        EXPECT_EQ(outcome.rowId, 7U) << c.name;
         EXPECT_EQ(outcome.src, "/c/a.MTS") << c.name;
         EXPECT_EQ(outcome.kind, c.kind) << c.name;
         EXPECT_EQ(outcome.failure, c.failure) << c.name;
@@ -59,8 +59,8 @@ TEST(outcomes, jobOutcomeFromTheRecord) {
         EXPECT_EQ(outcome.logWords, c.logWords) << c.name;
         EXPECT_EQ(outcome.words.isEmpty(), c.converted) << c.name;
     }
-    const jobOutcomeValue said = jobOutcomeFromRecord(
-        "/c/a.MTS", with({{jobKey::toolError, "No space left on device"}}), false);
+    const jobOutcomeValue said =
+        runningJobOutcome(jobOfRecord(with({{jobKey::toolError, "No space left on device"}})), false);
     EXPECT_EQ(said.toolWords, "No space left on device");
 }
 
@@ -207,20 +207,25 @@ TEST(outcomes, wordsInBothLanguages) {
 
 // A stop leaves the rows it never reached not done, and the job it ended stopped; a row that
 // failed in an earlier batch, a converted one and one already told are not told again. The
-// summary counts each source once, however often its end was seen.
-TEST(outcomes, batchBookTellsEachSourceOnce) {
-    auto row = [](const char *src, const QString &status) {
-        return QVariantMap{{rowKey::status, status},
-                           {rowKey::dico, QVariantMap{{jobKey::srcPath, QString(src)}}}};
+// summary counts each row once, however often its end was seen; two rows of one source are two.
+TEST(outcomes, batchBookTellsEachRowOnce) {
+    auto row = [](uint64_t id, const char *src, rowState state) {
+        batchRow made;
+        made.id = id;
+        made.source = QString::fromUtf8(src);
+        made.state = state;
+        return made;
     };
     batchOutcomeBook book;
-    book.begin("/c/done.mts");
-    book.begin("/c/told.mts");
-    book.begin("/c/running.mts");
+    book.begin(1);
+    book.begin(2);
+    book.begin(3);
     jobOutcomeValue done;
+    done.rowId = 1;
     done.kind = jobOutcomeKind::converted;
     done.src = "/c/done.mts";
     jobOutcomeValue told;
+    told.rowId = 2;
     told.failure = jobFailure::noMovie;
     told.src = "/c/told.mts";
     EXPECT_TRUE(book.add(done));
@@ -228,11 +233,16 @@ TEST(outcomes, batchBookTellsEachSourceOnce) {
     jobOutcomeValue again = told;
     again.kind = jobOutcomeKind::stopped;
     EXPECT_FALSE(book.add(again));
+    // Another row of the same source has an outcome of its own.
+    jobOutcomeValue twin = done;
+    twin.rowId = 9;
+    EXPECT_TRUE(book.add(twin));
 
-    const QList<QVariantMap> rows{
-        row("/c/done.mts", rowStatus::success), row("/c/told.mts", rowStatus::failure),
-        row("/c/running.mts", rowStatus::current), row("/c/earlier.mts", rowStatus::failure),
-        row("/c/waiting.mts", rowStatus::waiting)};
+    const QList<batchRow> rows{row(1, "/c/done.mts", rowState::converted),
+                               row(2, "/c/told.mts", rowState::failed),
+                               row(3, "/c/running.mts", rowState::converting),
+                               row(4, "/c/earlier.mts", rowState::failed),
+                               row(5, "/c/waiting.mts", rowState::waiting)};
     const QList<jobOutcomeValue> left = book.leftByStop(rows);
     ASSERT_EQ(left.size(), 2);
     EXPECT_EQ(left[0].src, "/c/running.mts");
@@ -240,7 +250,9 @@ TEST(outcomes, batchBookTellsEachSourceOnce) {
     EXPECT_EQ(left[0].failure, jobFailure::stopped);
     EXPECT_EQ(left[0].logWords, "stopped");
     EXPECT_FALSE(left[0].words.isEmpty());
+    EXPECT_EQ(left[0].rowId, 3U);
     EXPECT_EQ(left[1].src, "/c/waiting.mts");
+    EXPECT_EQ(left[1].rowId, 5U);
     EXPECT_EQ(left[1].kind, jobOutcomeKind::notDone);
     for (const jobOutcomeValue &outcome : left) {
         EXPECT_TRUE(book.add(outcome));
@@ -249,7 +261,7 @@ TEST(outcomes, batchBookTellsEachSourceOnce) {
     EXPECT_FALSE(book.summaryGiven());
     const batchSummaryValue summary = book.summary(true);
     EXPECT_TRUE(book.summaryGiven());
-    EXPECT_EQ(summary.converted, 1);
+    EXPECT_EQ(summary.converted, 2);
     EXPECT_EQ(summary.failed, 1);
     EXPECT_EQ(summary.stoppedJobs, 1);
     EXPECT_EQ(summary.notDone, 1);
@@ -258,7 +270,7 @@ TEST(outcomes, batchBookTellsEachSourceOnce) {
     book.clear();
     EXPECT_FALSE(book.summaryGiven());
     EXPECT_TRUE(book.add(told));
-    EXPECT_TRUE(book.leftByStop({row("/c/running.mts", rowStatus::current)}).isEmpty());
+    EXPECT_TRUE(book.leftByStop({row(3, "/c/running.mts", rowState::converting)}).isEmpty());
 }
 
 // A drop that added nothing says why in one message: the refused files grouped by reason in

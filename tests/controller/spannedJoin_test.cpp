@@ -2,6 +2,7 @@
 // input for ffmpeg.
 #include "controller/encodage.h"
 #include "controller/spannedJoin.h"
+#include "jobOfRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -9,18 +10,18 @@ namespace {
 
 const QString kStream = QStringLiteral("/card/BDMV/STREAM/");
 
-QVariantMap streams(const QString &width = QStringLiteral("1920")) {
-    return {{QStringLiteral("v0_codec"), QStringLiteral("h264")},
+mediaFacts streams(const QString &width = QStringLiteral("1920")) {
+    return mediaFactsOf({{QStringLiteral("v0_codec"), QStringLiteral("h264")},
             {QStringLiteral("v0_width"), width},
             {QStringLiteral("v0_height"), QStringLiteral("1080")},
             {QStringLiteral("v0_fps"), 50.0},
             {QStringLiteral("a0_codec"), QStringLiteral("ac3")},
             {QStringLiteral("a0_channels"), 2},
-            {QStringLiteral("a0_rate"), 48000}};
+            {QStringLiteral("a0_rate"), 48000}});
 }
 
-joinRow row(const QString &clip, const QVariantMap &dico = streams()) {
-    return {kStream + clip + QStringLiteral(".MTS"), dico};
+joinRow row(const QString &clip, const mediaFacts &facts = streams()) {
+    return {kStream + clip + QStringLiteral(".MTS"), facts};
 }
 
 // A card whose playlist has clip 00001 alone and 00002-00004 as one recording; `missing` is
@@ -73,16 +74,16 @@ TEST(spannedJoin, everyPieceGivenMakesOneRowInPlayingOrder) {
     QVariantMap job{{QStringLiteral("srcPathStr"), plan[0].paths.first()},
                     {QStringLiteral("dstPathStr"), QStringLiteral("/out/x.mov")},
                     {QStringLiteral("joinPathsArray"), plan[0].paths}};
-    EXPECT_EQ(encInputStr(job), QStringLiteral("concat:") + plan[0].paths.join('|'));
-    const std::optional<QStringList> args = encodage(0, job);
+    EXPECT_EQ(encInputStr(rowOfRecord(job)), QStringLiteral("concat:") + plan[0].paths.join('|'));
+    const std::optional<QStringList> args = encodage(0, jobOfRecord(job));
     ASSERT_TRUE(args);
-    EXPECT_EQ(args->at(args->indexOf(QStringLiteral("-i")) + 1), encInputStr(job));
-    // The converted movie, once it is the job's source, is read alone.
+    EXPECT_EQ(args->at(args->indexOf(QStringLiteral("-i")) + 1), encInputStr(rowOfRecord(job)));
+    // A source that is not the first of its pieces is read alone.
     job.insert(QStringLiteral("srcPathStr"), QStringLiteral("/out/.fluxaro-x.mov"));
-    EXPECT_EQ(encInputStr(job), QStringLiteral("/out/.fluxaro-x.mov"));
+    EXPECT_EQ(encInputStr(rowOfRecord(job)), QStringLiteral("/out/.fluxaro-x.mov"));
     job.remove(QStringLiteral("joinPathsArray"));
     job.insert(QStringLiteral("srcPathStr"), plan[0].paths.first());
-    EXPECT_EQ(encInputStr(job), plan[0].paths.first());
+    EXPECT_EQ(encInputStr(rowOfRecord(job)), plan[0].paths.first());
 }
 
 TEST(spannedJoin, incompleteOrUnlikePiecesStayApartAndSayWhy) {
@@ -247,7 +248,7 @@ TEST(spannedJoin, theBytesOfEachPieceReachFfmpegsInput) {
     const QVariantMap job{{QStringLiteral("srcPathStr"), plan[0].paths.first()},
                           {QStringLiteral("joinPathsArray"), plan[0].paths},
                           {QStringLiteral("joinRangesArray"), ranges}};
-    EXPECT_EQ(encInputStr(job), QStringLiteral("concat:%1|subfile,,start,13000,end,0,,:%2|%3")
+    EXPECT_EQ(encInputStr(rowOfRecord(job)), QStringLiteral("concat:%1|subfile,,start,13000,end,0,,:%2|%3")
                                     .arg(plan[0].paths[0], plan[0].paths[1], plan[0].paths[2]));
     // A range that is no range reads the piece whole.
     EXPECT_FALSE(pieceBytes::fromText(QStringLiteral("9 3")).has_value());

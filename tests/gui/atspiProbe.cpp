@@ -4,6 +4,8 @@
 // atspiTree.sh under Xvfb with the AT-SPI bus): a batch row, the batch panel open with its
 // progress row, the preferences and an alert shown. Writes READY_FILE once they are, then
 // waits for DONE_FILE while the tree is read from another process.
+#include "analysis/mediaFacts.h"
+#include "controller/batchList.h"
 #include "dialogs/alertDialogs.h"
 #include "frontApi/alerts.h"
 #include "mainWindow.h"
@@ -53,10 +55,11 @@ int main(int argc, char **argv) {
 
     fluxaroMainWindow window;
     window.startupWindowSteps();
-    QVariantMap row{
-        {"order", 1},         {"src", "00001.MTS"},
-        {"resultat", "puce"}, {"out", 0},
-        {"fps", 0},           {"dico", QVariantMap{{"v0_fps", 50}, {"srcPathStr", "/c/1.MTS"}}}};
+    batchRow row;
+    row.name = QStringLiteral("00001.MTS");
+    row.source = QStringLiteral("/c/1.MTS");
+    row.mediaInfo = QVariantMap{{"v0_fps", 50}, {"srcPathStr", row.source}};
+    row.facts = mediaFactsOf(row.mediaInfo);
     window.controller()->whichArrayController()->append(row);
     window.show();
     window.openDrawer();

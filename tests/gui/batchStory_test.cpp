@@ -15,8 +15,9 @@
 
 namespace {
 
-jobOutcomeValue outcomeOf(jobOutcomeKind kind, jobFailure failure, const QString &src) {
-    return jobOutcomeOf(src, kind, failure, QString());
+jobOutcomeValue outcomeOf(uint64_t rowId, jobOutcomeKind kind, jobFailure failure,
+                          const QString &src) {
+    return jobOutcomeOf(rowId, src, kind, failure, QString());
 }
 
 } // namespace
@@ -26,8 +27,8 @@ jobOutcomeValue outcomeOf(jobOutcomeKind kind, jobFailure failure, const QString
 // alert counts it as skipped.
 TEST_F(window, skippedClipKeepsItsRowAndReason) {
     batchList *list = w->controller()->whichArrayController();
-    list->append(windowTestRow(dir.path() + "/gone.MTS", 50, 1));
-    list->append(windowTestRow(dir.path() + "/gone too.MTS", 50, 2));
+    list->append(windowTestRow(dir.path() + "/gone.MTS", 50));
+    list->append(windowTestRow(dir.path() + "/gone too.MTS", 50));
     ASSERT_TRUE(QDir().mkpath(dir.path() + "/dst"));
     w->controller()->hooks.revealFolder = [](const QString &) {};
     w->ui()->encDstPathStr->setText(dir.path() + "/dst");
@@ -36,7 +37,7 @@ TEST_F(window, skippedClipKeepsItsRowAndReason) {
     ASSERT_EQ(list->count(), 2);
     for (int row = 0; row < 2; ++row) {
         const QModelIndex status = w->model()->index(row, batchTableModel::colStatus);
-        EXPECT_EQ(status.data(batchTableModel::statusRole).toString(), rowStatus::failure);
+        EXPECT_EQ(status.data(batchTableModel::statusRole).toString(), "puceFailure");
         EXPECT_EQ(status.data(Qt::DisplayRole).toString(), "Skipped: the source is gone");
         EXPECT_EQ(status.data(Qt::AccessibleTextRole).toString(), "Skipped: the source is gone");
     }
@@ -49,18 +50,19 @@ TEST_F(window, skippedClipKeepsItsRowAndReason) {
 // A kept movie is the person's own answer: a neutral mark and "Kept"; a failure keeps its cross.
 TEST_F(window, keptRowWearsANeutralMark) {
     batchList *list = w->controller()->whichArrayController();
-    list->append(windowTestRow("/c/kept.MTS", 50, 1));
-    list->append(windowTestRow("/c/failed.MTS", 50, 2));
-    list->setValue(0, rowKey::status, rowStatus::failure);
-    list->setValue(1, rowKey::status, rowStatus::failure);
-    w->model()->setOutcome(outcomeOf(jobOutcomeKind::kept, jobFailure::none, "/c/kept.MTS"));
+    const uint64_t keptId = list->append(windowTestRow("/c/kept.MTS", 50));
+    const uint64_t failedId = list->append(windowTestRow("/c/failed.MTS", 50));
+    list->setState(0, rowState::failed);
+    list->setState(1, rowState::failed);
     w->model()->setOutcome(
-        outcomeOf(jobOutcomeKind::failed, jobFailure::notEnoughSpace, "/c/failed.MTS"));
+        outcomeOf(keptId, jobOutcomeKind::kept, jobFailure::none, "/c/kept.MTS"));
+    w->model()->setOutcome(outcomeOf(failedId, jobOutcomeKind::failed,
+                                     jobFailure::notEnoughSpace, "/c/failed.MTS"));
     const QModelIndex kept = w->model()->index(0, batchTableModel::colStatus);
     const QModelIndex failed = w->model()->index(1, batchTableModel::colStatus);
     EXPECT_EQ(kept.data(batchTableModel::statusRole).toString(), "puceKept");
     EXPECT_EQ(kept.data(Qt::DisplayRole).toString(), "Kept: the existing movie was kept");
-    EXPECT_EQ(failed.data(batchTableModel::statusRole).toString(), rowStatus::failure);
+    EXPECT_EQ(failed.data(batchTableModel::statusRole).toString(), "puceFailure");
     // The marks differ as pictures too, not only by name.
     const QImage keptMark = kept.data(Qt::DecorationRole).value<QPixmap>().toImage();
     const QImage failedMark = failed.data(Qt::DecorationRole).value<QPixmap>().toImage();
@@ -72,11 +74,11 @@ TEST_F(window, keptRowWearsANeutralMark) {
 // failed, kept is counted, a stop says stopped and not done; in English and in French.
 TEST_F(window, notificationSaysWhatTheAlertSays) {
     const QList<jobOutcomeValue> outcomes = {
-        outcomeOf(jobOutcomeKind::converted, jobFailure::none, "/c/00001.MTS"),
-        outcomeOf(jobOutcomeKind::skipped, jobFailure::sourceGone, "/c/00002.MTS"),
-        outcomeOf(jobOutcomeKind::kept, jobFailure::none, "/c/00003.MTS"),
-        outcomeOf(jobOutcomeKind::stopped, jobFailure::stopped, "/c/00004.MTS"),
-        outcomeOf(jobOutcomeKind::notDone, jobFailure::none, "/c/00005.MTS"),
+        outcomeOf(1, jobOutcomeKind::converted, jobFailure::none, "/c/00001.MTS"),
+        outcomeOf(2, jobOutcomeKind::skipped, jobFailure::sourceGone, "/c/00002.MTS"),
+        outcomeOf(3, jobOutcomeKind::kept, jobFailure::none, "/c/00003.MTS"),
+        outcomeOf(4, jobOutcomeKind::stopped, jobFailure::stopped, "/c/00004.MTS"),
+        outcomeOf(5, jobOutcomeKind::notDone, jobFailure::none, "/c/00005.MTS"),
     };
     const struct {
         const char *lang;
@@ -99,7 +101,8 @@ TEST_F(window, notificationSaysWhatTheAlertSays) {
         ASSERT_TRUE(loadTranslations(QString::fromLatin1(c.lang)));
         QList<jobOutcomeValue> told;
         for (jobOutcomeValue outcome : outcomes.mid(0, c.count)) {
-            told << jobOutcomeOf(outcome.src, outcome.kind, outcome.failure, QString());
+            told << jobOutcomeOf(outcome.rowId, outcome.src, outcome.kind, outcome.failure,
+                                 QString());
         }
         const batchSummaryValue summary = batchSummaryOf(told, c.stopped);
         presenter.shown.clear();
@@ -121,9 +124,9 @@ TEST_F(window, convertedRowIsLockedUntilConvertAgain) {
     setAIC(1);
     setPRORES(1);
     batchList *list = w->controller()->whichArrayController();
-    list->append(windowTestRow("/c/done.MTS", 50, 1));
-    list->append(windowTestRow("/c/waiting.MTS", 50, 2));
-    list->setValue(0, rowKey::status, rowStatus::success);
+    list->append(windowTestRow("/c/done.MTS", 50));
+    list->append(windowTestRow("/c/waiting.MTS", 50));
+    list->setState(0, rowState::converted);
     w->openDrawer();
     w->show();
     w->activateWindow();
@@ -137,18 +140,18 @@ TEST_F(window, convertedRowIsLockedUntilConvertAgain) {
         QCoreApplication::processEvents();
     };
     click(0, batchTableModel::colOut, 2);
-    EXPECT_EQ(list->value(0, "out").toInt(), 0);
+    EXPECT_EQ(list->row(0).format, 0);
     table->setFocus();
     table->setCurrentIndex(w->model()->index(0, batchTableModel::colFps));
     QTest::keyClick(table, Qt::Key_Space);
-    EXPECT_EQ(list->value(0, "fps").toInt(), 0);
+    EXPECT_EQ(list->row(0).rateMode, 0);
     EXPECT_TRUE(w->model()
                     ->index(0, batchTableModel::colOut)
                     .data(Qt::ToolTipRole)
                     .toString()
                     .contains("“Convert Again”"));
     click(1, batchTableModel::colOut, 2);
-    EXPECT_EQ(list->value(1, "out").toInt(), 2) << "a waiting row still takes a change";
+    EXPECT_EQ(list->row(1).format, 2) << "a waiting row still takes a change";
 
     QAction *again = w->action("menuConvertAgain");
     ASSERT_NE(again, nullptr);
@@ -157,10 +160,10 @@ TEST_F(window, convertedRowIsLockedUntilConvertAgain) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(again->isEnabled());
     again->trigger();
-    EXPECT_EQ(list->value(0, rowKey::status).toString(), rowStatus::waiting);
+    EXPECT_EQ(list->row(0).state, rowState::waiting);
     EXPECT_FALSE(again->isEnabled());
     click(0, batchTableModel::colOut, 2);
-    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(list->row(0).format, 2);
     list->clear();
 }
 
@@ -170,12 +173,11 @@ TEST_F(window, removedRowComesBackWithUndo) {
     batchList *list = w->controller()->whichArrayController();
     const QString thumbnail = file("b.jpg");
     for (const char *name : {"a", "b", "c"}) {
-        list->append(windowTestRow(QStringLiteral("/c/%1.MTS").arg(name), 50, list->count() + 1));
+        list->append(windowTestRow(QStringLiteral("/c/%1.MTS").arg(name), 50));
     }
-    QVariantMap withPicture = list->row(1);
-    QVariantMap dico = withPicture.value(rowKey::dico).toMap();
-    dico.insert(jobKey::imgPath, thumbnail);
-    list->setValue(1, rowKey::dico, dico);
+    batchRow withPicture = list->row(1);
+    withPicture.thumbnailPath = thumbnail;
+    list->replace(1, withPicture);
     w->openDrawer();
     w->show();
     w->activateWindow();
@@ -192,17 +194,17 @@ TEST_F(window, removedRowComesBackWithUndo) {
     EXPECT_TRUE(QFile::exists(thumbnail)) << "kept while the remove can be undone";
     QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->dico(1).value(jobKey::srcPath).toString(), "/c/b.MTS");
-    EXPECT_EQ(list->dico(1).value(jobKey::imgPath).toString(), thumbnail);
+    EXPECT_EQ(list->row(1).source, "/c/b.MTS");
+    EXPECT_EQ(list->row(1).thumbnailPath, thumbnail);
     for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(list->value(row, rowKey::order).toInt(), row + 1);
+        EXPECT_EQ(w->model()->index(row, batchTableModel::colOrder).data().toInt(), row + 1);
     }
     EXPECT_FALSE(undo->isEnabled());
 
     // Removed, then listed again: Undo leaves the list as it is.
     table->selectRow(0);
     QTest::keyClick(table, Qt::Key_Delete);
-    list->append(windowTestRow("/c/a.MTS", 50, list->count() + 1));
+    list->append(windowTestRow("/c/a.MTS", 50));
     undo->trigger();
     EXPECT_EQ(list->count(), 3);
     EXPECT_FALSE(undo->isEnabled());

@@ -6,6 +6,8 @@
 // table scrolling its rows and the progress row and buttons inside the window. Prints each
 // window's X id, writes READY_FILE and waits for DONE_FILE (the script reads the frames with
 // xwininfo meanwhile). Exit status 0 when everything fits.
+#include "analysis/mediaFacts.h"
+#include "controller/batchList.h"
 #include "frontApi/alerts.h"
 #include "helpWindow.h"
 #include "mainWindow.h"
@@ -72,14 +74,11 @@ int main(int argc, char **argv) {
     window.startupWindowSteps();
     batchList *list = window.controller()->whichArrayController();
     for (int i = 0; i < 30; ++i) {
-        QVariantMap row;
-        row["order"] = i + 1;
-        row["src"] = QStringLiteral("%1.MTS").arg(i, 5, 10, QLatin1Char('0'));
-        row["resultat"] = "puce";
-        row["out"] = 0;
-        row["fps"] = 0;
-        row["dico"] =
-            QVariantMap{{"v0_fps", 50}, {"srcPathStr", QStringLiteral("/x/%1.MTS").arg(i)}};
+        batchRow row;
+        row.name = QStringLiteral("%1.MTS").arg(i, 5, 10, QLatin1Char('0'));
+        row.source = QStringLiteral("/x/%1.MTS").arg(i);
+        row.mediaInfo = QVariantMap{{"v0_fps", 50}, {"srcPathStr", row.source}};
+        row.facts = mediaFactsOf(row.mediaInfo);
         list->append(row);
     }
     // Low on the screen, as after a move by the user: opening the batch must bring it back up.

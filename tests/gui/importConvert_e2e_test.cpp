@@ -1,6 +1,7 @@
 // Import and Convert through the window: a generated camcorder card imported by the dialog into
 // an archive, then its verified copy analysed and converted by the window's batch with the real
 // tools, every output dated by the card's playlist copied with it.
+#include "batchTableModel.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
 #include "importCardDialog.h"
@@ -58,7 +59,7 @@ TEST(importConvertE2e, theCopyOfTheCardIsConvertedWithItsDates) {
         batchList *list = window.controller()->whichArrayController();
         ASSERT_EQ(list->count(), 2);
         for (int row = 0; row < list->count(); ++row) {
-            EXPECT_EQ(list->value(row, "resultat").toString(), "puceSuccess") << "row " << row;
+            EXPECT_EQ(batchRowStateImage(list->row(row).state), "puceSuccess") << "row " << row;
         }
         // Named by the playlist's dates (makeCard's 10:15:30 and 10:20:05).
         EXPECT_EQ(box.eventsFiles(), (QStringList{"clip-2024-05-18 10;15;30-00001.mov",

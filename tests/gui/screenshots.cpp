@@ -94,7 +94,7 @@ int main(int argc, char **argv) {
     // Analysing: the second row is there with its picture, the third still being probed.
     spinUntil([&] {
         return analysed ||
-               (list->count() >= 2 && !list->value(1, QStringLiteral("img")).toString().isEmpty());
+               (list->count() >= 2 && list->row(1).thumbnailShown);
     });
     shot(QStringLiteral("analysing"), &window);
     spinUntil([&] { return analysed && !window.controller()->thumbnailsPending(); });

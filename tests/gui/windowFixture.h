@@ -3,6 +3,10 @@
 // shown.
 #pragma once
 
+#include "analysis/mediaFacts.h"
+#include "batchTableModel.h"
+#include "controller/batchList.h"
+#include "controller/jobRecord.h"
 #include "frontApi/alerts.h"
 #include "mainWindow.h"
 #include "platform/constants.h"
@@ -17,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 class window : public ::testing::Test {
 protected:
@@ -52,10 +57,24 @@ protected:
     std::unique_ptr<fluxaroMainWindow> w;
 };
 
+/// A batch row as the analysis makes it of `src` and its media info dictionary: waiting, rewrap
+/// at normal rate, named by the source's file name, its scan note taken from the dictionary.
+inline batchRow windowTestRowOf(const QString &src, QVariantMap mediaInfo) {
+    batchRow row;
+    row.name = src.section('/', -1);
+    row.source = src;
+    row.scanNote = mediaInfo.take(jobKey::scanNote).toString();
+    row.facts = mediaFactsOf(mediaInfo);
+    row.mediaInfo = mediaInfo;
+    return row;
+}
+
 /// A batch row as the analysis makes it: waiting, rewrap at normal rate, of a source at `fps`.
-inline QVariantMap windowTestRow(const QString &src, double fps, int order = 1) {
-    return QVariantMap{
-        {"order", order},     {"src", src.section('/', -1)},
-        {"resultat", "puce"}, {"out", 0},
-        {"fps", 0},           {"dico", QVariantMap{{"v0_fps", fps}, {"srcPathStr", src}}}};
+inline batchRow windowTestRow(const QString &src, double fps) {
+    return windowTestRowOf(src, QVariantMap{{"v0_fps", fps}, {jobKey::srcPath, src}});
+}
+
+/// A row's state as its status image is named, in the failure messages.
+inline void PrintTo(rowState state, std::ostream *os) {
+    *os << batchRowStateImage(state).toStdString();
 }

@@ -27,7 +27,7 @@ void fill(batchList *list, int rows) {
     for (int i = list->count(); i < rows; ++i) {
         list->append(windowTestRow(QStringLiteral("/card/PRIVATE/AVCHD/BDMV/STREAM/%1.MTS")
                                        .arg(i, 5, 10, QLatin1Char('0')),
-                                   50, i + 1));
+                                   50));
     }
 }
 

@@ -84,7 +84,7 @@ protected:
         drop(w->dropView(), {clip});
         ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
         ASSERT_EQ(w->controller()->whichArrayController()->count(), 1);
-        w->controller()->whichArrayController()->setValue(0, QStringLiteral("out"), 2);
+        w->controller()->whichArrayController()->setFormat(0, 2);
         w->controller()->iba_batchGoBt();
         ASSERT_TRUE(spinUntil(
             [&] {
@@ -144,7 +144,7 @@ TEST_F(windowE2e, dropACardPressGoEveryRowSucceeds) {
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
     EXPECT_TRUE(w->ui()->encTaskProgress->isHidden());
     for (int row = 0; row < list->count(); ++row) {
-        EXPECT_EQ(list->value(row, "resultat").toString(), "puceSuccess") << "row " << row;
+        EXPECT_EQ(batchRowStateImage(list->row(row).state), "puceSuccess") << "row " << row;
     }
     EXPECT_EQ(box.eventsFiles().size(), 3) << box.eventsFiles().join(", ").toStdString();
     EXPECT_TRUE(w->ui()->batchEncGoBt->isEnabled());
@@ -230,7 +230,7 @@ TEST_F(windowE2e, stopAfterThisClipFinishesItFirst) {
     ASSERT_TRUE(spinUntil([&] { return analysesEnded > 0; }, 120000));
     batchList *list = w->controller()->whichArrayController();
     ASSERT_EQ(list->count(), 2);
-    list->setValue(0, QStringLiteral("out"), 2);
+    list->setFormat(0, 2);
     w->controller()->iba_batchGoBt();
     ASSERT_TRUE(spinUntil(
         [&] {
@@ -246,8 +246,8 @@ TEST_F(windowE2e, stopAfterThisClipFinishesItFirst) {
         << w->windowTitle().toStdString();
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(list->value(0, "resultat").toString(), "puceSuccess");
-    EXPECT_EQ(list->value(1, "resultat").toString(), "puce");
+    EXPECT_EQ(batchRowStateImage(list->row(0).state), "puceSuccess");
+    EXPECT_EQ(batchRowStateImage(list->row(1).state), "puce");
     EXPECT_EQ(box.eventsFiles().size(), 1) << box.eventsFiles().join(", ").toStdString();
     ASSERT_FALSE(presenter.shown.isEmpty());
     EXPECT_EQ(presenter.shown.last().title, localizedStr("D_action_stop"));
@@ -340,8 +340,8 @@ TEST_F(windowE2e, refusedAndFailedSourcesSayWhy) {
     };
     QTest::mouseClick(w->ui()->batchEncGoBt, Qt::LeftButton);
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > 0; }, 300000));
-    EXPECT_EQ(list->value(0, "resultat").toString(), "puceSuccess");
-    ASSERT_EQ(list->value(1, "resultat").toString(), "puceFailure");
+    EXPECT_EQ(batchRowStateImage(list->row(0).state), "puceSuccess");
+    ASSERT_EQ(batchRowStateImage(list->row(1).state), "puceFailure");
     const QString why = cell(1, batchTableModel::colStatus);
     EXPECT_TRUE(why.startsWith("Failed: ")) << why.toStdString();
     EXPECT_GT(why.size(), QStringLiteral("Failed: ").size());

@@ -180,13 +180,8 @@ TEST_F(window, segmentCellsFollowTheRules) {
     setPRORES(1);
     batchList *list = w->controller()->whichArrayController();
     auto row = [](double fps) {
-        QVariantMap r;
-        r["order"] = 1;
-        r["src"] = "clip.mts";
-        r["resultat"] = "puce";
-        r["out"] = 0;
-        r["fps"] = 0;
-        r["dico"] = QVariantMap{{"v0_fps", fps}, {"srcPathStr", QString("/x/%1.mts").arg(fps)}};
+        batchRow r = windowTestRow(QString("/x/%1.mts").arg(fps), fps);
+        r.name = "clip.mts";
         return r;
     };
     list->append(row(25));
@@ -203,18 +198,18 @@ TEST_F(window, segmentCellsFollowTheRules) {
         QCoreApplication::processEvents();
     };
     click(0, batchTableModel::colFps, 2);
-    EXPECT_EQ(list->value(0, "fps").toInt(), 0);
+    EXPECT_EQ(list->row(0).rateMode, 0);
     click(1, batchTableModel::colFps, 2);
-    EXPECT_EQ(list->value(1, "fps").toInt(), 2);
+    EXPECT_EQ(list->row(1).rateMode, 2);
     click(1, batchTableModel::colFps, 1);
-    EXPECT_EQ(list->value(1, "fps").toInt(), 2) << "half rate is off for a rewrapped row";
+    EXPECT_EQ(list->row(1).rateMode, 2) << "half rate is off for a rewrapped row";
     click(1, batchTableModel::colOut, 2);
-    EXPECT_EQ(list->value(1, "out").toInt(), 2);
+    EXPECT_EQ(list->row(1).format, 2);
     click(1, batchTableModel::colFps, 1);
-    EXPECT_EQ(list->value(1, "fps").toInt(), 1);
+    EXPECT_EQ(list->row(1).rateMode, 1);
     // Back to rewrap: the half-rate choice can't stay.
     click(1, batchTableModel::colOut, 0);
-    EXPECT_EQ(list->value(1, "fps").toInt(), 0);
+    EXPECT_EQ(list->row(1).rateMode, 0);
     list->clear();
 }
 
@@ -228,8 +223,7 @@ TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
             dico["scanNoteStr"] = note;
             dico["v0_scanStr"] = "psf";
         }
-        return QVariantMap{{"order", 1}, {"src", "psf.mts"}, {"resultat", "puce"},
-                           {"out", 0},   {"fps", 0},         {"dico", dico}};
+        return windowTestRowOf("/x/psf.mts", dico);
     };
     list->append(row("progressive pictures in an interlaced stream"));
     list->append(row(QString()));
@@ -245,7 +239,7 @@ TEST_F(window, sourceTooltipCarriesTheFieldsVerdict) {
             .toString();
     EXPECT_FALSE(plain.contains("accepted:")) << plain.toStdString();
     ASSERT_TRUE(loadTranslations(QStringLiteral("fr")));
-    const QString french = batchSourceTooltip(list->dico(0));
+    const QString french = batchSourceTooltip(list->row(0));
     ASSERT_TRUE(loadTranslations(QStringLiteral("en")));
     EXPECT_EQ(french.toStdString(),
               "/x/psf.mts\nx, 25 images/s\naccepté : images progressives dans un flux "
@@ -382,15 +376,11 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
     setAIC(0);
     setPRORES(1);
     batchList *list = w->controller()->whichArrayController();
-    QVariantMap r;
-    r["order"] = 1;
-    r["src"] = "clip.mts";
-    r["resultat"] = "puce";
-    r["out"] = 0;
-    r["fps"] = 0;
-    r["dico"] = QVariantMap{{"v0_fps", 50}, {"srcPathStr", QString("/x/50.mts")}};
+    batchRow r = windowTestRow(QString("/x/50.mts"), 50);
+    r.name = "clip.mts";
     list->append(r);
-    r["dico"] = QVariantMap{{"v0_fps", 25}, {"srcPathStr", QString("/x/25.mts")}};
+    r = windowTestRow(QString("/x/25.mts"), 25);
+    r.name = "clip.mts";
     list->append(r);
     w->openDrawer();
     w->show();
@@ -404,35 +394,35 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
     };
     table->setCurrentIndex(w->model()->index(0, batchTableModel::colOut));
     key(Qt::Key_Plus); // over the greyed AIC to ProRes
-    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(list->row(0).format, 2);
     key(Qt::Key_Plus); // no choice further: nothing changes, the cell stays
-    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(list->row(0).format, 2);
     EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colOut));
     key(Qt::Key_Minus);
-    EXPECT_EQ(list->value(0, "out").toInt(), 0);
+    EXPECT_EQ(list->row(0).format, 0);
     key(Qt::Key_Equal); // + without Shift on most keyboards
-    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(list->row(0).format, 2);
     // The arrows only move: the choice stays as it is.
     key(Qt::Key_Right);
-    EXPECT_EQ(list->value(0, "out").toInt(), 2);
+    EXPECT_EQ(list->row(0).format, 2);
     EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colFps));
     key(Qt::Key_Left);
     EXPECT_EQ(table->currentIndex().column(), int(batchTableModel::colOut));
     key(Qt::Key_Right);
     key(Qt::Key_Plus);
-    EXPECT_EQ(list->value(0, "fps").toInt(), 1);
+    EXPECT_EQ(list->row(0).rateMode, 1);
     key(Qt::Key_Space);
-    EXPECT_EQ(list->value(0, "fps").toInt(), 2);
+    EXPECT_EQ(list->row(0).rateMode, 2);
     key(Qt::Key_Space); // round to the start
-    EXPECT_EQ(list->value(0, "fps").toInt(), 0);
+    EXPECT_EQ(list->row(0).rateMode, 0);
     table->setCurrentIndex(w->model()->index(0, batchTableModel::colOut));
     key(Qt::Key_Space); // round to rewrap, which takes the half rate away
-    EXPECT_EQ(list->value(0, "out").toInt(), 0);
+    EXPECT_EQ(list->row(0).format, 0);
 
     // A 25 frames/s row: no rate change can be chosen, and the cell says why.
     table->setCurrentIndex(w->model()->index(1, batchTableModel::colFps));
     key(Qt::Key_Space);
-    EXPECT_EQ(list->value(1, "fps").toInt(), 0);
+    EXPECT_EQ(list->row(1).rateMode, 0);
     const QString why =
         w->model()->index(1, batchTableModel::colFps).data(Qt::ToolTipRole).toString();
     EXPECT_TRUE(why.contains(QStringLiteral("½ rate: needs a source of 31 frames/s or more")))
@@ -484,13 +474,8 @@ TEST_F(window, rowCellsChangeFromTheKeyboard) {
 TEST_F(window, openBatchFitsTheScreen) {
     batchList *list = w->controller()->whichArrayController();
     for (int i = 0; i < 30; ++i) {
-        QVariantMap r;
-        r["order"] = i + 1;
-        r["src"] = QStringLiteral("%1.MTS").arg(i, 5, 10, QLatin1Char('0'));
-        r["resultat"] = "puce";
-        r["out"] = 0;
-        r["fps"] = 0;
-        r["dico"] = QVariantMap{{"v0_fps", 50}, {"srcPathStr", QStringLiteral("/x/%1.mts").arg(i)}};
+        batchRow r = windowTestRow(QStringLiteral("/x/%1.mts").arg(i), 50);
+        r.name = QStringLiteral("%1.MTS").arg(i, 5, 10, QLatin1Char('0'));
         list->append(r);
     }
     w->show();

@@ -165,10 +165,11 @@ TEST(outputVerdict, whatThePlanExpects) {
     source.picture->pictures = 360;
     source.picture->seconds = 6.006;
     source.sounds[0].seconds = 6.006;
-    const QVariantMap job{{"v0_fps", "59.94"},
-                          {"v0_height", 1080},
-                          {"v0_width", 1920},
-                          {"recordingDateSeconds", 1700000000}};
+    mediaFacts facts;
+    facts.fpsText = "59.94";
+    facts.fps = 59.94;
+    facts.height = 1080;
+    facts.width = 1920;
     const struct {
         const char *name;
         int32_t out;
@@ -184,7 +185,8 @@ TEST(outputVerdict, whatThePlanExpects) {
         {"ProRes in slow motion", outProres, fpsSlow, {30000, 1001}, 360, 12.012},
     };
     for (const auto &c : cases) {
-        const verifyPlan plan = encVerifyPlan(job, c.out, c.mode, true, source.picture->rate);
+        const verifyPlan plan =
+            encVerifyPlan(facts, 1700000000, c.out, c.mode, true, source.picture->rate);
         const verifyExpect expect = verifyExpectOf(source, plan);
         EXPECT_EQ(expect.rate, c.rate) << c.name;
         EXPECT_EQ(expect.pictures, c.pictures) << c.name;
