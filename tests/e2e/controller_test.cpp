@@ -3,6 +3,7 @@
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
 #include "controller/appController.h"
+#include "controller/jobOfRecord.h"
 #include "controller/dropPlan.h"
 #include "controller/encActions.h"
 #include "controller/outputCheck.h"
@@ -75,8 +76,9 @@ protected:
     }
     QStringList statuses() const {
         QStringList all;
-        for (const QVariantMap &row : app->whichArrayController()->rows()) {
-            all << row.value("resultat").toString();
+        for (const batchRow &row : app->whichArrayController()->rows()) {
+            all << QStringList{"puce", "puceCurrent", "puceSuccess",
+                               "puceFailure"}[static_cast<int>(row.state)];
         }
         return all;
     }
@@ -108,12 +110,11 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     addSources({a, b, a, c, odd});
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->row(0).value("src"), "a.ts");
-    EXPECT_EQ(list->row(2).value("order"), 3);
-    EXPECT_EQ(list->row(1).value("fpsSrc"), 25);
+    EXPECT_EQ(list->row(0).name, "a.ts");
+    EXPECT_EQ(list->row(1).facts.wholeFps(), 25);
     // A 25 fps row can't be slowed down nor halved: its mode falls back to normal.
-    EXPECT_EQ(list->row(1).value("fps"), 0);
-    EXPECT_TRUE(QFileInfo::exists(list->dico(0).value("imgPathStr").toString()));
+    EXPECT_EQ(list->row(1).rateMode, 0);
+    EXPECT_TRUE(QFileInfo::exists(list->row(0).thumbnailPath));
     EXPECT_TRUE(plain.goBt.isEnabled());
     EXPECT_TRUE(getOPENPERM());
 
@@ -129,20 +130,18 @@ TEST_F(controller, dropsFiltersAndRemoval) {
     EXPECT_EQ(presenter.shown.size(), 2);
 
     // The person's Remove can be undone: the thumbnail waits until the next Remove.
-    const QString thumb = list->dico(0).value("imgPathStr").toString();
+    const QString thumb = list->row(0).thumbnailPath;
     list->setSelectedIndex(0);
     app->encBatchRemove(true);
     EXPECT_TRUE(QFileInfo::exists(thumb));
     ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->row(0).value("src"), "b.TS");
-    EXPECT_EQ(list->row(0).value("order"), 1);
-    EXPECT_EQ(list->row(1).value("order"), 2);
+    EXPECT_EQ(list->row(0).name, "b.TS");
     ASSERT_TRUE(app->encBatchUndoRemove());
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->dico(0).value("imgPathStr").toString(), thumb);
+    EXPECT_EQ(list->row(0).thumbnailPath, thumb);
     list->setSelectedIndex(0);
     app->encBatchRemove(true);
-    const QString second = list->dico(0).value("imgPathStr").toString();
+    const QString second = list->row(0).thumbnailPath;
     list->setSelectedIndex(0);
     app->encBatchRemove(true);
     EXPECT_FALSE(QFileInfo::exists(thumb));
@@ -166,8 +165,8 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
     app->hooks.analysisEnded = [&] {
         ++analysesEnded;
         bool pictured = true;
-        for (const QVariantMap &row : app->whichArrayController()->rows()) {
-            pictured = pictured && row.contains("img");
+        for (const batchRow &row : app->whichArrayController()->rows()) {
+            pictured = pictured && row.thumbnailShown;
         }
         pictureOrPendingAtEnd = pictured || app->thumbnailsPending();
     };
@@ -176,9 +175,9 @@ TEST_F(controller, thumbnailsFollowTheirRows) {
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 2);
     ASSERT_EQ(made.size(), 2);
-    const QString first = list->row(0).value("img").toString();
-    const QString second = list->row(1).value("img").toString();
-    EXPECT_EQ(first, list->dico(0).value("imgPathStr").toString());
+    const QString first = (list->row(0).thumbnailShown ? list->row(0).thumbnailPath : QString());
+    const QString second = (list->row(1).thumbnailShown ? list->row(1).thumbnailPath : QString());
+    EXPECT_EQ(first, list->row(0).thumbnailPath);
     EXPECT_NE(first, second);
     EXPECT_TRUE(QFileInfo::exists(first));
     EXPECT_TRUE(QFileInfo::exists(second));
@@ -253,8 +252,8 @@ TEST_F(controller, thumbnailMadeBeforeTheProbeEnds) {
     EXPECT_EQ(events, QStringList({"thumbnail", "accepted"})) << events.join(", ").toStdString();
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 1);
-    const QString img = list->row(0).value("img").toString();
-    EXPECT_EQ(img, list->dico(0).value("imgPathStr").toString()) << img.toStdString();
+    const QString img = (list->row(0).thumbnailShown ? list->row(0).thumbnailPath : QString());
+    EXPECT_EQ(img, list->row(0).thumbnailPath) << img.toStdString();
     EXPECT_TRUE(QFileInfo::exists(img)) << img.toStdString();
 
     events.clear();
@@ -355,7 +354,7 @@ TEST_F(controller, openedFilesAreAddedLikeADrop) {
     EXPECT_TRUE(getOPENPERM());
     ASSERT_TRUE(spinUntil([&] { return analysesEnded > before; }, 60000));
     ASSERT_EQ(app->whichArrayController()->count(), 1);
-    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), path);
+    EXPECT_EQ(app->whichArrayController()->row(0).source, path);
 }
 
 // A dropped folder stands for every file below it, and the files dropped with it are taken
@@ -367,8 +366,8 @@ TEST_F(controller, droppedFolderAndFilesAreAllTaken) {
     const QString outside = clip("outside.ts");
     addSources({box.root() + "/card", outside});
     ASSERT_EQ(app->whichArrayController()->count(), 2);
-    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
-    EXPECT_EQ(app->whichArrayController()->dico(1).value("srcPathStr"), outside);
+    EXPECT_EQ(app->whichArrayController()->row(0).source, inside);
+    EXPECT_EQ(app->whichArrayController()->row(1).source, outside);
 }
 
 // A dropped card is analysed in its clips' order (sorted paths, as `fluxaro --batch` takes a
@@ -437,7 +436,7 @@ TEST_F(controller, fifoInADroppedFolderIsRefusedNotProbed) {
     };
     addSources({box.root() + "/card"});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
-    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), inside);
+    EXPECT_EQ(app->whichArrayController()->row(0).source, inside);
     EXPECT_EQ(refused, QStringList{fifo + " (not a regular file)"});
 }
 
@@ -471,7 +470,7 @@ TEST_F(controller, droppedFolderSkipsTheDestinationsEventsFolder) {
     plain.destination.setText(folder);
     addSources({folder});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
-    EXPECT_EQ(app->whichArrayController()->dico(0).value("srcPathStr"), folder + "/in.ts");
+    EXPECT_EQ(app->whichArrayController()->row(0).source, folder + "/in.ts");
 }
 
 // A ProRes row on a system without ProRes becomes a rewrap; half rate needs a fast source and
@@ -483,14 +482,14 @@ TEST_F(controller, rowNormalisation) {
     addSources({clip("fast.ts", 50)});
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->row(0).value("out"), 0);
-    EXPECT_EQ(list->row(0).value("fps"), 0);
+    EXPECT_EQ(list->row(0).format, 0);
+    EXPECT_EQ(list->row(0).rateMode, 0);
     setPRORES(1);
-    list->setValue(0, "out", 2);
-    list->setValue(0, "fps", 1);
+    list->setFormat(0, 2);
+    list->setRateMode(0, 1);
     app->iba_outSpeedCell();
-    EXPECT_EQ(list->row(0).value("out"), 2);
-    EXPECT_EQ(list->row(0).value("fps"), 1);
+    EXPECT_EQ(list->row(0).format, 2);
+    EXPECT_EQ(list->row(0).rateMode, 1);
 }
 
 // The bar follows whole seconds forward only; a position past the end clears the text.
@@ -611,8 +610,7 @@ TEST_F(controller, sourceGoneBeforeItsTurn) {
     goAndWait();
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->row(1).value("src"), "gone.ts");
-    EXPECT_EQ(list->row(2).value("order"), 3);
+    EXPECT_EQ(list->row(1).name, "gone.ts");
     EXPECT_EQ(statuses(), (QStringList{"puceSuccess", "puceFailure", "puceSuccess"}));
     EXPECT_EQ(ended, (QStringList{"first.ts", "gone.ts", "third.ts"}));
     ASSERT_EQ(outcomes.size(), 3);
@@ -634,7 +632,7 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     plain.speed.setSelectedSegment(0);
     addSources({stream});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
-    ASSERT_EQ(app->whichArrayController()->dico(0).value("joinPathsArray").toStringList().size(),
+    ASSERT_EQ(app->whichArrayController()->row(0).pieces.size(),
               2);
     const QString piece = stream + "/00002.MTS";
     ASSERT_TRUE(QFile::remove(piece));
@@ -753,7 +751,7 @@ TEST_F(controller, stopDuringTrakmill) {
     plain.checkMatrix.setSelectedSegment(2);
     plain.speed.setSelectedSegment(0);
     addSources({clip("export.ts", 25, 4.0)});
-    ASSERT_EQ(app->whichArrayController()->value(0, "out"), 2);
+    ASSERT_EQ(app->whichArrayController()->row(0).format, 2);
     const int before = batchesEnded;
     app->iba_batchGoBt();
     // trakmill runs once the master file sits next to the output.
@@ -792,8 +790,7 @@ TEST_F(controller, removeAllKeepsTheRowBeingConverted) {
     goAndWait();
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->row(0).value("src"), "r3.ts");
-    EXPECT_EQ(list->row(0).value("order"), 1);
+    EXPECT_EQ(list->row(0).name, "r3.ts");
 }
 
 // The analysis helpers: seek points and field-order letters.
@@ -1111,7 +1108,7 @@ TEST(joinedSourceFacts, playlistSpansOfEveryPiece) {
     const QStringList pieces{stream + "/00001.MTS", stream + "/00002.MTS", stream + "/00003.MTS"};
     QVariantMap record{{"srcPathStr", pieces.first()}, {"joinPathsArray", pieces}};
     QString why;
-    const std::optional<toolbox::MovieFacts> joined = jobSourceFacts(record, &why);
+    const std::optional<toolbox::MovieFacts> joined = jobSourceFacts(rowOfRecord(record), &why);
     ASSERT_TRUE(joined && joined->picture) << why.toStdString();
     EXPECT_EQ(joined->picture->pictures, 75);
     EXPECT_NEAR(joined->picture->seconds, 3.0, 0.001);
@@ -1119,7 +1116,7 @@ TEST(joinedSourceFacts, playlistSpansOfEveryPiece) {
     EXPECT_NEAR(joined->sounds.front().seconds, 3.0, 0.001);
 
     record["joinPathsArray"] = QStringList{pieces.at(0), pieces.at(2)};
-    const std::optional<toolbox::MovieFacts> summed = jobSourceFacts(record, &why);
+    const std::optional<toolbox::MovieFacts> summed = jobSourceFacts(rowOfRecord(record), &why);
     ASSERT_TRUE(summed && summed->picture) << why.toStdString();
     EXPECT_LT(summed->picture->pictures, 75);
 }
