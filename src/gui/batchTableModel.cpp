@@ -539,12 +539,14 @@ bool batchSegmentDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
 }
 
 QString batchSourceTooltip(const batchRow &row) {
-    const auto number = [](int32_t value) { return value > 0 ? QString::number(value) : QString(); };
-    QString text = row.source + QLatin1Char('\n') +
-                   localizedStr(QStringLiteral("rowSourceFacts"))
-                       .arg(number(row.facts.width), number(row.facts.height),
-                            QLocale(localizedStr(QStringLiteral("D_Langue")))
-                                .toString(row.facts.fps, 'g', 4));
+    const auto number = [](int32_t value) {
+        return value > 0 ? QString::number(value) : QString();
+    };
+    QString text =
+        row.source + QLatin1Char('\n') +
+        localizedStr(QStringLiteral("rowSourceFacts"))
+            .arg(number(row.facts.width), number(row.facts.height),
+                 QLocale(localizedStr(QStringLiteral("D_Langue"))).toString(row.facts.fps, 'g', 4));
     // How the scan was judged, from its typed key ("psf", "pulldown"): the row's note is the
     // log's words, in English.
     const QString &scan = row.facts.scan;

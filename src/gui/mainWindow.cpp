@@ -922,10 +922,9 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &given) {
         return;
     }
     ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
-    const int32_t out =
-        value.position > 0
-            ? controller_->whichArrayController()->row(value.position - 1).format
-            : 0;
+    const int32_t out = value.position > 0
+                            ? controller_->whichArrayController()->row(value.position - 1).format
+                            : 0;
     // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
     const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
     ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));

@@ -77,8 +77,9 @@ TEST(encPlans, firstStepNamesSummarisesAndDecides) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         encDebFacts facts;
-        QVariantMap record = sourceRecord(
-            c.kind == source::pulldown ? QStringLiteral("pulldown") : QStringLiteral("progressive"));
+        QVariantMap record =
+            sourceRecord(c.kind == source::pulldown ? QStringLiteral("pulldown")
+                                                    : QStringLiteral("progressive"));
         if (c.kind == source::joined) {
             record.insert(jobKey::joinPaths, QStringList{kSrc, QStringLiteral("/c/2.MTS")});
             record.insert(QStringLiteral("joinNoteStr"), QStringLiteral("joined 2 pieces"));

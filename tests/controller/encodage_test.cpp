@@ -127,12 +127,15 @@ TEST(encodage, audioArguments) {
     QVariantMap surround = tsRecord();
     surround[QStringLiteral("a0_channels")] = 6;
     surround[QStringLiteral("prefSurrond")] = 1;
-    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")), QStringList{"6"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")),
+              QStringList{"6"});
     surround[QStringLiteral("prefSurrond")] = 0;
-    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")), QStringList{"2"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(surround)), QStringLiteral("-ac")),
+              QStringList{"2"});
     QVariantMap stereoSurround = tsRecord();
     stereoSurround[QStringLiteral("prefSurrond")] = 1;
-    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(stereoSurround)), QStringLiteral("-ac")), QStringList{"2"});
+    EXPECT_EQ(valueAfter(*encodage(0, jobOfRecord(stereoSurround)), QStringLiteral("-ac")),
+              QStringList{"2"});
 }
 
 TEST(encodage, forcedDecoderStandsBeforeTheInput) {

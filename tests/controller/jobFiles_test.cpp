@@ -109,6 +109,56 @@ TEST(jobFiles, sweepOfAKilledJobFindsItsPrivateFolder) {
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(third).absolutePath()));
 }
 
+// The running job's journal names every file the job made and the steps still due, so the
+// next start after a kill deletes each of them and nothing else; no job leaves no journal.
+TEST(jobFiles, theRunningJobsJournalNamesEveryFileItMade) {
+    const QString events = eventsIn(QStringLiteral("journal"));
+    runningJob job;
+    job.row.source = QStringLiteral("/card/00001.MTS");
+    job.row.mediaInfo = {{QStringLiteral("v0_codec"), QStringLiteral("h264")}};
+    job.working = encReserveWorkingPath(events);
+    ASSERT_FALSE(job.working.isEmpty());
+    const QString folder = QFileInfo(job.working).absolutePath();
+    job.finalPath = events + QStringLiteral("/clip.mov");
+    job.masterFile = encMasterPathOf(job.working);
+    job.trimReference = randomSibling(folder, QStringLiteral("offset"));
+    job.retimeFile = randomSibling(folder, QStringLiteral("slow"));
+    job.soundFile = randomSibling(folder, QStringLiteral("sound"));
+    job.due.work = true;
+    job.due.finish = true;
+    QStringList made{job.working, job.masterFile, job.trimReference, job.retimeFile, job.soundFile};
+    for (const QString &path : made) {
+        ASSERT_TRUE(writeBytes(path, "data"));
+    }
+    ASSERT_TRUE(writeBytes(job.finalPath, "the person's movie"));
+
+    ASSERT_TRUE(syncRunningJobJournal(job));
+    const QVariantMap journal =
+        prefReadDico(QStringLiteral("processEncDico")).value_or(QVariantMap{});
+    EXPECT_EQ(journal.value(QStringLiteral("srcPathStr")).toString(), job.source());
+    EXPECT_EQ(journal.value(QStringLiteral("v0_codec")).toString(), QStringLiteral("h264"));
+    EXPECT_FALSE(journal.contains(QStringLiteral("encDeb")));
+    EXPECT_EQ(journal.value(QStringLiteral("encQtEnc")).toInt(), 1);
+    EXPECT_EQ(prefRead2(QStringLiteral("encFin")).toInt(), 1);
+    // Named in the journal itself, not only found in the job's folder.
+    const QStringList named = encJobFilesToDelete(journal);
+    for (const QString &path : made) {
+        EXPECT_TRUE(named.contains(path)) << path.toStdString();
+    }
+    EXPECT_FALSE(named.contains(job.finalPath));
+
+    QStringList deleted = encPurgeCrashedJob();
+    deleted.sort();
+    made.sort();
+    EXPECT_EQ(deleted, made);
+    EXPECT_EQ(readAll(job.finalPath), QByteArray("the person's movie"));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    writeRunningJobJournal(nullptr);
+    EXPECT_FALSE(prefRead2(QStringLiteral("processEncDico")).isValid());
+    EXPECT_FALSE(prefRead2(QStringLiteral("encFin")).isValid());
+}
+
 // The final rename: a name taken meanwhile (another run's movie, another user's link) is
 // neither replaced nor followed, the output takes the next " 2", " 3" name; the file the
 // person chose to replace is replaced, but not one put in its place since.
@@ -147,7 +197,8 @@ TEST(jobFiles, finalRenameNeverReplacesWhatIsThere) {
         const QVariantMap job{{QStringLiteral("dstPathStr"), working},
                               {QStringLiteral("finalPathStr"), linked},
                               {QStringLiteral("replaceFileId"), encFileIdentity(victim)}};
-        EXPECT_EQ(encDeliverOutput(jobOfRecord(job)).finalPath, events + QStringLiteral("/linked 2.mov"));
+        EXPECT_EQ(encDeliverOutput(jobOfRecord(job)).finalPath,
+                  events + QStringLiteral("/linked 2.mov"));
         encRemoveWorkFolder(job);
     }
     EXPECT_TRUE(QFileInfo(linked).isSymLink());

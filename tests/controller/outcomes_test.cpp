@@ -59,8 +59,8 @@ TEST(outcomes, jobOutcomeOfTheRunningJob) {
         EXPECT_EQ(outcome.logWords, c.logWords) << c.name;
         EXPECT_EQ(outcome.words.isEmpty(), c.converted) << c.name;
     }
-    const jobOutcomeValue said =
-        runningJobOutcome(jobOfRecord(with({{jobKey::toolError, "No space left on device"}})), false);
+    const jobOutcomeValue said = runningJobOutcome(
+        jobOfRecord(with({{jobKey::toolError, "No space left on device"}})), false);
     EXPECT_EQ(said.toolWords, "No space left on device");
 }
 
@@ -238,11 +238,10 @@ TEST(outcomes, batchBookTellsEachRowOnce) {
     twin.rowId = 9;
     EXPECT_TRUE(book.add(twin));
 
-    const QList<batchRow> rows{row(1, "/c/done.mts", rowState::converted),
-                               row(2, "/c/told.mts", rowState::failed),
-                               row(3, "/c/running.mts", rowState::converting),
-                               row(4, "/c/earlier.mts", rowState::failed),
-                               row(5, "/c/waiting.mts", rowState::waiting)};
+    const QList<batchRow> rows{
+        row(1, "/c/done.mts", rowState::converted), row(2, "/c/told.mts", rowState::failed),
+        row(3, "/c/running.mts", rowState::converting), row(4, "/c/earlier.mts", rowState::failed),
+        row(5, "/c/waiting.mts", rowState::waiting)};
     const QList<jobOutcomeValue> left = book.leftByStop(rows);
     ASSERT_EQ(left.size(), 2);
     EXPECT_EQ(left[0].src, "/c/running.mts");

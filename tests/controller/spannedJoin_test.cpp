@@ -12,12 +12,12 @@ const QString kStream = QStringLiteral("/card/BDMV/STREAM/");
 
 mediaFacts streams(const QString &width = QStringLiteral("1920")) {
     return mediaFactsOf({{QStringLiteral("v0_codec"), QStringLiteral("h264")},
-            {QStringLiteral("v0_width"), width},
-            {QStringLiteral("v0_height"), QStringLiteral("1080")},
-            {QStringLiteral("v0_fps"), 50.0},
-            {QStringLiteral("a0_codec"), QStringLiteral("ac3")},
-            {QStringLiteral("a0_channels"), 2},
-            {QStringLiteral("a0_rate"), 48000}});
+                         {QStringLiteral("v0_width"), width},
+                         {QStringLiteral("v0_height"), QStringLiteral("1080")},
+                         {QStringLiteral("v0_fps"), 50.0},
+                         {QStringLiteral("a0_codec"), QStringLiteral("ac3")},
+                         {QStringLiteral("a0_channels"), 2},
+                         {QStringLiteral("a0_rate"), 48000}});
 }
 
 joinRow row(const QString &clip, const mediaFacts &facts = streams()) {
@@ -248,8 +248,9 @@ TEST(spannedJoin, theBytesOfEachPieceReachFfmpegsInput) {
     const QVariantMap job{{QStringLiteral("srcPathStr"), plan[0].paths.first()},
                           {QStringLiteral("joinPathsArray"), plan[0].paths},
                           {QStringLiteral("joinRangesArray"), ranges}};
-    EXPECT_EQ(encInputStr(rowOfRecord(job)), QStringLiteral("concat:%1|subfile,,start,13000,end,0,,:%2|%3")
-                                    .arg(plan[0].paths[0], plan[0].paths[1], plan[0].paths[2]));
+    EXPECT_EQ(encInputStr(rowOfRecord(job)),
+              QStringLiteral("concat:%1|subfile,,start,13000,end,0,,:%2|%3")
+                  .arg(plan[0].paths[0], plan[0].paths[1], plan[0].paths[2]));
     // A range that is no range reads the piece whole.
     EXPECT_FALSE(pieceBytes::fromText(QStringLiteral("9 3")).has_value());
     EXPECT_FALSE(pieceBytes::fromText(QStringLiteral("x 0")).has_value());

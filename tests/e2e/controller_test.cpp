@@ -3,9 +3,9 @@
 // apply-to-all box, pause, resume and stop during ffmpeg and during trakmill, and a source that
 // disappears before its turn.
 #include "controller/appController.h"
-#include "controller/jobOfRecord.h"
 #include "controller/dropPlan.h"
 #include "controller/encActions.h"
+#include "controller/jobOfRecord.h"
 #include "controller/outputCheck.h"
 #include "e2eMedia.h"
 #include "frontApi/alerts.h"
@@ -632,8 +632,7 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     plain.speed.setSelectedSegment(0);
     addSources({stream});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
-    ASSERT_EQ(app->whichArrayController()->row(0).pieces.size(),
-              2);
+    ASSERT_EQ(app->whichArrayController()->row(0).pieces.size(), 2);
     const QString piece = stream + "/00002.MTS";
     ASSERT_TRUE(QFile::remove(piece));
     ASSERT_TRUE(QFile::link("/dev/zero", piece));

@@ -51,7 +51,9 @@ QString mediaStreamsDifference(const mediaFacts &first, const mediaFacts &piece)
     const soundFacts none;
     const soundFacts &soundA = first.sounds.isEmpty() ? none : first.sounds.first();
     const soundFacts &soundB = piece.sounds.isEmpty() ? none : piece.sounds.first();
-    const auto number = [](int32_t value) { return value != 0 ? QString::number(value) : QString(); };
+    const auto number = [](int32_t value) {
+        return value != 0 ? QString::number(value) : QString();
+    };
     const struct {
         const char *key;
         QString a;
@@ -66,7 +68,8 @@ QString mediaStreamsDifference(const mediaFacts &first, const mediaFacts &piece)
     };
     for (const auto &field : alike) {
         if (field.a != field.b) {
-            return QStringLiteral("%1 %2, not %3").arg(QString::fromLatin1(field.key), field.b, field.a);
+            return QStringLiteral("%1 %2, not %3")
+                .arg(QString::fromLatin1(field.key), field.b, field.a);
         }
     }
     if (std::fabs(first.fps - piece.fps) > 0.01 * std::max(first.fps, 1.0)) {

@@ -22,21 +22,23 @@ struct soundFacts {
 
 /// What the conversion needs to know of a source.
 struct mediaFacts {
-    QString wrapper;             ///< the container as ffmpeg names it ("mpegts", "mov,mp4,...")
-    double durationSeconds = 0;  ///< the source's duration (a joined recording's whole length)
-    QString fpsText;             ///< the video's frame rate as the report gives it ("59.94")
-    double fps = 0;              ///< the same as a number; 0 when unknown
-    int32_t width = 0;           ///< 0 when unknown
-    int32_t height = 0;          ///< 0 when unknown
-    QString dar;                 ///< the display aspect ratio ("16:9"); empty when unknown
-    QString videoCodec;          ///< ffmpeg's codec name ("h264", "mpeg2video")
-    QString scan;                ///< how the pictures were judged: "progressive", "psf", "pulldown"
-    QString streamFields;        ///< the field order the stream declares ("tff", "bff"...)
-    QList<soundFacts> sounds;    ///< the sound streams in order; empty without sound
+    QString wrapper;            ///< the container as ffmpeg names it ("mpegts", "mov,mp4,...")
+    double durationSeconds = 0; ///< the source's duration (a joined recording's whole length)
+    QString fpsText;            ///< the video's frame rate as the report gives it ("59.94")
+    double fps = 0;             ///< the same as a number; 0 when unknown
+    int32_t width = 0;          ///< 0 when unknown
+    int32_t height = 0;         ///< 0 when unknown
+    QString dar;                ///< the display aspect ratio ("16:9"); empty when unknown
+    QString videoCodec;         ///< ffmpeg's codec name ("h264", "mpeg2video")
+    QString scan;               ///< how the pictures were judged: "progressive", "psf", "pulldown"
+    QString streamFields;       ///< the field order the stream declares ("tff", "bff"...)
+    QList<soundFacts> sounds;   ///< the sound streams in order; empty without sound
     bool operator==(const mediaFacts &) const = default;
 
     /// The first sound stream, when the source has one with a stream number.
-    [[nodiscard]] bool hasSound() const { return !sounds.isEmpty() && !sounds.first().id.isEmpty(); }
+    [[nodiscard]] bool hasSound() const {
+        return !sounds.isEmpty() && !sounds.first().id.isEmpty();
+    }
     /// The rate rounded to a whole number, as the batch's rate column shows it.
     [[nodiscard]] int32_t wholeFps() const { return static_cast<int32_t>(fps + 0.5); }
 };

@@ -59,9 +59,9 @@ analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     row.name = QFileInfo(facts.src).fileName();
     row.thumbnailPath = facts.img;
     row.surround = facts.surround;
-    const rowFormatRate allowed = allowedFormatRate(facts.format, facts.rate,
-                                                    static_cast<float>(row.facts.fps),
-                                                    facts.aicAvailable, facts.proresAvailable);
+    const rowFormatRate allowed =
+        allowedFormatRate(facts.format, facts.rate, static_cast<float>(row.facts.fps),
+                          facts.aicAvailable, facts.proresAvailable);
     plan.outcome = analysisFinOutcome::appended;
     row.state = rowState::waiting;
     row.format = allowed.format;

@@ -75,17 +75,10 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     const dropPlanValue plan = dropPlan(items, listed, acceptedExtensions());
     if (!plan.queued.isEmpty()) {
         logStr(QStringLiteral("drag'n'drop, final  = %1").arg(plan.queued.size()));
-        analysis_.forgetLeftovers();
-        QVariantMap waiting;
-        for (qsizetype i = 0; i < plan.queued.size(); ++i) {
-            waiting.insert(QString::number(i), plan.queued[i]);
-        }
-        prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
-        prefWrite(QStringLiteral("analysisDeb"), 1);
         if (c_.analysisStopBt != nullptr) {
             c_.analysisStopBt->setHidden(false);
         }
-        analysis_.begin(static_cast<int32_t>(plan.queued.size()));
+        analysis_.begin(plan.queued);
         // Told while the analysis runs: the front knows that the drop goes on.
         tellDropRefusals(plan);
         analysis();

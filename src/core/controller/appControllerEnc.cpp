@@ -434,8 +434,8 @@ void appController::encQtEncExportLaunch(const encQtEncPlanValue &plan, bool ret
         const QString &settings = retimeOpened || !plan.preset.retime
                                       ? plan.exportSettings
                                       : plan.exportSettingsNotRetimed;
-        args = encPostQtEnc(working, duration, fractionStr2Float(job.facts().dar), settings,
-                            &failure);
+        args =
+            encPostQtEnc(working, duration, fractionStr2Float(job.facts().dar), settings, &failure);
     }
     if (args) {
         taskArgsVArray_ = *args;
@@ -607,9 +607,10 @@ void appController::encFinVerify(const QString &step, double sizeKB,
     // Never under its final name as if it were whole; beside it, named as incomplete: a
     // damaged card's partial movie may be all that is left of the recording.
     const QString &finalPath = job.finalPath;
-    const QString incomplete = encIncompletePath(
-        finalPath.isEmpty() ? job.working : finalPath,
-        [](const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); });
+    const QString incomplete =
+        encIncompletePath(finalPath.isEmpty() ? job.working : finalPath, [](const QString &path) {
+            return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+        });
     const QString keptWhy = encKeepIncomplete(job, incomplete);
     QString logWords = verdict.failureLogWords();
     QString words = verdict.failureWords();

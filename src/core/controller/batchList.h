@@ -27,18 +27,18 @@ enum class rowState {
 struct batchRow {
     uint64_t id = 0; ///< given by the list: no other row of it has had this number
     rowState state = rowState::waiting;
-    int32_t format = 0;   ///< outFormat: 0 rewrap, 1 Intermediate, 2 ProRes
-    int32_t rateMode = 0; ///< fpsMode: 0 normal, 1 half rate, 2 slow motion
-    QString name;         ///< what the row shows: the file name ("00001.MTS (+2)" when joined)
-    QString source;       ///< the source's path (a joined recording's first piece)
-    QStringList pieces;   ///< a joined recording's pieces in order; empty for a single source
+    int32_t format = 0;      ///< outFormat: 0 rewrap, 1 Intermediate, 2 ProRes
+    int32_t rateMode = 0;    ///< fpsMode: 0 normal, 1 half rate, 2 slow motion
+    QString name;            ///< what the row shows: the file name ("00001.MTS (+2)" when joined)
+    QString source;          ///< the source's path (a joined recording's first piece)
+    QStringList pieces;      ///< a joined recording's pieces in order; empty for a single source
     QStringList pieceRanges; ///< their bytes ("start end", pieceBytes::text)
     bool surround = false;   ///< multichannel sound is kept
     QString scanNote;        ///< how its scan was judged, when that needs saying
     QString joinNote;        ///< joined, or why it was kept apart from its recording's pieces
     QString thumbnailPath;   ///< where its thumbnail is (being) made; empty: none
     bool thumbnailShown = false; ///< the thumbnail holds a picture
-    mediaFacts facts;        ///< what the conversion uses of the source
+    mediaFacts facts;            ///< what the conversion uses of the source
     /// The analysis's media info dictionary, as the job's journal in the preferences store
     /// writes it (the facts above are read from it once).
     QVariantMap mediaInfo;

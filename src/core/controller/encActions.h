@@ -9,8 +9,8 @@
 
 #include <optional>
 
-#include <QString>
 #include "controller/runningJob.h"
+#include <QString>
 
 enum class encExistingOutput; // controller/encPlans.h
 struct encQtEncPlanValue;     // controller/encPlans.h
@@ -55,8 +55,8 @@ struct encDelivery {
 /// RENAME_NOREPLACE, or a link then an unlink where the file system has no such rename). A name
 /// taken meanwhile (another run, another user, a link) gives the first free " 2", " 3"... name,
 /// unless it is the very file the person chose to replace (runningJob::replaceFileId, still a
-/// regular file of this user), which the rename then replaces in one step: the final name holds either
-/// the old file or the complete new movie, never a part of one.
+/// regular file of this user), which the rename then replaces in one step: the final name holds
+/// either the old file or the complete new movie, never a part of one.
 encDelivery encDeliverOutput(const runningJob &job);
 
 /// The facts of the job's source as its index gives them (toolbox::readMovieFacts), read before

@@ -55,8 +55,7 @@ void nameOutput(const encDebFacts &facts, encDebPlanValue &plan) {
     }
     const QString &src = facts.row.source;
     const QString fullStem = facts.date ? facts.date->name : QFileInfo(src).completeBaseName();
-    const QString extension =
-        encDstExtensionStr(facts.outInt, facts.row.facts.videoCodec);
+    const QString extension = encDstExtensionStr(facts.outInt, facts.row.facts.videoCodec);
     // Checked now rather than at the rename an hour later: a name the file system refuses
     // would lose the whole conversion then.
     const QString stem = outputStemToFit(fullStem, QLatin1Char('.') + extension, facts.nameMax);

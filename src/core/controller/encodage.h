@@ -3,9 +3,9 @@
 // trakmill export that re-encodes the converted movie with a stored export setting.
 #pragma once
 
+#include "controller/runningJob.h"
 #include <QString>
 #include <QStringList>
-#include "controller/runningJob.h"
 
 #include <QVariantMap>
 
@@ -46,10 +46,10 @@ QString encDefaultSettingsName(float aspectRatio);
 
 /// Prepares the export of the working movie: moves it aside to its "_MASTER" sibling and gives
 /// the trakmill vector "<resources>/tools/trakmill -s <resources>/presetQt/<settings> -i MASTER
-/// -y -o WORKING" (the caller names the master, encMasterPathOf, in the job first). Nothing when the volume's free space is known and smaller than the
-/// export's estimate (duration x 9 MB), or when the movie can't be moved aside; failure, when
-/// given, then says which of the two it was (the step machine shows the disk alert for the
-/// first only).
+/// -y -o WORKING" (the caller names the master, encMasterPathOf, in the job first). Nothing when
+/// the volume's free space is known and smaller than the export's estimate (duration x 9 MB), or
+/// when the movie can't be moved aside; failure, when given, then says which of the two it was (the
+/// step machine shows the disk alert for the first only).
 enum class encPostQtEncFailure { none, notEnoughSpace, cannotMoveAside };
 std::optional<QStringList> encPostQtEnc(const QString &workingPath, float durationSeconds,
                                         float aspectRatio, const QString &settingsName,

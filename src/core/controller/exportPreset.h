@@ -24,7 +24,7 @@ struct exportPreset {
     int32_t retimeToScale = 0;
 };
 
-/// The preset of a source: "v0_fps" (text or number), "v0_height" and the frame-rate mode.
+/// The preset of a source: its frame rate (text or number), its height and the frame-rate mode.
 exportPreset exportPresetFor(const QVariant &v0fps, int32_t v0height, int32_t mode);
 
 /// The delivered rate. In slow motion (re-timing wanted) it depends on whether the movie to

@@ -31,8 +31,8 @@ struct jobSteps {
     bool finish = false;
     /// The first step due.
     [[nodiscard]] jobStep next() const {
-        return convert ? jobStep::convert
-               : work  ? jobStep::work
+        return convert  ? jobStep::convert
+               : work   ? jobStep::work
                : finish ? jobStep::finish
                         : jobStep::none;
     }
@@ -45,20 +45,20 @@ struct runningJob {
     jobSteps due;
 
     // Files, each named here before it holds anything.
-    QString working;          ///< the working output ffmpeg and then trakmill write
-    QString finalPath;        ///< the dated final name the output gets once it is judged
-    QString trimReference;    ///< the set-aside "offset" file of a trim kept as a reference
-    QString retimeFile;       ///< the re-timing's output beside the working movie
-    QString soundFile;        ///< ffmpeg's sound set aside when the picture is the source's own
-    QString masterFile;       ///< the export's "_MASTER" (the movie trakmill reads)
-    QString incompletePath;   ///< where an output that failed its verification is kept
+    QString working;        ///< the working output ffmpeg and then trakmill write
+    QString finalPath;      ///< the dated final name the output gets once it is judged
+    QString trimReference;  ///< the set-aside "offset" file of a trim kept as a reference
+    QString retimeFile;     ///< the re-timing's output beside the working movie
+    QString soundFile;      ///< ffmpeg's sound set aside when the picture is the source's own
+    QString masterFile;     ///< the export's "_MASTER" (the movie trakmill reads)
+    QString incompletePath; ///< where an output that failed its verification is kept
 
     // Notes of the steps.
-    QString recordingDateUtc;  ///< the recording date in the movie header's form
-    QString recordingDateIso;  ///< with its zone
+    QString recordingDateUtc;                   ///< the recording date in the movie header's form
+    QString recordingDateIso;                   ///< with its zone
     std::optional<qint64> recordingDateSeconds; ///< UTC seconds since 1970
-    QString nameNote;          ///< why the output got a name of its own (" 2")
-    QString replaceFileId;     ///< the file at the final name the person chose to replace
+    QString nameNote;                           ///< why the output got a name of its own (" 2")
+    QString replaceFileId;        ///< the file at the final name the person chose to replace
     bool videoFromSource = false; ///< the picture is the source's own track (its edits kept)
     bool retimeOpened = false;    ///< the slow motion's re-timing had its movie
 

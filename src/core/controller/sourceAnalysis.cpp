@@ -31,10 +31,6 @@ QString analysisFfmpegPathStr() {
     return resourcePathStr() + QStringLiteral("/tools/ffmpeg");
 }
 
-bool markerSet(const QString &key) {
-    return prefRead2(key).toInt() != 0;
-}
-
 } // namespace
 
 sourceAnalysis::sourceAnalysis(const appControls &controls, batchList &list,
@@ -45,25 +41,70 @@ sourceAnalysis::~sourceAnalysis() {
     terminate();
 }
 
-void sourceAnalysis::begin(int32_t total) {
+void sourceAnalysis::begin(const QStringList &sources) {
+    if (!analysing_) {
+        // What a killed analysis left in the store is its journal, not a queue: the new
+        // drop's analysis starts from its own sources alone.
+        QStringList keys = stepArray();
+        keys << QStringLiteral("analysisSrcPathStr") << QStringLiteral("analysisSrcPathesDico")
+             << QStringLiteral("analysisSrcCurrentDico") << jobKey::imgPath;
+        for (const QString &key : keys) {
+            if (prefRead2(key).isValid()) {
+                logStr(QStringLiteral("analysis            :-/ left by an earlier analysis: %1")
+                           .arg(key));
+            }
+        }
+        current_.clear();
+        record_.reset();
+        img_.clear();
+    }
     analysing_ = true;
-    total_ = total;
+    waiting_ = sources;
+    total_ = static_cast<int32_t>(sources.size());
     done_ = 0;
+    setDue(analysisStep::deb);
 }
 
-void sourceAnalysis::forgetLeftovers() {
-    if (analysing_) {
-        return;
-    }
-    QStringList keys = stepArray();
-    keys << QStringLiteral("analysisSrcPathStr") << QStringLiteral("analysisSrcPathesDico")
-         << QStringLiteral("analysisSrcCurrentDico") << jobKey::imgPath;
-    for (const QString &key : keys) {
-        if (prefRead2(key).isValid()) {
-            logStr(
-                QStringLiteral("analysis            :-/ left by an earlier analysis: %1").arg(key));
-            prefDelete(key);
+void sourceAnalysis::setDue(analysisStep step) {
+    due_ = step;
+    journal();
+}
+
+void sourceAnalysis::journal() const {
+    // The store keeps the analysis's state as the journal a killed run leaves; the machine
+    // itself works from its members.
+    static const QStringList markers = stepArray();
+    const auto index = static_cast<qsizetype>(due_) - 1;
+    for (qsizetype i = 0; i < markers.size(); ++i) {
+        if (i == index) {
+            prefWrite(markers[i], 1);
+        } else {
+            prefDelete(markers[i]);
         }
+    }
+    QVariantMap waiting;
+    for (qsizetype i = 0; i < waiting_.size(); ++i) {
+        waiting.insert(QString::number(i), waiting_[i]);
+    }
+    if (waiting.isEmpty()) {
+        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+    } else {
+        prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
+    }
+    if (current_.isEmpty()) {
+        prefDelete(QStringLiteral("analysisSrcPathStr"));
+    } else {
+        prefWrite(QStringLiteral("analysisSrcPathStr"), current_);
+    }
+    if (record_) {
+        prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), *record_);
+    } else {
+        prefDelete(QStringLiteral("analysisSrcCurrentDico"));
+    }
+    if (img_.isEmpty()) {
+        prefDelete(jobKey::imgPath);
+    } else {
+        prefWrite(jobKey::imgPath, img_);
     }
 }
 
@@ -200,53 +241,46 @@ void sourceAnalysis::step() {
     if (stopInt_ != 0) {
         logStr(QStringLiteral("analysis stop = 1"));
         stopInt_ = 0;
-        const QStringList steps = stepArray();
-        for (const QString &key : steps.mid(1, steps.size() - 2)) {
-            prefDelete(key);
-        }
-        prefWrite(QStringLiteral("analysisFin"), 1);
-        prefDelete(QStringLiteral("analysisSrcPathesDico"));
-        prefWrite(QStringLiteral("analysisSrcPathStr"), QStringLiteral("cancel"));
+        waiting_.clear();
+        current_ = QStringLiteral("cancel");
+        setDue(analysisStep::fin);
     }
-
-    QVariantMap waiting =
-        prefReadDico(QStringLiteral("analysisSrcPathesDico")).value_or(QVariantMap{});
-    QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
-    if (src.isEmpty() && waiting.contains(QStringLiteral("0"))) {
-        src = waiting.value(QStringLiteral("0")).toString();
-        logStr(QStringLiteral("analysis new file   : %1").arg(src));
-        waiting.remove(QStringLiteral("0"));
-        for (int32_t k = 1; k < 12345 && waiting.contains(QString::number(k)); ++k) {
-            waiting.insert(QString::number(k - 1), waiting.take(QString::number(k)));
-        }
-        prefWrite(QStringLiteral("analysisSrcPathStr"), src);
-        prefDelete(QStringLiteral("analysisSrcPathesDico"));
-        if (!waiting.isEmpty()) {
-            prefWriteDico(QStringLiteral("analysisSrcPathesDico"), waiting);
-        }
+    if (current_.isEmpty() && !waiting_.isEmpty()) {
+        current_ = waiting_.takeFirst();
+        logStr(QStringLiteral("analysis new file   : %1").arg(current_));
+        journal();
     }
+    const QString src = current_;
     if (c_.analysisCaptionStr != nullptr) {
         c_.analysisCaptionStr->setText(QStringLiteral("%1/%2").arg(done_).arg(std::max(total_, 1)));
     }
-    if (markerSet(QStringLiteral("analysisDeb"))) {
-        prefDelete(QStringLiteral("analysisDeb"));
-        prefWrite(QStringLiteral("analysisFfmpeg"), 1);
+    if (due_ == analysisStep::deb) {
+        setDue(analysisStep::ffmpeg);
     }
-    if (markerSet(QStringLiteral("analysisFfmpeg"))) {
+    switch (due_) {
+    case analysisStep::ffmpeg:
         stepFfmpeg(src);
-    } else if (markerSet(QStringLiteral("analysisFfmpegParse"))) {
+        break;
+    case analysisStep::parse:
         stepParse();
-    } else if (markerSet(QStringLiteral("analysisDico"))) {
+        break;
+    case analysisStep::dico:
         stepDico(src);
-    } else if (markerSet(QStringLiteral("analysisFields"))) {
+        break;
+    case analysisStep::fields:
         stepFields(src);
-    } else if (markerSet(QStringLiteral("analysisFin"))) {
+        break;
+    case analysisStep::fin:
         stepFin(src);
+        break;
+    case analysisStep::none:
+    case analysisStep::deb:
+        break;
     }
 }
 
 void sourceAnalysis::stepFfmpeg(const QString &src) {
-    prefDelete(QStringLiteral("analysisFfmpeg"));
+    setDue(analysisStep::none);
     QStringList args{analysisFfmpegPathStr(),     QStringLiteral("-nostdin"),
                      QStringLiteral("-loglevel"), QStringLiteral("debug"),
                      QStringLiteral("-fdebug"),   QStringLiteral("ts")};
@@ -265,7 +299,7 @@ void sourceAnalysis::stepFfmpeg(const QString &src) {
          << QStringLiteral("-y") << getTMPFOLDER() + QStringLiteral("frame.yuv");
     // ffmpeg's -y would write through whatever stands at the name: only a file it creates.
     QFile::remove(getTMPFOLDER() + QStringLiteral("frame.yuv"));
-    prefWrite(QStringLiteral("analysisFfmpegParse"), 1);
+    setDue(analysisStep::parse);
     thumbnailTried_ = false;
     reportScanned_ = 0;
     if (!launchProbe(args)) {
@@ -273,27 +307,26 @@ void sourceAnalysis::stepFfmpeg(const QString &src) {
         // no source is left, rather than leaving the drop area refused.
         owner_.analysisRefusal(src, sourceRefusal::toolCannotStart,
                                QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
-        prefDelete(QStringLiteral("analysisFfmpegParse"));
-        prefDelete(QStringLiteral("analysisSrcPathStr"));
-        prefDelete(QStringLiteral("analysisSrcPathesDico"));
+        current_.clear();
+        waiting_.clear();
+        setDue(analysisStep::none);
         over();
     }
 }
 
 void sourceAnalysis::stepParse() {
-    prefDelete(QStringLiteral("analysisFfmpegParse"));
-    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    const QString src = current_;
     if (!taskVerboseMStr_) {
         logStr(QStringLiteral("analysisTaskVerboseM: nil :-("));
-        prefWrite(QStringLiteral("analysisFin"), 1);
+        setDue(analysisStep::fin);
     } else if (taskVerboseMStr_->isEmpty() || *taskVerboseMStr_ == QStringLiteral(" ")) {
         taskVerboseMStr_.reset();
-        prefWrite(QStringLiteral("analysisFin"), 1);
+        setDue(analysisStep::fin);
     } else {
         retainedStr_ = taskVerboseMStr_;
         taskVerboseMStr_.reset();
         if (ffmpegSuccess(retainedStr_)) {
-            prefWrite(QStringLiteral("analysisDico"), 1);
+            setDue(analysisStep::dico);
         } else {
             logStr(QStringLiteral("Source illisible via ffmpeg :-( échec analyse"));
             noteRefused(src, QStringLiteral("ffmpeg can't read it"));
@@ -301,14 +334,14 @@ void sourceAnalysis::stepParse() {
             owner_.analysisRefusal(
                 src, QFileInfo::exists(src) ? sourceRefusal::unreadable : sourceRefusal::missing,
                 QStringLiteral("ffmpeg can't read it"));
-            prefWrite(QStringLiteral("analysisFin"), 1);
+            setDue(analysisStep::fin);
         }
     }
     step();
 }
 
 void sourceAnalysis::stepDico(const QString &src) {
-    prefDelete(QStringLiteral("analysisDico"));
+    setDue(analysisStep::none);
     const QString framePath = getTMPFOLDER() + QStringLiteral("frame.yuv");
     std::optional<QString> letter;
     if (QFileInfo::exists(framePath)) {
@@ -341,7 +374,7 @@ void sourceAnalysis::stepDico(const QString &src) {
 void sourceAnalysis::refuse(const QString &src, sourceRefusal refusal, const QString &reason) {
     noteRefused(src, reason);
     owner_.analysisRefusal(src, refusal, reason);
-    prefWrite(QStringLiteral("analysisFin"), 1);
+    setDue(analysisStep::fin);
     step();
 }
 
@@ -353,7 +386,7 @@ void sourceAnalysis::fieldsStart(const QString &src, const QVariantMap &dico,
     thumbnailTried_ = true;
     fieldsCounts_.clear();
     fieldsWhy_.clear();
-    prefWrite(QStringLiteral("analysisFields"), 1);
+    setDue(analysisStep::fields);
     // Decoded in process on a worker thread; the verdict comes back to this thread and takes
     // the step machine on. A stop meanwhile takes it down its stop path when the look ends; a
     // later look, or the controller's end, drops it.
@@ -371,14 +404,14 @@ void sourceAnalysis::fieldsStart(const QString &src, const QVariantMap &dico,
 }
 
 void sourceAnalysis::stepFields(const QString &src) {
-    prefDelete(QStringLiteral("analysisFields"));
+    setDue(analysisStep::none);
     const QList<idetSampleCounts> samples = std::move(fieldsCounts_);
     fieldsCounts_.clear();
     std::optional<QVariantMap> dico = std::move(fieldsDico_);
     fieldsDico_.reset();
     const QString label = fieldsLabel_;
     if (!dico) {
-        prefWrite(QStringLiteral("analysisFin"), 1);
+        setDue(analysisStep::fin);
         step();
         return;
     }
@@ -431,7 +464,7 @@ void sourceAnalysis::accept(const QString &src, QVariantMap dico, const QString 
     const float ratio = aspectRatio(dico);
     dico.insert(QStringLiteral("v0_dar"), float2FractionStr(ratio));
     dico.insert(QStringLiteral("v0_fields"), label);
-    prefWriteDico(QStringLiteral("analysisSrcCurrentDico"), dico);
+    record_ = dico;
 
     // The thumbnail is made beside what follows (the rest of this analysis, the next source's,
     // the conversion): the row does not wait for it, and takes it when it is there. Usually it
@@ -445,19 +478,19 @@ void sourceAnalysis::accept(const QString &src, QVariantMap dico, const QString 
         img = job.img;
         thumbnails_.enqueue(job);
     }
-    prefWrite(jobKey::imgPath, img);
-    prefWrite(QStringLiteral("analysisFin"), 1);
+    img_ = img;
+    setDue(analysisStep::fin);
     step();
 }
 
 void sourceAnalysis::stepFin(const QString &src) {
-    prefDelete(QStringLiteral("analysisFin"));
     release();
     analysisFinFacts facts;
     facts.src = src;
-    facts.record = prefReadDico(QStringLiteral("analysisSrcCurrentDico"));
-    prefDelete(QStringLiteral("analysisSrcCurrentDico"));
-    facts.img = prefRead(jobKey::imgPath);
+    facts.record = std::move(record_);
+    record_.reset();
+    facts.img = img_;
+    setDue(analysisStep::none);
     facts.imgMade =
         !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
     facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
@@ -480,14 +513,12 @@ void sourceAnalysis::stepFin(const QString &src) {
         owner_.analysisRefusal(src, sourceRefusal::duplicate,
                                dropRefusalLogWords(dropRefusal::alreadyListed));
     }
-    prefDelete(jobKey::imgPath);
-    prefDelete(QStringLiteral("analysisSrcPathStr"));
+    img_.clear();
+    current_.clear();
     ++done_;
-    const std::optional<QVariantMap> waiting =
-        prefReadDico(QStringLiteral("analysisSrcPathesDico"));
-    if (waiting && !waiting->isEmpty() && stopInt_ != 1) {
+    if (!waiting_.isEmpty() && stopInt_ != 1) {
         logStr(QStringLiteral("analysis            - fin (src current)"));
-        prefWrite(QStringLiteral("analysisDeb"), 1);
+        setDue(analysisStep::deb);
         step();
         return;
     }
@@ -515,7 +546,8 @@ void sourceAnalysis::noteRefused(const QString &src, const QString &reason) {
 }
 
 void sourceAnalysis::over() {
-    prefDelete(QStringLiteral("analysisSrcPathesDico"));
+    waiting_.clear();
+    journal();
     if (c_.analysisCaptionStr != nullptr) {
         c_.analysisCaptionStr->setText(QString());
     }

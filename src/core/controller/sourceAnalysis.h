@@ -1,9 +1,10 @@
-// The analysis of new sources: a step machine whose markers live in the preferences store
-// ("analysisDeb", "analysisFfmpeg", "analysisFfmpegParse", "analysisDico", "analysisFields",
-// "analysisFin"). Per source: one probing run of ffmpeg, the media info dictionary and start
-// offsets from its report, the field-order test, a thumbnail, and the row's plan. The owner
-// (the application controller) appends the rows, tells the fronts and resumes the conversion
-// through sourceAnalysisDelegate.
+// The analysis of new sources: a step machine over the queued sources, whose state (the queue,
+// the source at hand, the step due, its record and thumbnail) it holds itself and writes to the
+// preferences store as the journal a killed run leaves ("analysisSrcPathesDico",
+// "analysisSrcPathStr", the step markers "analysisDeb" ... "analysisFin"). Per source: one probing
+// run of ffmpeg, the media info dictionary and start offsets from its report, the field-order test,
+// a thumbnail, and the row's plan. The owner (the application controller) appends the rows, tells
+// the fronts and resumes the conversion through sourceAnalysisDelegate.
 #pragma once
 
 #include "analysis/fieldSample.h"
@@ -23,6 +24,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+
+/// The analysis's steps for one source, in order; none between two.
+enum class analysisStep { none, deb, ffmpeg, parse, dico, fields, fin };
 
 /// What the analysis asks of its owner. Called on the main thread, from inside a step.
 class sourceAnalysisDelegate {
@@ -56,12 +60,10 @@ public:
     sourceAnalysis(const sourceAnalysis &) = delete;
     sourceAnalysis &operator=(const sourceAnalysis &) = delete;
 
-    /// A drop queued `total` sources in "analysisSrcPathesDico": the analysis counts as running.
-    void begin(int32_t total);
-    /// Deletes what an analysis that no longer runs left in the store (the source it was at,
-    /// its record and thumbnail path, its step markers, its queue): a new drop's analysis starts
-    /// from its own sources alone. Does nothing while an analysis runs.
-    void forgetLeftovers();
+    /// A drop queued these sources: the analysis counts as running, its first step is due. What
+    /// an earlier analysis that no longer runs left in the store is replaced: a new drop's
+    /// analysis starts from its own sources alone.
+    void begin(const QStringList &sources);
     /// Performs the due analysis step.
     void step();
     /// Asks the analysis to stop at its next step; ends a running probe.
@@ -97,8 +99,10 @@ public:
     static float aspectRatio(const QVariantMap &dico);
 
 private:
-    /// Takes the next queued source when none is under analysis, and shows the count.
-    QString currentSource();
+    /// The step due next; the journal follows.
+    void setDue(analysisStep step);
+    /// Writes the analysis's state to the preferences store.
+    void journal() const;
     void stepFfmpeg(const QString &src);
     void stepParse();
     void stepDico(const QString &src);
@@ -146,6 +150,13 @@ private:
     /// Which look is the current one: a verdict of an earlier one is dropped.
     uint64_t fieldsRun_ = 0;
     int32_t stopInt_ = 0;
+    /// The sources still waiting, the one under analysis ("cancel" after a stop), the step
+    /// due, and the source's record and thumbnail path once it is accepted.
+    QStringList waiting_;
+    QString current_;
+    analysisStep due_ = analysisStep::none;
+    std::optional<QVariantMap> record_;
+    QString img_;
     int32_t total_ = 0;
     int32_t done_ = 0;
     bool analysing_ = false;

@@ -84,7 +84,7 @@ void sourceAnalysis::thumbnailEarly() {
         return;
     }
     thumbnailTried_ = true;
-    const QString src = prefRead(QStringLiteral("analysisSrcPathStr"));
+    const QString src = current_;
     const std::optional<QVariantMap> dico = ffInfos(std::nullopt, taskVerboseMStr_);
     if (src.isEmpty() || src == QStringLiteral("cancel") || !dico ||
         !dico->contains(QStringLiteral("v0_codec"))) {
