@@ -408,9 +408,3 @@ fileCopyResult fileCopyJob::finish() {
     }
     return result_;
 }
-
-fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
-                            const std::vector<copyTarget> &targets, const copyBytesFn &onBytes) {
-    fileCopyJob job(sourcePath, file, targets, onBytes);
-    return job.finish();
-}

@@ -72,11 +72,6 @@ private:
     bool readAll_ = false; ///< every byte of the card's file read
 };
 
-/// Copies the card's file at sourcePath (listed as `file`) to the targets: both halves of a
-/// fileCopyJob at once.
-fileCopyResult copyCardFile(const std::string &sourcePath, const cardFile &file,
-                            const std::vector<copyTarget> &targets, const copyBytesFn &onBytes);
-
 /// The xxHash64 of the file at path read from the disk (its cached pages dropped first where the
 /// system lets it); nothing with errno set when it can't be read. onBytes as above.
 std::optional<std::uint64_t> xxh64OfFile(const std::string &path, std::int64_t *bytes,

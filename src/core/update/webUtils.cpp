@@ -336,10 +336,6 @@ void webUtils::stopDL(uiButton *stopBt) {
     gStatus.compare_exchange_strong(running, statusCancelled);
 }
 
-bool webUtils::isDownloading() {
-    return gActive.load();
-}
-
 void webUtils::stopFromSignal() {
     if (!gActive.load()) {
         return;

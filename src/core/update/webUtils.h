@@ -54,6 +54,4 @@ public:
     /// The same from a signal handler (touches lock-free atomics only, logs nothing).
     static void stopFromSignal();
 
-    /// True while a download runs.
-    static bool isDownloading();
 };

@@ -102,10 +102,6 @@ struct verifyVerdict {
     /// ms"); on a failure, what the movie holds.
     QString logWords;
     QString words; ///< the same in the user's language
-    /// The first failed check's code (none when it holds).
-    [[nodiscard]] verifyCheck firstCheck() const {
-        return findings.isEmpty() ? verifyCheck::none : findings.first().check;
-    }
     /// The failed checks' words joined ("; "), untranslated or in the user's language.
     [[nodiscard]] QString failureLogWords() const;
     [[nodiscard]] QString failureWords() const;
