@@ -56,8 +56,8 @@ TEST_F(window, keptRowWearsANeutralMark) {
     list->setState(1, rowState::failed);
     w->model()->setOutcome(
         outcomeOf(keptId, jobOutcomeKind::kept, jobFailure::none, "/c/kept.MTS"));
-    w->model()->setOutcome(outcomeOf(failedId, jobOutcomeKind::failed,
-                                     jobFailure::notEnoughSpace, "/c/failed.MTS"));
+    w->model()->setOutcome(
+        outcomeOf(failedId, jobOutcomeKind::failed, jobFailure::notEnoughSpace, "/c/failed.MTS"));
     const QModelIndex kept = w->model()->index(0, batchTableModel::colStatus);
     const QModelIndex failed = w->model()->index(1, batchTableModel::colStatus);
     EXPECT_EQ(kept.data(batchTableModel::statusRole).toString(), "puceKept");

@@ -92,10 +92,7 @@ int main(int argc, char **argv) {
     batchList *list = window.controller()->whichArrayController();
     window.controller()->dragNDropPerformDrag({card});
     // Analysing: the second row is there with its picture, the third still being probed.
-    spinUntil([&] {
-        return analysed ||
-               (list->count() >= 2 && list->row(1).thumbnailShown);
-    });
+    spinUntil([&] { return analysed || (list->count() >= 2 && list->row(1).thumbnailShown); });
     shot(QStringLiteral("analysing"), &window);
     spinUntil([&] { return analysed && !window.controller()->thumbnailsPending(); });
 

@@ -167,7 +167,12 @@ private:
     void selectFolderForDestination();
     // Step machine helpers.
     void encBatchStep();
+    /// A row whose source is gone when its turn comes: it stays, skipped, and the batch goes on.
+    void encSkipGoneRow(int32_t index);
     void encDebStep(int32_t outInt);
+    /// The output's name and recording date, as the first step's plan gives them, go with the
+    /// job.
+    void encNoteName(const encDebPlanValue &plan);
     /// The first step's launch: a working file reserved, the route noted, ffmpeg started.
     void encDebLaunch(int32_t outInt, const encDebPlanValue &plan);
     void encQtEncStep(int32_t outInt, int32_t fpsInt);

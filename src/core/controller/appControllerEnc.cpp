@@ -160,8 +160,8 @@ void appController::encBatchStep() {
         return;
     }
     logStr(QStringLiteral("new indexBatchInt   = %1").arg(candidate));
-    const batchRow &row = list_.row(candidate);
-    const QString src = row.source;
+    const batchRow row = list_.row(candidate);
+    const QString &src = row.source;
     if (analysis_.isAnalysing() && encStopInt_ != 1 && awaitsSpannedJoin(row)) {
         // A piece of a spanned recording is joined with its other pieces, or noted apart, when
         // the analysis ends: converting it now would convert it alone and unnoted.
@@ -175,16 +175,7 @@ void appController::encBatchStep() {
     if (src.isEmpty() || !std::all_of(sources.cbegin(), sources.cend(), [](const QString &path) {
             return QFileInfo::exists(path);
         })) {
-        logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
-        // The row stays and says why it was skipped (its outcome), as long as the batch's
-        // other rows say how they ended; the next row is chosen after it.
-        const uint64_t id = row.id;
-        list_.setState(candidate, rowState::failed);
-        tellJobOutcome(jobOutcomeOf(id, src, jobOutcomeKind::skipped, jobFailure::sourceGone,
-                                    QStringLiteral("the source is gone")));
-        cursor_ = id;
-        // The end step is not for this: no job of it began (no summary block, no report).
-        encSend(QStringLiteral("encBatch"));
+        encSkipGoneRow(candidate);
         return;
     }
     list_.setState(candidate, rowState::converting);
@@ -198,6 +189,19 @@ void appController::encBatchStep() {
     cursor_ = row.id;
     journal();
     enc(QStringLiteral("encProcesses"));
+}
+
+void appController::encSkipGoneRow(int32_t index) {
+    logStr(QStringLiteral("@@@la src existe même p'us… à la suivante"));
+    // The row stays and says why it was skipped (its outcome), as long as the batch's other
+    // rows say how they ended; the next row is chosen after it.
+    const batchRow row = list_.row(index);
+    list_.setState(index, rowState::failed);
+    tellJobOutcome(jobOutcomeOf(row.id, row.source, jobOutcomeKind::skipped,
+                                jobFailure::sourceGone, QStringLiteral("the source is gone")));
+    cursor_ = row.id;
+    // The end step is not for this: no job of it began (no summary block, no report).
+    encSend(QStringLiteral("encBatch"));
 }
 
 bool appController::awaitsSpannedJoin(const batchRow &row) const {
@@ -260,19 +264,7 @@ void appController::encDebStep(int32_t outInt) {
         encSkipJob();
         return;
     }
-    batchNames_.insert(plan.finalPath);
-    job.finalPath = plan.finalPath;
-    job.nameNote = plan.nameNote;
-    job.recordingDateUtc = plan.recordingDateUtc;
-    job.recordingDateIso = plan.recordingDateIso;
-    job.recordingDateSeconds = plan.recordingDateSeconds;
-    journal();
-    if (!plan.dateLine.isEmpty()) {
-        logStr(plan.dateLine);
-    }
-    if (!plan.nameNote.isEmpty()) {
-        logStr(QStringLiteral("output name         :-/ %1").arg(plan.nameNote));
-    }
+    encNoteName(plan);
     // The final name gets the output only once it is judged complete (end step); until then
     // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
     logStr(QStringLiteral("replacePathStr      ? %1").arg(plan.finalPath));
@@ -314,6 +306,23 @@ void appController::encDebStep(int32_t outInt) {
         logStr(QStringLiteral("source facts        :-/ %1").arg(factsWhy));
     }
     encDebLaunch(outInt, plan);
+}
+
+void appController::encNoteName(const encDebPlanValue &plan) {
+    runningJob &job = *job_;
+    batchNames_.insert(plan.finalPath);
+    job.finalPath = plan.finalPath;
+    job.nameNote = plan.nameNote;
+    job.recordingDateUtc = plan.recordingDateUtc;
+    job.recordingDateIso = plan.recordingDateIso;
+    job.recordingDateSeconds = plan.recordingDateSeconds;
+    journal();
+    if (!plan.dateLine.isEmpty()) {
+        logStr(plan.dateLine);
+    }
+    if (!plan.nameNote.isEmpty()) {
+        logStr(QStringLiteral("output name         :-/ %1").arg(plan.nameNote));
+    }
 }
 
 void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan) {
