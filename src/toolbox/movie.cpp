@@ -433,6 +433,25 @@ MovieStatus Movie::deleteSegment(std::int64_t start, std::int64_t duration,
     return MovieStatus::success();
 }
 
+void Movie::startTimecodesAtTheirFirstSample() {
+    for (auto &track : tracks_) {
+        if (track.media_->mediaType != fourCharCode("tmcd"))
+            continue;
+        const auto playing =
+            std::find_if(track.edits_.begin(), track.edits_.end(),
+                         [](const MovieTrack::Edit &edit) { return edit.mediaTime >= 0; });
+        if (playing == track.edits_.end() || playing->mediaTime <= 0 || playing->rate != 1.0 ||
+            track.media_->timeScale <= 0)
+            continue;
+        const std::int64_t whole =
+            av_rescale(track.media_->duration, timeScale_, track.media_->timeScale);
+        const std::int64_t skipped =
+            av_rescale(playing->mediaTime, timeScale_, track.media_->timeScale);
+        playing->mediaTime = 0;
+        playing->movieDuration = std::min(whole, playing->movieDuration + skipped);
+    }
+}
+
 MovieStatus Movie::scaleSegment(std::int64_t start, std::int64_t duration, std::int64_t newDuration,
                                 std::int32_t timeScale) {
     if (timeScale <= 0 || start < 0 || duration <= 0 || newDuration <= 0)

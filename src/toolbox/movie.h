@@ -233,6 +233,11 @@ public:
     /// segment before them.
     MovieStatus deleteSegment(std::int64_t start, std::int64_t duration, std::int32_t timeScale);
 
+    /// A timecode track ('tmcd') says the time of the first picture: one whose playing begins
+    /// inside its media (a cut of the sound that came before the picture) plays again from its
+    /// media's start, for as much longer as its media lasts. Other tracks stay as they are.
+    void startTimecodesAtTheirFirstSample();
+
     /// Stretches [start, start + duration) of every track to newDuration (all in units of
     /// timeScale per second); the edits in it get their rates multiplied by
     /// duration / newDuration.

@@ -194,6 +194,37 @@ TEST_F(MovieServices, TrimModeMinusOneReplacesTheSource) {
     EXPECT_EQ(fileMd5(src), again);
 }
 
+// ffmpeg starts its timecode track with the first packet, here the sound 0.48 s before the
+// picture: after the trim the timecode plays from its first sample, beside the first picture,
+// for as long as the picture does, as other readers see it too.
+TEST_F(MovieServices, TheTimecodeStartsWithTheFirstPicture) {
+    const QString plain = path(QStringLiteral("plain.mov"));
+    ASSERT_TRUE(makeClip(plain, 1.52, 2.0, 0.48));
+    const QString src = path(QStringLiteral("timecode.mov"));
+    ASSERT_TRUE(mediatest::run(QStringLiteral("/usr/bin/ffmpeg"),
+                               {"-v", "error", "-y", "-i", plain, "-map", "0", "-c", "copy",
+                                "-timecode", "10:15:30:00", src}));
+    const auto before = reopen(src);
+    ASSERT_TRUE(before);
+    const auto *code = firstTrack(*before, toolbox::fourCharCode("tmcd"));
+    ASSERT_TRUE(code);
+    ASSERT_NEAR(code->range().startSeconds(), 0.0, 0.001); // with the sound, not the picture
+
+    ASSERT_TRUE(isDebMovieTrimmedToVideoTrack(src, -1));
+    const auto cut = reopen(src);
+    ASSERT_TRUE(cut);
+    const auto *video = firstTrack(*cut, toolbox::kVideoMediaType);
+    code = firstTrack(*cut, toolbox::fourCharCode("tmcd"));
+    ASSERT_TRUE(video && code);
+    const std::vector<toolbox::EditSegment> edits = code->edits();
+    ASSERT_FALSE(edits.empty());
+    EXPECT_EQ(edits.front().mediaStart, 0);
+    EXPECT_NEAR(code->range().startSeconds(), video->range().startSeconds(), 0.001);
+    EXPECT_NEAR(code->range().durationSeconds(), video->range().durationSeconds(), 0.05);
+    EXPECT_EQ(probe(src, QStringLiteral("d:0"), QStringLiteral("duration")).left(4),
+              probe(src, QStringLiteral("v:0"), QStringLiteral("duration")).left(4));
+}
+
 TEST_F(MovieServices, MovieWithoutSoundOrVideoIsLeftUntouched) {
     const QString videoOnly = path(QStringLiteral("video.mov"));
     const QString soundOnly = path(QStringLiteral("sound.mov"));

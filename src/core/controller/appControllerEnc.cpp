@@ -197,8 +197,8 @@ void appController::encSkipGoneRow(int32_t index) {
     // rows say how they ended; the next row is chosen after it.
     const batchRow row = list_.row(index);
     list_.setState(index, rowState::failed);
-    tellJobOutcome(jobOutcomeOf(row.id, row.source, jobOutcomeKind::skipped,
-                                jobFailure::sourceGone, QStringLiteral("the source is gone")));
+    tellJobOutcome(jobOutcomeOf(row.id, row.source, jobOutcomeKind::skipped, jobFailure::sourceGone,
+                                QStringLiteral("the source is gone")));
     cursor_ = row.id;
     // The end step is not for this: no job of it began (no summary block, no report).
     encSend(QStringLiteral("encBatch"));

@@ -314,6 +314,9 @@ bool isDebMovieTrimmedToVideoTrack(const QString &rawSrcPath, int32_t mode,
     bool written = false;
     bool inPlace = false;
     if (movieCut(movie, 0, plan.cutEnd, plan.cutScale)) {
+        // ffmpeg starts its timecode track with the first packet, sound included: the
+        // recording's time of day belongs to the first picture, where the movie now starts.
+        movie->movie().startTimecodesAtTheirFirstSample();
         // In place of a self-contained QuickTime source, the cut is a new movie header; no
         // sample moves, whatever the file's size.
         inPlace = mode == kQtWriteFlatten && movie->movie().isSelfContainedQuickTime();

@@ -53,5 +53,4 @@ public:
 
     /// The same from a signal handler (touches lock-free atomics only, logs nothing).
     static void stopFromSignal();
-
 };
