@@ -76,13 +76,12 @@ QPixmap batchTableModel::thumbnail(const QString &path) const {
 }
 
 batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
-    batchSegmentCell cell;
-    if (columnIndex == colOut) {
-        cell = batchOutSegments(getAIC() != 0, getPRORES() != 0);
-    } else {
-        const double fps = list_->dico(row).value(QStringLiteral("v0_fps")).toDouble();
-        cell = batchFpsSegments(fps, list_->value(row, rowKey::out).toInt());
-    }
+    const rowAllowanceValue allowed = rowAllowance(
+        {list_->value(row, rowKey::out).toInt(), list_->value(row, rowKey::fps).toInt(),
+         list_->dico(row).value(QStringLiteral("v0_fps")).toDouble(), getAIC() != 0,
+         getPRORES() != 0});
+    const batchSegmentCell cell =
+        columnIndex == colOut ? batchOutSegments(allowed) : batchFpsSegments(allowed);
     return list_->value(row, rowKey::status).toString() == rowStatus::success
                ? batchConvertedSegments(cell)
                : cell;

@@ -2,6 +2,7 @@
 
 #include "controller/exportPreset.h"
 #include "controller/jobRecord.h"
+#include "controller/rowAllowance.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -33,21 +34,6 @@ QString verdictNotes(const QVariantMap &record) {
 
 } // namespace
 
-rowFormatRate allowedFormatRate(int32_t format, int32_t rate, float sourceFps, bool aicAvailable,
-                                bool proresAvailable) {
-    rowFormatRate allowed{format, rate};
-    if ((format == outAic && !aicAvailable) || (format == outProres && !proresAvailable)) {
-        allowed.format = outRewrap;
-    }
-    if (rate == fpsHalf && (sourceFps < 31 || allowed.format == outRewrap)) {
-        allowed.rate = fpsNormal;
-    }
-    if (rate == fpsSlow && sourceFps < 31) {
-        allowed.rate = fpsNormal;
-    }
-    return allowed;
-}
-
 analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     analysisFinPlanValue plan;
     if (!facts.record) {
@@ -68,8 +54,8 @@ analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     }
     job.insert(jobKey::surround, facts.surround ? 1 : 0);
     const float fps = job.value(QStringLiteral("v0_fps")).toFloat();
-    const rowFormatRate allowed =
-        allowedFormatRate(facts.format, facts.rate, fps, facts.aicAvailable, facts.proresAvailable);
+    const rowAllowanceValue allowed = rowAllowance(
+        {facts.format, facts.rate, fps, facts.aicAvailable, facts.proresAvailable});
     plan.outcome = analysisFinOutcome::appended;
     plan.row.insert(rowKey::order, facts.rows + 1);
     plan.row.insert(rowKey::src, QFileInfo(facts.src).fileName());

@@ -34,8 +34,17 @@ namespace {
 
 const QString kJob = jobKey::runningJob;
 
-QString segmentLabel(const uiSegmented *control, int32_t segment) {
-    return control != nullptr ? control->label(segment) : QString();
+/// The output format's name, as the preferences say it (for the summary block and the log).
+QString formatLabel(int32_t outInt) {
+    return outInt >= outRewrap && outInt <= outProres
+               ? localizedStr(QStringLiteral("prefOut%1").arg(outInt))
+               : QString();
+}
+
+/// The frame-rate mode's name, for the log.
+QString rateLabel(int32_t fpsInt) {
+    return QStringList{QStringLiteral("normal"), QStringLiteral("half"), QStringLiteral("slow")}
+        .value(fpsInt);
 }
 
 /// True when the running job's record holds the step marker `key` (one of encStepMarkers).
@@ -67,8 +76,7 @@ void appController::encSend(const QString &step) {
 }
 
 QString appController::eventsFolderPathStr() const {
-    const QString dst = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    return eventsFolderIn(dst);
+    return eventsFolderIn(choices_.destination);
 }
 
 void appController::enc(const QString &step) {
@@ -94,10 +102,10 @@ void appController::enc(const QString &step) {
             fpsInt = list_.value(row, rowKey::fps).toInt();
             logStr(QStringLiteral("out                 = %1 (%2)")
                        .arg(outInt)
-                       .arg(segmentLabel(c_.prefCheckMatrix, outInt)));
+                       .arg(formatLabel(outInt)));
             logStr(QStringLiteral("fps                 = %1 (%2)")
                        .arg(fpsInt)
-                       .arg(segmentLabel(c_.prefSpeed, fpsInt)));
+                       .arg(rateLabel(fpsInt)));
         }
         if (jobMarkerSet(jobKey::stepDeb)) {
             encDebStep(outInt);
@@ -237,8 +245,8 @@ void appController::encDebStep(int32_t outInt) {
     encDebFacts facts;
     facts.record = prefReadDico(kJob).value_or(QVariantMap{});
     facts.outInt = outInt;
-    facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
+    facts.folder = choices_.destination;
+    facts.formatLabel = formatLabel(outInt);
     facts.takenNames = batchNames_;
     facts.nameMax = encNameMaxOf(eventsFolderPathStr());
     const QString src = jobSourcePath(facts.record);
@@ -765,7 +773,8 @@ void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
     }
     if (rows.running >= 0) {
         rows.clip = list_.dico(rows.running).value(jobKey::srcPath).toString();
-        rows.exportFollows = list_.value(rows.running, rowKey::out).toInt() > 0;
+        rows.format = list_.value(rows.running, rowKey::out).toInt();
+        rows.exportFollows = rows.format > 0;
     }
     const batchProgressValue &progress = progress_.move(phase, phaseFraction, rows, mediaSeconds);
     if (hooks.batchProgress) {

@@ -37,9 +37,9 @@ bool markerSet(const QString &key) {
 
 } // namespace
 
-sourceAnalysis::sourceAnalysis(const appControls &controls, batchList &list,
-                               sourceAnalysisDelegate &owner)
-    : c_(controls), list_(list), owner_(owner) {}
+sourceAnalysis::sourceAnalysis(const appControls &controls, const batchChoices &choices,
+                               batchList &list, sourceAnalysisDelegate &owner)
+    : c_(controls), choices_(choices), list_(list), owner_(owner) {}
 
 sourceAnalysis::~sourceAnalysis() {
     terminate();
@@ -460,15 +460,15 @@ void sourceAnalysis::stepFin(const QString &src) {
     facts.img = prefRead(jobKey::imgPath);
     facts.imgMade =
         !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
-    facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
+    facts.surround = choices_.surround;
     facts.rows = list_.count();
     for (const QVariantMap &row : list_.rows()) {
         const QVariantMap job = rowJob(row);
         facts.listed =
             facts.listed || jobSourcePath(job) == src || jobJoinedPieces(job).contains(src);
     }
-    facts.format = c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0;
-    facts.rate = c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0;
+    facts.format = choices_.format;
+    facts.rate = choices_.rate;
     facts.aicAvailable = getAIC() != 0;
     facts.proresAvailable = getPRORES() != 0;
     const analysisFinPlanValue plan = analysisFinPlan(facts);
