@@ -211,16 +211,15 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
     const QVariant joinPref = prefRead2(QStringLiteral("prefJoinSpanned"));
     choices.join = !options.noJoin && (joinPref.isNull() || joinPref.toInt() != 0);
     if (options.replace) {
-        choices.existing = *options.replace ? existingOutputAnswer::replace
-                                            : existingOutputAnswer::keep;
+        choices.existing =
+            *options.replace ? existingOutputAnswer::replace : existingOutputAnswer::keep;
     }
     const QString proresType = options.proresType.value_or(prefRead(QStringLiteral("prefProres")));
     controller.hooks.proresItemTitle = [proresType] { return proresItemTitleForType(proresType); };
     // What the rows will have here, before any source is known: said once for the batch (each
     // row is corrected by the same rule when it is added).
     const rowAllowanceValue allowed =
-        rowAllowance({choices.format, choices.rate, std::nullopt, getAIC() != 0,
-                      getPRORES() != 0});
+        rowAllowance({choices.format, choices.rate, std::nullopt, getAIC() != 0, getPRORES() != 0});
     if (allowed.formatCorrected && choices.format == outAic) {
         out(QStringLiteral("fluxaro: the Apple Intermediate Codec can't be written here: "
                            "sources are rewrapped instead"));

@@ -18,7 +18,8 @@ batchSegmentBlock segmentBlockOf(rowBlock block) {
 
 /// The cell of three choices: each segment shows its picture, or its "No" picture when the
 /// allowance blocks it.
-batchSegmentCell cellOf(const std::array<rowBlock, 3> &blocks, const std::array<const char *, 3> &on,
+batchSegmentCell cellOf(const std::array<rowBlock, 3> &blocks,
+                        const std::array<const char *, 3> &on,
                         const std::array<const char *, 3> &off) {
     batchSegmentCell cell;
     for (size_t i = 0; i < cell.size(); ++i) {

@@ -221,11 +221,12 @@ qsizetype resumeBlocks(const sandbox &box, const QString &src) {
         .count(QStringLiteral("\n----------\n\nsource              : ") + src + QLatin1Char('\n'));
 }
 
-// The double row: a batch given a folder of several clips is killed while it analyses the second
-// one (the first may be converting already, the third waits in the queue), then the same
-// command runs again. The intake reads the folder as a drop does, and the leftovers of the
-// killed run never add a second row of a source: each clip converts exactly once, one movie
-// each, nothing hidden or doubled in the events folder, one Resume.log block each.
+// The double row: a batch given a folder of several clips, and one of them again by name, is
+// killed while it analyses the second clip (the first may be converting already, the third waits
+// in the queue), then the same command runs again. The intake reads the folder as a drop does
+// and takes the clip named twice once, and the leftovers of the killed run never add a second
+// row of a source: each clip converts exactly once, one movie each, nothing hidden or doubled
+// in the events folder, one Resume.log block each.
 TEST(killedAnalysis, killedAmidSeveralSourcesThenRunAgain) {
     sandbox box;
     const QStringList clips = threeClips(box);
@@ -244,9 +245,13 @@ TEST(killedAnalysis, killedAmidSeveralSourcesThenRunAgain) {
                                                               "esac\n"
                                                               "exec /usr/bin/ffmpeg \"$@\"\n")
                                                    .arg(held)}}));
-    const QStringList args{QStringLiteral("--batch"), folder,
-                           QStringLiteral("--dest"),  box.dest(),
-                           QStringLiteral("--format"), QStringLiteral("rewrap"),
+    const QStringList args{QStringLiteral("--batch"),
+                           folder,
+                           clips.first(),
+                           QStringLiteral("--dest"),
+                           box.dest(),
+                           QStringLiteral("--format"),
+                           QStringLiteral("rewrap"),
                            QStringLiteral("--replace")};
     QProcess process;
     QProcessEnvironment env = box.environment();

@@ -115,9 +115,12 @@ TEST(batchSegments, enablingByRateAndCodec) {
 // no command.
 TEST(batchWords, runControlPicturesAndNames) {
     const std::tuple<bool, const char *, const char *> toggles[] = {
-        {true, "btPause", "btPlay"},       {false, "btPlay", "btPause"},
-        {true, "btPauseHud", "btPlayHud"}, {false, "btPlayHud", "btPauseHud"},
-        {false, "btPause", "btPause"},     {true, "btPlay", "btPlay"},
+        {true, "btPause", "btPlay"},
+        {false, "btPlay", "btPause"},
+        {true, "btPauseHud", "btPlayHud"},
+        {false, "btPlayHud", "btPauseHud"},
+        {false, "btPause", "btPause"},
+        {true, "btPlay", "btPlay"},
         {true, "", "btPlay"},
     };
     for (const auto &[paused, shown, expected] : toggles) {

@@ -54,8 +54,8 @@ analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     }
     job.insert(jobKey::surround, facts.surround ? 1 : 0);
     const float fps = job.value(QStringLiteral("v0_fps")).toFloat();
-    const rowAllowanceValue allowed = rowAllowance(
-        {facts.format, facts.rate, fps, facts.aicAvailable, facts.proresAvailable});
+    const rowAllowanceValue allowed =
+        rowAllowance({facts.format, facts.rate, fps, facts.aicAvailable, facts.proresAvailable});
     plan.outcome = analysisFinOutcome::appended;
     plan.row.insert(rowKey::order, facts.rows + 1);
     plan.row.insert(rowKey::src, QFileInfo(facts.src).fileName());

@@ -41,6 +41,6 @@ struct analysisFinPlanValue {
 };
 
 /// The end of one source's analysis: the row a source with a record gets (its name, its place
-/// after the `rows` listed, waiting, its rate, the format and rate mode allowed (rowAllowance), its thumbnail
-/// once made), or why it gets none.
+/// after the `rows` listed, waiting, its rate, the format and rate mode allowed (rowAllowance), its
+/// thumbnail once made), or why it gets none.
 analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts);

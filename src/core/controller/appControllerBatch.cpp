@@ -67,8 +67,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     const bool paused = dropBegin();
     // The destination's events folder holds this program's outputs: with the source folder as
     // the destination, converting them again at every run would never end.
-    const QString events =
-        !choices_.destination.isEmpty() ? eventsFolderPathStr() : QString();
+    const QString events = !choices_.destination.isEmpty() ? eventsFolderPathStr() : QString();
     const QList<dropItem> items = dropRead(pathsIn, events);
     QStringList listed;
     for (const QVariantMap &row : list_.rows()) {

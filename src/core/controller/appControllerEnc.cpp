@@ -103,9 +103,8 @@ void appController::enc(const QString &step) {
             logStr(QStringLiteral("out                 = %1 (%2)")
                        .arg(outInt)
                        .arg(formatLabel(outInt)));
-            logStr(QStringLiteral("fps                 = %1 (%2)")
-                       .arg(fpsInt)
-                       .arg(rateLabel(fpsInt)));
+            logStr(
+                QStringLiteral("fps                 = %1 (%2)").arg(fpsInt).arg(rateLabel(fpsInt)));
         }
         if (jobMarkerSet(jobKey::stepDeb)) {
             encDebStep(outInt);

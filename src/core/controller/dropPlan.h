@@ -11,7 +11,7 @@
 
 /// What a dropped path (or a file found below a dropped folder) is on the file system.
 enum class dropItemKind {
-    file,    ///< a regular file
+    file,         ///< a regular file
     special,      ///< a FIFO, a device or a socket: the probe would wait on it for ever
     missing,      ///< nothing by that name
     unreadFolder, ///< a dropped folder, or one below it, whose files could not be listed

@@ -8,10 +8,10 @@
 
 #include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
+#include "controller/batchChoices.h"
 #include "controller/batchList.h"
 #include "controller/outcomes.h"
 #include "controller/thumbnailQueue.h"
-#include "controller/batchChoices.h"
 #include "frontApi/appControls.h"
 #include "process/taskLauncher.h"
 

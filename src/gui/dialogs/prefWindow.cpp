@@ -230,13 +230,15 @@ void prefWindow::prefFill() {
     const bool aic = getAIC() != 0;
     const bool prores = getPRORES() != 0;
     // The formats a new row may have, by the rule the batch's rows follow.
-    const rowAllowanceValue allowance = rowAllowance({outRewrap, fpsNormal, std::nullopt, aic, prores});
+    const rowAllowanceValue allowance =
+        rowAllowance({outRewrap, fpsNormal, std::nullopt, aic, prores});
     for (const int32_t format : {int32_t(outAic), int32_t(outProres)}) {
         const bool allowed = allowance.formatAllowed(format);
         out->setSegmentEnabled(format, allowed);
         explainSegment(out, format,
-                       allowed ? QString()
-                               : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(format)));
+                       allowed
+                           ? QString()
+                           : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(format)));
     }
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
     showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
