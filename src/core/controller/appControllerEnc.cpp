@@ -34,11 +34,11 @@ namespace {
 
 const QString kJob = jobKey::runningJob;
 
-/// The output format's name, as the preferences say it (for the summary block and the log).
+/// The output format's name for the summary block and the log: fixed words, as every log line
+/// is, whichever front runs.
 QString formatLabel(int32_t outInt) {
-    return outInt >= outRewrap && outInt <= outProres
-               ? localizedStr(QStringLiteral("prefOut%1").arg(outInt))
-               : QString();
+    return QStringList{QStringLiteral("Rewrap"), QStringLiteral("AIC"), QStringLiteral("ProRes")}
+        .value(outInt);
 }
 
 /// The frame-rate mode's name, for the log.
@@ -311,7 +311,13 @@ void appController::encDebStep(int32_t outInt) {
 
 void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan,
                                  const QVariantMap &record) {
-    const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath());
+    // The name is in the record on disk before its folder is made: a kill between the two
+    // would otherwise leave a hidden folder that nothing names.
+    const QString working =
+        encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath(), [](const QString &path) {
+            prefWriteChildDico(kJob, jobKey::dstPath, path);
+            prefSynchronize();
+        });
     if (working.isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotWriteDestination,
                    QStringLiteral("cannot create a file in the destination folder"));
