@@ -35,10 +35,10 @@ std::string blocks(const std::array<rowBlock, 3> &row) {
 } // namespace
 
 // Each case: the choice, the source's rate (none: the defaults of new rows), the encoders; then
-// which formats and modes may be chosen and the choice as it must be. The cases marked "was"
-// are where the places that asked answered differently before: half rate was offered in the
-// table for a format without its encoder (the row was rewrapped all the same), and the terminal
-// refused half rate for a source it could not know yet.
+// which formats and modes may be chosen and the choice as it must be. The case marked "was" is
+// where the places that asked answered differently before: the table's cell offered half rate
+// to a row whose format has no encoder here, while the correction of new rows rewrapped that row
+// and took half rate away.
 TEST(rowAllowance, formatsAndModesByEncoderAndSource) {
     struct allowanceCase {
         const char *what;
@@ -104,7 +104,7 @@ TEST(rowAllowance, formatsAndModesByEncoderAndSource) {
          ".R.",
          outRewrap,
          fpsNormal},
-        {"was: new rows' defaults keep half rate whatever the source",
+        {"new rows' defaults: half rate with an export, whatever the source",
          {outProres, fpsHalf, none, false, true},
          ".E.",
          "...",
