@@ -1105,6 +1105,10 @@
         <translation>the analysis was stopped</translation>
     </message>
     <message>
+        <source>D_refusal_folderUnreadable</source>
+        <translation>the folder can't be read</translation>
+    </message>
+    <message>
         <source>D_summary_converted</source>
         <translation>%1 converted</translation>
     </message>

@@ -1105,6 +1105,10 @@
         <translation>l'analyse a été arrêtée</translation>
     </message>
     <message>
+        <source>D_refusal_folderUnreadable</source>
+        <translation>le dossier ne peut pas être lu</translation>
+    </message>
+    <message>
         <source>D_summary_converted</source>
         <translation>%1 converti(s)</translation>
     </message>

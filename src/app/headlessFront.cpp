@@ -6,18 +6,16 @@
 #include "controller/desktopHooks.h"
 #include "controller/exportPreset.h"
 #include "controller/outputNames.h"
+#include "controller/rowAllowance.h"
 #include "desktop/sessionBus.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
 #include "platform/log.h"
-#include "platform/utilsFile.h"
 #include "settings/appPrefs.h"
 #include "settings/prefs.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -138,47 +136,6 @@ QString headlessProgressLine(const batchProgressValue &value) {
     return line;
 }
 
-QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
-                                  const QString &skippedFolder, QStringList *unread) {
-    const QString skipped =
-        skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
-    QStringList expanded;
-    QSet<QString> seen;
-    auto add = [&](const QString &path) {
-        if (!seen.contains(path)) {
-            seen.insert(path);
-            expanded << path;
-        }
-    };
-    for (const QString &source : sources) {
-        const QString path = QFileInfo(source).absoluteFilePath();
-        if (!QFileInfo(path).isDir()) {
-            add(path);
-            continue;
-        }
-        QStringList files;
-        const folderListing listing = lsCocoaRecursiveListing(path);
-        if (unread != nullptr) {
-            *unread << listing.unread;
-        }
-        for (const QString &item : listing.items) {
-            const QFileInfo info(item);
-            if (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped)) {
-                continue; // the outputs of earlier runs, when a source folder is the destination
-            }
-            if (!info.isDir() && !info.fileName().startsWith(QLatin1Char('.')) &&
-                extensions.contains(info.suffix())) {
-                files << info.absoluteFilePath();
-            }
-        }
-        files.sort();
-        for (const QString &file : files) {
-            add(file);
-        }
-    }
-    return expanded;
-}
-
 namespace {
 
 /// One headless batch: the plain controls and the controller, the sources, the report, and
@@ -188,7 +145,10 @@ struct headlessBatch {
     appController controller{plain.controls()};
     headlessReport report{[](const QString &line) { out(line); }};
     QString destination;
+    /// The sources as given: the controller's intake reads them (folders included).
     QStringList sources;
+    /// The sources the analysis accepted: the batch succeeds when each of them converts.
+    int32_t accepted = 0;
     bool started = false;
     bool interrupted = false;
     /// A source folder could not be read (said at the set-up): the run cannot succeed.
@@ -196,8 +156,9 @@ struct headlessBatch {
     bool finished = false;
     int32_t lastTenth = -1;
 
-    /// The destination and the choices of the options, else the stored ones; a stored choice the
-    /// preferences window would not show is corrected and said.
+    /// The destination and the choices of the options, else the stored ones, handed to the
+    /// controller; a stored choice the preferences window would not show is corrected and said,
+    /// and so is a choice no row could have here.
     void applyChoices(const headlessOptions &options);
     /// The batch starts with the first accepted source: the next sources are analysed while it
     /// converts, and it ends after the last of their rows.
@@ -215,9 +176,10 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
     controller.hooks.revealFolder = [](const QString &folder) {
         out(QStringLiteral("outputs in: %1").arg(folder));
     };
+    batchChoices choices;
     destination = options.destination.isEmpty() ? prefRead(QStringLiteral("prefDefautDstPathStr"))
                                                 : QFileInfo(options.destination).absoluteFilePath();
-    plain.destination.setText(destination);
+    choices.destination = destination;
     // The stored choices as the preferences window takes them: a value it would not show (a
     // number out of range, a text) is corrected and said, rather than failing every job.
     const QVariant storedFormat = prefRead2(QStringLiteral("prefCheckMatrix"));
@@ -243,40 +205,34 @@ void headlessBatch::applyChoices(const headlessOptions &options) {
         logStr(QStringLiteral("prefSpeed           :-/ %1").arg(said));
         out(QStringLiteral("fluxaro: %1").arg(said));
     }
-    const int32_t format = options.format.value_or(formatChoice.value);
-    const int32_t mode = options.mode.value_or(modeChoice.value);
-    plain.checkMatrix.setSelectedSegment(format);
-    plain.speed.setSelectedSegment(mode);
-    plain.surround.setOn(options.surround || prefRead2("prefSurrond").toInt() != 0);
+    choices.format = options.format.value_or(formatChoice.value);
+    choices.rate = options.mode.value_or(modeChoice.value);
+    choices.surround = options.surround || prefRead2("prefSurrond").toInt() != 0;
     const QVariant joinPref = prefRead2(QStringLiteral("prefJoinSpanned"));
-    plain.join.setOn(!options.noJoin && (joinPref.isNull() || joinPref.toInt() != 0));
+    choices.join = !options.noJoin && (joinPref.isNull() || joinPref.toInt() != 0);
+    if (options.replace) {
+        choices.existing =
+            *options.replace ? existingOutputAnswer::replace : existingOutputAnswer::keep;
+    }
     const QString proresType = options.proresType.value_or(prefRead(QStringLiteral("prefProres")));
     controller.hooks.proresItemTitle = [proresType] { return proresItemTitleForType(proresType); };
-    if (options.replace) {
-        prefWrite(QStringLiteral("replaceFilesCheck"), *options.replace ? 1 : 0);
-    }
-    if (format == outAic && getAIC() == 0) {
+    // What the rows will have here, before any source is known: said once for the batch (each
+    // row is corrected by the same rule when it is added).
+    const rowAllowanceValue allowed =
+        rowAllowance({choices.format, choices.rate, std::nullopt, getAIC() != 0, getPRORES() != 0});
+    if (allowed.formatCorrected && choices.format == outAic) {
         out(QStringLiteral("fluxaro: the Apple Intermediate Codec can't be written here: "
                            "sources are rewrapped instead"));
-    } else if (format == outProres && getPRORES() == 0) {
+    } else if (allowed.formatCorrected && choices.format == outProres) {
         out(QStringLiteral("fluxaro: no ProRes encoder is available: sources are rewrapped "
                            "instead"));
     }
-    const bool rewrapped = format == outRewrap || (format == outAic && getAIC() == 0) ||
-                           (format == outProres && getPRORES() == 0);
-    if (mode == fpsHalf && rewrapped) {
+    if (allowed.rateCorrected && allowed.rates.at(fpsHalf) == rowBlock::rewrapKeeps) {
         out(QStringLiteral("fluxaro: half rate needs an export (aic or prores): sources keep "
                            "their rate instead"));
     }
-    QStringList unread;
-    sources = headlessExpandSources(options.sources, appController::acceptedExtensions(),
-                                    eventsFolderIn(destination), &unread);
-    // A folder the walk could not open is said with the system's reason, and the run fails,
-    // rather than its sources being taken for none.
-    for (const QString &folder : unread) {
-        out(QStringLiteral("fluxaro: can't read the folder %1").arg(folder));
-    }
-    foldersUnread = !unread.isEmpty();
+    controller.setChoices(choices);
+    sources = options.sources;
 }
 
 void headlessBatch::start() {
@@ -297,7 +253,18 @@ void headlessBatch::start() {
 void headlessBatch::attachHooks() {
     appControllerHooks &hooks = controller.hooks;
     hooks.analysisVerdict = [this](const analysisVerdictValue &verdict) {
+        if (verdict.refusal == sourceRefusal::folderUnreadable) {
+            // Said with the system's reason; the run fails, rather than the folder's sources
+            // being taken for none.
+            out(verdict.note.isEmpty()
+                    ? QStringLiteral("fluxaro: can't read the folder %1").arg(verdict.src)
+                    : QStringLiteral("fluxaro: can't read the folder %1: %2")
+                          .arg(verdict.src, verdict.note));
+            foldersUnread = true;
+            return;
+        }
         report.verdict(verdict);
+        accepted += verdict.accepted ? 1 : 0;
         if (verdict.accepted && !interrupted) {
             // After the row is in: the hook is called from inside the analysis.
             QTimer::singleShot(0, &controller, [this] { start(); });
@@ -333,7 +300,7 @@ void headlessBatch::analysisEnded() {
         // (Go may have replaced a missing one).
         out(QStringLiteral("converting %1 source(s) into %2")
                 .arg(controller.whichArrayController()->count())
-                .arg(eventsFolderIn(plain.destination.text())));
+                .arg(eventsFolderIn(controller.choices().destination)));
     }
     if (started) {
         return;
@@ -357,8 +324,9 @@ void headlessBatch::batchEnded() {
         return;
     }
     finished = true;
-    const int status = report.done(static_cast<int32_t>(sources.size()));
-    QCoreApplication::exit(foldersUnread ? std::max(status, 1) : status);
+    const int status = report.done(accepted);
+    // An interrupted run may leave sources never analysed, which no count above holds.
+    QCoreApplication::exit(foldersUnread || interrupted ? std::max(status, 1) : status);
 }
 
 void headlessBatch::stopSignal() {
@@ -379,8 +347,7 @@ void headlessBatch::stopSignal() {
         controller.iba_analysisStopBt();
     }
     if (controller.isBatchRunning()) {
-        plain.stopBt.setSelectedSegment(1);
-        controller.iba_taskStopBt(&plain.stopBt);
+        controller.stop();
     } else if (!analysing) {
         QCoreApplication::exit(1);
     }
@@ -444,6 +411,8 @@ int headlessBatchRun(const headlessOptions &options) {
         desktopServicesAttach(batch.controller);
         {
             const stopSignalRoute route(batch);
+            // The sources as given, folders too: the controller's intake reads them as it reads
+            // a drop on the window.
             QTimer::singleShot(0, &batch.controller, [&batch] {
                 if (batch.sources.isEmpty()) {
                     out(QStringLiteral("nothing to convert"));

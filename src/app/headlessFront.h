@@ -1,7 +1,9 @@
 // The headless front: `fluxaro --batch SOURCE... [--dest DIR] [--format rewrap|aic|prores]
 // [--mode normal|half|slow] [--prores 4444|hq|lt|proxy] [--surround] [--no-join]
 // [--replace|--keep] [--verbose] [--debug]`.
-// It runs the application controller with plain controls on the event loop, answers alerts
+// It runs the application controller with plain controls on the event loop, hands it the
+// options' choices (batchChoices) and the sources as given (the controller's intake reads
+// folders as it reads a drop on the window), stops it on Ctrl-C, answers alerts
 // by their rules (the default button, as after the time-out, or as the flags say), prints each
 // source's verdict, one progress line for the batch (phase, speed, time left) and each job's
 // result, and exits 0 when every source was converted, 1 when any was refused, skipped or
@@ -21,15 +23,6 @@
 /// The batch's progress line: share done, place, phase and clip, speed, time left, e.g.
 /// "progress:  42 %  [2/5] exporting 00002.MTS  3.1x  1:05 left".
 QString headlessProgressLine(const batchProgressValue &value);
-
-/// The sources as handed to the batch: every folder replaced, in place, by the files below it
-/// (recursively, sorted by path) whose extension is accepted, except those inside skippedFolder
-/// (the destination's events folder); files kept as given; repeats dropped. The folders that
-/// could not be read ("<folder>: <reason>", too many open files say) are added to `unread`
-/// when given.
-QStringList headlessExpandSources(const QStringList &sources, const QStringList &extensions,
-                                  const QString &skippedFolder = QString(),
-                                  QStringList *unread = nullptr);
 
 /// Runs the batch to its end on the running QCoreApplication (start-up already done) and
 /// returns the exit status.

@@ -1,36 +1,46 @@
 #include "batchSegments.h"
 
-batchSegmentCell batchOutSegments(bool aicAvailable, bool proresAvailable) {
-    batchSegmentCell cell;
-    cell[0].image = QStringLiteral("iconRewrap_min");
-    cell[1].image = QStringLiteral("iconImovie_min");
-    cell[2].image = QStringLiteral("iconFcp_min");
-    if (!aicAvailable) {
-        cell[1] = {QStringLiteral("iconImovieNo_min"), false, batchSegmentBlock::noEncoder};
+namespace {
+
+batchSegmentBlock segmentBlockOf(rowBlock block) {
+    switch (block) {
+    case rowBlock::none:
+        break;
+    case rowBlock::noEncoder:
+        return batchSegmentBlock::noEncoder;
+    case rowBlock::sourceBelow31:
+        return batchSegmentBlock::sourceBelow31;
+    case rowBlock::rewrapKeeps:
+        return batchSegmentBlock::rewrapKeeps;
     }
-    if (!proresAvailable) {
-        cell[2] = {QStringLiteral("iconFcpNo_min"), false, batchSegmentBlock::noEncoder};
+    return batchSegmentBlock::none;
+}
+
+/// The cell of three choices: each segment shows its picture, or its "No" picture when the
+/// allowance blocks it.
+batchSegmentCell cellOf(const std::array<rowBlock, 3> &blocks,
+                        const std::array<const char *, 3> &on,
+                        const std::array<const char *, 3> &off) {
+    batchSegmentCell cell;
+    for (size_t i = 0; i < cell.size(); ++i) {
+        const bool allowed = blocks.at(i) == rowBlock::none;
+        cell.at(i) = {QString::fromLatin1(allowed ? on.at(i) : off.at(i)), allowed,
+                      segmentBlockOf(blocks.at(i))};
     }
     return cell;
 }
 
-batchSegmentCell batchFpsSegments(double sourceFps, int32_t outInt) {
-    batchSegmentCell cell;
-    cell[0].image = QStringLiteral("fpsNormal_min");
-    if (sourceFps >= 31 && outInt != 0) {
-        cell[1] = {QStringLiteral("fpsHalf_min"), true, batchSegmentBlock::none};
-    } else {
-        // The source's rate is the first reason: with it, rewrap is the only one left.
-        cell[1] = {QStringLiteral("fpsHalfNo_min"), false,
-                   sourceFps < 31 ? batchSegmentBlock::sourceBelow31
-                                  : batchSegmentBlock::rewrapKeeps};
-    }
-    if (sourceFps < 31) {
-        cell[2] = {QStringLiteral("fpsSlowNo_min"), false, batchSegmentBlock::sourceBelow31};
-    } else {
-        cell[2] = {QStringLiteral("fpsSlow_min"), true, batchSegmentBlock::none};
-    }
-    return cell;
+} // namespace
+
+batchSegmentCell batchOutSegments(const rowAllowanceValue &allowed) {
+    // Rewrap is always possible: it has no "No" picture.
+    return cellOf(allowed.formats, {"iconRewrap_min", "iconImovie_min", "iconFcp_min"},
+                  {"iconRewrap_min", "iconImovieNo_min", "iconFcpNo_min"});
+}
+
+batchSegmentCell batchFpsSegments(const rowAllowanceValue &allowed) {
+    return cellOf(allowed.rates, {"fpsNormal_min", "fpsHalf_min", "fpsSlow_min"},
+                  {"fpsNormal_min", "fpsHalfNo_min", "fpsSlowNo_min"});
 }
 
 batchSegmentCell batchConvertedSegments(batchSegmentCell cell) {

@@ -3,6 +3,8 @@
 // a segment may not, and where the keyboard moves the choice.
 #pragma once
 
+#include "controller/rowAllowance.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -26,13 +28,14 @@ struct batchSegment {
 using batchSegmentCell = std::array<batchSegment, 3>;
 Q_DECLARE_METATYPE(batchSegmentCell)
 
-/// "out": rewrap, Apple Intermediate Codec, ProRes; a codec that can't be written here shows
-/// its "No" picture and can't be chosen.
-batchSegmentCell batchOutSegments(bool aicAvailable, bool proresAvailable);
+/// "out": rewrap, Apple Intermediate Codec, ProRes, as the row's allowance says; a codec that
+/// can't be written here shows its "No" picture and can't be chosen.
+batchSegmentCell batchOutSegments(const rowAllowanceValue &allowed);
 
-/// "fps": normal, half rate, slow motion. Half rate needs a source of 31 frames/s or more and
-/// an output format other than rewrap; slow motion needs 31 frames/s or more.
-batchSegmentCell batchFpsSegments(double sourceFps, int32_t outInt);
+/// "fps": normal, half rate, slow motion, as the row's allowance says (half rate needs a source
+/// of 31 frames/s or more and an export, slow motion 31 frames/s or more); a mode the row may
+/// not have shows its "No" picture and can't be chosen.
+batchSegmentCell batchFpsSegments(const rowAllowanceValue &allowed);
 
 /// A converted row's cell: every segment locked as it is (Convert would leave the row alone, so
 /// a change there would change nothing); "Convert Again" opens the row to changes.

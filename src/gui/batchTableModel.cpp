@@ -76,14 +76,12 @@ QPixmap batchTableModel::thumbnail(const QString &path) const {
 }
 
 batchSegmentCell batchTableModel::segmentsFor(int row, int columnIndex) const {
-    batchSegmentCell cell;
-    if (columnIndex == colOut) {
-        cell = batchOutSegments(getAIC() != 0, getPRORES() != 0);
-    } else {
-        const batchRow &entry = list_->row(row);
-        cell = batchFpsSegments(entry.facts.fps, entry.format);
-    }
-    return list_->row(row).state == rowState::converted ? batchConvertedSegments(cell) : cell;
+    const batchRow &entry = list_->row(row);
+    const rowAllowanceValue allowed = rowAllowance(
+        {entry.format, entry.rateMode, entry.facts.fps, getAIC() != 0, getPRORES() != 0});
+    const batchSegmentCell cell =
+        columnIndex == colOut ? batchOutSegments(allowed) : batchFpsSegments(allowed);
+    return entry.state == rowState::converted ? batchConvertedSegments(cell) : cell;
 }
 
 QString batchRowStateImage(rowState state) {

@@ -1,6 +1,5 @@
 #include "batchWords.h"
 
-#include "controller/runDisplay.h"
 #include "settings/localisation.h"
 
 #include <QFileInfo>
@@ -8,6 +7,14 @@
 #include <algorithm>
 
 namespace {
+
+const QString kHud = QStringLiteral("Hud");
+
+/// The image's name without the dark look's suffix, and whether it had it.
+QString withoutLook(const QString &image, bool *hud) {
+    *hud = image.endsWith(kHud);
+    return *hud ? image.left(image.size() - kHud.size()) : image;
+}
 
 QString phaseWords(batchPhase phase, int32_t out, const QString &proresTitle) {
     switch (phase) {
@@ -50,15 +57,23 @@ QString batchProgressBarText(const batchProgressValue &value, int32_t out,
 }
 
 QString runCommandName(const QString &image) {
-    switch (runPressFor(image).command) {
-    case runCommand::pause:
+    bool hud = false;
+    const QString command = withoutLook(image, &hud);
+    if (command == QLatin1String("btPause")) {
         return localizedStr(QStringLiteral("btPause"));
-    case runCommand::play:
+    }
+    if (command == QLatin1String("btPlay")) {
         return localizedStr(QStringLiteral("btPlay"));
-    case runCommand::stop:
+    }
+    if (command == QLatin1String("btStop")) {
         return localizedStr(QStringLiteral("btStop"));
-    case runCommand::none:
-        break;
     }
     return {};
+}
+
+QString runToggleImage(bool paused, const QString &shown) {
+    bool hud = false;
+    withoutLook(shown, &hud);
+    return (paused ? QStringLiteral("btPlay") : QStringLiteral("btPause")) +
+           (hud ? kHud : QString());
 }

@@ -1,6 +1,7 @@
-// The window's words for what the batch does and did: the progress bar's text, the reason a row
-// shows, the summary at the end of a batch. Pure functions over the controller's typed values
-// and the localised strings table, so the tests read them without a window.
+// The window's words and pictures for what the batch does and did: the progress bar's text, the
+// run control's segments, the summary at the end of a batch. Pure functions over the
+// controller's typed values and the localised strings table, so the tests read them without a
+// window.
 #pragma once
 
 #include "controller/appController.h"
@@ -17,3 +18,7 @@ QString batchProgressBarText(const batchProgressValue &value, int32_t out,
 /// The name of the run control's segment showing `image` (any look): "Pause", "Resume" while
 /// paused (the segment shows play), "Stop"; empty for another image.
 QString runCommandName(const QString &image);
+
+/// The image of the run control's pause segment for the run's paused state, in the look of the
+/// image it shows now (the dark look's names end in "Hud"): play while paused, else pause.
+QString runToggleImage(bool paused, const QString &shown);

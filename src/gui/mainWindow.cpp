@@ -5,7 +5,6 @@
 #include "cardOffers.h"
 #include "controller/batchProgress.h"
 #include "controller/jobRecord.h"
-#include "controller/runDisplay.h"
 #include "dialogs/accessibility.h"
 #include "dialogs/autoLocalize.h"
 #include "dialogs/colorThemes.h"
@@ -186,7 +185,8 @@ void fluxaroMainWindow::wireControls() {
     destination_ = std::make_unique<widgetTextField>(ui_->encDstPathStr);
     analysisCaption_ = std::make_unique<widgetTextField>(ui_->analysisCaptionStr);
 
-    // The preferences sheet holds the defaults of new rows; the controller reads its controls.
+    // The preferences sheet holds the defaults of new rows; the controller is given them as a
+    // value whenever they change (giveChoices).
     prefs_ = new prefWindow(this);
     prefs_->setMainDestinationField(destination_.get());
     prefs_->setThemeWindow(this);
@@ -213,17 +213,18 @@ void fluxaroMainWindow::wireControls() {
     c.encTaskProgress = &toolProgress_;
     c.encProgressPercentStr = percent_.get();
     c.encProgressActionStr = action_.get();
-    c.encDstPathStr = destination_.get();
     c.dropArea = ui_->dndImgView;
     c.analysisWheelProgInd = analysisWheel_.get();
     c.analysisCaptionStr = analysisCaption_.get();
     c.analysisStopBt = ui_->analysisStopBt;
     c.batchDrawer = &drawer_;
-    c.prefCheckMatrix = prefs_->outputFormat();
-    c.prefSpeed = prefs_->frameRateMode();
-    c.prefSurrondBt = prefs_->surroundButton();
-    c.prefJoinBt = prefs_->joinButton();
     controller_ = std::make_unique<appController>(c);
+    connect(prefs_, &prefWindow::choicesChanged, this, [this] { giveChoices(); });
+    connect(ui_->encDstPathStr, &QLineEdit::textChanged, this, [this] { giveChoices(); });
+    controller_->hooks.destinationChosen = [this](const QString &folder) {
+        destination_->setText(folder);
+    };
+    giveChoices();
 
     model_ = std::make_unique<batchTableModel>(controller_->whichArrayController());
     QTableView *table = ui_->encBatchTableView;
@@ -304,6 +305,14 @@ void fluxaroMainWindow::wireControls() {
         showBatchSummary(summary);
     };
     controller_->hooks.summaryShown = true;
+    // The pause segment shows play while the run is paused (by the person, or for the analysis
+    // of a drop), in the look the theme gives it.
+    controller_->hooks.conversionPaused = [this](bool paused) {
+        ui_->encStopBt->setImageName(0, runToggleImage(paused, ui_->encStopBt->imageName(0)));
+        if (controller_->isBatchRunning()) {
+            showBatchProgress(lastProgress_);
+        }
+    };
 
     connect(ui_->batchEncGoBt, &QPushButton::clicked, this,
             [this] { controller_->iba_batchGoBt(); });
@@ -313,12 +322,16 @@ void fluxaroMainWindow::wireControls() {
     connect(ui_->encDstRevealBt, &QPushButton::clicked, this,
             [this] { controller_->iba_OpenFolder(appController::revealSender::batchView); });
     connect(ui_->encStopBt, &segmentedControl::segmentClicked, this, [this](int segment) {
-        // Stop ends work that may have run for an hour: it asks first.
-        if (runPressFor(ui_->encStopBt->imageName(segment)).command == runCommand::stop &&
-            !confirmStop()) {
-            ui_->encStopBt->setSelectedSegment(-1);
-        } else {
-            controller_->iba_taskStopBt(ui_->encStopBt);
+        ui_->encStopBt->setSelectedSegment(-1);
+        if (segment == 0) {
+            if (controller_->isConversionPaused()) {
+                controller_->resume();
+            } else {
+                controller_->pause();
+            }
+        } else if (segment == 1 && confirmStop()) {
+            // Stop ends work that may have run for an hour: it asks first.
+            controller_->stop();
         }
         // The title says at once what was asked ("paused", "stops after this clip").
         if (controller_->isBatchRunning()) {
@@ -329,6 +342,19 @@ void fluxaroMainWindow::wireControls() {
         ui_->analysisStopBt->setSelectedSegment(-1);
         controller_->iba_analysisStopBt();
     });
+}
+
+void fluxaroMainWindow::giveChoices() {
+    if (!controller_) {
+        return;
+    }
+    batchChoices choices;
+    choices.destination = ui_->encDstPathStr->text();
+    choices.format = std::max(0, prefs_->outputFormat()->selectedSegment());
+    choices.rate = std::max(0, prefs_->frameRateMode()->selectedSegment());
+    choices.surround = prefs_->surroundButton()->isOn();
+    choices.join = prefs_->joinButton()->isOn();
+    controller_->setChoices(choices);
 }
 
 bool fluxaroMainWindow::confirmStop() {
@@ -922,9 +948,7 @@ void fluxaroMainWindow::showBatchProgress(const batchProgressValue &given) {
         return;
     }
     ui_->encTaskProgress->setValue(static_cast<int>(value.fraction * batchBarSteps));
-    const int32_t out = value.position > 0
-                            ? controller_->whichArrayController()->row(value.position - 1).format
-                            : 0;
+    const int32_t out = value.position > 0 ? value.format : 0;
     // The variant's name without its codec tags ("Apple ProRes 422 HQ   (imco:apch:appl)").
     const QString prores = prefs_->proresItemTitle().section(QLatin1Char('('), 0, 0).trimmed();
     ui_->encTaskProgress->setFormat(batchProgressBarText(value, out, prores));

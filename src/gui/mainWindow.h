@@ -174,6 +174,8 @@ private:
     /// The end of a batch: an alert that counts how the jobs ended and names those that did
     /// not convert, with why.
     static void showBatchSummary(const batchSummaryValue &summary);
+    /// Hands the controller what the preferences and the destination field say now.
+    void giveChoices();
     /// Stop pressed: asks whether to stop now, after the clip being converted, or not at all;
     /// true to stop now (after this clip is handed to the controller here).
     bool confirmStop();

@@ -50,6 +50,7 @@ TEST(batchProgress, nextProgressFromTheRows) {
     batchProgressRows rows;
     rows.running = 0;
     rows.clip = QStringLiteral("/c/00000.MTS");
+    rows.format = 2;
     rows.rows = 2;
     rows.rowsLeft = 2;
     batchProgressValue p = batchProgressNext({}, batchPhase::converting, 0.5, rows, 10, 2, 10);
@@ -57,6 +58,8 @@ TEST(batchProgress, nextProgressFromTheRows) {
     EXPECT_EQ(p.total, 2);
     EXPECT_EQ(p.remaining, 2);
     EXPECT_EQ(p.clip, rows.clip);
+    // The running row's format comes with it: the fronts name the export without the list.
+    EXPECT_EQ(p.format, 2);
     EXPECT_DOUBLE_EQ(p.fraction, 0.95 * 0.5 / 2);
     EXPECT_DOUBLE_EQ(p.speed, 5);
     EXPECT_GT(p.secondsLeft, 0);

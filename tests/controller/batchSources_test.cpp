@@ -10,7 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +162,51 @@ TEST(dropRead, folderAndFilesMixed) {
     EXPECT_EQ(plan.queued,
               QStringList({stream + "/00001.MTS", stream + "/00002.MTS", root + "/loose.mts"}));
     EXPECT_EQ(plan.shownRefusals, 2);
+}
+
+// A folder whose files can't be listed (no descriptor left here) is read as what it is, with the
+// system's reason, and refused by name: its sources are never taken for none. A path given
+// relative to the working folder (a terminal's) is read as the absolute path.
+TEST(dropRead, unlistedFolderAndRelativePath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = QDir(dir.path()).canonicalPath();
+    ASSERT_TRUE(QDir().mkpath(root + "/card/STREAM"));
+    QFile clip(root + "/card/STREAM/00001.MTS");
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.close();
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(root));
+    const QList<dropItem> relative = dropRead({"card/STREAM/00001.MTS"}, QString());
+    QDir::setCurrent(before);
+    ASSERT_EQ(relative.size(), 1);
+    EXPECT_EQ(relative.first().path, root + "/card/STREAM/00001.MTS");
+    EXPECT_EQ(relative.first().kind, dropItemKind::file);
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // The lowest free descriptor: with the limit there, no folder can be opened.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    struct rlimit starved = saved;
+    starved.rlim_cur = static_cast<rlim_t>(lowest);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &starved), 0);
+    const QList<dropItem> items = dropRead({root + "/card"}, QString());
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.first().kind, dropItemKind::unreadFolder);
+    EXPECT_EQ(items.first().path, root + "/card");
+    EXPECT_EQ(items.first().why, QString::fromLocal8Bit(std::strerror(EMFILE)));
+
+    const dropPlanValue plan = dropPlan(items, {}, {"MTS"});
+    EXPECT_TRUE(plan.queued.isEmpty());
+    EXPECT_TRUE(plan.tellRefusals);
+    EXPECT_EQ(reasons(plan), refusal(root + "/card", dropRefusal::unreadFolder));
+    const analysisVerdictValue verdict = dropRefusalVerdict(plan.refused.first());
+    EXPECT_EQ(verdict.refusal, sourceRefusal::folderUnreadable);
+    EXPECT_EQ(verdict.note, items.first().why);
+    EXPECT_EQ(verdict.logWords, "can't read the folder: " + items.first().why);
 }
 
 // Which row a batch converts next: after the given row, the first one not converted yet, so

@@ -62,6 +62,30 @@ TEST(jobFiles, workingFilesLiveInAPrivateFolder) {
                     .isEmpty());
 }
 
+// The working output's name is handed over (for the job's record on disk) before anything of it
+// is made: a kill at any moment after leaves a record that names the folder, and the start's
+// sweep of that record takes the folder, empty or not.
+TEST(jobFiles, workingNameIsRecordedBeforeItsFolderIsMade) {
+    const QString events = eventsIn(QStringLiteral("recorded"));
+    QStringList told;
+    bool madeBefore = true;
+    const QString working = encReserveWorkingPath(events, [&](const QString &path) {
+        told << path;
+        madeBefore = QFileInfo::exists(QFileInfo(path).absolutePath());
+    });
+    ASSERT_FALSE(working.isEmpty());
+    EXPECT_EQ(told, QStringList{working});
+    EXPECT_FALSE(madeBefore);
+    // Killed between the folder and its file: the record names a file that is not there.
+    ASSERT_TRUE(QFile::remove(working));
+    prefWriteDico(QStringLiteral("processEncDico"), {{QStringLiteral("dstPathStr"), working}});
+    encPurgeCrashedJob();
+    prefDelete(QStringLiteral("processEncDico"));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(working).absolutePath()));
+    EXPECT_TRUE(
+        QDir(events).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
 // A killed job's files in its private folder are found by the next start, named in the record
 // or not (a step killed between its file and its key), and the folder goes with them; a file
 // of another kind in it is kept, and the folder with it.

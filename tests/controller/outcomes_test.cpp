@@ -155,7 +155,7 @@ TEST(outcomes, wordsInBothLanguages) {
             EXPECT_FALSE(seen.contains(words)) << words.toStdString();
             seen.insert(words);
         }
-        for (int code = 1; code <= int(sourceRefusal::analysisStopped); ++code) {
+        for (int code = 1; code <= int(sourceRefusal::folderUnreadable); ++code) {
             const QString words = sourceRefusalWords(static_cast<sourceRefusal>(code));
             EXPECT_FALSE(words.isEmpty() || words.startsWith("D_")) << code;
         }

@@ -48,8 +48,9 @@ protected:
         setOPENPERM(true);
         setPRORES(1);
         setAlertPresenter(&presenter);
-        plain.destination.setText(box.dest());
         app = std::make_unique<appController>(plain.controls());
+        choices.destination = box.dest();
+        app->setChoices(choices);
         app->hooks.revealFolder = [](const QString &) {};
         app->hooks.analysisEnded = [this] { ++analysesEnded; };
         app->hooks.batchEnded = [this] { ++batchesEnded; };
@@ -82,6 +83,12 @@ protected:
         }
         return all;
     }
+    /// New rows take this format and rate mode.
+    void choose(int32_t format, int32_t rate) {
+        choices.format = format;
+        choices.rate = rate;
+        app->setChoices(choices);
+    }
     QString clip(const QString &name, int rate = 25, double seconds = 1.0) {
         const QString path = box.root() + "/" + name;
         makeClip(path, "640x360", rate, seconds);
@@ -91,6 +98,7 @@ protected:
     sandbox box;
     scriptedPresenter presenter;
     plainAppControls plain;
+    batchChoices choices;
     std::unique_ptr<appController> app;
     int analysesEnded = 0;
     int batchesEnded = 0;
@@ -467,7 +475,8 @@ TEST_F(controller, droppedFolderSkipsTheDestinationsEventsFolder) {
     QDir().mkpath(folder + "/fluxaro events");
     makeClip(folder + "/in.ts", "640x360", 25, 1.0);
     QFile::copy(folder + "/in.ts", folder + "/fluxaro events/clip-earlier.ts");
-    plain.destination.setText(folder);
+    choices.destination = folder;
+    app->setChoices(choices);
     addSources({folder});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
     EXPECT_EQ(app->whichArrayController()->row(0).source, folder + "/in.ts");
@@ -477,8 +486,7 @@ TEST_F(controller, droppedFolderSkipsTheDestinationsEventsFolder) {
 // an export.
 TEST_F(controller, rowNormalisation) {
     setPRORES(0);
-    plain.checkMatrix.setSelectedSegment(2);
-    plain.speed.setSelectedSegment(1);
+    choose(2, 1);
     addSources({clip("fast.ts", 50)});
     batchList *list = app->whichArrayController();
     ASSERT_EQ(list->count(), 1);
@@ -627,9 +635,7 @@ TEST_F(controller, watchdogStopsAToolThatMakesNoProgress) {
     const QString card = box.root() + "/card";
     const QString stream = makeSpannedCard(card, box.root() + "/whole.ts", 2, 3.0);
     ASSERT_FALSE(stream.isEmpty());
-    plain.join.setOn(true);
-    plain.checkMatrix.setSelectedSegment(0);
-    plain.speed.setSelectedSegment(0);
+    choose(0, 0);
     addSources({stream});
     ASSERT_EQ(app->whichArrayController()->count(), 1);
     ASSERT_EQ(app->whichArrayController()->row(0).pieces.size(), 2);
@@ -666,15 +672,12 @@ TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
         if (!paused && plain.action.text() == "long.ts") {
             paused = true;
             actionBeforePause = plain.action.text();
-            QTimer::singleShot(0, [&] {
-                plain.stopBt.setSelectedSegment(0);
-                app->iba_taskStopBt(&plain.stopBt);
-            });
+            QTimer::singleShot(0, [&] { app->pause(); });
         }
     };
     const int before = batchesEnded;
     app->iba_batchGoBt();
-    ASSERT_TRUE(spinUntil([&] { return plain.stopBt.imageName(0) == "btPlay"; }, 60000));
+    ASSERT_TRUE(spinUntil([&] { return app->isConversionPaused(); }, 60000));
     EXPECT_EQ(plain.action.text(), "D_action_pause");
     // Paused: the output doesn't grow.
     const QString out = box.events() + "/" + box.eventsFiles().value(0);
@@ -682,13 +685,11 @@ TEST_F(controller, pauseResumeAndStopDuringFfmpeg) {
     spinUntil([] { return false; }, 600);
     EXPECT_EQ(QFileInfo(out).size(), size);
 
-    plain.stopBt.setSelectedSegment(0);
-    app->iba_taskStopBt(&plain.stopBt);
+    app->resume();
     EXPECT_EQ(plain.action.text(), actionBeforePause);
-    EXPECT_EQ(plain.stopBt.imageName(0), "btPause");
+    EXPECT_FALSE(app->isConversionPaused());
 
-    plain.stopBt.setSelectedSegment(1);
-    app->iba_taskStopBt(&plain.stopBt);
+    app->stop();
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 60000));
     EXPECT_EQ(statuses(), (QStringList{"puceFailure", "puce"}));
     EXPECT_TRUE(box.eventsFiles().isEmpty()) << box.eventsFiles().join(", ").toStdString();
@@ -717,8 +718,7 @@ TEST_F(controller, dropDuringConversionPausesOnlyARunningTool) {
         if (!userPaused && plain.action.text() == "long.ts") {
             userPaused = true;
             QTimer::singleShot(0, [&] {
-                plain.stopBt.setSelectedSegment(0);
-                app->iba_taskStopBt(&plain.stopBt);
+                app->pause();
                 app->draggedFiles({late});
             });
         } else if (!droppedWhileGoing && plain.action.text() == "late.ts") {
@@ -736,8 +736,7 @@ TEST_F(controller, dropDuringConversionPausesOnlyARunningTool) {
     EXPECT_TRUE(app->isToolRunning());
     EXPECT_TRUE(app->isConversionPaused());
     EXPECT_EQ(told, QList<bool>{true});
-    plain.stopBt.setSelectedSegment(0);
-    app->iba_taskStopBt(&plain.stopBt);
+    app->resume();
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 120000));
     plain.action.changed = nullptr;
     EXPECT_EQ(pausedForTheDrop, std::optional<bool>(true));
@@ -747,8 +746,7 @@ TEST_F(controller, dropDuringConversionPausesOnlyARunningTool) {
 }
 
 TEST_F(controller, stopDuringTrakmill) {
-    plain.checkMatrix.setSelectedSegment(2);
-    plain.speed.setSelectedSegment(0);
+    choose(2, 0);
     addSources({clip("export.ts", 25, 4.0)});
     ASSERT_EQ(app->whichArrayController()->row(0).format, 2);
     const int before = batchesEnded;
@@ -765,11 +763,9 @@ TEST_F(controller, stopDuringTrakmill) {
         },
         60000));
     // Stopped while paused: the termination resumes the run to end it.
-    plain.stopBt.setSelectedSegment(0);
-    app->iba_taskStopBt(&plain.stopBt);
-    EXPECT_EQ(plain.stopBt.imageName(0), "btPlay");
-    plain.stopBt.setSelectedSegment(1);
-    app->iba_taskStopBt(&plain.stopBt);
+    app->pause();
+    EXPECT_TRUE(app->isConversionPaused());
+    app->stop();
     ASSERT_TRUE(spinUntil([&] { return batchesEnded > before; }, 60000));
     EXPECT_EQ(statuses(), QStringList{"puceFailure"});
     spinUntil([] { return false; }, 300);
@@ -811,8 +807,7 @@ TEST(analysisHelpers, seekPointsAndFieldOrder) {
 // Quitting during a run asks first; "cancel" (also the answer after the time-out) keeps the run,
 // confirming ends it, deletes the job's partial files and empties the list.
 TEST_F(controller, quitDuringConversion) {
-    plain.checkMatrix.setSelectedSegment(2);
-    plain.speed.setSelectedSegment(0);
+    choose(2, 0);
     addSources({clip("quit.ts", 25, 4.0), clip("later.ts")});
     app->iba_batchGoBt();
     ASSERT_TRUE(spinUntil(
@@ -840,8 +835,7 @@ TEST_F(controller, quitDuringConversion) {
 // The output is judged beside the event loop: a quit between the last tool and the verdict asks
 // nothing (no tool runs), leaves no working file, and the verdict that comes later is dropped.
 TEST_F(controller, quitWhileTheOutputIsJudgedLeavesNothing) {
-    plain.checkMatrix.setSelectedSegment(0);
-    plain.speed.setSelectedSegment(0);
+    choose(0, 0);
     addSources({clip("judged.ts", 25, 2.0)});
     QStringList ended;
     app->hooks.jobOutcome = [&](const jobOutcomeValue &outcome) { ended << outcome.src; };
@@ -897,27 +891,23 @@ TEST_F(controller, outputPictureCheckOffTheEventLoop) {
     EXPECT_FALSE(reached);
 }
 
-// A control drawn in the "Hud" look keeps that look when it toggles; play puts back exactly the
-// action text shown before the pause. The pause is also a value and a hook, for the fronts.
-TEST_F(controller, pausePlayKeepsTheLookAndTheText) {
-    plainSegmented hud({"btPauseHud", "btStopHud"});
+// Play puts back exactly the action text shown before the pause; a second pause or a second
+// resume changes nothing. The pause is also a value and a hook, for the fronts, which draw the
+// control's pictures from it.
+TEST_F(controller, pauseResumeKeepTheText) {
     QList<bool> told;
     app->hooks.conversionPaused = [&](bool paused) { told << paused; };
     plain.action.setText("l'été 100%.mts");
-    hud.setSelectedSegment(0);
-    app->iba_taskStopBt(&hud);
-    EXPECT_EQ(hud.imageName(0), "btPlayHud");
-    EXPECT_EQ(hud.selectedSegment(), -1);
+    app->pause();
     EXPECT_NE(plain.action.text(), "l'été 100%.mts");
     EXPECT_TRUE(app->isConversionPaused());
-    hud.setSelectedSegment(0);
-    app->iba_taskStopBt(&hud);
-    EXPECT_EQ(hud.imageName(0), "btPauseHud");
+    app->pause();
+    EXPECT_TRUE(app->isConversionPaused());
+    app->resume();
     EXPECT_EQ(plain.action.text(), "l'été 100%.mts");
     EXPECT_FALSE(app->isConversionPaused());
-    // No selected segment: nothing happens.
-    app->iba_taskStopBt(&hud);
-    EXPECT_EQ(hud.imageName(0), "btPauseHud");
+    app->resume();
+    EXPECT_EQ(plain.action.text(), "l'été 100%.mts");
     EXPECT_EQ(told, (QList<bool>{true, false}));
 }
 
@@ -935,8 +925,7 @@ TEST_F(controller, jobOutcomesAndBatchSummaries) {
                                                           "esac\n"
                                                           "exec /usr/bin/ffmpeg \"$@\"\n"}}));
     qputenv("FLUXARO_RESOURCE_DIR", resources.toUtf8());
-    plain.checkMatrix.setSelectedSegment(0);
-    plain.speed.setSelectedSegment(0);
+    choose(0, 0);
     const QString good = clip("good.ts");
     const QString bad = clip("bad.ts");
     addSources({good, bad});
@@ -1025,10 +1014,7 @@ TEST_F(controller, stopOutcomes) {
     plain.action.changed = [&] {
         if (!stopped && plain.action.text() == "long.ts") {
             stopped = true;
-            QTimer::singleShot(0, [&] {
-                plain.stopBt.setSelectedSegment(1);
-                app->iba_taskStopBt(&plain.stopBt);
-            });
+            QTimer::singleShot(0, [&] { app->stop(); });
         }
     };
     ASSERT_TRUE(QDir().mkpath(logFolderPathStr()));

@@ -211,6 +211,71 @@ TEST(killedAnalysis, killedWhileProbingThenRunAgain) {
     expectEachConvertedOnce(box, clips, run);
 }
 
+// The blocks of Resume.log that a source's conversion opened.
+qsizetype resumeBlocks(const sandbox &box, const QString &src) {
+    QFile resume(box.resumeLog());
+    if (!resume.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return QString::fromUtf8(resume.readAll())
+        .count(QStringLiteral("\n----------\n\nsource              : ") + src + QLatin1Char('\n'));
+}
+
+// The double row: a batch given a folder of several clips, and one of them again by name, is
+// killed while it analyses the second clip (the first may be converting already, the third waits
+// in the queue), then the same command runs again. The intake reads the folder as a drop does
+// and takes the clip named twice once, and the leftovers of the killed run never add a second
+// row of a source: each clip converts exactly once, one movie each, nothing hidden or doubled
+// in the events folder, one Resume.log block each.
+TEST(killedAnalysis, killedAmidSeveralSourcesThenRunAgain) {
+    sandbox box;
+    const QStringList clips = threeClips(box);
+    ASSERT_EQ(clips.size(), 3);
+    const QString folder = QFileInfo(clips.first()).absolutePath();
+    const QString held = box.root() + QStringLiteral("/probe-started");
+    const QString resources = box.root() + QStringLiteral("/resources");
+    ASSERT_TRUE(makeResourceFolder(
+        resources, {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
+                    {QStringLiteral("ffmpeg"), QStringLiteral("#!/bin/sh\n"
+                                                              "case \" $* \" in\n"
+                                                              "*\" showinfo \"*second.ts*|"
+                                                              "*second.ts*\" showinfo \"*)\n"
+                                                              "  : > '%1'\n"
+                                                              "  sleep 60 ;;\n"
+                                                              "esac\n"
+                                                              "exec /usr/bin/ffmpeg \"$@\"\n")
+                                                   .arg(held)}}));
+    const QStringList args{QStringLiteral("--batch"),
+                           folder,
+                           clips.first(),
+                           QStringLiteral("--dest"),
+                           box.dest(),
+                           QStringLiteral("--format"),
+                           QStringLiteral("rewrap"),
+                           QStringLiteral("--replace")};
+    QProcess process;
+    QProcessEnvironment env = box.environment();
+    env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), resources);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), args);
+    ASSERT_TRUE(process.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFileInfo::exists(held) && process.state() == QProcess::Running &&
+           timer.elapsed() < 60000) {
+        process.waitForFinished(20);
+    }
+    ASSERT_TRUE(QFileInfo::exists(held)) << process.readAllStandardOutput().toStdString();
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(30000));
+
+    const runResult run = box.batch(args.mid(1), 120000);
+    expectEachConvertedOnce(box, clips, run);
+    for (const QString &clip : clips) {
+        EXPECT_EQ(resumeBlocks(box, clip), 1) << clip.toStdString() << "\n" << show(run);
+    }
+}
+
 // A job whose record can't be written (a full home; here a folder stands where the working
 // store's file goes) does not start: a kill meanwhile would leave its files for good. It fails
 // with the reason, and leaves nothing in the events folder.

@@ -1,9 +1,14 @@
-// Window placement for the batch panel, and the enabling rules of the rows' segment cells: the
-// arithmetic a wrong sign or a swapped edge would break without anyone seeing it on one screen.
+// Window placement for the batch panel, the enabling rules of the rows' segment cells and the run
+// control's pictures: the arithmetic a wrong sign or a swapped edge would break without anyone
+// seeing it on one screen.
 #include "batchSegments.h"
+#include "batchWords.h"
 #include "ecran.h"
+#include "settings/localisation.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 const QList<QRectF> oneScreen{QRectF(0, 0, 1440, 900)};
@@ -61,33 +66,72 @@ TEST(ecran, flipIsItsOwnInverse) {
     EXPECT_EQ(ecranFlip(ecranFlip(down, 900), 900), down);
 }
 
-// 25 frames/s: neither half rate nor slow motion; 50 frames/s rewrapped: only half rate is
-// off; 50 frames/s in a codec: all three; missing codecs show their "No" picture, disabled.
+// The cells show what the row's allowance says: 25 frames/s: neither half rate nor slow
+// motion; 50 frames/s rewrapped: only half rate is off; 50 frames/s in a codec: all three;
+// missing codecs show their "No" picture, disabled, with the reason kept for the tooltip.
 TEST(batchSegments, enablingByRateAndCodec) {
-    const batchSegmentCell slow25 = batchFpsSegments(25, 1);
+    const auto fps = [](double rate, int32_t out, bool aic = true) {
+        return batchFpsSegments(rowAllowance({out, fpsNormal, rate, aic, true}));
+    };
+    const batchSegmentCell slow25 = fps(25, outAic);
     EXPECT_TRUE(slow25[0].enabled);
     EXPECT_FALSE(slow25[1].enabled);
     EXPECT_EQ(slow25[1].image, "fpsHalfNo_min");
+    EXPECT_EQ(slow25[1].block, batchSegmentBlock::sourceBelow31);
     EXPECT_FALSE(slow25[2].enabled);
     EXPECT_EQ(slow25[2].image, "fpsSlowNo_min");
-    const batchSegmentCell rewrap50 = batchFpsSegments(50, 0);
+    const batchSegmentCell rewrap50 = fps(50, outRewrap);
     EXPECT_FALSE(rewrap50[1].enabled);
+    EXPECT_EQ(rewrap50[1].block, batchSegmentBlock::rewrapKeeps);
     EXPECT_TRUE(rewrap50[2].enabled);
     EXPECT_EQ(rewrap50[2].image, "fpsSlow_min");
-    const batchSegmentCell codec50 = batchFpsSegments(50, 2);
+    const batchSegmentCell codec50 = fps(50, outProres);
     EXPECT_TRUE(codec50[1].enabled);
     EXPECT_EQ(codec50[1].image, "fpsHalf_min");
+    // A format without its encoder is a rewrap: no half rate in its cell either.
+    EXPECT_FALSE(fps(50, outAic, false)[1].enabled);
     // The boundary: 31 frames/s counts as fast, 30.99 does not.
-    EXPECT_TRUE(batchFpsSegments(31, 1)[1].enabled);
-    EXPECT_FALSE(batchFpsSegments(30.99, 1)[2].enabled);
+    EXPECT_TRUE(fps(31, outAic)[1].enabled);
+    EXPECT_FALSE(fps(30.99, outAic)[2].enabled);
 
-    const batchSegmentCell noCodec = batchOutSegments(false, false);
+    const batchSegmentCell noCodec =
+        batchOutSegments(rowAllowance({outRewrap, fpsNormal, 50.0, false, false}));
     EXPECT_TRUE(noCodec[0].enabled);
+    EXPECT_EQ(noCodec[0].image, "iconRewrap_min");
     EXPECT_FALSE(noCodec[1].enabled);
     EXPECT_EQ(noCodec[1].image, "iconImovieNo_min");
+    EXPECT_EQ(noCodec[1].block, batchSegmentBlock::noEncoder);
     EXPECT_FALSE(noCodec[2].enabled);
     EXPECT_EQ(noCodec[2].image, "iconFcpNo_min");
-    const batchSegmentCell prores = batchOutSegments(false, true);
+    const batchSegmentCell prores =
+        batchOutSegments(rowAllowance({outRewrap, fpsNormal, 50.0, false, true}));
     EXPECT_FALSE(prores[1].enabled);
     EXPECT_TRUE(prores[2].enabled);
+    EXPECT_EQ(prores[2].image, "iconFcp_min");
+}
+
+// The run control's pause segment: play while paused, pause otherwise, in the look it has; each
+// segment is named by what it does now, in either look, and a name that only nearly matches is
+// no command.
+TEST(batchWords, runControlPicturesAndNames) {
+    const std::tuple<bool, const char *, const char *> toggles[] = {
+        {true, "btPause", "btPlay"},
+        {false, "btPlay", "btPause"},
+        {true, "btPauseHud", "btPlayHud"},
+        {false, "btPlayHud", "btPauseHud"},
+        {false, "btPause", "btPause"},
+        {true, "btPlay", "btPlay"},
+        {true, "", "btPlay"},
+    };
+    for (const auto &[paused, shown, expected] : toggles) {
+        EXPECT_EQ(runToggleImage(paused, QString::fromUtf8(shown)).toStdString(), expected)
+            << shown << (paused ? " paused" : " going");
+    }
+    EXPECT_EQ(runCommandName("btPause"), localizedStr("btPause"));
+    EXPECT_EQ(runCommandName("btPauseHud"), localizedStr("btPause"));
+    EXPECT_EQ(runCommandName("btPlayHud"), localizedStr("btPlay"));
+    EXPECT_EQ(runCommandName("btStop"), localizedStr("btStop"));
+    for (const char *other : {"btpause", "btPauseHUD", "hudbtPause", "btPauseHudHud", ""}) {
+        EXPECT_TRUE(runCommandName(QString::fromUtf8(other)).isEmpty()) << other;
+    }
 }

@@ -17,6 +17,7 @@
 #include "settings/prefs.h"
 #include "testEnv.h"
 #include "ui_mainWindow.h"
+#include "ui_prefWindow.h"
 #include "updateWidgets.h"
 #include "windowFixture.h"
 
@@ -147,9 +148,10 @@ TEST_F(window, refusedDropsQueueNothing) {
     EXPECT_FALSE(w->controller()->isAnalysing());
 }
 
-// The pause segment turns into play and back, keeping its look (plain or "Hud"), and the action
-// text comes back as it was; the stop segment hides the control and tells that the batch stopped.
-TEST_F(window, stopControlSwitchesByItsImages) {
+// The pause segment pauses and resumes the run; its picture follows the paused state the
+// controller tells, keeping its look (plain or "Hud"), and the action text comes back as it was;
+// the stop segment hides the control and tells that the batch stopped.
+TEST_F(window, stopControlFollowsThePausedState) {
     segmentedControl *stop = w->stopControl();
     stop->setHidden(false);
     w->ui()->encProgressActionStr->setText("00001.MTS");
@@ -172,6 +174,39 @@ TEST_F(window, stopControlSwitchesByItsImages) {
     ASSERT_FALSE(presenter.shown.isEmpty());
     EXPECT_EQ(presenter.shown.last().title, localizedStr("D_action_stop"));
     QCoreApplication::processEvents();
+}
+
+// What the person chooses reaches the controller as a value, whenever it changes: the
+// preferences' defaults of new rows (a rewrap takes half rate away, by the rows' own rule), the
+// destination field; a destination Go takes instead of a missing one is shown in the field.
+TEST_F(window, choicesReachTheControllerAsAValue) {
+    setPRORES(1);
+    w->preferences()->prefFill();
+    appController *controller = w->controller();
+    prefWindow *prefs = w->preferences();
+    prefs->outputFormat()->segmentButton(2)->click();
+    EXPECT_EQ(controller->choices().format, 2);
+    prefs->frameRateMode()->segmentButton(1)->click();
+    EXPECT_EQ(controller->choices().rate, 1);
+    prefs->outputFormat()->segmentButton(0)->click();
+    EXPECT_EQ(controller->choices().format, 0);
+    EXPECT_EQ(controller->choices().rate, 0) << "half rate needs an export";
+    EXPECT_FALSE(prefs->frameRateMode()->isSegmentEnabled(1));
+    prefs->form()->prefSurrondBt->setChecked(true);
+    EXPECT_TRUE(controller->choices().surround);
+    prefs->form()->prefJoinBt->setChecked(false);
+    EXPECT_FALSE(controller->choices().join);
+    w->ui()->encDstPathStr->setText(dir.path() + "/gone");
+    EXPECT_EQ(controller->choices().destination, dir.path() + "/gone");
+
+    prefWrite(QStringLiteral("prefDefautDstPathStr"), dir.path());
+    controller->hooks.revealFolder = [](const QString &) {};
+    controller->whichArrayController()->append(windowTestRow(dir.path() + "/nowhere.mts", 25));
+    controller->iba_batchGoBt();
+    EXPECT_EQ(w->ui()->encDstPathStr->text(), dir.path());
+    EXPECT_EQ(controller->choices().destination, dir.path());
+    ASSERT_TRUE(spinUntil([&] { return !controller->isBatchRunning(); }, 10000));
+    controller->whichArrayController()->clear();
 }
 
 // A row of a 25 frames/s source: clicking its slow-motion segment changes nothing; a 50 frames/s

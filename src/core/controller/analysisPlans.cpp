@@ -2,6 +2,7 @@
 
 #include "controller/exportPreset.h"
 #include "controller/jobRecord.h"
+#include "controller/rowAllowance.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -22,21 +23,6 @@ QString verdictNotes(const batchRow &row) {
 }
 
 } // namespace
-
-rowFormatRate allowedFormatRate(int32_t format, int32_t rate, float sourceFps, bool aicAvailable,
-                                bool proresAvailable) {
-    rowFormatRate allowed{format, rate};
-    if ((format == outAic && !aicAvailable) || (format == outProres && !proresAvailable)) {
-        allowed.format = outRewrap;
-    }
-    if (rate == fpsHalf && (sourceFps < 31 || allowed.format == outRewrap)) {
-        allowed.rate = fpsNormal;
-    }
-    if (rate == fpsSlow && sourceFps < 31) {
-        allowed.rate = fpsNormal;
-    }
-    return allowed;
-}
 
 analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     analysisFinPlanValue plan;
@@ -59,9 +45,8 @@ analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts) {
     row.name = QFileInfo(facts.src).fileName();
     row.thumbnailPath = facts.img;
     row.surround = facts.surround;
-    const rowFormatRate allowed =
-        allowedFormatRate(facts.format, facts.rate, static_cast<float>(row.facts.fps),
-                          facts.aicAvailable, facts.proresAvailable);
+    const rowAllowanceValue allowed = rowAllowance(
+        {facts.format, facts.rate, row.facts.fps, facts.aicAvailable, facts.proresAvailable});
     plan.outcome = analysisFinOutcome::appended;
     row.state = rowState::waiting;
     row.format = allowed.format;

@@ -41,19 +41,7 @@ struct analysisFinPlanValue {
     QString notes;
 };
 
-/// The format and rate mode a row may have.
-struct rowFormatRate {
-    int32_t format = 0;
-    int32_t rate = 0;
-};
-
-/// The format and rate mode chosen, brought back to what the system and the source allow: a
-/// format without its encoder is a rewrap; half rate needs a source above 30 fps and an export,
-/// slow motion a source above 30 fps.
-rowFormatRate allowedFormatRate(int32_t format, int32_t rate, float sourceFps, bool aicAvailable,
-                                bool proresAvailable);
-
 /// The end of one source's analysis: the row a source with a record gets (its name, its place
-/// waiting, its media facts, the format and rate mode allowed, its thumbnail
+/// waiting, its media facts, the format and rate mode allowed (rowAllowance), its thumbnail
 /// once made), or why it gets none.
 analysisFinPlanValue analysisFinPlan(const analysisFinFacts &facts);

@@ -1,7 +1,9 @@
 // The application controller: the batch list, the conversion step machine, the events of the
 // conversion's tool runs (progress, pause, play, stop) and the analysis of new sources. It knows
-// no widget: it drives the window through the controls of appControls and shows messages through
-// the alert functions (alerts.h), so the graphical and the headless front run the same machines.
+// no widget: it drives the window through the controls of appControls, reads what the person chose
+// from the batchChoices the fronts hand it, is paused, resumed and stopped through its methods,
+// and shows messages through the alert functions (alerts.h), so the graphical and the headless
+// front run the same machines.
 //
 // Work that spans tool runs is a step machine whose markers live in the preferences store:
 // `enc` for the conversion (steps "encBatch", "encDeb", "encQtEnc", "encFin", dispatcher
@@ -18,6 +20,7 @@
 #pragma once
 
 #include "controller/analysisPlans.h"
+#include "controller/batchChoices.h"
 #include "controller/batchList.h"
 #include "controller/batchProgress.h"
 #include "controller/controllerHooks.h"
@@ -57,6 +60,12 @@ public:
     /// The batch list (the table's model).
     batchList *whichArrayController() { return &list_; }
     const appControls &controls() const { return c_; }
+
+    /// What the person chose: the destination and what new rows take. The window gives it
+    /// whenever a preference or the destination changes; Go may replace a missing destination
+    /// (told to hooks.destinationChosen).
+    void setChoices(const batchChoices &choices);
+    const batchChoices &choices() const { return choices_; }
 
     // Batch list --------------------------------------------------------------------------
 
@@ -112,15 +121,19 @@ public:
 
     // Tool runs of the conversion ---------------------------------------------------------
 
-    /// Starts one conversion run with its progress maximum and parser; the controls default to
-    /// the batch view's. False (after handing over to the machine) when it can't start.
-    bool taskLauncherEncStart(const QStringList &args, float progressMaxValue, int32_t parseInt,
-                              uiProgressBar *progressBar = nullptr,
-                              uiTextField *verboseField = nullptr, uiSegmented *stopBt = nullptr);
+    /// Starts one conversion run with its progress maximum and parser, shown on the batch
+    /// view's controls. False (after handing over to the machine) when it can't start.
+    bool taskLauncherEncStart(const QStringList &args, float progressMaxValue, int32_t parseInt);
     /// The end handling of a conversion run: releases it and re-enters the machine.
     void taskLauncherDone();
-    /// The pause/play/stop control: acts on its selected segment by the segment's image name.
-    void iba_taskStopBt(uiSegmented *control);
+    /// Pauses the conversion run (the action text says so); hooks.conversionPaused tells it.
+    /// Nothing while it is paused already.
+    void pause();
+    /// The paused conversion run goes on (the action text as it was before the pause).
+    void resume();
+    /// Stops the batch now: the running job fails as stopped and its partial files go, the
+    /// rows not reached are not done.
+    void stop();
     /// Stop after this clip: the job being converted finishes, then the batch ends as stopped
     /// (the rows it did not reach are not done). Nothing when no batch runs.
     void encStopAfterJob();
@@ -165,6 +178,8 @@ private:
     /// Logs a drop's refusals and tells hooks.analysisVerdict those worth telling.
     void tellDropRefusals(const dropPlanValue &plan);
     void selectFolderForDestination();
+    /// Go takes `folder` as the destination: kept in the choices and told to the front.
+    void takeDestination(const QString &folder);
     // Step machine helpers.
     void encBatchStep();
     /// A row whose source is gone when its turn comes: it stays, skipped, and the batch goes on.
@@ -244,6 +259,7 @@ private:
     void analysisResumeConversion();
 
     appControls c_;
+    batchChoices choices_;
     batchList list_;
 
     // Conversion run: the running tool, and the controls that show it.
@@ -283,5 +299,5 @@ private:
     batchProgressTracker progress_;
 
     // The analysis of new sources and their thumbnails.
-    sourceAnalysis analysis_{c_, list_, *this};
+    sourceAnalysis analysis_{c_, choices_, list_, *this};
 };

@@ -72,8 +72,7 @@ void appController::analysisSourcesDone() {
     spannedJoinTellers tell;
     tell.dropThumbnail = [this](const QString &img) { analysis_.thumbnails().cancel(img); };
     tell.verdict = hooks.spannedVerdict;
-    applySpannedJoin(list_, analysis_.refusedSources(),
-                     c_.prefJoinBt == nullptr || c_.prefJoinBt->isOn(), tell);
+    applySpannedJoin(list_, analysis_.refusedSources(), choices_.join, tell);
     setOPENPERM(true);
     restoreDropArea();
     analysisResumeConversion();
@@ -114,13 +113,9 @@ void appController::tellRefusal(const QString &src, sourceRefusal refusal,
 }
 
 void appController::analysisResumeConversion() {
-    uiSegmented *stopBt = display_.stopControl();
-    if (stopBt != nullptr) {
-        stopBt->setEnabled(true);
-    }
-    if (pausedForAnalysis_ && stopBt != nullptr && run_.hasTool() && run_.isPaused()) {
-        stopBt->setSelectedSegment(0);
-        iba_taskStopBt(stopBt);
+    display_.setStopEnabled(true);
+    if (pausedForAnalysis_ && run_.hasTool() && run_.isPaused()) {
+        resume();
     }
     pausedForAnalysis_ = false;
 }

@@ -4,6 +4,7 @@
 #include "controller/dropPlan.h"
 #include "controller/jobRecord.h"
 #include "controller/outputNames.h"
+#include "controller/rowAllowance.h"
 #include "desktop/reveal.h"
 #include "frontApi/alerts.h"
 #include "platform/constants.h"
@@ -50,6 +51,10 @@ void appController::restoreDropArea() {
     }
 }
 
+void appController::setChoices(const batchChoices &choices) {
+    choices_ = choices;
+}
+
 void appController::draggedFiles(const QStringList &pathsIn) {
     logStr(QStringLiteral("drag'n'drop         -> draggedFiles : %1").arg(pathsIn.size()));
     if (pathsIn.isEmpty()) {
@@ -62,9 +67,7 @@ void appController::draggedFiles(const QStringList &pathsIn) {
     const bool paused = dropBegin();
     // The destination's events folder holds this program's outputs: with the source folder as
     // the destination, converting them again at every run would never end.
-    const QString events = c_.encDstPathStr != nullptr && !c_.encDstPathStr->text().isEmpty()
-                               ? eventsFolderPathStr()
-                               : QString();
+    const QString events = !choices_.destination.isEmpty() ? eventsFolderPathStr() : QString();
     const QList<dropItem> items = dropRead(pathsIn, events);
     QStringList listed;
     for (const batchRow &row : list_.rows()) {
@@ -117,13 +120,9 @@ bool appController::dropBegin() {
     // going is paused, and only that one is resumed afterwards: one the user paused stays paused.
     bool toggled = false;
     if (isBatchRunning()) {
-        uiSegmented *stopBt = display_.stopControl();
-        if (stopBt != nullptr) {
-            stopBt->setEnabled(false);
-        }
-        if (run_.isRunning() && !run_.isPaused() && stopBt != nullptr) {
-            stopBt->setSelectedSegment(0);
-            iba_taskStopBt(stopBt);
+        display_.setStopEnabled(false);
+        if (run_.isRunning() && !run_.isPaused()) {
+            pause();
             pausedForAnalysis_ = true;
             toggled = true;
         }
@@ -304,9 +303,8 @@ void appController::iba_outSpeedCell() {
         return;
     }
     const batchRow &row = list_.row(index);
-    const rowFormatRate allowed =
-        allowedFormatRate(row.format, row.rateMode, static_cast<float>(row.facts.fps),
-                          getAIC() != 0, getPRORES() != 0);
+    const rowAllowanceValue allowed = rowAllowance(
+        {row.format, row.rateMode, row.facts.fps, getAIC() != 0, getPRORES() != 0});
     list_.setFormat(index, allowed.format);
     list_.setRateMode(index, allowed.rate);
     QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });
@@ -321,15 +319,20 @@ void appController::selectFolderForDestination() {
         presenter->chooseFolder(localizedStr(QStringLiteral("D_go_dossier_destination3")));
     if (folder && !folder->isEmpty()) {
         prefWrite(QStringLiteral("prefDefautDstPathStr"), *folder);
-        if (c_.encDstPathStr != nullptr) {
-            c_.encDstPathStr->setText(*folder);
-        }
+        takeDestination(*folder);
+    }
+}
+
+void appController::takeDestination(const QString &folder) {
+    choices_.destination = folder;
+    if (hooks.destinationChosen) {
+        hooks.destinationChosen(folder);
     }
 }
 
 void appController::iba_batchGoBt() {
     logStr(QStringLiteral("-------------------- iba_batchGoBt"));
-    if (list_.isEmpty() || c_.encDstPathStr == nullptr) {
+    if (list_.isEmpty()) {
         return;
     }
     // A second Go after a finished batch converts what is left: the converted rows stay as
@@ -341,34 +344,42 @@ void appController::iba_batchGoBt() {
     }
     const QString title = localizedStr(QStringLiteral("D_go_dossier_destination1"));
     const QString message = localizedStr(QStringLiteral("D_go_dossier_destination3"));
-    if (c_.encDstPathStr->text().isEmpty()) {
+    if (choices_.destination.isEmpty()) {
         displayAlert(title, message, alertStyleCritical, false);
         selectFolderForDestination();
-        if (c_.encDstPathStr->text().isEmpty()) {
+        if (choices_.destination.isEmpty()) {
             return;
         }
     }
-    if (!QFileInfo(c_.encDstPathStr->text()).isDir()) {
+    if (!QFileInfo(choices_.destination).isDir()) {
         const QString defaultDst = prefRead(QStringLiteral("prefDefautDstPathStr"));
         if (!defaultDst.isEmpty() && QFileInfo(defaultDst).isDir()) {
-            c_.encDstPathStr->setText(defaultDst);
+            takeDestination(defaultDst);
         } else {
             displayAlert(title, message, alertStyleCritical, false);
             selectFolderForDestination();
             const QString chosen = prefRead(QStringLiteral("prefDefautDstPathStr"));
             if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
-                c_.encDstPathStr->setText(chosen);
+                takeDestination(chosen);
             } else {
                 return;
             }
         }
     }
-    if (c_.encDstPathStr->text().isEmpty()) {
+    if (choices_.destination.isEmpty()) {
         return;
     }
     if (c_.batchEncGoBt != nullptr) {
         c_.batchEncGoBt->setEnabled(false);
         c_.batchEncGoBt->setOn(true);
+    }
+    // The answer given for an output that exists already holds for this batch (the step asks
+    // otherwise, and its "apply to all" box makes the answer the batch's).
+    if (choices_.existing == existingOutputAnswer::ask) {
+        prefDelete(QStringLiteral("replaceFilesCheck"));
+    } else {
+        prefWrite(QStringLiteral("replaceFilesCheck"),
+                  choices_.existing == existingOutputAnswer::replace ? 1 : 0);
     }
     batchRunning_ = true;
     batchNames_.clear();
@@ -386,8 +397,8 @@ void appController::iba_batchGoBt() {
 void appController::iba_OpenFolder(revealSender sender) {
     logStr(QStringLiteral("iba_OpenFolder      - deb"));
     QString folder;
-    if (sender == revealSender::batchView && c_.encDstPathStr != nullptr) {
-        folder = c_.encDstPathStr->text();
+    if (sender == revealSender::batchView) {
+        folder = choices_.destination;
         const QString events = eventsFolderIn(folder);
         if (!folder.isEmpty() && QFileInfo(events).isDir()) {
             folder = events + QLatin1Char('/');

@@ -32,8 +32,17 @@
 
 namespace {
 
-QString segmentLabel(const uiSegmented *control, int32_t segment) {
-    return control != nullptr ? control->label(segment) : QString();
+/// The output format's name for the summary block and the log: fixed words, as every log line
+/// is, whichever front runs.
+QString formatLabel(int32_t outInt) {
+    return QStringList{QStringLiteral("Rewrap"), QStringLiteral("AIC"), QStringLiteral("ProRes")}
+        .value(outInt);
+}
+
+/// The frame-rate mode's name, for the log.
+QString rateLabel(int32_t fpsInt) {
+    return QStringList{QStringLiteral("normal"), QStringLiteral("half"), QStringLiteral("slow")}
+        .value(fpsInt);
 }
 
 } // namespace
@@ -64,8 +73,7 @@ void appController::encSend(const QString &step) {
 }
 
 QString appController::eventsFolderPathStr() const {
-    const QString dst = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    return eventsFolderIn(dst);
+    return eventsFolderIn(choices_.destination);
 }
 
 void appController::enc(const QString &step) {
@@ -98,10 +106,9 @@ void appController::enc(const QString &step) {
             fpsInt = list_.row(row).rateMode;
             logStr(QStringLiteral("out                 = %1 (%2)")
                        .arg(outInt)
-                       .arg(segmentLabel(c_.prefCheckMatrix, outInt)));
-            logStr(QStringLiteral("fps                 = %1 (%2)")
-                       .arg(fpsInt)
-                       .arg(segmentLabel(c_.prefSpeed, fpsInt)));
+                       .arg(formatLabel(outInt)));
+            logStr(
+                QStringLiteral("fps                 = %1 (%2)").arg(fpsInt).arg(rateLabel(fpsInt)));
         }
         switch (job_ ? job_->due.next() : jobStep::none) {
         case jobStep::convert:
@@ -251,8 +258,8 @@ void appController::encDebStep(int32_t outInt) {
     encDebFacts facts;
     facts.row = job.row;
     facts.outInt = outInt;
-    facts.folder = c_.encDstPathStr != nullptr ? c_.encDstPathStr->text() : QString();
-    facts.formatLabel = segmentLabel(c_.prefCheckMatrix, outInt);
+    facts.folder = choices_.destination;
+    facts.formatLabel = formatLabel(outInt);
     facts.takenNames = batchNames_;
     facts.nameMax = encNameMaxOf(eventsFolderPathStr());
     const QString src = job.source();
@@ -327,7 +334,13 @@ void appController::encNoteName(const encDebPlanValue &plan) {
 
 void appController::encDebLaunch(int32_t outInt, const encDebPlanValue &plan) {
     runningJob &job = *job_;
-    const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath());
+    // The name is in the journal on disk before its folder is made: a kill between the two
+    // would otherwise leave a hidden folder that nothing names.
+    const QString working = encReserveWorkingPath(QFileInfo(plan.finalPath).absolutePath(),
+                                                  [this](const QString &path) {
+                                                      job_->working = path;
+                                                      syncRunningJobJournal(*job_);
+                                                  });
     if (working.isEmpty()) {
         encNoteEnd(jobOutcomeKind::failed, jobFailure::cannotWriteDestination,
                    QStringLiteral("cannot create a file in the destination folder"));
@@ -792,7 +805,8 @@ void appController::reportBatchProgress(batchPhase phase, double phaseFraction,
     }
     if (rows.running >= 0) {
         rows.clip = list_.row(rows.running).source;
-        rows.exportFollows = list_.row(rows.running).format > 0;
+        rows.format = list_.row(rows.running).format;
+        rows.exportFollows = rows.format > 0;
     }
     const batchProgressValue &progress = progress_.move(phase, phaseFraction, rows, mediaSeconds);
     if (hooks.batchProgress) {

@@ -1,7 +1,6 @@
 // The conversion's tool runs as the controller shows and ends them: the running tool itself is
 // conversionRun's and its controls runDisplay's; here its start, progress, stall and end are
-// shown and handed to the step machine, and the pause, play and stop commands and quitting act
-// on it.
+// shown and handed to the step machine, and pause, resume, stop and quitting act on it.
 #include "controller/appController.h"
 #include "controller/jobFiles.h"
 #include "controller/jobRecord.h"
@@ -25,8 +24,7 @@ void appController::wireConversionRun() {
 }
 
 bool appController::taskLauncherEncStart(const QStringList &args, float progressMaxValue,
-                                         int32_t parseInt, uiProgressBar *progressBar,
-                                         uiTextField *verboseField, uiSegmented *stopBt) {
+                                         int32_t parseInt) {
     if (args.isEmpty()) {
         return false;
     }
@@ -36,7 +34,7 @@ bool appController::taskLauncherEncStart(const QStringList &args, float progress
         journal();
         mediaSeconds = job_->facts().durationSeconds;
     }
-    display_.start(progressMaxValue, progressBar, verboseField, stopBt);
+    display_.start(progressMaxValue);
     const int32_t result = run_.start(args, progressMaxValue, parseInt, mediaSeconds);
     if (result == taskLauncher::launchOk) {
         logStr(QStringLiteral("tLEncStart - fin    : Converting next step/file"));
@@ -101,62 +99,59 @@ void appController::taskLauncherDone() {
     encSend(QStringLiteral("encProcesses"));
 }
 
-void appController::iba_taskStopBt(uiSegmented *control) {
-    if (control == nullptr) {
+void appController::pause() {
+    if (run_.isPaused()) {
         return;
     }
-    const int32_t segment = control->selectedSegment();
-    control->setSelectedSegment(-1);
-    if (segment < 0) {
+    logStr(QStringLiteral("process             : pause"));
+    display_.pause();
+    run_.pause();
+}
+
+void appController::resume() {
+    if (!run_.isPaused()) {
         return;
     }
-    const runPressValue press = runPressFor(control->imageName(segment));
-    if (press.command == runCommand::pause) {
-        logStr(QStringLiteral("process             : pause"));
-        display_.pause(control, segment, press.turnsTo);
-        run_.pause();
-    } else if (press.command == runCommand::play) {
-        logStr(QStringLiteral("process             : play"));
-        display_.play(control, segment, press.turnsTo);
-        run_.resume();
-    } else if (press.command == runCommand::stop) {
-        logStr(QStringLiteral("process             : stop"));
-        encStopInt_ = 1;
-        display_.stopShown(control);
-        // Between two jobs the last finished row still counts as in progress: only a row that
-        // is really being converted fails.
-        const int32_t row = encBatchInprogressRowIdentification();
-        if (row >= 0 && list_.row(row).state == rowState::converting) {
-            const batchRow &stopped = list_.row(row);
-            const uint64_t id = stopped.id;
-            const QString src = stopped.source;
-            list_.setState(row, rowState::failed);
-            // The end step doesn't run for a stopped batch: the job's end is told here.
-            tellJobOutcome(jobOutcomeOf(id, src, jobOutcomeKind::stopped, jobFailure::stopped,
-                                        QStringLiteral("stopped")));
-        }
-        // The partial output and every intermediate file of the job go after the kill below (so
-        // no tool writes them again): the end step doesn't run for a stopped batch.
-        const QStringList doomed = jobFilesToDelete();
-        if (!job_) {
-            job_ = runningJob{};
-        }
-        logStr(QStringLiteral("[a objectAtIndex:i] : steps of the job"));
-        job_->due = jobSteps{false, false, true};
-        journal();
-        // A front that shows the batch's summary says the stop there, with the counts.
-        if (!(batchRunning_ && hooks.summaryShown)) {
-            displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
-        }
-        logStr(QStringLiteral("process             : stop (pre-enc)"));
-        if (run_.hasTool()) {
-            // Its end is told before stop() returns, and hands over to the machine.
-            run_.stop();
-        } else {
-            encSend(QStringLiteral("encProcesses"));
-        }
-        deleteFiles(doomed);
+    logStr(QStringLiteral("process             : play"));
+    display_.play();
+    run_.resume();
+}
+
+void appController::stop() {
+    logStr(QStringLiteral("process             : stop"));
+    encStopInt_ = 1;
+    display_.stopShown();
+    // Between two jobs the last finished row still counts as in progress: only a row that
+    // is really being converted fails.
+    const int32_t row = encBatchInprogressRowIdentification();
+    if (row >= 0 && list_.row(row).state == rowState::converting) {
+        const batchRow stopped = list_.row(row);
+        list_.setState(row, rowState::failed);
+        // The end step doesn't run for a stopped batch: the job's end is told here.
+        tellJobOutcome(jobOutcomeOf(stopped.id, stopped.source, jobOutcomeKind::stopped,
+                                    jobFailure::stopped, QStringLiteral("stopped")));
     }
+    // The partial output and every intermediate file of the job go after the kill below (so
+    // no tool writes them again): the end step doesn't run for a stopped batch.
+    const QStringList doomed = jobFilesToDelete();
+    if (!job_) {
+        job_ = runningJob{};
+    }
+    logStr(QStringLiteral("[a objectAtIndex:i] : steps of the job"));
+    job_->due = jobSteps{false, false, true};
+    journal();
+    // A front that shows the batch's summary says the stop there, with the counts.
+    if (!(batchRunning_ && hooks.summaryShown)) {
+        displayAlertSheet(localizedStr(QStringLiteral("D_action_stop")), QString());
+    }
+    logStr(QStringLiteral("process             : stop (pre-enc)"));
+    if (run_.hasTool()) {
+        // Its end is told before stop() returns, and hands over to the machine.
+        run_.stop();
+    } else {
+        encSend(QStringLiteral("encProcesses"));
+    }
+    deleteFiles(doomed);
 }
 
 QStringList appController::jobFilesToDelete() const {

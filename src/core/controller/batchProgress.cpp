@@ -66,6 +66,7 @@ batchProgressValue batchProgressNext(const batchProgressValue &previous, batchPh
     if (rows.running >= 0) {
         next.position = rows.running + 1;
         next.clip = rows.clip;
+        next.format = rows.format;
     }
     double fraction = previous.fraction;
     if (phase == batchPhase::finished) {

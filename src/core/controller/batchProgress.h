@@ -23,6 +23,7 @@ struct batchProgressValue {
     int32_t position = 0;     ///< 1-based place of the source being worked on (0: none yet)
     int32_t total = 0;        ///< rows plus the sources still being analysed
     QString clip;             ///< the source being worked on (path)
+    int32_t format = 0;       ///< its row's output format (outFormat)
     double phaseFraction = 0; ///< the running phase's share done, 0 to 1
     double fraction = 0;      ///< the batch's share done, 0 to 1; never goes back in a batch
     double speed = 0;         ///< media seconds per second in the running phase (0: unknown)
@@ -49,6 +50,7 @@ QString batchDurationStr(double seconds);
 struct batchProgressRows {
     int32_t running = -1;       ///< the row being worked on (-1: none)
     QString clip;               ///< its source
+    int32_t format = 0;         ///< its output format (outFormat)
     bool exportFollows = false; ///< its conversion is followed by an export
     int32_t rows = 0;           ///< rows in the list
     int32_t rowsLeft = 0;       ///< rows waiting or being converted

@@ -47,6 +47,10 @@ struct appControllerHooks {
     /// The running batch's progress: at Go, at each phase of a job, whenever the running tool's
     /// progress moves, and once more at its end (phase finished or stopped, before batchEnded).
     std::function<void(const batchProgressValue &progress)> batchProgress;
-    /// The conversion run was paused (true) or goes on (false).
+    /// The conversion run was paused (true) or goes on (false, also when a tool starts
+    /// unpaused after a paused one).
     std::function<void(bool paused)> conversionPaused;
+    /// Go found no usable destination and took this folder instead (the default destination,
+    /// or the one the person chose then): the front shows it.
+    std::function<void(const QString &folder)> destinationChosen;
 };

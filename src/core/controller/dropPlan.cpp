@@ -32,6 +32,9 @@ dropItem dropItemOf(const QString &path, bool inFolder) {
 
 /// The refusal of an item, or nothing when it may be queued (duplicates aside).
 std::optional<dropRefusal> refusalOf(const dropItem &item, const QStringList &extensions) {
+    if (item.kind == dropItemKind::unreadFolder) {
+        return dropRefusal::unreadFolder;
+    }
     if (item.kind == dropItemKind::missing) {
         // A name whose bytes are not UTF-8 came back from the file system as text that no
         // longer names the file: it is refused by name, not as missing.
@@ -62,12 +65,17 @@ QList<dropItem> dropRead(const QStringList &paths, const QString &skippedFolder)
         skippedFolder.isEmpty() ? QString() : QFileInfo(skippedFolder).absoluteFilePath() + '/';
     QList<dropItem> items;
     for (const QString &given : paths) {
-        if (!QFileInfo(given).isDir()) {
-            items << dropItemOf(pathByResolvingAlias(given), false);
+        if (given.isEmpty()) {
             continue;
         }
+        const QString path = QFileInfo(given).absoluteFilePath();
+        if (!QFileInfo(path).isDir()) {
+            items << dropItemOf(pathByResolvingAlias(path), false);
+            continue;
+        }
+        const folderListing listing = lsCocoaRecursiveListing(path);
         QStringList files;
-        for (const QString &found : lsCocoaRecursive(given)) {
+        for (const QString &found : listing.items) {
             const QFileInfo info(found);
             if (info.isDir() || info.fileName().startsWith(QLatin1Char('.')) ||
                 (!skipped.isEmpty() && info.absoluteFilePath().startsWith(skipped))) {
@@ -78,6 +86,16 @@ QList<dropItem> dropRead(const QStringList &paths, const QString &skippedFolder)
         files.sort();
         for (const QString &file : files) {
             items << dropItemOf(file, true);
+        }
+        // A folder that could not be listed hides sources: it is said, never taken for empty.
+        for (const QString &unread : listing.unread) {
+            const qsizetype colon = unread.lastIndexOf(QStringLiteral(": "));
+            dropItem item;
+            item.kind = dropItemKind::unreadFolder;
+            item.readable = false;
+            item.path = colon < 0 ? unread : unread.left(colon);
+            item.why = colon < 0 ? QString() : unread.mid(colon + 2);
+            items << item;
         }
     }
     return items;
@@ -106,7 +124,7 @@ dropPlanValue dropPlan(const QList<dropItem> &items, const QStringList &listed,
             reason = dropRefusal::alreadyListed;
         }
         if (reason) {
-            plan.refused << dropRefused{item.path, *reason, item.inFolder};
+            plan.refused << dropRefused{item.path, *reason, item.inFolder, item.why};
             plan.shownRefusals += dropRefusalShown(plan.refused.last()) ? 1 : 0;
         } else {
             plan.queued << item.path;
@@ -130,6 +148,8 @@ sourceRefusal dropRefusalCode(dropRefusal reason) {
         return sourceRefusal::notRegularFile;
     case dropRefusal::nameNotUtf8:
         return sourceRefusal::nameNotUtf8;
+    case dropRefusal::unreadFolder:
+        return sourceRefusal::folderUnreadable;
     }
     return sourceRefusal::none;
 }
@@ -153,6 +173,8 @@ QString dropRefusalLogWords(dropRefusal reason) {
         return QStringLiteral("not a regular file");
     case dropRefusal::nameNotUtf8:
         return QStringLiteral("its name is not valid UTF-8: rename it to convert it");
+    case dropRefusal::unreadFolder:
+        return QStringLiteral("can't read the folder");
     }
     return QString();
 }
@@ -173,7 +195,8 @@ QString dropRefusedMessage(const dropPlanValue &plan) {
     qsizetype listed = 0;
     for (const dropRefusal reason :
          {dropRefusal::notAMovie, dropRefusal::alreadyListed, dropRefusal::missing,
-          dropRefusal::unreadable, dropRefusal::notRegularFile, dropRefusal::nameNotUtf8}) {
+          dropRefusal::unreadable, dropRefusal::notRegularFile, dropRefusal::nameNotUtf8,
+          dropRefusal::unreadFolder}) {
         bool headed = false;
         for (const dropRefused &refused : named) {
             if (refused.reason != reason || listed >= shownNames) {
@@ -207,5 +230,10 @@ analysisVerdictValue dropRefusalVerdict(const dropRefused &refused) {
     verdict.refusal = dropRefusalCode(refused.reason);
     verdict.words = dropRefusalWords(refused.reason);
     verdict.logWords = dropRefusalLogWords(refused.reason);
+    if (!refused.why.isEmpty()) {
+        verdict.words += QStringLiteral(" (%1)").arg(refused.why);
+        verdict.logWords += QStringLiteral(": %1").arg(refused.why);
+        verdict.note = refused.why;
+    }
     return verdict;
 }

@@ -11,9 +11,10 @@
 
 /// What a dropped path (or a file found below a dropped folder) is on the file system.
 enum class dropItemKind {
-    file,    ///< a regular file
-    special, ///< a FIFO, a device or a socket: the probe would wait on it for ever
-    missing, ///< nothing by that name
+    file,         ///< a regular file
+    special,      ///< a FIFO, a device or a socket: the probe would wait on it for ever
+    missing,      ///< nothing by that name
+    unreadFolder, ///< a dropped folder, or one below it, whose files could not be listed
 };
 
 /// One path of a drop as read from the file system.
@@ -22,6 +23,7 @@ struct dropItem {
     dropItemKind kind = dropItemKind::file;
     bool readable = true;  ///< this user may open it for reading
     bool inFolder = false; ///< found below a dropped folder (not named by the user)
+    QString why{};         ///< unreadFolder: the system's reason (too many open files...)
 };
 
 /// Why a path of a drop is not queued.
@@ -32,6 +34,7 @@ enum class dropRefusal {
     unreadable,     ///< it may not be read
     notRegularFile, ///< a FIFO, a device or a socket
     nameNotUtf8,    ///< its name can't be given back to the file system once read as text
+    unreadFolder,   ///< a folder whose files could not be listed: its sources are not known
 };
 
 /// A path of the drop that is not queued.
@@ -39,6 +42,7 @@ struct dropRefused {
     QString path;
     dropRefusal reason = dropRefusal::notAMovie;
     bool inFolder = false;
+    QString why{}; ///< the system's reason, for a folder that could not be listed
 };
 
 /// What a drop does.
@@ -55,10 +59,11 @@ struct dropPlanValue {
 /// sources, and a card dropped again for its new clips need not list its old ones.
 bool dropRefusalShown(const dropRefused &refused);
 
-/// Reads what each path is: a folder stands for the regular files below it (sorted, as a card
-/// numbers its clips in recording order; hidden files and the destination's events folder
-/// `skippedFolder` left out: converting its outputs again would never end), a link for its
-/// target. Empty folders give nothing.
+/// Reads what each path is, relative paths taken from the working folder: a folder stands for
+/// the regular files below it (sorted, as a card numbers its clips in recording order; hidden
+/// files and the destination's events folder `skippedFolder` left out: converting its outputs
+/// again would never end), followed by the folders below it that could not be listed (with the
+/// system's reason); a link stands for its target. Empty folders give nothing.
 QList<dropItem> dropRead(const QStringList &paths, const QString &skippedFolder);
 
 /// The plan of a drop: every item, folder contents included, is queued when it is a readable

@@ -48,7 +48,8 @@ bool isWorkingFileName(const QString &name) {
 
 } // namespace
 
-QString encReserveWorkingPath(const QString &eventsFolder) {
+QString encReserveWorkingPath(const QString &eventsFolder,
+                              const std::function<void(const QString &path)> &beforeMade) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString random;
@@ -56,6 +57,11 @@ QString encReserveWorkingPath(const QString &eventsFolder) {
             random += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(36)]);
         }
         const QString folder = QDir(eventsFolder).filePath(QStringLiteral(".fluxaro-") + random);
+        const QString path =
+            folder + QStringLiteral("/.fluxaro-") + random + QStringLiteral(".mov");
+        if (beforeMade) {
+            beforeMade(path);
+        }
         const QByteArray folderBytes = QFile::encodeName(folder);
         // mkdir never follows or reuses what is there: a name taken (by anyone) is another try.
         if (::mkdir(folderBytes.constData(), 0700) != 0) {
@@ -68,8 +74,6 @@ QString encReserveWorkingPath(const QString &eventsFolder) {
         }
         // The umask may have taken the owner's own rights away; nobody else gets any.
         ::chmod(folderBytes.constData(), 0700);
-        const QString path =
-            folder + QStringLiteral("/.fluxaro-") + random + QStringLiteral(".mov");
         const int fd = ::open(QFile::encodeName(path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {

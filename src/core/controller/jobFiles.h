@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
+
 /// A new working output for a job whose movie goes into `eventsFolder`: a private folder of the
 /// job's own, "<eventsFolder>/.fluxaro-<10 random letters and digits>", made with mode 0700 (a
 /// name someone else made first, folder or link, is never used), and in it the empty working
@@ -15,9 +17,12 @@
 /// of the job (the "_MASTER" sibling, the intermediates of randomSibling, trakmill's output)
 /// lives beside it, where no other user can put a link for ffmpeg or trakmill to write through,
 /// even in a destination every user may write. The name stays within 20 characters, so the
-/// "_MASTER" sibling made from it (`oldSrcPathStr2DstPathStr`) is as unique. Empty on failure
-/// (logged).
-QString encReserveWorkingPath(const QString &eventsFolder);
+/// "_MASTER" sibling made from it (`oldSrcPathStr2DstPathStr`) is as unique. `beforeMade`, when
+/// given, is handed each name before its folder is made, to put it in the job's record on disk:
+/// a kill from then on leaves a record that names the folder, which the next start sweeps.
+/// Empty on failure (logged).
+QString encReserveWorkingPath(const QString &eventsFolder,
+                              const std::function<void(const QString &path)> &beforeMade = {});
 
 /// The "_MASTER" sibling of a working output, as hidden as it is: ".fluxaro-<10>_MASTER.mov"
 /// beside ".fluxaro-<10>.mov" (the file trakmill reads while it writes the working output).

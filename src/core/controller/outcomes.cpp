@@ -116,6 +116,8 @@ QString sourceRefusalKey(sourceRefusal refusal) {
         return QStringLiteral("D_refusal_interlacedUndecided");
     case sourceRefusal::analysisStopped:
         return QStringLiteral("D_refusal_analysisStopped");
+    case sourceRefusal::folderUnreadable:
+        return QStringLiteral("D_refusal_folderUnreadable");
     }
     return {};
 }

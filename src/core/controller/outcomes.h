@@ -84,6 +84,7 @@ enum class sourceRefusal {
     interlaced,          ///< its pictures are interlaced
     interlacedUndecided, ///< flagged interlaced and its pictures can't be told progressive
     analysisStopped,     ///< the analysis was stopped before its verdict
+    folderUnreadable,    ///< a dropped folder (or one below it) could not be listed
 };
 
 /// A source's analysis ended: a row was appended (accepted) or not, and why not.
@@ -94,7 +95,8 @@ struct analysisVerdictValue {
     QString words;    ///< why it was refused, in the user's language (empty when accepted)
     QString logWords; ///< the same reason as the logs and the terminal say it (untranslated)
     QString note;     ///< accepted: what the conversion does beyond the usual ("progressive in
-                      ///< an interlaced stream", "sound: track 1 of 2 kept"); untranslated
+                      ///< an interlaced stream", "sound: track 1 of 2 kept"); refused: the
+                      ///< system's words behind the reason, when it gave some; untranslated
 };
 
 /// A batch's end: its jobs counted by kind, and those not converted with their reasons.

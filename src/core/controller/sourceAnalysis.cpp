@@ -33,9 +33,9 @@ QString analysisFfmpegPathStr() {
 
 } // namespace
 
-sourceAnalysis::sourceAnalysis(const appControls &controls, batchList &list,
-                               sourceAnalysisDelegate &owner)
-    : c_(controls), list_(list), owner_(owner) {}
+sourceAnalysis::sourceAnalysis(const appControls &controls, const batchChoices &choices,
+                               batchList &list, sourceAnalysisDelegate &owner)
+    : c_(controls), choices_(choices), list_(list), owner_(owner) {}
 
 sourceAnalysis::~sourceAnalysis() {
     terminate();
@@ -493,12 +493,12 @@ void sourceAnalysis::stepFin(const QString &src) {
     setDue(analysisStep::none);
     facts.imgMade =
         !facts.img.isEmpty() && !thumbnails_.pending(facts.img) && holdsPicture(facts.img);
-    facts.surround = c_.prefSurrondBt != nullptr && c_.prefSurrondBt->isOn();
+    facts.surround = choices_.surround;
     for (const batchRow &row : list_.rows()) {
         facts.listed = facts.listed || row.reads(src);
     }
-    facts.format = c_.prefCheckMatrix != nullptr ? c_.prefCheckMatrix->selectedSegment() : 0;
-    facts.rate = c_.prefSpeed != nullptr ? c_.prefSpeed->selectedSegment() : 0;
+    facts.format = choices_.format;
+    facts.rate = choices_.rate;
     facts.aicAvailable = getAIC() != 0;
     facts.proresAvailable = getPRORES() != 0;
     const analysisFinPlanValue plan = analysisFinPlan(facts);

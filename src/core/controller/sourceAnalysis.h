@@ -9,6 +9,7 @@
 
 #include "analysis/fieldSample.h"
 #include "controller/analysisPlans.h"
+#include "controller/batchChoices.h"
 #include "controller/batchList.h"
 #include "controller/outcomes.h"
 #include "controller/thumbnailQueue.h"
@@ -49,13 +50,14 @@ public:
 };
 
 /// The analysis run and the thumbnails of new sources. It reads the controls of the window
-/// (captions, the stop button, the preferences' segments) and the batch list, which it does
+/// (captions, the stop button), the choices new rows take, and the batch list, which it does
 /// not change except for a row's thumbnail.
 class sourceAnalysis : public QObject, public taskLauncherDelegate {
     Q_OBJECT
 
 public:
-    sourceAnalysis(const appControls &controls, batchList &list, sourceAnalysisDelegate &owner);
+    sourceAnalysis(const appControls &controls, const batchChoices &choices, batchList &list,
+                   sourceAnalysisDelegate &owner);
     ~sourceAnalysis() override;
     sourceAnalysis(const sourceAnalysis &) = delete;
     sourceAnalysis &operator=(const sourceAnalysis &) = delete;
@@ -135,6 +137,7 @@ private:
     static bool holdsPicture(const QString &path);
 
     const appControls &c_;
+    const batchChoices &choices_;
     batchList &list_;
     sourceAnalysisDelegate &owner_;
 

@@ -1,5 +1,6 @@
 #include "dialogs/prefWindow.h"
 
+#include "controller/rowAllowance.h"
 #include "dialogs/images.h"
 #include "frontApi/alerts.h"
 #include "movie/QTCodecs.h"
@@ -108,10 +109,17 @@ prefWindow::prefWindow(QWidget *mainWindow)
     ui_->prefOutLabel->setBuddy(ui_->prefCheckMatrix);
     ui_->prefSpeedLabel->setBuddy(ui_->prefSpeed);
 
-    connect(ui_->prefCheckMatrix, &segmentedControl::segmentClicked, this,
-            [this] { iba_prefCaptions(ui_->prefCheckMatrix); });
-    connect(ui_->prefSpeed, &segmentedControl::segmentClicked, this,
-            [this] { iba_prefCaptions(ui_->prefSpeed); });
+    connect(ui_->prefCheckMatrix, &segmentedControl::segmentClicked, this, [this] {
+        iba_prefCaptions(ui_->prefCheckMatrix);
+        Q_EMIT choicesChanged();
+    });
+    connect(ui_->prefSpeed, &segmentedControl::segmentClicked, this, [this] {
+        iba_prefCaptions(ui_->prefSpeed);
+        Q_EMIT choicesChanged();
+    });
+    for (QCheckBox *box : {ui_->prefSurrondBt, ui_->prefJoinBt}) {
+        connect(box, &QCheckBox::toggled, this, [this] { Q_EMIT choicesChanged(); });
+    }
     connect(ui_->colorSeg, &segmentedControl::segmentClicked, this, [this] { iba_setColor(); });
     connect(ui_->prefDefautDstBt, &QPushButton::clicked, this,
             [this] { iba_selectFolderBt(folderButton::prefWindow); });
@@ -221,18 +229,22 @@ void prefWindow::prefFill() {
     const QVariant storedOut = storedValue(QStringLiteral("prefCheckMatrix"));
     const bool aic = getAIC() != 0;
     const bool prores = getPRORES() != 0;
+    // The formats a new row may have, by the rule the batch's rows follow.
+    const rowAllowanceValue allowance =
+        rowAllowance({outRewrap, fpsNormal, std::nullopt, aic, prores});
+    for (const int32_t format : {int32_t(outAic), int32_t(outProres)}) {
+        const bool allowed = allowance.formatAllowed(format);
+        out->setSegmentEnabled(format, allowed);
+        explainSegment(out, format,
+                       allowed
+                           ? QString()
+                           : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(format)));
+    }
     showImage(ui_->prefAicImg, aic ? QStringLiteral("iconImovie") : QString());
     showImage(ui_->aicImg, aic ? QString() : QStringLiteral("iconImovieNo"));
-    out->setSegmentEnabled(1, aic);
-    explainSegment(
-        out, 1, aic ? QString() : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(1)));
     ui_->codecAicNoStr->setText(aic ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->prefFcpImg, prores ? QStringLiteral("iconFcp") : QString());
     showImage(ui_->fcpImg, prores ? QString() : QStringLiteral("iconFcpNo"));
-    out->setSegmentEnabled(2, prores);
-    explainSegment(out, 2,
-                   prores ? QString()
-                          : localizedStr(QStringLiteral("segNoEncoder")).arg(out->label(2)));
     ui_->codecPrNoStr->setText(prores ? QString() : localizedStr(QStringLiteral("codecNo")));
     showImage(ui_->fpsHalfImg, !aic && !prores ? QStringLiteral("fpsHalfNo") : QString());
     // Each codec's picture names its codec: the row reads "AIC not available", then ProRes on
@@ -306,6 +318,7 @@ void prefWindow::prefFill() {
     // 8. Update check.
     ui_->updatePrefBt->setChecked(prefRead(QStringLiteral("update")) == QLatin1String("1"));
     logStr(QStringLiteral("PREFERENCES         - fin"));
+    Q_EMIT choicesChanged();
 }
 
 void prefWindow::iba_prefCaptions(segmentedControl *changed) {
@@ -322,23 +335,22 @@ void prefWindow::iba_prefCaptions(segmentedControl *changed) {
     logDebug(QStringLiteral("[prefCheckMatrix selectedSegment] = %1").arg(outInt));
     const QString key = QStringLiteral("prefCaption%1").arg(outInt);
     ui_->prefCaptionsStr->setText(localizedStr(key));
-    if (outInt == 0) {
-        showImage(ui_->prefHalfImg, QStringLiteral("fpsHalfNo"));
-        if (ui_->prefSpeed->selectedSegment() == 1) {
-            ui_->prefSpeed->setSelectedSegment(0);
-            iba_prefCaptions(ui_->prefSpeed);
-        }
-        ui_->prefSpeed->setSegmentEnabled(1, false);
-        explainSegment(ui_->prefSpeed, 1,
-                       localizedStr(QStringLiteral("segRewrapKeeps"))
-                           .arg(ui_->prefSpeed->label(1), ui_->prefCheckMatrix->label(0)));
-        ui_->prefSurrondBox->setVisible(true);
-    } else {
-        showImage(ui_->prefHalfImg, QStringLiteral("fpsHalf"));
-        ui_->prefSpeed->setSegmentEnabled(1, true);
-        explainSegment(ui_->prefSpeed, 1, QString());
-        ui_->prefSurrondBox->setVisible(false);
+    // Half rate by the rule of the batch's rows, for a source not known yet: it needs an export.
+    const rowAllowanceValue allowance = rowAllowance(
+        {outInt, ui_->prefSpeed->selectedSegment(), std::nullopt, getAIC() != 0, getPRORES() != 0});
+    const bool half = allowance.rateAllowed(fpsHalf);
+    showImage(ui_->prefHalfImg, half ? QStringLiteral("fpsHalf") : QStringLiteral("fpsHalfNo"));
+    if (!half && ui_->prefSpeed->selectedSegment() == fpsHalf) {
+        ui_->prefSpeed->setSelectedSegment(allowance.rate);
+        iba_prefCaptions(ui_->prefSpeed);
     }
+    ui_->prefSpeed->setSegmentEnabled(fpsHalf, half);
+    explainSegment(ui_->prefSpeed, fpsHalf,
+                   half ? QString()
+                        : localizedStr(QStringLiteral("segRewrapKeeps"))
+                              .arg(ui_->prefSpeed->label(fpsHalf), ui_->prefCheckMatrix->label(0)));
+    // Multichannel sound is a rewrap's: an export writes the sound its settings say.
+    ui_->prefSurrondBox->setVisible(outInt == outRewrap);
     ui_->prefProresBox->setVisible(outInt == 2 && ui_->prefProresPopup->count() >= 2);
 }
 

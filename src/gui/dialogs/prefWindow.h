@@ -85,6 +85,9 @@ public:
 Q_SIGNALS:
     /// The controls were written to the store.
     void prefsWritten();
+    /// A default of new rows changed (format, frame-rate mode, multichannel sound, joining),
+    /// by the person or by the filling from the store.
+    void choicesChanged();
 
 private:
     /// Sizes the sheet to its groups, or to its screen's height when they are taller (they
