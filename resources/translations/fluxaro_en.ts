@@ -276,6 +276,10 @@
         <translation>Open This Folder</translation>
     </message>
     <message>
+        <source>D_panelOpenSelection</source>
+        <translation>Open the Selection</translation>
+    </message>
+    <message>
         <source>prefTitle</source>
         <translation>Fluxaro Preferences</translation>
     </message>

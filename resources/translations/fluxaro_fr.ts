@@ -276,6 +276,10 @@
         <translation>Ouvrir ce dossier</translation>
     </message>
     <message>
+        <source>D_panelOpenSelection</source>
+        <translation>Ouvrir la sélection</translation>
+    </message>
+    <message>
         <source>prefTitle</source>
         <translation>Préférences de Fluxaro</translation>
     </message>

@@ -292,6 +292,8 @@ void fluxaroMainWindow::wireControls() {
         model_->refreshAll();
     };
     controller_->hooks.proresItemTitle = [this] { return prefs_->proresItemTitle(); };
+    // A tool that can't be started is heard as well as said.
+    controller_->hooks.beep = [] { QApplication::beep(); };
     controller_->hooks.batchProgress = [this](const batchProgressValue &value) {
         showBatchProgress(value);
     };

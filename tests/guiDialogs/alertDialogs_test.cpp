@@ -243,11 +243,13 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
     ASSERT_TRUE(writeBytes(dir + QStringLiteral("/a.MTS"), "x"));
     QDir().mkpath(dir + QStringLiteral("/card"));
 
-    // The folder button answers the folder shown.
+    // The folder button answers the folder shown, and says so.
+    QString named;
     after(300, [&] {
         if (auto *panel = visibleTopLevel<QFileDialog>()) {
             panel->setDirectory(dir + QStringLiteral("/card"));
             if (auto *button = panel->findChild<QPushButton *>(QStringLiteral("folderButton"))) {
+                named = button->text();
                 button->click();
             }
         }
@@ -255,6 +257,7 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
     std::optional<QStringList> folders = selectFilesFolders(QStringLiteral("Open"), {"mts"});
     ASSERT_TRUE(folders.has_value());
     EXPECT_EQ(*folders, QStringList{dir + QStringLiteral("/card")});
+    EXPECT_EQ(named, localizedStr(QStringLiteral("D_panelOpenFolder")));
 
     // The panel's own Open answers the files selected (once the folder has been read).
     after(300, [&] {
@@ -284,6 +287,7 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
     // A folder and a file selected together: Open takes both (it no longer enters the folder
     // and drops the file), and so does the folder button.
     for (const bool byFolderButton : {false, true}) {
+        named.clear();
         after(300, [&] {
             if (auto *panel = visibleTopLevel<QFileDialog>()) {
                 panel->setDirectory(dir);
@@ -297,6 +301,8 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
                 if (byFolderButton) {
                     if (auto *button =
                             panel->findChild<QPushButton *>(QStringLiteral("folderButton"))) {
+                        // It answers the selection, and no longer says "this folder".
+                        named = button->text();
                         button->click();
                     }
                 } else {
@@ -311,6 +317,9 @@ TEST_F(AlertDialogs, OpenPanelTakesFilesFoldersOrBoth) {
         });
         std::optional<QStringList> both = selectFilesFolders(std::nullopt, {"mts"});
         ASSERT_TRUE(both.has_value()) << byFolderButton;
+        if (byFolderButton) {
+            EXPECT_EQ(named, localizedStr(QStringLiteral("D_panelOpenSelection")));
+        }
         EXPECT_EQ(*both,
                   QStringList({dir + QStringLiteral("/card"), dir + QStringLiteral("/a.MTS")}))
             << both->join(", ").toStdString();

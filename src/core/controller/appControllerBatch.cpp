@@ -303,8 +303,8 @@ void appController::iba_outSpeedCell() {
         return;
     }
     const batchRow &row = list_.row(index);
-    const rowAllowanceValue allowed = rowAllowance(
-        {row.format, row.rateMode, row.facts.fps, getAIC() != 0, getPRORES() != 0});
+    const rowAllowanceValue allowed =
+        rowAllowance({row.format, row.rateMode, row.facts.fps, getAIC() != 0, getPRORES() != 0});
     list_.setFormat(index, allowed.format);
     list_.setRateMode(index, allowed.rate);
     QTimer::singleShot(0, this, [this] { list_.rearrangeObjects(); });

@@ -15,6 +15,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -220,6 +221,13 @@ QStringList filesFoldersChosen(const QStringList &selected, const QString &shown
     return chosen;
 }
 
+QString filesFoldersButtonKey(const QStringList &selected, const QString &shownFolder) {
+    const QStringList chosen = filesFoldersChosen(selected, shownFolder);
+    return chosen == QStringList{QDir::cleanPath(shownFolder)}
+               ? QStringLiteral("D_panelOpenFolder")
+               : QStringLiteral("D_panelOpenSelection");
+}
+
 filesFoldersPanel::filesFoldersPanel(const QString &title, const QStringList &types,
                                      QWidget *parent)
     : dialog_(new filesFoldersDialog(
@@ -257,6 +265,16 @@ filesFoldersPanel::filesFoldersPanel(const QString &title, const QStringList &ty
     folderButton_->setAutoDefault(false);
     if (auto *grid = qobject_cast<QGridLayout *>(dialog_->layout())) {
         grid->addWidget(folderButton_, grid->rowCount(), 0, 1, grid->columnCount(), Qt::AlignLeft);
+    }
+    // The button says what it answers: the folder shown, or what is selected in it.
+    const auto name = [this] {
+        folderButton_->setText(localizedStr(
+            filesFoldersButtonKey(dialog_->selectedFiles(), dialog_->directory().absolutePath())));
+    };
+    QObject::connect(dialog_, &QFileDialog::currentChanged, folderButton_, name);
+    QObject::connect(dialog_, &QFileDialog::directoryEntered, folderButton_, name);
+    if (auto *nameEdit = dialog_->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+        QObject::connect(nameEdit, &QLineEdit::textChanged, folderButton_, name);
     }
     QObject::connect(folderButton_, &QPushButton::clicked, dialog_, [this] {
         // Everything selected, folders and files alike (none is dropped without a word), or

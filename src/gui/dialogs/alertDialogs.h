@@ -63,6 +63,10 @@ QString alertDefaultButtonTitle();
 /// files alike, once; the folder shown when nothing is selected.
 QStringList filesFoldersChosen(const QStringList &selected, const QString &shownFolder);
 
+/// The words of the panel's folder button for what it would answer: "Open This Folder" when
+/// that is the folder shown, "Open the Selection" for the items selected (the button's key).
+QString filesFoldersButtonKey(const QStringList &selected, const QString &shownFolder);
+
 /// An open panel for files and folders at once: a non-native file dialog (a native one takes
 /// either files or folders) whose Open takes folders and files selected together (a single
 /// folder is entered), with an extra button that answers everything selected, or the folder
