@@ -276,6 +276,9 @@ private:
     /// of the row being converted, or after a skipped row of the row the next one is chosen
     /// after; 0 after a stop (the next row is the first).
     std::optional<uint64_t> cursor_;
+    /// The batch's answer for an output that exists already: the choice at Go, or the person's
+    /// answer once it applies to all.
+    existingOutputAnswer batchExisting_ = existingOutputAnswer::ask;
     bool batchRunning_ = false;
     /// The batch has done every row and waits for the rows of a running analysis.
     bool batchWaitsForRows_ = false;

@@ -375,6 +375,7 @@ void appController::iba_batchGoBt() {
     }
     // The answer given for an output that exists already holds for this batch (the step asks
     // otherwise, and its "apply to all" box makes the answer the batch's).
+    batchExisting_ = choices_.existing;
     if (choices_.existing == existingOutputAnswer::ask) {
         prefDelete(QStringLiteral("replaceFilesCheck"));
     } else {

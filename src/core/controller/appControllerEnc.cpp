@@ -276,7 +276,7 @@ void appController::encDebStep(int32_t outInt) {
     // ffmpeg and trakmill write a working file of this run's own ("dstPathStr").
     logStr(QStringLiteral("replacePathStr      ? %1").arg(plan.finalPath));
 
-    facts.atFinalName = existingOutputChoice(plan.finalPath);
+    facts.atFinalName = existingOutputChoice(plan.finalPath, batchExisting_);
     if (facts.atFinalName == encExistingOutput::replace) {
         // The end step replaces this very file only, not whatever is put there meanwhile.
         job.replaceFileId = encFileIdentity(plan.finalPath);

@@ -38,13 +38,13 @@ double jobSourceMB(const batchRow &row) {
     return sourceMB;
 }
 
-encExistingOutput existingOutputChoice(const QString &finalPath) {
+encExistingOutput existingOutputChoice(const QString &finalPath,
+                                       existingOutputAnswer &batchAnswer) {
     if (!QFileInfo::exists(finalPath)) {
         return encExistingOutput::absent;
     }
     bool replace = false;
-    const QVariant preChoice = prefRead2(QStringLiteral("replaceFilesCheck"));
-    if (preChoice.isNull()) {
+    if (batchAnswer == existingOutputAnswer::ask) {
         logStr(QStringLiteral("pre-choix user      : no"));
         const QString keep = localizedStr(QStringLiteral("D_keep"));
         const auto [answer, all] = displayAlertDelayedCheckbox(
@@ -53,11 +53,13 @@ encExistingOutput existingOutputChoice(const QString &finalPath) {
             localizedStr(QStringLiteral("D_applyToAll")));
         replace = answer != keep;
         if (all != 0) {
+            batchAnswer = replace ? existingOutputAnswer::replace : existingOutputAnswer::keep;
+            // The store keeps the batch's answer beside the job's journal.
             prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
         }
     } else {
         logStr(QStringLiteral("pre-choix user      : yes"));
-        replace = preChoice.toInt() != 0;
+        replace = batchAnswer == existingOutputAnswer::replace;
     }
     return replace ? encExistingOutput::replace : encExistingOutput::keep;
 }

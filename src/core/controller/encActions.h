@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "controller/batchChoices.h"
 #include "controller/runningJob.h"
 #include <QString>
 
@@ -19,9 +20,9 @@ struct exportPreset;          // controller/exportPreset.h
 /// The size in MB of what a job reads, every piece of a joined recording counted.
 double jobSourceMB(const batchRow &row);
 
-/// What is at the output's final name, and whether it is replaced: the choice made for the whole
-/// batch when there is one, else the person's answer (which can become the batch's choice).
-encExistingOutput existingOutputChoice(const QString &finalPath);
+/// What is at the output's final name, and whether it is replaced: the batch's answer when it
+/// has one, else the person's (which becomes the batch's when they say it applies to all).
+encExistingOutput existingOutputChoice(const QString &finalPath, existingOutputAnswer &batchAnswer);
 
 /// Puts the source's own picture beside the sound ffmpeg wrote at the job's working path:
 /// ffmpeg's movie is set aside (named in the job, so the end step deletes it), and the working
