@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace e2e;
 
 namespace {
@@ -164,50 +166,62 @@ TEST(killedAnalysis, anotherCommandConvertsOnlyItsOwnSource) {
     }
 }
 
-// The real kill: the probe's ffmpeg is held (a script that waits before it runs ffmpeg) so the
-// batch is killed while it probes the first clip; the working store it leaves is what the
-// next start sweeps, and the same command then converts each clip once.
-TEST(killedAnalysis, killedWhileProbingThenRunAgain) {
-    sandbox box;
-    const QStringList clips = threeClips(box);
-    ASSERT_EQ(clips.size(), 3);
+/// Runs fluxaro with `args` while ffmpeg's probes of a source matching the shell pattern
+/// `probed` are held (a script that waits before it runs ffmpeg), and kills it with SIGKILL once
+/// such a probe has started and `ready` holds. False when that moment never came.
+bool killWhileProbing(const sandbox &box, const QStringList &args, const QString &probed,
+                      const std::function<bool()> &ready = {}) {
     const QString held = box.root() + QStringLiteral("/probe-started");
     const QString resources = box.root() + QStringLiteral("/resources");
-    ASSERT_TRUE(makeResourceFolder(
-        resources, {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
-                    {QStringLiteral("ffmpeg"), QStringLiteral("#!/bin/sh\n"
-                                                              "case \" $* \" in\n"
-                                                              "*\" showinfo \"*)\n"
-                                                              "  : > '%1'\n"
-                                                              "  sleep 60 ;;\n"
-                                                              "esac\n"
-                                                              "exec /usr/bin/ffmpeg \"$@\"\n")
-                                                   .arg(held)}}));
+    if (!makeResourceFolder(
+            resources,
+            {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
+             {QStringLiteral("ffmpeg"), QStringLiteral("#!/bin/sh\n"
+                                                       "case \" $* \" in\n"
+                                                       "*\" showinfo \"*%1*|*%1*\" showinfo \"*)\n"
+                                                       "  : > '%2'\n"
+                                                       "  sleep 60 ;;\n"
+                                                       "esac\n"
+                                                       "exec /usr/bin/ffmpeg \"$@\"\n")
+                                            .arg(probed, held)}})) {
+        return false;
+    }
     QProcess process;
     QProcessEnvironment env = box.environment();
     env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), resources);
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"),
-                  QStringList{QStringLiteral("--batch")} << clips << QStringLiteral("--dest")
-                                                         << box.dest() << QStringLiteral("--format")
-                                                         << QStringLiteral("rewrap"));
-    ASSERT_TRUE(process.waitForStarted());
+    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), args);
+    if (!process.waitForStarted()) {
+        return false;
+    }
+    const auto probing = [&] { return QFileInfo::exists(held) && (!ready || ready()); };
     QElapsedTimer timer;
     timer.start();
-    auto probing = [&] {
-        QFile store(workingStorePath(box));
-        return QFileInfo::exists(held) && store.open(QIODevice::ReadOnly) &&
-               store.readAll().contains("analysisSrcPathStr");
-    };
     while (!probing() && process.state() == QProcess::Running && timer.elapsed() < 60000) {
         process.waitForFinished(20);
     }
-    ASSERT_TRUE(probing()) << process.readAllStandardOutput().toStdString();
+    const bool caught = probing();
     process.kill();
-    ASSERT_TRUE(process.waitForFinished(30000));
+    return process.waitForFinished(30000) && caught;
+}
 
-    const runResult run = box.batch(
-        QStringList(clips) << QStringLiteral("--format") << QStringLiteral("rewrap"), 120000);
+// The real kill: the batch is killed while it probes the first clip; the working store it
+// leaves is what the next start sweeps, and the same command then converts each clip once.
+TEST(killedAnalysis, killedWhileProbingThenRunAgain) {
+    sandbox box;
+    const QStringList clips = threeClips(box);
+    ASSERT_EQ(clips.size(), 3);
+    const QStringList args = QStringList(clips)
+                             << QStringLiteral("--format") << QStringLiteral("rewrap");
+    ASSERT_TRUE(killWhileProbing(box,
+                                 QStringList{QStringLiteral("--batch")}
+                                     << args << QStringLiteral("--dest") << box.dest(),
+                                 QStringLiteral(""), [&box] {
+                                     QFile store(workingStorePath(box));
+                                     return store.open(QIODevice::ReadOnly) &&
+                                            store.readAll().contains("analysisSrcPathStr");
+                                 }));
+    const runResult run = box.batch(args, 120000);
     expectEachConvertedOnce(box, clips, run);
 }
 
@@ -231,44 +245,15 @@ TEST(killedAnalysis, killedAmidSeveralSourcesThenRunAgain) {
     sandbox box;
     const QStringList clips = threeClips(box);
     ASSERT_EQ(clips.size(), 3);
-    const QString folder = QFileInfo(clips.first()).absolutePath();
-    const QString held = box.root() + QStringLiteral("/probe-started");
-    const QString resources = box.root() + QStringLiteral("/resources");
-    ASSERT_TRUE(makeResourceFolder(
-        resources, {{QStringLiteral("clipdater"), QStringLiteral(FLUXARO_TOOLS_DIR "/clipdater")},
-                    {QStringLiteral("ffmpeg"), QStringLiteral("#!/bin/sh\n"
-                                                              "case \" $* \" in\n"
-                                                              "*\" showinfo \"*second.ts*|"
-                                                              "*second.ts*\" showinfo \"*)\n"
-                                                              "  : > '%1'\n"
-                                                              "  sleep 60 ;;\n"
-                                                              "esac\n"
-                                                              "exec /usr/bin/ffmpeg \"$@\"\n")
-                                                   .arg(held)}}));
     const QStringList args{QStringLiteral("--batch"),
-                           folder,
+                           QFileInfo(clips.first()).absolutePath(),
                            clips.first(),
                            QStringLiteral("--dest"),
                            box.dest(),
                            QStringLiteral("--format"),
                            QStringLiteral("rewrap"),
                            QStringLiteral("--replace")};
-    QProcess process;
-    QProcessEnvironment env = box.environment();
-    env.insert(QStringLiteral("FLUXARO_RESOURCE_DIR"), resources);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(FLUXARO_BIN_DIR "/fluxaro"), args);
-    ASSERT_TRUE(process.waitForStarted());
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFileInfo::exists(held) && process.state() == QProcess::Running &&
-           timer.elapsed() < 60000) {
-        process.waitForFinished(20);
-    }
-    ASSERT_TRUE(QFileInfo::exists(held)) << process.readAllStandardOutput().toStdString();
-    process.kill();
-    ASSERT_TRUE(process.waitForFinished(30000));
-
+    ASSERT_TRUE(killWhileProbing(box, args, QStringLiteral("second.ts")));
     const runResult run = box.batch(args.mid(1), 120000);
     expectEachConvertedOnce(box, clips, run);
     for (const QString &clip : clips) {
