@@ -376,12 +376,6 @@ void appController::iba_batchGoBt() {
     // The answer given for an output that exists already holds for this batch (the step asks
     // otherwise, and its "apply to all" box makes the answer the batch's).
     batchExisting_ = choices_.existing;
-    if (choices_.existing == existingOutputAnswer::ask) {
-        prefDelete(QStringLiteral("replaceFilesCheck"));
-    } else {
-        prefWrite(QStringLiteral("replaceFilesCheck"),
-                  choices_.existing == existingOutputAnswer::replace ? 1 : 0);
-    }
     batchRunning_ = true;
     batchNames_.clear();
     outcomes_.clear();

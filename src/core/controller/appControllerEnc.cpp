@@ -241,7 +241,6 @@ void appController::encBatchOver() {
     setOPENPERM(true);
     display_.batchOver();
     cursor_.reset();
-    prefDelete(QStringLiteral("replaceFilesCheck"));
     reportBatchProgress(encStopInt_ == 1 ? batchPhase::stopped : batchPhase::finished, 1);
     // The end's alert is the front's, from the batch's summary (hooks.batchSummary).
     iba_OpenFolder(revealSender::batchView);
@@ -554,7 +553,6 @@ void appController::encFinStopBatch() {
         c_.batchEncGoBt->setEnabled(!list_.isEmpty() && getOPENPERM());
     }
     setOPENPERM(true);
-    prefDelete(QStringLiteral("replaceFilesCheck"));
     encStopInt_ = 0;
     encStopAfterJob_ = false;
     batchRunning_ = false;

@@ -14,7 +14,6 @@
 #include "platform/renameNoReplace.h"
 #include "platform/utilsFile.h"
 #include "settings/localisation.h"
-#include "settings/prefs.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,8 +53,6 @@ encExistingOutput existingOutputChoice(const QString &finalPath,
         replace = answer != keep;
         if (all != 0) {
             batchAnswer = replace ? existingOutputAnswer::replace : existingOutputAnswer::keep;
-            // The store keeps the batch's answer beside the job's journal.
-            prefWrite(QStringLiteral("replaceFilesCheck"), replace ? 1 : 0);
         }
     } else {
         logStr(QStringLiteral("pre-choix user      : yes"));

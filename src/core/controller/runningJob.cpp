@@ -3,66 +3,65 @@
 #include "controller/jobRecord.h"
 #include "settings/prefs.h"
 
-namespace {
-
-void insertText(QVariantMap &journal, const QString &key, const QString &value) {
-    if (!value.isEmpty()) {
-        journal.insert(key, value);
-    }
-}
-
-} // namespace
+#include <utility>
 
 QVariantMap runningJobJournal(const runningJob &job) {
     const batchRow &row = job.row;
     QVariantMap journal = row.mediaInfo;
     journal.insert(jobKey::srcPath, row.source);
+    journal.insert(jobKey::surround, row.surround ? 1 : 0);
     if (!row.pieces.isEmpty()) {
         journal.insert(jobKey::joinPaths, row.pieces);
         journal.insert(jobKey::joinRanges, row.pieceRanges);
     }
-    insertText(journal, jobKey::imgPath, row.thumbnailPath);
-    insertText(journal, jobKey::scanNote, row.scanNote);
-    insertText(journal, jobKey::joinNote, row.joinNote);
-    journal.insert(jobKey::surround, row.surround ? 1 : 0);
-    insertText(journal, jobKey::dstPath, job.working);
-    insertText(journal, jobKey::finalPath, job.finalPath);
-    insertText(journal, jobKey::postProcessPurge, job.trimReference);
-    insertText(journal, jobKey::workPath, job.retimeFile);
-    insertText(journal, jobKey::soundPath, job.soundFile);
-    insertText(journal, jobKey::purgePath1, job.masterFile);
-    insertText(journal, jobKey::incompletePath, job.incompletePath);
-    insertText(journal, jobKey::recordingDateUtc, job.recordingDateUtc);
-    insertText(journal, jobKey::recordingDateIso, job.recordingDateIso);
+    // Texts and marks go in only when they say something, as the steps used to add them.
+    const std::pair<const QString &, const QString &> texts[] = {
+        {jobKey::imgPath, row.thumbnailPath},
+        {jobKey::scanNote, row.scanNote},
+        {jobKey::joinNote, row.joinNote},
+        {jobKey::dstPath, job.working},
+        {jobKey::finalPath, job.finalPath},
+        {jobKey::postProcessPurge, job.trimReference},
+        {jobKey::workPath, job.retimeFile},
+        {jobKey::soundPath, job.soundFile},
+        {jobKey::purgePath1, job.masterFile},
+        {jobKey::incompletePath, job.incompletePath},
+        {jobKey::recordingDateUtc, job.recordingDateUtc},
+        {jobKey::recordingDateIso, job.recordingDateIso},
+        {jobKey::nameNote, job.nameNote},
+        {jobKey::replaceFile, job.replaceFileId},
+        {jobKey::skipReason, job.reason},
+        {jobKey::toolError, job.toolError},
+        {jobKey::toolReadError, job.toolReadError},
+        {jobKey::toolReadTool, job.toolReadTool},
+        {jobKey::verifyWords, job.verifyWords},
+        {jobKey::verifyLog, job.verifyLog},
+    };
+    for (const auto &[key, text] : texts) {
+        if (!text.isEmpty()) {
+            journal.insert(key, text);
+        }
+    }
+    const std::pair<const QString &, bool> marks[] = {
+        {jobKey::videoFromSource, job.videoFromSource},
+        {jobKey::retimeOpened, job.retimeOpened},
+        {jobKey::stepDeb, job.due.convert},
+        {jobKey::stepQtEnc, job.due.work},
+    };
+    for (const auto &[key, set] : marks) {
+        if (set) {
+            journal.insert(key, 1);
+        }
+    }
     if (job.recordingDateSeconds) {
         journal.insert(jobKey::recordingDateSeconds,
                        static_cast<qlonglong>(*job.recordingDateSeconds));
-    }
-    insertText(journal, jobKey::nameNote, job.nameNote);
-    insertText(journal, jobKey::replaceFile, job.replaceFileId);
-    if (job.videoFromSource) {
-        journal.insert(jobKey::videoFromSource, 1);
-    }
-    if (job.retimeOpened) {
-        journal.insert(jobKey::retimeOpened, 1);
     }
     if (job.kind) {
         journal.insert(jobKey::outcome, static_cast<int>(*job.kind));
     }
     if (job.failure != jobFailure::none) {
         journal.insert(jobKey::failure, static_cast<int>(job.failure));
-    }
-    insertText(journal, jobKey::skipReason, job.reason);
-    insertText(journal, jobKey::toolError, job.toolError);
-    insertText(journal, jobKey::toolReadError, job.toolReadError);
-    insertText(journal, jobKey::toolReadTool, job.toolReadTool);
-    insertText(journal, jobKey::verifyWords, job.verifyWords);
-    insertText(journal, jobKey::verifyLog, job.verifyLog);
-    if (job.due.convert) {
-        journal.insert(jobKey::stepDeb, 1);
-    }
-    if (job.due.work) {
-        journal.insert(jobKey::stepQtEnc, 1);
     }
     return journal;
 }
