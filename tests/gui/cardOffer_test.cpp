@@ -13,6 +13,7 @@
 #include "scriptedPresenter.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "windowFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,13 +26,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 cardMountedValue mountedCard(const QString &object, const QString &mountPoint, const QString &label,
                              bool atStart) {
@@ -48,11 +42,7 @@ class cardOffer : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-        prefReload();
-        loadTranslations(QStringLiteral("en"));
+        useThrowawayHome(dir.path());
         QDir().mkpath(logFolderPathStr());
         setAlertPresenter(&presenter);
         setTMPFOLDER(dir.path() + "/tmp/");
@@ -71,7 +61,7 @@ protected:
 TEST_F(cardOffer, theButtonOffersTheLastCardAndOpensTheImportOnlyWhenClicked) {
     const QString first = dir.path() + QStringLiteral("/media/CANON_HF");
     const QString second = dir.path() + QStringLiteral("/media/EOS");
-    writeFile(second + QStringLiteral("/DCIM/100CANON/MVI_0001.MOV"), QByteArray(300000, 'm'));
+    writeTestFile(second + QStringLiteral("/DCIM/100CANON/MVI_0001.MOV"), QByteArray(300000, 'm'));
     fluxaroMainWindow window;
     window.startupWindowSteps();
     window.resize(560, 360);

@@ -11,6 +11,7 @@
 #include "scriptedPresenter.h"
 #include "settings/localisation.h"
 #include "settings/prefs.h"
+#include "windowFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,27 +25,18 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 class importCard : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-        prefReload();
-        loadTranslations(QStringLiteral("en"));
+        useThrowawayHome(dir.path());
         QDir().mkpath(logFolderPathStr()); // as the start-up makes it
         card = dir.path() + QStringLiteral("/SD_CARD");
-        writeFile(card + QStringLiteral("/DCIM/100MEDIA/MOV_0001.MP4"), QByteArray(300000, 'a'));
-        writeFile(card + QStringLiteral("/DCIM/100MEDIA/MOV_0002.MP4"), QByteArray(200000, 'b'));
-        writeFile(card + QStringLiteral("/.hidden"), "h");
+        writeTestFile(card + QStringLiteral("/DCIM/100MEDIA/MOV_0001.MP4"),
+                      QByteArray(300000, 'a'));
+        writeTestFile(card + QStringLiteral("/DCIM/100MEDIA/MOV_0002.MP4"),
+                      QByteArray(200000, 'b'));
+        writeTestFile(card + QStringLiteral("/.hidden"), "h");
     }
     // Runs the dialog's import to its end (the worker's result comes through the event loop).
     bool importToEnd(importCardDialog &dialog) {
@@ -139,8 +131,8 @@ TEST_F(importCard, aRefusedImportIsNotSafeToFormatInEitherLanguage) {
 TEST_F(importCard, closingTheDialogStopsTheImportWithoutWaitingAndNothingHalfWritten) {
     // Big enough that the close comes while it reads.
     for (int i = 0; i < 40; ++i) {
-        writeFile(card + QStringLiteral("/DCIM/100MEDIA/BIG_%1.MP4").arg(i),
-                  QByteArray(2 * 1024 * 1024, static_cast<char>(i)));
+        writeTestFile(card + QStringLiteral("/DCIM/100MEDIA/BIG_%1.MP4").arg(i),
+                      QByteArray(2 * 1024 * 1024, static_cast<char>(i)));
     }
     importCardDialog dialog;
     dialog.setCard(card);

@@ -14,7 +14,9 @@
 #include "settings/localisation.h"
 #include "settings/prefs.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariantMap>
 
@@ -23,15 +25,29 @@
 #include <memory>
 #include <ostream>
 
+/// Settings and logs in a throwaway folder, the built resources and English texts: the window
+/// tests' home.
+inline void useThrowawayHome(const QString &root) {
+    qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
+    qputenv("XDG_STATE_HOME", (root + "/state").toUtf8());
+    qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
+    prefReload();
+    loadTranslations(QStringLiteral("en"));
+}
+
+/// Writes `bytes` to path, its folders made first.
+inline void writeTestFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 class window : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
-        qputenv("XDG_STATE_HOME", (dir.path() + "/state").toUtf8());
-        qputenv("FLUXARO_RESOURCE_DIR", FLUXARO_RESOURCE_DIR);
-        prefReload();
-        loadTranslations(QStringLiteral("en"));
+        useThrowawayHome(dir.path());
         setTMPFOLDER(dir.path() + "/tmp/");
         setOPENPERM(true);
         setDEBUG(false);
