@@ -48,7 +48,7 @@ TEST(outcomes, jobOutcomeOfTheRunningJob) {
     };
     for (const auto &c : cases) {
         runningJob job = jobOfRecord(c.job);
-        job.rowId = 7;
+        job.row.id = 7;
         job.row.source = "/c/a.MTS";
         const jobOutcomeValue outcome = runningJobOutcome(job, c.converted);
         EXPECT_EQ(outcome.rowId, 7U) << c.name;

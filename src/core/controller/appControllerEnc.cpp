@@ -187,7 +187,6 @@ void appController::encBatchStep() {
     }
     list_.setState(candidate, rowState::converting);
     job_ = runningJob{};
-    job_->rowId = row.id;
     job_->row = row;
     job_->due.convert = true;
     outcomes_.begin(row.id);

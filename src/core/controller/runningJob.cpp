@@ -87,7 +87,7 @@ bool syncRunningJobJournal(const runningJob &job) {
 
 jobOutcomeValue runningJobOutcome(const runningJob &job, bool converted) {
     jobOutcomeValue outcome;
-    outcome.rowId = job.rowId;
+    outcome.rowId = job.rowId();
     outcome.src = job.source();
     outcome.nameNote = job.nameNote;
     outcome.joinNote = job.row.joinNote;

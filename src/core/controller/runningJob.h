@@ -40,8 +40,9 @@ struct jobSteps {
 };
 
 struct runningJob {
-    uint64_t rowId = 0; ///< the row's identity in the batch list
-    batchRow row;       ///< the row as the job began: source, pieces, facts, format and mode
+    /// The row as the job began: its identity in the batch list, source, pieces, facts, format
+    /// and mode.
+    batchRow row;
     jobSteps due;
 
     // Files, each named here before it holds anything.
@@ -72,6 +73,7 @@ struct runningJob {
     QString verifyWords;   ///< what the verification proved or found, in the user's language
     QString verifyLog;     ///< the same, untranslated
 
+    [[nodiscard]] uint64_t rowId() const { return row.id; }
     [[nodiscard]] const QString &source() const { return row.source; }
     [[nodiscard]] const mediaFacts &facts() const { return row.facts; }
 };
