@@ -62,17 +62,16 @@ void sourceAnalysis::begin(const QStringList &sources) {
     waiting_ = sources;
     total_ = static_cast<int32_t>(sources.size());
     done_ = 0;
-    setDue(analysisStep::deb);
+    due_ = analysisStep::deb;
+    journal();
 }
 
 void sourceAnalysis::setDue(analysisStep step) {
     due_ = step;
-    journal();
+    journalStep();
 }
 
-void sourceAnalysis::journal() const {
-    // The store keeps the analysis's state as the journal a killed run leaves; the machine
-    // itself works from its members.
+void sourceAnalysis::journalStep() const {
     static const QStringList markers = stepArray();
     const auto index = static_cast<qsizetype>(due_) - 1;
     for (qsizetype i = 0; i < markers.size(); ++i) {
@@ -82,6 +81,12 @@ void sourceAnalysis::journal() const {
             prefDelete(markers[i]);
         }
     }
+}
+
+void sourceAnalysis::journal() const {
+    // The store keeps the analysis's state as the journal a killed run leaves; the machine
+    // itself works from its members. The queue is written when it changes, once per source.
+    journalStep();
     QVariantMap waiting;
     for (qsizetype i = 0; i < waiting_.size(); ++i) {
         waiting.insert(QString::number(i), waiting_[i]);
@@ -243,7 +248,8 @@ void sourceAnalysis::step() {
         stopInt_ = 0;
         waiting_.clear();
         current_ = QStringLiteral("cancel");
-        setDue(analysisStep::fin);
+        due_ = analysisStep::fin;
+        journal();
     }
     if (current_.isEmpty() && !waiting_.isEmpty()) {
         current_ = waiting_.takeFirst();
@@ -309,7 +315,7 @@ void sourceAnalysis::stepFfmpeg(const QString &src) {
                                QStringLiteral("ffmpeg can't be started (%1)").arg(args.first()));
         current_.clear();
         waiting_.clear();
-        setDue(analysisStep::none);
+        due_ = analysisStep::none;
         over();
     }
 }
@@ -479,7 +485,8 @@ void sourceAnalysis::accept(const QString &src, QVariantMap dico, const QString 
         thumbnails_.enqueue(job);
     }
     img_ = img;
-    setDue(analysisStep::fin);
+    due_ = analysisStep::fin;
+    journal();
     step();
 }
 
@@ -518,7 +525,8 @@ void sourceAnalysis::stepFin(const QString &src) {
     ++done_;
     if (!waiting_.isEmpty() && stopInt_ != 1) {
         logStr(QStringLiteral("analysis            - fin (src current)"));
-        setDue(analysisStep::deb);
+        due_ = analysisStep::deb;
+        journal();
         step();
         return;
     }

@@ -101,9 +101,12 @@ public:
     static float aspectRatio(const QVariantMap &dico);
 
 private:
-    /// The step due next; the journal follows.
+    /// The step due next; its marker in the journal follows.
     void setDue(analysisStep step);
-    /// Writes the analysis's state to the preferences store.
+    /// Writes the step's marker to the preferences store.
+    void journalStep() const;
+    /// Writes the analysis's whole state (marker, queue, source, record, thumbnail) to the
+    /// preferences store.
     void journal() const;
     void stepFfmpeg(const QString &src);
     void stepParse();
